@@ -1,0 +1,233 @@
+#include "platform/portable/files_portable.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <memory>
+
+namespace {
+
+char UpperDrive(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool HasWildcard(const Text& name) { return name.find_first_of("*?") != Text::npos; }
+
+// Characters Windows refuses in a file name.
+bool IsValidName(const Text& name) { return name.find_first_of("*?\"<>|:") == Text::npos; }
+
+// Splits a Windows path after its drive into names, stepping over double-byte
+// characters so that a trail byte of 0x5C never separates.
+TextArray PathNames(const Text& rest) {
+  TextArray names;
+  Text current;
+  for (std::size_t at = 0; at < rest.size(); ++at) {
+    char c = rest[at];
+    if (IsLeadByte(static_cast<unsigned char>(c)) && at + 1 < rest.size()) {
+      current += c;
+      current += rest[++at];
+    } else if (c == '\\' || c == '/') {
+      if (!current.empty()) names.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) names.push_back(current);
+  return names;
+}
+
+// Splits a pattern into its folder (with trailing backslash) and last name.
+void SplitLastName(const Text& path, Text* folder, Text* name) {
+  std::size_t last = Text::npos;
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
+      ++at;
+    } else if (path[at] == '\\') {
+      last = at;
+    }
+  }
+  *folder = last == Text::npos ? Text() : path.substr(0, last + 1);
+  *name = last == Text::npos ? path : path.substr(last + 1);
+}
+
+bool IsFolder(const std::string& host_path) {
+  struct stat info;
+  return stat(host_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsSymlink(const std::string& host_path) {
+  struct stat info;
+  return lstat(host_path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+bool MatchFrom(const Text& pattern, std::size_t p, const Text& name, std::size_t n) {
+  while (p < pattern.size()) {
+    if (pattern[p] == '*') {
+      for (std::size_t skip = n; skip <= name.size(); ++skip) {
+        if (MatchFrom(pattern, p + 1, name, skip)) return true;
+      }
+      return false;
+    }
+    if (n >= name.size()) return false;
+    if (pattern[p] != '?' && AsciiLower(pattern[p]) != AsciiLower(name[n])) return false;
+    ++p;
+    ++n;
+  }
+  return n == name.size();
+}
+
+}  // namespace
+
+bool WildcardMatch(const Text& pattern, const Text& name) {
+  if (pattern == "*.*") return true;
+  return MatchFrom(pattern, 0, name, 0);
+}
+
+void PortableFileSystem::MapDrive(char letter, const std::string& host_root) {
+  drives_[UpperDrive(letter)] = host_root;
+}
+
+void PortableFileSystem::SetSpecialFolder(int code, const Text& windows_path) {
+  special_folders_[code] = windows_path;
+}
+
+std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path) const {
+  if (windows_path.size() < 2 || windows_path[1] != ':') return std::nullopt;
+  if (windows_path.size() > 2 && windows_path[2] != '\\') return std::nullopt;
+  auto drive = drives_.find(UpperDrive(windows_path[0]));
+  if (drive == drives_.end()) return std::nullopt;
+
+  // Resolved as Windows does: "." stays, ".." climbs but never above the root.
+  TextArray resolved;
+  for (const Text& name : PathNames(windows_path.substr(2))) {
+    if (name == ".") continue;
+    if (name == "..") {
+      if (!resolved.empty()) resolved.pop_back();
+      continue;
+    }
+    if (!IsValidName(name)) return std::nullopt;
+    resolved.push_back(name);
+  }
+  std::string host = drive->second;
+  for (const Text& name : resolved) host += "/" + name;
+  return host;
+}
+
+Text PortableFileSystem::GetSpecialFolder(int code) {
+  auto found = special_folders_.find(code);
+  if (found == special_folders_.end() || found->second.empty()) return Text();
+  Text path = found->second;
+  if (path.back() != '\\') path += '\\';
+  return path;
+}
+
+bool PortableFileSystem::PathExists(const Text& path) {
+  Text folder, name;
+  SplitLastName(path, &folder, &name);
+  // As FindFirstFileA: a trailing backslash or a bare drive root finds nothing.
+  if (name.empty()) return false;
+  if (HasWildcard(name)) {
+    for (const FolderEntry& entry : FindEntries(path)) {
+      if (entry.name != "." && entry.name != "..") return true;
+    }
+    return false;
+  }
+  auto host = HostPath(path);
+  struct stat info;
+  return host && lstat(host->c_str(), &info) == 0;
+}
+
+bool PortableFileSystem::CreateFolder(const Text& path) {
+  auto host = HostPath(path);
+  return host && mkdir(host->c_str(), 0777) == 0;
+}
+
+bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
+  auto from = HostPath(source);
+  auto to = HostPath(target);
+  if (!from || !to) return false;
+  struct stat info;
+  if (stat(from->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  struct stat existing;
+  // A read-only target is refused, as CopyFileA refuses one.
+  if (lstat(to->c_str(), &existing) == 0 && !(existing.st_mode & S_IWUSR)) return false;
+
+  FdCloser in{open(from->c_str(), O_RDONLY)};
+  // Never written through a link that stands where the copy goes.
+  FdCloser out{open(to->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666)};
+  if (in.fd < 0 || out.fd < 0) return false;
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t got = read(in.fd, buffer, sizeof buffer);
+    if (got < 0) return false;
+    if (got == 0) break;
+    for (ssize_t written = 0; written < got;) {
+      ssize_t put = write(out.fd, buffer + written, static_cast<size_t>(got - written));
+      if (put <= 0) return false;
+      written += put;
+    }
+  }
+  // The copy keeps the source's read-only state, as on Windows.
+  return fchmod(out.fd, info.st_mode & 0777) == 0;
+}
+
+bool PortableFileSystem::DeleteOneFile(const Text& path) {
+  auto host = HostPath(path);
+  struct stat info;
+  if (!host || lstat(host->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (!S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR)) return false;
+  return unlink(host->c_str()) == 0;
+}
+
+std::vector<FolderEntry> PortableFileSystem::FindEntries(const Text& pattern) {
+  std::vector<FolderEntry> entries;
+  Text folder, name_pattern;
+  SplitLastName(pattern, &folder, &name_pattern);
+  if (name_pattern.empty()) return entries;
+  auto host = HostPath(folder);
+  if (!host) return entries;
+  std::unique_ptr<DIR, DirCloser> dir(opendir(host->c_str()));
+  if (!dir) return entries;
+
+  const bool at_root = PathNames(folder.substr(2)).empty();
+  while (dirent* found = readdir(dir.get())) {
+    Text name = found->d_name;
+    // A drive root has no "." and "..".
+    if (at_root && (name == "." || name == "..")) continue;
+    if (!WildcardMatch(name_pattern, name)) continue;
+    FolderEntry entry;
+    entry.name = name;
+    const std::string entry_path = *host + "/" + name;
+    entry.is_folder = IsFolder(entry_path);
+    entry.is_link = entry.is_folder && IsSymlink(entry_path);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+bool PortableFileSystem::RemoveFolder(const Text& path) {
+  auto host = HostPath(path);
+  if (!host) return false;
+  if (IsSymlink(*host)) return IsFolder(*host) && unlink(host->c_str()) == 0;
+  return rmdir(host->c_str()) == 0;
+}
+
+bool PortableFileSystem::IsFolderLink(const Text& path) {
+  auto host = HostPath(path);
+  return host && IsSymlink(*host) && IsFolder(*host);
+}

@@ -1,0 +1,39 @@
+// File and folder operations over the POSIX file system. Windows paths reach
+// host folders through a drive map; special folders are set by the caller.
+// A file without its owner-write bit counts as read-only.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+
+class PortableFileSystem : public FileSystem {
+ public:
+  // Drive `letter` (either case) is the host folder `host_root`.
+  void MapDrive(char letter, const std::string& host_root);
+  // The Windows path GetSpecialFolder gives for `code`; an unset code gives none.
+  void SetSpecialFolder(int code, const Text& windows_path);
+
+  // The host path of a Windows drive path, or nullopt when it is relative, on
+  // an unmapped drive or names something no Windows file can be named.
+  std::optional<std::string> HostPath(const Text& windows_path) const;
+
+  Text GetSpecialFolder(int code) override;
+  bool PathExists(const Text& path) override;
+  bool CreateFolder(const Text& path) override;
+  bool CopyOneFile(const Text& source, const Text& target) override;
+  bool DeleteOneFile(const Text& path) override;
+  std::vector<FolderEntry> FindEntries(const Text& pattern) override;
+  bool RemoveFolder(const Text& path) override;
+  bool IsFolderLink(const Text& path) override;
+
+ private:
+  std::map<char, std::string> drives_;
+  std::map<int, Text> special_folders_;
+};
+
+// Windows file-name matching of `name` against a pattern with * and ?,
+// ASCII letters regardless of case; "*.*" matches every name.
+bool WildcardMatch(const Text& pattern, const Text& name);

@@ -1,0 +1,22 @@
+// Shell link operations over our own reader and writer of the link format.
+#pragma once
+
+#include "platform/portable/files_portable.h"
+#include "platform/shell_links.h"
+
+class PortableShellLinks : public ShellLinks {
+ public:
+  explicit PortableShellLinks(PortableFileSystem& files) : files_(files) {}
+
+  // There is no component runtime to ready on this platform.
+  void InitializeThread() override {}
+  void UninitializeThread() override {}
+  Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) override;
+  bool CreateShortcut(const Text& link_name, const Text& target,
+                      const std::optional<Text>& description = std::nullopt,
+                      const std::optional<Text>& arguments = std::nullopt,
+                      const std::optional<Text>& working_directory = std::nullopt) override;
+
+ private:
+  PortableFileSystem& files_;
+};

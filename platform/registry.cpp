@@ -1,0 +1,111 @@
+#include "platform/registry.h"
+
+namespace {
+
+// Closes an opened key on every path out of the item operations.
+class ScopedKey {
+ public:
+  explicit ScopedKey(RegistryCalls& calls) : calls_(calls) {}
+  ~ScopedKey() {
+    if (open_) calls_.CloseKey(key_);
+  }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  bool OpenOrCreate(RegRoot root, const Text& key_path) {
+    open_ = calls_.OpenKeyForWrite(root, key_path, &key_) || calls_.CreateKey(root, key_path, &key_);
+    return open_;
+  }
+  bool Open(RegRoot root, const Text& key_path) {
+    open_ = calls_.OpenKeyForWrite(root, key_path, &key_);
+    return open_;
+  }
+  RegistryCalls::Key get() const { return key_; }
+
+ private:
+  RegistryCalls& calls_;
+  RegistryCalls::Key key_ = 0;
+  bool open_ = false;
+};
+
+}  // namespace
+
+RegRoot RootFromCode(int root_code) {
+  switch (root_code) {
+    case 1:
+      return RegRoot::kClassesRoot;
+    case 2:
+      return RegRoot::kCurrentConfig;
+    case 4:
+      return RegRoot::kLocalMachine;
+    case 5:
+      return RegRoot::kUsers;
+    default:
+      return RegRoot::kCurrentUser;
+  }
+}
+
+RegValue RegValue::Dword(std::uint32_t value) {
+  RegValue v;
+  v.supported_ = true;
+  v.type_ = kRegDword;
+  for (int i = 0; i < 4; ++i) v.data_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return v;
+}
+
+RegValue RegValue::String(const Text& value) {
+  RegValue v;
+  v.supported_ = true;
+  v.type_ = kRegSz;
+  v.data_.assign(value.begin(), value.end());
+  v.data_.push_back(0);
+  return v;
+}
+
+RegValue RegValue::Binary(std::vector<std::uint8_t> bytes) {
+  RegValue v;
+  v.supported_ = true;
+  v.type_ = kRegBinary;
+  v.data_ = std::move(bytes);
+  return v;
+}
+
+RegValue RegValue::Unsupported() { return RegValue(); }
+
+RegItemPath SplitItemPath(const Text& full_path) {
+  std::size_t last_backslash = Text::npos;
+  for (std::size_t at = 0; at < full_path.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(full_path[at]))) {
+      if (at + 1 >= full_path.size()) break;
+      ++at;
+    } else if (full_path[at] == '\\') {
+      last_backslash = at;
+    }
+  }
+  if (last_backslash == Text::npos) return {Text(), full_path};
+  return {full_path.substr(0, last_backslash), full_path.substr(last_backslash + 1)};
+}
+
+bool WriteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path,
+                      const RegValue& value) {
+  const RegRoot root = RootFromCode(root_code);
+  const RegItemPath path = SplitItemPath(full_path);
+  ScopedKey key(calls);
+  // The key is opened (or created) before the value's type is looked at, as
+  // callers may rely on the key existing afterwards.
+  if (!key.OpenOrCreate(root, path.key_path)) return false;
+  if (!value.supported()) return false;
+  return calls.SetValue(key.get(), path.value_name, value.type(), value.data());
+}
+
+bool DeleteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path) {
+  const RegRoot root = RootFromCode(root_code);
+  const RegItemPath path = SplitItemPath(full_path);
+  bool deleted = false;
+  {
+    ScopedKey key(calls);
+    if (key.Open(root, path.key_path)) deleted = calls.DeleteValue(key.get(), path.value_name);
+  }
+  if (!deleted) deleted = calls.DeleteKey(root, full_path);
+  return deleted;
+}

@@ -1,0 +1,41 @@
+// Shell link (.lnk) operations.
+#pragma once
+
+#include <optional>
+
+#include "platform/text.h"
+
+// The caller's variables that ReadShortcut fills; a null one is not asked for.
+struct ShortcutFields {
+  Text* target = nullptr;             // as the shell reports it
+  Text* arguments = nullptr;
+  Text* working_directory = nullptr;
+  Text* icon_location = nullptr;      // "path,index"
+  int* show_command = nullptr;        // 7 (minimised, not active) is reported as 2
+  int* hotkey = nullptr;              // low byte the key, high byte the modifiers
+  Text* hotkey_text = nullptr;        // "Ctrl + Alt + B"
+  Text* description = nullptr;
+};
+
+class ShellLinks {
+ public:
+  virtual ~ShellLinks() = default;
+
+  // Readies the calling thread for the link object, and undoes that. Called
+  // once at the top of the thread that uses the links.
+  virtual void InitializeThread() = 0;
+  virtual void UninitializeThread() = 0;
+
+  // The link's target followed, when it has arguments, by one space and the
+  // arguments. An empty text when the link cannot be read; `fields` are then
+  // left untouched. ".lnk" is appended unless the name holds it in any case.
+  virtual Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) = 0;
+
+  // Writes the link anew with show command SW_SHOW. A field left out is not
+  // written; a given empty one is written empty. ".lnk" is appended when the
+  // name holds no dot at all. True when the link was saved.
+  virtual bool CreateShortcut(const Text& link_name, const Text& target,
+                              const std::optional<Text>& description = std::nullopt,
+                              const std::optional<Text>& arguments = std::nullopt,
+                              const std::optional<Text>& working_directory = std::nullopt) = 0;
+};

@@ -1,0 +1,53 @@
+// Text operations. A Text is a byte string in code page 936; every length,
+// position and count here is in bytes, a double-byte character counting two.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using Text = std::string;
+using TextArray = std::vector<Text>;
+
+// True for the first byte of a double-byte character in code page 936.
+inline bool IsLeadByte(unsigned char byte) { return byte >= 0x80; }
+
+// The first n bytes (n <= 0 gives an empty text). May cut a double-byte character.
+Text TextLeft(const Text& text, int n);
+
+// The last n bytes (n <= 0 gives an empty text). May cut a double-byte character.
+Text TextRight(const Text& text, int n);
+
+// Replaces occurrences of `find`, scanning whole characters from the 1-based
+// `start_position`. A negative `replace_count` replaces every occurrence.
+// Without `case_sensitive`, ASCII letters compare regardless of case.
+Text ReplaceText(const Text& text, const Text& find, const Text& replacement = Text(),
+                 int start_position = 1, int replace_count = -1, bool case_sensitive = false);
+
+// Splits at every `delimiter` outside double-byte characters. A leading
+// delimiter gives an empty first element; a trailing one gives no empty last
+// element. At most `max_count` elements when given (a negative one counts as 0).
+TextArray SplitText(const Text& text, const Text& delimiter = ",",
+                    std::optional<int> max_count = std::nullopt);
+
+Text ToText(const Text& value);
+Text ToText(const char* value);
+Text ToText(std::uint8_t value);
+Text ToText(std::int16_t value);
+Text ToText(std::int32_t value);
+Text ToText(std::int64_t value);
+Text ToText(bool value);  // "真" or "假"
+// A byte array: its bytes up to the first zero byte.
+Text ToText(const std::vector<std::uint8_t>& bytes);
+
+// A numeric array: the elements' raw bytes up to the first zero byte.
+template <typename Number>
+Text ToText(const std::vector<Number>& numbers) {
+  const auto* bytes = reinterpret_cast<const char*>(numbers.data());
+  Text raw(bytes, numbers.size() * sizeof(Number));
+  return raw.substr(0, raw.find('\0'));
+}
+
+Text ConcatTexts(const Text& first, const Text& second);
+Text ConcatTexts(const Text& first, const Text& second, const Text& third);

@@ -1,0 +1,15 @@
+// Shell link operations through the Windows shell's link object.
+#pragma once
+
+#include "platform/shell_links.h"
+
+class Win32ShellLinks : public ShellLinks {
+ public:
+  void InitializeThread() override;
+  void UninitializeThread() override;
+  Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) override;
+  bool CreateShortcut(const Text& link_name, const Text& target,
+                      const std::optional<Text>& description = std::nullopt,
+                      const std::optional<Text>& arguments = std::nullopt,
+                      const std::optional<Text>& working_directory = std::nullopt) override;
+};

@@ -1,0 +1,160 @@
+// The file and folder operations, against whichever backend this program is
+// built with: POSIX folders on Linux, the real file system under Wine.
+#include <gtest/gtest.h>
+
+#include "tests/contract/sandbox.h"
+
+namespace {
+
+class FilesContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox_ = FilesSandbox::Create();
+    root_ = sandbox_->root();
+  }
+  FileSystem& files() { return sandbox_->files(); }
+  void Folder(const Text& path) { sandbox_->MakeFolder(root_ + path); }
+  void File(const Text& path, const std::string& bytes = "x") {
+    sandbox_->WriteFile(root_ + path, bytes);
+  }
+  bool Exists(const Text& path) { return sandbox_->Exists(root_ + path); }
+
+  std::unique_ptr<FilesSandbox> sandbox_;
+  Text root_;
+};
+
+TEST_F(FilesContract, PathExistsForFilesFoldersAndPatterns) {
+  Folder("dir");
+  File("dir\\a.lnk");
+  EXPECT_TRUE(files().PathExists(root_ + "dir"));
+  EXPECT_TRUE(files().PathExists(root_ + "dir\\a.lnk"));
+  EXPECT_TRUE(files().PathExists(root_ + "dir\\*.lnk"));
+  EXPECT_TRUE(files().PathExists(root_ + "dir\\?.LNK"));
+  EXPECT_FALSE(files().PathExists(root_ + "dir\\*.txt"));
+  EXPECT_FALSE(files().PathExists(root_ + "dir\\b.lnk"));
+  EXPECT_FALSE(files().PathExists(root_ + "missing"));
+}
+
+TEST_F(FilesContract, CreateFolderMakesOneLevelOnly) {
+  EXPECT_TRUE(files().CreateFolder(root_ + "修复前桌面图标备份"));
+  EXPECT_TRUE(Exists("修复前桌面图标备份"));
+  EXPECT_FALSE(files().CreateFolder(root_ + "修复前桌面图标备份"));
+  EXPECT_FALSE(files().CreateFolder(root_ + "no\\such"));
+}
+
+TEST_F(FilesContract, CopyReplacesAnExistingTarget) {
+  File("a.lnk", "new bytes");
+  File("b.lnk", "old");
+  EXPECT_TRUE(files().CopyOneFile(root_ + "a.lnk", root_ + "b.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "b.lnk"), "new bytes");
+  EXPECT_FALSE(files().CopyOneFile(root_ + "missing.lnk", root_ + "c.lnk"));
+  EXPECT_FALSE(Exists("c.lnk"));
+}
+
+TEST_F(FilesContract, DeleteOneFileDeletesFilesNotFolders) {
+  File("a.lnk");
+  Folder("dir");
+  EXPECT_TRUE(files().DeleteOneFile(root_ + "a.lnk"));
+  EXPECT_FALSE(Exists("a.lnk"));
+  EXPECT_FALSE(files().DeleteOneFile(root_ + "a.lnk"));
+  EXPECT_FALSE(files().DeleteOneFile(root_ + "dir"));
+  EXPECT_TRUE(Exists("dir"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeInBothForms) {
+  for (const Text& form : {Text("OEM8"), Text("OEM8\\")}) {
+    Folder("OEM8");
+    Folder("OEM8\\sub");
+    Folder("OEM8\\sub\\deeper");
+    File("OEM8\\a.exe");
+    File("OEM8\\sub\\deeper\\b.dll");
+    EXPECT_TRUE(files().DeleteFolderTree(root_ + form)) << form;
+    EXPECT_FALSE(Exists("OEM8")) << form;
+  }
+}
+
+TEST_F(FilesContract, DeleteFolderTreeOfMissingFolderFails) {
+  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
+  Folder("OEM8");
+  Folder("OEM8\\sub");
+  File("OEM8\\.config");
+  File("OEM8\\a.exe");
+  File("OEM8\\sub\\b.exe");
+  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_TRUE(Exists("OEM8\\.config"));
+  EXPECT_FALSE(Exists("OEM8\\a.exe"));
+  EXPECT_FALSE(Exists("OEM8\\sub"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
+  File("keep.txt");
+  for (const Text& path : {Text(""), Text("   "), Text("C:"), Text("C:\\"), Text("  C:"),
+                           Text("  C:\\")}) {
+    EXPECT_FALSE(files().DeleteFolderTree(path)) << "[" << path << "]";
+  }
+  EXPECT_TRUE(Exists("keep.txt"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeSkipsLeadingSpaces) {
+  Folder("OEM8");
+  File("OEM8\\a.exe");
+  EXPECT_TRUE(files().DeleteFolderTree("  " + root_ + "OEM8"));
+  EXPECT_FALSE(Exists("OEM8"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeKeepsReadOnlyFile) {
+  Folder("OEM8");
+  File("OEM8\\locked.exe");
+  File("OEM8\\other.exe");
+  if (!sandbox_->MakeReadOnly(root_ + "OEM8\\locked.exe")) {
+    GTEST_SKIP() << "this backend cannot make a file undeletable here";
+  }
+  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_TRUE(Exists("OEM8\\locked.exe"));
+  EXPECT_FALSE(Exists("OEM8\\other.exe"));
+}
+
+TEST_F(FilesContract, DeleteFolderTreeRemovesLinksButNothingBehindThem) {
+  Folder("precious");
+  File("precious\\document.txt", "keep me");
+  Folder("OEM8");
+  File("OEM8\\a.exe");
+  if (!sandbox_->MakeFolderLink(root_ + "OEM8\\inside", root_ + "precious") ||
+      !sandbox_->MakeFolderLink(root_ + "planted", root_ + "precious")) {
+    GTEST_SKIP() << "this backend cannot plant folder links here";
+  }
+  EXPECT_TRUE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_FALSE(Exists("OEM8"));
+  // The folder given is itself a link: only the link goes.
+  EXPECT_TRUE(files().DeleteFolderTree(root_ + "planted\\"));
+  EXPECT_FALSE(files().PathExists(root_ + "planted"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "precious\\document.txt"), "keep me");
+}
+
+TEST_F(FilesContract, FindEntriesReportsFoldersAndFiles) {
+  Folder("walk");
+  Folder("walk\\sub");
+  File("walk\\a.lnk");
+  bool saw_sub = false, saw_file = false;
+  for (const FolderEntry& entry : files().FindEntries(root_ + "walk\\*")) {
+    if (entry.name == "sub") saw_sub = entry.is_folder && !entry.is_link;
+    if (entry.name == "a.lnk") saw_file = !entry.is_folder;
+  }
+  EXPECT_TRUE(saw_sub);
+  EXPECT_TRUE(saw_file);
+  EXPECT_TRUE(files().FindEntries(root_ + "missing\\*").empty());
+}
+
+TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
+  const Text desktop = files().GetSpecialFolder(kDesktopFolder);
+  ASSERT_FALSE(desktop.empty());
+  EXPECT_EQ(desktop.back(), '\\');
+  EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
+  EXPECT_EQ(files().GetSpecialFolder(0), "");
+  EXPECT_EQ(files().GetSpecialFolder(12), "");
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// Rules of the in-memory registry that the shared registry tests cannot show.
+#include <gtest/gtest.h>
+
+#include "platform/portable/registry_portable.h"
+
+namespace {
+
+const char kStartPage[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page";
+
+TEST(MemoryRegistry, NoKeyIsCreatedDirectlyBelowUsers) {
+  MemoryRegistry registry;
+  EXPECT_FALSE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
+  EXPECT_FALSE(registry.KeyExists(RegRoot::kUsers, "SOFTWARE"));
+  // Below a loaded hive keys can be made.
+  registry.SeedKey(RegRoot::kUsers, "S-1-5-21");
+  EXPECT_TRUE(registry.WriteRegItem(5, "S-1-5-21\\Software\\v", RegValue::Dword(1)));
+}
+
+TEST(MemoryRegistry, WriteIntoExistingKeyBelowUsers) {
+  MemoryRegistry registry;
+  registry.SeedKey(RegRoot::kUsers, "SOFTWARE\\Microsoft\\Internet Explorer\\Main");
+  EXPECT_TRUE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
+}
+
+TEST(MemoryRegistry, EveryOpenedKeyIsClosed) {
+  MemoryRegistry registry;
+  registry.WriteRegItem(3, kStartPage, RegValue::String("x"));
+  registry.WriteRegItem(3, "a\\b", RegValue::Unsupported());
+  registry.WriteRegItem(5, kStartPage, RegValue::String("x"));
+  registry.DeleteRegItem(3, "Software\\Policies\\Microsoft");
+  registry.DeleteRegItem(3, "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page");
+  EXPECT_EQ(registry.open_keys(), 0);
+}
+
+TEST(MemoryRegistry, PathsAreTakenLiterally) {
+  MemoryRegistry registry;
+  ASSERT_TRUE(registry.WriteRegItem(3, "HKEY_LOCAL_MACHINE\\k\\v", RegValue::Dword(1)));
+  EXPECT_TRUE(registry.KeyExists(RegRoot::kCurrentUser, "HKEY_LOCAL_MACHINE\\k"));
+  EXPECT_FALSE(registry.KeyExists(RegRoot::kLocalMachine, "k"));
+}
+
+TEST(MemoryRegistry, MalformedPathsFail) {
+  MemoryRegistry registry;
+  EXPECT_FALSE(registry.WriteRegItem(3, "a\\\\b\\v", RegValue::Dword(1)));
+  EXPECT_FALSE(registry.DeleteRegItem(3, ""));
+}
+
+TEST(SplitItemPath, AtTheLastBackslashOnly) {
+  EXPECT_EQ(SplitItemPath("a\\b\\c").key_path, "a\\b");
+  EXPECT_EQ(SplitItemPath("a\\b\\c").value_name, "c");
+  EXPECT_EQ(SplitItemPath("Start Page").key_path, "");
+  EXPECT_EQ(SplitItemPath("Start Page").value_name, "Start Page");
+  EXPECT_EQ(SplitItemPath("k\\").value_name, "");
+  const Text trail = "\x95\x5C";
+  EXPECT_EQ(SplitItemPath("k\\" + trail + "v").value_name, trail + "v");
+  // A lead byte at the end ends the scan.
+  EXPECT_EQ(SplitItemPath("k\\v\x95").key_path, "k");
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The contract tests' sandbox on Linux: the in-memory registry, and a
+// temporary folder mapped as drive C.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/portable/files_portable.h"
+#include "platform/portable/registry_portable.h"
+#include "tests/contract/sandbox.h"
+
+namespace {
+
+class MemoryRegistrySandbox : public RegistrySandbox {
+ public:
+  Registry& registry() override { return registry_; }
+  Text base() override { return "Software\\QingheTest"; }
+  std::optional<StoredValue> Read(RegRoot root, const Text& key_path, const Text& name) override {
+    auto value = registry_.ReadValue(root, key_path, name);
+    if (!value) return std::nullopt;
+    return StoredValue{value->type, value->data};
+  }
+  bool KeyExists(RegRoot root, const Text& key_path) override {
+    return registry_.KeyExists(root, key_path);
+  }
+  void SeedKey(RegRoot root, const Text& key_path) override { registry_.SeedKey(root, key_path); }
+  void SeedValue(RegRoot root, const Text& key_path, const Text& name,
+                 const StoredValue& value) override {
+    registry_.SeedValue(root, key_path, name, {static_cast<RegType>(value.type), value.data});
+  }
+
+ private:
+  MemoryRegistry registry_;
+};
+
+class TempFolderSandbox : public FilesSandbox {
+ public:
+  TempFolderSandbox() {
+    char name[] = "/tmp/qinghe-files-XXXXXX";
+    drive_ = mkdtemp(name);
+    files_.MapDrive('C', drive_);
+    std::filesystem::create_directories(drive_ + "/t");
+    std::filesystem::create_directories(drive_ + "/Users/u/Desktop");
+    files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
+  }
+  ~TempFolderSandbox() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(drive_, ignored);
+  }
+
+  FileSystem& files() override { return files_; }
+  Text root() override { return "C:\\t\\"; }
+  std::string NativePath(const Text& windows_path) override {
+    return files_.HostPath(windows_path).value_or("/nonexistent/qinghe");
+  }
+  void MakeFolder(const Text& windows_path) override {
+    mkdir(NativePath(windows_path).c_str(), 0777);
+  }
+  bool MakeReadOnly(const Text& windows_path) override {
+    return chmod(NativePath(windows_path).c_str(), 0444) == 0;
+  }
+  bool MakeFolderLink(const Text& link, const Text& target) override {
+    return symlink(NativePath(target).c_str(), NativePath(link).c_str()) == 0;
+  }
+
+ private:
+  std::string drive_;
+  PortableFileSystem files_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistrySandbox> RegistrySandbox::Create() {
+  return std::make_unique<MemoryRegistrySandbox>();
+}
+
+std::unique_ptr<FilesSandbox> FilesSandbox::Create() {
+  return std::make_unique<TempFolderSandbox>();
+}

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+
+namespace {
+
+// A double-byte character whose second byte is a backslash (0x5C).
+const Text kTrailBackslash = "\x95\x5C";
+
+TEST(TextLeftRight, CountsBytes) {
+  EXPECT_EQ(TextLeft("C:\\Users\\u\\Desktop\\", 1), "C");
+  EXPECT_EQ(TextLeft("abc", 0), "");
+  EXPECT_EQ(TextLeft("abc", -5), "");
+  EXPECT_EQ(TextLeft("abc", 10), "abc");
+  EXPECT_EQ(TextRight("a.lnk", 3), "lnk");
+  EXPECT_EQ(TextRight("表", 3), "表");
+  EXPECT_EQ(TextRight("表", 1).size(), 1u);  // cuts the character
+  EXPECT_EQ(TextRight("ab", -1), "");
+}
+
+TEST(ReplaceText, TurnsStartMenuIntoQuickLaunch) {
+  EXPECT_EQ(ReplaceText("C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\",
+                        "Windows\\Start Menu\\", "Internet Explorer\\Quick Launch", 1, 1, true),
+            "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch");
+  EXPECT_EQ(ReplaceText("aXbXc", "X", "-", 1, 1, true), "a-bXc");
+  EXPECT_EQ(ReplaceText("aXbXc", "X", "-"), "a-b-c");
+  EXPECT_EQ(ReplaceText("aXbXc", "X", "-", 1, -3, true), "a-b-c");
+}
+
+TEST(ReplaceText, CaseSensitivity) {
+  EXPECT_EQ(ReplaceText("windows\\start menu\\", "Windows\\Start Menu\\", "Q", 1, 1, true),
+            "windows\\start menu\\");
+  EXPECT_EQ(ReplaceText("windows\\start menu\\", "Windows\\Start Menu\\", "Q", 1, 1, false), "Q");
+  // Only ASCII letters fold: double-byte text compares exactly.
+  EXPECT_EQ(ReplaceText("表A", "表a", "x", 1, -1, false), "x");
+}
+
+TEST(ReplaceText, NothingToDoGivesTheTextBack) {
+  EXPECT_EQ(ReplaceText("abc", "", "x"), "abc");
+  EXPECT_EQ(ReplaceText("", "a", "x"), "");
+  EXPECT_EQ(ReplaceText("abc", "a", "x", 1, 0), "abc");
+  EXPECT_EQ(ReplaceText("abc", "a", "x", 4), "abc");
+  EXPECT_EQ(ReplaceText("abca", "a", "x", 2), "abcx");
+  EXPECT_EQ(ReplaceText("abc", "b"), "ac");
+}
+
+TEST(ReplaceText, NeverMatchesInsideADoubleByteCharacter) {
+  EXPECT_EQ(ReplaceText(kTrailBackslash + "\\x", "\\", "/"), kTrailBackslash + "/x");
+  // A lead byte at the very end ends the scan; the byte is kept.
+  EXPECT_EQ(ReplaceText("ab\x95", "b", "c"), "ac\x95");
+}
+
+TEST(SplitText, AtBackslashes) {
+  EXPECT_EQ(SplitText("C:\\a\\b.lnk", "\\"), (TextArray{"C:", "a", "b.lnk"}));
+  EXPECT_EQ(SplitText("C:\\a\\", "\\"), (TextArray{"C:", "a"}));
+  EXPECT_EQ(SplitText("\\a", "\\"), (TextArray{"", "a"}));
+  EXPECT_EQ(SplitText("a\\\\b", "\\"), (TextArray{"a", "", "b"}));
+  EXPECT_EQ(SplitText("", "\\"), TextArray{});
+  EXPECT_EQ(SplitText("name", "\\"), TextArray{"name"});
+  EXPECT_EQ(SplitText("d\\" + kTrailBackslash + "x", "\\"), (TextArray{"d", kTrailBackslash + "x"}));
+}
+
+TEST(SplitText, DefaultsAndLimits) {
+  EXPECT_EQ(SplitText("a,b,c", ",", 2), (TextArray{"a", "b"}));
+  EXPECT_EQ(SplitText("a,b,c"), (TextArray{"a", "b", "c"}));
+  EXPECT_EQ(SplitText("a,b", ",", -1), TextArray{});
+  EXPECT_EQ(SplitText("a,b", ""), TextArray{"a,b"});
+}
+
+TEST(ToText, ByType) {
+  EXPECT_EQ(ToText(Text("成功\r\n")), "成功\r\n");
+  EXPECT_EQ(ToText(Text()), "");
+  EXPECT_EQ(ToText(true), "真");
+  EXPECT_EQ(ToText(false), "假");
+  EXPECT_EQ(ToText(std::int32_t{-7}), "-7");
+  EXPECT_EQ(ToText(std::uint8_t{200}), "200");
+  EXPECT_EQ(ToText(std::int64_t{-9000000000LL}), "-9000000000");
+  EXPECT_EQ(ToText(std::vector<std::uint8_t>{'h', 'i', 0, 'x'}), "hi");
+  EXPECT_EQ(ToText(std::vector<std::uint16_t>{0x6968, 0}), "hi");
+}
+
+TEST(ConcatTexts, JoinsInOrder) {
+  EXPECT_EQ(ConcatTexts("正在修复注册表项1：", "成功"), "正在修复注册表项1：成功");
+  EXPECT_EQ(ConcatTexts("", "b"), "b");
+  EXPECT_EQ(ConcatTexts("修复：", "a.lnk", "\r\n"), "修复：a.lnk\r\n");
+}
+
+TEST(ExecutionCharset, LiteralsAreCodePage936) {
+  const Text prefix = "正在修复注册表项1：";
+  ASSERT_GE(prefix.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(prefix[prefix.size() - 2]), 0xA3);
+  EXPECT_EQ(static_cast<unsigned char>(prefix.back()), 0xBA);
+  EXPECT_EQ(prefix.size(), 19u);
+}
+
+}  // namespace

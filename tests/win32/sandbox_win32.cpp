@@ -1,0 +1,141 @@
+// The contract tests' sandbox under Wine: the real registry below a throwaway
+// key, and a throwaway folder in the temporary folder. The whole Wine prefix
+// is a fresh copy for every run, so nothing here needs undoing.
+#include <windows.h>
+
+#include "platform/win32/files_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/scoped_handle.h"
+#include "tests/contract/sandbox.h"
+
+namespace {
+
+int NextSandboxNumber() {
+  static int number = 0;
+  return ++number;
+}
+
+HKEY RootHandle(RegRoot root) {
+  switch (root) {
+    case RegRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RegRoot::kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
+    case RegRoot::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RegRoot::kUsers:
+      return HKEY_USERS;
+    case RegRoot::kCurrentUser:
+      break;
+  }
+  return HKEY_CURRENT_USER;
+}
+
+class RealRegistrySandbox : public RegistrySandbox {
+ public:
+  RealRegistrySandbox()
+      : base_("Software\\QingheTest\\" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(NextSandboxNumber())) {}
+
+  Registry& registry() override { return registry_; }
+  Text base() override { return base_; }
+
+  std::optional<StoredValue> Read(RegRoot root, const Text& key_path, const Text& name) override {
+    ScopedRegKey key;
+    if (RegOpenKeyExA(RootHandle(root), key_path.c_str(), 0, KEY_READ, key.Receive()) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    StoredValue value{type, std::vector<std::uint8_t>(size)};
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, value.data.data(), &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    value.data.resize(size);
+    return value;
+  }
+
+  bool KeyExists(RegRoot root, const Text& key_path) override {
+    ScopedRegKey key;
+    return RegOpenKeyExA(RootHandle(root), key_path.c_str(), 0, KEY_READ, key.Receive()) ==
+           ERROR_SUCCESS;
+  }
+
+  void SeedKey(RegRoot root, const Text& key_path) override {
+    ScopedRegKey key;
+    RegCreateKeyExA(RootHandle(root), key_path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                    key.Receive(), nullptr);
+  }
+
+  void SeedValue(RegRoot root, const Text& key_path, const Text& name,
+                 const StoredValue& value) override {
+    ScopedRegKey key;
+    if (RegCreateKeyExA(RootHandle(root), key_path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        key.Receive(), nullptr) == ERROR_SUCCESS) {
+      RegSetValueExA(key.get(), name.c_str(), 0, value.type, value.data.data(),
+                     static_cast<DWORD>(value.data.size()));
+    }
+  }
+
+ private:
+  Text base_;
+  Win32Registry registry_;
+};
+
+class TempFolderSandbox : public FilesSandbox {
+ public:
+  TempFolderSandbox() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    root_ = Text(temp) + "qinghe-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(NextSandboxNumber()) + "\\";
+    CreateDirectoryA(root_.c_str(), nullptr);
+  }
+
+  FileSystem& files() override { return files_; }
+  Text root() override { return root_; }
+  std::string NativePath(const Text& windows_path) override { return windows_path; }
+  void MakeFolder(const Text& windows_path) override {
+    CreateDirectoryA(windows_path.c_str(), nullptr);
+  }
+
+  bool MakeReadOnly(const Text& windows_path) override {
+    // Wine running as root ignores the read-only attribute: find out first.
+    const Text probe = root_ + "read-only-probe";
+    WriteFile(probe, "p");
+    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileA(probe.c_str())) return false;
+    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(probe.c_str());
+    return SetFileAttributesA(windows_path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+  }
+
+  bool MakeFolderLink(const Text& link, const Text& target) override {
+    using CreateSymbolicLinkFn = BOOLEAN(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+    auto create_link = reinterpret_cast<CreateSymbolicLinkFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    const DWORD kDirectoryLink = 1;  // SYMBOLIC_LINK_FLAG_DIRECTORY
+    if (!create_link || !create_link(link.c_str(), target.c_str(), kDirectoryLink)) return false;
+    // Only a link the system reports as one can be told apart from a folder.
+    return files_.IsFolderLink(link);
+  }
+
+ private:
+  Text root_;
+  Win32FileSystem files_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistrySandbox> RegistrySandbox::Create() {
+  return std::make_unique<RealRegistrySandbox>();
+}
+
+std::unique_ptr<FilesSandbox> FilesSandbox::Create() {
+  return std::make_unique<TempFolderSandbox>();
+}

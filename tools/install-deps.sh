@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, idempotently, everything the builds and tests need on a fresh
+# Debian 12 machine. Run as root.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang clang-format libgtest-dev googletest
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
+  locales liblnk-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine maps Chinese file names through the C library's locale: it must exist.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi

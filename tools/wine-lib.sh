@@ -1,0 +1,98 @@
+# Wine helpers, sourced by the tools and tests. Every prefix they make is
+# private: it lies under the folder it is given (a build folder), its user
+# shell folders are real folders inside it, and HOME points at a throwaway
+# folder beside it, so nothing the program does can reach a home folder.
+
+# Sets the environment for running Wine in PREFIX of architecture ARCH
+# (win32 or win64).
+qinghe_wine_env() {
+  local prefix=$1 arch=$2
+  case "$prefix" in
+    "$HOME"/.wine* | /root/.wine* | "") echo "refusing Wine prefix '$prefix'" >&2; return 1 ;;
+  esac
+  export WINEPREFIX="$prefix" WINEARCH="$arch"
+  export HOME="$prefix.home"
+  export LC_ALL=zh_CN.UTF-8
+  export WINEDEBUG=-all
+  # No menu entries written into HOME; no offer to install Mono or Gecko.
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  mkdir -p "$HOME"
+}
+
+# Fails when any link below the prefix's user folders leads out of it.
+qinghe_wine_check_private() {
+  local prefix=$1 link
+  while IFS= read -r link; do
+    echo "Wine prefix $prefix holds a link that leads out: $link" >&2
+    return 1
+  done < <(find "$prefix/drive_c/users" -type l 2>/dev/null)
+}
+
+# Creates PREFIX with wineboot unless it is there already; safe to call from
+# parallel tests (one of them creates it, the others wait).
+qinghe_wine_create() {
+  local prefix=$1 arch=$2
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    if [ ! -f "$prefix/.qinghe-ready" ]; then
+      rm -rf "$prefix" "$prefix.home"
+      qinghe_wine_env "$prefix" "$arch"
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      # wineboot links Desktop, Documents, ... to HOME: make them real folders.
+      local link
+      find "$prefix/drive_c/users" -type l -print0 | while IFS= read -r -d '' link; do
+        rm -f "$link"
+        mkdir -p "$link"
+      done
+      qinghe_wine_check_private "$prefix"
+      touch "$prefix/.qinghe-ready"
+    fi
+  ) 9>"$prefix.lock"
+}
+
+# Makes PREFIX a fresh copy of the ready prefix BASE. Files are hard-linked,
+# except the registry and the user folders, which a run writes.
+qinghe_wine_clone() {
+  local base=$1 prefix=$2
+  rm -rf "$prefix" "$prefix.home"
+  cp -al "$base" "$prefix"
+  local hive
+  for hive in "$prefix"/*.reg; do cp --remove-destination "$base/$(basename "$hive")" "$hive"; done
+  rm -rf "$prefix/drive_c/users"
+  cp -a "$base/drive_c/users" "$prefix/drive_c/users"
+  qinghe_wine_check_private "$prefix"
+}
+
+# The Unix path of a file inside PREFIX's drive C, from a path below C:\.
+qinghe_wine_c() { printf '%s/drive_c/%s' "$1" "$2"; }
+
+# The user's folder inside the prefix (drive_c/users/NAME).
+qinghe_wine_user_dir() {
+  local dir
+  for dir in "$1"/drive_c/users/*; do
+    [ "$(basename "$dir")" = Public ] && continue
+    printf '%s' "$dir"
+    return 0
+  done
+  return 1
+}
+
+# Seeds the running prefix (after qinghe_wine_env) with what a home-page
+# hijacker leaves: start pages in both registry views, the policy key, and
+# both OEM8 folders with files in them.
+qinghe_wine_seed_hijack() {
+  local prefix=$WINEPREFIX key view views=(/reg:32)
+  [ "$WINEARCH" = win64 ] && views=(/reg:32 /reg:64)
+  for key in 'HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main' \
+             'HKEY_LOCAL_MACHINE\Software\Microsoft\Internet Explorer\Main'; do
+    for view in "${views[@]}"; do
+      wine reg add "$key" /v "Start Page" /d "http://hijack.example/" /f "$view" >/dev/null
+    done
+  done
+  wine reg add 'HKEY_CURRENT_USER\Software\Policies\Microsoft' /f >/dev/null
+  mkdir -p "$prefix/drive_c/OEM8/bin" "$prefix/drive_c/windows/OEM8/cache"
+  echo payload >"$prefix/drive_c/OEM8/bin/run.exe"
+  echo payload >"$prefix/drive_c/windows/OEM8/cache/run.dll"
+}
