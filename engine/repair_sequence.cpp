@@ -26,8 +26,9 @@ void RunRepairSequence(Platform& machine, RepairHost& host) {
   for (const StartPageItem& item : start_page_items) {
     // Read afresh for every item: the box stays editable during a repair.
     const Text address = host.ReadHomePageAddress();
-    Report(host, item.prefix,
-           machine.registry.WriteRegItem(item.root_code, kStartPagePath, RegValue::String(address)));
+    Report(
+        host, item.prefix,
+        machine.registry.WriteRegItem(item.root_code, kStartPagePath, RegValue::String(address)));
   }
   Report(host, "正在修复注册表项4：", machine.registry.DeleteRegItem(3, kPolicyPath));
 

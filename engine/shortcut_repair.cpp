@@ -1,5 +1,124 @@
 #include "engine/shortcut_repair.h"
 
-void RunShortcutRepair(Platform& /*machine*/, RepairHost& /*host*/) {
-  // The browser, quick-launch and desktop shortcuts are not repaired yet.
+const char kBackupFolderName[] = "修复前桌面图标备份";
+
+namespace {
+
+const char kRepairedDescription[] = "青禾 快捷方式修复操作";
+// Does not end in "lnk", so a leftover of an interrupted run is never taken
+// for a shortcut; and a later run simply replaces it.
+const char kTemporarySuffix[] = ".qinghe-new";
+
+void Report(RepairHost& host, const Text& prefix, const Text& name) {
+  host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
+}
+
+// The first free name for a copy of `name` in `folder`, the way Explorer
+// names copies: "a.lnk", then "a (2).lnk", "a (3).lnk", ...
+Text FreeCopyPath(FileSystem& files, const Text& folder, const Text& name) {
+  const std::size_t dot = name.rfind('.');
+  const Text stem = dot == Text::npos ? name : name.substr(0, dot);
+  const Text extension = dot == Text::npos ? Text() : name.substr(dot);
+  Text candidate = folder + name;
+  for (int number = 2; files.PathExists(candidate); ++number) {
+    if (number > 100000) return Text();  // a folder that full is no back-up
+    candidate = folder + stem + " (" + std::to_string(number) + ")" + extension;
+  }
+  return candidate;
+}
+
+// Copies the shortcut into the back-up folder under a name no other copy has.
+bool BackUp(FileSystem& files, const Text& path, const Text& name, const Text& backup_root) {
+  const Text backup_folder = backup_root + kBackupFolderName;
+  // A back-up folder planted as a link could lead anywhere: no copy goes through it.
+  if (files.IsFolderLink(backup_folder)) return false;
+  const Text copy = FreeCopyPath(files, backup_folder + "\\", name);
+  return !copy.empty() && files.CopyOneFile(path, copy);
+}
+
+// Saves the new link beside the old one, then moves it over the old one in
+// one step, so the old shortcut is never gone before its replacement is there.
+bool ReplaceLink(Platform& machine, const Text& path, const Text& target,
+                 const Text& working_directory) {
+  const Text temporary = path + kTemporarySuffix;
+  if (machine.links.CreateShortcut(temporary, target, Text(kRepairedDescription), std::nullopt,
+                                   working_directory) &&
+      machine.files.MoveOverFile(temporary, path)) {
+    return true;
+  }
+  machine.files.DeleteOneFile(temporary);
+  return false;
+}
+
+}  // namespace
+
+void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
+                        const Text& backup_root) {
+  if (TextRight(path, 3) != "lnk") return;
+  if (!machine.files.PathExists(path)) return;
+
+  Text target, stored_target, working_directory;
+  ShortcutFields fields;
+  fields.target = &target;
+  fields.raw_target = &stored_target;
+  fields.working_directory = &working_directory;
+  const Text read = machine.links.ReadShortcut(path, fields);
+
+  const TextArray parts = SplitText(path, "\\");
+  const Text name = parts.empty() ? path : parts.back();
+
+  // An unreadable shortcut is left alone: deleting it would lose it.
+  if (read.empty()) return Report(host, "修复失败：", name);
+  if (!backup_root.empty() && !BackUp(machine.files, path, name, backup_root)) {
+    return Report(host, "修复失败：", name);
+  }
+  // A target stored with environment variables (%ProgramFiles%\...) is written
+  // back in that form: expanded for this 32-bit process it could name another
+  // program on 64-bit Windows.
+  const Text& new_target = stored_target.empty() ? target : stored_target;
+  if (!ReplaceLink(machine, path, new_target, working_directory)) {
+    return Report(host, "修复失败：", name);
+  }
+  Report(host, "修复：", name);
+}
+
+void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, const Text& excluded) {
+  const std::vector<FolderEntry> entries = files.FindEntries(folder + "*");
+  for (const FolderEntry& entry : entries) {
+    if (!entry.is_folder || entry.is_link || entry.name == "." || entry.name == "..") continue;
+    const Text subfolder = folder + entry.name + "\\";
+    if (subfolder == excluded) continue;
+    ListFolderTree(files, subfolder, list, excluded);
+  }
+  for (const FolderEntry& entry : entries) {
+    if (!entry.is_folder) list.push_back(folder + entry.name);
+  }
+}
+
+void RunShortcutRepair(Platform& machine, RepairHost& host) {
+  const Text start_menu = machine.files.GetSpecialFolder(kStartMenuFolder);
+  // Without a start menu every path below would be relative to wherever the
+  // program happens to run.
+  if (!start_menu.empty()) {
+    RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer.lnk");
+    RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer (64-bit).lnk");
+
+    const Text quick_launch = ReplaceText(start_menu, "Windows\\Start Menu\\",
+                                          "Internet Explorer\\Quick Launch", 1, 1, true);
+    // Unchanged, it would be the start menu itself, rewritten without a back-up.
+    if (quick_launch != start_menu) {
+      TextArray list;
+      ListFolderTree(machine.files, quick_launch + "\\", list);
+      for (const Text& path : list) RepairShortcutFile(machine, host, path);
+    }
+  }
+
+  const Text desktop = machine.files.GetSpecialFolder(kDesktopFolder);
+  if (desktop.empty()) return;
+  const Text backup_folder = desktop + kBackupFolderName;
+  if (!machine.files.PathExists(backup_folder)) machine.files.CreateFolder(backup_folder);
+  // The back-up folder is left out: its copies are never overwritten or rewritten.
+  TextArray list;
+  ListFolderTree(machine.files, desktop, list, backup_folder + "\\");
+  for (const Text& path : list) RepairShortcutFile(machine, host, path, desktop);
 }

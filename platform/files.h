@@ -51,6 +51,10 @@ class FileSystem {
   // Deletes one file; a read-only file is refused.
   virtual bool DeleteOneFile(const Text& path) = 0;
 
+  // Moves `source` over `target` in one step, replacing the target file; a
+  // read-only target is refused. On failure both files are as they were.
+  virtual bool MoveOverFile(const Text& source, const Text& target) = 0;
+
   // Empties the folder and removes it; true when the folder itself went.
   // Refuses bare drives and drive roots. Names that begin with a dot and
   // read-only files are left, and so are the folders holding them. A link to a

@@ -13,7 +13,8 @@ class ScopedKey {
   ScopedKey& operator=(const ScopedKey&) = delete;
 
   bool OpenOrCreate(RegRoot root, const Text& key_path) {
-    open_ = calls_.OpenKeyForWrite(root, key_path, &key_) || calls_.CreateKey(root, key_path, &key_);
+    open_ =
+        calls_.OpenKeyForWrite(root, key_path, &key_) || calls_.CreateKey(root, key_path, &key_);
     return open_;
   }
   bool Open(RegRoot root, const Text& key_path) {

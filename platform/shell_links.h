@@ -7,13 +7,16 @@
 
 // The caller's variables that ReadShortcut fills; a null one is not asked for.
 struct ShortcutFields {
-  Text* target = nullptr;             // as the shell reports it
+  Text* target = nullptr;  // as the shell reports it
+  // The target as the link stores it, environment variables unexpanded
+  // ("%ProgramFiles%\..."); the same as `target` where none are stored.
+  Text* raw_target = nullptr;
   Text* arguments = nullptr;
   Text* working_directory = nullptr;
-  Text* icon_location = nullptr;      // "path,index"
-  int* show_command = nullptr;        // 7 (minimised, not active) is reported as 2
-  int* hotkey = nullptr;              // low byte the key, high byte the modifiers
-  Text* hotkey_text = nullptr;        // "Ctrl + Alt + B"
+  Text* icon_location = nullptr;  // "path,index"
+  int* show_command = nullptr;    // 7 (minimised, not active) is reported as 2
+  int* hotkey = nullptr;          // low byte the key, high byte the modifiers
+  Text* hotkey_text = nullptr;    // "Ctrl + Alt + B"
   Text* description = nullptr;
 };
 

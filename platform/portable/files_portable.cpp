@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <memory>
 
 namespace {
 
-char UpperDrive(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
+char UpperDrive(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -192,6 +195,19 @@ bool PortableFileSystem::DeleteOneFile(const Text& path) {
   if (!host || lstat(host->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR)) return false;
   return unlink(host->c_str()) == 0;
+}
+
+bool PortableFileSystem::MoveOverFile(const Text& source, const Text& target) {
+  auto from = HostPath(source);
+  auto to = HostPath(target);
+  if (!from || !to) return false;
+  struct stat existing;
+  if (lstat(to->c_str(), &existing) == 0) {
+    // Windows refuses to replace a read-only file or a folder.
+    if (S_ISDIR(existing.st_mode)) return false;
+    if (!S_ISLNK(existing.st_mode) && !(existing.st_mode & S_IWUSR)) return false;
+  }
+  return rename(from->c_str(), to->c_str()) == 0;
 }
 
 std::vector<FolderEntry> PortableFileSystem::FindEntries(const Text& pattern) {

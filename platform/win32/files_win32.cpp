@@ -1,7 +1,7 @@
 #include "platform/win32/files_win32.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "platform/win32/scoped_handle.h"
 
@@ -72,6 +72,11 @@ bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
 }
 
 bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
+  return MoveFileExA(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
 
 std::vector<FolderEntry> Win32FileSystem::FindEntries(const Text& pattern) {
   std::vector<FolderEntry> entries;

@@ -10,6 +10,7 @@ class Win32FileSystem : public FileSystem {
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
   bool DeleteOneFile(const Text& path) override;
+  bool MoveOverFile(const Text& source, const Text& target) override;
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;
   bool RemoveFolder(const Text& path) override;
   bool IsFolderLink(const Text& path) override;

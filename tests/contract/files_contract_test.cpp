@@ -91,8 +91,8 @@ TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
 
 TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
   File("keep.txt");
-  for (const Text& path : {Text(""), Text("   "), Text("C:"), Text("C:\\"), Text("  C:"),
-                           Text("  C:\\")}) {
+  for (const Text& path :
+       {Text(""), Text("   "), Text("C:"), Text("C:\\"), Text("  C:"), Text("  C:\\")}) {
     EXPECT_FALSE(files().DeleteFolderTree(path)) << "[" << path << "]";
   }
   EXPECT_TRUE(Exists("keep.txt"));
@@ -155,6 +155,31 @@ TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
   EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
   EXPECT_EQ(files().GetSpecialFolder(0), "");
   EXPECT_EQ(files().GetSpecialFolder(12), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilesContract, MoveOverFileReplacesInOneStep) {
+  File("a.lnk", "old");
+  File("a.lnk.new", "new");
+  EXPECT_TRUE(files().MoveOverFile(root_ + "a.lnk.new", root_ + "a.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "a.lnk"), "new");
+  EXPECT_FALSE(Exists("a.lnk.new"));
+  EXPECT_FALSE(files().MoveOverFile(root_ + "missing", root_ + "a.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "a.lnk"), "new");
+}
+
+TEST_F(FilesContract, MoveOverFileRefusesAReadOnlyTarget) {
+  File("ro.lnk", "old");
+  File("ro.lnk.new", "new");
+  if (!sandbox_->MakeReadOnly(root_ + "ro.lnk")) {
+    GTEST_SKIP() << "this backend cannot make a file undeletable here";
+  }
+  EXPECT_FALSE(files().MoveOverFile(root_ + "ro.lnk.new", root_ + "ro.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "ro.lnk"), "old");
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "ro.lnk.new"), "new");
 }
 
 }  // namespace

@@ -71,7 +71,9 @@ TEST_F(RegistryContract, UnsupportedValueCreatesTheKeyButWritesNothing) {
 
 TEST_F(RegistryContract, DoubleByteNameWithBackslashTrailByteIsNotSplit) {
   // A double-byte character whose second byte is a backslash.
-  const Text name = "\x95\x5C" "name";
+  const Text name =
+      "\x95\x5C"
+      "name";
   ASSERT_TRUE(registry().WriteRegItem(3, Below("k\\" + name), RegValue::Dword(1)));
   EXPECT_TRUE(sandbox_->Read(RegRoot::kCurrentUser, Below("k"), name));
 }

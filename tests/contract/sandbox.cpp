@@ -1,7 +1,8 @@
 #include "tests/contract/sandbox.h"
 
-#include <cstdio>
 #include <sys/stat.h>
+
+#include <cstdio>
 
 void FilesSandbox::WriteFile(const Text& windows_path, const std::string& bytes) {
   std::FILE* file = std::fopen(NativePath(windows_path).c_str(), "wb");

@@ -28,8 +28,7 @@ class RegistrySandbox {
 
   virtual Registry& registry() = 0;
   virtual Text base() = 0;  // a key path below HKEY_CURRENT_USER, no trailing backslash
-  virtual std::optional<StoredValue> Read(RegRoot root, const Text& key_path,
-                                          const Text& name) = 0;
+  virtual std::optional<StoredValue> Read(RegRoot root, const Text& key_path, const Text& name) = 0;
   virtual bool KeyExists(RegRoot root, const Text& key_path) = 0;
   virtual void SeedKey(RegRoot root, const Text& key_path) = 0;
   virtual void SeedValue(RegRoot root, const Text& key_path, const Text& name,

@@ -1,13 +1,13 @@
 // What only the portable file system can show cheaply: its path mapping and
 // its read-only and link rules.
+#include "platform/portable/files_portable.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "platform/portable/files_portable.h"
 
 namespace {
 

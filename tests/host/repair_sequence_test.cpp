@@ -1,12 +1,13 @@
 // The repair sequence over the portable machine: a temporary folder as the
 // drives and the in-memory registry.
+#include "engine/repair_sequence.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "engine/repair_sequence.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/text.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -57,7 +57,8 @@ TEST(SplitText, AtBackslashes) {
   EXPECT_EQ(SplitText("a\\\\b", "\\"), (TextArray{"a", "", "b"}));
   EXPECT_EQ(SplitText("", "\\"), TextArray{});
   EXPECT_EQ(SplitText("name", "\\"), TextArray{"name"});
-  EXPECT_EQ(SplitText("d\\" + kTrailBackslash + "x", "\\"), (TextArray{"d", kTrailBackslash + "x"}));
+  EXPECT_EQ(SplitText("d\\" + kTrailBackslash + "x", "\\"),
+            (TextArray{"d", kTrailBackslash + "x"}));
 }
 
 TEST(SplitText, DefaultsAndLimits) {

@@ -1,0 +1,297 @@
+// The shortcut repair over a temporary folder tree, with links kept by a
+// stand-in link object so that every outcome can be arranged.
+#include "engine/shortcut_repair.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/portable/registry_portable.h"
+#include "tests/support/fake_shell_links.h"
+#include "tests/support/recording_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kStartMenu[] = "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+const char kDesktop[] = "C:\\Users\\u\\Desktop";
+
+class ShortcutRepair : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/qinghe-shortcuts-XXXXXX";
+    drive_ = mkdtemp(name);
+    files_.MapDrive('C', drive_);
+    files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
+    files_.SetSpecialFolder(kDesktopFolder, kDesktop);
+    fs::create_directories(Host(kStartMenu) + "/Programs");
+    fs::create_directories(Host(kDesktop));
+    fs::create_directories(Host(kQuickLaunch));
+  }
+  void TearDown() override { fs::remove_all(drive_); }
+
+  static constexpr const char* kQuickLaunch =
+      "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+
+  std::string Host(const Text& windows_path) { return *files_.HostPath(windows_path); }
+
+  // A hijacked link: the browser with an address appended, an icon, a hotkey.
+  void PlantLink(const Text& path, const Text& target = "C:\\Program Files\\Browser\\browser.exe") {
+    FakeLink link;
+    link.target = target;
+    link.arguments = "http://hijack.example/";
+    link.working_directory = "C:\\Program Files\\Browser";
+    link.description = "Browser";
+    link.icon_location = "C:\\hijack.ico,0";
+    link.hotkey = 0x0642;
+    PlantBytes(path, link.Serialize());
+  }
+  void PlantBytes(const Text& path, const std::string& bytes) {
+    fs::create_directories(fs::path(Host(path)).parent_path());
+    std::ofstream(Host(path), std::ios::binary) << bytes;
+  }
+  std::string Bytes(const Text& path) {
+    std::ifstream in(Host(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  FakeLink Read(const Text& path) { return FakeLink::Parse(Bytes(path)).value_or(FakeLink{}); }
+  bool Exists(const Text& path) { return fs::exists(fs::symlink_status(Host(path))); }
+  Text Backup(const Text& name) { return Text(kDesktop) + "\\修复前桌面图标备份\\" + name; }
+
+  void Run() {
+    Platform machine{registry_, files_, links_};
+    RunShortcutRepair(machine, host_);
+  }
+
+  // Every file left below the drive whose name marks a half-done replacement.
+  std::vector<std::string> Leftovers() {
+    std::vector<std::string> found;
+    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
+      if (entry.path().string().find(".qinghe-new") != std::string::npos) {
+        found.push_back(entry.path().string());
+      }
+    }
+    return found;
+  }
+
+  std::string drive_;
+  MemoryRegistry registry_;
+  PortableFileSystem files_;
+  FakeShellLinks links_{files_};
+  RecordingHost host_;
+};
+
+TEST_F(ShortcutRepair, DesktopShortcutIsBackedUpThenRewrittenWithoutArguments) {
+  const Text link = Text(kDesktop) + "\\a.lnk";
+  PlantLink(link);
+  const std::string original = Bytes(link);
+  PlantBytes(Text(kDesktop) + "\\b.txt", "notes");
+  PlantLink(Text(kDesktop) + "\\Work.LNK");
+  const std::string work = Bytes(Text(kDesktop) + "\\Work.LNK");
+
+  Run();
+
+  EXPECT_EQ(host_.log(), "修复：a.lnk\r\n");
+  FakeLink repaired = Read(link);
+  EXPECT_EQ(repaired.target, "C:\\Program Files\\Browser\\browser.exe");
+  EXPECT_EQ(repaired.working_directory, "C:\\Program Files\\Browser");
+  EXPECT_EQ(repaired.arguments, "");
+  EXPECT_EQ(repaired.icon_location, "");
+  EXPECT_EQ(repaired.hotkey, 0);
+  EXPECT_EQ(repaired.description, "青禾 快捷方式修复操作");
+  EXPECT_EQ(Bytes(Backup("a.lnk")), original);
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\b.txt"), "notes");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\Work.LNK"), work);
+  EXPECT_FALSE(Exists(Backup("b.txt")));
+  EXPECT_FALSE(Exists(Backup("Work.LNK")));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ShortcutRepair, BrowserLinksThenQuickLaunchSubfoldersFirstThenDesktop) {
+  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer (64-bit).lnk");
+  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer.lnk");
+  PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
+  PlantLink(Text(kQuickLaunch) + "\\User Pinned\\TaskBar\\pinned.lnk");
+  PlantLink(Text(kStartMenu) + "\\Programs\\Other.lnk");
+  PlantLink(Text(kDesktop) + "\\d.lnk");
+
+  Run();
+
+  EXPECT_EQ(host_.log(),
+            "修复：Internet Explorer.lnk\r\n修复：Internet Explorer (64-bit).lnk\r\n"
+            "修复：pinned.lnk\r\n修复：ql.lnk\r\n修复：d.lnk\r\n");
+  // Only desktop shortcuts are backed up; other start-menu links are not touched.
+  EXPECT_FALSE(Exists(Backup("ql.lnk")));
+  EXPECT_FALSE(Exists(Backup("Internet Explorer.lnk")));
+  EXPECT_EQ(Read(Text(kStartMenu) + "\\Programs\\Other.lnk").arguments, "http://hijack.example/");
+  EXPECT_EQ(Read(Text(kQuickLaunch) + "\\User Pinned\\TaskBar\\pinned.lnk").arguments, "");
+}
+
+TEST_F(ShortcutRepair, CopiesKeepBareNamesAndNeverReplaceEachOther) {
+  PlantLink(Text(kDesktop) + "\\one\\a.lnk", "C:\\one.exe");
+  PlantLink(Text(kDesktop) + "\\two\\a.lnk", "C:\\two.exe");
+  const std::string first = Bytes(Text(kDesktop) + "\\one\\a.lnk");
+  const std::string second = Bytes(Text(kDesktop) + "\\two\\a.lnk");
+
+  Run();
+
+  // Either may be found first; both originals are kept, under two names.
+  std::set<std::string> copies = {Bytes(Backup("a.lnk")), Bytes(Backup("a (2).lnk"))};
+  EXPECT_EQ(copies, (std::set<std::string>{first, second}));
+  const std::string first_run_copy = Bytes(Backup("a.lnk"));
+
+  // A second run backs up the rewritten links beside the first run's copies.
+  RecordingHost second_host;
+  Platform machine{registry_, files_, links_};
+  RunShortcutRepair(machine, second_host);
+  EXPECT_EQ(second_host.log(), "修复：a.lnk\r\n修复：a.lnk\r\n");
+  EXPECT_EQ(Bytes(Backup("a.lnk")), first_run_copy);
+  EXPECT_TRUE(Exists(Backup("a (3).lnk")));
+  EXPECT_TRUE(Exists(Backup("a (4).lnk")));
+  EXPECT_FALSE(Exists(Backup("a (5).lnk")));
+}
+
+TEST_F(ShortcutRepair, BackupFolderIsNotWalked) {
+  PlantLink(Backup("old.lnk"));
+  const std::string old_copy = Bytes(Backup("old.lnk"));
+  Run();
+  EXPECT_EQ(host_.log(), "");
+  EXPECT_EQ(Bytes(Backup("old.lnk")), old_copy);
+}
+
+TEST_F(ShortcutRepair, UnreadableShortcutStaysAndIsReported) {
+  PlantBytes(Text(kDesktop) + "\\corrupt.lnk", std::string("\x4c\x00garbage", 9));
+  Run();
+  EXPECT_EQ(host_.log(), "修复失败：corrupt.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\corrupt.lnk"), std::string("\x4c\x00garbage", 9));
+}
+
+TEST_F(ShortcutRepair, NoRewriteWithoutABackup) {
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  const std::string original = Bytes(Text(kDesktop) + "\\a.lnk");
+  // Something that is not a folder stands where the back-up folder goes.
+  PlantBytes(Text(kDesktop) + "\\修复前桌面图标备份", "a file");
+  Run();
+  EXPECT_EQ(host_.log(), "修复失败：a.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\a.lnk"), original);
+}
+
+TEST_F(ShortcutRepair, FailedSaveLeavesTheOldLinkExactly) {
+  PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
+  const std::string original = Bytes(Text(kQuickLaunch) + "\\ql.lnk");
+  links_.fail_saves(true);
+  Run();
+  EXPECT_EQ(host_.log(), "修复失败：ql.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kQuickLaunch) + "\\ql.lnk"), original);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ShortcutRepair, ReadOnlyLinkIsNotReplaced) {
+  const Text link = Text(kDesktop) + "\\ro.lnk";
+  PlantLink(link);
+  const std::string original = Bytes(link);
+  chmod(Host(link).c_str(), 0444);
+  Run();
+  EXPECT_EQ(host_.log(), "修复失败：ro.lnk\r\n");
+  EXPECT_EQ(Bytes(link), original);
+  EXPECT_EQ(Bytes(Backup("ro.lnk")), original);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ShortcutRepair, LinksToFoldersAreNeitherWalkedNorListed) {
+  fs::create_directories(drive_ + "/Elsewhere");
+  PlantLink("C:\\Elsewhere\\outside.lnk");
+  const std::string outside = Bytes("C:\\Elsewhere\\outside.lnk");
+  fs::create_directory_symlink(drive_ + "/Elsewhere", Host(kDesktop) + "/planted");
+  // A link back into its own tree would make the walk endless.
+  fs::create_directory_symlink(Host(kDesktop), Host(kDesktop) + "/loop");
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  Run();
+  EXPECT_EQ(host_.log(), "修复：a.lnk\r\n");
+  EXPECT_EQ(Bytes("C:\\Elsewhere\\outside.lnk"), outside);
+  EXPECT_TRUE(fs::is_symlink(Host(kDesktop) + "/planted"));
+}
+
+TEST_F(ShortcutRepair, BackupFolderPlantedAsALinkCountsAsUnavailable) {
+  fs::create_directories(drive_ + "/Elsewhere");
+  fs::create_directory_symlink(drive_ + "/Elsewhere", Host(kDesktop) + "/修复前桌面图标备份");
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  const std::string original = Bytes(Text(kDesktop) + "\\a.lnk");
+  Run();
+  EXPECT_EQ(host_.log(), "修复失败：a.lnk\r\n");
+  EXPECT_TRUE(fs::is_empty(drive_ + "/Elsewhere"));
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\a.lnk"), original);
+}
+
+TEST_F(ShortcutRepair, MissingFoldersAreNotWalked) {
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  files_.SetSpecialFolder(kStartMenuFolder, "");
+  files_.SetSpecialFolder(kDesktopFolder, "");
+  Run();
+  EXPECT_EQ(host_.log(), "");
+  EXPECT_EQ(links_.saves(), 0);
+  EXPECT_FALSE(Exists(Text(kDesktop) + "\\修复前桌面图标备份"));
+}
+
+TEST_F(ShortcutRepair, StartMenuWithoutTheExpectedPieceIsNotWalked) {
+  files_.SetSpecialFolder(kStartMenuFolder, "C:\\Menu");
+  PlantLink("C:\\Menu\\Programs\\Internet Explorer.lnk");
+  PlantLink("C:\\Menu\\Programs\\Other.lnk");
+  Run();
+  EXPECT_EQ(host_.log(), "修复：Internet Explorer.lnk\r\n");
+  EXPECT_EQ(Read("C:\\Menu\\Programs\\Other.lnk").arguments, "http://hijack.example/");
+}
+
+TEST_F(ShortcutRepair, StoredEnvironmentFormOfTheTargetIsKept) {
+  FakeLink link;
+  link.raw_target = "%ProgramFiles%\\Browser\\browser.exe";
+  link.target = "C:\\Program Files (x86)\\Browser\\browser.exe";
+  link.arguments = "http://hijack.example/";
+  PlantBytes(Text(kDesktop) + "\\env.lnk", link.Serialize());
+  Run();
+  EXPECT_EQ(Read(Text(kDesktop) + "\\env.lnk").raw_target, "%ProgramFiles%\\Browser\\browser.exe");
+}
+
+TEST_F(ShortcutRepair, LinkWithArgumentsButNoTargetIsRewrittenEmpty) {
+  FakeLink link;
+  link.arguments = "http://hijack.example/";
+  PlantBytes(Text(kDesktop) + "\\args.lnk", link.Serialize());
+  Run();
+  EXPECT_EQ(host_.log(), "修复：args.lnk\r\n");
+  EXPECT_EQ(Read(Text(kDesktop) + "\\args.lnk").target, "");
+  EXPECT_EQ(Read(Text(kDesktop) + "\\args.lnk").arguments, "");
+}
+
+TEST_F(ShortcutRepair, ExistingBackupFolderIsUsedAsItIs) {
+  fs::create_directories(Host(Backup("")));
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  Run();
+  EXPECT_EQ(host_.log(), "修复：a.lnk\r\n");
+  EXPECT_TRUE(Exists(Backup("a.lnk")));
+}
+
+TEST(ListFolderTree, SubfoldersCompleteBeforeOwnFilesAndNothingElse) {
+  char name[] = "/tmp/qinghe-tree-XXXXXX";
+  std::string drive = mkdtemp(name);
+  PortableFileSystem files;
+  files.MapDrive('C', drive);
+  fs::create_directories(drive + "/t/s/deep");
+  for (const char* file : {"/t/top.lnk", "/t/s/mid.txt", "/t/s/deep/low.lnk"}) {
+    std::ofstream(drive + file) << "x";
+  }
+  TextArray list;
+  list.push_back("kept");
+  ListFolderTree(files, "C:\\t\\", list);
+  EXPECT_EQ(list,
+            (TextArray{"kept", "C:\\t\\s\\deep\\low.lnk", "C:\\t\\s\\mid.txt", "C:\\t\\top.lnk"}));
+  TextArray none;
+  ListFolderTree(files, "C:\\missing\\", none);
+  EXPECT_TRUE(none.empty());
+  fs::remove_all(drive);
+}
+
+}  // namespace
