@@ -74,6 +74,9 @@ bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
 bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
+  // Windows refuses to replace a read-only file; Wine does not: ask first.
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   return MoveFileExA(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
