@@ -1,0 +1,206 @@
+// Every call the repair makes into the machine is made to fail in turn, over a
+// seeded hijack. Whatever fails, the repair runs to its end, and no shortcut is
+// lost: each is exactly as it was or correctly repaired, and a repaired
+// desktop shortcut has a byte-identical copy in the back-up folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/repair_sequence.h"
+#include "platform/portable/registry_portable.h"
+#include "tests/support/fake_shell_links.h"
+#include "tests/support/faulty_platform.h"
+#include "tests/support/recording_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kStartMenu[] = "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+const char kQuickLaunch[] =
+    "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+const char kDesktop[] = "C:\\Users\\u\\Desktop";
+const char kMainKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+
+struct Seeded {
+  std::string bytes;
+  FakeLink link;
+  bool is_link = false;
+  bool on_desktop = false;
+};
+
+class RepairUnderFaults {
+ public:
+  RepairUnderFaults() {
+    char name[] = "/tmp/qinghe-faults-XXXXXX";
+    drive_ = mkdtemp(name);
+    files_.MapDrive('C', drive_);
+    files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
+    files_.SetSpecialFolder(kDesktopFolder, kDesktop);
+    Seed();
+  }
+  ~RepairUnderFaults() { fs::remove_all(drive_); }
+
+  RecordingHost Run(FaultPlan& plan) {
+    FaultyRegistry registry(registry_, plan);
+    FaultyFileSystem files(files_, plan);
+    FaultyShellLinks links(links_, plan);
+    Platform machine{registry, files, links};
+    RecordingHost host;
+    RunRepairSequence(machine, host);
+    return host;
+  }
+
+  // Checks that nothing was lost; returns how many links were repaired, by name.
+  void CheckNothingLost(const RecordingHost& host, const std::string& context) {
+    SCOPED_TRACE(context);
+    std::map<Text, int> repaired_by_name;
+    std::vector<std::string> backups = BackupContents();
+    for (const auto& [windows_path, seeded] : seeded_) {
+      const std::string host_path = *files_.HostPath(windows_path);
+      std::ifstream in(host_path, std::ios::binary);
+      ASSERT_TRUE(in) << windows_path << " is gone";
+      const std::string now((std::istreambuf_iterator<char>(in)), {});
+      if (now == seeded.bytes) continue;
+      ASSERT_TRUE(seeded.is_link) << windows_path << " changed";
+      auto link = FakeLink::Parse(now);
+      ASSERT_TRUE(link) << windows_path << " is no longer a link";
+      EXPECT_EQ(link->target, seeded.link.target) << windows_path;
+      EXPECT_EQ(link->working_directory, seeded.link.working_directory) << windows_path;
+      EXPECT_EQ(link->arguments, "") << windows_path;
+      EXPECT_EQ(link->description, "青禾 快捷方式修复操作") << windows_path;
+      if (seeded.on_desktop) {
+        EXPECT_NE(std::find(backups.begin(), backups.end(), seeded.bytes), backups.end())
+            << windows_path << " was repaired without a copy of the original";
+      }
+      ++repaired_by_name[SplitText(windows_path, "\\").back()];
+    }
+    EXPECT_EQ(host.enables(), 1);
+    ASSERT_GE(host.appended().size(), 6u);
+    for (const auto& [name, count] : repaired_by_name) {
+      const Text line = "修复：" + name + "\r\n";
+      EXPECT_EQ(std::count(host.appended().begin(), host.appended().end(), line), count) << name;
+    }
+    for (const Text& line : host.appended()) {
+      if (line.rfind("修复：", 0) == 0) {
+        EXPECT_TRUE(repaired_by_name.count(line.substr(6, line.size() - 8))) << line;
+      }
+    }
+  }
+
+ private:
+  void Plant(const Text& path, const FakeLink& link, bool on_desktop) {
+    Seeded seeded{link.Serialize(), link, true, on_desktop};
+    Write(path, seeded.bytes);
+    seeded_[path] = seeded;
+  }
+  void PlantFile(const Text& path, const std::string& bytes) {
+    Write(path, bytes);
+    seeded_[path] = Seeded{bytes, {}, false, false};
+  }
+  void Write(const Text& path, const std::string& bytes) {
+    const std::string host = *files_.HostPath(path);
+    fs::create_directories(fs::path(host).parent_path());
+    std::ofstream(host, std::ios::binary) << bytes;
+  }
+
+  void Seed() {
+    std::vector<std::uint8_t> hijack = {'h', 'i', 0};
+    registry_.SeedValue(RegRoot::kCurrentUser, kMainKey, "Start Page", {kRegSz, hijack});
+    registry_.SeedKey(RegRoot::kCurrentUser, "Software\\Policies\\Microsoft");
+    Write("C:\\OEM8\\bin\\run.exe", "payload");
+    Write("C:\\Windows\\OEM8\\run.dll", "payload");
+
+    FakeLink browser{"C:\\Program Files\\Browser\\browser.exe",
+                     "",
+                     "http://hijack.example/",
+                     "C:\\Program Files\\Browser",
+                     "Browser",
+                     "C:\\hijack.ico,0",
+                     0x0642};
+    Plant(Text(kStartMenu) + "\\Programs\\Internet Explorer.lnk", browser, false);
+    Plant(Text(kQuickLaunch) + "\\ql.lnk", browser, false);
+    Plant(Text(kQuickLaunch) + "\\User Pinned\\TaskBar\\pinned.lnk", browser, false);
+    Plant(Text(kDesktop) + "\\a.lnk", browser, true);
+    FakeLink other = browser;
+    other.target = "C:\\Tools\\tool.exe";
+    Plant(Text(kDesktop) + "\\one\\same.lnk", browser, true);
+    Plant(Text(kDesktop) + "\\two\\same.lnk", other, true);
+    PlantFile(Text(kDesktop) + "\\notes.txt", "notes");
+    PlantFile(Text(kDesktop) + "\\corrupt.lnk", "garbage");
+  }
+
+  std::vector<std::string> BackupContents() {
+    std::vector<std::string> contents;
+    const std::string folder = *files_.HostPath(Text(kDesktop) + "\\修复前桌面图标备份");
+    if (!fs::is_directory(folder)) return contents;
+    for (auto& entry : fs::directory_iterator(folder)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      contents.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return contents;
+  }
+
+  std::string drive_;
+  MemoryRegistry registry_;
+  PortableFileSystem files_;
+  FakeShellLinks links_{files_};
+  std::map<Text, Seeded> seeded_;
+};
+
+const std::pair<Operation, const char*> kOperations[] = {
+    {Operation::kWriteRegItem, "WriteRegItem"},
+    {Operation::kDeleteRegItem, "DeleteRegItem"},
+    {Operation::kGetSpecialFolder, "GetSpecialFolder"},
+    {Operation::kPathExists, "PathExists"},
+    {Operation::kCreateFolder, "CreateFolder"},
+    {Operation::kCopyOneFile, "CopyOneFile"},
+    {Operation::kDeleteOneFile, "DeleteOneFile"},
+    {Operation::kMoveOverFile, "MoveOverFile"},
+    {Operation::kFindEntries, "FindEntries"},
+    {Operation::kRemoveFolder, "RemoveFolder"},
+    {Operation::kReadShortcut, "ReadShortcut"},
+    {Operation::kCreateShortcut, "CreateShortcut"},
+};
+
+TEST(FaultInjection, CleanRunRepairsEverything) {
+  RepairUnderFaults machine;
+  FaultPlan nothing_fails;
+  RecordingHost host = machine.Run(nothing_fails);
+  machine.CheckNothingLost(host, "no fault");
+  EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
+                          [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
+            6);
+}
+
+TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
+  FaultPlan counting;
+  {
+    RepairUnderFaults machine;
+    machine.Run(counting);
+  }
+  int runs = 0;
+  for (const auto& [operation, name] : kOperations) {
+    ASSERT_GT(counting.calls(operation), 0) << name << " is never called";
+    for (int nth = 1; nth <= counting.calls(operation); ++nth) {
+      RepairUnderFaults machine;
+      FaultPlan plan(operation, nth);
+      RecordingHost host = machine.Run(plan);
+      machine.CheckNothingLost(host, std::string(name) + " failing at call " + std::to_string(nth));
+      // The registry items report their own failure.
+      if (operation == Operation::kWriteRegItem) {
+        EXPECT_EQ(host.appended()[nth - 1].find("失败"), host.appended()[nth - 1].size() - 6)
+            << host.appended()[nth - 1];
+      }
+      if (operation == Operation::kDeleteRegItem) {
+        EXPECT_NE(host.appended()[3].find("失败"), Text::npos);
+      }
+      ++runs;
+    }
+  }
+  EXPECT_GT(runs, 40);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// Wraps a machine so that one chosen operation fails at its n-th call, and
+// counts every operation's calls: a test can then fail each call site in turn.
+#pragma once
+
+#include <map>
+
+#include "platform/platform.h"
+
+enum class Operation {
+  kWriteRegItem,
+  kDeleteRegItem,
+  kGetSpecialFolder,
+  kPathExists,
+  kCreateFolder,
+  kCopyOneFile,
+  kDeleteOneFile,
+  kMoveOverFile,
+  kFindEntries,
+  kRemoveFolder,
+  kReadShortcut,
+  kCreateShortcut,
+};
+
+class FaultPlan {
+ public:
+  FaultPlan() = default;
+  FaultPlan(Operation operation, int nth) : operation_(operation), nth_(nth) {}
+
+  // Counts the call; true when it is the one to fail.
+  bool Fails(Operation operation) {
+    const int call = ++calls_[operation];
+    return nth_ > 0 && operation == operation_ && call == nth_;
+  }
+  int calls(Operation operation) const {
+    auto found = calls_.find(operation);
+    return found == calls_.end() ? 0 : found->second;
+  }
+
+ private:
+  Operation operation_ = Operation::kWriteRegItem;
+  int nth_ = 0;  // 0: nothing fails
+  std::map<Operation, int> calls_;
+};
+
+class FaultyRegistry : public Registry {
+ public:
+  FaultyRegistry(Registry& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
+  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override {
+    return !plan_.Fails(Operation::kWriteRegItem) &&
+           inner_.WriteRegItem(root_code, full_path, value);
+  }
+  bool DeleteRegItem(int root_code, const Text& full_path) override {
+    return !plan_.Fails(Operation::kDeleteRegItem) && inner_.DeleteRegItem(root_code, full_path);
+  }
+
+ private:
+  Registry& inner_;
+  FaultPlan& plan_;
+};
+
+// Folder-tree deletion runs the shared algorithm over these faulty calls.
+class FaultyFileSystem : public FileSystem {
+ public:
+  FaultyFileSystem(FileSystem& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
+  Text GetSpecialFolder(int code) override {
+    return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.GetSpecialFolder(code);
+  }
+  bool PathExists(const Text& path) override {
+    return !plan_.Fails(Operation::kPathExists) && inner_.PathExists(path);
+  }
+  bool CreateFolder(const Text& path) override {
+    return !plan_.Fails(Operation::kCreateFolder) && inner_.CreateFolder(path);
+  }
+  bool CopyOneFile(const Text& source, const Text& target) override {
+    return !plan_.Fails(Operation::kCopyOneFile) && inner_.CopyOneFile(source, target);
+  }
+  bool DeleteOneFile(const Text& path) override {
+    return !plan_.Fails(Operation::kDeleteOneFile) && inner_.DeleteOneFile(path);
+  }
+  bool MoveOverFile(const Text& source, const Text& target) override {
+    return !plan_.Fails(Operation::kMoveOverFile) && inner_.MoveOverFile(source, target);
+  }
+  std::vector<FolderEntry> FindEntries(const Text& pattern) override {
+    if (plan_.Fails(Operation::kFindEntries)) return {};
+    return inner_.FindEntries(pattern);
+  }
+  bool RemoveFolder(const Text& path) override {
+    return !plan_.Fails(Operation::kRemoveFolder) && inner_.RemoveFolder(path);
+  }
+  // Not a fault site: a link test that cannot answer must not let a walk
+  // follow a link, so it is never made to "fail" towards false.
+  bool IsFolderLink(const Text& path) override { return inner_.IsFolderLink(path); }
+
+ private:
+  FileSystem& inner_;
+  FaultPlan& plan_;
+};
+
+class FaultyShellLinks : public ShellLinks {
+ public:
+  FaultyShellLinks(ShellLinks& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
+  void InitializeThread() override { inner_.InitializeThread(); }
+  void UninitializeThread() override { inner_.UninitializeThread(); }
+  Text ReadShortcut(const Text& link_name, const ShortcutFields& fields) override {
+    return plan_.Fails(Operation::kReadShortcut) ? Text() : inner_.ReadShortcut(link_name, fields);
+  }
+  bool CreateShortcut(const Text& link_name, const Text& target,
+                      const std::optional<Text>& description, const std::optional<Text>& arguments,
+                      const std::optional<Text>& working_directory) override {
+    return !plan_.Fails(Operation::kCreateShortcut) &&
+           inner_.CreateShortcut(link_name, target, description, arguments, working_directory);
+  }
+
+ private:
+  ShellLinks& inner_;
+  FaultPlan& plan_;
+};
