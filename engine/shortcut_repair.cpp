@@ -55,6 +55,11 @@ bool ReplaceLink(Platform& machine, const Text& path, const Text& target,
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
                         const Text& backup_root) {
   if (TextRight(path, 3) != "lnk") return;
+  const TextArray parts = SplitText(path, "\\");
+  const Text name = parts.empty() ? path : parts.back();
+  // The system shows a name it cannot give in this code page with '?' in it;
+  // as a pattern it could match another file, which must not be touched instead.
+  if (path.find_first_of("?*") != Text::npos) return Report(host, "修复失败：", name);
   if (!machine.files.PathExists(path)) return;
 
   Text target, stored_target, working_directory;
@@ -63,9 +68,6 @@ void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
   fields.raw_target = &stored_target;
   fields.working_directory = &working_directory;
   const Text read = machine.links.ReadShortcut(path, fields);
-
-  const TextArray parts = SplitText(path, "\\");
-  const Text name = parts.empty() ? path : parts.back();
 
   // An unreadable shortcut is left alone: deleting it would lose it.
   if (read.empty()) return Report(host, "修复失败：", name);

@@ -295,3 +295,24 @@ TEST(ListFolderTree, SubfoldersCompleteBeforeOwnFilesAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShortcutRepair, NameTheSystemCannotGiveIsNotTakenForAnother) {
+  // "?" stands where the system could not give a character of the name.
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  const std::string unnamed_path = Host(kDesktop) + "/?.lnk";
+  FakeLink link;
+  link.target = "C:\\other.exe";
+  link.arguments = "x";
+  std::ofstream(unnamed_path, std::ios::binary) << link.Serialize();
+  const std::string unnamed = link.Serialize();
+  Run();
+  const std::multiset<Text> lines(host_.appended().begin(), host_.appended().end());
+  EXPECT_EQ(lines, (std::multiset<Text>{"修复失败：?.lnk\r\n", "修复：a.lnk\r\n"}));
+  std::ifstream in(unnamed_path, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), unnamed);
+  EXPECT_FALSE(Exists(Backup("a (2).lnk")));
+}
+
+}  // namespace
