@@ -3,9 +3,10 @@
 // cannot hide behind the same fault in the seeding.
 #include "platform/win32/shell_links_win32.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstring>
