@@ -133,14 +133,13 @@ bool Win32ShellLinks::CreateShortcut(const Text& link_name, const Text& target,
 
   // Setters return S_FALSE for things the link still holds (a target that does
   // not exist yet); only an error code means the field was not taken.
-  bool fields_taken = SUCCEEDED(link->SetPath(target.c_str()));
-  fields_taken = SUCCEEDED(link->SetShowCmd(SW_SHOW)) && fields_taken;
-  if (description)
-    fields_taken = SUCCEEDED(link->SetDescription(description->c_str())) && fields_taken;
-  if (arguments) fields_taken = SUCCEEDED(link->SetArguments(arguments->c_str())) && fields_taken;
-  if (working_directory) {
-    fields_taken = SUCCEEDED(link->SetWorkingDirectory(working_directory->c_str())) && fields_taken;
-  }
-  if (!fields_taken) return false;
+  bool taken = true;
+  const auto take = [&taken](HRESULT result) { taken = SUCCEEDED(result) && taken; };
+  take(link->SetPath(target.c_str()));
+  take(link->SetShowCmd(SW_SHOW));
+  if (description) take(link->SetDescription(description->c_str()));
+  if (arguments) take(link->SetArguments(arguments->c_str()));
+  if (working_directory) take(link->SetWorkingDirectory(working_directory->c_str()));
+  if (!taken) return false;
   return SUCCEEDED(object.file->Save(wide_name.data(), TRUE));
 }
