@@ -32,11 +32,14 @@ class ShellLinks {
   // The link's target followed, when it has arguments, by one space and the
   // arguments. An empty text when the link cannot be read; `fields` are then
   // left untouched. ".lnk" is appended unless the name holds it in any case.
+  // A name that does not fit MAX_PATH once completed is not read.
   virtual Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) = 0;
 
   // Writes the link anew with show command SW_SHOW. A field left out is not
   // written; a given empty one is written empty. ".lnk" is appended when the
-  // name holds no dot at all. True when the link was saved.
+  // name holds no dot at all. True when the link was saved; false, and nothing
+  // saved, when the completed name or the target does not fit MAX_PATH or the
+  // link object refuses a field.
   virtual bool CreateShortcut(const Text& link_name, const Text& target,
                               const std::optional<Text>& description = std::nullopt,
                               const std::optional<Text>& arguments = std::nullopt,

@@ -1,15 +1,145 @@
 #include "platform/win32/shell_links_win32.h"
 
 #include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
 #include <windows.h>
+
+#include <vector>
+
+#include "platform/shell_link_names.h"
+#include "platform/win32/scoped_handle.h"
+
+namespace {
+
+// Each text field is read into a buffer of this many bytes.
+constexpr int kFieldBufferSize = 1024;
+
+// A path in UTF-16; false when it does not fit MAX_PATH with its terminator
+// (a cut name would be another file).
+bool ToWidePath(const Text& name, std::vector<wchar_t>* wide) {
+  wide->assign(MAX_PATH, L'\0');
+  return MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide->data(), MAX_PATH) != 0;
+}
+
+// A link object and its file interface, or neither.
+struct LinkObject {
+  ScopedComPtr<IShellLinkA> link;
+  ScopedComPtr<IPersistFile> file;  // released first, then the link object
+
+  bool Create() {
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                link.ReceiveVoid()))) {
+      return false;
+    }
+    return SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid()));
+  }
+};
+
+// Reads one text field through `getter(buffer, size)` into a cleared buffer.
+template <typename Getter>
+Text ReadField(Getter getter) {
+  char buffer[kFieldBufferSize] = {};
+  getter(buffer, kFieldBufferSize);
+  buffer[kFieldBufferSize - 1] = '\0';
+  return buffer;
+}
+
+// "Ctrl + Alt + B": the modifiers in this order, then the key's byte as a character.
+Text HotkeyText(WORD hotkey) {
+  if (hotkey == 0) return Text();
+  const BYTE modifiers = HIBYTE(hotkey);
+  Text text;
+  if (modifiers & HOTKEYF_CONTROL) text += "Ctrl + ";
+  if (modifiers & HOTKEYF_SHIFT) text += "Shift + ";
+  if (modifiers & HOTKEYF_ALT) text += "Alt + ";
+  if (modifiers & HOTKEYF_EXT) text += "Ext + ";
+  // A text ends at a zero byte: a hotkey of modifiers alone gives no key.
+  if (LOBYTE(hotkey) != 0) text += static_cast<char>(LOBYTE(hotkey));
+  return text;
+}
+
+}  // namespace
 
 void Win32ShellLinks::InitializeThread() { CoInitialize(nullptr); }
 
 void Win32ShellLinks::UninitializeThread() { CoUninitialize(); }
 
-Text Win32ShellLinks::ReadShortcut(const Text&, const ShortcutFields&) { return Text(); }
+Text Win32ShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& fields) {
+  std::vector<wchar_t> wide_name;
+  if (!ToWidePath(CompleteLinkNameForRead(link_name), &wide_name)) return Text();
+  LinkObject object;
+  if (!object.Create() || FAILED(object.file->Load(wide_name.data(), STGM_READ))) return Text();
+  IShellLinkA* link = object.link.get();
 
-bool Win32ShellLinks::CreateShortcut(const Text&, const Text&, const std::optional<Text>&,
-                                     const std::optional<Text>&, const std::optional<Text>&) {
-  return false;
+  const Text target = ReadField([link](char* buffer, int size) {
+    return link->GetPath(buffer, size, nullptr, SLGP_UNCPRIORITY);
+  });
+  const Text arguments =
+      ReadField([link](char* buffer, int size) { return link->GetArguments(buffer, size); });
+  Text result = target;
+  if (!arguments.empty()) result += " " + arguments;
+
+  // Everything is read before any caller variable is written.
+  if (fields.raw_target) {
+    *fields.raw_target = ReadField([link](char* buffer, int size) {
+      return link->GetPath(buffer, size, nullptr, SLGP_RAWPATH);
+    });
+  }
+  if (fields.target) *fields.target = target;
+  if (fields.arguments) *fields.arguments = arguments;
+  if (fields.working_directory) {
+    *fields.working_directory = ReadField(
+        [link](char* buffer, int size) { return link->GetWorkingDirectory(buffer, size); });
+  }
+  if (fields.icon_location) {
+    int index = 0;
+    const Text path = ReadField([link, &index](char* buffer, int size) {
+      return link->GetIconLocation(buffer, size, &index);
+    });
+    *fields.icon_location = path + "," + std::to_string(index);
+  }
+  if (fields.show_command) {
+    int show_command = SW_SHOWNORMAL;
+    link->GetShowCmd(&show_command);
+    *fields.show_command = show_command == SW_SHOWMINNOACTIVE ? SW_SHOWMINIMIZED : show_command;
+  }
+  if (fields.hotkey || fields.hotkey_text) {
+    WORD hotkey = 0;
+    link->GetHotkey(&hotkey);
+    if (fields.hotkey) *fields.hotkey = hotkey;
+    if (fields.hotkey_text) *fields.hotkey_text = HotkeyText(hotkey);
+  }
+  if (fields.description) {
+    *fields.description =
+        ReadField([link](char* buffer, int size) { return link->GetDescription(buffer, size); });
+  }
+  return result;
+}
+
+bool Win32ShellLinks::CreateShortcut(const Text& link_name, const Text& target,
+                                     const std::optional<Text>& description,
+                                     const std::optional<Text>& arguments,
+                                     const std::optional<Text>& working_directory) {
+  std::vector<wchar_t> wide_name;
+  if (!ToWidePath(CompleteLinkNameForCreate(link_name), &wide_name)) return false;
+  // The shell keeps targets in MAX_PATH buffers; a longer one would be stored
+  // cut or as garbage, so it is refused before anything is written.
+  std::vector<wchar_t> wide_target;
+  if (!ToWidePath(target, &wide_target)) return false;
+  LinkObject object;
+  if (!object.Create()) return false;
+  IShellLinkA* link = object.link.get();
+
+  // Setters return S_FALSE for things the link still holds (a target that does
+  // not exist yet); only an error code means the field was not taken.
+  bool taken = true;
+  const auto take = [&taken](HRESULT result) { taken = SUCCEEDED(result) && taken; };
+  take(link->SetPath(target.c_str()));
+  take(link->SetShowCmd(SW_SHOW));
+  if (description) take(link->SetDescription(description->c_str()));
+  if (arguments) take(link->SetArguments(arguments->c_str()));
+  if (working_directory) take(link->SetWorkingDirectory(working_directory->c_str()));
+  if (!taken) return false;
+  return SUCCEEDED(object.file->Save(wide_name.data(), TRUE));
 }

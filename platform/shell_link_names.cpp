@@ -1,0 +1,36 @@
+#include "platform/shell_link_names.h"
+
+namespace {
+
+const char kLinkExtension[] = ".lnk";
+
+// A text ends at its first zero byte, whatever the string holds after it.
+Text UpToZero(const Text& text) { return Text(text.c_str()); }
+
+// ASCII letters lowered; the second byte of a double-byte character is kept.
+Text LowerAscii(const Text& text) {
+  Text lowered = text;
+  for (size_t i = 0; i < lowered.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(lowered[i]);
+    if (IsLeadByte(byte)) {
+      ++i;
+    } else if (byte >= 'A' && byte <= 'Z') {
+      lowered[i] = static_cast<char>(byte - 'A' + 'a');
+    }
+  }
+  return lowered;
+}
+
+}  // namespace
+
+Text CompleteLinkNameForRead(const Text& link_name) {
+  const Text name = UpToZero(link_name);
+  if (LowerAscii(name).find(kLinkExtension) != Text::npos) return name;
+  return name + kLinkExtension;
+}
+
+Text CompleteLinkNameForCreate(const Text& link_name) {
+  const Text name = UpToZero(link_name);
+  if (name.find('.') != Text::npos) return name;
+  return name + kLinkExtension;
+}

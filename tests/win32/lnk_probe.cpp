@@ -1,0 +1,142 @@
+// Reads and writes links through the shell's link object, for the shell tests
+// that compare it with other readers. Texts are printed in the ANSI code page.
+//
+//   lnk_probe read FILE          every field, one "field: value" per line, then
+//                                the program's own ReadShortcut result
+//   lnk_probe write FILE KEY=VALUE...   a link with the given fields
+//       keys: target arguments working_directory description icon_path
+//             icon_index show_command hotkey (numbers in decimal or 0x hex)
+//   lnk_probe create NAME TARGET DESCRIPTION WORKING_DIRECTORY
+//       through the program's own CreateShortcut
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/shell_links_win32.h"
+#include "tests/support/shell_link_writer_win32.h"
+
+namespace {
+
+void PrintField(const char* name, const std::string& value) {
+  std::printf("%s: %s\n", name, value.c_str());
+}
+
+template <typename Getter>
+std::string ReadText(Getter getter) {
+  char buffer[1024] = {};
+  getter(buffer, static_cast<int>(sizeof buffer));
+  buffer[sizeof buffer - 1] = '\0';
+  return buffer;
+}
+
+int Read(const char* path) {
+  ScopedComPtr<IShellLinkA> link;
+  ScopedComPtr<IPersistFile> file;
+  wchar_t wide[MAX_PATH];
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              link.ReceiveVoid())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+      !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) ||
+      FAILED(file->Load(wide, STGM_READ))) {
+    std::fprintf(stderr, "cannot load %s\n", path);
+    return 1;
+  }
+  IShellLinkA* l = link.get();
+  PrintField("target",
+             ReadText([l](char* b, int n) { return l->GetPath(b, n, nullptr, SLGP_UNCPRIORITY); }));
+  PrintField("raw_target",
+             ReadText([l](char* b, int n) { return l->GetPath(b, n, nullptr, SLGP_RAWPATH); }));
+  PrintField("arguments", ReadText([l](char* b, int n) { return l->GetArguments(b, n); }));
+  PrintField("working_directory",
+             ReadText([l](char* b, int n) { return l->GetWorkingDirectory(b, n); }));
+  PrintField("description", ReadText([l](char* b, int n) { return l->GetDescription(b, n); }));
+  int icon_index = 0;
+  PrintField("icon_path", ReadText([l, &icon_index](char* b, int n) {
+               return l->GetIconLocation(b, n, &icon_index);
+             }));
+  PrintField("icon_index", std::to_string(icon_index));
+  int show_command = 0;
+  l->GetShowCmd(&show_command);
+  PrintField("show_command", std::to_string(show_command));
+  WORD hotkey = 0;
+  l->GetHotkey(&hotkey);
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%04x", hotkey);
+  PrintField("hotkey", hex);
+  // The program's own reading of the same file, beside the shell's fields.
+  Win32ShellLinks links;
+  PrintField("read_shortcut", links.ReadShortcut(path));
+  return 0;
+}
+
+bool TakeKey(const char* argument, const char* key, std::string* value) {
+  const size_t length = std::strlen(key);
+  if (std::strncmp(argument, key, length) != 0 || argument[length] != '=') return false;
+  *value = argument + length + 1;
+  return true;
+}
+
+int Write(const char* path, int count, char** arguments) {
+  LinkSpec spec;
+  for (int i = 0; i < count; ++i) {
+    std::string number;
+    if (TakeKey(arguments[i], "target", &spec.target) ||
+        TakeKey(arguments[i], "arguments", &spec.arguments) ||
+        TakeKey(arguments[i], "working_directory", &spec.working_directory) ||
+        TakeKey(arguments[i], "description", &spec.description) ||
+        TakeKey(arguments[i], "icon_path", &spec.icon_path)) {
+      continue;
+    }
+    if (TakeKey(arguments[i], "icon_index", &number)) {
+      spec.icon_index = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
+    } else if (TakeKey(arguments[i], "show_command", &number)) {
+      spec.show_command = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
+    } else if (TakeKey(arguments[i], "hotkey", &number)) {
+      spec.hotkey = static_cast<WORD>(std::strtoul(number.c_str(), nullptr, 0));
+    } else {
+      std::fprintf(stderr, "unknown field %s\n", arguments[i]);
+      return 2;
+    }
+  }
+  const HRESULT result = WriteLinkThroughShell(path, spec);
+  if (FAILED(result)) {
+    std::fprintf(stderr, "cannot save %s: 0x%08lx\n", path, static_cast<unsigned long>(result));
+    return 1;
+  }
+  return 0;
+}
+
+int Create(char** arguments) {
+  Win32ShellLinks links;
+  const bool saved = links.CreateShortcut(arguments[0], arguments[1], Text(arguments[2]),
+                                          std::nullopt, Text(arguments[3]));
+  return saved ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: lnk_probe read|write|create FILE ...\n");
+    return 2;
+  }
+  Win32ShellLinks links;
+  links.InitializeThread();
+  int status = 2;
+  if (std::strcmp(argv[1], "read") == 0) {
+    status = Read(argv[2]);
+  } else if (std::strcmp(argv[1], "write") == 0) {
+    status = Write(argv[2], argc - 3, argv + 3);
+  } else if (std::strcmp(argv[1], "create") == 0 && argc == 6) {
+    status = Create(argv + 2);
+  }
+  links.UninitializeThread();
+  return status;
+}
