@@ -6,7 +6,7 @@
 
 #include "platform/win32/scoped_handle.h"
 
-HRESULT WriteLinkThroughShell(const std::string& path, const LinkSpec& spec) {
+HRESULT WriteLinkThroughShell(const std::string& path, const LinkSpec& wanted) {
   ScopedComPtr<IShellLinkA> link;
   HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 link.ReceiveVoid());
@@ -16,13 +16,13 @@ HRESULT WriteLinkThroughShell(const std::string& path, const LinkSpec& spec) {
   if (FAILED(hr)) return hr;
 
   const HRESULT results[] = {
-      link->SetPath(spec.target.c_str()),
-      link->SetArguments(spec.arguments.c_str()),
-      link->SetWorkingDirectory(spec.working_directory.c_str()),
-      link->SetDescription(spec.description.c_str()),
-      link->SetIconLocation(spec.icon_path.c_str(), spec.icon_index),
-      link->SetShowCmd(spec.show_command),
-      link->SetHotkey(spec.hotkey),
+      link->SetPath(wanted.target.c_str()),
+      link->SetArguments(wanted.arguments.c_str()),
+      link->SetWorkingDirectory(wanted.working_directory.c_str()),
+      link->SetDescription(wanted.description.c_str()),
+      link->SetIconLocation(wanted.icon_path.c_str(), wanted.icon_index),
+      link->SetShowCmd(wanted.show_command),
+      link->SetHotkey(wanted.hotkey),
   };
   for (HRESULT result : results) {
     if (FAILED(result)) return result;

@@ -19,4 +19,4 @@ struct LinkSpec {
 
 // The result of IPersistFile::Save, or the first error on the way there.
 // Setter results of S_FALSE (a target that does not exist) are not errors.
-HRESULT WriteLinkThroughShell(const std::string& path, const LinkSpec& spec);
+HRESULT WriteLinkThroughShell(const std::string& path, const LinkSpec& wanted);

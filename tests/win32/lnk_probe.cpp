@@ -84,28 +84,28 @@ bool TakeKey(const char* argument, const char* key, std::string* value) {
 }
 
 int Write(const char* path, int count, char** arguments) {
-  LinkSpec spec;
+  LinkSpec wanted;
   for (int i = 0; i < count; ++i) {
     std::string number;
-    if (TakeKey(arguments[i], "target", &spec.target) ||
-        TakeKey(arguments[i], "arguments", &spec.arguments) ||
-        TakeKey(arguments[i], "working_directory", &spec.working_directory) ||
-        TakeKey(arguments[i], "description", &spec.description) ||
-        TakeKey(arguments[i], "icon_path", &spec.icon_path)) {
+    if (TakeKey(arguments[i], "target", &wanted.target) ||
+        TakeKey(arguments[i], "arguments", &wanted.arguments) ||
+        TakeKey(arguments[i], "working_directory", &wanted.working_directory) ||
+        TakeKey(arguments[i], "description", &wanted.description) ||
+        TakeKey(arguments[i], "icon_path", &wanted.icon_path)) {
       continue;
     }
     if (TakeKey(arguments[i], "icon_index", &number)) {
-      spec.icon_index = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
+      wanted.icon_index = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
     } else if (TakeKey(arguments[i], "show_command", &number)) {
-      spec.show_command = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
+      wanted.show_command = static_cast<int>(std::strtol(number.c_str(), nullptr, 0));
     } else if (TakeKey(arguments[i], "hotkey", &number)) {
-      spec.hotkey = static_cast<WORD>(std::strtoul(number.c_str(), nullptr, 0));
+      wanted.hotkey = static_cast<WORD>(std::strtoul(number.c_str(), nullptr, 0));
     } else {
       std::fprintf(stderr, "unknown field %s\n", arguments[i]);
       return 2;
     }
   }
-  const HRESULT result = WriteLinkThroughShell(path, spec);
+  const HRESULT result = WriteLinkThroughShell(path, wanted);
   if (FAILED(result)) {
     std::fprintf(stderr, "cannot save %s: 0x%08lx\n", path, static_cast<unsigned long>(result));
     return 1;

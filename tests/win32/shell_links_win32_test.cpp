@@ -57,13 +57,13 @@ class ShellLinksTest : public ::testing::Test {
   void SetUp() override { links_.InitializeThread(); }
   void TearDown() override { links_.UninitializeThread(); }
 
-  void Seed(const Text& path, const LinkSpec& spec) {
-    ASSERT_EQ(WriteLinkThroughShell(path, spec), S_OK) << path;
+  void Seed(const Text& path, const LinkSpec& wanted) {
+    ASSERT_EQ(WriteLinkThroughShell(path, wanted), S_OK) << path;
   }
   void Seed(const Text& path, const Text& target) {
-    LinkSpec spec;
-    spec.target = target;
-    Seed(path, spec);
+    LinkSpec wanted;
+    wanted.target = target;
+    Seed(path, wanted);
   }
   // The show command as the file's header holds it (offset 0x3C).
   std::optional<std::uint32_t> StoredShowCommand(const Text& path) {
@@ -134,16 +134,16 @@ TEST_F(ShellLinksTest, ReadsEveryField) {
   const Text target = root_ + "浏览器\\browser.exe";
   sandbox_->MakeFolder(root_ + "浏览器");
   sandbox_->WriteFile(target, "MZ");
-  LinkSpec spec;
-  spec.target = target;
-  spec.arguments = "http://www.example.com/";
-  spec.working_directory = root_ + "浏览器";
-  spec.description = "青禾 快捷方式修复操作";
-  spec.icon_path = "C:\\icons\\browser.ico";
-  spec.icon_index = -3;
-  spec.show_command = SW_SHOWMAXIMIZED;
-  spec.hotkey = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
-  Seed(root_ + "all.lnk", spec);
+  LinkSpec wanted;
+  wanted.target = target;
+  wanted.arguments = "http://www.example.com/";
+  wanted.working_directory = root_ + "浏览器";
+  wanted.description = "青禾 快捷方式修复操作";
+  wanted.icon_path = "C:\\icons\\browser.ico";
+  wanted.icon_index = -3;
+  wanted.show_command = SW_SHOWMAXIMIZED;
+  wanted.hotkey = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
+  Seed(root_ + "all.lnk", wanted);
 
   MarkedFields fields;
   EXPECT_EQ(links_.ReadShortcut(root_ + "all", fields.All()), target + " http://www.example.com/");
@@ -160,11 +160,11 @@ TEST_F(ShellLinksTest, ReadsEveryField) {
 }
 
 TEST_F(ShellLinksTest, ShowCommandAndHotkeyTexts) {
-  LinkSpec spec;
-  spec.target = "C:\\app.exe";
-  spec.show_command = SW_SHOWMINNOACTIVE;
-  spec.hotkey = MAKEWORD('Z', HOTKEYF_ALT | HOTKEYF_EXT | HOTKEYF_SHIFT | HOTKEYF_CONTROL);
-  Seed(root_ + "minimised.lnk", spec);
+  LinkSpec wanted;
+  wanted.target = "C:\\app.exe";
+  wanted.show_command = SW_SHOWMINNOACTIVE;
+  wanted.hotkey = MAKEWORD('Z', HOTKEYF_ALT | HOTKEYF_EXT | HOTKEYF_SHIFT | HOTKEYF_CONTROL);
+  Seed(root_ + "minimised.lnk", wanted);
   MarkedFields fields;
   links_.ReadShortcut(root_ + "minimised", fields.All());
   EXPECT_EQ_ON_WINDOWS(fields.show_command, SW_SHOWMINIMIZED, SW_SHOWNORMAL,
@@ -172,8 +172,8 @@ TEST_F(ShellLinksTest, ShowCommandAndHotkeyTexts) {
   EXPECT_EQ(fields.hotkey_text, "Ctrl + Shift + Alt + Ext + Z");
 
   // Modifiers alone give no key character (a text ends at a zero byte).
-  spec.hotkey = MAKEWORD(0, HOTKEYF_CONTROL);
-  Seed(root_ + "modifiers.lnk", spec);
+  wanted.hotkey = MAKEWORD(0, HOTKEYF_CONTROL);
+  Seed(root_ + "modifiers.lnk", wanted);
   links_.ReadShortcut(root_ + "modifiers", fields.All());
   EXPECT_EQ(fields.hotkey_text, "Ctrl + ");
 }

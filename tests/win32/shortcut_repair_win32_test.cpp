@@ -59,15 +59,15 @@ class ShortcutRepairUnderWine : public ::testing::Test {
   // A hijacked browser link: an address appended, an icon and a hotkey.
   void PlantHijacked(const Text& path, const Text& target = kBrowser) {
     MakeFolders(path.substr(0, path.rfind('\\')));
-    LinkSpec spec;
-    spec.target = target;
-    spec.arguments = "http://hijack.example/?from=desktop";
-    spec.working_directory = kBrowserFolder;
-    spec.description = "Browser";
-    spec.icon_path = "C:\\hijack\\browser.ico";
-    spec.icon_index = 3;
-    spec.hotkey = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
-    ASSERT_TRUE(SUCCEEDED(WriteLinkThroughShell(path, spec))) << path;
+    LinkSpec wanted;
+    wanted.target = target;
+    wanted.arguments = "http://hijack.example/?from=desktop";
+    wanted.working_directory = kBrowserFolder;
+    wanted.description = "Browser";
+    wanted.icon_path = "C:\\hijack\\browser.ico";
+    wanted.icon_index = 3;
+    wanted.hotkey = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
+    ASSERT_TRUE(SUCCEEDED(WriteLinkThroughShell(path, wanted))) << path;
     originals_[path] = Bytes(path);
   }
   void PlantFile(const Text& path, const std::string& bytes) {
