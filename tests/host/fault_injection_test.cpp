@@ -13,6 +13,7 @@
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -34,14 +35,11 @@ struct Seeded {
 class RepairUnderFaults {
  public:
   RepairUnderFaults() {
-    char name[] = "/tmp/qinghe-faults-XXXXXX";
-    drive_ = mkdtemp(name);
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
     Seed();
   }
-  ~RepairUnderFaults() { fs::remove_all(drive_); }
 
   RecordingHost Run(FaultPlan& plan) {
     FaultyRegistry registry(registry_, plan);
@@ -143,7 +141,8 @@ class RepairUnderFaults {
     return contents;
   }
 
-  std::string drive_;
+  TempFolder temp_folder_;
+  std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
   PortableFileSystem files_;
   FakeShellLinks links_{files_};

@@ -11,6 +11,7 @@
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -19,13 +20,10 @@ namespace fs = std::filesystem;
 class HostileTree : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/qinghe-hostile-XXXXXX";
-    drive_ = mkdtemp(name);
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Desktop");
     fs::create_directories(drive_ + "/Desktop");
   }
-  void TearDown() override { fs::remove_all(drive_); }
 
   // Plants a hijacked link whose target names the file, so a mix-up shows.
   void Plant(const std::string& relative) {
@@ -50,7 +48,8 @@ class HostileTree : public ::testing::Test {
                                           [&](const Text& l) { return l.rfind(prefix, 0) == 0; }));
   }
 
-  std::string drive_;
+  TempFolder temp_folder_;
+  std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
   PortableFileSystem files_;
   FakeShellLinks links_{files_};

@@ -12,6 +12,7 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -30,15 +31,12 @@ Text Line(const Text& prefix, bool ok) { return prefix + (ok ? "成功" : "失�
 class RepairSequence : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/qinghe-sequence-XXXXXX";
-    top_ = mkdtemp(name);
     for (const char* drive : {"c", "d"}) fs::create_directories(top_ + "/" + drive);
     files_.MapDrive('C', top_ + "/c");
     files_.MapDrive('D', top_ + "/d");
     fs::create_directories(top_ + "/c/Users/u/Desktop");
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
   }
-  void TearDown() override { fs::remove_all(top_); }
 
   void SeedHijack(const std::string& drive = "c") {
     registry_.SeedValue(RegRoot::kCurrentUser, kMainKey, "Start Page", Sz("http://hijack/"));
@@ -60,7 +58,8 @@ class RepairSequence : public ::testing::Test {
     return value ? Text(value->data.begin(), value->data.end() - 1) : "<none>";
   }
 
-  std::string top_;
+  TempFolder temp_folder_;
+  std::string top_ = temp_folder_.path();
   MemoryRegistry registry_;
   PortableFileSystem files_;
   PortableShellLinks links_{files_};

@@ -12,6 +12,7 @@
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -23,8 +24,6 @@ const char kDesktop[] = "C:\\Users\\u\\Desktop";
 class ShortcutRepair : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/qinghe-shortcuts-XXXXXX";
-    drive_ = mkdtemp(name);
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
@@ -32,7 +31,6 @@ class ShortcutRepair : public ::testing::Test {
     fs::create_directories(Host(kDesktop));
     fs::create_directories(Host(kQuickLaunch));
   }
-  void TearDown() override { fs::remove_all(drive_); }
 
   static constexpr const char* kQuickLaunch =
       "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
@@ -78,7 +76,8 @@ class ShortcutRepair : public ::testing::Test {
     return found;
   }
 
-  std::string drive_;
+  TempFolder temp_folder_;
+  std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
@@ -275,8 +274,8 @@ TEST_F(ShortcutRepair, ExistingBackupFolderIsUsedAsItIs) {
 }
 
 TEST(ListFolderTree, SubfoldersCompleteBeforeOwnFilesAndNothingElse) {
-  char name[] = "/tmp/qinghe-tree-XXXXXX";
-  std::string drive = mkdtemp(name);
+  TempFolder temp_folder;
+  const std::string& drive = temp_folder.path();
   PortableFileSystem files;
   files.MapDrive('C', drive);
   fs::create_directories(drive + "/t/s/deep");
@@ -291,7 +290,6 @@ TEST(ListFolderTree, SubfoldersCompleteBeforeOwnFilesAndNothingElse) {
   TextArray none;
   ListFolderTree(files, "C:\\missing\\", none);
   EXPECT_TRUE(none.empty());
-  fs::remove_all(drive);
 }
 
 }  // namespace
