@@ -8,6 +8,8 @@
 //             icon_index show_command hotkey (numbers in decimal or 0x hex)
 //   lnk_probe create NAME TARGET DESCRIPTION WORKING_DIRECTORY
 //       through the program's own CreateShortcut
+//   lnk_probe seed FOLDER COUNT  COUNT hijacked links link0001.lnk ... in
+//                                FOLDER, each with a target of its own
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
@@ -120,11 +122,30 @@ int Create(char** arguments) {
   return saved ? 0 : 1;
 }
 
+int Seed(const std::string& folder, int count) {
+  for (int i = 1; i <= count; ++i) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%04d", i);
+    LinkSpec wanted;
+    wanted.target = "C:\\Program Files\\App" + std::string(number) + "\\app.exe";
+    wanted.arguments = "http://hijack.example/?link=" + std::string(number);
+    wanted.working_directory = "C:\\Program Files\\App" + std::string(number);
+    wanted.icon_path = "C:\\hijack.ico";
+    wanted.hotkey = 0x0642;
+    const std::string path = folder + "\\link" + number + ".lnk";
+    if (FAILED(WriteLinkThroughShell(path, wanted))) {
+      std::fprintf(stderr, "cannot save %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: lnk_probe read|write|create FILE ...\n");
+    std::fprintf(stderr, "usage: lnk_probe read|write|create|seed FILE ...\n");
     return 2;
   }
   Win32ShellLinks links;
@@ -134,6 +155,8 @@ int main(int argc, char** argv) {
     status = Read(argv[2]);
   } else if (std::strcmp(argv[1], "write") == 0) {
     status = Write(argv[2], argc - 3, argv + 3);
+  } else if (std::strcmp(argv[1], "seed") == 0 && argc == 4) {
+    status = Seed(argv[2], std::atoi(argv[3]));
   } else if (std::strcmp(argv[1], "create") == 0 && argc == 6) {
     status = Create(argv + 2);
   }

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Kills a repair of desktop shortcuts at moments spread over its run, under
+# Wine. After every kill no shortcut is missing or truncated: each is exactly
+# as it was or correctly repaired with its original bytes in the back-up
+# folder, and at most one temporary file is left. A repair run afterwards
+# completes the work.
+# Usage: kill_test.sh ARCH PREFIX-ROOT QINGHE-CLI LNK-PROBE LNKDUMP [LINKS [KILLS]]
+set -euo pipefail
+arch=$1 root=$2 cli=$3 probe=$4 lnkdump=$5 links=${6:-200} kills=${7:-5}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../tools/wine-lib.sh"
+source "$here/check.sh"
+
+prefix="$root/kill"
+qinghe_wine_clone "$root/base" "$prefix"
+qinghe_wine_env "$prefix" "$arch"
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+user_dir=$(qinghe_wine_user_dir "$prefix")
+desktop="$user_dir/Desktop"
+backup="$desktop/修复前桌面图标备份"
+original="$prefix.original"
+
+wine "$probe" seed "C:\\users\\$(basename "$user_dir")\\Desktop" "$links"
+rm -rf "$original"
+cp -a "$desktop" "$original"
+declare -A target_of
+for link in "$original"/*.lnk; do
+  target_of[$(basename "$link")]=$("$lnkdump" "$link" | sed -n 's/^target: //p')
+done
+
+field() { sed -n "s/^$1: //p" <<<"$2"; }
+
+# Every seeded link is there, whole, and either untouched or repaired.
+# Prints how many are untouched.
+check_nothing_lost() {
+  local what=$1 link name dump untouched=0 lost=0
+  local copies
+  copies=$(find "$backup" -type f -exec sha1sum {} + 2>/dev/null | cut -d' ' -f1 | sort -u)
+  for link in "$original"/*.lnk; do
+    name=$(basename "$link")
+    if [ ! -f "$desktop/$name" ]; then
+      lost=$((lost + 1)); echo "$what: $name is missing"; continue
+    fi
+    if cmp -s "$link" "$desktop/$name"; then
+      untouched=$((untouched + 1)); continue
+    fi
+    if ! dump=$("$lnkdump" "$desktop/$name" 2>&1); then
+      lost=$((lost + 1)); echo "$what: $name is no longer a link: $dump"; continue
+    fi
+    if [ "$(field target "$dump")" != "${target_of[$name]}" ] || [ -n "$(field arguments "$dump")" ] ||
+       [ "$(field description "$dump")" != "青禾 快捷方式修复操作" ]; then
+      lost=$((lost + 1)); echo "$what: $name is neither original nor repaired:"; echo "$dump"
+      continue
+    fi
+    if ! grep -qx "$(sha1sum <"$link" | cut -d' ' -f1)" <<<"$copies"; then
+      lost=$((lost + 1)); echo "$what: $name was repaired without a copy of its original"
+    fi
+  done
+  check_equal "$what: shortcuts lost or damaged" 0 "$lost"
+  local temporaries
+  temporaries=$(find "$desktop" -name '*.qinghe-new' | wc -l)
+  check_true "$what: at most one temporary file ($temporaries)" test "$temporaries" -le 1
+  untouched_count=$untouched
+}
+
+reset_desktop() {
+  rm -rf "$desktop"
+  cp -a "$original" "$desktop"
+}
+
+repair() { wine "$cli" "http://www.example.com/" >/dev/null; }
+
+# A whole run first, to learn how long one takes.
+reset_desktop
+started=$(date +%s%N)
+repair
+run_ns=$(( $(date +%s%N) - started ))
+check_nothing_lost "uninterrupted run"
+check_equal "uninterrupted run leaves nothing unrepaired" 0 "$untouched_count"
+echo "one repair of $links shortcuts takes $((run_ns / 1000000)) ms"
+
+for ((kill = 1; kill <= kills; kill++)); do
+  reset_desktop
+  delay_ns=$(( run_ns * kill / (kills + 1) ))
+  wine "$cli" "http://www.example.com/" >/dev/null 2>&1 &
+  pid=$!
+  sleep "$(printf '%d.%09d' $((delay_ns / 1000000000)) $((delay_ns % 1000000000)))"
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+  check_nothing_lost "killed after $((delay_ns / 1000000)) ms"
+  echo "killed after $((delay_ns / 1000000)) ms: $((links - untouched_count)) of $links repaired"
+  repair
+  check_nothing_lost "run after kill $kill"
+  check_equal "run after kill $kill leaves nothing unrepaired" 0 "$untouched_count"
+  check_equal "run after kill $kill leaves no temporary file" 0 \
+    "$(find "$desktop" -name '*.qinghe-new' | wc -l)"
+done
+
+check_summary
