@@ -7,13 +7,17 @@
 
 // The caller's variables that ReadShortcut fills; a null one is not asked for.
 struct ShortcutFields {
-  Text* target = nullptr;             // as the shell reports it
+  Text* target = nullptr;  // as the shell reports it
+  // The target as the link stores it: a target kept in %VAR% form comes back
+  // unexpanded (IShellLinkA::GetPath with SLGP_RAWPATH); any other target
+  // comes back as `target` does.
+  Text* raw_target = nullptr;
   Text* arguments = nullptr;
   Text* working_directory = nullptr;
-  Text* icon_location = nullptr;      // "path,index"
-  int* show_command = nullptr;        // 7 (minimised, not active) is reported as 2
-  int* hotkey = nullptr;              // low byte the key, high byte the modifiers
-  Text* hotkey_text = nullptr;        // "Ctrl + Alt + B"
+  Text* icon_location = nullptr;  // "path,index"
+  int* show_command = nullptr;    // 7 (minimised, not active) is reported as 2
+  int* hotkey = nullptr;          // low byte the key, high byte the modifiers
+  Text* hotkey_text = nullptr;    // "Ctrl + Alt + B"
   Text* description = nullptr;
 };
 
@@ -32,8 +36,9 @@ class ShellLinks {
   virtual Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) = 0;
 
   // Writes the link anew with show command SW_SHOW. A field left out is not
-  // written; a given empty one is written empty. ".lnk" is appended when the
-  // name holds no dot at all. True when the link was saved.
+  // written; a given empty one is written empty. A target holding %VAR% forms
+  // is stored expanded and, for raw_target, as given. ".lnk" is appended when
+  // the name holds no dot at all. True when the link was saved.
   virtual bool CreateShortcut(const Text& link_name, const Text& target,
                               const std::optional<Text>& description = std::nullopt,
                               const std::optional<Text>& arguments = std::nullopt,
