@@ -92,11 +92,14 @@ bool WriteReplacing(const std::string& host_path, const std::string& bytes) {
     if (S_ISDIR(existing.st_mode)) return false;
     if (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) return false;
   }
+  // A short hidden name in the same folder, so that the rename stays on one
+  // file system and a long link name does not make it too long.
+  const std::string folder = host_path.substr(0, host_path.rfind('/') + 1);
   static std::atomic<unsigned> serial{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = host_path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+    temp = folder + ".lnk-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
