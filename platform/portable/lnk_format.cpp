@@ -119,8 +119,9 @@ std::optional<Text> FileEntryName(const Range& item, std::uint8_t class_type) {
 
 // Follows an ID list item by item and tells the file-system path it names:
 // the My Computer root, a drive, then file entries. Any other item (a known
-// folder, a network place, a control panel item...) means the list names no
-// path that can be told without the shell's namespace.
+// folder, a network place, a control panel item...), or one too short for
+// the names it should hold, means the list names no path that can be told
+// without the shell's namespace; the target then comes from elsewhere.
 class IdListPath {
  public:
   void Add(const Range& item) {

@@ -115,7 +115,8 @@ TEST_F(LinkTools, LnkdumpShowsHotkeyTextAndStoredShowCommand) {
 TEST_F(LinkTools, LnkdumpOfACorpusLink) {
   const fs::path corpus = QINGHE_LNK_CORPUS;
   if (!fs::is_directory(corpus)) GTEST_SKIP() << "no link corpus at " << corpus;
-  const Finished run = Dump(Quoted(corpus / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
+  const Finished run =
+      Dump(Quoted(corpus / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out,
             "target: C:\\test\\a.txt\n"
