@@ -34,3 +34,19 @@ Text CompleteLinkNameForCreate(const Text& link_name) {
   if (name.find('.') != Text::npos) return name;
   return name + kLinkExtension;
 }
+
+Text HotkeyText(std::uint16_t hotkey) {
+  // The modifier bits of the hotkey word's high byte.
+  const unsigned kShift = 0x01, kControl = 0x02, kAlt = 0x04, kExt = 0x08;
+  if (hotkey == 0) return Text();
+  const unsigned modifiers = hotkey >> 8;
+  Text text;
+  if (modifiers & kControl) text += "Ctrl + ";
+  if (modifiers & kShift) text += "Shift + ";
+  if (modifiers & kAlt) text += "Alt + ";
+  if (modifiers & kExt) text += "Ext + ";
+  // A text ends at a zero byte: a hotkey of modifiers alone gives no key.
+  const char key = static_cast<char>(hotkey & 0xFF);
+  if (key != '\0') text += key;
+  return text;
+}

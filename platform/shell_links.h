@@ -8,8 +8,9 @@
 // The caller's variables that ReadShortcut fills; a null one is not asked for.
 struct ShortcutFields {
   Text* target = nullptr;  // as the shell reports it
-  // The target as the link stores it, environment variables unexpanded
-  // ("%ProgramFiles%\..."); the same as `target` where none are stored.
+  // The target as the link stores it: a target kept in %VAR% form comes back
+  // unexpanded (IShellLinkA::GetPath with SLGP_RAWPATH); any other target
+  // comes back as `target` does.
   Text* raw_target = nullptr;
   Text* arguments = nullptr;
   Text* working_directory = nullptr;
@@ -36,10 +37,11 @@ class ShellLinks {
   virtual Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) = 0;
 
   // Writes the link anew with show command SW_SHOW. A field left out is not
-  // written; a given empty one is written empty. ".lnk" is appended when the
-  // name holds no dot at all. True when the link was saved; false, and nothing
-  // saved, when the completed name or the target does not fit MAX_PATH or the
-  // link object refuses a field.
+  // written; a given empty one is written empty. A target holding %VAR% forms
+  // is stored expanded and, for raw_target, as given. ".lnk" is appended when
+  // the name holds no dot at all. True when the link was saved; false, and
+  // nothing saved, when the completed name or the target does not fit MAX_PATH
+  // or the link object refuses a field.
   virtual bool CreateShortcut(const Text& link_name, const Text& target,
                               const std::optional<Text>& description = std::nullopt,
                               const std::optional<Text>& arguments = std::nullopt,

@@ -15,6 +15,8 @@ char UpperDrive(char letter) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
 }
 
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool HasWildcard(const Text& name) { return name.find_first_of("*?") != Text::npos; }
@@ -99,6 +101,63 @@ bool MatchFrom(const Text& pattern, std::size_t p, const Text& name, std::size_t
 bool WildcardMatch(const Text& pattern, const Text& name) {
   if (pattern == "*.*") return true;
   return MatchFrom(pattern, 0, name, 0);
+}
+
+PortableFileSystem::PortableFileSystem() {
+  const struct {
+    const char* name;
+    const char* value;
+  } presets[] = {
+      {"SystemDrive", "C:"},
+      {"SystemRoot", "C:\\Windows"},
+      {"windir", "C:\\Windows"},
+      {"ProgramFiles", "C:\\Program Files"},
+      {"CommonProgramFiles", "C:\\Program Files\\Common Files"},
+      {"ProgramData", "C:\\ProgramData"},
+      {"ALLUSERSPROFILE", "C:\\ProgramData"},
+      {"PUBLIC", "C:\\Users\\Public"},
+      {"ComSpec", "C:\\Windows\\system32\\cmd.exe"},
+  };
+  for (const auto& preset : presets) SetEnvironmentValue(preset.name, preset.value);
+}
+
+void PortableFileSystem::SetEnvironmentValue(const Text& name, const Text& value) {
+  Text key = name;
+  for (char& c : key) c = UpperAscii(c);
+  if (value.empty()) {
+    environment_.erase(key);
+  } else {
+    environment_[key] = value;
+  }
+}
+
+Text PortableFileSystem::ExpandEnvironment(const Text& text) const {
+  Text expanded;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) {
+      expanded.append(text, at, 2);
+      at += 2;
+      continue;
+    }
+    const std::size_t close = text[at] == '%' ? text.find('%', at + 1) : Text::npos;
+    if (close == Text::npos) {
+      expanded += text[at++];
+      continue;
+    }
+    Text key = text.substr(at + 1, close - at - 1);
+    for (char& c : key) c = UpperAscii(c);
+    auto found = environment_.find(key);
+    if (found == environment_.end()) {
+      // Not a variable: the percent sign stays, and the closing one may
+      // still open a variable.
+      expanded += text[at++];
+      continue;
+    }
+    expanded += found->second;
+    at = close + 1;
+  }
+  return expanded;
 }
 
 void PortableFileSystem::MapDrive(char letter, const std::string& host_root) {

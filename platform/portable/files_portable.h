@@ -11,10 +11,24 @@
 
 class PortableFileSystem : public FileSystem {
  public:
+  // Starts with the environment of a Windows installed on drive C (see
+  // SetEnvironmentValue); no drive mapped and no special folder set.
+  PortableFileSystem();
+
   // Drive `letter` (either case) is the host folder `host_root`.
   void MapDrive(char letter, const std::string& host_root);
   // The Windows path GetSpecialFolder gives for `code`; an unset code gives none.
   void SetSpecialFolder(int code, const Text& windows_path);
+
+  // The value %name% stands for (names compare regardless of ASCII case); an
+  // empty value removes the variable. Preset: SystemDrive C:, SystemRoot and
+  // windir C:\Windows, ProgramFiles C:\Program Files, CommonProgramFiles,
+  // ProgramData and ALLUSERSPROFILE, PUBLIC, ComSpec. The user's variables
+  // (USERPROFILE, APPDATA...) are not preset.
+  void SetEnvironmentValue(const Text& name, const Text& value);
+  // `text` with each %name% of a set variable replaced by its value, as
+  // ExpandEnvironmentStrings does: the form of an unset one stays as it is.
+  Text ExpandEnvironment(const Text& text) const;
 
   // The host path of a Windows drive path, or nullopt when it is relative, on
   // an unmapped drive or names something no Windows file can be named.
@@ -33,6 +47,7 @@ class PortableFileSystem : public FileSystem {
  private:
   std::map<char, std::string> drives_;
   std::map<int, Text> special_folders_;
+  std::map<Text, Text> environment_;  // by upper-case name
 };
 
 // Windows file-name matching of `name` against a pattern with * and ?,

@@ -1,8 +1,171 @@
 #include "platform/portable/shell_links_portable.h"
 
-Text PortableShellLinks::ReadShortcut(const Text&, const ShortcutFields&) { return Text(); }
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-bool PortableShellLinks::CreateShortcut(const Text&, const Text&, const std::optional<Text>&,
-                                        const std::optional<Text>&, const std::optional<Text>&) {
-  return false;
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <string>
+
+#include "platform/portable/cp936.h"
+#include "platform/portable/lnk_format.h"
+#include "platform/shell_link_names.h"
+
+namespace {
+
+// The shell's text buffers the fields are read through, in bytes with the
+// terminator.
+constexpr std::size_t kFieldBuffer = 1024;
+// The longest link file name, in UTF-16 units with the terminator (MAX_PATH).
+constexpr std::size_t kMaxPath = 260;
+
+constexpr std::uint32_t kShowMinimized = 2;    // SW_SHOWMINIMIZED
+constexpr std::uint32_t kShowShow = 5;         // SW_SHOW
+constexpr std::uint32_t kShowMinNoActive = 7;  // SW_SHOWMINNOACTIVE
+
+// `text` as a field buffer holds it: at most 1023 bytes and a terminator,
+// never half of a double-byte character.
+Text InFieldBuffer(const Text& text) {
+  if (text.size() < kFieldBuffer) return text;
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t step = IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    if (end + step > kFieldBuffer - 1) break;
+    end += step;
+  }
+  return text.substr(0, end);
+}
+
+// A completed name longer than MAX_PATH is refused, not cut: a cut name
+// would read or write some other file.
+bool FitsMaxPath(const Text& name) { return Utf16Length(name) < kMaxPath; }
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+bool WriteAll(int fd, const std::string& bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Puts `bytes` at `host_path` in one step: they go to a new file beside it,
+// which then takes the name. Readers see the old link or the new one, never
+// half of one; on failure the old one is still there. A read-only link is
+// not replaced, as Windows refuses to open one for writing.
+bool WriteReplacing(const std::string& host_path, const std::string& bytes) {
+  struct stat existing;
+  if (lstat(host_path.c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) return false;
+    if (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) return false;
+  }
+  // A short hidden name in the same folder, so that the rename stays on one
+  // file system and a long link name does not make it too long.
+  const std::string folder = host_path.substr(0, host_path.rfind('/') + 1);
+  static std::atomic<unsigned> serial{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + ".lnk-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  if (!written || !closed || rename(temp.c_str(), host_path.c_str()) != 0) {
+    unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadLinkFile(const std::string& host_path) {
+  FdCloser file{open(host_path.c_str(), O_RDONLY | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > lnk::kMaxLinkFileSize) {
+    return std::nullopt;
+  }
+  // One byte more than fstat told shows a file that grew meanwhile.
+  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(file.fd, &bytes[got], bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got == bytes.size()) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
+}
+
+Text PortableShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& fields) {
+  const Text name = CompleteLinkNameForRead(link_name);
+  if (!FitsMaxPath(name)) return Text();
+  const std::optional<std::string> host_path = files_.HostPath(name);
+  if (!host_path) return Text();
+  const std::optional<std::string> bytes = ReadLinkFile(*host_path);
+  if (!bytes) return Text();
+  const std::optional<lnk::LinkData> link = lnk::ParseLink(*bytes);
+  if (!link) return Text();
+
+  const lnk::Expander expand = [this](const Text& text) { return files_.ExpandEnvironment(text); };
+  const Text target = InFieldBuffer(lnk::ShellTarget(*link, &expand));
+  const Text arguments = InFieldBuffer(link->arguments.value_or(Text()));
+  if (fields.target) *fields.target = target;
+  if (fields.raw_target) *fields.raw_target = InFieldBuffer(lnk::ShellTarget(*link, nullptr));
+  if (fields.arguments) *fields.arguments = arguments;
+  if (fields.working_directory) {
+    *fields.working_directory = InFieldBuffer(link->working_dir.value_or(Text()));
+  }
+  if (fields.icon_location) {
+    *fields.icon_location = InFieldBuffer(link->icon_location.value_or(Text())) + "," +
+                            std::to_string(link->icon_index);
+  }
+  if (fields.show_command) {
+    *fields.show_command = static_cast<int>(
+        link->show_command == kShowMinNoActive ? kShowMinimized : link->show_command);
+  }
+  if (fields.hotkey) *fields.hotkey = link->hotkey;
+  if (fields.hotkey_text) *fields.hotkey_text = HotkeyText(link->hotkey);
+  if (fields.description) *fields.description = InFieldBuffer(link->name.value_or(Text()));
+  return arguments.empty() ? target : target + " " + arguments;
+}
+
+bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& target,
+                                        const std::optional<Text>& description,
+                                        const std::optional<Text>& arguments,
+                                        const std::optional<Text>& working_directory) {
+  const Text name = CompleteLinkNameForCreate(link_name);
+  if (!FitsMaxPath(name)) return false;
+  const std::optional<std::string> host_path = files_.HostPath(name);
+  if (!host_path) return false;
+
+  lnk::LinkData link;
+  link.show_command = kShowShow;
+  // As the shell does, a target with %VAR% forms is stored expanded, and as
+  // given in an environment block that the shell prefers when reading.
+  const Text expanded = files_.ExpandEnvironment(target);
+  if (expanded != target) link.env_target = lnk::EnvironmentTarget{target, target};
+  if (!expanded.empty()) link.link_info = lnk::LinkInfo{expanded, std::nullopt, Text()};
+  link.name = description;
+  link.arguments = arguments;
+  link.working_dir = working_directory;
+  const std::optional<std::string> bytes = lnk::SerializeLink(link);
+  return bytes && WriteReplacing(*host_path, *bytes);
 }

@@ -1,6 +1,9 @@
 // Shell link operations over our own reader and writer of the link format.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/portable/files_portable.h"
 #include "platform/shell_links.h"
 
@@ -20,3 +23,7 @@ class PortableShellLinks : public ShellLinks {
  private:
   PortableFileSystem& files_;
 };
+
+// The bytes of the regular file at `host_path` when it holds at most
+// lnk::kMaxLinkFileSize bytes; nullopt otherwise or when it cannot be read.
+std::optional<std::string> ReadLinkFile(const std::string& host_path);

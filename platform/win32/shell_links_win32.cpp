@@ -45,20 +45,6 @@ Text ReadField(Getter getter) {
   return buffer;
 }
 
-// "Ctrl + Alt + B": the modifiers in this order, then the key's byte as a character.
-Text HotkeyText(WORD hotkey) {
-  if (hotkey == 0) return Text();
-  const BYTE modifiers = HIBYTE(hotkey);
-  Text text;
-  if (modifiers & HOTKEYF_CONTROL) text += "Ctrl + ";
-  if (modifiers & HOTKEYF_SHIFT) text += "Shift + ";
-  if (modifiers & HOTKEYF_ALT) text += "Alt + ";
-  if (modifiers & HOTKEYF_EXT) text += "Ext + ";
-  // A text ends at a zero byte: a hotkey of modifiers alone gives no key.
-  if (LOBYTE(hotkey) != 0) text += static_cast<char>(LOBYTE(hotkey));
-  return text;
-}
-
 }  // namespace
 
 void Win32ShellLinks::InitializeThread() { CoInitialize(nullptr); }

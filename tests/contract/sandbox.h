@@ -11,6 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/shell_links.h"
 
 struct StoredValue {
   std::uint32_t type = 0;
@@ -54,4 +55,28 @@ class FilesSandbox {
   void WriteFile(const Text& windows_path, const std::string& bytes);
   std::optional<std::string> ReadFile(const Text& windows_path);
   bool Exists(const Text& windows_path);
+};
+
+// A throwaway folder with the shell link operations over it: tests keep their
+// link files below folder().root().
+class ShellLinksSandbox {
+ public:
+  static std::unique_ptr<ShellLinksSandbox> Create();
+  virtual ~ShellLinksSandbox() = default;
+
+  virtual ShellLinks& links() = 0;
+  virtual FilesSandbox& folder() = 0;
+
+  // Where a backend is known to behave otherwise than the Windows shell. The
+  // tests keep the Windows expectation and, where the backend differs, check
+  // what it does instead or say why they cannot.
+  enum class Difference {
+    // Loading a link leaves the show command as it was (Wine's
+    // IPersistStream::Load never reads it): a fresh link object reports 1.
+    kShowCommandNotLoaded,
+    // SetPath keeps no %VAR% form of a target (Wine takes it as a path
+    // relative to the current folder).
+    kNoEnvironmentTarget,
+  };
+  virtual bool Differs(Difference) const { return false; }
 };

@@ -7,6 +7,7 @@
 
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
+#include "platform/portable/shell_links_portable.h"
 #include "tests/contract/sandbox.h"
 
 namespace {
@@ -49,6 +50,7 @@ class TempFolderSandbox : public FilesSandbox {
   }
 
   FileSystem& files() override { return files_; }
+  PortableFileSystem& portable_files() { return files_; }
   Text root() override { return "C:\\t\\"; }
   std::string NativePath(const Text& windows_path) override {
     return files_.HostPath(windows_path).value_or("/nonexistent/qinghe");
@@ -68,6 +70,16 @@ class TempFolderSandbox : public FilesSandbox {
   PortableFileSystem files_;
 };
 
+class PortableLinksSandbox : public ShellLinksSandbox {
+ public:
+  ShellLinks& links() override { return links_; }
+  FilesSandbox& folder() override { return folder_; }
+
+ private:
+  TempFolderSandbox folder_;
+  PortableShellLinks links_{folder_.portable_files()};
+};
+
 }  // namespace
 
 std::unique_ptr<RegistrySandbox> RegistrySandbox::Create() {
@@ -76,4 +88,8 @@ std::unique_ptr<RegistrySandbox> RegistrySandbox::Create() {
 
 std::unique_ptr<FilesSandbox> FilesSandbox::Create() {
   return std::make_unique<TempFolderSandbox>();
+}
+
+std::unique_ptr<ShellLinksSandbox> ShellLinksSandbox::Create() {
+  return std::make_unique<PortableLinksSandbox>();
 }

@@ -6,7 +6,9 @@
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/shell_links_win32.h"
 #include "tests/contract/sandbox.h"
+#include "tests/win32/wine_differences.h"
 
 namespace {
 
@@ -130,7 +132,34 @@ class TempFolderSandbox : public FilesSandbox {
   Win32FileSystem files_;
 };
 
+// The shell's link object over a throwaway folder; COM is readied for the
+// test's thread for as long as the sandbox lives.
+class ShellLinkObjectSandbox : public ShellLinksSandbox {
+ public:
+  ShellLinkObjectSandbox() { links_.InitializeThread(); }
+  ~ShellLinkObjectSandbox() override { links_.UninitializeThread(); }
+
+  ShellLinks& links() override { return links_; }
+  FilesSandbox& folder() override { return folder_; }
+  bool Differs(Difference difference) const override {
+    switch (difference) {
+      case Difference::kShowCommandNotLoaded:
+      case Difference::kNoEnvironmentTarget:
+        return RunsOnWine();
+    }
+    return false;
+  }
+
+ private:
+  TempFolderSandbox folder_;
+  Win32ShellLinks links_;
+};
+
 }  // namespace
+
+std::unique_ptr<ShellLinksSandbox> ShellLinksSandbox::Create() {
+  return std::make_unique<ShellLinkObjectSandbox>();
+}
 
 std::unique_ptr<RegistrySandbox> RegistrySandbox::Create() {
   return std::make_unique<RealRegistrySandbox>();
