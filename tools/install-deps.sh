@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang clang-format libgtest-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
-  locales liblnk-utils
+  locales liblnk-utils fonts-wqy-microhei
 )
 
 missing=()

@@ -15,8 +15,8 @@ Text ReadString(HKEY root, const Text& key_path, const Text& name, REGSAM view) 
   }
   char buffer[256] = {};
   DWORD size = sizeof buffer - 1;
-  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS) {
     return "<no value>";
   }
   return buffer;
