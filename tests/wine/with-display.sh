@@ -3,8 +3,6 @@
 # that create windows, which Wine cannot do without a display.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+trap qinghe_stop_xvfb EXIT
 qinghe_start_xvfb
-set +e
 "$@"
-status=$?
-exit $status
