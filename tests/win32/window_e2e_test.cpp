@@ -482,6 +482,37 @@ TEST(MainWindow, TheNoticeBoxShowsItsButtonInTheFlatLook) {
   EXPECT_TRUE(IsWindow(app.window())) << "the notice does not end the program";
 }
 
+std::string VersionString(const std::vector<char>& block, const char* name) {
+  char* value = nullptr;
+  UINT length = 0;
+  const std::string path = std::string("\\StringFileInfo\\080403a8\\") + name;
+  if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) {
+    return "<none>";
+  }
+  return value;
+}
+
+TEST(Program, CarriesItsVersionAndAManifestForCommonControlsAndHighestRights) {
+  const std::string exe = Env("QINGHE_EXE");
+  std::vector<char> block(GetFileVersionInfoSizeA(exe.c_str(), nullptr));
+  ASSERT_FALSE(block.empty());
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, block.size(), block.data()));
+  EXPECT_EQ("青禾", VersionString(block, "ProductName"));
+  EXPECT_EQ("3.0", VersionString(block, "ProductVersion"));
+  EXPECT_NE(std::string::npos, VersionString(block, "FileDescription").find("修复"));
+
+  HMODULE image = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(image);
+  HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_TRUE(found) << "no manifest";
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))),
+                             SizeofResource(image, found));
+  FreeLibrary(image);
+  EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls"));
+  EXPECT_NE(std::string::npos, manifest.find("version=\"6.0.0.0\""));
+  EXPECT_NE(std::string::npos, manifest.find("level=\"highestAvailable\""));
+}
+
 TEST(MainWindowEnd, EscClosesFromTheRepairLog) {
   Qinghe app;
   ASSERT_TRUE(app.ready());
