@@ -1,0 +1,17 @@
+#include "app/control_repair_host.h"
+
+#include "app/main_window_layout.h"
+#include "platform/window.h"
+
+ControlRepairHost::ControlRepairHost(HWND main_window)
+    : repair_log_(GetDlgItem(main_window, kRepairLogId)),
+      address_box_(GetDlgItem(main_window, kAddressBoxId)),
+      repair_button_(GetDlgItem(main_window, kRepairButtonId)) {}
+
+void ControlRepairHost::ClearRepairLog() { SetControlText(repair_log_, Text()); }
+
+void ControlRepairHost::AppendRepairLog(const Text& text) { AppendLogText(repair_log_, text); }
+
+Text ControlRepairHost::ReadHomePageAddress() { return GetControlText(address_box_); }
+
+void ControlRepairHost::EnableRepairButton() { SetControlDisabled(repair_button_, false); }

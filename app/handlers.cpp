@@ -1,0 +1,62 @@
+#include "app/handlers.h"
+
+#include "app/control_repair_host.h"
+#include "app/flat_look.h"
+#include "app/main_window_layout.h"
+#include "engine/repair_sequence.h"
+#include "platform/win32/files_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/shell_links_win32.h"
+#include "platform/window.h"
+
+namespace {
+
+// The window the worker reports to; set on the main thread before the worker
+// starts and only read afterwards.
+HWND repair_window = nullptr;
+
+const char kNoticeTitle[] = "版权说明";
+const char kNoticeText[] =
+    "青禾V3.0 一键修复主页工具\r\n\r\n"
+    "本程序免费使用。它只修复本机浏览器的起始页、相关策略项和快捷方式，"
+    "修复前会把桌面快捷方式备份到桌面上的“修复前桌面图标备份”文件夹。";
+
+constexpr int kFlatLookScheme = 3;
+
+}  // namespace
+
+void OnMainWindowCreated(HWND) { ApplyFlatLook(kFlatLookScheme); }
+
+void OnRepairButtonClick(HWND main_window) {
+  // The disabled button is what keeps a second repair from starting.
+  SetControlDisabled(GetDlgItem(main_window, kRepairButtonId), true);
+  repair_window = main_window;
+  StartWorker(RepairThreadMain);
+}
+
+void OnAddressLabelDoubleClick(HWND main_window) {
+  SetControlText(GetDlgItem(main_window, kAddressBoxId), kSearchEngineHome);
+}
+
+void OnMenuClose(HWND main_window) { DestroyMainWindow(main_window); }
+
+void OnMenuNotice(HWND main_window) {
+  ShowMessage(Text(kNoticeText), MB_OK | MB_ICONINFORMATION, kNoticeTitle, main_window);
+}
+
+DWORD WINAPI RepairThreadMain(void*) {
+  // Everything the repair uses lives on this thread's stack: the program may
+  // end while a repair runs, and nothing of the main thread is shared.
+  ControlRepairHost host(repair_window);
+  try {
+    Win32Registry registry;
+    Win32FileSystem files;
+    Win32ShellLinks links;
+    Platform machine{registry, files, links};
+    RunRepairSequence(machine, host);
+  } catch (...) {
+    // Out of memory mid-repair: give the button back rather than leave it dead.
+    host.EnableRepairButton();
+  }
+  return 0;
+}

@@ -1,0 +1,15 @@
+// What the main window's events do.
+#pragma once
+
+#include <windows.h>
+
+// Runs once the window and its controls exist, before it is first shown.
+void OnMainWindowCreated(HWND main_window);
+void OnRepairButtonClick(HWND main_window);
+void OnAddressLabelDoubleClick(HWND main_window);
+void OnMenuClose(HWND main_window);
+void OnMenuNotice(HWND main_window);
+
+// The worker thread's routine: one repair of this machine, reported to the
+// main window's controls.
+DWORD WINAPI RepairThreadMain(void* unused);

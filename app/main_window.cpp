@@ -1,0 +1,186 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/handlers.h"
+#include "app/window_owners.h"
+#include "platform/window.h"
+
+namespace {
+
+HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+LRESULT ColourStatic(HWND control, HDC dc) {
+  if (GetDlgCtrlID(control) == kNoticeLabelId) {
+    SetTextColor(dc, RGB(255, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+  }
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT ColourEdit(HDC dc) {
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+}
+
+void OnCommand(HWND window, int id, int code) {
+  switch (id) {
+    case kRepairButtonId:
+      if (code == BN_CLICKED) OnRepairButtonClick(window);
+      break;
+    case kAddressLabelId:
+      if (code == STN_DBLCLK) OnAddressLabelDoubleClick(window);
+      break;
+    case kMenuCloseId:
+      OnMenuClose(window);
+      break;
+    case kMenuNoticeId:
+      OnMenuNotice(window);
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (HandleDestroyRequest(window, message)) return 0;
+  switch (message) {
+    case WM_ERASEBKGND: {
+      // The class has no background brush: the window paints button face.
+      RECT client;
+      GetClientRect(window, &client);
+      FillRect(reinterpret_cast<HDC>(wparam), &client, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+      return ColourStatic(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam));
+    case WM_CTLCOLOREDIT:
+      return ColourEdit(reinterpret_cast<HDC>(wparam));
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+      if (header->idFrom == kTabControlId && header->code == TCN_SELCHANGE) {
+        const LRESULT selected = SendMessageA(header->hwndFrom, TCM_GETCURSEL, 0, 0);
+        ShowPage(window, selected == 1 ? Page::kSettings : Page::kRepair);
+      }
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSEXA window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = MainWindowProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kWindowClassName;
+  return RegisterClassExA(&window_class) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+ScopedMenu CreateMainMenu() {
+  ScopedMenu bar(CreateMenu());
+  ScopedMenu file(CreatePopupMenu());
+  ScopedMenu about(CreatePopupMenu());
+  if (!bar.valid() || !file.valid() || !about.valid()) return ScopedMenu();
+  AppendMenuA(file.get(), MF_STRING, kMenuCloseId, kMenuClose);
+  AppendMenuA(about.get(), MF_STRING, kMenuNoticeId, kMenuNotice);
+  // The bar owns each drop-down once it holds it.
+  if (AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file.get()), kMenuFile)) {
+    file.Release();
+  }
+  if (AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(about.get()), kMenuAbout)) {
+    about.Release();
+  }
+  return bar;
+}
+
+bool CreateControls(HWND window, HINSTANCE instance) {
+  for (const ControlSpec& spec : kControls) {
+    DWORD style = WS_CHILD | spec.style;
+    if (spec.page != Page::kSettings) style |= WS_VISIBLE;
+    HWND control =
+        CreateWindowExA(spec.ex_style, spec.class_name, spec.text, style, spec.left, spec.top,
+                        spec.width, spec.height, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    if (!control) return false;
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
+  }
+  HWND tab = GetDlgItem(window, kTabControlId);
+  // The pages' controls lie over the tab control: it goes below them.
+  SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  const char* pages[] = {kTabPageRepair, kTabPageSettings};
+  for (int i = 0; i < 2; ++i) {
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(pages[i]);
+    SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+  }
+  // A repair of thousands of shortcuts must not lose lines to the default limit.
+  SendMessageA(GetDlgItem(window, kRepairLogId), EM_SETLIMITTEXT, 0, 0);
+  return true;
+}
+
+}  // namespace
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  if (!RegisterMainWindowClass(instance)) return nullptr;
+  ScopedMenu menu = CreateMainMenu();
+  if (!menu.valid()) return nullptr;
+  const POINT position =
+      CentredWindowPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  HWND window =
+      CreateWindowExA(0, kWindowClassName, kWindowTitle, kWindowStyle, position.x, position.y,
+                      kWindowWidth, kWindowHeight, nullptr, menu.get(), instance, nullptr);
+  if (!window) return nullptr;
+  menu.Release();  // destroyed with the window from now on
+  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
+  if (!CreateControls(window, instance)) {
+    DestroyWindow(window);
+    return nullptr;
+  }
+  RECT outer;
+  GetWindowRect(window, &outer);
+  if (outer.left != position.x || outer.top != position.y ||
+      outer.right - outer.left != kWindowWidth || outer.bottom - outer.top != kWindowHeight) {
+    SetWindowPos(window, nullptr, position.x, position.y, kWindowWidth, kWindowHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return window;
+}
+
+void ShowPage(HWND main_window, Page page) {
+  for (const ControlSpec& spec : kControls) {
+    if (spec.page == Page::kWindow) continue;
+    ShowWindow(GetDlgItem(main_window, spec.id), spec.page == page ? SW_SHOW : SW_HIDE);
+  }
+}
+
+bool HandleMainWindowKey(HWND main_window, const MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  if (message.hwnd != main_window && !IsChild(main_window, message.hwnd)) return false;
+  if (message.wParam == VK_ESCAPE) {
+    // The multi-line log would take Esc for itself.
+    SendMessageA(main_window, WM_CLOSE, 0, 0);
+    return true;
+  }
+  if (message.wParam == VK_TAB) {
+    const bool backwards = GetKeyState(VK_SHIFT) < 0;
+    HWND focus = GetFocus();
+    if (!IsChild(main_window, focus)) focus = nullptr;
+    if (HWND next = GetNextDlgTabItem(main_window, focus, backwards)) SetFocus(next);
+    return true;
+  }
+  return false;
+}

@@ -1,0 +1,86 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/scoped_handle.h"
+#include "platform/window.h"
+
+namespace {
+
+// The window property that marks the main window as to be destroyed.
+const char kDestroyMark[] = "qinghe.destroy";
+
+}  // namespace
+
+int MessageBoxResultFromId(int id) {
+  switch (id) {
+    case IDCANCEL:
+      return 1;
+    case IDABORT:
+      return 2;
+    case IDRETRY:
+      return 3;
+    case IDIGNORE:
+      return 4;
+    case IDYES:
+      return 5;
+    case IDNO:
+      return 6;
+    default:
+      return 0;
+  }
+}
+
+std::uint32_t MessageBoxCodeWithModality(std::uint32_t code) {
+  return (code & MB_SYSTEMMODAL) ? code : code | MB_TASKMODAL;
+}
+
+int ShowMessage(const Text& message, std::uint32_t code, const Text& title, WindowHandle owner) {
+  return MessageBoxResultFromId(
+      MessageBoxA(owner, message.c_str(), title.c_str(), MessageBoxCodeWithModality(code)));
+}
+
+void AppendLogText(WindowHandle edit, const Text& text) {
+  // The length alone, not a copy of the whole log for every line.
+  const int end = GetWindowTextLengthA(edit);
+  SendMessageA(edit, EM_SETSEL, end, end);
+  SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+Text GetControlText(WindowHandle control) {
+  const int length = GetWindowTextLengthA(control);
+  if (length <= 0) return Text();
+  std::vector<char> buffer(length + 1);
+  const int copied = GetWindowTextA(control, buffer.data(), length + 1);
+  return Text(buffer.data(), copied > 0 ? copied : 0);
+}
+
+void SetControlText(WindowHandle control, const Text& text) {
+  SetWindowTextA(control, text.c_str());
+}
+
+void SetControlDisabled(WindowHandle control, bool disabled) { EnableWindow(control, !disabled); }
+
+void DestroyMainWindow(WindowHandle window, bool at_once) {
+  SetPropA(window, kDestroyMark, reinterpret_cast<HANDLE>(1));
+  if (at_once) {
+    RemovePropA(window, kDestroyMark);
+    DestroyWindow(window);
+    return;
+  }
+  PostMessageA(window, kDestroyRequestMessage, 0, 0);
+}
+
+bool HandleDestroyRequest(WindowHandle window, unsigned message) {
+  if (message != kDestroyRequestMessage) return false;
+  if (RemovePropA(window, kDestroyMark)) DestroyWindow(window);
+  return true;
+}
+
+bool StartWorker(ThreadRoutine routine, void* parameter, void** thread_handle) {
+  ScopedKernelHandle thread(CreateThread(nullptr, 0, routine, parameter, 0, nullptr));
+  if (!thread.valid()) return false;
+  if (thread_handle) *thread_handle = thread.Release();
+  return true;
+}

@@ -1,0 +1,90 @@
+// Drives the running qinghe.exe for the run command when there is no person
+// at a display: clicks the repair button, waits for the repair to finish,
+// prints the repair log (code page 936 bytes) and writes the window's screen
+// rectangle "left top width height" to the file given as the one argument.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char kInitialLogStart[] = "\r\n\r\n";
+
+std::string TextOf(HWND window) {
+  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(length + 1, '\0');
+  const LRESULT copied =
+      SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(copied > 0 ? copied : 0);
+  return text;
+}
+
+struct Controls {
+  HWND button = nullptr;
+  HWND log = nullptr;
+};
+
+BOOL CALLBACK Collect(HWND child, LPARAM context) {
+  auto* controls = reinterpret_cast<Controls*>(context);
+  char name[32] = "";
+  GetClassNameA(child, name, sizeof name);
+  const LONG style = GetWindowLongA(child, GWL_STYLE);
+  if (lstrcmpiA(name, "Button") == 0) controls->button = child;
+  if (lstrcmpiA(name, "Edit") == 0 && (style & ES_MULTILINE)) controls->log = child;
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: window_driver RECT-FILE\n");
+    return 2;
+  }
+  HWND window = nullptr;
+  for (int i = 0; i < 600 && !(window && IsWindowVisible(window)); ++i) {
+    window = FindWindowA("WTWindow", "青禾V3.0");
+    Sleep(100);
+  }
+  if (!window) {
+    std::fprintf(stderr, "the qinghe window did not appear\n");
+    return 1;
+  }
+  Controls controls;
+  EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&controls));
+  if (!controls.button || !controls.log) {
+    std::fprintf(stderr, "the repair button or log is missing\n");
+    return 1;
+  }
+
+  // The click handler has run when this returns; the repair is done once the
+  // log has been emptied and the button is enabled again.
+  SendMessageA(controls.button, BM_CLICK, 0, 0);
+  bool done = false;
+  for (int i = 0; i < 3000 && !done; ++i) {
+    done = IsWindowEnabled(controls.button) &&
+           TextOf(controls.log).compare(0, 4, kInitialLogStart) != 0;
+    if (!done) Sleep(100);
+  }
+  if (!done) {
+    std::fprintf(stderr, "the repair did not finish\n");
+    return 1;
+  }
+  Sleep(500);  // the last paint reaches the screen before the shot is taken
+
+  _setmode(_fileno(stdout), _O_BINARY);
+  const std::string log = TextOf(controls.log);
+  std::fwrite(log.data(), 1, log.size(), stdout);
+
+  RECT rect;
+  GetWindowRect(window, &rect);
+  if (FILE* out = std::fopen(argv[1], "w")) {
+    std::fprintf(out, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top);
+    std::fclose(out);
+  }
+  return 0;
+}
