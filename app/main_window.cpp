@@ -107,13 +107,13 @@ ScopedMenu CreateMainMenu() {
 }
 
 bool CreateControls(HWND window, HINSTANCE instance) {
-  for (const ControlSpec& spec : kControls) {
-    DWORD style = WS_CHILD | spec.style;
-    if (spec.page != Page::kSettings) style |= WS_VISIBLE;
+  for (const ControlSpec& entry : kControls) {
+    DWORD style = WS_CHILD | entry.style;
+    if (entry.page != Page::kSettings) style |= WS_VISIBLE;
     HWND control =
-        CreateWindowExA(spec.ex_style, spec.class_name, spec.text, style, spec.left, spec.top,
-                        spec.width, spec.height, window,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        CreateWindowExA(entry.ex_style, entry.class_name, entry.text, style, entry.left, entry.top,
+                        entry.width, entry.height, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
     if (!control) return false;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
   }
@@ -161,9 +161,9 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 void ShowPage(HWND main_window, Page page) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.page == Page::kWindow) continue;
-    ShowWindow(GetDlgItem(main_window, spec.id), spec.page == page ? SW_SHOW : SW_HIDE);
+  for (const ControlSpec& entry : kControls) {
+    if (entry.page == Page::kWindow) continue;
+    ShowWindow(GetDlgItem(main_window, entry.id), entry.page == page ? SW_SHOW : SW_HIDE);
   }
 }
 

@@ -38,8 +38,8 @@ const ControlSpec kControls[kControlCount] = {
 };
 
 const ControlSpec* FindControlSpec(int id) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.id == id) return &spec;
+  for (const ControlSpec& entry : kControls) {
+    if (entry.id == id) return &entry;
   }
   return nullptr;
 }
