@@ -24,25 +24,34 @@ original="$prefix.original"
 wine "$probe" seed "C:\\users\\$(basename "$user_dir")\\Desktop" "$links"
 rm -rf "$original"
 cp -a "$desktop" "$original"
-declare -A target_of
+declare -A target_of original_sha
 for link in "$original"/*.lnk; do
   target_of[$(basename "$link")]=$("$lnkdump" "$link" | sed -n 's/^target: //p')
 done
+while read -r sha path; do original_sha[$(basename "$path")]=$sha; done < <(sha1sum "$original"/*.lnk)
 
-field() { sed -n "s/^$1: //p" <<<"$2"; }
+# The value of one "field: value" line of an lnkdump listing.
+field() {
+  local line
+  while IFS= read -r line; do
+    [[ $line == "$1: "* ]] && { printf '%s' "${line#"$1: "}"; return; }
+  done <<<"$2"
+}
 
-# Every seeded link is there, whole, and either untouched or repaired.
-# Prints how many are untouched.
+# Every seeded link is there, whole, and either untouched or repaired with a
+# copy of its original in the back-up folder. Sets untouched_count.
 check_nothing_lost() {
-  local what=$1 link name dump untouched=0 lost=0
-  local copies
-  copies=$(find "$backup" -type f -exec sha1sum {} + 2>/dev/null | cut -d' ' -f1 | sort -u)
-  for link in "$original"/*.lnk; do
-    name=$(basename "$link")
-    if [ ! -f "$desktop/$name" ]; then
+  local what=$1 name dump untouched=0 lost=0 sha path
+  local -A now_sha=() copies=()
+  while read -r sha path; do now_sha[$(basename "$path")]=$sha; done \
+    < <(sha1sum "$desktop"/*.lnk 2>/dev/null || true)
+  while read -r sha path; do copies[$sha]=1; done \
+    < <(find "$backup" -type f -exec sha1sum {} + 2>/dev/null || true)
+  for name in "${!original_sha[@]}"; do
+    if [ -z "${now_sha[$name]:-}" ]; then
       lost=$((lost + 1)); echo "$what: $name is missing"; continue
     fi
-    if cmp -s "$link" "$desktop/$name"; then
+    if [ "${now_sha[$name]}" = "${original_sha[$name]}" ]; then
       untouched=$((untouched + 1)); continue
     fi
     if ! dump=$("$lnkdump" "$desktop/$name" 2>&1); then
@@ -53,7 +62,7 @@ check_nothing_lost() {
       lost=$((lost + 1)); echo "$what: $name is neither original nor repaired:"; echo "$dump"
       continue
     fi
-    if ! grep -qx "$(sha1sum <"$link" | cut -d' ' -f1)" <<<"$copies"; then
+    if [ -z "${copies[${original_sha[$name]}]:-}" ]; then
       lost=$((lost + 1)); echo "$what: $name was repaired without a copy of its original"
     fi
   done
