@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows program and repairs a hijacked PC: a private Wine prefix
-# under build/ seeded with a hijack (start pages, policy key, OEM8 folders),
+# under build/ seeded with a hijack (start pages, policy key, OEM8 folders,
+# shortcuts with an address appended),
 # then qinghe.exe's window. On a display the person clicks the repair button
 # themselves; without one ($DISPLAY empty) the window runs on a private X
 # server, the button is clicked for them, and the log and a screenshot of the
@@ -12,7 +13,7 @@ source tests/wine/xvfb.sh
 
 bash tools/install-deps.sh
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qinghe qinghe-window-driver >/dev/null
+cmake --build --preset win32 --target qinghe qinghe-window-driver lnk_probe >/dev/null
 
 root=$PWD/build/win32/wine/win64
 qinghe_wine_create "$root/base" win64
@@ -20,6 +21,10 @@ qinghe_wine_clone "$root/base" "$root/run"
 qinghe_wine_env "$root/run" win64
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_wine_seed_hijack
+qinghe_wine_seed_hijacked_links build/win32/tests/lnk_probe.exe
+# Seeding ran Wine without a display; start afresh so the window gets one.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
 exe=build/win32/app/qinghe.exe
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -96,3 +96,22 @@ qinghe_wine_seed_hijack() {
   echo payload >"$prefix/drive_c/OEM8/bin/run.exe"
   echo payload >"$prefix/drive_c/windows/OEM8/cache/run.dll"
 }
+
+# Seeds the running prefix with shortcuts a hijacker has appended an address
+# to: the start menu's browser link, a quick-launch link, a pinned taskbar
+# link and desktop links, written through the shell by PROBE (lnk_probe.exe).
+qinghe_wine_seed_hijacked_links() {
+  local probe=$1 user start quick desktop link
+  user="C:\\users\\$(basename "$(qinghe_wine_user_dir "$WINEPREFIX")")"
+  start="$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+  quick="$user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"
+  desktop="$user\\Desktop"
+  wine cmd /c mkdir "$quick\\User Pinned\\TaskBar" "$desktop\\工具" >/dev/null 2>&1 || true
+  for link in "$start\\Internet Explorer.lnk" "$quick\\Internet Explorer.lnk" \
+              "$quick\\User Pinned\\TaskBar\\Internet Explorer.lnk" "$desktop\\Internet Explorer.lnk" \
+              "$desktop\\工具\\记事本.lnk"; do
+    wine "$probe" write "$link" 'target=C:\Program Files\Internet Explorer\iexplore.exe' \
+      'arguments=http://hijack.example/' 'working_directory=C:\Program Files\Internet Explorer' \
+      'icon_path=C:\hijack.ico' >/dev/null
+  done
+}
