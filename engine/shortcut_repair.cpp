@@ -1,5 +1,10 @@
 #include "engine/shortcut_repair.h"
 
+#include <cctype>
+#include <cstring>
+
+#include "platform/shell_link_names.h"
+
 const char kBackupFolderName[] = "修复前桌面图标备份";
 
 namespace {
@@ -50,6 +55,53 @@ bool ReplaceLink(Platform& machine, const Text& path, const Text& target,
   return false;
 }
 
+// Steps over whole characters, so a second byte of 0x5C or 0x7C is never
+// taken for a backslash or a bar.
+template <typename Test>
+bool AnyCharacter(const Text& text, Test test) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+    } else if (test(byte)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Characters Windows never allows in a name. A name listed with one (made by
+// another system, or shown with '?' for a character this code page lacks)
+// cannot be given back to the file functions: as a path it would be a pattern,
+// a stream, or another file or folder.
+bool IsForbiddenInName(unsigned char byte) {
+  return byte < 0x20 || std::strchr("\\/:*?\"<>|", byte) != nullptr;
+}
+
+// CON, AUX, COM1, ... name a device, whatever follows the first dot: opening
+// one opens the device (a read from it may never end), not a file.
+bool IsDeviceName(const Text& name) {
+  Text base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+// True when `name` is still an entry of `folder` (a path ending in a
+// backslash): the file is there, only its path is beyond the file functions
+// (longer than they take, for one).
+bool StillListed(FileSystem& files, const Text& folder, const Text& name) {
+  for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
+    if (!entry.is_folder && entry.name == name) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
@@ -59,8 +111,18 @@ void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
   const Text name = parts.empty() ? path : parts.back();
   // The system shows a name it cannot give in this code page with '?' in it;
   // as a pattern it could match another file, which must not be touched instead.
-  if (path.find_first_of("?*") != Text::npos) return Report(host, "修复失败：", name);
-  if (!machine.files.PathExists(path)) return;
+  if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
+      IsDeviceName(name)) {
+    return Report(host, "修复失败：", name);
+  }
+  // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
+  if (CompleteLinkNameForRead(path) != path) return Report(host, "修复失败：", name);
+  if (!machine.files.PathExists(path)) {
+    // Only a shortcut that has gone since the listing goes without a line.
+    const Text folder = path.substr(0, path.size() - name.size());
+    if (StillListed(machine.files, folder, name)) Report(host, "修复失败：", name);
+    return;
+  }
 
   Text target, stored_target, working_directory;
   ShortcutFields fields;
@@ -88,12 +150,26 @@ void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, cons
   const std::vector<FolderEntry> entries = files.FindEntries(folder + "*");
   for (const FolderEntry& entry : entries) {
     if (!entry.is_folder || entry.is_link || entry.name == "." || entry.name == "..") continue;
+    // As a path, a folder name like "..\\x" leads out of the tree.
+    if (AnyCharacter(entry.name, IsForbiddenInName)) continue;
     const Text subfolder = folder + entry.name + "\\";
     if (subfolder == excluded) continue;
     ListFolderTree(files, subfolder, list, excluded);
   }
   for (const FolderEntry& entry : entries) {
-    if (!entry.is_folder) list.push_back(folder + entry.name);
+    if (entry.is_folder) continue;
+    // A backslash in a file name would make its path name another file: it is
+    // listed with '?' there, as the system lists a character it cannot give,
+    // so that it is reported and never acted on.
+    Text name = entry.name;
+    for (std::size_t at = 0; at < name.size(); ++at) {
+      if (IsLeadByte(static_cast<unsigned char>(name[at]))) {
+        ++at;
+      } else if (name[at] == '\\') {
+        name[at] = '?';
+      }
+    }
+    list.push_back(folder + name);
   }
 }
 

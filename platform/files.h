@@ -52,7 +52,9 @@ class FileSystem {
   virtual bool DeleteOneFile(const Text& path) = 0;
 
   // Moves `source` over `target` in one step, replacing the target file; a
-  // read-only target is refused. On failure both files are as they were.
+  // read-only target is refused. The moved file keeps the target's hidden and
+  // system attributes where the system has them. On failure both files are
+  // as they were.
   virtual bool MoveOverFile(const Text& source, const Text& target) = 0;
 
   // Empties the folder and removes it; true when the folder itself went.

@@ -8,7 +8,7 @@ packages=(
   libclang-rt-14-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
-  locales liblnk-utils fonts-wqy-microhei
+  locales liblnk-utils fonts-wqy-microhei e2fsprogs
 )
 
 missing=()

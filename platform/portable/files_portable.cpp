@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -21,8 +22,17 @@ char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 bool HasWildcard(const Text& name) { return name.find_first_of("*?") != Text::npos; }
 
-// Characters Windows refuses in a file name.
-bool IsValidName(const Text& name) { return name.find_first_of("*?\"<>|:") == Text::npos; }
+// Characters Windows refuses in a file name; a second byte of 0x7C is no bar.
+bool IsValidName(const Text& name) {
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(name[at]))) {
+      ++at;
+    } else if (std::strchr("*?\"<>|:", name[at]) != nullptr) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Splits a Windows path after its drive into names, stepping over double-byte
 // characters so that a trail byte of 0x5C never separates.

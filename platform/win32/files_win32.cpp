@@ -77,8 +77,22 @@ bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
   // Windows refuses to replace a read-only file; Wine does not: ask first.
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  return MoveFileExA(source.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  // A file the user hid stays hidden: the replacement takes its hidden and
+  // system attributes before it moves in.
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD source_attributes = GetFileAttributesA(source.c_str());
+  const bool keep = attributes != INVALID_FILE_ATTRIBUTES && (attributes & kept);
+  if (keep && (source_attributes == INVALID_FILE_ATTRIBUTES ||
+               !SetFileAttributesA(source.c_str(), (source_attributes & ~FILE_ATTRIBUTE_NORMAL) |
+                                                       (attributes & kept)))) {
+    return false;
+  }
+  if (MoveFileExA(source.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (keep) SetFileAttributesA(source.c_str(), source_attributes);
+  return false;
 }
 
 std::vector<FolderEntry> Win32FileSystem::FindEntries(const Text& pattern) {

@@ -59,9 +59,9 @@ class HostileTree : public ::testing::Test {
 TEST_F(HostileTree, AwkwardNamesAreEachRepairedUnderTheirOwnName) {
   // Double-byte characters whose second byte is a backslash, and characters
   // that mean something to patterns or shells but are legal in file names.
-  const std::vector<std::string> names = {"\x95\x5C.lnk", "\x95\x5C/inner.lnk", "[a].lnk",
-                                          "a;b+c.lnk",    "it's.lnk",           "%TEMP%.lnk",
-                                          " lead.lnk",    "dots..lnk",          "表.lnk"};
+  const std::vector<std::string> names = {
+      "\x95\x5C.lnk", "\x95\x5C/inner.lnk", "\x81\x7C.lnk", "[a].lnk",   "a;b+c.lnk",
+      "it's.lnk",     "%TEMP%.lnk",         " lead.lnk",    "dots..lnk", "表.lnk"};
   for (const std::string& name : names) Plant(name);
   Run();
   EXPECT_EQ(Lines("修复："), static_cast<int>(names.size())) << host_.log();
@@ -70,6 +70,72 @@ TEST_F(HostileTree, AwkwardNamesAreEachRepairedUnderTheirOwnName) {
     EXPECT_EQ(link.target, "C:\\" + name + ".exe") << name;
     EXPECT_EQ(link.arguments, "") << name;
   }
+}
+
+TEST_F(HostileTree, NamesThatCannotBeGivenBackAreReportedAndLeftAlone) {
+  // Made by another system: Windows allows none of these in a name, and as a
+  // path each would be a pattern, a stream, a device or another file.
+  const std::vector<std::string> kept = {"k\\l.lnk", "e<f.lnk",     "g|h.lnk",
+                                         "i:j.lnk",  "tab\tx.lnk",  "aux.lnk",
+                                         "CON.lnk",  "com1 .x.lnk", "ylnk"};
+  for (const std::string& name : kept) Plant(name);
+  Plant("k/l.lnk");
+  Plant("ylnk.lnk");
+  Plant("aux1.lnk");
+  Run();
+  for (const std::string& name : kept) {
+    EXPECT_EQ(Read(name).arguments, "http://hijack.example/") << name;
+  }
+  EXPECT_EQ(Read("k/l.lnk").target, "C:\\k/l.lnk.exe");
+  EXPECT_EQ(Read("ylnk.lnk").target, "C:\\ylnk.lnk.exe");
+  EXPECT_EQ(Read("ylnk.lnk").arguments, "");
+  EXPECT_EQ(Read("aux1.lnk").arguments, "");
+  EXPECT_EQ(Lines("修复：l.lnk"), 1) << host_.log();
+  EXPECT_EQ(Lines("修复失败：k?l.lnk"), 1) << host_.log();
+  EXPECT_EQ(Lines("修复失败："), static_cast<int>(kept.size())) << host_.log();
+  EXPECT_EQ(Lines("修复："), 3) << host_.log();
+}
+
+TEST_F(HostileTree, AFolderNamedLikeAPathIsNotWalked) {
+  // "..\outside" as one folder name would lead the walk out of the desktop.
+  fs::create_directories(drive_ + "/Desktop/..\\outside");
+  FakeLink link;
+  link.target = "C:\\outside.exe";
+  link.arguments = "http://hijack.example/";
+  fs::create_directories(drive_ + "/outside");
+  std::ofstream(drive_ + "/outside/escape.lnk", std::ios::binary) << link.Serialize();
+  Run();
+  EXPECT_EQ(host_.log(), "");
+  std::ifstream in(drive_ + "/outside/escape.lnk", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), link.Serialize());
+}
+
+// The ANSI file functions take paths of up to 259 bytes; a longer one is
+// listed in its folder but cannot be opened.
+class ShortPathFiles : public PortableFileSystem {
+ public:
+  bool PathExists(const Text& path) override {
+    return path.size() <= 259 && PortableFileSystem::PathExists(path);
+  }
+};
+
+TEST(HostileTreeLongPath, AShortcutListedButBeyondTheFileFunctionsGetsItsLine) {
+  TempFolder temp_folder;
+  ShortPathFiles files;
+  files.MapDrive('C', temp_folder.path());
+  files.SetSpecialFolder(kDesktopFolder, "C:\\Desktop");
+  const std::string name = std::string(250, 'n') + ".lnk";
+  fs::create_directories(temp_folder.path() + "/Desktop");
+  FakeLink link;
+  link.target = "C:\\long.exe";
+  link.arguments = "http://hijack.example/";
+  std::ofstream(temp_folder.path() + "/Desktop/" + name, std::ios::binary) << link.Serialize();
+  MemoryRegistry registry;
+  FakeShellLinks links{files};
+  RecordingHost host;
+  Platform machine{registry, files, links};
+  RunShortcutRepair(machine, host);
+  EXPECT_EQ(host.appended(), TextArray{"修复失败：" + name + "\r\n"});
 }
 
 TEST_F(HostileTree, TenThousandEntriesInOneFolder) {
