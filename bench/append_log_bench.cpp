@@ -1,54 +1,130 @@
-// How appending to the repair log scales with its length: AppendLogText,
-// which measures the text, beside appending after copying the whole text out
-// for every line. Prints milliseconds per 1000 lines at growing log sizes.
+// What one line appended to the repair log costs as the log grows: the real
+// main window (flat look, shown), its log filled with N lines, then lines
+// appended from a worker thread the way a repair appends them, while the
+// main thread runs its message loop and paints. Each way leaves the same
+// text with the caret at its end: "before" is how the program appended before
+// (asking for the text's length first), "AppendLogText" how it appends now;
+// the "hidden" rows are the same with the log's page not shown. Two kinds of
+// line: one as the repair writes it, and one too long for the box, which the
+// box wraps. Prints microseconds per appended line and, per way, the ratio of
+// the cost at the largest log to the cost at the smallest.
 // Run under Wine with a display: bench/run_append_log_bench.sh.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
+#include "app/flat_look.h"
+#include "app/main_window.h"
+#include "app/main_window_layout.h"
 #include "platform/window.h"
 
 namespace {
 
-const char kLine[] = "修复：C:\\Users\\u\\Desktop\\某个程序的快捷方式.lnk\r\n";
+const char kShortLine[] = "修复：某个程序的快捷方式.lnk\r\n";
+const char kLongLine[] = "修复：某个程序的快捷方式 - 副本 - 副本 - 副本 (12) - 又一个副本.lnk\r\n";
+const char* const kLines[] = {kShortLine, kLongLine};
+const char* const kLineNames[] = {"short", "wrapping"};
+constexpr int kLineKinds = 2;
+constexpr int kAppended = 100;
+constexpr int kRounds = 3;
+const int kLogLines[] = {100, 1000, 10000};
 
-void AppendByCopy(HWND edit, const char* text) {
-  std::vector<char> copy(GetWindowTextLengthA(edit) + 1);
-  const int end = GetWindowTextA(edit, copy.data(), copy.size());
+// The program's previous append: the length of the text (which Wine works out
+// by converting the whole text to code page 936), a selection there, a scroll
+// to it, the insertion.
+void AppendByLength(HWND edit, const char* text) {
+  const int end = GetWindowTextLengthA(edit);
   SendMessageA(edit, EM_SETSEL, end, end);
   SendMessageA(edit, EM_SCROLLCARET, 0, 0);
   SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
-double MillisecondsPer1000(bool by_copy, int lines) {
-  HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", "",
-                              WS_OVERLAPPEDWINDOW | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL, 0,
-                              0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-  SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-  LARGE_INTEGER frequency, start, stop;
+void AppendShipped(HWND edit, const char* text) { AppendLogText(edit, text); }
+
+struct Way {
+  const char* name;
+  void (*append)(HWND, const char*);
+  bool hidden;  // the log's page is not shown
+};
+const Way kWays[] = {
+    {"before", AppendByLength, false},
+    {"AppendLogText", AppendShipped, false},
+    {"before/hidden", AppendByLength, true},
+    {"AppendLogText/hidden", AppendShipped, true},
+};
+constexpr int kWayCount = sizeof kWays / sizeof kWays[0];
+
+struct Job {
+  HWND main_window;
+  double us[kLineKinds][kWayCount][3];
+};
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
   QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  for (int i = 0; i < lines; ++i) {
-    if (by_copy) {
-      AppendByCopy(edit, kLine);
-    } else {
-      AppendLogText(edit, kLine);
+  QueryPerformanceCounter(&counter);
+  return 1e6 * counter.QuadPart / frequency.QuadPart;
+}
+
+DWORD WINAPI Measure(void* context) {
+  auto* job = static_cast<Job*>(context);
+  HWND log = GetDlgItem(job->main_window, kRepairLogId);
+  for (int line = 0; line < kLineKinds; ++line) {
+    for (int size = 0; size < 3; ++size) {
+      std::string filled;
+      for (int i = 0; i < kLogLines[size]; ++i) filled += kLines[line];
+      for (int way = 0; way < kWayCount; ++way) {
+        ShowWindow(log, kWays[way].hidden ? SW_HIDE : SW_SHOW);
+        std::vector<double> rounds;
+        for (int round = 0; round < kRounds; ++round) {
+          SetControlText(log, filled);
+          UpdateWindow(log);
+          const double start = Now();
+          for (int i = 0; i < kAppended; ++i) kWays[way].append(log, kLines[line]);
+          UpdateWindow(log);  // the paint the appends left pending is part of their cost
+          rounds.push_back((Now() - start) / kAppended);
+        }
+        std::sort(rounds.begin(), rounds.end());
+        job->us[line][way][size] = rounds[kRounds / 2];
+      }
     }
   }
-  QueryPerformanceCounter(&stop);
-  DestroyWindow(edit);
-  const double ms = 1000.0 * (stop.QuadPart - start.QuadPart) / frequency.QuadPart;
-  return ms * 1000.0 / lines;
+  PostMessageA(job->main_window, WM_CLOSE, 0, 0);
+  return 0;
 }
 
 }  // namespace
 
 int main() {
-  std::printf("lines  AppendLogText ms/1000 lines  copy-the-log ms/1000 lines\n");
-  for (int lines : {1000, 2000, 4000, 8000}) {
-    std::printf("%5d  %27.1f  %26.1f\n", lines, MillisecondsPer1000(false, lines),
-                MillisecondsPer1000(true, lines));
+  HWND window = CreateMainWindow(GetModuleHandleA(nullptr));
+  if (!window) return 1;
+  ApplyFlatLook(3);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  Job job = {window, {}};
+  void* thread = nullptr;
+  if (!StartWorker(Measure, &job, &thread)) return 1;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+
+  std::printf("us per line appended to a log of N lines (median of %d rounds of %d lines)\n",
+              kRounds, kAppended);
+  std::printf("%-9s %-21s %9s %9s %9s %10s\n", "line", "way", "N=100", "N=1000", "N=10000",
+              "10000/100");
+  for (int line = 0; line < kLineKinds; ++line) {
+    for (int way = 0; way < kWayCount; ++way) {
+      const double* us = job.us[line][way];
+      std::printf("%-9s %-21s %9.0f %9.0f %9.0f %10.2f\n", kLineNames[line], kWays[way].name, us[0],
+                  us[1], us[2], us[2] / us[0]);
+    }
   }
   return 0;
 }

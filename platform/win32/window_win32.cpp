@@ -10,6 +10,9 @@ namespace {
 // The window property that marks the main window as to be destroyed.
 const char kDestroyMark[] = "qinghe.destroy";
 
+// A text position beyond any edit box's text (-1 would mean "no selection").
+constexpr WPARAM kPastAnyEnd = 0x7FFFFFFF;
+
 }  // namespace
 
 int MessageBoxResultFromId(int id) {
@@ -41,9 +44,10 @@ int ShowMessage(const Text& message, std::uint32_t code, const Text& title, Wind
 }
 
 void AppendLogText(WindowHandle edit, const Text& text) {
-  // The length alone, not a copy of the whole log for every line.
-  const int end = GetWindowTextLengthA(edit);
-  SendMessageA(edit, EM_SETSEL, end, end);
+  // A selection past the end is cut back to the end: the caret goes there
+  // without asking for the text's length, which Wine works out by converting
+  // the whole log to code page 936 (the append cost grew with the log).
+  SendMessageA(edit, EM_SETSEL, kPastAnyEnd, kPastAnyEnd);
   SendMessageA(edit, EM_SCROLLCARET, 0, 0);
   SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }

@@ -165,6 +165,31 @@ TEST(AppendLogText, AppendsAtTheEndFromAWorkerWhateverTheUserSelected) {
   EXPECT_EQ(length, end);
 }
 
+TEST(AppendLogText, PutsTheCaretAtTheEndAndTheEndInViewWhereverTheUserWas) {
+  TestWindow window;
+  HWND log = window.AddEdit("", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_VISIBLE);
+  ASSERT_TRUE(log);
+  Text want;
+  for (int i = 0; i < 40; ++i) {
+    AppendLogText(log, "修复：快捷方式.lnk\r\n");
+    want += "修复：快捷方式.lnk\r\n";
+  }
+  // The user went back to the top and put the caret in the first line.
+  SendMessageA(log, EM_LINESCROLL, 0, -1000);
+  SendMessageA(log, EM_SETSEL, 2, 2);
+  ASSERT_EQ(0, SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0));
+  AppendLogText(log, "最后一行\r\n");
+  EXPECT_TRUE(GetControlText(log) == want + "最后一行\r\n");
+  const LRESULT lines = SendMessageA(log, EM_GETLINECOUNT, 0, 0);
+  const LRESULT first_visible = SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0);
+  EXPECT_GT(first_visible, lines - 10) << "the end of the log is not in view";
+  DWORD start = 0, end = 0;
+  SendMessageA(log, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  const DWORD length = GetWindowTextLengthW(log);
+  EXPECT_EQ(length, start);
+  EXPECT_EQ(length, end);
+}
+
 TEST(AppendLogText, KeepsEveryLineOfALongLogWhenTheLimitIsRaised) {
   TestWindow window;
   HWND log = window.AddEdit("", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL);

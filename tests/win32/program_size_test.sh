@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# qinghe.exe stays within 128 KiB and needs nothing but Windows' own DLLs.
+# Usage: program_size_test.sh QINGHE-EXE
+set -euo pipefail
+exe=$1 limit=131072 failed=0
+bytes=$(stat -c %s "$exe")
+if [ "$bytes" -gt "$limit" ]; then
+  echo "$exe is $bytes bytes, more than $limit (bench/size.sh shows what grew)" >&2
+  failed=1
+fi
+allowed=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msimg32.dll msvcrt.dll ole32.dll shell32.dll user32.dll "
+while read -r dll; do
+  case "$allowed" in
+    *" $dll "*) ;;
+    *) echo "$exe imports $dll, which is not a system DLL it may use" >&2; failed=1 ;;
+  esac
+done < <(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z')
+if i686-w64-mingw32-objdump -h "$exe" | grep -q '\.debug'; then
+  echo "$exe carries debugging sections: it is not stripped" >&2
+  failed=1
+fi
+exit $failed
