@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "tests/contract/sandbox.h"
+#include "tests/support/marked_fields.h"
 
 namespace {
 
@@ -62,40 +63,6 @@ std::string HandMadeLink(const std::string& target, const std::string& arguments
   u32(0);
   return out;
 }
-
-// The caller's variables, filled with markers that no read produces.
-struct MarkedFields {
-  Text target = "marker target";
-  Text raw_target = "marker raw";
-  Text arguments = "marker arguments";
-  Text working_directory = "marker folder";
-  Text icon_location = "marker icon";
-  int show_command = -7;
-  int hotkey = -9;
-  Text hotkey_text = "marker hotkey";
-  Text description = "marker description";
-
-  ShortcutFields All() {
-    ShortcutFields fields;
-    fields.target = &target;
-    fields.raw_target = &raw_target;
-    fields.arguments = &arguments;
-    fields.working_directory = &working_directory;
-    fields.icon_location = &icon_location;
-    fields.show_command = &show_command;
-    fields.hotkey = &hotkey;
-    fields.hotkey_text = &hotkey_text;
-    fields.description = &description;
-    return fields;
-  }
-  bool Untouched() const { return *this == MarkedFields(); }
-  bool operator==(const MarkedFields& o) const {
-    return target == o.target && raw_target == o.raw_target && arguments == o.arguments &&
-           working_directory == o.working_directory && icon_location == o.icon_location &&
-           show_command == o.show_command && hotkey == o.hotkey && hotkey_text == o.hotkey_text &&
-           description == o.description;
-  }
-};
 
 const Text kBrowser = "C:\\Program Files\\Browser\\browser.exe";
 const Text kDescription = "青禾 快捷方式修复操作";
@@ -158,7 +125,7 @@ TEST_F(ShellLinksContract, MissingOrBrokenLinkGivesEmptyTextAndLeavesVariables) 
     SCOPED_TRACE(name);
     MarkedFields fields;
     EXPECT_EQ(links().ReadShortcut(root_ + name, fields.All()), "");
-    EXPECT_TRUE(fields.Untouched());
+    fields.ExpectUntouched();
   }
   EXPECT_EQ(sandbox_->folder().ReadFile(root_ + "text.lnk"), "this is not a shell link");
 }

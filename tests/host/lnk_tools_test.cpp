@@ -16,6 +16,7 @@
 #include "platform/portable/files_portable.h"
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
+#include "tests/support/marked_fields.h"
 
 namespace {
 
@@ -202,25 +203,17 @@ TEST_F(LnkinfoCrossCheck, ReadsWhatOurWriterWrote) {
 
   for (const char* name : {"made", "full"}) {
     SCOPED_TRACE(name);
-    Text ours_target, ours_arguments, ours_folder, ours_icon, ours_description;
-    int ours_show = -1, ours_hotkey = -1;
-    ShortcutFields fields;
-    fields.target = &ours_target;
-    fields.arguments = &ours_arguments;
-    fields.working_directory = &ours_folder;
-    fields.icon_location = &ours_icon;
-    fields.description = &ours_description;
-    fields.show_command = &ours_show;
-    fields.hotkey = &ours_hotkey;
-    ASSERT_NE(links_.ReadShortcut("C:\\" + std::string(name), fields), "");
-    EXPECT_EQ(ours_target, target);
+    MarkedFields ours;
+    ASSERT_NE(links_.ReadShortcut("C:\\" + std::string(name), ours.All()), "");
+    EXPECT_EQ(ours.target, target);
 
     auto theirs = Lnkinfo(std::string(name) + ".lnk");
-    EXPECT_EQ(theirs["Local path"], Cp936ToUtf8(ours_target));
-    EXPECT_EQ(theirs["Command line arguments"], Cp936ToUtf8(ours_arguments));
-    EXPECT_EQ(theirs["Working directory"], Cp936ToUtf8(ours_folder));
-    EXPECT_EQ(theirs["Description"], Cp936ToUtf8(ours_description));
-    EXPECT_EQ(theirs["Icon location"] + "," + theirs["Icon index"], Cp936ToUtf8(ours_icon));
+    EXPECT_EQ(theirs["Local path"], Cp936ToUtf8(ours.target));
+    EXPECT_EQ(theirs["Command line arguments"], Cp936ToUtf8(ours.arguments));
+    EXPECT_EQ(theirs["Working directory"], Cp936ToUtf8(ours.working_directory));
+    EXPECT_EQ(theirs["Description"], Cp936ToUtf8(ours.description));
+    EXPECT_EQ(theirs["Icon location"] + "," + theirs["Icon index"],
+              Cp936ToUtf8(ours.icon_location));
     EXPECT_EQ(theirs["Drive type"], "Fixed (3)");
     if (LnkinfoShowsFileSizeAsShowCommand(drive_)) {
       // Our writer stores FileSize 0, as Wine's does.
@@ -230,9 +223,9 @@ TEST_F(LnkinfoCrossCheck, ReadsWhatOurWriterWrote) {
           "those two are checked by the layout tests instead\n");
     } else {
       char show[16];
-      std::snprintf(show, sizeof show, "0x%08x", static_cast<unsigned>(ours_show));
+      std::snprintf(show, sizeof show, "0x%08x", static_cast<unsigned>(ours.show_command));
       EXPECT_EQ(theirs["Show Window value"], show);
-      EXPECT_EQ(theirs["Hot Key value"], std::to_string(ours_hotkey));
+      EXPECT_EQ(theirs["Hot Key value"], std::to_string(ours.hotkey));
     }
   }
 }

@@ -17,40 +17,11 @@
 
 #include "platform/win32/scoped_handle.h"
 #include "tests/contract/sandbox.h"
+#include "tests/support/marked_fields.h"
 #include "tests/support/shell_link_writer_win32.h"
 #include "tests/win32/wine_differences.h"
 
 namespace {
-
-// Caller variables pre-filled with markers, to see which ones were written.
-struct MarkedFields {
-  Text target = "<target untouched>";
-  Text raw_target = "<raw target untouched>";
-  Text arguments = "<arguments untouched>";
-  Text working_directory = "<working directory untouched>";
-  Text icon_location = "<icon untouched>";
-  int show_command = -111;
-  int hotkey = -222;
-  Text hotkey_text = "<hotkey text untouched>";
-  Text description = "<description untouched>";
-
-  ShortcutFields All() {
-    return {&target,       &raw_target, &arguments,   &working_directory, &icon_location,
-            &show_command, &hotkey,     &hotkey_text, &description};
-  }
-  void ExpectUntouched() const {
-    const MarkedFields fresh;
-    EXPECT_EQ(target, fresh.target);
-    EXPECT_EQ(raw_target, fresh.raw_target);
-    EXPECT_EQ(arguments, fresh.arguments);
-    EXPECT_EQ(working_directory, fresh.working_directory);
-    EXPECT_EQ(icon_location, fresh.icon_location);
-    EXPECT_EQ(show_command, fresh.show_command);
-    EXPECT_EQ(hotkey, fresh.hotkey);
-    EXPECT_EQ(hotkey_text, fresh.hotkey_text);
-    EXPECT_EQ(description, fresh.description);
-  }
-};
 
 class ShellLinksTest : public ::testing::Test {
  protected:

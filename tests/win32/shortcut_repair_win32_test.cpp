@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
+#include "tests/support/marked_fields.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/shell_link_writer_win32.h"
 
@@ -86,23 +88,14 @@ class ShortcutRepairUnderWine : public ::testing::Test {
   }
 
   void ExpectRepaired(const Text& path, const Text& target = kBrowser) {
-    Text got_target = "unset", arguments = "unset", directory = "unset", description = "unset",
-         icon = "unset";
-    int hotkey = -1;
-    ShortcutFields fields;
-    fields.target = &got_target;
-    fields.arguments = &arguments;
-    fields.working_directory = &directory;
-    fields.description = &description;
-    fields.icon_location = &icon;
-    fields.hotkey = &hotkey;
-    EXPECT_EQ(links_.ReadShortcut(path, fields), target) << path;
-    EXPECT_EQ(got_target, target) << path;
-    EXPECT_EQ(arguments, "") << path;
-    EXPECT_EQ(directory, kBrowserFolder) << path;
-    EXPECT_EQ(description, "青禾 快捷方式修复操作") << path;
-    EXPECT_EQ(icon, ",0") << path;
-    EXPECT_EQ(hotkey, 0) << path;
+    MarkedFields fields;
+    EXPECT_EQ(links_.ReadShortcut(path, fields.All()), target) << path;
+    EXPECT_EQ(fields.target, target) << path;
+    EXPECT_EQ(fields.arguments, "") << path;
+    EXPECT_EQ(fields.working_directory, kBrowserFolder) << path;
+    EXPECT_EQ(fields.description, "青禾 快捷方式修复操作") << path;
+    EXPECT_EQ(fields.icon_location, ",0") << path;
+    EXPECT_EQ(fields.hotkey, 0) << path;
   }
 
   // The back-up copies, by content.
