@@ -3,19 +3,21 @@
 #include <windows.h>
 
 #include "app/flat_look_style.h"
+#include "app/subclass_table.h"
 #include "app/window_owners.h"
 
 namespace {
 
-// A control with the look keeps its previous procedure, its kind and its
-// hover state as window properties, so nothing outlives the control.
-const char kPreviousProcProp[] = "qinghe.flat.proc";
-const char kKindProp[] = "qinghe.flat.kind";
-const char kHoverProp[] = "qinghe.flat.hover";
+struct FlatState {
+  FlatKind kind;
+  bool active;  // false once the look was taken off a control it could not leave
+  bool hover;
+};
 
-// Both belong to the thread that applied the look (the main thread).
+// All three belong to the thread that applied the look (the main thread).
 int current_scheme = 0;
 ScopedHook creation_hook;
+SubclassTable<FlatState> flat_controls;
 
 COLORREF ToColorRef(Rgb colour) { return RGB(colour.red, colour.green, colour.blue); }
 
@@ -24,8 +26,10 @@ Rgb SysRgb(int index) {
   return Rgb{GetRValue(colour), GetGValue(colour), GetBValue(colour)};
 }
 
-FlatKind KindOf(HWND control) {
-  return static_cast<FlatKind>(reinterpret_cast<INT_PTR>(GetPropA(control, kKindProp)));
+// The state of a control that has the look now, or null.
+FlatState* ActiveState(HWND control) {
+  FlatState* state = flat_controls.Find(control);
+  return state && state->active ? state : nullptr;
 }
 
 void FillFrame(HDC dc, RECT rect, Rgb colour) {
@@ -42,7 +46,7 @@ void PaintPushButton(HWND button, HDC dc) {
     state = ButtonState::kDisabled;
   } else if (SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) {
     state = ButtonState::kPressed;
-  } else if (GetPropA(button, kHoverProp)) {
+  } else if (const FlatState* flat = ActiveState(button); flat && flat->hover) {
     state = ButtonState::kHover;
   }
   const Gradient gradient = PushButtonGradient(current_scheme, state);
@@ -135,13 +139,15 @@ bool ChangesFrame(UINT message) {
   }
 }
 
+LRESULT CALLBACK FlatProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+
 void Detach(HWND control) {
-  const auto previous = reinterpret_cast<LONG_PTR>(GetPropA(control, kPreviousProcProp));
-  if (!previous) return;
-  SetWindowLongPtrA(control, GWLP_WNDPROC, previous);
-  RemovePropA(control, kPreviousProcProp);
-  RemovePropA(control, kKindProp);
-  RemovePropA(control, kHoverProp);
+  // A procedure put in front of the look since (the log's paced painting)
+  // keeps it in the chain: it stays there, passing every message on.
+  if (!flat_controls.Detach(control, FlatProc)) {
+    if (FlatState* state = flat_controls.Find(control))
+      *state = FlatState{state->kind, false, false};
+  }
 }
 
 void Redraw(HWND control) {
@@ -149,24 +155,21 @@ void Redraw(HWND control) {
 }
 
 LRESULT CALLBACK FlatProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
-  const auto previous = reinterpret_cast<WNDPROC>(GetPropA(control, kPreviousProcProp));
-  if (!previous) return DefWindowProcA(control, message, wparam, lparam);
-  const FlatKind kind = KindOf(control);
+  FlatState* state = ActiveState(control);
+  if (!state) return flat_controls.CallPrevious(control, message, wparam, lparam);
+  const FlatKind kind = state->kind;
 
   switch (message) {
-    case WM_NCDESTROY:
-      Detach(control);
-      return CallWindowProcA(previous, control, message, wparam, lparam);
     case WM_MOUSEMOVE:
-      if (!GetPropA(control, kHoverProp)) {
-        SetPropA(control, kHoverProp, reinterpret_cast<HANDLE>(1));
+      if (!state->hover) {
+        state->hover = true;
         TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, control, 0};
         TrackMouseEvent(&track);
         if (kind == FlatKind::kPushButton) RepaintPushButton(control);
       }
       break;
     case WM_MOUSELEAVE:
-      RemovePropA(control, kHoverProp);
+      state->hover = false;
       if (kind == FlatKind::kPushButton) RepaintPushButton(control);
       break;
     default:
@@ -190,13 +193,13 @@ LRESULT CALLBACK FlatProc(HWND control, UINT message, WPARAM wparam, LPARAM lpar
       default:
         break;
     }
-    const LRESULT result = CallWindowProcA(previous, control, message, wparam, lparam);
+    const LRESULT result = flat_controls.CallPrevious(control, message, wparam, lparam);
     // The button paints its new state itself, outside WM_PAINT: paint over it.
     if (ChangesButtonLook(message) && IsWindow(control)) RepaintPushButton(control);
     return result;
   }
 
-  const LRESULT result = CallWindowProcA(previous, control, message, wparam, lparam);
+  const LRESULT result = flat_controls.CallPrevious(control, message, wparam, lparam);
   if (ChangesFrame(message) && kind != FlatKind::kCheckBox && kind != FlatKind::kRadioButton &&
       IsWindow(control)) {
     PaintFrame(control, kind);
@@ -205,7 +208,8 @@ LRESULT CALLBACK FlatProc(HWND control, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 void Attach(HWND control) {
-  if (GetPropA(control, kPreviousProcProp)) return;
+  FlatState* state = flat_controls.Find(control);
+  if (state && state->active) return;
   char class_name[64] = "";
   char parent_class_name[64] = "";
   GetClassNameA(control, class_name, sizeof class_name);
@@ -215,14 +219,11 @@ void Attach(HWND control) {
   const FlatKind kind =
       FlatKindOf(class_name, GetWindowLongA(control, GWL_STYLE), parent_class_name);
   if (kind == FlatKind::kNone) return;
-  SetPropA(control, kKindProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(kind)));
-  const LONG_PTR previous =
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FlatProc));
-  if (!previous) {
-    RemovePropA(control, kKindProp);
-    return;
+  if (state) {
+    *state = FlatState{kind, true, false};  // still in the chain: switched back on
+  } else {
+    flat_controls.Attach(control, FlatProc, FlatState{kind, true, false});
   }
-  SetPropA(control, kPreviousProcProp, reinterpret_cast<HANDLE>(previous));
 }
 
 template <typename Visit>
@@ -255,7 +256,7 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wparam, LPARAM lparam) {
 void ApplyFlatLook(int scheme) {
   current_scheme = scheme;
   ForEachThreadWindow([](HWND window) {
-    if (GetPropA(window, kPreviousProcProp)) {
+    if (ActiveState(window)) {
       Detach(window);
       Redraw(window);
     }
@@ -265,7 +266,7 @@ void ApplyFlatLook(int scheme) {
 
   ForEachThreadWindow([](HWND window) {
     Attach(window);
-    if (GetPropA(window, kPreviousProcProp)) Redraw(window);
+    if (ActiveState(window)) Redraw(window);
   });
   creation_hook =
       ScopedHook(SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId()));

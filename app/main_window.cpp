@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/handlers.h"
+#include "app/paced_log.h"
 #include "app/window_owners.h"
 #include "platform/window.h"
 
@@ -128,7 +129,9 @@ bool CreateControls(HWND window, HINSTANCE instance) {
     SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
   }
   // A repair of thousands of shortcuts must not lose lines to the default limit.
-  SendMessageA(GetDlgItem(window, kRepairLogId), EM_SETLIMITTEXT, 0, 0);
+  HWND log = GetDlgItem(window, kRepairLogId);
+  SendMessageA(log, EM_SETLIMITTEXT, 0, 0);
+  PaceLogPainting(log);
   return true;
 }
 

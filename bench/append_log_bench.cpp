@@ -1,12 +1,12 @@
 // What one line appended to the repair log costs as the log grows: the real
 // main window (flat look, shown), its log filled with N lines, then lines
-// appended from a worker thread the way a repair appends them, while the
-// main thread runs its message loop and paints. Each way leaves the same
-// text with the caret at its end: "before" is how the program appended before
-// (asking for the text's length first), "AppendLogText" how it appends now;
-// the "hidden" rows are the same with the log's page not shown. Two kinds of
-// line: one as the repair writes it, and one too long for the box, which the
-// box wraps. Prints microseconds per appended line and, per way, the ratio of
+// appended from a worker thread with AppendLogText, the way a repair appends
+// them, while the main thread runs its message loop. A shown log takes a
+// worker's lines with its drawing off and is repainted at most every 100 ms;
+// the "repaint" rows give what one such repaint of the whole log costs on the
+// main thread. The "hidden" rows are the appends with the log's page not
+// shown. Two kinds of line: one as the repair writes it, and one too long for
+// the box, which the box wraps. Prints microseconds and, per row, the ratio of
 // the cost at the largest log to the cost at the smallest.
 // Run under Wine with a display: bench/run_append_log_bench.sh.
 #include <windows.h>
@@ -19,6 +19,7 @@
 #include "app/flat_look.h"
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
+#include "app/paced_log.h"
 #include "platform/window.h"
 
 namespace {
@@ -32,34 +33,30 @@ constexpr int kAppended = 100;
 constexpr int kRounds = 3;
 const int kLogLines[] = {100, 1000, 10000};
 
-// The program's previous append: the length of the text (which Wine works out
-// by converting the whole text to code page 936), a selection there, a scroll
-// to it, the insertion.
-void AppendByLength(HWND edit, const char* text) {
-  const int end = GetWindowTextLengthA(edit);
-  SendMessageA(edit, EM_SETSEL, end, end);
-  SendMessageA(edit, EM_SCROLLCARET, 0, 0);
-  SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-}
-
-void AppendShipped(HWND edit, const char* text) { AppendLogText(edit, text); }
-
-struct Way {
+enum class Row { kShown, kHidden, kBoxAlone, kRepaint };
+const struct {
   const char* name;
-  void (*append)(HWND, const char*);
-  bool hidden;  // the log's page is not shown
+  Row row;
+} kRows[] = {
+    {"AppendLogText", Row::kShown},
+    {"AppendLogText/hidden", Row::kHidden},
+    {"the box alone/hidden", Row::kBoxAlone},
+    {"repaint of the log", Row::kRepaint},
 };
-const Way kWays[] = {
-    {"before", AppendByLength, false},
-    {"AppendLogText", AppendShipped, false},
-    {"before/hidden", AppendByLength, true},
-    {"AppendLogText/hidden", AppendShipped, true},
-};
-constexpr int kWayCount = sizeof kWays / sizeof kWays[0];
+constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
+
+// Sent by the worker: the main thread repaints the whole log, frame and
+// scroll bar included, as the paced repaint does, and answers in microseconds.
+constexpr UINT kTimeRepaint = WM_APP + 1;
+// Sent by the worker: the main thread appends kAppended lines of kind wparam
+// to the hidden log itself, and answers in microseconds per line. What the
+// edit box itself costs, without a second thread or the program's procedures.
+constexpr UINT kTimeBoxAlone = WM_APP + 2;
+WNDPROC main_window_proc = nullptr;
 
 struct Job {
   HWND main_window;
-  double us[kLineKinds][kWayCount][3];
+  double us[kLineKinds][kRowCount][3];
 };
 
 double Now() {
@@ -69,6 +66,20 @@ double Now() {
   return 1e6 * counter.QuadPart / frequency.QuadPart;
 }
 
+LRESULT CALLBACK TimingWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != kTimeRepaint && message != kTimeBoxAlone) {
+    return CallWindowProcA(main_window_proc, window, message, wparam, lparam);
+  }
+  HWND log = GetDlgItem(window, kRepairLogId);
+  const double start = Now();
+  if (message == kTimeBoxAlone) {
+    for (int i = 0; i < kAppended; ++i) AppendLogText(log, kLines[wparam]);
+    return static_cast<LRESULT>((Now() - start) / kAppended);
+  }
+  RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+  return static_cast<LRESULT>(Now() - start);
+}
+
 DWORD WINAPI Measure(void* context) {
   auto* job = static_cast<Job*>(context);
   HWND log = GetDlgItem(job->main_window, kRepairLogId);
@@ -76,19 +87,25 @@ DWORD WINAPI Measure(void* context) {
     for (int size = 0; size < 3; ++size) {
       std::string filled;
       for (int i = 0; i < kLogLines[size]; ++i) filled += kLines[line];
-      for (int way = 0; way < kWayCount; ++way) {
-        ShowWindow(log, kWays[way].hidden ? SW_HIDE : SW_SHOW);
+      for (int row = 0; row < kRowCount; ++row) {
+        const bool hidden = kRows[row].row == Row::kHidden || kRows[row].row == Row::kBoxAlone;
+        ShowWindow(log, hidden ? SW_HIDE : SW_SHOW);
         std::vector<double> rounds;
         for (int round = 0; round < kRounds; ++round) {
           SetControlText(log, filled);
           UpdateWindow(log);
+          if (kRows[row].row == Row::kRepaint || kRows[row].row == Row::kBoxAlone) {
+            const UINT ask = kRows[row].row == Row::kRepaint ? kTimeRepaint : kTimeBoxAlone;
+            rounds.push_back(static_cast<double>(SendMessageA(job->main_window, ask, line, 0)));
+            continue;
+          }
           const double start = Now();
-          for (int i = 0; i < kAppended; ++i) kWays[way].append(log, kLines[line]);
-          UpdateWindow(log);  // the paint the appends left pending is part of their cost
+          for (int i = 0; i < kAppended; ++i) AppendLogText(log, kLines[line]);
           rounds.push_back((Now() - start) / kAppended);
+          Sleep(2 * kLogRepaintMs);  // the paced repaint, before the next round
         }
         std::sort(rounds.begin(), rounds.end());
-        job->us[line][way][size] = rounds[kRounds / 2];
+        job->us[line][row][size] = rounds[kRounds / 2];
       }
     }
   }
@@ -102,6 +119,8 @@ int main() {
   HWND window = CreateMainWindow(GetModuleHandleA(nullptr));
   if (!window) return 1;
   ApplyFlatLook(3);
+  main_window_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimingWindowProc)));
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   Job job = {window, {}};
@@ -115,14 +134,16 @@ int main() {
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 
-  std::printf("us per line appended to a log of N lines (median of %d rounds of %d lines)\n",
-              kRounds, kAppended);
-  std::printf("%-9s %-21s %9s %9s %9s %10s\n", "line", "way", "N=100", "N=1000", "N=10000",
+  std::printf(
+      "us per line appended to a log of N lines (median of %d rounds of %d lines);\n"
+      "us per repaint of the whole shown log (median of %d)\n",
+      kRounds, kAppended, kRounds);
+  std::printf("%-9s %-21s %9s %9s %9s %10s\n", "line", "row", "N=100", "N=1000", "N=10000",
               "10000/100");
   for (int line = 0; line < kLineKinds; ++line) {
-    for (int way = 0; way < kWayCount; ++way) {
-      const double* us = job.us[line][way];
-      std::printf("%-9s %-21s %9.0f %9.0f %9.0f %10.2f\n", kLineNames[line], kWays[way].name, us[0],
+    for (int row = 0; row < kRowCount; ++row) {
+      const double* us = job.us[line][row];
+      std::printf("%-9s %-21s %9.0f %9.0f %9.0f %10.2f\n", kLineNames[line], kRows[row].name, us[0],
                   us[1], us[2], us[2] / us[0]);
     }
   }

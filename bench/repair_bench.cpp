@@ -237,36 +237,53 @@ int main(int argc, char** argv) {
     return Seed(argv[3], quick_launch, quick_links) && Seed(argv[3], desktop, desktop_links);
   };
   std::vector<double> loop, window, hidden, cli, idle_ws, peak_ws, idle_private, peak_private;
-  for (int round = 0; round < rounds; ++round) {
-    if (!seed()) return 1;
-    loop.push_back(RunLoop(desktop, quick_launch, desktop_links + quick_links));
-    if (!seed()) return 1;
-    const WindowRun run = RunWindow(argv[1], false);
-    if (run.ms < 0) {
-      std::fprintf(stderr, "qinghe.exe showed no window\n");
-      return 1;
+  // The four runs take turns going first, so none always meets the machine
+  // in the same state (caches warm from the run before, a busy neighbour).
+  const auto run_one = [&](int kind) {
+    if (!seed()) return false;
+    if (kind == 0) {
+      loop.push_back(RunLoop(desktop, quick_launch, desktop_links + quick_links));
+    } else if (kind == 1) {
+      const WindowRun run = RunWindow(argv[1], false);
+      if (run.ms < 0) return false;
+      window.push_back(run.ms);
+      idle_ws.push_back(run.idle.peak_working_set_mib);
+      peak_ws.push_back(run.after.peak_working_set_mib);
+      idle_private.push_back(run.idle.peak_private_mib);
+      peak_private.push_back(run.after.peak_private_mib);
+    } else if (kind == 2) {
+      const WindowRun run = RunWindow(argv[1], true);
+      if (run.ms < 0) return false;
+      hidden.push_back(run.ms);
+    } else {
+      cli.push_back(RunCli(argv[2]));
     }
-    window.push_back(run.ms);
-    idle_ws.push_back(run.idle.peak_working_set_mib);
-    peak_ws.push_back(run.after.peak_working_set_mib);
-    idle_private.push_back(run.idle.peak_private_mib);
-    peak_private.push_back(run.after.peak_private_mib);
-    if (!seed()) return 1;
-    hidden.push_back(RunWindow(argv[1], true).ms);
-    if (!seed()) return 1;
-    cli.push_back(RunCli(argv[2]));
+    return true;
+  };
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 4; ++turn) {
+      if (!run_one((round + turn) % 4)) {
+        std::fprintf(stderr, "a run failed (seeding, or qinghe.exe showed no window)\n");
+        return 1;
+      }
+    }
   }
   std::printf("repair of %d desktop and %d quick-launch shortcuts, median of %d rounds\n",
               desktop_links, quick_links, rounds);
-  std::printf("%-34s %10s %10s\n", "run", "ms", "/ loop");
-  const double base = Median(loop);
-  std::printf("%-34s %10.0f %10.2f\n", "minimal loop (in the harness)", base, 1.0);
-  std::printf("%-34s %10.0f %10.2f\n", "qinghe.exe, click to button back", Median(window),
-              Median(window) / base);
-  std::printf("%-34s %10.0f %10.2f\n", "  the same, log page hidden", Median(hidden),
-              Median(hidden) / base);
-  std::printf("%-34s %10.0f %10.2f\n", "qinghe-cli.exe, start to end", Median(cli),
-              Median(cli) / base);
+  // Each run is set against the loop of its own round, so a machine that
+  // slows down or speeds up between rounds moves both.
+  const auto print_row = [&](const char* name, const std::vector<double>& runs) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < runs.size(); ++i) ratios.push_back(runs[i] / loop[i]);
+    std::printf("%-34s %10.0f %10.2f  ", name, Median(runs), Median(ratios));
+    for (double ratio : ratios) std::printf(" %.2f", ratio);
+    std::printf("\n");
+  };
+  std::printf("%-34s %10s %10s   %s\n", "run", "ms", "/ loop", "each round / its loop");
+  print_row("minimal loop (in the harness)", loop);
+  print_row("qinghe.exe, click to button back", window);
+  print_row("  the same, log page hidden", hidden);
+  print_row("qinghe-cli.exe, start to end", cli);
   std::printf("\nqinghe.exe memory (GetProcessMemoryInfo), MiB\n");
   std::printf("%-22s %10s %14s %10s\n", "counter", "idle peak", "after repair", "growth");
   std::printf("%-22s %10.1f %14.1f %10.1f\n", "PeakWorkingSetSize", Median(idle_ws),

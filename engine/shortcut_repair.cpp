@@ -18,27 +18,25 @@ void Report(RepairHost& host, const Text& prefix, const Text& name) {
   host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
 }
 
-// The first free name for a copy of `name` in `folder`, the way Explorer
-// names copies: "a.lnk", then "a (2).lnk", "a (3).lnk", ...
-Text FreeCopyPath(FileSystem& files, const Text& folder, const Text& name) {
-  const std::size_t dot = name.rfind('.');
-  const Text stem = dot == Text::npos ? name : name.substr(0, dot);
-  const Text extension = dot == Text::npos ? Text() : name.substr(dot);
-  Text candidate = folder + name;
-  for (int number = 2; files.PathExists(candidate); ++number) {
-    if (number > 100000) return Text();  // a folder that full is no back-up
-    candidate = folder + stem + " (" + std::to_string(number) + ")" + extension;
-  }
-  return candidate;
-}
-
-// Copies the shortcut into the back-up folder under a name no other copy has.
+// Copies the shortcut into the back-up folder under a name no other copy
+// has, the way Explorer names copies: "a.lnk", then "a (2).lnk", "a (3).lnk",
+// ... Each name is taken by a copy that fails if anything is there, so no
+// copy ever replaces another, and the folder is searched only after a copy
+// failed, to tell a taken name from a copy that cannot be made.
 bool BackUp(FileSystem& files, const Text& path, const Text& name, const Text& backup_root) {
   const Text backup_folder = backup_root + kBackupFolderName;
   // A back-up folder planted as a link could lead anywhere: no copy goes through it.
   if (files.IsFolderLink(backup_folder)) return false;
-  const Text copy = FreeCopyPath(files, backup_folder + "\\", name);
-  return !copy.empty() && files.CopyOneFile(path, copy);
+  const std::size_t dot = name.rfind('.');
+  const Text stem = dot == Text::npos ? name : name.substr(0, dot);
+  const Text extension = dot == Text::npos ? Text() : name.substr(dot);
+  Text copy = backup_folder + "\\" + name;
+  for (int number = 2; !files.CopyToNewFile(path, copy); ++number) {
+    // A folder that full is no back-up.
+    if (!files.PathExists(copy) || number > 100000) return false;
+    copy = backup_folder + "\\" + stem + " (" + std::to_string(number) + ")" + extension;
+  }
+  return true;
 }
 
 // Saves the new link beside the old one, then moves it over the old one in
@@ -117,22 +115,23 @@ void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
   }
   // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
   if (CompleteLinkNameForRead(path) != path) return Report(host, "修复失败：", name);
-  if (!machine.files.PathExists(path)) {
-    // Only a shortcut that has gone since the listing goes without a line.
-    const Text folder = path.substr(0, path.size() - name.size());
-    if (StillListed(machine.files, folder, name)) Report(host, "修复失败：", name);
-    return;
-  }
-
   Text target, stored_target, working_directory;
   ShortcutFields fields;
   fields.target = &target;
   fields.raw_target = &stored_target;
   fields.working_directory = &working_directory;
-  const Text read = machine.links.ReadShortcut(path, fields);
-
-  // An unreadable shortcut is left alone: deleting it would lose it.
-  if (read.empty()) return Report(host, "修复失败：", name);
+  // Read first and ask whether the file is there only when that fails: one
+  // file-system search less for every shortcut that reads.
+  if (machine.links.ReadShortcut(path, fields).empty()) {
+    if (!machine.files.PathExists(path)) {
+      // Only a shortcut that has gone since the listing goes without a line.
+      const Text folder = path.substr(0, path.size() - name.size());
+      if (StillListed(machine.files, folder, name)) Report(host, "修复失败：", name);
+      return;
+    }
+    // An unreadable shortcut is left alone: deleting it would lose it.
+    return Report(host, "修复失败：", name);
+  }
   if (!backup_root.empty() && !BackUp(machine.files, path, name, backup_root)) {
     return Report(host, "修复失败：", name);
   }

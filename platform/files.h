@@ -48,6 +48,10 @@ class FileSystem {
   // Copies a file, replacing an existing target.
   virtual bool CopyOneFile(const Text& source, const Text& target) = 0;
 
+  // Copies a file to a target that is not there yet. False, with nothing
+  // overwritten, when anything stands at the target, or when the copy fails.
+  virtual bool CopyToNewFile(const Text& source, const Text& target) = 0;
+
   // Deletes one file; a read-only file is refused.
   virtual bool DeleteOneFile(const Text& path) = 0;
 

@@ -230,6 +230,15 @@ bool PortableFileSystem::CreateFolder(const Text& path) {
 }
 
 bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
+  return CopyFileTo(source, target, O_TRUNC);
+}
+
+bool PortableFileSystem::CopyToNewFile(const Text& source, const Text& target) {
+  // O_EXCL: anything at the target, a link included, makes the open fail.
+  return CopyFileTo(source, target, O_EXCL);
+}
+
+bool PortableFileSystem::CopyFileTo(const Text& source, const Text& target, int create_flag) {
   auto from = HostPath(source);
   auto to = HostPath(target);
   if (!from || !to) return false;
@@ -241,7 +250,7 @@ bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
 
   FdCloser in{open(from->c_str(), O_RDONLY)};
   // Never written through a link that stands where the copy goes.
-  FdCloser out{open(to->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666)};
+  FdCloser out{open(to->c_str(), O_WRONLY | O_CREAT | create_flag | O_NOFOLLOW, 0666)};
   if (in.fd < 0 || out.fd < 0) return false;
   char buffer[64 * 1024];
   for (;;) {

@@ -38,6 +38,7 @@ class PortableFileSystem : public FileSystem {
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
+  bool CopyToNewFile(const Text& source, const Text& target) override;
   bool DeleteOneFile(const Text& path) override;
   bool MoveOverFile(const Text& source, const Text& target) override;
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;
@@ -45,6 +46,10 @@ class PortableFileSystem : public FileSystem {
   bool IsFolderLink(const Text& path) override;
 
  private:
+  // Copies `source` over or beside `target` as `create_flag` (O_TRUNC or
+  // O_EXCL) lets the target be opened.
+  bool CopyFileTo(const Text& source, const Text& target, int create_flag);
+
   std::map<char, std::string> drives_;
   std::map<int, Text> special_folders_;
   std::map<Text, Text> environment_;  // by upper-case name

@@ -71,6 +71,10 @@ bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
   return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
 }
 
+bool Win32FileSystem::CopyToNewFile(const Text& source, const Text& target) {
+  return CopyFileA(source.c_str(), target.c_str(), TRUE) != FALSE;
+}
+
 bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {

@@ -9,6 +9,7 @@ class Win32FileSystem : public FileSystem {
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
+  bool CopyToNewFile(const Text& source, const Text& target) override;
   bool DeleteOneFile(const Text& path) override;
   bool MoveOverFile(const Text& source, const Text& target) override;
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;

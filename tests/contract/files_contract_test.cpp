@@ -51,6 +51,19 @@ TEST_F(FilesContract, CopyReplacesAnExistingTarget) {
   EXPECT_FALSE(Exists("c.lnk"));
 }
 
+TEST_F(FilesContract, CopyToNewFileNeverReplacesWhatIsThere) {
+  File("a.lnk", "new bytes");
+  File("b.lnk", "old");
+  Folder("dir.lnk");
+  EXPECT_FALSE(files().CopyToNewFile(root_ + "a.lnk", root_ + "b.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "b.lnk"), "old");
+  EXPECT_FALSE(files().CopyToNewFile(root_ + "a.lnk", root_ + "dir.lnk"));
+  EXPECT_TRUE(files().CopyToNewFile(root_ + "a.lnk", root_ + "c.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "c.lnk"), "new bytes");
+  EXPECT_FALSE(files().CopyToNewFile(root_ + "missing.lnk", root_ + "d.lnk"));
+  EXPECT_FALSE(Exists("d.lnk"));
+}
+
 TEST_F(FilesContract, DeleteOneFileDeletesFilesNotFolders) {
   File("a.lnk");
   Folder("dir");

@@ -155,7 +155,7 @@ const std::pair<Operation, const char*> kOperations[] = {
     {Operation::kGetSpecialFolder, "GetSpecialFolder"},
     {Operation::kPathExists, "PathExists"},
     {Operation::kCreateFolder, "CreateFolder"},
-    {Operation::kCopyOneFile, "CopyOneFile"},
+    {Operation::kCopyToNewFile, "CopyToNewFile"},
     {Operation::kDeleteOneFile, "DeleteOneFile"},
     {Operation::kMoveOverFile, "MoveOverFile"},
     {Operation::kFindEntries, "FindEntries"},

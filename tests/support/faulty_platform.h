@@ -13,6 +13,7 @@ enum class Operation {
   kPathExists,
   kCreateFolder,
   kCopyOneFile,
+  kCopyToNewFile,
   kDeleteOneFile,
   kMoveOverFile,
   kFindEntries,
@@ -73,6 +74,9 @@ class FaultyFileSystem : public FileSystem {
   }
   bool CopyOneFile(const Text& source, const Text& target) override {
     return !plan_.Fails(Operation::kCopyOneFile) && inner_.CopyOneFile(source, target);
+  }
+  bool CopyToNewFile(const Text& source, const Text& target) override {
+    return !plan_.Fails(Operation::kCopyToNewFile) && inner_.CopyToNewFile(source, target);
   }
   bool DeleteOneFile(const Text& path) override {
     return !plan_.Fails(Operation::kDeleteOneFile) && inner_.DeleteOneFile(path);
