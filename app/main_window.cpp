@@ -164,6 +164,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 void ShowPage(HWND main_window, Page page) {
+  SettleLogDrawing(GetDlgItem(main_window, kRepairLogId));
   for (const ControlSpec& entry : kControls) {
     if (entry.page == Page::kWindow) continue;
     ShowWindow(GetDlgItem(main_window, entry.id), entry.page == page ? SW_SHOW : SW_HIDE);

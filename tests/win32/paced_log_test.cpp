@@ -188,4 +188,37 @@ TEST(PacedLog, TheMainWindowsLogIsPacedWithTheFlatLookOn) {
   PumpPendingMessages();
 }
 
+void PumpFor(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    PumpPendingMessages();
+  }
+}
+
+TEST(PacedLog, APageSwitchInTheMiddleOfAnAppendLeavesTheLogHidden) {
+  HWND window = CreateMainWindow(GetModuleHandleA(nullptr));
+  ASSERT_TRUE(window);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  UpdateWindow(window);
+  HWND log = GetDlgItem(window, kRepairLogId);
+  HWND tab = GetDlgItem(window, kTabControlId);
+  SetControlText(log, "");
+  RunOnWorkerWhilePumping([log, tab] {
+    SendMessageA(log, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);  // an append has begun
+    SendMessageA(tab, TCM_SETCURFOCUS, 1, 0);              // the user picks "设置"
+    SendMessageA(log, EM_SCROLLCARET, 0, 0);
+    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("修复：a.lnk\r\n"));
+    AppendLogText(log, "修复：b.lnk\r\n");
+  });
+  PumpFor(3 * kLogRepaintMs);  // the repaint that was due
+  EXPECT_FALSE(GetWindowLongA(log, GWL_STYLE) & WS_VISIBLE) << "the log shows on the other page";
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kAddressBoxId)));
+  SendMessageA(tab, TCM_SETCURFOCUS, 0, 0);
+  EXPECT_TRUE(IsWindowVisible(log));
+  EXPECT_TRUE(GetControlText(log) == Text("修复：a.lnk\r\n修复：b.lnk\r\n"));
+  DestroyWindow(window);
+  PumpPendingMessages();
+}
+
 }  // namespace
