@@ -12,9 +12,10 @@ struct PacedState {
   // Set while a repaint is scheduled, so a steady stream of lines cannot
   // keep pushing the timer back.
   bool repaint_due;
-  // Set from the first message of a worker's append to its last. Switching
-  // the drawing off and on costs Wine about half a millisecond, so it is done
-  // once for the three messages, not for each.
+  // Set from a worker's first line until the next repaint, or until the
+  // window's own thread needs the log. Switching the drawing off and on costs
+  // Wine about half a millisecond each way: done for every line, that was a
+  // tenth of a repair's time.
   bool drawing_off;
 };
 
@@ -44,7 +45,6 @@ void Invalidate(HWND log) {
   RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
-// The timer also ends an append that never sent its last message.
 void ScheduleRepaint(HWND log, PacedState& state) {
   if (state.repaint_due) return;
   state.repaint_due = SetTimer(log, kRepaintTimerId, kLogRepaintMs, nullptr) != 0;
@@ -68,20 +68,24 @@ LRESULT CALLBACK PacedLogProc(HWND log, UINT message, WPARAM wparam, LPARAM lpar
       KillTimer(log, kRepaintTimerId);
       break;
     default: {
-      // Only a worker's append, sent from its thread; typing and the user's
-      // own scrolling paint as always. A hidden log paints nothing anyway, and
-      // switching its drawing back on would show it.
-      if (!IsAppendMessage(message) || !InSendMessage()) break;
+      const bool from_worker = InSendMessage();
+      // The window's own thread (typing, a click, the program itself) sees
+      // the log as it is: it paints as always, and the repair's lines that
+      // are not painted yet come with the repaint that is due.
+      if (!from_worker) {
+        SwitchDrawingOn(log, *state);
+        break;
+      }
+      if (!IsAppendMessage(message)) break;
       if (!state->drawing_off) {
+        // A hidden log paints nothing anyway, and switching its drawing back
+        // on would show it.
         if (!(GetWindowLongA(log, GWL_STYLE) & WS_VISIBLE)) break;
         SwitchDrawingOff(log, *state);
       }
       const LRESULT result = paced_logs.CallPrevious(log, message, wparam, lparam);
       // Looked up again: the table may have grown meanwhile.
-      if (PacedState* still = paced_logs.Find(log)) {
-        if (message == EM_REPLACESEL) SwitchDrawingOn(log, *still);
-        ScheduleRepaint(log, *still);
-      }
+      if (PacedState* still = paced_logs.Find(log)) ScheduleRepaint(log, *still);
       return result;
     }
   }

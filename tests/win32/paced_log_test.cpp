@@ -21,18 +21,21 @@ namespace {
 // insertion whether the box could draw while it took place, and every paint.
 struct Recording {
   std::vector<bool> drawing_during_insertion;
+  std::vector<bool> drawing_when_typed;
   int paints = 0;
   int paints_before_last_insertion = 0;
 };
+
+bool CanDraw(HWND box) { return (GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 LRESULT CALLBACK RecordingProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                DWORD_PTR reference) {
   auto* recording = reinterpret_cast<Recording*>(reference);
   if (message == EM_REPLACESEL) {
-    recording->drawing_during_insertion.push_back((GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) !=
-                                                  0);
+    recording->drawing_during_insertion.push_back(CanDraw(box));
     recording->paints_before_last_insertion = recording->paints;
   }
+  if (message == WM_CHAR) recording->drawing_when_typed.push_back(CanDraw(box));
   if (message == WM_PAINT) ++recording->paints;
   if (message == WM_NCDESTROY) RemoveWindowSubclass(box, RecordingProc, 7);
   return DefSubclassProc(box, message, wparam, lparam);
@@ -87,12 +90,11 @@ void ExpectEveryInsertionUndrawn(const Recording& recording, std::size_t count) 
 TEST(PacedLog, AWorkersLinesGoInWithTheDrawingOffAndAreShownAfterTheLast) {
   PacedLog paced;
   RunOnWorkerWhilePumping([&] { AppendLines(paced.log, 60); });
-  EXPECT_TRUE(GetControlText(paced.log) == Lines(60));
   ExpectEveryInsertionUndrawn(paced.recording, 60);
-  EXPECT_TRUE(GetWindowLongA(paced.log, GWL_STYLE) & WS_VISIBLE) << "the log was left hidden";
-  EXPECT_TRUE(IsWindowVisible(paced.log));
-
   EXPECT_TRUE(paced.RepaintedWithin5s()) << "the last lines were never painted";
+  EXPECT_TRUE(CanDraw(paced.log)) << "the log was left hidden";
+  EXPECT_TRUE(IsWindowVisible(paced.log));
+  EXPECT_TRUE(GetControlText(paced.log) == Lines(60));
   RECT pending;
   EXPECT_FALSE(GetUpdateRect(paced.log, &pending, FALSE)) << "a repaint is still pending";
   // The end is in view and the caret after the last line, as without pacing.
@@ -129,6 +131,19 @@ TEST(PacedLog, TheUsersOwnEditsAndTheWindowsThreadDrawAsAlways) {
   EXPECT_TRUE(GetControlText(paced.log) == Text("本线程的一行\r\na"));
 }
 
+TEST(PacedLog, TypingBetweenAWorkersLinesIsDrawnAtOnce) {
+  PacedLog paced;
+  for (int round = 0; round < 3; ++round) {
+    RunOnWorkerWhilePumping([&] { AppendLines(paced.log, 3); });
+    SendMessageA(paced.log, WM_CHAR, 'a', 0);  // before the repaint that is due
+  }
+  ExpectEveryInsertionUndrawn(paced.recording, 9);
+  ASSERT_EQ(3u, paced.recording.drawing_when_typed.size());
+  for (bool drawing : paced.recording.drawing_when_typed) EXPECT_TRUE(drawing);
+  EXPECT_TRUE(GetControlText(paced.log) == Lines(3) + "a" + Lines(3) + "a" + Lines(3) + "a");
+  EXPECT_TRUE(paced.RepaintedWithin5s());
+}
+
 TEST(PacedLog, SurvivesTheFlatLookComingAndGoingInEitherOrder) {
   {
     PacedLog paced;
@@ -161,8 +176,7 @@ LRESULT CALLBACK RecordingParentProc(HWND window, UINT message, WPARAM wparam, L
   HWND log = GetDlgItem(window, kRepairLogId);
   if (message == WM_COMMAND && HIWORD(wparam) == EN_CHANGE &&
       reinterpret_cast<HWND>(lparam) == log) {
-    recording->drawing_during_insertion.push_back((GetWindowLongA(log, GWL_STYLE) & WS_VISIBLE) !=
-                                                  0);
+    recording->drawing_during_insertion.push_back(CanDraw(log));
   }
   if (message == WM_NCDESTROY) RemoveWindowSubclass(window, RecordingParentProc, 7);
   return DefSubclassProc(window, message, wparam, lparam);
