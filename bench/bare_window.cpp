@@ -1,7 +1,11 @@
 // The smallest useful window program, built like qinghe.exe: what the size
 // and start benchmarks measure the program against. One window of its own
-// class, shown, with a message loop; closing it ends the program.
+// class, shown, with a message loop; closing it ends the program. Built a
+// second time as bare_common_controls.exe, with the program's manifest and
+// InitCommonControlsEx: what loading version 6 of the common controls adds.
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
 
 namespace {
 
@@ -16,6 +20,10 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+#ifdef QINGHE_BARE_COMMON_CONTROLS
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+#endif
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = Procedure;
   window_class.hInstance = instance;

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Times qinghe.exe from its start until its window answers, against the bare
 # window program, taking turns in one private Wine prefix on a private X server.
+# The middle row is the bare program with qinghe.exe's manifest and
+# InitCommonControlsEx: the part of the start that loading version 6 of the
+# common controls takes, before any window of qinghe.exe's own.
 # Usage: bash bench/start.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds=${1:-15} arch=${2:-win32}
 source tools/wine-lib.sh
 source tests/wine/xvfb.sh
-cmake --build --preset win32 --target qinghe bare_window start_bench >/dev/null
+cmake --build --preset win32 --target qinghe bare_window bare_common_controls start_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
 qinghe_wine_create "$root/base" "$arch"
 qinghe_wine_clone "$root/base" "$root/bench-start"
@@ -16,5 +19,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 win() { winepath -w "$1" 2>/dev/null; }
 echo "command: bash bench/start.sh $rounds $arch"
-wine build/win32/bench/start_bench.exe "$rounds" "$(win build/win32/app/qinghe.exe)" WTWindow \
-  "$(win build/win32/bench/bare_window.exe)" QingheBareWindow
+wine build/win32/bench/start_bench.exe "$rounds" \
+  qinghe.exe "$(win build/win32/app/qinghe.exe)" WTWindow \
+  "bare window, common controls 6" "$(win build/win32/bench/bare_common_controls.exe)" QingheBareWindow \
+  bare_window.exe "$(win build/win32/bench/bare_window.exe)" QingheBareWindow

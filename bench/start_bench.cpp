@@ -1,7 +1,8 @@
 // How long a window program takes from its start until its window is shown
 // and answers a message: the harness starts the program, polls FindWindow and
 // SendMessageTimeout(WM_NULL), then closes it. The programs take turns, so a
-// busy machine slows both alike. Prints the median of each and their ratio.
+// busy machine slows them alike. Prints the median of each and its ratio to
+// the last one given, the reference.
 // Run under Wine with a display: bench/start.sh.
 #include <cstdio>
 #include <cstdlib>
@@ -9,32 +10,41 @@
 #include "bench/bench_process.h"
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: start_bench ROUNDS EXE CLASS REFERENCE-EXE REFERENCE-CLASS\n");
+  if (argc < 8 || (argc - 2) % 3 != 0) {
+    std::fprintf(stderr, "usage: start_bench ROUNDS NAME EXE CLASS ... REFERENCE-NAME EXE CLASS\n");
     return 2;
   }
   const int rounds = std::atoi(argv[1]);
-  const char* exes[2] = {argv[2], argv[4]};
-  const char* classes[2] = {argv[3], argv[5]};
-  std::vector<double> ms[2];
+  struct Program {
+    const char* name;
+    const char* exe;
+    const char* window_class;
+    std::vector<double> ms;
+  };
+  std::vector<Program> programs;
+  for (int arg = 2; arg + 2 < argc; arg += 3)
+    programs.push_back({argv[arg], argv[arg + 1], argv[arg + 2], {}});
   for (int round = 0; round < rounds + 1; ++round) {
-    for (int which = 0; which < 2; ++which) {
+    for (Program& program : programs) {
       const double start = NowMs();
-      HANDLE process = StartProgram(std::string("\"") + exes[which] + "\"");
-      HWND window = process ? WaitForAnsweringWindow(process, classes[which], nullptr) : nullptr;
+      HANDLE process = StartProgram(std::string("\"") + program.exe + "\"");
+      HWND window =
+          process ? WaitForAnsweringWindow(process, program.window_class, nullptr) : nullptr;
       const double elapsed = NowMs() - start;
       if (!window) {
-        std::fprintf(stderr, "%s showed no window\n", exes[which]);
+        std::fprintf(stderr, "%s showed no window\n", program.exe);
         return 1;
       }
-      if (round > 0) ms[which].push_back(elapsed);  // the first round warms the caches
+      if (round > 0) program.ms.push_back(elapsed);  // the first round warms the caches
       CloseAndWait(window, process);
     }
   }
+  const double reference = Median(programs.back().ms);
   std::printf("start until the window answers, median of %d runs each\n", rounds);
-  std::printf("%-20s %10s\n", "program", "ms");
-  std::printf("%-20s %10.1f\n", "qinghe.exe", Median(ms[0]));
-  std::printf("%-20s %10.1f\n", "bare_window.exe", Median(ms[1]));
-  std::printf("%-20s %10.2f\n", "ratio", Median(ms[0]) / Median(ms[1]));
+  std::printf("%-34s %8s %8s\n", "program", "ms", "/ last");
+  for (const Program& program : programs) {
+    std::printf("%-34s %8.1f %8.2f\n", program.name, Median(program.ms),
+                Median(program.ms) / reference);
+  }
   return 0;
 }
