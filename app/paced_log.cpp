@@ -69,7 +69,7 @@ LRESULT CALLBACK PacedLogProc(HWND log, UINT message, WPARAM wparam, LPARAM lpar
       break;
     default: {
       const bool from_worker = InSendMessage();
-      // The window's own thread (typing, a click, the program itself) sees
+      // The window's own thread (typing, the program itself) sees
       // the log as it is: it paints as always, and the repair's lines that
       // are not painted yet come with the repaint that is due.
       if (!from_worker) {
