@@ -10,46 +10,67 @@ const char kBackupFolderName[] = "修复前桌面图标备份";
 namespace {
 
 const char kRepairedDescription[] = "青禾 快捷方式修复操作";
-// Does not end in "lnk", so a leftover of an interrupted run is never taken
-// for a shortcut; and a later run simply replaces it.
-const char kTemporarySuffix[] = ".qinghe-new";
+
+// Real links are a few kilobytes; a file above this is no shortcut to copy.
+constexpr std::size_t kLargestShortcut = 1 << 20;
+// Names tried for one back-up copy; a folder holding that many copies of one
+// shortcut is no back-up folder.
+constexpr int kMostBackupNames = 10000;
 
 void Report(RepairHost& host, const Text& prefix, const Text& name) {
   host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
 }
 
+// True when the file at `path` holds exactly `bytes`: a write the disk took
+// only in part, or not at all, is found here even where the system said it
+// went through.
+bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
+  const std::optional<std::string> now = files.ReadWholeFile(path, kLargestShortcut);
+  return now && *now == bytes;
+}
+
 // Copies the shortcut into the back-up folder under a name no other copy
 // has, the way Explorer names copies: "a.lnk", then "a (2).lnk", "a (3).lnk",
-// ... Each name is taken by a copy that fails if anything is there, so no
-// copy ever replaces another, and the folder is searched only after a copy
-// failed, to tell a taken name from a copy that cannot be made.
+// ... Each copy is a new file, so no copy ever replaces another. The search
+// goes on only past names that are taken; any other failure (a full disk)
+// ends it, with the failed copy removed.
 bool BackUp(FileSystem& files, const Text& path, const Text& name, const Text& backup_root) {
   const Text backup_folder = backup_root + kBackupFolderName;
   // A back-up folder planted as a link could lead anywhere: no copy goes through it.
   if (files.IsFolderLink(backup_folder)) return false;
+  const std::optional<std::string> original = files.ReadWholeFile(path, kLargestShortcut);
+  if (!original) return false;
   const std::size_t dot = name.rfind('.');
   const Text stem = dot == Text::npos ? name : name.substr(0, dot);
   const Text extension = dot == Text::npos ? Text() : name.substr(dot);
   Text copy = backup_folder + "\\" + name;
-  for (int number = 2; !files.CopyToNewFile(path, copy); ++number) {
-    // A folder that full is no back-up.
-    if (!files.PathExists(copy) || number > 100000) return false;
+  for (int number = 2; number <= kMostBackupNames + 1; ++number) {
+    switch (files.WriteNewFile(copy, *original)) {
+      case NewFile::kWritten:
+        if (Holds(files, copy, *original)) return true;
+        files.DeleteOneFile(copy);
+        return false;
+      case NewFile::kNameTaken:
+        break;
+      case NewFile::kFailed:
+        return false;
+    }
     copy = backup_folder + "\\" + stem + " (" + std::to_string(number) + ")" + extension;
   }
-  return true;
+  return false;
 }
 
-// Saves the new link beside the old one, then moves it over the old one in
-// one step, so the old shortcut is never gone before its replacement is there.
-bool ReplaceLink(Platform& machine, const Text& path, const Text& target,
-                 const Text& working_directory) {
-  const Text temporary = path + kTemporarySuffix;
-  if (machine.links.CreateShortcut(temporary, target, Text(kRepairedDescription), std::nullopt,
-                                   working_directory) &&
-      machine.files.MoveOverFile(temporary, path)) {
+// Writes the new link into a new file beside the old one, checks that the
+// disk holds it whole, then moves it over the old one in one step: the old
+// shortcut is never gone or cut before its replacement is there, complete.
+bool ReplaceLink(Platform& machine, const Text& path, const std::string& replacement) {
+  const std::optional<Text> temporary = machine.files.WriteNewFileBeside(path, replacement);
+  if (!temporary) return false;
+  if (Holds(machine.files, *temporary, replacement) && machine.links.ParsesAsLink(replacement) &&
+      machine.files.MoveOverFile(*temporary, path)) {
     return true;
   }
-  machine.files.DeleteOneFile(temporary);
+  machine.files.DeleteOneFile(*temporary);
   return false;
 }
 
@@ -66,6 +87,12 @@ bool AnyCharacter(const Text& text, Test test) {
     }
   }
   return false;
+}
+
+// A name ending in a dot or a space is named without them by every path the
+// file functions take: "sub.\\a.lnk" opens "sub\\a.lnk", another file.
+bool EndsInDotOrSpace(const Text& name) {
+  return !name.empty() && (name.back() == '.' || name.back() == ' ');
 }
 
 // Characters Windows never allows in a name. A name listed with one (made by
@@ -100,48 +127,58 @@ bool StillListed(FileSystem& files, const Text& folder, const Text& name) {
   return false;
 }
 
+// The name WriteNewFileBeside gives a replacement: "~qinghe-", sixteen hex
+// digits, ".tmp". Found in a walk, it is what a run that was killed left.
+bool IsLeftoverReplacement(const Text& name) {
+  static const char kPrefix[] = "~qinghe-";
+  static const char kSuffix[] = ".tmp";
+  constexpr std::size_t kDigits = 16;
+  if (name.size() != sizeof kPrefix - 1 + kDigits + sizeof kSuffix - 1) return false;
+  if (name.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return false;
+  if (name.compare(name.size() - (sizeof kSuffix - 1), Text::npos, kSuffix) != 0) return false;
+  const Text digits = name.substr(sizeof kPrefix - 1, kDigits);
+  return digits.find_first_not_of("0123456789abcdef") == Text::npos;
+}
+
 }  // namespace
 
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
                         const Text& backup_root) {
-  if (TextRight(path, 3) != "lnk") return;
   const TextArray parts = SplitText(path, "\\");
   const Text name = parts.empty() ? path : parts.back();
+  // Removing only the name loses nothing: a file of that name is a copy of a
+  // replacement link at most, and a planted link to a file only loses itself.
+  if (IsLeftoverReplacement(name)) {
+    machine.files.DeleteOneFile(path);
+    return;
+  }
+  if (TextRight(path, 3) != "lnk") return;
   // The system shows a name it cannot give in this code page with '?' in it;
   // as a pattern it could match another file, which must not be touched instead.
   if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
-      IsDeviceName(name)) {
+      EndsInDotOrSpace(name) || IsDeviceName(name)) {
     return Report(host, "修复失败：", name);
   }
   // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
   if (CompleteLinkNameForRead(path) != path) return Report(host, "修复失败：", name);
-  Text target, stored_target, working_directory;
-  ShortcutFields fields;
-  fields.target = &target;
-  fields.raw_target = &stored_target;
-  fields.working_directory = &working_directory;
-  // Read first and ask whether the file is there only when that fails: one
-  // file-system search less for every shortcut that reads.
-  if (machine.links.ReadShortcut(path, fields).empty()) {
+  // The new link is made from the old one before anything is touched. A link
+  // the link object cannot read, or whose target it cannot give as a path,
+  // is left alone: rewriting it would lose it.
+  const std::optional<std::string> replacement =
+      machine.links.ComposeLinkWithoutArguments(path, kRepairedDescription);
+  if (!replacement) {
     if (!machine.files.PathExists(path)) {
       // Only a shortcut that has gone since the listing goes without a line.
       const Text folder = path.substr(0, path.size() - name.size());
       if (StillListed(machine.files, folder, name)) Report(host, "修复失败：", name);
       return;
     }
-    // An unreadable shortcut is left alone: deleting it would lose it.
     return Report(host, "修复失败：", name);
   }
   if (!backup_root.empty() && !BackUp(machine.files, path, name, backup_root)) {
     return Report(host, "修复失败：", name);
   }
-  // A target stored with environment variables (%ProgramFiles%\...) is written
-  // back in that form: expanded for this 32-bit process it could name another
-  // program on 64-bit Windows.
-  const Text& new_target = stored_target.empty() ? target : stored_target;
-  if (!ReplaceLink(machine, path, new_target, working_directory)) {
-    return Report(host, "修复失败：", name);
-  }
+  if (!ReplaceLink(machine, path, *replacement)) return Report(host, "修复失败：", name);
   Report(host, "修复：", name);
 }
 
@@ -149,8 +186,9 @@ void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, cons
   const std::vector<FolderEntry> entries = files.FindEntries(folder + "*");
   for (const FolderEntry& entry : entries) {
     if (!entry.is_folder || entry.is_link || entry.name == "." || entry.name == "..") continue;
-    // As a path, a folder name like "..\\x" leads out of the tree.
-    if (AnyCharacter(entry.name, IsForbiddenInName)) continue;
+    // As a path, a folder name like "..\\x" leads out of the tree, and one
+    // like "sub." leads into "sub"; either could be the back-up folder.
+    if (AnyCharacter(entry.name, IsForbiddenInName) || EndsInDotOrSpace(entry.name)) continue;
     const Text subfolder = folder + entry.name + "\\";
     if (subfolder == excluded) continue;
     ListFolderTree(files, subfolder, list, excluded);

@@ -15,7 +15,8 @@ void RunShortcutRepair(Platform& machine, RepairHost& host);
 // shortcut; with a back-up root, only after a copy of it was made below
 // `backup_root` + the back-up folder. Reports one line for every path that
 // ends in "lnk" and exists: "修复：" when the link was replaced, "修复失败："
-// when it was left as it was.
+// when it was left as it was. A replacement a killed run left beside a
+// shortcut is removed, without a line.
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
                         const Text& backup_root = Text());
 

@@ -13,7 +13,40 @@ Text WithoutTrailingBackslash(const Text& path) {
   return path;
 }
 
+// The folder part of a path, up to and with its last backslash, stepping over
+// double-byte characters whose second byte is 0x5C.
+Text FolderOf(const Text& path) {
+  std::size_t end = 0;
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
+      ++at;
+    } else if (path[at] == '\\') {
+      end = at + 1;
+    }
+  }
+  return path.substr(0, end);
+}
+
 }  // namespace
+
+std::optional<Text> FileSystem::WriteNewFileBeside(const Text& path, const std::string& bytes) {
+  const Text folder = FolderOf(path);
+  // A taken name means a token was guessed or repeated: try a few fresh ones.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const Text token = UnpredictableToken();
+    if (token.empty()) return std::nullopt;
+    const Text temporary = folder + "~qinghe-" + token + ".tmp";
+    switch (WriteNewFile(temporary, bytes)) {
+      case NewFile::kWritten:
+        return temporary;
+      case NewFile::kNameTaken:
+        continue;
+      case NewFile::kFailed:
+        return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
 
 bool FileSystem::DeleteFolderTree(const Text& path) {
   const Text folder = path.substr(std::min(path.find_first_not_of(' '), path.size()));

@@ -1,7 +1,10 @@
 // File and folder operations. Paths are Windows paths in code page 936.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -30,6 +33,13 @@ struct FolderEntry {
   bool is_link = false;
 };
 
+// What became of an attempt to make a new file.
+enum class NewFile {
+  kWritten,    // made by this call, holding the bytes, flushed to the disk
+  kNameTaken,  // something stands at the name already; nothing was touched
+  kFailed,     // not made; whatever this call created is gone again
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -48,17 +58,32 @@ class FileSystem {
   // Copies a file, replacing an existing target.
   virtual bool CopyOneFile(const Text& source, const Text& target) = 0;
 
-  // Copies a file to a target that is not there yet. False, with nothing
-  // overwritten, when anything stands at the target, or when the copy fails.
-  virtual bool CopyToNewFile(const Text& source, const Text& target) = 0;
+  // Makes `path` a new file holding `bytes`. The file is created by this
+  // call where nothing stood, never through a link, and is refused when it
+  // has a second name (a hard link made meanwhile); it is flushed before the
+  // call returns. On failure only what this call created is removed.
+  virtual NewFile WriteNewFile(const Text& path, const std::string& bytes) = 0;
+
+  // Writes `bytes` into a new file in `path`'s folder under a name no one
+  // can know beforehand ("~qinghe-" + an unpredictable token + ".tmp"), so
+  // nothing can be planted there. Its path, or nullopt with nothing left.
+  std::optional<Text> WriteNewFileBeside(const Text& path, const std::string& bytes);
+
+  // The whole content of a file of at most `max_size` bytes; nullopt when it
+  // cannot be read, is no plain file, is larger, or grows while it is read.
+  virtual std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) = 0;
+
+  // Sixteen hex digits from the system's random source.
+  virtual Text UnpredictableToken() = 0;
 
   // Deletes one file; a read-only file is refused.
   virtual bool DeleteOneFile(const Text& path) = 0;
 
   // Moves `source` over `target` in one step, replacing the target file; a
-  // read-only target is refused. The moved file keeps the target's hidden and
-  // system attributes where the system has them. On failure both files are
-  // as they were.
+  // read-only target is refused, and so is a source that is a link or has a
+  // second name. The moved file keeps the target's hidden and system
+  // attributes where the system has them. On failure both files are as they
+  // were.
   virtual bool MoveOverFile(const Text& source, const Text& target) = 0;
 
   // Empties the folder and removes it; true when the folder itself went.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "platform/text.h"
 
@@ -46,4 +47,17 @@ class ShellLinks {
                               const std::optional<Text>& description = std::nullopt,
                               const std::optional<Text>& arguments = std::nullopt,
                               const std::optional<Text>& working_directory = std::nullopt) = 0;
+
+  // The bytes of a new link, as the link object saves one, with the target
+  // of the link `link_name` (in its %VAR% form where it keeps one) and its
+  // working folder, `description`, no arguments and show command SW_SHOW.
+  // The fields pass from the old link to the new one as the link object
+  // holds them, so no character is lost to the code page. Nullopt when the
+  // link cannot be read, when the link object gives no target path for it,
+  // or when the target does not fit MAX_PATH.
+  virtual std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+                                                                 const Text& description) = 0;
+
+  // True when the link object loads `bytes` as a link.
+  virtual bool ParsesAsLink(const std::string& bytes) = 0;
 };

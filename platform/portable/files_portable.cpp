@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -89,6 +92,16 @@ struct FdCloser {
     if (fd >= 0) close(fd);
   }
 };
+
+bool WriteAll(int fd, std::string_view bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 bool MatchFrom(const Text& pattern, std::size_t p, const Text& name, std::size_t n) {
   while (p < pattern.size()) {
@@ -230,15 +243,6 @@ bool PortableFileSystem::CreateFolder(const Text& path) {
 }
 
 bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
-  return CopyFileTo(source, target, O_TRUNC);
-}
-
-bool PortableFileSystem::CopyToNewFile(const Text& source, const Text& target) {
-  // O_EXCL: anything at the target, a link included, makes the open fail.
-  return CopyFileTo(source, target, O_EXCL);
-}
-
-bool PortableFileSystem::CopyFileTo(const Text& source, const Text& target, int create_flag) {
   auto from = HostPath(source);
   auto to = HostPath(target);
   if (!from || !to) return false;
@@ -248,23 +252,72 @@ bool PortableFileSystem::CopyFileTo(const Text& source, const Text& target, int 
   // A read-only target is refused, as CopyFileA refuses one.
   if (lstat(to->c_str(), &existing) == 0 && !(existing.st_mode & S_IWUSR)) return false;
 
-  FdCloser in{open(from->c_str(), O_RDONLY)};
+  FdCloser in{open(from->c_str(), O_RDONLY | O_CLOEXEC)};
   // Never written through a link that stands where the copy goes.
-  FdCloser out{open(to->c_str(), O_WRONLY | O_CREAT | create_flag | O_NOFOLLOW, 0666)};
+  FdCloser out{open(to->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)};
   if (in.fd < 0 || out.fd < 0) return false;
   char buffer[64 * 1024];
   for (;;) {
     ssize_t got = read(in.fd, buffer, sizeof buffer);
     if (got < 0) return false;
     if (got == 0) break;
-    for (ssize_t written = 0; written < got;) {
-      ssize_t put = write(out.fd, buffer + written, static_cast<size_t>(got - written));
-      if (put <= 0) return false;
-      written += put;
-    }
+    if (!WriteAll(out.fd, std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
   }
   // The copy keeps the source's read-only state, as on Windows.
   return fchmod(out.fd, info.st_mode & 0777) == 0;
+}
+
+NewFile PortableFileSystem::WriteNewFile(const Text& path, const std::string& bytes) {
+  auto host = HostPath(path);
+  if (!host) return NewFile::kFailed;
+  // O_EXCL: anything at the name, a dangling link included, is left alone.
+  const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? NewFile::kNameTaken : NewFile::kFailed;
+  struct stat info;
+  const bool written =
+      fstat(fd, &info) == 0 && info.st_nlink == 1 && WriteAll(fd, bytes) && fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  if (written && closed) return NewFile::kWritten;
+  unlink(host->c_str());
+  return NewFile::kFailed;
+}
+
+std::optional<std::string> PortableFileSystem::ReadWholeFile(const Text& path,
+                                                             std::size_t max_size) {
+  auto host = HostPath(path);
+  if (!host) return std::nullopt;
+  FdCloser file{open(host->c_str(), O_RDONLY | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > max_size) {
+    return std::nullopt;
+  }
+  // One byte more than fstat told shows a file that grew meanwhile.
+  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(file.fd, &bytes[got], bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got == bytes.size()) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
+}
+
+Text PortableFileSystem::UnpredictableToken() {
+  unsigned char random[8];
+  FdCloser source{open("/dev/urandom", O_RDONLY | O_CLOEXEC)};
+  if (source.fd < 0 || read(source.fd, random, sizeof random) != sizeof random) return Text();
+  static const char kHex[] = "0123456789abcdef";
+  Text token;
+  for (unsigned char byte : random) {
+    token += kHex[byte >> 4];
+    token += kHex[byte & 15];
+  }
+  return token;
 }
 
 bool PortableFileSystem::DeleteOneFile(const Text& path) {
@@ -279,6 +332,12 @@ bool PortableFileSystem::MoveOverFile(const Text& source, const Text& target) {
   auto from = HostPath(source);
   auto to = HostPath(target);
   if (!from || !to) return false;
+  // The file moved in must be the one its maker wrote: not a link to some
+  // other file, and not a file that has another name elsewhere.
+  struct stat moved;
+  if (lstat(from->c_str(), &moved) != 0 || !S_ISREG(moved.st_mode) || moved.st_nlink != 1) {
+    return false;
+  }
   struct stat existing;
   if (lstat(to->c_str(), &existing) == 0) {
     // Windows refuses to replace a read-only file or a folder.

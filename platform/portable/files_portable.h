@@ -38,7 +38,9 @@ class PortableFileSystem : public FileSystem {
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
-  bool CopyToNewFile(const Text& source, const Text& target) override;
+  NewFile WriteNewFile(const Text& path, const std::string& bytes) override;
+  std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override;
+  Text UnpredictableToken() override;
   bool DeleteOneFile(const Text& path) override;
   bool MoveOverFile(const Text& source, const Text& target) override;
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;
@@ -46,10 +48,6 @@ class PortableFileSystem : public FileSystem {
   bool IsFolderLink(const Text& path) override;
 
  private:
-  // Copies `source` over or beside `target` as `create_flag` (O_TRUNC or
-  // O_EXCL) lets the target be opened.
-  bool CopyFileTo(const Text& source, const Text& target, int create_flag);
-
   std::map<char, std::string> drives_;
   std::map<int, Text> special_folders_;
   std::map<Text, Text> environment_;  // by upper-case name

@@ -147,15 +147,9 @@ Text PortableShellLinks::ReadShortcut(const Text& link_name, const ShortcutField
   return arguments.empty() ? target : target + " " + arguments;
 }
 
-bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& target,
-                                        const std::optional<Text>& description,
-                                        const std::optional<Text>& arguments,
-                                        const std::optional<Text>& working_directory) {
-  const Text name = CompleteLinkNameForCreate(link_name);
-  if (!FitsMaxPath(name)) return false;
-  const std::optional<std::string> host_path = files_.HostPath(name);
-  if (!host_path) return false;
-
+std::optional<std::string> PortableShellLinks::ComposeLink(
+    const Text& target, const std::optional<Text>& description,
+    const std::optional<Text>& arguments, const std::optional<Text>& working_directory) {
   lnk::LinkData link;
   link.show_command = kShowShow;
   // As the shell does, a target with %VAR% forms is stored expanded, and as
@@ -166,6 +160,40 @@ bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& targe
   link.name = description;
   link.arguments = arguments;
   link.working_dir = working_directory;
-  const std::optional<std::string> bytes = lnk::SerializeLink(link);
+  return lnk::SerializeLink(link);
+}
+
+bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& target,
+                                        const std::optional<Text>& description,
+                                        const std::optional<Text>& arguments,
+                                        const std::optional<Text>& working_directory) {
+  const Text name = CompleteLinkNameForCreate(link_name);
+  if (!FitsMaxPath(name)) return false;
+  const std::optional<std::string> host_path = files_.HostPath(name);
+  if (!host_path) return false;
+  const std::optional<std::string> bytes =
+      ComposeLink(target, description, arguments, working_directory);
   return bytes && WriteReplacing(*host_path, *bytes);
+}
+
+std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(
+    const Text& link_name, const Text& description) {
+  Text target, raw_target, working_directory;
+  ShortcutFields fields;
+  fields.target = &target;
+  fields.raw_target = &raw_target;
+  fields.working_directory = &working_directory;
+  ReadShortcut(link_name, fields);
+  const Text& kept = raw_target.empty() ? target : raw_target;
+  // A '?' is in no path: it stands for a character the code page lacks.
+  if (kept.empty() || !FitsMaxPath(files_.ExpandEnvironment(kept)) ||
+      kept.find_first_of("?*") != Text::npos ||
+      working_directory.find_first_of("?*") != Text::npos) {
+    return std::nullopt;
+  }
+  return ComposeLink(kept, description, std::nullopt, working_directory);
+}
+
+bool PortableShellLinks::ParsesAsLink(const std::string& bytes) {
+  return lnk::ParseLink(bytes).has_value();
 }

@@ -19,8 +19,16 @@ class PortableShellLinks : public ShellLinks {
                       const std::optional<Text>& description = std::nullopt,
                       const std::optional<Text>& arguments = std::nullopt,
                       const std::optional<Text>& working_directory = std::nullopt) override;
+  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+                                                         const Text& description) override;
+  bool ParsesAsLink(const std::string& bytes) override;
 
  private:
+  // The file the link object would save for these fields.
+  std::optional<std::string> ComposeLink(const Text& target, const std::optional<Text>& description,
+                                         const std::optional<Text>& arguments,
+                                         const std::optional<Text>& working_directory);
+
   PortableFileSystem& files_;
 };
 

@@ -3,6 +3,9 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
+
+#include "platform/win32/ansi_text.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace {
@@ -37,24 +40,29 @@ bool IsLinkToFolder(DWORD attributes) {
 }  // namespace
 
 Text Win32FileSystem::GetSpecialFolder(int code) {
-  char buffer[MAX_PATH] = {};
+  // Asked in UTF-16: the ANSI calls cut a path that is longer in code page
+  // 936 than MAX_PATH to its first bytes, which name a parent folder.
+  wchar_t buffer[MAX_PATH + 1] = {};
   bool found = false;
   if (code >= kDocumentsFolder && code <= kAppDataFolder) {
-    found = SHGetSpecialFolderPathA(nullptr, buffer, CsidlFromCode(code), FALSE) != FALSE;
+    found = SHGetSpecialFolderPathW(nullptr, buffer, CsidlFromCode(code), FALSE) != FALSE;
   } else if (code == kWindowsFolder) {
-    found = GetWindowsDirectoryA(buffer, MAX_PATH) != 0;
+    found = GetWindowsDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
   } else if (code == kSystemFolder) {
-    found = GetSystemDirectoryA(buffer, MAX_PATH) != 0;
+    found = GetSystemDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
   } else if (code == kTempFolder) {
-    found = GetTempPathA(MAX_PATH, buffer) != 0;
+    found = GetTempPathW(MAX_PATH, buffer) - 1u < MAX_PATH - 1u;
   }
-  // A result that did not fit the buffer is no path at all.
-  buffer[MAX_PATH - 1] = '\0';
+  buffer[MAX_PATH] = L'\0';
   if (!found) return Text();
-  Text path(buffer);
+  // A path the code page cannot hold exactly, or that does not fit the ANSI
+  // calls with its backslash, is no path for them.
+  std::optional<Text> path = ExactAnsiFromWide(buffer);
+  if (!path || path->empty()) return Text();
   // Only the last byte is looked at, as the system gives paths.
-  if (!path.empty() && path.back() != '\\') path += '\\';
-  return path;
+  if (path->back() != '\\') *path += '\\';
+  if (path->size() >= MAX_PATH) return Text();
+  return *path;
 }
 
 bool Win32FileSystem::PathExists(const Text& path) {
@@ -71,13 +79,94 @@ bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
   return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
 }
 
-bool Win32FileSystem::CopyToNewFile(const Text& source, const Text& target) {
-  return CopyFileA(source.c_str(), target.c_str(), TRUE) != FALSE;
+NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes) {
+  // CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the name
+  // counts as taken and is never followed to create or write its target.
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFile::kNameTaken
+                                                                       : NewFile::kFailed;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  bool written = GetFileInformationByHandle(file.get(), &information) &&
+                 information.nNumberOfLinks == 1 &&
+                 !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+    DWORD put = 0;
+    written = WriteFile(file.get(), bytes.data() + done, chunk, &put, nullptr) && put > 0;
+    done += put;
+  }
+  // A full disk may take the writes into the cache and refuse them only here.
+  written = written && FlushFileBuffers(file.get());
+  const bool closed = CloseHandle(file.Release()) != FALSE;
+  if (written && closed) return NewFile::kWritten;
+  DeleteFileA(path.c_str());
+  return NewFile::kFailed;
+}
+
+std::optional<std::string> Win32FileSystem::ReadWholeFile(const Text& path, std::size_t max_size) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || information.nFileSizeHigh != 0 ||
+      information.nFileSizeLow > max_size) {
+    return std::nullopt;
+  }
+  // One byte more than the size told shows a file that grew meanwhile.
+  std::string bytes(static_cast<std::size_t>(information.nFileSizeLow) + 1, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), &bytes[got], static_cast<DWORD>(bytes.size() - got), &read,
+                  nullptr)) {
+      return std::nullopt;
+    }
+    if (read == 0) break;
+    got += read;
+  }
+  if (got == bytes.size()) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
+}
+
+Text Win32FileSystem::UnpredictableToken() {
+  // RtlGenRandom, exported by advapi32 as SystemFunction036 since Windows XP.
+  using GenRandomFn = BOOLEAN(WINAPI*)(PVOID, ULONG);
+  static const auto gen_random = reinterpret_cast<GenRandomFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SystemFunction036")));
+  unsigned char random[8];
+  if (!gen_random || !gen_random(random, sizeof random)) return Text();
+  static const char kHex[] = "0123456789abcdef";
+  Text token;
+  for (unsigned char byte : random) {
+    token += kHex[byte >> 4];
+    token += kHex[byte & 15];
+  }
+  return token;
 }
 
 bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
+  // The file moved in must be the one its maker wrote: not a link to some
+  // other file, and not a file that has another name elsewhere.
+  {
+    ScopedFileHandle moved(CreateFileA(source.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!moved.valid() || !GetFileInformationByHandle(moved.get(), &information) ||
+        information.nNumberOfLinks != 1 ||
+        (information.dwFileAttributes &
+         (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      return false;
+    }
+  }
   // Windows refuses to replace a read-only file; Wine does not: ask first.
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
@@ -101,16 +190,20 @@ bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
 
 std::vector<FolderEntry> Win32FileSystem::FindEntries(const Text& pattern) {
   std::vector<FolderEntry> entries;
-  WIN32_FIND_DATAA data;
-  ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &data));
+  // Nothing is listed that the ANSI calls could not then open.
+  if (pattern.size() >= MAX_PATH) return entries;
+  // Searched in UTF-16: the ANSI search gives a name the code page lacks a
+  // character of with a look-alike, which is the name of another file.
+  WIN32_FIND_DATAW data;
+  ScopedFindHandle search(FindFirstFileW(WideFromAnsi(pattern).c_str(), &data));
   if (!search.valid()) return entries;
   do {
     FolderEntry entry;
-    entry.name = data.cFileName;
+    entry.name = AnsiFromWideMarked(data.cFileName);
     entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.is_link = IsLinkToFolder(data.dwFileAttributes);
     entries.push_back(std::move(entry));
-  } while (FindNextFileA(search.get(), &data));
+  } while (FindNextFileW(search.get(), &data));
   return entries;
 }
 

@@ -9,7 +9,9 @@ class Win32FileSystem : public FileSystem {
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
-  bool CopyToNewFile(const Text& source, const Text& target) override;
+  NewFile WriteNewFile(const Text& path, const std::string& bytes) override;
+  std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override;
+  Text UnpredictableToken() override;
   bool DeleteOneFile(const Text& path) override;
   bool MoveOverFile(const Text& source, const Text& target) override;
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;

@@ -54,6 +54,14 @@ struct KernelHandleTraits {
 };
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 
+// A file opened with CreateFile, whose invalid value is not null.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+using ScopedFileHandle = ScopedHandle<FileHandleTraits>;
+
 struct RegKeyTraits {
   using Handle = HKEY;
   static Handle Invalid() { return nullptr; }

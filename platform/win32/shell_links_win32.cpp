@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/shell_link_names.h"
+#include "platform/win32/ansi_text.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace {
@@ -45,7 +46,129 @@ Text ReadField(Getter getter) {
   return buffer;
 }
 
+// A link object through its UTF-16 interface, with its stream interface.
+struct WideLinkObject {
+  ScopedComPtr<IShellLinkW> link;
+  ScopedComPtr<IPersistStream> stream;
+
+  bool Create() {
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.ReceiveVoid()))) {
+      return false;
+    }
+    return SUCCEEDED(link->QueryInterface(IID_IPersistStream, stream.ReceiveVoid()));
+  }
+};
+
+// Reads one UTF-16 field through `getter(buffer, size)`; nullopt when it may
+// have been cut to the buffer.
+template <typename Getter>
+std::optional<std::wstring> ReadWideField(Getter getter) {
+  wchar_t buffer[kFieldBufferSize] = {};
+  getter(buffer, kFieldBufferSize);
+  buffer[kFieldBufferSize - 1] = L'\0';
+  std::wstring field(buffer);
+  if (field.size() >= kFieldBufferSize - 1) return std::nullopt;
+  return field;
+}
+
+// A memory stream over a copy of `bytes`, read from its start.
+bool StreamOverBytes(const std::string& bytes, ScopedComPtr<IStream>* stream) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() ? bytes.size() : 1);
+  if (!memory) return false;
+  if (void* data = GlobalLock(memory)) {
+    if (!bytes.empty()) CopyMemory(data, bytes.data(), bytes.size());
+    GlobalUnlock(memory);
+  }
+  // The stream frees the memory when it is released.
+  if (FAILED(CreateStreamOnHGlobal(memory, TRUE,
+                                   reinterpret_cast<IStream**>(stream->ReceiveVoid())))) {
+    GlobalFree(memory);
+    return false;
+  }
+  ULARGE_INTEGER size;
+  size.QuadPart = bytes.size();
+  return SUCCEEDED((*stream)->SetSize(size));
+}
+
+// Everything written into `stream` from its start.
+std::optional<std::string> BytesOfStream(IStream* stream) {
+  HGLOBAL memory = nullptr;
+  LARGE_INTEGER zero = {};
+  ULARGE_INTEGER end = {};
+  if (FAILED(stream->Seek(zero, STREAM_SEEK_CUR, &end)) ||
+      FAILED(GetHGlobalFromStream(stream, &memory))) {
+    return std::nullopt;
+  }
+  const void* data = GlobalLock(memory);
+  if (!data) return std::nullopt;
+  std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(end.QuadPart));
+  GlobalUnlock(memory);
+  return bytes;
+}
+
 }  // namespace
+
+std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const Text& link_name,
+                                                                        const Text& description) {
+  std::vector<wchar_t> wide_name;
+  if (!ToWidePath(CompleteLinkNameForRead(link_name), &wide_name)) return std::nullopt;
+  LinkObject old_link;
+  if (!old_link.Create() || FAILED(old_link.file->Load(wide_name.data(), STGM_READ))) {
+    return std::nullopt;
+  }
+  ScopedComPtr<IShellLinkW> old_wide;
+  if (FAILED(old_link.link->QueryInterface(IID_IShellLinkW, old_wide.ReceiveVoid()))) {
+    return std::nullopt;
+  }
+  IShellLinkW* old = old_wide.get();
+  const auto target = ReadWideField([old](wchar_t* buffer, int size) {
+    return old->GetPath(buffer, size, nullptr, SLGP_UNCPRIORITY);
+  });
+  const auto raw_target = ReadWideField([old](wchar_t* buffer, int size) {
+    return old->GetPath(buffer, size, nullptr, SLGP_RAWPATH);
+  });
+  const auto working_directory = ReadWideField(
+      [old](wchar_t* buffer, int size) { return old->GetWorkingDirectory(buffer, size); });
+  if (!target || !raw_target || !working_directory) return std::nullopt;
+  // A target kept with %VAR% forms is written back in that form: expanded for
+  // this 32-bit process it could name another program on 64-bit Windows.
+  const std::wstring& kept = raw_target->empty() ? *target : *raw_target;
+  // No path, as for a link whose target is only in its ID list: a link
+  // written without one would point at nothing. A '?' is in no path: it
+  // stands for a character the link object could not give back (Wine keeps
+  // a target only in the code page), and written back it would lose it.
+  if (kept.empty() || target->size() >= MAX_PATH || kept.size() >= MAX_PATH ||
+      kept.find_first_of(L"?*") != std::wstring::npos ||
+      working_directory->find_first_of(L"?*") != std::wstring::npos) {
+    return std::nullopt;
+  }
+
+  WideLinkObject new_link;
+  if (!new_link.Create()) return std::nullopt;
+  IShellLinkW* link = new_link.link.get();
+  bool taken = true;
+  const auto take = [&taken](HRESULT result) { taken = SUCCEEDED(result) && taken; };
+  take(link->SetPath(kept.c_str()));
+  take(link->SetShowCmd(SW_SHOW));
+  take(link->SetDescription(WideFromAnsi(description).c_str()));
+  take(link->SetWorkingDirectory(working_directory->c_str()));
+  ScopedComPtr<IStream> stream;
+  if (!taken ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE,
+                                   reinterpret_cast<IStream**>(stream.ReceiveVoid()))) ||
+      FAILED(new_link.stream->Save(stream.get(), TRUE))) {
+    return std::nullopt;
+  }
+  return BytesOfStream(stream.get());
+}
+
+bool Win32ShellLinks::ParsesAsLink(const std::string& bytes) {
+  WideLinkObject object;
+  ScopedComPtr<IStream> stream;
+  return object.Create() && StreamOverBytes(bytes, &stream) &&
+         SUCCEEDED(object.stream->Load(stream.get()));
+}
 
 void Win32ShellLinks::InitializeThread() { CoInitialize(nullptr); }
 

@@ -12,4 +12,7 @@ class Win32ShellLinks : public ShellLinks {
                       const std::optional<Text>& description = std::nullopt,
                       const std::optional<Text>& arguments = std::nullopt,
                       const std::optional<Text>& working_directory = std::nullopt) override;
+  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+                                                         const Text& description) override;
+  bool ParsesAsLink(const std::string& bytes) override;
 };

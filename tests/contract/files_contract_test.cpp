@@ -51,17 +51,62 @@ TEST_F(FilesContract, CopyReplacesAnExistingTarget) {
   EXPECT_FALSE(Exists("c.lnk"));
 }
 
-TEST_F(FilesContract, CopyToNewFileNeverReplacesWhatIsThere) {
-  File("a.lnk", "new bytes");
+TEST_F(FilesContract, WriteNewFileMakesOnlyNewFiles) {
   File("b.lnk", "old");
   Folder("dir.lnk");
-  EXPECT_FALSE(files().CopyToNewFile(root_ + "a.lnk", root_ + "b.lnk"));
+  EXPECT_EQ(files().WriteNewFile(root_ + "b.lnk", "new bytes"), NewFile::kNameTaken);
   EXPECT_EQ(sandbox_->ReadFile(root_ + "b.lnk"), "old");
-  EXPECT_FALSE(files().CopyToNewFile(root_ + "a.lnk", root_ + "dir.lnk"));
-  EXPECT_TRUE(files().CopyToNewFile(root_ + "a.lnk", root_ + "c.lnk"));
+  EXPECT_EQ(files().WriteNewFile(root_ + "dir.lnk", "new bytes"), NewFile::kNameTaken);
+  EXPECT_EQ(files().WriteNewFile(root_ + "c.lnk", "new bytes"), NewFile::kWritten);
   EXPECT_EQ(sandbox_->ReadFile(root_ + "c.lnk"), "new bytes");
-  EXPECT_FALSE(files().CopyToNewFile(root_ + "missing.lnk", root_ + "d.lnk"));
-  EXPECT_FALSE(Exists("d.lnk"));
+  EXPECT_EQ(files().WriteNewFile(root_ + "empty.lnk", ""), NewFile::kWritten);
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "empty.lnk"), "");
+  EXPECT_EQ(files().WriteNewFile(root_ + "no\\such\\d.lnk", "new bytes"), NewFile::kFailed);
+  EXPECT_FALSE(Exists("no"));
+}
+
+TEST_F(FilesContract, WriteNewFileBesideTakesAFreshNameEachTime) {
+  File("a.lnk", "old");
+  const std::optional<Text> first = files().WriteNewFileBeside(root_ + "a.lnk", "one");
+  const std::optional<Text> second = files().WriteNewFileBeside(root_ + "a.lnk", "two");
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(*first, *second);
+  for (const Text* made : {&*first, &*second}) {
+    EXPECT_EQ(made->rfind(root_ + "~qinghe-", 0), 0u) << *made;
+    EXPECT_NE(TextRight(*made, 3), "lnk") << *made;
+  }
+  EXPECT_EQ(sandbox_->ReadFile(*first), "one");
+  EXPECT_EQ(sandbox_->ReadFile(*second), "two");
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "a.lnk"), "old");
+  EXPECT_FALSE(files().WriteNewFileBeside(root_ + "no\\such\\a.lnk", "one"));
+}
+
+TEST_F(FilesContract, ReadWholeFileReadsPlainFilesUpToTheLimit) {
+  File("a.lnk", "twelve bytes");
+  Folder("dir.lnk");
+  EXPECT_EQ(files().ReadWholeFile(root_ + "a.lnk", 12), "twelve bytes");
+  EXPECT_EQ(files().ReadWholeFile(root_ + "a.lnk", 11), std::nullopt);
+  EXPECT_EQ(files().ReadWholeFile(root_ + "dir.lnk", 100), std::nullopt);
+  EXPECT_EQ(files().ReadWholeFile(root_ + "missing.lnk", 100), std::nullopt);
+}
+
+TEST_F(FilesContract, MoveOverFileRefusesAFileWithASecondName) {
+  // A file that has another name elsewhere may be someone's document: moved
+  // over a shortcut, whatever is written to the shortcut reaches the document.
+  File("a.lnk", "old");
+  File("new.tmp", "new");
+  ASSERT_TRUE(sandbox_->MakeHardLink(root_ + "new.tmp", root_ + "document.txt"));
+  EXPECT_FALSE(files().MoveOverFile(root_ + "new.tmp", root_ + "a.lnk"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "a.lnk"), "old");
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "new.tmp"), "new");
+}
+
+TEST_F(FilesContract, UnpredictableTokensAreHexAndDiffer) {
+  const Text first = files().UnpredictableToken();
+  const Text second = files().UnpredictableToken();
+  EXPECT_EQ(first.size(), 16u);
+  EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), Text::npos) << first;
+  EXPECT_NE(first, second);
 }
 
 TEST_F(FilesContract, DeleteOneFileDeletesFilesNotFolders) {

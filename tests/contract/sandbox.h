@@ -51,6 +51,8 @@ class FilesSandbox {
   virtual bool MakeReadOnly(const Text& windows_path) = 0;
   // Plants a link to a folder; false where the backend cannot express that.
   virtual bool MakeFolderLink(const Text& link, const Text& target) = 0;
+  // Gives an existing file a second name (a hard link).
+  virtual bool MakeHardLink(const Text& existing, const Text& second_name) = 0;
 
   void WriteFile(const Text& windows_path, const std::string& bytes);
   std::optional<std::string> ReadFile(const Text& windows_path);

@@ -88,6 +88,15 @@ class RepairUnderFaults {
     }
   }
 
+  // The temporary files a replacement left anywhere on the drive.
+  int LeftoverTemporaries() {
+    int count = 0;
+    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
+      if (entry.path().filename().string().rfind("~qinghe-", 0) == 0) ++count;
+    }
+    return count;
+  }
+
  private:
   void Plant(const Text& path, const FakeLink& link, bool on_desktop) {
     Seeded seeded{link.Serialize(), link, true, on_desktop};
@@ -155,13 +164,15 @@ const std::pair<Operation, const char*> kOperations[] = {
     {Operation::kGetSpecialFolder, "GetSpecialFolder"},
     {Operation::kPathExists, "PathExists"},
     {Operation::kCreateFolder, "CreateFolder"},
-    {Operation::kCopyToNewFile, "CopyToNewFile"},
+    {Operation::kWriteNewFile, "WriteNewFile"},
+    {Operation::kReadWholeFile, "ReadWholeFile"},
+    {Operation::kUnpredictableToken, "UnpredictableToken"},
     {Operation::kDeleteOneFile, "DeleteOneFile"},
     {Operation::kMoveOverFile, "MoveOverFile"},
     {Operation::kFindEntries, "FindEntries"},
     {Operation::kRemoveFolder, "RemoveFolder"},
-    {Operation::kReadShortcut, "ReadShortcut"},
-    {Operation::kCreateShortcut, "CreateShortcut"},
+    {Operation::kComposeLink, "ComposeLinkWithoutArguments"},
+    {Operation::kParsesAsLink, "ParsesAsLink"},
 };
 
 TEST(FaultInjection, CleanRunRepairsEverything) {
@@ -200,6 +211,40 @@ TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
     }
   }
   EXPECT_GT(runs, 40);
+}
+
+// A full disk: a write the system took only in part but reported as done, and
+// a write that made its file and then reported failure, at every new file the
+// repair writes (back-up copies and replacements alike).
+TEST(FaultInjection, WritesAFullDiskBreaksLoseNothing) {
+  FaultPlan counting;
+  {
+    RepairUnderFaults machine;
+    machine.Run(counting);
+  }
+  ASSERT_GT(counting.calls(Operation::kWriteNewFile), 6);
+  for (FaultKind kind : {FaultKind::kPartlyWritten, FaultKind::kFailedAfterMaking}) {
+    for (int nth = 1; nth <= counting.calls(Operation::kWriteNewFile); ++nth) {
+      RepairUnderFaults machine;
+      FaultPlan plan(Operation::kWriteNewFile, nth, kind);
+      RecordingHost host = machine.Run(plan);
+      const std::string context =
+          std::string(kind == FaultKind::kPartlyWritten ? "partly written"
+                                                        : "failed after making") +
+          " at write " + std::to_string(nth);
+      machine.CheckNothingLost(host, context);
+      if (kind == FaultKind::kPartlyWritten) {
+        EXPECT_EQ(machine.LeftoverTemporaries(), 0) << context;
+      }
+      // The corrupt link always fails; the link whose write broke fails too,
+      // unless the broken write was a back-up name that was taken anyway.
+      const auto failed =
+          std::count_if(host.appended().begin(), host.appended().end(),
+                        [](const Text& line) { return line.rfind("修复失败：", 0) == 0; });
+      EXPECT_GE(failed, 1) << context;
+      EXPECT_LE(failed, 2) << context;
+    }
+  }
 }
 
 }  // namespace

@@ -117,6 +117,10 @@ class ShortPathFiles : public PortableFileSystem {
   bool PathExists(const Text& path) override {
     return path.size() <= 259 && PortableFileSystem::PathExists(path);
   }
+  std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override {
+    if (path.size() > 259) return std::nullopt;
+    return PortableFileSystem::ReadWholeFile(path, max_size);
+  }
 };
 
 TEST(HostileTreeLongPath, AShortcutListedButBeyondTheFileFunctionsGetsItsLine) {

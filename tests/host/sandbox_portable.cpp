@@ -64,6 +64,9 @@ class TempFolderSandbox : public FilesSandbox {
   bool MakeFolderLink(const Text& link, const Text& target) override {
     return symlink(NativePath(target).c_str(), NativePath(link).c_str()) == 0;
   }
+  bool MakeHardLink(const Text& existing, const Text& second_name) override {
+    return link(NativePath(existing).c_str(), NativePath(second_name).c_str()) == 0;
+  }
 
  private:
   std::string drive_;

@@ -69,7 +69,7 @@ class ShortcutRepair : public ::testing::Test {
   std::vector<std::string> Leftovers() {
     std::vector<std::string> found;
     for (auto& entry : fs::recursive_directory_iterator(drive_)) {
-      if (entry.path().string().find(".qinghe-new") != std::string::npos) {
+      if (entry.path().filename().string().rfind("~qinghe-", 0) == 0) {
         found.push_back(entry.path().string());
       }
     }
@@ -255,14 +255,102 @@ TEST_F(ShortcutRepair, StoredEnvironmentFormOfTheTargetIsKept) {
   EXPECT_EQ(Read(Text(kDesktop) + "\\env.lnk").raw_target, "%ProgramFiles%\\Browser\\browser.exe");
 }
 
-TEST_F(ShortcutRepair, LinkWithArgumentsButNoTargetIsRewrittenEmpty) {
+TEST_F(ShortcutRepair, LinkWithArgumentsButNoTargetPathIsLeftAlone) {
+  // The link object gives no path for a target kept only in an ID list; a
+  // link written anew from that would point at nothing.
   FakeLink link;
   link.arguments = "http://hijack.example/";
   PlantBytes(Text(kDesktop) + "\\args.lnk", link.Serialize());
+  PlantBytes(Text(kQuickLaunch) + "\\args.lnk", link.Serialize());
   Run();
-  EXPECT_EQ(host_.log(), "修复：args.lnk\r\n");
-  EXPECT_EQ(Read(Text(kDesktop) + "\\args.lnk").target, "");
-  EXPECT_EQ(Read(Text(kDesktop) + "\\args.lnk").arguments, "");
+  EXPECT_EQ(host_.log(), "修复失败：args.lnk\r\n修复失败：args.lnk\r\n");
+  EXPECT_EQ(Read(Text(kDesktop) + "\\args.lnk").arguments, "http://hijack.example/");
+  EXPECT_EQ(Read(Text(kQuickLaunch) + "\\args.lnk").arguments, "http://hijack.example/");
+}
+
+// A drive with no room: every new file is made and then cannot be written.
+class FullDrive : public PortableFileSystem {
+ public:
+  NewFile WriteNewFile(const Text& path, const std::string& bytes) override {
+    ++writes;
+    const NewFile made = PortableFileSystem::WriteNewFile(path, std::string());
+    if (made != NewFile::kWritten) return made;
+    if (bytes.empty()) return made;
+    DeleteOneFile(path);
+    return NewFile::kFailed;
+  }
+  int writes = 0;
+};
+
+TEST(ShortcutRepairFullDrive, BackupStopsAtTheFirstWriteThatFails) {
+  TempFolder temp_folder;
+  FullDrive files;
+  files.MapDrive('C', temp_folder.path());
+  files.SetSpecialFolder(kDesktopFolder, kDesktop);
+  const std::string desktop = *files.HostPath(kDesktop);
+  fs::create_directories(desktop + "/修复前桌面图标备份");
+  // The first name is taken by an earlier run's copy: the search goes past it.
+  std::ofstream(desktop + "/修复前桌面图标备份/a.lnk") << "earlier copy";
+  FakeLink link;
+  link.target = "C:\\tool.exe";
+  link.arguments = "http://hijack.example/";
+  for (const char* name : {"a.lnk", "b.lnk", "c.lnk"}) {
+    std::ofstream(desktop + "/" + name, std::ios::binary) << link.Serialize();
+  }
+  MemoryRegistry registry;
+  FakeShellLinks links{files};
+  RecordingHost host;
+  Platform machine{registry, files, links};
+  RunShortcutRepair(machine, host);
+
+  EXPECT_EQ(host.appended().size(), 3u);
+  for (const Text& line : host.appended()) EXPECT_EQ(line.rfind("修复失败：", 0), 0u) << line;
+  // a.lnk: the taken name, then the one that failed; b and c: one each.
+  EXPECT_EQ(files.writes, 4);
+  std::set<std::string> left;
+  for (auto& entry : fs::directory_iterator(desktop + "/修复前桌面图标备份")) {
+    left.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::set<std::string>{"a.lnk"});
+  for (const char* name : {"a.lnk", "b.lnk", "c.lnk"}) {
+    std::ifstream in(desktop + "/" + name, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), link.Serialize()) << name;
+  }
+}
+
+TEST_F(ShortcutRepair, FoldersEndingInADotOrSpaceAreNeverWalked) {
+  // Through the file functions "sub." is "sub", and "修复前桌面图标备份." is the
+  // back-up folder: walked, they would act on other files than those listed.
+  PlantLink(Text(kDesktop) + "\\sub.\\a.lnk");
+  PlantLink(Text(kDesktop) + "\\sub \\b.lnk");
+  PlantLink(Text(kDesktop) + "\\修复前桌面图标备份.\\copy.lnk");
+  PlantLink(Text(kQuickLaunch) + "\\pinned.\\c.lnk");
+  const std::string original = Bytes(Text(kDesktop) + "\\sub.\\a.lnk");
+  Run();
+  EXPECT_EQ(host_.log(), "");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\sub.\\a.lnk"), original);
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\修复前桌面图标备份.\\copy.lnk"), original);
+  EXPECT_EQ(Bytes(Text(kQuickLaunch) + "\\pinned.\\c.lnk"), original);
+}
+
+TEST_F(ShortcutRepair, AKilledRunsReplacementIsRemovedAndNothingLikeIt) {
+  PlantBytes(Text(kDesktop) + "\\~qinghe-0123456789abcdef.tmp", "left by a killed run");
+  PlantBytes(Text(kQuickLaunch) + "\\~qinghe-fedcba9876543210.tmp", "left by a killed run");
+  // Near misses are someone else's files.
+  for (const char* name : {"~qinghe-0123456789abcde.tmp", "~qinghe-0123456789ABCDEF.tmp",
+                           "~qinghe-0123456789abcdefg.tmp", "qinghe-0123456789abcdef.tmp",
+                           "~qinghe-0123456789abcdef.txt"}) {
+    PlantBytes(Text(kDesktop) + "\\" + name, "keep");
+  }
+  Run();
+  EXPECT_EQ(host_.log(), "");
+  EXPECT_FALSE(Exists(Text(kDesktop) + "\\~qinghe-0123456789abcdef.tmp"));
+  EXPECT_FALSE(Exists(Text(kQuickLaunch) + "\\~qinghe-fedcba9876543210.tmp"));
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\~qinghe-0123456789abcde.tmp"), "keep");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\~qinghe-0123456789ABCDEF.tmp"), "keep");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\~qinghe-0123456789abcdefg.tmp"), "keep");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\qinghe-0123456789abcdef.tmp"), "keep");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\~qinghe-0123456789abcdef.txt"), "keep");
 }
 
 TEST_F(ShortcutRepair, ExistingBackupFolderIsUsedAsItIs) {

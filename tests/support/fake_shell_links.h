@@ -99,6 +99,27 @@ class FakeShellLinks : public ShellLinks {
     return static_cast<bool>(out);
   }
 
+  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+                                                         const Text& description) override {
+    auto host = files_.HostPath(link_name);
+    if (!host) return std::nullopt;
+    std::ifstream in(*host, std::ios::binary);
+    auto old = FakeLink::Parse(std::string((std::istreambuf_iterator<char>(in)), {}));
+    if (!old || old->target.empty()) return std::nullopt;
+    ++saves_;
+    if (fail_saves_) return std::nullopt;
+    FakeLink link;
+    link.target = old->target;
+    link.raw_target = old->raw_target;
+    link.working_directory = old->working_directory;
+    link.description = description;
+    return link.Serialize();
+  }
+
+  bool ParsesAsLink(const std::string& bytes) override {
+    return FakeLink::Parse(bytes).has_value();
+  }
+
   void fail_saves(bool fail) { fail_saves_ = fail; }
   int saves() const { return saves_; }
   int initialized() const { return initialized_; }

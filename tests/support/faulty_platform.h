@@ -1,5 +1,7 @@
 // Wraps a machine so that one chosen operation fails at its n-th call, and
 // counts every operation's calls: a test can then fail each call site in turn.
+// A new file's write can also fail the way a full disk makes it fail: taken
+// in part while reported as written, or made and then reported as failed.
 #pragma once
 
 #include <map>
@@ -13,25 +15,37 @@ enum class Operation {
   kPathExists,
   kCreateFolder,
   kCopyOneFile,
-  kCopyToNewFile,
+  kWriteNewFile,
+  kReadWholeFile,
+  kUnpredictableToken,
   kDeleteOneFile,
   kMoveOverFile,
   kFindEntries,
   kRemoveFolder,
   kReadShortcut,
   kCreateShortcut,
+  kComposeLink,
+  kParsesAsLink,
+};
+
+enum class FaultKind {
+  kRefused,            // the call fails as the operation says it may
+  kPartlyWritten,      // WriteNewFile keeps half of the bytes and says kWritten
+  kFailedAfterMaking,  // WriteNewFile makes the whole file and says kFailed
 };
 
 class FaultPlan {
  public:
   FaultPlan() = default;
-  FaultPlan(Operation operation, int nth) : operation_(operation), nth_(nth) {}
+  FaultPlan(Operation operation, int nth, FaultKind kind = FaultKind::kRefused)
+      : operation_(operation), nth_(nth), kind_(kind) {}
 
   // Counts the call; true when it is the one to fail.
   bool Fails(Operation operation) {
     const int call = ++calls_[operation];
     return nth_ > 0 && operation == operation_ && call == nth_;
   }
+  FaultKind kind() const { return kind_; }
   int calls(Operation operation) const {
     auto found = calls_.find(operation);
     return found == calls_.end() ? 0 : found->second;
@@ -40,6 +54,7 @@ class FaultPlan {
  private:
   Operation operation_ = Operation::kWriteRegItem;
   int nth_ = 0;  // 0: nothing fails
+  FaultKind kind_ = FaultKind::kRefused;
   std::map<Operation, int> calls_;
 };
 
@@ -75,8 +90,27 @@ class FaultyFileSystem : public FileSystem {
   bool CopyOneFile(const Text& source, const Text& target) override {
     return !plan_.Fails(Operation::kCopyOneFile) && inner_.CopyOneFile(source, target);
   }
-  bool CopyToNewFile(const Text& source, const Text& target) override {
-    return !plan_.Fails(Operation::kCopyToNewFile) && inner_.CopyToNewFile(source, target);
+  NewFile WriteNewFile(const Text& path, const std::string& bytes) override {
+    if (!plan_.Fails(Operation::kWriteNewFile)) return inner_.WriteNewFile(path, bytes);
+    switch (plan_.kind()) {
+      case FaultKind::kPartlyWritten: {
+        const NewFile made = inner_.WriteNewFile(path, bytes.substr(0, bytes.size() / 2));
+        return made == NewFile::kFailed ? NewFile::kWritten : made;
+      }
+      case FaultKind::kFailedAfterMaking:
+        inner_.WriteNewFile(path, bytes);
+        return NewFile::kFailed;
+      case FaultKind::kRefused:
+        break;
+    }
+    return NewFile::kFailed;
+  }
+  std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override {
+    if (plan_.Fails(Operation::kReadWholeFile)) return std::nullopt;
+    return inner_.ReadWholeFile(path, max_size);
+  }
+  Text UnpredictableToken() override {
+    return plan_.Fails(Operation::kUnpredictableToken) ? Text() : inner_.UnpredictableToken();
   }
   bool DeleteOneFile(const Text& path) override {
     return !plan_.Fails(Operation::kDeleteOneFile) && inner_.DeleteOneFile(path);
@@ -113,6 +147,14 @@ class FaultyShellLinks : public ShellLinks {
                       const std::optional<Text>& working_directory) override {
     return !plan_.Fails(Operation::kCreateShortcut) &&
            inner_.CreateShortcut(link_name, target, description, arguments, working_directory);
+  }
+  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+                                                         const Text& description) override {
+    if (plan_.Fails(Operation::kComposeLink)) return std::nullopt;
+    return inner_.ComposeLinkWithoutArguments(link_name, description);
+  }
+  bool ParsesAsLink(const std::string& bytes) override {
+    return !plan_.Fails(Operation::kParsesAsLink) && inner_.ParsesAsLink(bytes);
   }
 
  private:

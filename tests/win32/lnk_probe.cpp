@@ -10,15 +10,26 @@
 //       through the program's own CreateShortcut
 //   lnk_probe seed FOLDER COUNT  COUNT hijacked links link0001.lnk ... in
 //                                FOLDER, each with a target of its own
+//   lnk_probe writew FILE KEY=VALUE...  as write, through the link object's
+//       UTF-16 interface, with the command line read as UTF-16, so that any
+//       character reaches the link; keys: target arguments working_directory
+//   lnk_probe readw FILE         target, raw_target, arguments and
+//                                working_directory as the UTF-16 interface
+//                                gives them, printed in UTF-8
+//   lnk_probe drop-linkinfo FILE the file without its LinkInfo structure, so
+//                                that only the ID list names the target
 #include <objbase.h>
 #include <objidl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_links_win32.h"
@@ -141,6 +152,120 @@ int Seed(const std::string& folder, int count) {
   return 0;
 }
 
+// The command line's words as the system got them, in UTF-16.
+std::vector<std::wstring> WideArguments() {
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> arguments;
+  for (int i = 0; words && i < count; ++i) arguments.emplace_back(words[i]);
+  LocalFree(words);
+  return arguments;
+}
+
+int WriteWide() {
+  const std::vector<std::wstring> words = WideArguments();
+  ScopedComPtr<IShellLinkW> link;
+  ScopedComPtr<IPersistFile> file;
+  if (words.size() < 3 ||
+      FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.ReceiveVoid())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid()))) {
+    return 2;
+  }
+  for (std::size_t i = 3; i < words.size(); ++i) {
+    const std::wstring& word = words[i];
+    const std::size_t equals = word.find(L'=');
+    const std::wstring key = word.substr(0, equals);
+    const std::wstring value = equals == std::wstring::npos ? L"" : word.substr(equals + 1);
+    HRESULT result = E_INVALIDARG;
+    if (key == L"target") result = link->SetPath(value.c_str());
+    if (key == L"arguments") result = link->SetArguments(value.c_str());
+    if (key == L"working_directory") result = link->SetWorkingDirectory(value.c_str());
+    if (FAILED(result)) {
+      std::fprintf(stderr, "field %u not taken: 0x%08lx\n", static_cast<unsigned>(i),
+                   static_cast<unsigned long>(result));
+      return 1;
+    }
+  }
+  return SUCCEEDED(file->Save(words[2].c_str(), TRUE)) ? 0 : 1;
+}
+
+void PrintUtf8(const char* name, const wchar_t* value) {
+  char buffer[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, value, -1, buffer, sizeof buffer - 1, nullptr, nullptr);
+  std::printf("%s: %s\n", name, buffer);
+}
+
+int ReadWide() {
+  const std::vector<std::wstring> words = WideArguments();
+  ScopedComPtr<IShellLinkW> link;
+  ScopedComPtr<IPersistFile> file;
+  if (words.size() < 3 ||
+      FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.ReceiveVoid())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+      FAILED(file->Load(words[2].c_str(), STGM_READ))) {
+    return 1;
+  }
+  wchar_t buffer[1024];
+  buffer[0] = L'\0';
+  link->GetPath(buffer, 1024, nullptr, SLGP_UNCPRIORITY);
+  PrintUtf8("target", buffer);
+  buffer[0] = L'\0';
+  link->GetPath(buffer, 1024, nullptr, SLGP_RAWPATH);
+  PrintUtf8("raw_target", buffer);
+  buffer[0] = L'\0';
+  link->GetArguments(buffer, 1024);
+  PrintUtf8("arguments", buffer);
+  buffer[0] = L'\0';
+  link->GetWorkingDirectory(buffer, 1024);
+  PrintUtf8("working_directory", buffer);
+  return 0;
+}
+
+std::uint32_t Word32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// Cuts the LinkInfo structure out and clears its flag: the link then names
+// its target only by the ID list, as some links written by other programs do.
+int DropLinkInfo(const char* path) {
+  std::string bytes;
+  {
+    ScopedFileHandle in(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[65536];
+    DWORD got = 0;
+    if (!in.valid() || !ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) return 1;
+    bytes.assign(buffer, got);
+  }
+  constexpr std::uint32_t kHasIdList = 0x1, kHasLinkInfo = 0x2;
+  if (bytes.size() < 0x4E) return 1;
+  const std::uint32_t flags = Word32(bytes, 0x14);
+  if (!(flags & kHasIdList) || !(flags & kHasLinkInfo)) {
+    std::fprintf(stderr, "no ID list and LinkInfo in %s\n", path);
+    return 1;
+  }
+  const std::size_t id_list_size =
+      static_cast<unsigned char>(bytes[0x4C]) | static_cast<unsigned char>(bytes[0x4D]) << 8;
+  const std::size_t link_info = 0x4C + 2 + id_list_size;
+  const std::uint32_t link_info_size = Word32(bytes, link_info);
+  bytes.erase(link_info, link_info_size);
+  const std::uint32_t cleared = flags & ~kHasLinkInfo;
+  for (int i = 0; i < 4; ++i) bytes[0x14 + i] = static_cast<char>(cleared >> (8 * i));
+  ScopedFileHandle out(
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD put = 0;
+  return out.valid() &&
+                 WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put,
+                           nullptr) &&
+                 put == bytes.size()
+             ? 0
+             : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,6 +284,12 @@ int main(int argc, char** argv) {
     status = Seed(argv[2], std::atoi(argv[3]));
   } else if (std::strcmp(argv[1], "create") == 0 && argc == 6) {
     status = Create(argv + 2);
+  } else if (std::strcmp(argv[1], "writew") == 0) {
+    status = WriteWide();
+  } else if (std::strcmp(argv[1], "readw") == 0) {
+    status = ReadWide();
+  } else if (std::strcmp(argv[1], "drop-linkinfo") == 0) {
+    status = DropLinkInfo(argv[2]);
   }
   links.UninitializeThread();
   return status;

@@ -127,6 +127,10 @@ class TempFolderSandbox : public FilesSandbox {
     return files_.IsFolderLink(link);
   }
 
+  bool MakeHardLink(const Text& existing, const Text& second_name) override {
+    return CreateHardLinkA(second_name.c_str(), existing.c_str(), nullptr) != FALSE;
+  }
+
  private:
   Text root_;
   Win32FileSystem files_;

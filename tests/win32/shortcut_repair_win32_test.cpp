@@ -168,7 +168,7 @@ TEST_F(ShortcutRepairUnderWine, WholeRepairOfASeededHijack) {
   EXPECT_EQ(Bytes(desktop_ + "Work.LNK"), originals_[desktop_ + "Work.LNK"]);
   EXPECT_EQ(Bytes(desktop_ + "ro.lnk"), originals_[desktop_ + "ro.lnk"]);
   EXPECT_EQ(Bytes(desktop_ + "corrupt.lnk"), std::string("\x4c\0\0\0garbage that is no link", 28));
-  EXPECT_FALSE(files_.PathExists(desktop_ + "*.qinghe-new"));
+  EXPECT_FALSE(files_.PathExists(desktop_ + "~qinghe-*"));
 
   // A second run keeps the first run's copies and puts new ones beside them.
   std::map<Text, std::string> first_copies;

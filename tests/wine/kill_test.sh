@@ -68,7 +68,7 @@ check_nothing_lost() {
   done
   check_equal "$what: shortcuts lost or damaged" 0 "$lost"
   local temporaries
-  temporaries=$(find "$desktop" -name '*.qinghe-new' | wc -l)
+  temporaries=$(find "$desktop" -name '~qinghe-*' | wc -l)
   check_true "$what: at most one temporary file ($temporaries)" test "$temporaries" -le 1
   untouched_count=$untouched
 }
@@ -104,7 +104,7 @@ for ((kill = 1; kill <= kills; kill++)); do
   check_nothing_lost "run after kill $kill"
   check_equal "run after kill $kill leaves nothing unrepaired" 0 "$untouched_count"
   check_equal "run after kill $kill leaves no temporary file" 0 \
-    "$(find "$desktop" -name '*.qinghe-new' | wc -l)"
+    "$(find "$desktop" -name '~qinghe-*' | wc -l)"
 done
 
 check_summary

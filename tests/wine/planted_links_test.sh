@@ -104,6 +104,6 @@ check_equal "desktop shortcuts, with no back-up to be had, as they were" "$deskt
 check_equal "the shortcut lines" "$(printf '%s\n' 修复：quick.lnk 修复失败：link0001.lnk 修复失败：link0002.lnk)" \
   "$(grep -E '^修复(失败)?：' <<<"$log" || true)"
 check_equal "quick-launch shortcut repaired" "" "$("$lnkdump" "$quick/quick.lnk" | sed -n 's/^arguments: //p')"
-check_equal "no file left beside a link" "" "$(find "$desktop"/ "$quick" "$keep" -name '*.qinghe-new')"
+check_equal "no file left beside a link" "" "$(find "$desktop"/ "$quick" "$keep" -name '~qinghe-*')"
 
 check_summary
