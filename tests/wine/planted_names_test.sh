@@ -144,6 +144,9 @@ done
 for path in "$desktop/Camera.lnk" "$desktop/x2.lnk" "$desktop/sub/a.lnk"; do
   check_equal "${path#"$user_dir"/} repaired" "" "$(field arguments "$("$lnkdump" "$path" 2>&1)")"
 done
+check_equal "Camera.lnk repaired once, not again for Câmera.lnk" 1 "$(grep -cxF 修复：Camera.lnk <<<"$lines")"
+check_equal "x2.lnk repaired once, not again for x².lnk" 1 "$(grep -cxF 修复：x2.lnk <<<"$lines")"
+check_equal "sub\\a.lnk repaired once, not again through sub." 1 "$(grep -cxF 修复：a.lnk <<<"$lines")"
 check_equal "nothing in the back-up folder's alias was copied" "" \
   "$(find "$backup" -name 'copy*.lnk')"
 
