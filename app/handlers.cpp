@@ -4,6 +4,7 @@
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
 #include "engine/repair_sequence.h"
+#include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
@@ -44,19 +45,25 @@ void OnMenuNotice(HWND main_window) {
   ShowMessage(Text(kNoticeText), MB_OK | MB_ICONINFORMATION, kNoticeTitle, main_window);
 }
 
-DWORD WINAPI RepairThreadMain(void*) {
-  // Everything the repair uses lives on this thread's stack: the program may
-  // end while a repair runs, and nothing of the main thread is shared.
-  ControlRepairHost host(repair_window);
+void RunRepairOnWorker(RepairHost& host, void (*repair)(Platform&, RepairHost&)) {
+  // COM for the whole run, undone on every way out of it.
+  ScopedComInitializer com;
   try {
     Win32Registry registry;
     Win32FileSystem files;
     Win32ShellLinks links;
     Platform machine{registry, files, links};
-    RunRepairSequence(machine, host);
+    repair(machine, host);
   } catch (...) {
     // Out of memory mid-repair: give the button back rather than leave it dead.
     host.EnableRepairButton();
   }
+}
+
+DWORD WINAPI RepairThreadMain(void*) {
+  // Everything the repair uses lives on this thread's stack: the program may
+  // end while a repair runs, and nothing of the main thread is shared.
+  ControlRepairHost host(repair_window);
+  RunRepairOnWorker(host, RunRepairSequence);
   return 0;
 }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include "engine/repair_host.h"
+#include "platform/platform.h"
+
 // Runs once the window and its controls exist, before it is first shown.
 void OnMainWindowCreated(HWND main_window);
 void OnRepairButtonClick(HWND main_window);
@@ -13,3 +16,8 @@ void OnMenuNotice(HWND main_window);
 // The worker thread's routine: one repair of this machine, reported to the
 // main window's controls.
 DWORD WINAPI RepairThreadMain(void* unused);
+
+// The worker's work: `repair` over this machine, with COM readied for the
+// run and undone on every way out; a repair cut short by an exception gives
+// the button back.
+void RunRepairOnWorker(RepairHost& host, void (*repair)(Platform&, RepairHost&));

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "engine/repair_sequence.h"
+#include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   }
   // The log's CR LF line ends go out as they are.
   _setmode(_fileno(stdout), _O_BINARY);
+  ScopedComInitializer com;
   Win32Registry registry;
   Win32FileSystem files;
   Win32ShellLinks links;

@@ -14,7 +14,6 @@ void Report(RepairHost& host, const Text& prefix, bool succeeded) {
 }  // namespace
 
 void RunRepairSequence(Platform& machine, RepairHost& host) {
-  machine.links.InitializeThread();
   host.ClearRepairLog();
 
   struct StartPageItem {
@@ -42,5 +41,4 @@ void RunRepairSequence(Platform& machine, RepairHost& host) {
 
   RunShortcutRepair(machine, host);
   host.EnableRepairButton();
-  machine.links.UninitializeThread();
 }

@@ -5,5 +5,6 @@
 #include "platform/platform.h"
 
 // Runs every repair step in order on the calling thread, reporting each to
-// `host`; no failure stops the steps after it.
+// `host`; no failure stops the steps after it. The thread holds a
+// ScopedComInitializer for the whole run.
 void RunRepairSequence(Platform& machine, RepairHost& host);

@@ -22,14 +22,10 @@ struct ShortcutFields {
   Text* description = nullptr;
 };
 
+// The calling thread must hold a ScopedComInitializer (platform/com_scope.h).
 class ShellLinks {
  public:
   virtual ~ShellLinks() = default;
-
-  // Readies the calling thread for the link object, and undoes that. Called
-  // once at the top of the thread that uses the links.
-  virtual void InitializeThread() = 0;
-  virtual void UninitializeThread() = 0;
 
   // The link's target followed, when it has arguments, by one space and the
   // arguments. An empty text when the link cannot be read; `fields` are then

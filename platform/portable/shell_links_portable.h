@@ -11,9 +11,6 @@ class PortableShellLinks : public ShellLinks {
  public:
   explicit PortableShellLinks(PortableFileSystem& files) : files_(files) {}
 
-  // There is no component runtime to ready on this platform.
-  void InitializeThread() override {}
-  void UninitializeThread() override {}
   Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) override;
   bool CreateShortcut(const Text& link_name, const Text& target,
                       const std::optional<Text>& description = std::nullopt,

@@ -170,10 +170,6 @@ bool Win32ShellLinks::ParsesAsLink(const std::string& bytes) {
          SUCCEEDED(object.stream->Load(stream.get()));
 }
 
-void Win32ShellLinks::InitializeThread() { CoInitialize(nullptr); }
-
-void Win32ShellLinks::UninitializeThread() { CoUninitialize(); }
-
 Text Win32ShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& fields) {
   std::vector<wchar_t> wide_name;
   if (!ToWidePath(CompleteLinkNameForRead(link_name), &wide_name)) return Text();

@@ -5,8 +5,6 @@
 
 class Win32ShellLinks : public ShellLinks {
  public:
-  void InitializeThread() override;
-  void UninitializeThread() override;
   Text ReadShortcut(const Text& link_name, const ShortcutFields& fields = {}) override;
   bool CreateShortcut(const Text& link_name, const Text& target,
                       const std::optional<Text>& description = std::nullopt,

@@ -72,9 +72,7 @@ class ShellLinksContract : public ::testing::Test {
   void SetUp() override {
     sandbox_ = ShellLinksSandbox::Create();
     root_ = sandbox_->folder().root();
-    links().InitializeThread();
   }
-  void TearDown() override { links().UninitializeThread(); }
 
   ShellLinks& links() { return sandbox_->links(); }
   bool Differs(Difference difference) { return sandbox_->Differs(difference); }

@@ -51,9 +51,6 @@ class FakeShellLinks : public ShellLinks {
  public:
   explicit FakeShellLinks(PortableFileSystem& files) : files_(files) {}
 
-  void InitializeThread() override { ++initialized_; }
-  void UninitializeThread() override { --initialized_; }
-
   Text ReadShortcut(const Text& link_name, const ShortcutFields& fields) override {
     auto host = files_.HostPath(link_name);
     if (!host) return Text();
@@ -122,11 +119,9 @@ class FakeShellLinks : public ShellLinks {
 
   void fail_saves(bool fail) { fail_saves_ = fail; }
   int saves() const { return saves_; }
-  int initialized() const { return initialized_; }
 
  private:
   PortableFileSystem& files_;
   bool fail_saves_ = false;
   int saves_ = 0;
-  int initialized_ = 0;
 };

@@ -137,8 +137,6 @@ class FaultyFileSystem : public FileSystem {
 class FaultyShellLinks : public ShellLinks {
  public:
   FaultyShellLinks(ShellLinks& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
-  void InitializeThread() override { inner_.InitializeThread(); }
-  void UninitializeThread() override { inner_.UninitializeThread(); }
   Text ReadShortcut(const Text& link_name, const ShortcutFields& fields) override {
     return plan_.Fails(Operation::kReadShortcut) ? Text() : inner_.ReadShortcut(link_name, fields);
   }

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_scope.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_links_win32.h"
 #include "tests/support/shell_link_writer_win32.h"
@@ -273,8 +274,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: lnk_probe read|write|create|seed FILE ...\n");
     return 2;
   }
-  Win32ShellLinks links;
-  links.InitializeThread();
+  ScopedComInitializer com;
   int status = 2;
   if (std::strcmp(argv[1], "read") == 0) {
     status = Read(argv[2]);
@@ -291,6 +291,5 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(argv[1], "drop-linkinfo") == 0) {
     status = DropLinkInfo(argv[2]);
   }
-  links.UninitializeThread();
   return status;
 }

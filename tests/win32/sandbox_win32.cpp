@@ -3,6 +3,7 @@
 // is a fresh copy for every run, so nothing here needs undoing.
 #include <windows.h>
 
+#include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -140,9 +141,6 @@ class TempFolderSandbox : public FilesSandbox {
 // test's thread for as long as the sandbox lives.
 class ShellLinkObjectSandbox : public ShellLinksSandbox {
  public:
-  ShellLinkObjectSandbox() { links_.InitializeThread(); }
-  ~ShellLinkObjectSandbox() override { links_.UninitializeThread(); }
-
   ShellLinks& links() override { return links_; }
   FilesSandbox& folder() override { return folder_; }
   bool Differs(Difference difference) const override {
@@ -155,6 +153,7 @@ class ShellLinkObjectSandbox : public ShellLinksSandbox {
   }
 
  private:
+  ScopedComInitializer com_;  // declared first: it outlives the link object's users
   TempFolderSandbox folder_;
   Win32ShellLinks links_;
 };

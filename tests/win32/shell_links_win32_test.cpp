@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include "platform/com_scope.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
 
@@ -25,8 +27,7 @@ namespace {
 
 class ShellLinksTest : public ::testing::Test {
  protected:
-  void SetUp() override { links_.InitializeThread(); }
-  void TearDown() override { links_.UninitializeThread(); }
+  ScopedComInitializer com_;
 
   void Seed(const Text& path, const LinkSpec& wanted) {
     ASSERT_EQ(WriteLinkThroughShell(path, wanted), S_OK) << path;

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "engine/repair_sequence.h"
+#include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
@@ -47,7 +48,6 @@ void MakeFolders(const Text& path) {
 class ShortcutRepairUnderWine : public ::testing::Test {
  protected:
   void SetUp() override {
-    links_.InitializeThread();
     desktop_ = files_.GetSpecialFolder(kDesktopFolder);
     start_menu_ = files_.GetSpecialFolder(kStartMenuFolder);
     ASSERT_FALSE(desktop_.empty());
@@ -56,7 +56,6 @@ class ShortcutRepairUnderWine : public ::testing::Test {
                                 "Internet Explorer\\Quick Launch\\", 1, 1, true);
     backup_ = desktop_ + "修复前桌面图标备份\\";
   }
-  void TearDown() override { links_.UninitializeThread(); }
 
   // A hijacked browser link: an address appended, an icon and a hotkey.
   void PlantHijacked(const Text& path, const Text& target = kBrowser) {
@@ -107,6 +106,7 @@ class ShortcutRepairUnderWine : public ::testing::Test {
     return copies;
   }
 
+  ScopedComInitializer com_;
   Win32Registry registry_;
   Win32FileSystem files_;
   Win32ShellLinks links_;
