@@ -15,10 +15,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 
-prefix="$root/shell_link_peers"
-qinghe_wine_clone "$root/base" "$prefix"
-qinghe_wine_env "$prefix" "$arch"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+qinghe_test_prefix "$root" "$arch" shell_link_peers
 
 # Wine sees the Unix root as drive Z:.
 wine_path() { printf 'Z:%s' "${1//\//\\}"; }
