@@ -7,7 +7,6 @@
 // list, LinkInfo, relative path). Fields those files do not give were read
 // from the link's structures. Skipped where the corpus folder is absent.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,7 @@
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
 #include "platform/shell_link_names.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -265,8 +265,8 @@ class LnkCorpus : public ::testing::Test {
 };
 
 TEST_F(LnkCorpus, ReadsAsTheShellReports) {
-  char name[] = "/tmp/qinghe-corpus-XXXXXX";
-  const std::string drive = mkdtemp(name);
+  const TempFolder folder;
+  const std::string& drive = folder.path();
   PortableFileSystem files;
   files.MapDrive('C', drive);
   // The variables the links' own machines had, where their targets use them.
@@ -295,7 +295,6 @@ TEST_F(LnkCorpus, ReadsAsTheShellReports) {
     EXPECT_EQ(hotkey, row.hotkey);
     EXPECT_EQ(hotkey_text, HotkeyText(static_cast<std::uint16_t>(row.hotkey)));
   }
-  fs::remove_all(drive);
 }
 
 TEST_F(LnkCorpus, EveryWholeLinkParsesAndTheBrokenOnesFail) {

@@ -17,6 +17,7 @@
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/support/marked_fields.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -53,12 +54,7 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 class LinkTools : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/qinghe-tools-XXXXXX";
-    drive_ = mkdtemp(name);
-    files_.MapDrive('C', drive_);
-  }
-  void TearDown() override { fs::remove_all(drive_); }
+  void SetUp() override { files_.MapDrive('C', drive_); }
 
   void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(drive_ + "/" + name, std::ios::binary) << bytes;
@@ -67,7 +63,8 @@ class LinkTools : public ::testing::Test {
     return RunCommand(std::string(QINGHE_LNKDUMP) + " " + arguments);
   }
 
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
 };

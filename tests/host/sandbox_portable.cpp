@@ -9,6 +9,7 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/contract/sandbox.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -37,18 +38,11 @@ class MemoryRegistrySandbox : public RegistrySandbox {
 class TempFolderSandbox : public FilesSandbox {
  public:
   TempFolderSandbox() {
-    char name[] = "/tmp/qinghe-files-XXXXXX";
-    drive_ = mkdtemp(name);
     files_.MapDrive('C', drive_);
     std::filesystem::create_directories(drive_ + "/t");
     std::filesystem::create_directories(drive_ + "/Users/u/Desktop");
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
   }
-  ~TempFolderSandbox() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(drive_, ignored);
-  }
-
   FileSystem& files() override { return files_; }
   PortableFileSystem& portable_files() { return files_; }
   Text root() override { return "C:\\t\\"; }
@@ -66,7 +60,8 @@ class TempFolderSandbox : public FilesSandbox {
   }
 
  private:
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
 };
 
