@@ -49,7 +49,8 @@ DWORD WINAPI RepairThreadMain(void*) {
   // end while a repair runs, and nothing of the main thread is shared.
   ControlRepairHost host(repair_window);
   try {
-    Win32Registry registry;
+    Win32RegistryCalls registry_calls;
+    RegistryOverCalls registry(registry_calls);
     Win32FileSystem files;
     Win32ShellLinks links;
     Platform machine{registry, files, links};

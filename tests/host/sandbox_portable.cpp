@@ -15,7 +15,7 @@ namespace {
 
 class MemoryRegistrySandbox : public RegistrySandbox {
  public:
-  Registry& registry() override { return registry_; }
+  Registry& registry() override { return registry_items_; }
   Text base() override { return "Software\\QingheTest"; }
   std::optional<StoredValue> Read(RegRoot root, const Text& key_path, const Text& name) override {
     auto value = registry_.ReadValue(root, key_path, name);
@@ -33,6 +33,7 @@ class MemoryRegistrySandbox : public RegistrySandbox {
 
  private:
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
 };
 
 class TempFolderSandbox : public FilesSandbox {

@@ -53,12 +53,13 @@ class RepairOfRealLinks : public ::testing::Test {
   }
 
   void Run() {
-    Platform machine{registry_, files_, links_};
+    Platform machine{registry_items_, files_, links_};
     RunShortcutRepair(machine, host_);
   }
 
   TempFolder temp_folder_;
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
   RecordingHost host_;
