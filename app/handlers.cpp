@@ -1,13 +1,14 @@
 #include "app/handlers.h"
 
 #include "app/control_repair_host.h"
+#include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
 #include "engine/repair_sequence.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 namespace {
 
