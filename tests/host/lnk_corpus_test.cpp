@@ -18,13 +18,14 @@
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
 #include "platform/shell_link_names.h"
+#include "tests/support/link_corpus.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = QINGHE_LNK_CORPUS;
+const fs::path& kCorpus = LinkCorpus();
 
 struct Row {
   const char* file;  // below the corpus folder, in UTF-8
@@ -259,9 +260,7 @@ std::map<std::string, std::string> Corpus() {
 
 class LnkCorpus : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no link corpus at " << kCorpus;
-  }
+  void SetUp() override { SkipWithoutLinkCorpus(); }
 };
 
 TEST_F(LnkCorpus, ReadsAsTheShellReports) {

@@ -16,6 +16,7 @@
 #include "platform/portable/files_portable.h"
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
+#include "tests/support/link_corpus.h"
 #include "tests/support/marked_fields.h"
 #include "tests/support/temp_folder.h"
 
@@ -110,11 +111,17 @@ TEST_F(LinkTools, LnkdumpShowsHotkeyTextAndStoredShowCommand) {
   EXPECT_NE(run.out.find("\nblocks: IconLocation\n"), std::string::npos) << run.out;
 }
 
-TEST_F(LinkTools, LnkdumpOfACorpusLink) {
-  const fs::path corpus = QINGHE_LNK_CORPUS;
-  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no link corpus at " << corpus;
+class LinkToolsOnTheCorpus : public LinkTools {
+ protected:
+  void SetUp() override {
+    LinkTools::SetUp();
+    SkipWithoutLinkCorpus();
+  }
+};
+
+TEST_F(LinkToolsOnTheCorpus, LnkdumpOfACorpusLink) {
   const Finished run =
-      Dump(Quoted(corpus / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
+      Dump(Quoted(LinkCorpus() / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out,
             "target: C:\\test\\a.txt\n"
