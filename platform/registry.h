@@ -47,7 +47,7 @@ RegItemPath SplitItemPath(const Text& full_path);
 enum class RegView { kOwn, k64Bit, k32Bit };
 
 // The registry calls the item operations are made of; each backend supplies
-// them and nothing more. A backend with one view takes every view as it.
+// them and nothing more. A backend with one view treats every view as it.
 class RegistryCalls {
  public:
   using Key = std::uintptr_t;
