@@ -1,7 +1,7 @@
 #include "app/control_repair_host.h"
 
 #include "app/main_window_layout.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 ControlRepairHost::ControlRepairHost(HWND main_window)
     : repair_log_(GetDlgItem(main_window, kRepairLogId)),

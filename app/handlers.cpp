@@ -1,6 +1,7 @@
 #include "app/handlers.h"
 
 #include "app/control_repair_host.h"
+#include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
 #include "engine/repair_sequence.h"
@@ -8,7 +9,7 @@
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_links_win32.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ void RunRepairOnWorker(RepairHost& host, void (*repair)(Platform&, RepairHost&))
   // COM for the whole run, undone on every way out of it.
   ScopedComInitializer com;
   try {
-    Win32Registry registry;
+    Win32RegistryCalls registry_calls;
+    RegistryOverCalls registry(registry_calls);
     Win32FileSystem files;
     Win32ShellLinks links;
     Platform machine{registry, files, links};

@@ -2,10 +2,11 @@
 
 #include <commctrl.h>
 
+#include "app/destroy_request.h"
 #include "app/handlers.h"
 #include "app/paced_log.h"
 #include "app/window_owners.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 namespace {
 

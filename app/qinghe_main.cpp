@@ -5,7 +5,7 @@
 
 #include "app/handlers.h"
 #include "app/main_window.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};

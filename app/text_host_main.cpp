@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   // The log's CR LF line ends go out as they are.
   _setmode(_fileno(stdout), _O_BINARY);
   ScopedComInitializer com;
-  Win32Registry registry;
+  Win32RegistryCalls registry_calls;
+  RegistryOverCalls registry(registry_calls);
   Win32FileSystem files;
   Win32ShellLinks links;
   Platform machine{registry, files, links};

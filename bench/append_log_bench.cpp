@@ -20,7 +20,7 @@
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
 #include "app/paced_log.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 namespace {
 

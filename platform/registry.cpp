@@ -12,13 +12,13 @@ class ScopedKey {
   ScopedKey(const ScopedKey&) = delete;
   ScopedKey& operator=(const ScopedKey&) = delete;
 
-  bool OpenOrCreate(RegRoot root, const Text& key_path) {
-    open_ =
-        calls_.OpenKeyForWrite(root, key_path, &key_) || calls_.CreateKey(root, key_path, &key_);
+  bool OpenOrCreate(RegRoot root, const Text& key_path, RegView view) {
+    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_) ||
+            calls_.CreateKey(root, key_path, view, &key_);
     return open_;
   }
-  bool Open(RegRoot root, const Text& key_path) {
-    open_ = calls_.OpenKeyForWrite(root, key_path, &key_);
+  bool Open(RegRoot root, const Text& key_path, RegView view) {
+    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_);
     return open_;
   }
   RegistryCalls::Key get() const { return key_; }
@@ -87,26 +87,41 @@ RegItemPath SplitItemPath(const Text& full_path) {
   return {full_path.substr(0, last_backslash), full_path.substr(last_backslash + 1)};
 }
 
-bool WriteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path,
-                      const RegValue& value) {
+bool WriteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path,
+                        const RegValue& value) {
   const RegRoot root = RootFromCode(root_code);
   const RegItemPath path = SplitItemPath(full_path);
   ScopedKey key(calls);
   // The key is opened (or created) before the value's type is looked at, as
   // callers may rely on the key existing afterwards.
-  if (!key.OpenOrCreate(root, path.key_path)) return false;
+  if (!key.OpenOrCreate(root, path.key_path, view)) return false;
   if (!value.supported()) return false;
   return calls.SetValue(key.get(), path.value_name, value.type(), value.data());
 }
 
-bool DeleteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path) {
+bool DeleteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path) {
   const RegRoot root = RootFromCode(root_code);
   const RegItemPath path = SplitItemPath(full_path);
   bool deleted = false;
   {
     ScopedKey key(calls);
-    if (key.Open(root, path.key_path)) deleted = calls.DeleteValue(key.get(), path.value_name);
+    if (key.Open(root, path.key_path, view)) {
+      deleted = calls.DeleteValue(key.get(), path.value_name);
+    }
   }
-  if (!deleted) deleted = calls.DeleteKey(root, full_path);
+  if (!deleted) deleted = calls.DeleteKey(root, full_path, view);
   return deleted;
+}
+
+bool RegistryOverCalls::WriteRegItem(int root_code, const Text& full_path, const RegValue& value) {
+  if (!calls_.HasTwoViews()) {
+    return WriteRegItemInView(calls_, RegView::kOwn, root_code, full_path, value);
+  }
+  const bool written64 = WriteRegItemInView(calls_, RegView::k64Bit, root_code, full_path, value);
+  const bool written32 = WriteRegItemInView(calls_, RegView::k32Bit, root_code, full_path, value);
+  return written64 && written32;
+}
+
+bool RegistryOverCalls::DeleteRegItem(int root_code, const Text& full_path) {
+  return DeleteRegItemInView(calls_, RegView::kOwn, root_code, full_path);
 }

@@ -1,5 +1,6 @@
 // Registry item operations: write or delete one item addressed by a root code
-// and a full item path "key\...\key\value name".
+// and a full item path "key\...\key\value name". They are written once, over
+// the calls each backend supplies (RegistryCalls).
 #pragma once
 
 #include <cstdint>
@@ -41,36 +42,63 @@ struct RegItemPath {
 };
 RegItemPath SplitItemPath(const Text& full_path);
 
-class Registry {
- public:
-  virtual ~Registry() = default;
+// A registry view. A 32-bit process on 64-bit Windows sees two: its own, the
+// 32-bit one, where HKLM\SOFTWARE is redirected, and the 64-bit one.
+enum class RegView { kOwn, k64Bit, k32Bit };
 
-  // Stores `value` under the item path, opening the key for writing or else
-  // creating it with any missing keys above. True when the value was stored.
-  virtual bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) = 0;
-
-  // Deletes the value named by the last path element or, when no such value
-  // was deleted, the key named by the whole path. True when either went.
-  virtual bool DeleteRegItem(int root_code, const Text& full_path) = 0;
-};
-
-// The registry calls the two item operations are made of. Each backend
-// supplies them; the item operations themselves are shared.
+// The registry calls the item operations are made of; each backend supplies
+// them and nothing more. A backend with one view treats every view as it.
 class RegistryCalls {
  public:
   using Key = std::uintptr_t;
 
   virtual ~RegistryCalls() = default;
-  virtual bool OpenKeyForWrite(RegRoot root, const Text& key_path, Key* key) = 0;
-  virtual bool CreateKey(RegRoot root, const Text& key_path, Key* key) = 0;
+  // True where a 64-bit view lies beside this process's own.
+  virtual bool HasTwoViews() = 0;
+  virtual bool OpenKeyForWrite(RegRoot root, const Text& key_path, RegView view, Key* key) = 0;
+  virtual bool CreateKey(RegRoot root, const Text& key_path, RegView view, Key* key) = 0;
   virtual bool SetValue(Key key, const Text& name, RegType type,
                         const std::vector<std::uint8_t>& data) = 0;
   virtual bool DeleteValue(Key key, const Text& name) = 0;
-  virtual bool DeleteKey(RegRoot root, const Text& key_path) = 0;
+  virtual bool DeleteKey(RegRoot root, const Text& key_path, RegView view) = 0;
   virtual void CloseKey(Key key) = 0;
 };
 
-// The item operations over one set of registry calls.
-bool WriteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path,
-                      const RegValue& value);
-bool DeleteRegItemWith(RegistryCalls& calls, int root_code, const Text& full_path);
+// Stores `value` under the item path in `view`, opening the key for writing
+// or else creating it with any missing keys above (the key is made even for
+// an unsupported value). True when the value was stored.
+bool WriteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path,
+                        const RegValue& value);
+
+// Deletes, in `view`, the value named by the last path element or, when no
+// such value was deleted, the key named by the whole path. True when either
+// went.
+bool DeleteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path);
+
+// The registry as the repair engine asks for it.
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  // Stores `value` under the item path (see WriteRegItemInView).
+  virtual bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) = 0;
+
+  // Deletes the item's value or else its key (see DeleteRegItemInView).
+  virtual bool DeleteRegItem(int root_code, const Text& full_path) = 0;
+};
+
+// The engine's registry over one backend's calls. Where there are two views
+// a write goes into both, the 64-bit one first, and each is tried even when
+// the other fails, since a 64-bit browser reads the 64-bit view and a 32-bit
+// browser the other; true only when both took the value. A delete works in
+// the process's own view.
+class RegistryOverCalls final : public Registry {
+ public:
+  explicit RegistryOverCalls(RegistryCalls& calls) : calls_(calls) {}
+
+  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override;
+  bool DeleteRegItem(int root_code, const Text& full_path) override;
+
+ private:
+  RegistryCalls& calls_;
+};

@@ -29,7 +29,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 # Wine maps Chinese file names through the C library's locale: it must exist.
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+# (grep reads a here-string: piped, its early exit would fail the pipe.)
+if ! grep -qi '^zh_CN\.utf-\?8$' <<<"$(locale -a 2>/dev/null)"; then
   $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null

@@ -65,6 +65,18 @@ qinghe_wine_clone() {
   qinghe_wine_check_private "$prefix"
 }
 
+# For a shell test: makes ROOT/NAME a fresh copy of the ready prefix
+# ROOT/base, sets the environment for running Wine in it and stops its
+# wineserver when the script exits (a test that traps EXIT itself stops it
+# there). Sets `prefix` to ROOT/NAME.
+qinghe_test_prefix() {
+  local root=$1 arch=$2 name=$3
+  prefix="$root/$name"
+  qinghe_wine_clone "$root/base" "$prefix"
+  qinghe_wine_env "$prefix" "$arch"
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+}
+
 # The Unix path of a file inside PREFIX's drive C, from a path below C:\.
 qinghe_wine_c() { printf '%s/drive_c/%s' "$1" "$2"; }
 

@@ -46,14 +46,6 @@ MemoryRegistry::MemoryRegistry() {
 
 MemoryRegistry::~MemoryRegistry() = default;
 
-bool MemoryRegistry::WriteRegItem(int root_code, const Text& full_path, const RegValue& value) {
-  return WriteRegItemWith(*this, root_code, full_path, value);
-}
-
-bool MemoryRegistry::DeleteRegItem(int root_code, const Text& full_path) {
-  return DeleteRegItemWith(*this, root_code, full_path);
-}
-
 MemoryRegistry::Node* MemoryRegistry::Find(RegRoot root, const Text& key_path) const {
   auto names = KeyNames(key_path);
   if (!names) return nullptr;
@@ -92,14 +84,14 @@ MemoryRegistry::Key MemoryRegistry::Track(Node* node) {
   return key;
 }
 
-bool MemoryRegistry::OpenKeyForWrite(RegRoot root, const Text& key_path, Key* key) {
+bool MemoryRegistry::OpenKeyForWrite(RegRoot root, const Text& key_path, RegView, Key* key) {
   Node* node = Find(root, key_path);
   if (!node) return false;
   *key = Track(node);
   return true;
 }
 
-bool MemoryRegistry::CreateKey(RegRoot root, const Text& key_path, Key* key) {
+bool MemoryRegistry::CreateKey(RegRoot root, const Text& key_path, RegView, Key* key) {
   Node* node = Create(root, key_path, false);
   if (!node) return false;
   *key = Track(node);
@@ -119,7 +111,7 @@ bool MemoryRegistry::DeleteValue(Key key, const Text& name) {
   return open != open_keys_.end() && open->second->values.erase(Folded(name)) == 1;
 }
 
-bool MemoryRegistry::DeleteKey(RegRoot root, const Text& key_path) {
+bool MemoryRegistry::DeleteKey(RegRoot root, const Text& key_path, RegView) {
   auto names = KeyNames(key_path);
   if (!names || names->empty()) return false;
   const Text leaf = names->back();

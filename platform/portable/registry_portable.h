@@ -1,7 +1,8 @@
-// An in-memory registry with the rules the program meets on Windows: key and
-// value names compare without regard to ASCII letter case, creating a key
-// creates the missing keys above it, a key that still has subkeys cannot be
-// deleted, and no key can be created directly below HKEY_USERS.
+// The registry calls over an in-memory registry with the rules the program
+// meets on Windows: key and value names compare without regard to ASCII letter
+// case, creating a key creates the missing keys above it, a key that still has
+// subkeys cannot be deleted, and no key can be created directly below
+// HKEY_USERS. It has one view.
 #pragma once
 
 #include <map>
@@ -10,7 +11,7 @@
 
 #include "platform/registry.h"
 
-class MemoryRegistry : public Registry, private RegistryCalls {
+class MemoryRegistry final : public RegistryCalls {
  public:
   struct Value {
     RegType type;
@@ -20,8 +21,14 @@ class MemoryRegistry : public Registry, private RegistryCalls {
   MemoryRegistry();
   ~MemoryRegistry() override;
 
-  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override;
-  bool DeleteRegItem(int root_code, const Text& full_path) override;
+  bool HasTwoViews() override { return false; }
+  bool OpenKeyForWrite(RegRoot root, const Text& key_path, RegView view, Key* key) override;
+  bool CreateKey(RegRoot root, const Text& key_path, RegView view, Key* key) override;
+  bool SetValue(Key key, const Text& name, RegType type,
+                const std::vector<std::uint8_t>& data) override;
+  bool DeleteValue(Key key, const Text& name) override;
+  bool DeleteKey(RegRoot root, const Text& key_path, RegView view) override;
+  void CloseKey(Key key) override;
 
   // For tests: seed and inspect. `SeedKey` creates keys even below HKEY_USERS,
   // as loading a user's hive does.
@@ -33,14 +40,6 @@ class MemoryRegistry : public Registry, private RegistryCalls {
 
  private:
   struct Node;
-
-  bool OpenKeyForWrite(RegRoot root, const Text& key_path, Key* key) override;
-  bool CreateKey(RegRoot root, const Text& key_path, Key* key) override;
-  bool SetValue(Key key, const Text& name, RegType type,
-                const std::vector<std::uint8_t>& data) override;
-  bool DeleteValue(Key key, const Text& name) override;
-  bool DeleteKey(RegRoot root, const Text& key_path) override;
-  void CloseKey(Key key) override;
 
   Node* Find(RegRoot root, const Text& key_path) const;
   Node* Create(RegRoot root, const Text& key_path, bool below_users_allowed);

@@ -1,15 +1,28 @@
-// The registry item operations over advapi32.
+// The registry calls over advapi32.
 #pragma once
+
+#include <windows.h>
 
 #include "platform/registry.h"
 
-class Win32Registry : public Registry {
- public:
-  // On 64-bit Windows a start-page write goes into both registry views, since
-  // a 64-bit browser reads the 64-bit one and a 32-bit browser the other.
-  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override;
-  bool DeleteRegItem(int root_code, const Text& full_path) override;
-};
+// The predefined key a root stands for.
+HKEY RootHandle(RegRoot root);
 
 // True when this 32-bit process runs on 64-bit Windows.
 bool RunsUnderWow64();
+
+// The advapi32 calls. The own view is the process's default; the other two
+// are named with KEY_WOW64_64KEY and KEY_WOW64_32KEY.
+class Win32RegistryCalls final : public RegistryCalls {
+ public:
+  bool HasTwoViews() override { return RunsUnderWow64(); }
+  bool OpenKeyForWrite(RegRoot root, const Text& key_path, RegView view, Key* key) override;
+  bool CreateKey(RegRoot root, const Text& key_path, RegView view, Key* key) override;
+  bool SetValue(Key key, const Text& name, RegType type,
+                const std::vector<std::uint8_t>& data) override;
+  bool DeleteValue(Key key, const Text& name) override;
+  // Outside the own view this needs RegDeleteKeyExA (Windows XP x64 and
+  // later); where it is missing the call fails.
+  bool DeleteKey(RegRoot root, const Text& key_path, RegView view) override;
+  void CloseKey(Key key) override;
+};

@@ -1,14 +1,12 @@
+#include "platform/win32/window_win32.h"
+
 #include <windows.h>
 
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
-#include "platform/window.h"
 
 namespace {
-
-// The window property that marks the main window as to be destroyed.
-const char kDestroyMark[] = "qinghe.destroy";
 
 // A text position beyond any edit box's text (-1 would mean "no selection").
 constexpr WPARAM kPastAnyEnd = 0x7FFFFFFF;
@@ -65,22 +63,6 @@ void SetControlText(WindowHandle control, const Text& text) {
 }
 
 void SetControlDisabled(WindowHandle control, bool disabled) { EnableWindow(control, !disabled); }
-
-void DestroyMainWindow(WindowHandle window, bool at_once) {
-  SetPropA(window, kDestroyMark, reinterpret_cast<HANDLE>(1));
-  if (at_once) {
-    RemovePropA(window, kDestroyMark);
-    DestroyWindow(window);
-    return;
-  }
-  PostMessageA(window, kDestroyRequestMessage, 0, 0);
-}
-
-bool HandleDestroyRequest(WindowHandle window, unsigned message) {
-  if (message != kDestroyRequestMessage) return false;
-  if (RemovePropA(window, kDestroyMark)) DestroyWindow(window);
-  return true;
-}
 
 bool StartWorker(ThreadRoutine routine, void* parameter, void** thread_handle) {
   ScopedKernelHandle thread(CreateThread(nullptr, 0, routine, parameter, 0, nullptr));

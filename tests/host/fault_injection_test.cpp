@@ -42,7 +42,7 @@ class RepairUnderFaults {
   }
 
   RecordingHost Run(FaultPlan& plan) {
-    FaultyRegistry registry(registry_, plan);
+    FaultyRegistry registry(registry_items_, plan);
     FaultyFileSystem files(files_, plan);
     FaultyShellLinks links(links_, plan);
     Platform machine{registry, files, links};
@@ -153,6 +153,7 @@ class RepairUnderFaults {
   TempFolder temp_folder_;
   std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
   std::map<Text, Seeded> seeded_;

@@ -9,21 +9,19 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 class PortableFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/qinghe-portable-XXXXXX";
-    drive_ = mkdtemp(name);
-    files_.MapDrive('c', drive_);
-  }
-  void TearDown() override { std::filesystem::remove_all(drive_); }
+  void SetUp() override { files_.MapDrive('c', drive_); }
   void Write(const std::string& relative, const std::string& bytes) {
     std::ofstream(drive_ + "/" + relative, std::ios::binary) << bytes;
   }
 
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
 };
 

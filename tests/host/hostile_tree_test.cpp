@@ -40,7 +40,7 @@ class HostileTree : public ::testing::Test {
         .value_or(FakeLink{});
   }
   void Run() {
-    Platform machine{registry_, files_, links_};
+    Platform machine{registry_items_, files_, links_};
     RunShortcutRepair(machine, host_);
   }
   int Lines(const Text& prefix) {
@@ -51,6 +51,7 @@ class HostileTree : public ::testing::Test {
   TempFolder temp_folder_;
   std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
   RecordingHost host_;
@@ -134,7 +135,8 @@ TEST(HostileTreeLongPath, AShortcutListedButBeyondTheFileFunctionsGetsItsLine) {
   link.target = "C:\\long.exe";
   link.arguments = "http://hijack.example/";
   std::ofstream(temp_folder.path() + "/Desktop/" + name, std::ios::binary) << link.Serialize();
-  MemoryRegistry registry;
+  MemoryRegistry memory_registry;
+  RegistryOverCalls registry(memory_registry);
   FakeShellLinks links{files};
   RecordingHost host;
   Platform machine{registry, files, links};

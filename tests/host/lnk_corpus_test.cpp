@@ -7,7 +7,6 @@
 // list, LinkInfo, relative path). Fields those files do not give were read
 // from the link's structures. Skipped where the corpus folder is absent.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,12 +18,14 @@
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
 #include "platform/shell_link_names.h"
+#include "tests/support/link_corpus.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = QINGHE_LNK_CORPUS;
+const fs::path& kCorpus = LinkCorpus();
 
 struct Row {
   const char* file;  // below the corpus folder, in UTF-8
@@ -259,14 +260,12 @@ std::map<std::string, std::string> Corpus() {
 
 class LnkCorpus : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no link corpus at " << kCorpus;
-  }
+  void SetUp() override { SkipWithoutLinkCorpus(); }
 };
 
 TEST_F(LnkCorpus, ReadsAsTheShellReports) {
-  char name[] = "/tmp/qinghe-corpus-XXXXXX";
-  const std::string drive = mkdtemp(name);
+  const TempFolder folder;
+  const std::string& drive = folder.path();
   PortableFileSystem files;
   files.MapDrive('C', drive);
   // The variables the links' own machines had, where their targets use them.
@@ -295,7 +294,6 @@ TEST_F(LnkCorpus, ReadsAsTheShellReports) {
     EXPECT_EQ(hotkey, row.hotkey);
     EXPECT_EQ(hotkey_text, HotkeyText(static_cast<std::uint16_t>(row.hotkey)));
   }
-  fs::remove_all(drive);
 }
 
 TEST_F(LnkCorpus, EveryWholeLinkParsesAndTheBrokenOnesFail) {

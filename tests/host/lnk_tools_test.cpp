@@ -16,7 +16,9 @@
 #include "platform/portable/files_portable.h"
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/shell_links_portable.h"
+#include "tests/support/link_corpus.h"
 #include "tests/support/marked_fields.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -53,12 +55,7 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 class LinkTools : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/qinghe-tools-XXXXXX";
-    drive_ = mkdtemp(name);
-    files_.MapDrive('C', drive_);
-  }
-  void TearDown() override { fs::remove_all(drive_); }
+  void SetUp() override { files_.MapDrive('C', drive_); }
 
   void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(drive_ + "/" + name, std::ios::binary) << bytes;
@@ -67,7 +64,8 @@ class LinkTools : public ::testing::Test {
     return RunCommand(std::string(QINGHE_LNKDUMP) + " " + arguments);
   }
 
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
 };
@@ -113,11 +111,17 @@ TEST_F(LinkTools, LnkdumpShowsHotkeyTextAndStoredShowCommand) {
   EXPECT_NE(run.out.find("\nblocks: IconLocation\n"), std::string::npos) << run.out;
 }
 
-TEST_F(LinkTools, LnkdumpOfACorpusLink) {
-  const fs::path corpus = QINGHE_LNK_CORPUS;
-  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no link corpus at " << corpus;
+class LinkToolsOnTheCorpus : public LinkTools {
+ protected:
+  void SetUp() override {
+    LinkTools::SetUp();
+    SkipWithoutLinkCorpus();
+  }
+};
+
+TEST_F(LinkToolsOnTheCorpus, LnkdumpOfACorpusLink) {
   const Finished run =
-      Dump(Quoted(corpus / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
+      Dump(Quoted(LinkCorpus() / "Matmaus-LnkParse3/tests/samples/microsoft_example.lnk"));
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out,
             "target: C:\\test\\a.txt\n"

@@ -8,39 +8,44 @@ namespace {
 const char kStartPage[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page";
 
 TEST(MemoryRegistry, NoKeyIsCreatedDirectlyBelowUsers) {
-  MemoryRegistry registry;
+  MemoryRegistry memory;
+  RegistryOverCalls registry(memory);
   EXPECT_FALSE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
-  EXPECT_FALSE(registry.KeyExists(RegRoot::kUsers, "SOFTWARE"));
+  EXPECT_FALSE(memory.KeyExists(RegRoot::kUsers, "SOFTWARE"));
   // Below a loaded hive keys can be made.
-  registry.SeedKey(RegRoot::kUsers, "S-1-5-21");
+  memory.SeedKey(RegRoot::kUsers, "S-1-5-21");
   EXPECT_TRUE(registry.WriteRegItem(5, "S-1-5-21\\Software\\v", RegValue::Dword(1)));
 }
 
 TEST(MemoryRegistry, WriteIntoExistingKeyBelowUsers) {
-  MemoryRegistry registry;
-  registry.SeedKey(RegRoot::kUsers, "SOFTWARE\\Microsoft\\Internet Explorer\\Main");
+  MemoryRegistry memory;
+  RegistryOverCalls registry(memory);
+  memory.SeedKey(RegRoot::kUsers, "SOFTWARE\\Microsoft\\Internet Explorer\\Main");
   EXPECT_TRUE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
 }
 
 TEST(MemoryRegistry, EveryOpenedKeyIsClosed) {
-  MemoryRegistry registry;
+  MemoryRegistry memory;
+  RegistryOverCalls registry(memory);
   registry.WriteRegItem(3, kStartPage, RegValue::String("x"));
   registry.WriteRegItem(3, "a\\b", RegValue::Unsupported());
   registry.WriteRegItem(5, kStartPage, RegValue::String("x"));
   registry.DeleteRegItem(3, "Software\\Policies\\Microsoft");
   registry.DeleteRegItem(3, "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page");
-  EXPECT_EQ(registry.open_keys(), 0);
+  EXPECT_EQ(memory.open_keys(), 0);
 }
 
 TEST(MemoryRegistry, PathsAreTakenLiterally) {
-  MemoryRegistry registry;
+  MemoryRegistry memory;
+  RegistryOverCalls registry(memory);
   ASSERT_TRUE(registry.WriteRegItem(3, "HKEY_LOCAL_MACHINE\\k\\v", RegValue::Dword(1)));
-  EXPECT_TRUE(registry.KeyExists(RegRoot::kCurrentUser, "HKEY_LOCAL_MACHINE\\k"));
-  EXPECT_FALSE(registry.KeyExists(RegRoot::kLocalMachine, "k"));
+  EXPECT_TRUE(memory.KeyExists(RegRoot::kCurrentUser, "HKEY_LOCAL_MACHINE\\k"));
+  EXPECT_FALSE(memory.KeyExists(RegRoot::kLocalMachine, "k"));
 }
 
 TEST(MemoryRegistry, MalformedPathsFail) {
-  MemoryRegistry registry;
+  MemoryRegistry memory;
+  RegistryOverCalls registry(memory);
   EXPECT_FALSE(registry.WriteRegItem(3, "a\\\\b\\v", RegValue::Dword(1)));
   EXPECT_FALSE(registry.DeleteRegItem(3, ""));
 }

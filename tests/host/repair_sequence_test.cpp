@@ -49,7 +49,7 @@ class RepairSequence : public ::testing::Test {
   }
 
   void Run(RecordingHost& host) {
-    Platform machine{registry_, files_, links_};
+    Platform machine{registry_items_, files_, links_};
     RunRepairSequence(machine, host);
   }
 
@@ -61,6 +61,7 @@ class RepairSequence : public ::testing::Test {
   TempFolder temp_folder_;
   std::string top_ = temp_folder_.path();
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
 };

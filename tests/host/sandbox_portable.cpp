@@ -9,12 +9,13 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/contract/sandbox.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 class MemoryRegistrySandbox : public RegistrySandbox {
  public:
-  Registry& registry() override { return registry_; }
+  Registry& registry() override { return registry_items_; }
   Text base() override { return "Software\\QingheTest"; }
   std::optional<StoredValue> Read(RegRoot root, const Text& key_path, const Text& name) override {
     auto value = registry_.ReadValue(root, key_path, name);
@@ -32,23 +33,17 @@ class MemoryRegistrySandbox : public RegistrySandbox {
 
  private:
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
 };
 
 class TempFolderSandbox : public FilesSandbox {
  public:
   TempFolderSandbox() {
-    char name[] = "/tmp/qinghe-files-XXXXXX";
-    drive_ = mkdtemp(name);
     files_.MapDrive('C', drive_);
     std::filesystem::create_directories(drive_ + "/t");
     std::filesystem::create_directories(drive_ + "/Users/u/Desktop");
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
   }
-  ~TempFolderSandbox() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(drive_, ignored);
-  }
-
   FileSystem& files() override { return files_; }
   PortableFileSystem& portable_files() { return files_; }
   Text root() override { return "C:\\t\\"; }
@@ -69,7 +64,8 @@ class TempFolderSandbox : public FilesSandbox {
   }
 
  private:
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
 };
 

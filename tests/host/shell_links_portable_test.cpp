@@ -12,17 +12,13 @@
 #include <sstream>
 
 #include "platform/portable/lnk_format.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 class PortableLinks : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/qinghe-links-XXXXXX";
-    drive_ = mkdtemp(name);
-    files_.MapDrive('C', drive_);
-  }
-  void TearDown() override { std::filesystem::remove_all(drive_); }
+  void SetUp() override { files_.MapDrive('C', drive_); }
 
   void Write(const std::string& relative, const std::string& bytes) {
     std::ofstream(drive_ + "/" + relative, std::ios::binary) << bytes;
@@ -42,7 +38,8 @@ class PortableLinks : public ::testing::Test {
     return names;
   }
 
-  std::string drive_;
+  TempFolder folder_;
+  const std::string drive_ = folder_.path();
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
 };

@@ -9,6 +9,7 @@
 #include "engine/shortcut_repair.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
+#include "tests/support/link_corpus.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -53,12 +54,13 @@ class RepairOfRealLinks : public ::testing::Test {
   }
 
   void Run() {
-    Platform machine{registry_, files_, links_};
+    Platform machine{registry_items_, files_, links_};
     RunShortcutRepair(machine, host_);
   }
 
   TempFolder temp_folder_;
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   PortableShellLinks links_{files_};
   RecordingHost host_;
@@ -85,11 +87,16 @@ TEST_F(RepairOfRealLinks, ProgramFilesFormSurvivesTheRewrite) {
   EXPECT_EQ(Bytes(DesktopFile("修复前桌面图标备份/Browser.lnk")), original);
 }
 
-TEST_F(RepairOfRealLinks, WindowsMadeLinksWithAnEnvironmentBlock) {
-  const fs::path corpus = QINGHE_LNK_CORPUS;
-  if (!fs::is_directory(corpus)) {
-    GTEST_SKIP() << "no link test data at " << corpus;
+class RepairOfTheCorpus : public RepairOfRealLinks {
+ protected:
+  void SetUp() override {
+    RepairOfRealLinks::SetUp();
+    SkipWithoutLinkCorpus();
   }
+};
+
+TEST_F(RepairOfTheCorpus, WindowsMadeLinksWithAnEnvironmentBlock) {
+  const fs::path& corpus = LinkCorpus();
   const char* samples[] = {
       "log2timeline-plaso/test_data/example.lnk",
       "strayge-pylnk/tests/examples/send_to_fax.lnk",

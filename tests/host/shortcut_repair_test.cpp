@@ -61,7 +61,7 @@ class ShortcutRepair : public ::testing::Test {
   Text Backup(const Text& name) { return Text(kDesktop) + "\\修复前桌面图标备份\\" + name; }
 
   void Run() {
-    Platform machine{registry_, files_, links_};
+    Platform machine{registry_items_, files_, links_};
     RunShortcutRepair(machine, host_);
   }
 
@@ -79,6 +79,7 @@ class ShortcutRepair : public ::testing::Test {
   TempFolder temp_folder_;
   std::string drive_ = temp_folder_.path();
   MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
   RecordingHost host_;
@@ -145,7 +146,7 @@ TEST_F(ShortcutRepair, CopiesKeepBareNamesAndNeverReplaceEachOther) {
 
   // A second run backs up the rewritten links beside the first run's copies.
   RecordingHost second_host;
-  Platform machine{registry_, files_, links_};
+  Platform machine{registry_items_, files_, links_};
   RunShortcutRepair(machine, second_host);
   EXPECT_EQ(second_host.log(), "修复：a.lnk\r\n修复：a.lnk\r\n");
   EXPECT_EQ(Bytes(Backup("a.lnk")), first_run_copy);

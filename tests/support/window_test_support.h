@@ -7,8 +7,9 @@
 
 #include <functional>
 
+#include "app/destroy_request.h"
 #include "platform/win32/scoped_handle.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 
 // Runs `work` on a worker thread while this thread handles messages, as the
 // program's main thread does during a repair.

@@ -12,7 +12,7 @@
 #include "app/flat_look.h"
 #include "app/main_window.h"
 #include "app/paced_log.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 #include "tests/support/window_test_support.h"
 
 namespace {

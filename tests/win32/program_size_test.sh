@@ -15,7 +15,10 @@ while read -r dll; do
     *) echo "$exe imports $dll, which is not a system DLL it may use" >&2; failed=1 ;;
   esac
 done < <(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z')
-if i686-w64-mingw32-objdump -h "$exe" | grep -q '\.debug'; then
+# Listed first, then searched: "objdump | grep -q" fails under pipefail when
+# grep quits before objdump has written everything.
+sections=$(i686-w64-mingw32-objdump -h "$exe")
+if [[ $sections == *.debug* ]]; then
   echo "$exe carries debugging sections: it is not stripped" >&2
   failed=1
 fi

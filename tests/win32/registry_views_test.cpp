@@ -32,7 +32,8 @@ TEST(RegistryViews, Wow64IsDetected) { EXPECT_EQ(RunsUnderWow64(), Is64BitWindow
 
 TEST(RegistryViews, MachineWriteReachesEveryView) {
   const Text key = "SOFTWARE\\QingheTest\\Views" + std::to_string(GetCurrentProcessId());
-  Win32Registry registry;
+  Win32RegistryCalls calls;
+  RegistryOverCalls registry(calls);
   ASSERT_TRUE(registry.WriteRegItem(4, key + "\\Start Page", RegValue::String("http://ok/")));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", 0), "http://ok/");
   if (!RunsUnderWow64()) return;
@@ -52,9 +53,35 @@ TEST(RegistryViews, ExistingValueInTheOtherViewIsReplaced) {
                  sizeof hijack);
   seeded.Reset();
 
-  Win32Registry registry;
+  Win32RegistryCalls calls;
+  RegistryOverCalls registry(calls);
   ASSERT_TRUE(registry.WriteRegItem(4, key + "\\Start Page", RegValue::String("http://ok/")));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", KEY_WOW64_64KEY), "http://ok/");
+}
+
+bool KeyExists(HKEY root, const Text& key_path, REGSAM view) {
+  ScopedRegKey key;
+  return RegOpenKeyExA(root, key_path.c_str(), 0, KEY_READ | view, key.Receive()) == ERROR_SUCCESS;
+}
+
+bool CreateKeyIn(HKEY root, const Text& key_path, REGSAM view) {
+  ScopedRegKey key;
+  return RegCreateKeyExA(root, key_path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                         key.Receive(), nullptr) == ERROR_SUCCESS;
+}
+
+TEST(RegistryViews, AnItemIsDeletedInTheViewNamedOnly) {
+  if (!RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  const Text key = "SOFTWARE\\QingheTest\\Delete" + std::to_string(GetCurrentProcessId());
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    ASSERT_TRUE(CreateKeyIn(HKEY_LOCAL_MACHINE, key, view));
+  }
+  Win32RegistryCalls calls;
+  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k64Bit, 4, key));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
+  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k32Bit, 4, key));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
 }
 
 }  // namespace

@@ -18,22 +18,6 @@ int NextSandboxNumber() {
   return ++number;
 }
 
-HKEY RootHandle(RegRoot root) {
-  switch (root) {
-    case RegRoot::kClassesRoot:
-      return HKEY_CLASSES_ROOT;
-    case RegRoot::kCurrentConfig:
-      return HKEY_CURRENT_CONFIG;
-    case RegRoot::kLocalMachine:
-      return HKEY_LOCAL_MACHINE;
-    case RegRoot::kUsers:
-      return HKEY_USERS;
-    case RegRoot::kCurrentUser:
-      break;
-  }
-  return HKEY_CURRENT_USER;
-}
-
 class RealRegistrySandbox : public RegistrySandbox {
  public:
   RealRegistrySandbox()
@@ -87,7 +71,8 @@ class RealRegistrySandbox : public RegistrySandbox {
 
  private:
   Text base_;
-  Win32Registry registry_;
+  Win32RegistryCalls registry_calls_;
+  RegistryOverCalls registry_{registry_calls_};
 };
 
 class TempFolderSandbox : public FilesSandbox {

@@ -107,7 +107,8 @@ class ShortcutRepairUnderWine : public ::testing::Test {
   }
 
   ScopedComInitializer com_;
-  Win32Registry registry_;
+  Win32RegistryCalls registry_calls_;
+  RegistryOverCalls registry_{registry_calls_};
   Win32FileSystem files_;
   Win32ShellLinks links_;
   Text desktop_, start_menu_, quick_launch_, backup_;

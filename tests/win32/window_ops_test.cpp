@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "platform/win32/scoped_handle.h"
-#include "platform/window.h"
+#include "platform/win32/window_win32.h"
 #include "tests/support/window_test_support.h"
 
 namespace {
@@ -175,26 +175,6 @@ TEST(SetControlDisabled, DisablesAndEnablesFromEitherThread) {
   EXPECT_FALSE(IsWindowEnabled(button));
   RunOnWorkerWhilePumping([button] { SetControlDisabled(button, false); });
   EXPECT_TRUE(IsWindowEnabled(button));
-}
-
-TEST(DestroyMainWindow, ReturnsFirstAndTheWindowGoesWithItsMessage) {
-  TestWindow window;
-  DestroyMainWindow(window.get());
-  EXPECT_TRUE(IsWindow(window.get())) << "destroyed before its messages were handled";
-  PumpPendingMessages();
-  EXPECT_FALSE(IsWindow(window.get()));
-}
-
-TEST(DestroyMainWindow, AtOnceDestroysNowAndAnUnmarkedRequestIsIgnored) {
-  TestWindow now;
-  DestroyMainWindow(now.get(), true);
-  EXPECT_FALSE(IsWindow(now.get()));
-  PumpPendingMessages();
-
-  TestWindow unmarked;
-  PostMessageA(unmarked.get(), kDestroyRequestMessage, 0, 0);
-  PumpPendingMessages();
-  EXPECT_TRUE(IsWindow(unmarked.get()));
 }
 
 DWORD WINAPI SignalEvent(void* event) {

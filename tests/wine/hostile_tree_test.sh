@@ -21,8 +21,7 @@ source "$here/check.sh"
 prefix="$root/hostile_tree"
 # A run stopped by force leaves its undeletable files undeletable.
 [ -d "$prefix" ] && chattr -R -i "$prefix/drive_c/users" 2>/dev/null
-qinghe_wine_clone "$root/base" "$prefix"
-qinghe_wine_env "$prefix" "$arch"
+qinghe_test_prefix "$root" "$arch" hostile_tree
 immutable=()
 cleanup() {
   local path

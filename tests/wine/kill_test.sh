@@ -11,10 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 
-prefix="$root/kill"
-qinghe_wine_clone "$root/base" "$prefix"
-qinghe_wine_env "$prefix" "$arch"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+qinghe_test_prefix "$root" "$arch" kill
 
 user_dir=$(qinghe_wine_user_dir "$prefix")
 desktop="$user_dir/Desktop"

@@ -19,10 +19,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 
-prefix="$root/planted_links"
-qinghe_wine_clone "$root/base" "$prefix"
-qinghe_wine_env "$prefix" "$arch"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+qinghe_test_prefix "$root" "$arch" planted_links
 
 drive_c="$prefix/drive_c"
 user_dir=$(qinghe_wine_user_dir "$prefix")

@@ -8,10 +8,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 
-prefix="$root/repair_sequence"
-qinghe_wine_clone "$root/base" "$prefix"
-qinghe_wine_env "$prefix" "$arch"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+qinghe_test_prefix "$root" "$arch" repair_sequence
 
 main='HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main'
 machine='HKEY_LOCAL_MACHINE\Software\Microsoft\Internet Explorer\Main'

@@ -1,6 +1,6 @@
 // Window and thread operations: message boxes, the controls' text and state,
-// the end of the main window, and worker threads. Thin layers over user32 and
-// kernel32; none of them reports an error.
+// and worker threads. Thin layers over user32 and kernel32; none of them
+// reports an error. Win32 only: the host build has no windows.
 #pragma once
 
 #include <cstdint>
@@ -49,17 +49,6 @@ void AppendLogText(WindowHandle edit, const Text& text, const More&... more) {
 Text GetControlText(WindowHandle control);
 void SetControlText(WindowHandle control, const Text& text);
 void SetControlDisabled(WindowHandle control, bool disabled);
-
-// The private message that carries a requested destruction of the main window.
-constexpr unsigned kDestroyRequestMessage = 0x8065;
-
-// Marks the main window for destruction and destroys it now (`at_once`) or
-// when its message loop handles the request it is posted.
-void DestroyMainWindow(WindowHandle window, bool at_once = false);
-
-// For the main window's procedure: true when `message` was the destruction
-// request (the window is then destroyed if it is still marked).
-bool HandleDestroyRequest(WindowHandle window, unsigned message);
 
 // Starts a thread on `routine` at once. With `thread_handle` the handle is
 // stored there and belongs to the caller; otherwise it is closed at once.
