@@ -298,7 +298,8 @@ TEST(ShortcutRepairFullDrive, BackupStopsAtTheFirstWriteThatFails) {
   for (const char* name : {"a.lnk", "b.lnk", "c.lnk"}) {
     std::ofstream(desktop + "/" + name, std::ios::binary) << link.Serialize();
   }
-  MemoryRegistry registry;
+  MemoryRegistry memory_registry;
+  RegistryOverCalls registry(memory_registry);
   FakeShellLinks links{files};
   RecordingHost host;
   Platform machine{registry, files, links};
