@@ -64,7 +64,7 @@ bool BackUp(FileSystem& files, const Text& path, const Text& name, const Text& b
 // disk holds it whole, then moves it over the old one in one step: the old
 // shortcut is never gone or cut before its replacement is there, complete.
 bool ReplaceLink(Platform& machine, const Text& path, const std::string& replacement) {
-  const std::optional<Text> temporary = machine.files.WriteNewFileBeside(path, replacement);
+  const std::optional<Text> temporary = WriteNewFileBeside(machine.files, path, replacement);
   if (!temporary) return false;
   if (Holds(machine.files, *temporary, replacement) && machine.links.ParsesAsLink(replacement) &&
       machine.files.MoveOverFile(*temporary, path)) {
@@ -218,8 +218,12 @@ void RunShortcutRepair(Platform& machine, RepairHost& host) {
     RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer.lnk");
     RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer (64-bit).lnk");
 
-    const Text quick_launch = ReplaceText(start_menu, "Windows\\Start Menu\\",
-                                          "Internet Explorer\\Quick Launch", 1, 1, true);
+    constexpr int kFromTheFirstByte = 1;
+    constexpr int kFirstOccurrenceOnly = 1;
+    constexpr bool kCaseSensitive = true;
+    const Text quick_launch =
+        ReplaceText(start_menu, "Windows\\Start Menu\\", "Internet Explorer\\Quick Launch",
+                    kFromTheFirstByte, kFirstOccurrenceOnly, kCaseSensitive);
     // Unchanged, it would be the start menu itself, rewritten without a back-up.
     if (quick_launch != start_menu) {
       TextArray list;

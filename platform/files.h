@@ -9,7 +9,7 @@
 
 #include "platform/text.h"
 
-// Special-folder codes.
+// The special folders, numbered by the codes that name them.
 enum SpecialFolder : int {
   kDocumentsFolder = 1,
   kFavoritesFolder = 2,
@@ -44,9 +44,9 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // The folder's path ending in a backslash, or an empty text when the code
-  // is unknown or the system cannot supply the folder.
-  virtual Text GetSpecialFolder(int code) = 0;
+  // The folder's path ending in a backslash, or an empty text when the
+  // system cannot supply the folder.
+  virtual Text GetSpecialFolder(SpecialFolder folder) = 0;
 
   // True when a file or folder matches `path`, which is a search pattern:
   // wildcards match, and a folder path matches the folder itself.
@@ -63,11 +63,6 @@ class FileSystem {
   // has a second name (a hard link made meanwhile); it is flushed before the
   // call returns. On failure only what this call created is removed.
   virtual NewFile WriteNewFile(const Text& path, const std::string& bytes) = 0;
-
-  // Writes `bytes` into a new file in `path`'s folder under a name no one
-  // can know beforehand ("~qinghe-" + an unpredictable token + ".tmp"), so
-  // nothing can be planted there. Its path, or nullopt with nothing left.
-  std::optional<Text> WriteNewFileBeside(const Text& path, const std::string& bytes);
 
   // The whole content of a file of at most `max_size` bytes; nullopt when it
   // cannot be read, is no plain file, is larger, or grows while it is read.
@@ -86,12 +81,6 @@ class FileSystem {
   // were.
   virtual bool MoveOverFile(const Text& source, const Text& target) = 0;
 
-  // Empties the folder and removes it; true when the folder itself went.
-  // Refuses bare drives and drive roots. Names that begin with a dot and
-  // read-only files are left, and so are the folders holding them. A link to a
-  // folder is removed as a link: nothing behind it is touched.
-  virtual bool DeleteFolderTree(const Text& path);
-
   // The entries matching a search pattern, in file-system order, "." and ".."
   // included where the system gives them. Empty when the search cannot start.
   virtual std::vector<FolderEntry> FindEntries(const Text& pattern) = 0;
@@ -101,7 +90,10 @@ class FileSystem {
 
   // True when `path` (no trailing backslash needed) is a link to a folder.
   virtual bool IsFolderLink(const Text& path) = 0;
-
- private:
-  void EmptyFolder(const Text& folder);
 };
+
+// Writes `bytes` into a new file in `path`'s folder under a name no one can
+// know beforehand ("~qinghe-" + an unpredictable token + ".tmp"), so nothing
+// can be planted there. Its path, or nullopt with nothing left.
+std::optional<Text> WriteNewFileBeside(FileSystem& files, const Text& path,
+                                       const std::string& bytes);

@@ -87,9 +87,8 @@ RegItemPath SplitItemPath(const Text& full_path) {
   return {full_path.substr(0, last_backslash), full_path.substr(last_backslash + 1)};
 }
 
-bool WriteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path,
+bool WriteRegItemInView(RegistryCalls& calls, RegView view, RegRoot root, const Text& full_path,
                         const RegValue& value) {
-  const RegRoot root = RootFromCode(root_code);
   const RegItemPath path = SplitItemPath(full_path);
   ScopedKey key(calls);
   // The key is opened (or created) before the value's type is looked at, as
@@ -99,8 +98,7 @@ bool WriteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const
   return calls.SetValue(key.get(), path.value_name, value.type(), value.data());
 }
 
-bool DeleteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path) {
-  const RegRoot root = RootFromCode(root_code);
+bool DeleteRegItemInView(RegistryCalls& calls, RegView view, RegRoot root, const Text& full_path) {
   const RegItemPath path = SplitItemPath(full_path);
   bool deleted = false;
   {
@@ -113,15 +111,15 @@ bool DeleteRegItemInView(RegistryCalls& calls, RegView view, int root_code, cons
   return deleted;
 }
 
-bool RegistryOverCalls::WriteRegItem(int root_code, const Text& full_path, const RegValue& value) {
+bool RegistryOverCalls::WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) {
   if (!calls_.HasTwoViews()) {
-    return WriteRegItemInView(calls_, RegView::kOwn, root_code, full_path, value);
+    return WriteRegItemInView(calls_, RegView::kOwn, root, full_path, value);
   }
-  const bool written64 = WriteRegItemInView(calls_, RegView::k64Bit, root_code, full_path, value);
-  const bool written32 = WriteRegItemInView(calls_, RegView::k32Bit, root_code, full_path, value);
+  const bool written64 = WriteRegItemInView(calls_, RegView::k64Bit, root, full_path, value);
+  const bool written32 = WriteRegItemInView(calls_, RegView::k32Bit, root, full_path, value);
   return written64 && written32;
 }
 
-bool RegistryOverCalls::DeleteRegItem(int root_code, const Text& full_path) {
-  return DeleteRegItemInView(calls_, RegView::kOwn, root_code, full_path);
+bool RegistryOverCalls::DeleteRegItem(RegRoot root, const Text& full_path) {
+  return DeleteRegItemInView(calls_, RegView::kOwn, root, full_path);
 }

@@ -1,4 +1,4 @@
-// Registry item operations: write or delete one item addressed by a root code
+// Registry item operations: write or delete one item addressed by a root key
 // and a full item path "key\...\key\value name". They are written once, over
 // the calls each backend supplies (RegistryCalls).
 #pragma once
@@ -8,9 +8,15 @@
 
 #include "platform/text.h"
 
-// The predefined root keys; root codes 1 to 5 select them, any other code the
-// current user's root.
-enum class RegRoot { kClassesRoot, kCurrentConfig, kCurrentUser, kLocalMachine, kUsers };
+// The predefined root keys, numbered by the root codes 1 to 5 that name them.
+enum class RegRoot : int {
+  kClassesRoot = 1,
+  kCurrentConfig = 2,
+  kCurrentUser = 3,
+  kLocalMachine = 4,
+  kUsers = 5,
+};
+// The root a code names; any code outside 1 to 5 names the current user's.
 RegRoot RootFromCode(int root_code);
 
 // Registry value types, with the values Windows gives them.
@@ -67,13 +73,13 @@ class RegistryCalls {
 // Stores `value` under the item path in `view`, opening the key for writing
 // or else creating it with any missing keys above (the key is made even for
 // an unsupported value). True when the value was stored.
-bool WriteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path,
+bool WriteRegItemInView(RegistryCalls& calls, RegView view, RegRoot root, const Text& full_path,
                         const RegValue& value);
 
 // Deletes, in `view`, the value named by the last path element or, when no
 // such value was deleted, the key named by the whole path. True when either
 // went.
-bool DeleteRegItemInView(RegistryCalls& calls, RegView view, int root_code, const Text& full_path);
+bool DeleteRegItemInView(RegistryCalls& calls, RegView view, RegRoot root, const Text& full_path);
 
 // The registry as the repair engine asks for it.
 class Registry {
@@ -81,10 +87,10 @@ class Registry {
   virtual ~Registry() = default;
 
   // Stores `value` under the item path (see WriteRegItemInView).
-  virtual bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) = 0;
+  virtual bool WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) = 0;
 
   // Deletes the item's value or else its key (see DeleteRegItemInView).
-  virtual bool DeleteRegItem(int root_code, const Text& full_path) = 0;
+  virtual bool DeleteRegItem(RegRoot root, const Text& full_path) = 0;
 };
 
 // The engine's registry over one backend's calls. Where there are two views
@@ -96,8 +102,8 @@ class RegistryOverCalls final : public Registry {
  public:
   explicit RegistryOverCalls(RegistryCalls& calls) : calls_(calls) {}
 
-  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override;
-  bool DeleteRegItem(int root_code, const Text& full_path) override;
+  bool WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) override;
+  bool DeleteRegItem(RegRoot root, const Text& full_path) override;
 
  private:
   RegistryCalls& calls_;

@@ -187,8 +187,8 @@ void PortableFileSystem::MapDrive(char letter, const std::string& host_root) {
   drives_[UpperDrive(letter)] = host_root;
 }
 
-void PortableFileSystem::SetSpecialFolder(int code, const Text& windows_path) {
-  special_folders_[code] = windows_path;
+void PortableFileSystem::SetSpecialFolder(SpecialFolder folder, const Text& windows_path) {
+  special_folders_[folder] = windows_path;
 }
 
 std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path) const {
@@ -213,8 +213,8 @@ std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path
   return host;
 }
 
-Text PortableFileSystem::GetSpecialFolder(int code) {
-  auto found = special_folders_.find(code);
+Text PortableFileSystem::GetSpecialFolder(SpecialFolder folder) {
+  auto found = special_folders_.find(folder);
   if (found == special_folders_.end() || found->second.empty()) return Text();
   Text path = found->second;
   if (path.back() != '\\') path += '\\';

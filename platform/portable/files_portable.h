@@ -17,8 +17,8 @@ class PortableFileSystem : public FileSystem {
 
   // Drive `letter` (either case) is the host folder `host_root`.
   void MapDrive(char letter, const std::string& host_root);
-  // The Windows path GetSpecialFolder gives for `code`; an unset code gives none.
-  void SetSpecialFolder(int code, const Text& windows_path);
+  // The Windows path GetSpecialFolder gives for `folder`; an unset one gives none.
+  void SetSpecialFolder(SpecialFolder folder, const Text& windows_path);
 
   // The value %name% stands for (names compare regardless of ASCII case); an
   // empty value removes the variable. Preset: SystemDrive C:, SystemRoot and
@@ -34,7 +34,7 @@ class PortableFileSystem : public FileSystem {
   // an unmapped drive or names something no Windows file can be named.
   std::optional<std::string> HostPath(const Text& windows_path) const;
 
-  Text GetSpecialFolder(int code) override;
+  Text GetSpecialFolder(SpecialFolder folder) override;
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
@@ -49,7 +49,7 @@ class PortableFileSystem : public FileSystem {
 
  private:
   std::map<char, std::string> drives_;
-  std::map<int, Text> special_folders_;
+  std::map<SpecialFolder, Text> special_folders_;
   std::map<Text, Text> environment_;  // by upper-case name
 };
 

@@ -10,9 +10,9 @@
 
 namespace {
 
-// The CSIDL of special-folder codes 1 to 8.
-int CsidlFromCode(int code) {
-  switch (code) {
+// The CSIDL of a folder the shell supplies; -1 for the others.
+int CsidlOf(SpecialFolder folder) {
+  switch (folder) {
     case kDocumentsFolder:
       return CSIDL_PERSONAL;
     case kFavoritesFolder:
@@ -29,8 +29,9 @@ int CsidlFromCode(int code) {
       return CSIDL_STARTUP;
     case kAppDataFolder:
       return CSIDL_APPDATA;
+    default:
+      return -1;
   }
-  return -1;
 }
 
 bool IsLinkToFolder(DWORD attributes) {
@@ -39,18 +40,18 @@ bool IsLinkToFolder(DWORD attributes) {
 
 }  // namespace
 
-Text Win32FileSystem::GetSpecialFolder(int code) {
+Text Win32FileSystem::GetSpecialFolder(SpecialFolder folder) {
   // Asked in UTF-16: the ANSI calls cut a path that is longer in code page
   // 936 than MAX_PATH to its first bytes, which name a parent folder.
   wchar_t buffer[MAX_PATH + 1] = {};
   bool found = false;
-  if (code >= kDocumentsFolder && code <= kAppDataFolder) {
-    found = SHGetSpecialFolderPathW(nullptr, buffer, CsidlFromCode(code), FALSE) != FALSE;
-  } else if (code == kWindowsFolder) {
+  if (CsidlOf(folder) >= 0) {
+    found = SHGetSpecialFolderPathW(nullptr, buffer, CsidlOf(folder), FALSE) != FALSE;
+  } else if (folder == kWindowsFolder) {
     found = GetWindowsDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
-  } else if (code == kSystemFolder) {
+  } else if (folder == kSystemFolder) {
     found = GetSystemDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
-  } else if (code == kTempFolder) {
+  } else if (folder == kTempFolder) {
     found = GetTempPathW(MAX_PATH, buffer) - 1u < MAX_PATH - 1u;
   }
   buffer[MAX_PATH] = L'\0';

@@ -5,7 +5,7 @@
 
 class Win32FileSystem : public FileSystem {
  public:
-  Text GetSpecialFolder(int code) override;
+  Text GetSpecialFolder(SpecialFolder folder) override;
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;

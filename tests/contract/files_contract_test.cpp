@@ -2,6 +2,7 @@
 // built with: POSIX folders on Linux, the real file system under Wine.
 #include <gtest/gtest.h>
 
+#include "platform/folder_tree.h"
 #include "tests/contract/sandbox.h"
 
 namespace {
@@ -67,8 +68,8 @@ TEST_F(FilesContract, WriteNewFileMakesOnlyNewFiles) {
 
 TEST_F(FilesContract, WriteNewFileBesideTakesAFreshNameEachTime) {
   File("a.lnk", "old");
-  const std::optional<Text> first = files().WriteNewFileBeside(root_ + "a.lnk", "one");
-  const std::optional<Text> second = files().WriteNewFileBeside(root_ + "a.lnk", "two");
+  const std::optional<Text> first = WriteNewFileBeside(files(), root_ + "a.lnk", "one");
+  const std::optional<Text> second = WriteNewFileBeside(files(), root_ + "a.lnk", "two");
   ASSERT_TRUE(first && second);
   EXPECT_NE(*first, *second);
   for (const Text* made : {&*first, &*second}) {
@@ -78,7 +79,7 @@ TEST_F(FilesContract, WriteNewFileBesideTakesAFreshNameEachTime) {
   EXPECT_EQ(sandbox_->ReadFile(*first), "one");
   EXPECT_EQ(sandbox_->ReadFile(*second), "two");
   EXPECT_EQ(sandbox_->ReadFile(root_ + "a.lnk"), "old");
-  EXPECT_FALSE(files().WriteNewFileBeside(root_ + "no\\such\\a.lnk", "one"));
+  EXPECT_FALSE(WriteNewFileBeside(files(), root_ + "no\\such\\a.lnk", "one"));
 }
 
 TEST_F(FilesContract, ReadWholeFileReadsPlainFilesUpToTheLimit) {
@@ -126,13 +127,13 @@ TEST_F(FilesContract, DeleteFolderTreeInBothForms) {
     Folder("OEM8\\sub\\deeper");
     File("OEM8\\a.exe");
     File("OEM8\\sub\\deeper\\b.dll");
-    EXPECT_TRUE(files().DeleteFolderTree(root_ + form)) << form;
+    EXPECT_TRUE(DeleteFolderTree(files(), root_ + form)) << form;
     EXPECT_FALSE(Exists("OEM8")) << form;
   }
 }
 
 TEST_F(FilesContract, DeleteFolderTreeOfMissingFolderFails) {
-  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
 }
 
 TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
@@ -141,7 +142,7 @@ TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
   File("OEM8\\.config");
   File("OEM8\\a.exe");
   File("OEM8\\sub\\b.exe");
-  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
   EXPECT_TRUE(Exists("OEM8\\.config"));
   EXPECT_FALSE(Exists("OEM8\\a.exe"));
   EXPECT_FALSE(Exists("OEM8\\sub"));
@@ -151,7 +152,7 @@ TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
   File("keep.txt");
   for (const Text& path :
        {Text(""), Text("   "), Text("C:"), Text("C:\\"), Text("  C:"), Text("  C:\\")}) {
-    EXPECT_FALSE(files().DeleteFolderTree(path)) << "[" << path << "]";
+    EXPECT_FALSE(DeleteFolderTree(files(), path)) << "[" << path << "]";
   }
   EXPECT_TRUE(Exists("keep.txt"));
 }
@@ -159,7 +160,7 @@ TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
 TEST_F(FilesContract, DeleteFolderTreeSkipsLeadingSpaces) {
   Folder("OEM8");
   File("OEM8\\a.exe");
-  EXPECT_TRUE(files().DeleteFolderTree("  " + root_ + "OEM8"));
+  EXPECT_TRUE(DeleteFolderTree(files(), "  " + root_ + "OEM8"));
   EXPECT_FALSE(Exists("OEM8"));
 }
 
@@ -170,7 +171,7 @@ TEST_F(FilesContract, DeleteFolderTreeKeepsReadOnlyFile) {
   if (!sandbox_->MakeReadOnly(root_ + "OEM8\\locked.exe")) {
     GTEST_SKIP() << "this backend cannot make a file undeletable here";
   }
-  EXPECT_FALSE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
   EXPECT_TRUE(Exists("OEM8\\locked.exe"));
   EXPECT_FALSE(Exists("OEM8\\other.exe"));
 }
@@ -184,10 +185,10 @@ TEST_F(FilesContract, DeleteFolderTreeRemovesLinksButNothingBehindThem) {
       !sandbox_->MakeFolderLink(root_ + "planted", root_ + "precious")) {
     GTEST_SKIP() << "this backend cannot plant folder links here";
   }
-  EXPECT_TRUE(files().DeleteFolderTree(root_ + "OEM8"));
+  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "OEM8"));
   EXPECT_FALSE(Exists("OEM8"));
   // The folder given is itself a link: only the link goes.
-  EXPECT_TRUE(files().DeleteFolderTree(root_ + "planted\\"));
+  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "planted\\"));
   EXPECT_FALSE(files().PathExists(root_ + "planted"));
   EXPECT_EQ(sandbox_->ReadFile(root_ + "precious\\document.txt"), "keep me");
 }
@@ -211,8 +212,8 @@ TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
   ASSERT_FALSE(desktop.empty());
   EXPECT_EQ(desktop.back(), '\\');
   EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
-  EXPECT_EQ(files().GetSpecialFolder(0), "");
-  EXPECT_EQ(files().GetSpecialFolder(12), "");
+  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(0)), "");
+  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(12)), "");
 }
 
 }  // namespace

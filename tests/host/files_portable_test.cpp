@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/folder_tree.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -89,7 +90,7 @@ TEST_F(PortableFiles, DeletingALinkToAFileKeepsTheFile) {
   Write("target.txt", "keep");
   std::filesystem::create_directory(drive_ + "/OEM8");
   symlink((drive_ + "/target.txt").c_str(), (drive_ + "/OEM8/l").c_str());
-  EXPECT_TRUE(files_.DeleteFolderTree("C:\\OEM8"));
+  EXPECT_TRUE(DeleteFolderTree(files_, "C:\\OEM8"));
   EXPECT_TRUE(std::filesystem::exists(drive_ + "/target.txt"));
 }
 

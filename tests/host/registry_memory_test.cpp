@@ -10,35 +10,37 @@ const char kStartPage[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start P
 TEST(MemoryRegistry, NoKeyIsCreatedDirectlyBelowUsers) {
   MemoryRegistry memory;
   RegistryOverCalls registry(memory);
-  EXPECT_FALSE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
+  EXPECT_FALSE(registry.WriteRegItem(RegRoot::kUsers, kStartPage, RegValue::String("x")));
   EXPECT_FALSE(memory.KeyExists(RegRoot::kUsers, "SOFTWARE"));
   // Below a loaded hive keys can be made.
   memory.SeedKey(RegRoot::kUsers, "S-1-5-21");
-  EXPECT_TRUE(registry.WriteRegItem(5, "S-1-5-21\\Software\\v", RegValue::Dword(1)));
+  EXPECT_TRUE(registry.WriteRegItem(RegRoot::kUsers, "S-1-5-21\\Software\\v", RegValue::Dword(1)));
 }
 
 TEST(MemoryRegistry, WriteIntoExistingKeyBelowUsers) {
   MemoryRegistry memory;
   RegistryOverCalls registry(memory);
   memory.SeedKey(RegRoot::kUsers, "SOFTWARE\\Microsoft\\Internet Explorer\\Main");
-  EXPECT_TRUE(registry.WriteRegItem(5, kStartPage, RegValue::String("x")));
+  EXPECT_TRUE(registry.WriteRegItem(RegRoot::kUsers, kStartPage, RegValue::String("x")));
 }
 
 TEST(MemoryRegistry, EveryOpenedKeyIsClosed) {
   MemoryRegistry memory;
   RegistryOverCalls registry(memory);
-  registry.WriteRegItem(3, kStartPage, RegValue::String("x"));
-  registry.WriteRegItem(3, "a\\b", RegValue::Unsupported());
-  registry.WriteRegItem(5, kStartPage, RegValue::String("x"));
-  registry.DeleteRegItem(3, "Software\\Policies\\Microsoft");
-  registry.DeleteRegItem(3, "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page");
+  registry.WriteRegItem(RegRoot::kCurrentUser, kStartPage, RegValue::String("x"));
+  registry.WriteRegItem(RegRoot::kCurrentUser, "a\\b", RegValue::Unsupported());
+  registry.WriteRegItem(RegRoot::kUsers, kStartPage, RegValue::String("x"));
+  registry.DeleteRegItem(RegRoot::kCurrentUser, "Software\\Policies\\Microsoft");
+  registry.DeleteRegItem(RegRoot::kCurrentUser,
+                         "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page");
   EXPECT_EQ(memory.open_keys(), 0);
 }
 
 TEST(MemoryRegistry, PathsAreTakenLiterally) {
   MemoryRegistry memory;
   RegistryOverCalls registry(memory);
-  ASSERT_TRUE(registry.WriteRegItem(3, "HKEY_LOCAL_MACHINE\\k\\v", RegValue::Dword(1)));
+  ASSERT_TRUE(
+      registry.WriteRegItem(RegRoot::kCurrentUser, "HKEY_LOCAL_MACHINE\\k\\v", RegValue::Dword(1)));
   EXPECT_TRUE(memory.KeyExists(RegRoot::kCurrentUser, "HKEY_LOCAL_MACHINE\\k"));
   EXPECT_FALSE(memory.KeyExists(RegRoot::kLocalMachine, "k"));
 }
@@ -46,8 +48,8 @@ TEST(MemoryRegistry, PathsAreTakenLiterally) {
 TEST(MemoryRegistry, MalformedPathsFail) {
   MemoryRegistry memory;
   RegistryOverCalls registry(memory);
-  EXPECT_FALSE(registry.WriteRegItem(3, "a\\\\b\\v", RegValue::Dword(1)));
-  EXPECT_FALSE(registry.DeleteRegItem(3, ""));
+  EXPECT_FALSE(registry.WriteRegItem(RegRoot::kCurrentUser, "a\\\\b\\v", RegValue::Dword(1)));
+  EXPECT_FALSE(registry.DeleteRegItem(RegRoot::kCurrentUser, ""));
 }
 
 TEST(SplitItemPath, AtTheLastBackslashOnly) {

@@ -78,14 +78,14 @@ using Log = std::vector<std::string>;
 TEST(RegistryOverCalls, WithOneViewAWriteGoesIntoTheOwnView) {
   LoggingCalls calls(false);
   RegistryOverCalls registry(calls);
-  EXPECT_TRUE(registry.WriteRegItem(4, "k\\v", RegValue::Dword(1)));
+  EXPECT_TRUE(registry.WriteRegItem(RegRoot::kLocalMachine, "k\\v", RegValue::Dword(1)));
   EXPECT_EQ(calls.log, (Log{"open k in own", "set v in own", "close in own"}));
 }
 
 TEST(RegistryOverCalls, WithTwoViewsAWriteGoesIntoBothThe64BitOneFirst) {
   LoggingCalls calls(true);
   RegistryOverCalls registry(calls);
-  EXPECT_TRUE(registry.WriteRegItem(4, "k\\v", RegValue::String("x")));
+  EXPECT_TRUE(registry.WriteRegItem(RegRoot::kLocalMachine, "k\\v", RegValue::String("x")));
   EXPECT_EQ(calls.log, (Log{"open k in 64-bit", "set v in 64-bit", "close in 64-bit",
                             "open k in 32-bit", "set v in 32-bit", "close in 32-bit"}));
 }
@@ -96,7 +96,7 @@ TEST(RegistryOverCalls, AViewThatFailsLeavesTheOtherWrittenAndTheWriteFailed) {
     LoggingCalls calls(true);
     calls.failing_views = {failing};
     RegistryOverCalls registry(calls);
-    EXPECT_FALSE(registry.WriteRegItem(4, "k\\v", RegValue::String("x")));
+    EXPECT_FALSE(registry.WriteRegItem(RegRoot::kLocalMachine, "k\\v", RegValue::String("x")));
     const std::string other = failing == RegView::k64Bit ? "32-bit" : "64-bit";
     EXPECT_NE(std::find(calls.log.begin(), calls.log.end(), "set v in " + other), calls.log.end())
         << ::testing::PrintToString(calls.log);
@@ -108,14 +108,14 @@ TEST(RegistryOverCalls, AKeyThatCannotBeOpenedIsCreated) {
   LoggingCalls calls(false);
   calls.failing_views = {RegView::kOwn};
   RegistryOverCalls registry(calls);
-  EXPECT_FALSE(registry.WriteRegItem(3, "a\\b\\v", RegValue::Dword(1)));
+  EXPECT_FALSE(registry.WriteRegItem(RegRoot::kCurrentUser, "a\\b\\v", RegValue::Dword(1)));
   EXPECT_EQ(calls.log, (Log{"open a\\b in own (fails)", "create a\\b in own (fails)"}));
 }
 
 TEST(RegistryOverCalls, AnUnsupportedValueStillMakesTheKeyInEveryView) {
   LoggingCalls calls(true);
   RegistryOverCalls registry(calls);
-  EXPECT_FALSE(registry.WriteRegItem(4, "k\\v", RegValue::Unsupported()));
+  EXPECT_FALSE(registry.WriteRegItem(RegRoot::kLocalMachine, "k\\v", RegValue::Unsupported()));
   EXPECT_EQ(calls.log,
             (Log{"open k in 64-bit", "close in 64-bit", "open k in 32-bit", "close in 32-bit"}));
 }
@@ -123,7 +123,7 @@ TEST(RegistryOverCalls, AnUnsupportedValueStillMakesTheKeyInEveryView) {
 TEST(RegistryOverCalls, ADeleteWorksInTheOwnViewEvenWhereThereAreTwo) {
   LoggingCalls calls(true);
   RegistryOverCalls registry(calls);
-  EXPECT_TRUE(registry.DeleteRegItem(3, "k\\v"));
+  EXPECT_TRUE(registry.DeleteRegItem(RegRoot::kCurrentUser, "k\\v"));
   EXPECT_EQ(calls.log, (Log{"open k in own", "delete value v in own", "close in own"}));
 }
 
@@ -140,7 +140,7 @@ class NoValueCalls : public LoggingCalls {
 TEST(RegistryOverCalls, ADeleteFallsBackToTheWholePathAsAKeyOnceTheKeyIsClosed) {
   NoValueCalls calls;
   RegistryOverCalls registry(calls);
-  EXPECT_TRUE(registry.DeleteRegItem(3, "k\\v"));
+  EXPECT_TRUE(registry.DeleteRegItem(RegRoot::kCurrentUser, "k\\v"));
   EXPECT_EQ(calls.log, (Log{"open k in own", "delete value v (fails)", "close in own",
                             "delete key k\\v in own"}));
   EXPECT_EQ(calls.open_keys(), 0u);

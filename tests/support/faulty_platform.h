@@ -61,12 +61,11 @@ class FaultPlan {
 class FaultyRegistry : public Registry {
  public:
   FaultyRegistry(Registry& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
-  bool WriteRegItem(int root_code, const Text& full_path, const RegValue& value) override {
-    return !plan_.Fails(Operation::kWriteRegItem) &&
-           inner_.WriteRegItem(root_code, full_path, value);
+  bool WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) override {
+    return !plan_.Fails(Operation::kWriteRegItem) && inner_.WriteRegItem(root, full_path, value);
   }
-  bool DeleteRegItem(int root_code, const Text& full_path) override {
-    return !plan_.Fails(Operation::kDeleteRegItem) && inner_.DeleteRegItem(root_code, full_path);
+  bool DeleteRegItem(RegRoot root, const Text& full_path) override {
+    return !plan_.Fails(Operation::kDeleteRegItem) && inner_.DeleteRegItem(root, full_path);
   }
 
  private:
@@ -78,8 +77,8 @@ class FaultyRegistry : public Registry {
 class FaultyFileSystem : public FileSystem {
  public:
   FaultyFileSystem(FileSystem& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
-  Text GetSpecialFolder(int code) override {
-    return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.GetSpecialFolder(code);
+  Text GetSpecialFolder(SpecialFolder folder) override {
+    return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.GetSpecialFolder(folder);
   }
   bool PathExists(const Text& path) override {
     return !plan_.Fails(Operation::kPathExists) && inner_.PathExists(path);

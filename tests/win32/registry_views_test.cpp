@@ -34,7 +34,8 @@ TEST(RegistryViews, MachineWriteReachesEveryView) {
   const Text key = "SOFTWARE\\QingheTest\\Views" + std::to_string(GetCurrentProcessId());
   Win32RegistryCalls calls;
   RegistryOverCalls registry(calls);
-  ASSERT_TRUE(registry.WriteRegItem(4, key + "\\Start Page", RegValue::String("http://ok/")));
+  ASSERT_TRUE(registry.WriteRegItem(RegRoot::kLocalMachine, key + "\\Start Page",
+                                    RegValue::String("http://ok/")));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", 0), "http://ok/");
   if (!RunsUnderWow64()) return;
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", KEY_WOW64_64KEY), "http://ok/");
@@ -55,7 +56,8 @@ TEST(RegistryViews, ExistingValueInTheOtherViewIsReplaced) {
 
   Win32RegistryCalls calls;
   RegistryOverCalls registry(calls);
-  ASSERT_TRUE(registry.WriteRegItem(4, key + "\\Start Page", RegValue::String("http://ok/")));
+  ASSERT_TRUE(registry.WriteRegItem(RegRoot::kLocalMachine, key + "\\Start Page",
+                                    RegValue::String("http://ok/")));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", KEY_WOW64_64KEY), "http://ok/");
 }
 
@@ -77,10 +79,10 @@ TEST(RegistryViews, AnItemIsDeletedInTheViewNamedOnly) {
     ASSERT_TRUE(CreateKeyIn(HKEY_LOCAL_MACHINE, key, view));
   }
   Win32RegistryCalls calls;
-  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k64Bit, 4, key));
+  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k64Bit, RegRoot::kLocalMachine, key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
-  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k32Bit, 4, key));
+  EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k32Bit, RegRoot::kLocalMachine, key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
 }
 
