@@ -22,6 +22,9 @@ enum SpecialFolder : int {
   kWindowsFolder = 9,
   kSystemFolder = 10,
   kTempFolder = 11,
+  kLocalAppDataFolder = 12,
+  kCommonDesktopFolder = 13,
+  kCommonProgramsFolder = 14,
 };
 
 // One entry of a folder search, as FindFirstFileA/FindNextFileA give it.

@@ -29,6 +29,12 @@ int CsidlOf(SpecialFolder folder) {
       return CSIDL_STARTUP;
     case kAppDataFolder:
       return CSIDL_APPDATA;
+    case kLocalAppDataFolder:
+      return CSIDL_LOCAL_APPDATA;
+    case kCommonDesktopFolder:
+      return CSIDL_COMMON_DESKTOPDIRECTORY;
+    case kCommonProgramsFolder:
+      return CSIDL_COMMON_PROGRAMS;
     default:
       return -1;
   }
