@@ -93,6 +93,31 @@ class FileSystem {
 
   // True when `path` (no trailing backslash needed) is a link to a folder.
   virtual bool IsFolderLink(const Text& path) = 0;
+
+  // True when the program runs with an administrator's full token (elevated).
+  // False on the portable backend unless a test sets it.
+  virtual bool IsElevated() = 0;
+
+  // Creates one folder level. When the program runs elevated, the folder gets
+  // an access list that lets only administrators and the system write (and
+  // the user read), not inherited from the user-writable parent; otherwise an
+  // ordinary folder. False when it exists already or cannot be made.
+  virtual bool CreatePrivateFolder(const Text& path) = 0;
+
+  // True when someone other than administrators and the system may write
+  // into the folder or change its access list (its owner is not an
+  // administrator or the system, or its access list grants write,
+  // delete-child, WRITE_DAC or WRITE_OWNER to anyone else). Also true when
+  // the path is a link, or its security cannot be read: the system without
+  // access lists keeps no one out.
+  virtual bool OthersMayWrite(const Text& path) = 0;
+
+  // True when `path` is a plain file: not a folder, not a link or other
+  // reparse point, one name only.
+  virtual bool IsPlainFile(const Text& path) = 0;
+
+  // The local date and time as "YYYYMMDD-HHMMSS".
+  virtual Text LocalTimestamp() = 0;
 };
 
 // Writes `bytes` into a new file in `path`'s folder under a name no one can

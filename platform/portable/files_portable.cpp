@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string_view>
 
@@ -383,4 +384,56 @@ bool PortableFileSystem::RemoveFolder(const Text& path) {
 bool PortableFileSystem::IsFolderLink(const Text& path) {
   auto host = HostPath(path);
   return host && IsSymlink(*host) && IsFolder(*host);
+}
+
+void PortableFileSystem::SetElevated(bool elevated) { elevated_ = elevated; }
+
+bool PortableFileSystem::SetOthersMayWrite(const Text& path, bool others_may_write) {
+  auto host = HostPath(path);
+  struct stat info;
+  if (!host || lstat(host->c_str(), &info) != 0) return false;
+  if (others_may_write) {
+    private_.erase({info.st_dev, info.st_ino});
+  } else {
+    private_.insert({info.st_dev, info.st_ino});
+  }
+  return true;
+}
+
+bool PortableFileSystem::IsElevated() { return elevated_; }
+
+bool PortableFileSystem::CreatePrivateFolder(const Text& path) {
+  if (!elevated_) return CreateFolder(path);
+  auto host = HostPath(path);
+  if (!host || mkdir(host->c_str(), 0755) != 0) return false;
+  if (SetOthersMayWrite(path, false)) return true;
+  rmdir(host->c_str());
+  return false;
+}
+
+bool PortableFileSystem::OthersMayWrite(const Text& path) {
+  auto host = HostPath(path);
+  struct stat info;
+  if (!host || lstat(host->c_str(), &info) != 0 || S_ISLNK(info.st_mode) ||
+      (info.st_mode & (S_IWGRP | S_IWOTH))) {
+    return true;
+  }
+  return private_.count({info.st_dev, info.st_ino}) == 0;
+}
+
+bool PortableFileSystem::IsPlainFile(const Text& path) {
+  auto host = HostPath(path);
+  struct stat info;
+  return host && lstat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
+Text PortableFileSystem::LocalTimestamp() {
+  const std::time_t now = std::time(nullptr);
+  struct tm local;
+  char stamp[32];
+  if (!localtime_r(&now, &local) ||
+      std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0) {
+    return Text();
+  }
+  return stamp;
 }

@@ -1,11 +1,21 @@
 // File and folder operations over the POSIX file system. Windows paths reach
 // host folders through a drive map; special folders are set by the caller.
 // A file without its owner-write bit counts as read-only.
+//
+// Access lists are modelled for one user, the program's: whatever it makes
+// may be written by others, as an unelevated program's folders may on
+// Windows, unless it was made private (CreatePrivateFolder while elevated,
+// or SetOthersMayWrite). Privacy goes with the folder, not its name (device
+// and inode, kept by this object), and a group or other write bit undoes it.
 #pragma once
+
+#include <sys/types.h>
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -30,6 +40,12 @@ class PortableFileSystem : public FileSystem {
   // ExpandEnvironmentStrings does: the form of an unset one stays as it is.
   Text ExpandEnvironment(const Text& text) const;
 
+  // What IsElevated answers; false at first.
+  void SetElevated(bool elevated);
+  // Makes an existing file or folder private (false) or open to others
+  // (true) for OthersMayWrite. False when nothing is there.
+  bool SetOthersMayWrite(const Text& path, bool others_may_write);
+
   // The host path of a Windows drive path, or nullopt when it is relative, on
   // an unmapped drive or names something no Windows file can be named.
   std::optional<std::string> HostPath(const Text& windows_path) const;
@@ -46,8 +62,15 @@ class PortableFileSystem : public FileSystem {
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;
   bool RemoveFolder(const Text& path) override;
   bool IsFolderLink(const Text& path) override;
+  bool IsElevated() override;
+  bool CreatePrivateFolder(const Text& path) override;
+  bool OthersMayWrite(const Text& path) override;
+  bool IsPlainFile(const Text& path) override;
+  Text LocalTimestamp() override;
 
  private:
+  bool elevated_ = false;
+  std::set<std::pair<dev_t, ino_t>> private_;  // made private, by identity
   std::map<char, std::string> drives_;
   std::map<SpecialFolder, Text> special_folders_;
   std::map<Text, Text> environment_;  // by upper-case name

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/file_security.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace {
@@ -42,6 +44,18 @@ int CsidlOf(SpecialFolder folder) {
 
 bool IsLinkToFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Opened without following a link: a file, no reparse point, one name only.
+bool OpensAsPlainFile(const Text& path) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  return file.valid() && GetFileInformationByHandle(file.get(), &information) &&
+         information.nNumberOfLinks == 1 &&
+         !(information.dwFileAttributes &
+           (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
 }
 
 }  // namespace
@@ -162,18 +176,7 @@ bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.
 bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
   // The file moved in must be the one its maker wrote: not a link to some
   // other file, and not a file that has another name elsewhere.
-  {
-    ScopedFileHandle moved(CreateFileA(source.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                       nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!moved.valid() || !GetFileInformationByHandle(moved.get(), &information) ||
-        information.nNumberOfLinks != 1 ||
-        (information.dwFileAttributes &
-         (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-      return false;
-    }
-  }
+  if (!OpensAsPlainFile(source)) return false;
   // Windows refuses to replace a read-only file; Wine does not: ask first.
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
@@ -221,4 +224,60 @@ bool Win32FileSystem::RemoveFolder(const Text& path) {
 bool Win32FileSystem::IsFolderLink(const Text& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && IsLinkToFolder(attributes);
+}
+
+bool Win32FileSystem::IsElevated() {
+  ScopedKernelHandle token;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  // Windows XP knows no TokenElevation and fails the call.
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+      GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+    return elevation.TokenIsElevated != 0;
+  }
+  // There an administrator's token is always the full one: membership decides.
+  BOOL member = FALSE;
+  return CheckTokenMembership(nullptr, AdministratorsSid(), &member) && member;
+}
+
+bool Win32FileSystem::CreatePrivateFolder(const Text& path) {
+  // Unelevated, the program could not keep its own user out: no use trying.
+  if (!IsElevated()) return CreateFolder(path);
+  ScopedKernelHandle token;
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) ||
+      !GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size)) {
+    return false;
+  }
+  PrivateFolderSecurity security(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+  return security.attributes() && CreateDirectoryA(path.c_str(), security.attributes()) != FALSE;
+}
+
+bool Win32FileSystem::OthersMayWrite(const Text& path) {
+  // A link leads wherever whoever may change it turns it.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return true;
+  }
+  // On FAT the system gives the world as owner and no list; Wine gives the
+  // user as every file's owner: both come out true, as nothing keeps others
+  // out there. A descriptor that grew between the calls fails the second.
+  const SECURITY_INFORMATION asked = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  GetFileSecurityA(path.c_str(), asked, nullptr, 0, &size);
+  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+  return size == 0 || !GetFileSecurityA(path.c_str(), asked, descriptor.data(), size, &size) ||
+         LetsOthersWrite(descriptor.data());
+}
+
+bool Win32FileSystem::IsPlainFile(const Text& path) { return OpensAsPlainFile(path); }
+
+Text Win32FileSystem::LocalTimestamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  wsprintfA(stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+            now.wMinute, now.wSecond);
+  return stamp;
 }

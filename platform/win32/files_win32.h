@@ -17,4 +17,9 @@ class Win32FileSystem : public FileSystem {
   std::vector<FolderEntry> FindEntries(const Text& pattern) override;
   bool RemoveFolder(const Text& path) override;
   bool IsFolderLink(const Text& path) override;
+  bool IsElevated() override;
+  bool CreatePrivateFolder(const Text& path) override;
+  bool OthersMayWrite(const Text& path) override;
+  bool IsPlainFile(const Text& path) override;
+  Text LocalTimestamp() override;
 };

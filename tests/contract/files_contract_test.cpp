@@ -2,6 +2,9 @@
 // built with: POSIX folders on Linux, the real file system under Wine.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ctime>
+
 #include "platform/folder_tree.h"
 #include "tests/contract/sandbox.h"
 
@@ -239,6 +242,119 @@ TEST_F(FilesContract, MoveOverFileRefusesAReadOnlyTarget) {
   EXPECT_FALSE(files().MoveOverFile(root_ + "ro.lnk.new", root_ + "ro.lnk"));
   EXPECT_EQ(sandbox_->ReadFile(root_ + "ro.lnk"), "old");
   EXPECT_EQ(sandbox_->ReadFile(root_ + "ro.lnk.new"), "new");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilesContract, CreatePrivateFolderMakesOneLevelOnly) {
+  File("taken");
+  for (bool elevate : {false, true}) {
+    if (elevate && !sandbox_->MakeElevated()) continue;
+    const Text name = elevate ? "私有-elevated" : "私有";
+    EXPECT_TRUE(files().CreatePrivateFolder(root_ + name)) << name;
+    EXPECT_TRUE(Exists(name)) << name;
+    EXPECT_FALSE(files().CreatePrivateFolder(root_ + name)) << name;
+    EXPECT_FALSE(files().CreatePrivateFolder(root_ + name + "\\no\\such")) << name;
+    EXPECT_FALSE(files().CreatePrivateFolder(root_ + "taken")) << name;
+  }
+}
+
+TEST_F(FilesContract, UnelevatedPrivateFolderIsAnOrdinaryOne) {
+  if (files().IsElevated()) GTEST_SKIP() << "the program runs elevated here";
+  ASSERT_TRUE(files().CreatePrivateFolder(root_ + "private"));
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "private"));
+}
+
+TEST_F(FilesContract, ElevatedPrivateFolderKeepsOthersOutButNotTheProgram) {
+  if (!sandbox_->MakeElevated()) GTEST_SKIP() << "the program does not run elevated here";
+  ASSERT_TRUE(files().IsElevated());
+  ASSERT_TRUE(files().CreatePrivateFolder(root_ + "private"));
+  ASSERT_TRUE(files().CreateFolder(root_ + "ordinary"));
+  // The administrators may still fill and empty it.
+  EXPECT_EQ(files().WriteNewFile(root_ + "private\\a.lnk", "bytes"), NewFile::kWritten);
+  EXPECT_EQ(files().ReadWholeFile(root_ + "private\\a.lnk", 100), "bytes");
+  EXPECT_TRUE(files().CreateFolder(root_ + "private\\sub"));
+  EXPECT_TRUE(files().RemoveFolder(root_ + "private\\sub"));
+  EXPECT_TRUE(files().DeleteOneFile(root_ + "private\\a.lnk"));
+  if (!sandbox_->KeepsAccessLists()) {
+    GTEST_SKIP() << "the file system keeps no owner or access list here";
+  }
+  EXPECT_FALSE(files().OthersMayWrite(root_ + "private"));
+  // An ordinary folder in the user's folder is the user's to change.
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "ordinary"));
+}
+
+TEST_F(FilesContract, OthersMayWriteOrdinaryFoldersFilesAndWhatIsNotThere) {
+  Folder("ordinary");
+  File("ordinary\\a.lnk");
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "ordinary"));
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "ordinary\\a.lnk"));
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "missing"));
+}
+
+TEST_F(FilesContract, OthersMayChangeWhereALinkLeads) {
+  if (!sandbox_->MakeElevated()) GTEST_SKIP() << "the program does not run elevated here";
+  ASSERT_TRUE(files().CreatePrivateFolder(root_ + "private"));
+  if (!sandbox_->MakeFolderLink(root_ + "link", root_ + "private")) {
+    GTEST_SKIP() << "this backend cannot plant folder links here";
+  }
+  EXPECT_TRUE(files().OthersMayWrite(root_ + "link"));
+}
+
+TEST_F(FilesContract, IsPlainFileOnlyForAFileWithOneName) {
+  File("a.lnk");
+  File("b.lnk");
+  Folder("dir");
+  Folder("dir.lnk");
+  EXPECT_TRUE(files().IsPlainFile(root_ + "a.lnk"));
+  EXPECT_TRUE(files().IsPlainFile(root_ + "b.lnk"));
+  EXPECT_FALSE(files().IsPlainFile(root_ + "dir"));
+  EXPECT_FALSE(files().IsPlainFile(root_ + "dir.lnk"));
+  EXPECT_FALSE(files().IsPlainFile(root_ + "missing.lnk"));
+  ASSERT_TRUE(sandbox_->MakeHardLink(root_ + "b.lnk", root_ + "document.txt"));
+  EXPECT_FALSE(files().IsPlainFile(root_ + "b.lnk"));
+  EXPECT_FALSE(files().IsPlainFile(root_ + "document.txt"));
+  EXPECT_TRUE(files().IsPlainFile(root_ + "a.lnk"));
+}
+
+TEST_F(FilesContract, IsPlainFileRefusesLinks) {
+  File("target.lnk", "target");
+  Folder("dir");
+  if (!sandbox_->MakeFileLink(root_ + "file-link.lnk", root_ + "target.lnk")) {
+    GTEST_SKIP() << "this backend cannot plant file links here";
+  }
+  EXPECT_FALSE(files().IsPlainFile(root_ + "file-link.lnk"));
+  EXPECT_TRUE(files().IsPlainFile(root_ + "target.lnk"));
+  if (sandbox_->MakeFolderLink(root_ + "folder-link", root_ + "dir")) {
+    EXPECT_FALSE(files().IsPlainFile(root_ + "folder-link"));
+  }
+}
+
+// The C library's own reading of the clock, for comparison.
+Text CLibraryTimestamp() {
+  const std::time_t now = std::time(nullptr);
+  char stamp[32] = {};
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+  return stamp;
+}
+
+TEST_F(FilesContract, LocalTimestampIsTheLocalTimeToTheSecond) {
+  const Text before = CLibraryTimestamp();
+  const Text stamp = files().LocalTimestamp();
+  const Text after = CLibraryTimestamp();
+  ASSERT_EQ(stamp.size(), 15u) << stamp;
+  for (std::size_t at = 0; at < stamp.size(); ++at) {
+    if (at == 8) {
+      EXPECT_EQ(stamp[at], '-') << stamp;
+    } else {
+      EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(stamp[at]))) << stamp;
+    }
+  }
+  // The fixed width makes the texts' order the times' order.
+  EXPECT_LE(before, stamp);
+  EXPECT_LE(stamp, after);
 }
 
 }  // namespace

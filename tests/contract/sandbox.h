@@ -53,6 +53,15 @@ class FilesSandbox {
   virtual bool MakeFolderLink(const Text& link, const Text& target) = 0;
   // Gives an existing file a second name (a hard link).
   virtual bool MakeHardLink(const Text& existing, const Text& second_name) = 0;
+  // Plants a link to a file; false where the backend cannot express that.
+  virtual bool MakeFileLink(const Text& link, const Text& target) = 0;
+  // Lets files() run elevated; false where the program is not elevated and
+  // cannot be made so.
+  virtual bool MakeElevated() = 0;
+  // False where the file system does not keep the owner and access list a
+  // folder is made with (Wine keeps only mode bits, and reports the user as
+  // every file's owner).
+  virtual bool KeepsAccessLists() = 0;
 
   void WriteFile(const Text& windows_path, const std::string& bytes);
   std::optional<std::string> ReadFile(const Text& windows_path);

@@ -62,6 +62,15 @@ class TempFolderSandbox : public FilesSandbox {
   bool MakeHardLink(const Text& existing, const Text& second_name) override {
     return link(NativePath(existing).c_str(), NativePath(second_name).c_str()) == 0;
   }
+  bool MakeFileLink(const Text& link, const Text& target) override {
+    return symlink(NativePath(target).c_str(), NativePath(link).c_str()) == 0;
+  }
+  bool MakeElevated() override {
+    files_.SetElevated(true);
+    return true;
+  }
+  // The portable backend keeps what it made private for as long as it lives.
+  bool KeepsAccessLists() override { return true; }
 
  private:
   TempFolder folder_;

@@ -22,6 +22,10 @@ enum class Operation {
   kMoveOverFile,
   kFindEntries,
   kRemoveFolder,
+  kIsElevated,
+  kCreatePrivateFolder,
+  kOthersMayWrite,
+  kIsPlainFile,
   kReadShortcut,
   kCreateShortcut,
   kComposeLink,
@@ -127,6 +131,20 @@ class FaultyFileSystem : public FileSystem {
   // Not a fault site: a link test that cannot answer must not let a walk
   // follow a link, so it is never made to "fail" towards false.
   bool IsFolderLink(const Text& path) override { return inner_.IsFolderLink(path); }
+  // Each of these fails towards the cautious answer: not elevated, no
+  // folder, others may write, no plain file.
+  bool IsElevated() override { return !plan_.Fails(Operation::kIsElevated) && inner_.IsElevated(); }
+  bool CreatePrivateFolder(const Text& path) override {
+    return !plan_.Fails(Operation::kCreatePrivateFolder) && inner_.CreatePrivateFolder(path);
+  }
+  bool OthersMayWrite(const Text& path) override {
+    return plan_.Fails(Operation::kOthersMayWrite) || inner_.OthersMayWrite(path);
+  }
+  bool IsPlainFile(const Text& path) override {
+    return !plan_.Fails(Operation::kIsPlainFile) && inner_.IsPlainFile(path);
+  }
+  // Not a fault site: the clock always answers.
+  Text LocalTimestamp() override { return inner_.LocalTimestamp(); }
 
  private:
   FileSystem& inner_;

@@ -3,6 +3,8 @@
 // is a fresh copy for every run, so nothing here needs undoing.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -115,6 +117,42 @@ class TempFolderSandbox : public FilesSandbox {
 
   bool MakeHardLink(const Text& existing, const Text& second_name) override {
     return CreateHardLinkA(second_name.c_str(), existing.c_str(), nullptr) != FALSE;
+  }
+
+  bool MakeFileLink(const Text& link, const Text& target) override {
+    using CreateSymbolicLinkFn = BOOLEAN(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+    auto create_link = reinterpret_cast<CreateSymbolicLinkFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    if (!create_link || !create_link(link.c_str(), target.c_str(), 0)) return false;
+    // Wine 8 reports success and makes nothing: only a link seen is one.
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
+  bool MakeElevated() override { return files_.IsElevated(); }
+
+  bool KeepsAccessLists() override {
+    // Gives a folder the Administrators group as owner and reads it back: a
+    // file system without access lists, or Wine, reports another.
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    SECURITY_DESCRIPTOR descriptor;
+    const Text probe = root_ + "access-list-probe";
+    CreateDirectoryA(probe.c_str(), nullptr);
+    std::vector<DWORD> read(1024);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    const bool kept =
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorOwner(&descriptor, administrators, FALSE) &&
+        SetFileSecurityA(probe.c_str(), OWNER_SECURITY_INFORMATION, &descriptor) &&
+        GetFileSecurityA(probe.c_str(), OWNER_SECURITY_INFORMATION, read.data(),
+                         static_cast<DWORD>(read.size() * sizeof(DWORD)), &size) &&
+        GetSecurityDescriptorOwner(read.data(), &owner, &defaulted) && owner &&
+        EqualSid(owner, administrators);
+    RemoveDirectoryA(probe.c_str());
+    return kept;
   }
 
  private:
