@@ -4,7 +4,8 @@
 #include "platform/win32/window_win32.h"
 
 ControlRepairHost::ControlRepairHost(HWND main_window)
-    : repair_log_(GetDlgItem(main_window, kRepairLogId)),
+    : main_window_(main_window),
+      repair_log_(GetDlgItem(main_window, kRepairLogId)),
       address_box_(GetDlgItem(main_window, kAddressBoxId)),
       repair_button_(GetDlgItem(main_window, kRepairButtonId)) {}
 
@@ -14,4 +15,16 @@ void ControlRepairHost::AppendRepairLog(const Text& text) { AppendLogText(repair
 
 Text ControlRepairHost::ReadHomePageAddress() { return GetControlText(address_box_); }
 
-void ControlRepairHost::EnableRepairButton() { SetControlDisabled(repair_button_, false); }
+void ControlRepairHost::EnableRepairButton() {
+  SetControlDisabled(repair_button_, false);
+  SetWorkMenuDisabled(main_window_, false);
+}
+
+void SetWorkMenuDisabled(HWND main_window, bool disabled) {
+  // A menu is no window: its state is set from whichever thread ends the run.
+  HMENU menu = GetMenu(main_window);
+  if (!menu) return;
+  const UINT state = MF_BYCOMMAND | (disabled ? MF_GRAYED : MF_ENABLED);
+  EnableMenuItem(menu, kMenuCheckId, state);
+  EnableMenuItem(menu, kMenuUndoId, state);
+}

@@ -6,6 +6,10 @@
 
 #include "engine/repair_host.h"
 
+// Greys the check and undo menu items out while a run is under way, and
+// gives them back after it.
+void SetWorkMenuDisabled(HWND main_window, bool disabled);
+
 class ControlRepairHost : public RepairHost {
  public:
   explicit ControlRepairHost(HWND main_window);
@@ -16,6 +20,7 @@ class ControlRepairHost : public RepairHost {
   void EnableRepairButton() override;
 
  private:
+  HWND main_window_;
   HWND repair_log_;
   HWND address_box_;
   HWND repair_button_;

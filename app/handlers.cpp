@@ -4,7 +4,9 @@
 #include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
+#include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
+#include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -29,12 +31,35 @@ constexpr int kFlatLookScheme = 3;
 
 void OnMainWindowCreated(HWND) { ApplyFlatLook(kFlatLookScheme); }
 
-void OnRepairButtonClick(HWND main_window) {
-  // The disabled button is what keeps a second repair from starting.
+namespace {
+
+// The disabled button and menu items are what keep a second run from starting.
+void StartJob(HWND main_window, ThreadRoutine routine) {
   SetControlDisabled(GetDlgItem(main_window, kRepairButtonId), true);
+  SetWorkMenuDisabled(main_window, true);
   repair_window = main_window;
-  StartWorker(RepairThreadMain);
+  StartWorker(routine);
 }
+
+void RepairJob(Platform& machine, RepairHost& host) { RunRepairSequence(machine, host); }
+
+void CheckJob(Platform& machine, RepairHost& host) {
+  RunCheck(machine, host);
+  host.EnableRepairButton();
+}
+
+void UndoJob(Platform& machine, RepairHost& host) {
+  RunUndo(machine, host);
+  host.EnableRepairButton();
+}
+
+}  // namespace
+
+void OnRepairButtonClick(HWND main_window) { StartJob(main_window, RepairThreadMain); }
+
+void OnMenuCheck(HWND main_window) { StartJob(main_window, CheckThreadMain); }
+
+void OnMenuUndo(HWND main_window) { StartJob(main_window, UndoThreadMain); }
 
 void OnAddressLabelDoubleClick(HWND main_window) {
   SetControlText(GetDlgItem(main_window, kAddressBoxId), kSearchEngineHome);
@@ -46,7 +71,7 @@ void OnMenuNotice(HWND main_window) {
   ShowMessage(Text(kNoticeText), MB_OK | MB_ICONINFORMATION, kNoticeTitle, main_window);
 }
 
-void RunRepairOnWorker(RepairHost& host, void (*repair)(Platform&, RepairHost&)) {
+void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
   // COM for the whole run, undone on every way out of it.
   ScopedComInitializer com;
   try {
@@ -55,7 +80,7 @@ void RunRepairOnWorker(RepairHost& host, void (*repair)(Platform&, RepairHost&))
     Win32FileSystem files;
     Win32ShellLinks links;
     Platform machine{registry, files, links};
-    repair(machine, host);
+    job(machine, host);
   } catch (...) {
     // Out of memory mid-repair: give the button back rather than leave it dead.
     host.EnableRepairButton();
@@ -66,6 +91,18 @@ DWORD WINAPI RepairThreadMain(void*) {
   // Everything the repair uses lives on this thread's stack: the program may
   // end while a repair runs, and nothing of the main thread is shared.
   ControlRepairHost host(repair_window);
-  RunRepairOnWorker(host, RunRepairSequence);
+  RunRepairOnWorker(host, RepairJob);
+  return 0;
+}
+
+DWORD WINAPI CheckThreadMain(void*) {
+  ControlRepairHost host(repair_window);
+  RunRepairOnWorker(host, CheckJob);
+  return 0;
+}
+
+DWORD WINAPI UndoThreadMain(void*) {
+  ControlRepairHost host(repair_window);
+  RunRepairOnWorker(host, UndoJob);
   return 0;
 }

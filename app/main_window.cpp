@@ -40,6 +40,12 @@ void OnCommand(HWND window, int id, int code) {
     case kMenuCloseId:
       OnMenuClose(window);
       break;
+    case kMenuCheckId:
+      OnMenuCheck(window);
+      break;
+    case kMenuUndoId:
+      OnMenuUndo(window);
+      break;
     case kMenuNoticeId:
       OnMenuNotice(window);
       break;
@@ -96,6 +102,9 @@ ScopedMenu CreateMainMenu() {
   ScopedMenu file(CreatePopupMenu());
   ScopedMenu about(CreatePopupMenu());
   if (!bar.valid() || !file.valid() || !about.valid()) return ScopedMenu();
+  AppendMenuA(file.get(), MF_STRING, kMenuCheckId, kMenuCheck);
+  AppendMenuA(file.get(), MF_STRING, kMenuUndoId, kMenuUndo);
+  AppendMenuA(file.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuA(file.get(), MF_STRING, kMenuCloseId, kMenuClose);
   AppendMenuA(about.get(), MF_STRING, kMenuNoticeId, kMenuNotice);
   // The bar owns each drop-down once it holds it.

@@ -10,6 +10,8 @@ const char kTabPageSettings[] = "设置";
 
 const char kMenuFile[] = "菜单";
 const char kMenuClose[] = "关闭";
+const char kMenuCheck[] = "检查（不做修改）";
+const char kMenuUndo[] = "撤销上次修复";
 const char kMenuAbout[] = "关于我们";
 const char kMenuNotice[] = "版权说明";
 

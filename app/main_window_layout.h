@@ -17,7 +17,7 @@ enum ControlId : int {
 };
 
 // Menu item identifiers.
-enum MenuId : int { kMenuCloseId = 201, kMenuNoticeId = 202 };
+enum MenuId : int { kMenuCloseId = 201, kMenuNoticeId = 202, kMenuCheckId = 203, kMenuUndoId = 204 };
 
 struct ControlSpec {
   ControlId id;
@@ -50,6 +50,8 @@ extern const char kTabPageSettings[];
 
 extern const char kMenuFile[];
 extern const char kMenuClose[];
+extern const char kMenuCheck[];
+extern const char kMenuUndo[];
 extern const char kMenuAbout[];
 extern const char kMenuNotice[];
 

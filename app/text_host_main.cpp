@@ -1,12 +1,26 @@
-// A console runner of the repair: the same sequence the window runs, with the
-// repair log printed to standard output (code page 936 bytes). Takes the
-// start-page address as its one argument.
+// The console twin of the window: the same repair, check and undo, with the
+// log printed to standard output (code page 936 bytes), for a person at a
+// console or an administrator's script across many PCs.
+//
+//   qinghe-cli repair ADDRESS     (or just qinghe-cli ADDRESS)
+//   qinghe-cli check [ADDRESS]    what a repair would change; changes nothing
+//   qinghe-cli undo [BUNDLE]      puts back the newest repair not yet undone
+//   qinghe-cli bundles            the restore bundles, newest first
+//
+// Exit codes: 0 when everything asked succeeded (check: nothing to repair),
+// 1 when something failed or was skipped (check: something to repair), 2 for
+// a usage error or when it could not start.
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "app/main_window_layout.h"
+#include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
+#include "engine/restore_bundle.h"
+#include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -30,22 +44,59 @@ class ConsoleRepairHost : public RepairHost {
   Text address_;
 };
 
+int Usage() {
+  std::fprintf(stderr,
+               "usage: qinghe-cli repair ADDRESS | ADDRESS | check [ADDRESS] | undo [BUNDLE] | "
+               "bundles\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qinghe-cli START-PAGE-ADDRESS\n");
-    return 2;
-  }
   // The log's CR LF line ends go out as they are.
   _setmode(_fileno(stdout), _O_BINARY);
   ScopedComInitializer com;
+  if (!com.succeeded()) return 2;
   Win32RegistryCalls registry_calls;
   RegistryOverCalls registry(registry_calls);
   Win32FileSystem files;
   Win32ShellLinks links;
   Platform machine{registry, files, links};
-  ConsoleRepairHost host(argv[1]);
-  RunRepairSequence(machine, host);
-  return 0;
+
+  const char* command = argc >= 2 ? argv[1] : "";
+  if (std::strcmp(command, "check") == 0 && argc <= 3) {
+    ConsoleRepairHost host(argc == 3 ? argv[2] : kDefaultStartPage);
+    return RunCheck(machine, host) == 0 ? 0 : 1;
+  }
+  if (std::strcmp(command, "undo") == 0 && argc <= 3) {
+    ConsoleRepairHost host("");
+    switch (RunUndo(machine, host, argc == 3 ? argv[2] : "")) {
+      case UndoOutcome::kDone:
+        return 0;
+      case UndoOutcome::kNothing:
+      case UndoOutcome::kRefused:
+        return 2;
+      case UndoOutcome::kDoneWithSkips:
+      case UndoOutcome::kIncomplete:
+        break;
+    }
+    return 1;
+  }
+  if (std::strcmp(command, "bundles") == 0 && argc == 2) {
+    for (const Text& bundle : ListBundles(machine)) {
+      const Text line =
+          bundle + "\t" + (BundleIsUndone(machine, bundle) ? "已撤销" : "未撤销") + "\r\n";
+      std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    return 0;
+  }
+  const bool repair = std::strcmp(command, "repair") == 0 && argc == 3;
+  const bool bare_address = argc == 2 && std::strcmp(command, "check") != 0 &&
+                            std::strcmp(command, "undo") != 0 &&
+                            std::strcmp(command, "bundles") != 0 &&
+                            std::strcmp(command, "repair") != 0;
+  if (!repair && !bare_address) return Usage();
+  ConsoleRepairHost host(repair ? argv[2] : argv[1]);
+  return RunRepairSequence(machine, host) == 0 ? 0 : 1;
 }

@@ -1,21 +1,102 @@
 #include "engine/repair_sequence.h"
 
+#include "engine/repair_places.h"
+#include "engine/restore_bundle.h"
 #include "engine/shortcut_repair.h"
 #include "platform/folder_tree.h"
 
 namespace {
 
-const char kStartPagePath[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start Page";
-const char kPolicyPath[] = "Software\\Policies\\Microsoft";
+// A file in an OEM8 folder larger than this is not copied into the bundle,
+// and the folder is then left as it is.
+constexpr std::size_t kLargestSystemFile = 256 << 20;
 
 void Report(RepairHost& host, const Text& prefix, bool succeeded) {
   host.AppendRepairLog(ConcatTexts(prefix, succeeded ? "成功" : "失败", "\r\n"));
 }
 
+// Item 1 to 3: the start page, its value in each view recorded first.
+bool WriteStartPage(Platform& machine, BundleWriter& bundle, RegRoot root, const Text& address) {
+  const std::vector<RegView> views = machine.registry.ItemViews();
+  for (RegView view : views) {
+    if (!bundle.RecordValueBefore(view, root, kStartPageKey, kStartPageValue)) return false;
+  }
+  const bool written = machine.registry.WriteRegItem(
+      root, Text(kStartPageKey) + "\\" + kStartPageValue, RegValue::String(address));
+  for (RegView view : views) bundle.RecordValueAfter(view, root, kStartPageKey, kStartPageValue);
+  return written;
+}
+
+bool PolicyFound(Platform& machine) {
+  std::optional<RegRawValue> value;
+  return (machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, kPoliciesKey,
+                                     kPolicyName, &value) &&
+          value) ||
+         machine.registry.KeyExists(RegView::kOwn, RegRoot::kCurrentUser, kPolicyKey);
+}
+
+// Item 4: the hijacker's policy, as a value "Microsoft" beside the key and as
+// the key with everything below it; both recorded, then both removed. True
+// when something was removed and neither is left.
+bool DeletePolicy(Platform& machine, BundleWriter& bundle) {
+  Registry& registry = machine.registry;
+  const RegView view = RegView::kOwn;
+  const RegRoot root = RegRoot::kCurrentUser;
+  std::optional<RegRawValue> value;
+  if (!registry.ReadValue(view, root, kPoliciesKey, kPolicyName, &value)) return false;
+  const bool key = registry.KeyExists(view, root, kPolicyKey);
+  if (!value && !key) return false;
+  if (value && !bundle.RecordValueBefore(view, root, kPoliciesKey, kPolicyName)) return false;
+  if (key && !bundle.RecordKeyTreeBefore(view, root, kPolicyKey)) return false;
+  if (value) {
+    registry.DeleteValue(view, root, kPoliciesKey, kPolicyName);
+    bundle.RecordValueAfter(view, root, kPoliciesKey, kPolicyName);
+  }
+  if (key) {
+    registry.DeleteKeyTree(view, root, kPolicyKey);
+    bundle.RecordKeyTreeAfter(view, root, kPolicyKey);
+  }
+  std::optional<RegRawValue> left;
+  return registry.ReadValue(view, root, kPoliciesKey, kPolicyName, &left) && !left &&
+         !registry.KeyExists(view, root, kPolicyKey);
+}
+
+// Every file below `folder` (no trailing backslash), recorded with what the
+// deletion will leave: nothing. False when one cannot be.
+bool RecordFolderFiles(Platform& machine, BundleWriter& bundle, const Text& folder) {
+  for (const FolderEntry& entry : machine.files.FindEntries(folder + "\\*")) {
+    if (entry.name == "." || entry.name == "..") continue;
+    const Text path = folder + "\\" + entry.name;
+    if (entry.is_link) return false;
+    if (entry.is_folder) {
+      if (!RecordFolderFiles(machine, bundle, path)) return false;
+      continue;
+    }
+    const std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestSystemFile);
+    if (!bytes || !bundle.RecordFile(path, *bytes, std::nullopt)) return false;
+  }
+  return true;
+}
+
+// Items 5 to 7: an OEM8 folder with all its files, each copied into the
+// bundle first. A folder that is a link is left: nothing behind it can be
+// copied, and a link is not a file the bundle can give back.
+bool DeleteSystemFolder(Platform& machine, BundleWriter& bundle, const Text& path) {
+  Text folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  if (machine.files.IsFolderLink(folder)) return false;
+  if (machine.files.PathExists(folder) && !RecordFolderFiles(machine, bundle, folder)) {
+    return false;
+  }
+  return DeleteFolderTree(machine.files, path);
+}
+
 }  // namespace
 
-void RunRepairSequence(Platform& machine, RepairHost& host) {
+int RunRepairSequence(Platform& machine, RepairHost& host) {
   host.ClearRepairLog();
+  BundleWriter bundle(machine);
+  int failed = 0;
 
   struct StartPageItem {
     RegRoot root;
@@ -31,24 +112,38 @@ void RunRepairSequence(Platform& machine, RepairHost& host) {
   for (const StartPageItem& item : start_page_items) {
     // Read afresh for every item: the box stays editable during a repair.
     const Text address = host.ReadHomePageAddress();
-    Report(host, item.prefix,
-           machine.registry.WriteRegItem(item.root, kStartPagePath, RegValue::String(address)));
+    // No key can be made directly below HKEY_USERS: where there is none, the
+    // item has nothing it could change.
+    const bool could_write =
+        item.root != RegRoot::kUsers ||
+        machine.registry.KeyExists(RegView::kOwn, item.root, kStartPageKey);
+    const bool written = WriteStartPage(machine, bundle, item.root, address);
+    Report(host, item.prefix, written);
+    failed += !written && could_write;
   }
-  Report(host, "正在修复注册表项4：",
-         machine.registry.DeleteRegItem(RegRoot::kCurrentUser, kPolicyPath));
+  const bool policy_found = PolicyFound(machine);
+  const bool policy_deleted = DeletePolicy(machine, bundle);
+  Report(host, "正在修复注册表项4：", policy_deleted);
+  failed += policy_found && !policy_deleted;
 
   // The leftover folders lie on the drive of the user's desktop, which need
   // not be the drive Windows is on.
-  const Text desktop = machine.files.GetSpecialFolder(kDesktopFolder);
-  const Text drive = TextLeft(desktop, 1);
-  Report(host, "系统文件项1：", DeleteFolderTree(machine.files, drive + ":\\OEM8"));
-  Report(host, "系统文件项2：", DeleteFolderTree(machine.files, drive + ":\\Windows\\OEM8\\"));
+  const RepairPlaces places = FindRepairPlaces(machine.files);
+  const Text drive = places.drive;
+  for (int item = 1; item <= 2; ++item) {
+    const Text path = SystemFolderItem(places, item);
+    const bool found = !path.empty() && machine.files.PathExists(drive + (item == 1 ? ":\\OEM8" : ":\\Windows\\OEM8"));
+    const bool deleted = !path.empty() && DeleteSystemFolder(machine, bundle, path);
+    Report(host, item == 1 ? "系统文件项1：" : "系统文件项2：", deleted);
+    failed += found && !deleted;
+  }
   // The same folder once more, named without the trailing backslash and not
   // reported: what the first try left (a file in use then, a link to a
   // folder that a name ending in a backslash does not remove) gets a second
   // chance, and the log keeps its six lines.
-  DeleteFolderTree(machine.files, drive + ":\\Windows\\OEM8");
+  if (!drive.empty()) DeleteSystemFolder(machine, bundle, drive + ":\\Windows\\OEM8");
 
-  RunShortcutRepair(machine, host);
+  failed += RunShortcutRepair(machine, host, &bundle);
   host.EnableRepairButton();
+  return failed;
 }

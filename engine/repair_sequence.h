@@ -7,4 +7,8 @@
 // Runs every repair step in order on the calling thread, reporting each to
 // `host`; no failure stops the steps after it. The thread holds a
 // ScopedComInitializer for the whole run.
-void RunRepairSequence(Platform& machine, RepairHost& host);
+// Returns how many changes it found to make and could not: a start page the
+// registry refused, a policy, OEM8 folder or shortcut that is still there.
+// Items that found nothing to change report "失败" as they always have, but
+// are not counted.
+int RunRepairSequence(Platform& machine, RepairHost& host);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/repair_places.h"
 #include "platform/shell_link_names.h"
 
 const char kBackupFolderName[] = "修复前桌面图标备份";
@@ -21,6 +22,11 @@ void Report(RepairHost& host, const Text& prefix, const Text& name) {
   host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
 }
 
+bool Failed(RepairHost& host, const Text& name) {
+  Report(host, "修复失败：", name);
+  return false;
+}
+
 // True when the file at `path` holds exactly `bytes`: a write the disk took
 // only in part, or not at all, is found here even where the system said it
 // went through.
@@ -34,20 +40,19 @@ bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
 // ... Each copy is a new file, so no copy ever replaces another. The search
 // goes on only past names that are taken; any other failure (a full disk)
 // ends it, with the failed copy removed.
-bool BackUp(FileSystem& files, const Text& path, const Text& name, const Text& backup_root) {
+bool BackUp(FileSystem& files, const std::string& original, const Text& name,
+            const Text& backup_root) {
   const Text backup_folder = backup_root + kBackupFolderName;
   // A back-up folder planted as a link could lead anywhere: no copy goes through it.
   if (files.IsFolderLink(backup_folder)) return false;
-  const std::optional<std::string> original = files.ReadWholeFile(path, kLargestShortcut);
-  if (!original) return false;
   const std::size_t dot = name.rfind('.');
   const Text stem = dot == Text::npos ? name : name.substr(0, dot);
   const Text extension = dot == Text::npos ? Text() : name.substr(dot);
   Text copy = backup_folder + "\\" + name;
   for (int number = 2; number <= kMostBackupNames + 1; ++number) {
-    switch (files.WriteNewFile(copy, *original)) {
+    switch (files.WriteNewFile(copy, original)) {
       case NewFile::kWritten:
-        if (Holds(files, copy, *original)) return true;
+        if (Holds(files, copy, original)) return true;
         files.DeleteOneFile(copy);
         return false;
       case NewFile::kNameTaken:
@@ -142,44 +147,80 @@ bool IsLeftoverReplacement(const Text& name) {
 
 }  // namespace
 
-void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
-                        const Text& backup_root) {
+PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& backup_root) {
+  PlannedLink link;
+  link.path = path;
+  link.backup_root = backup_root;
   const TextArray parts = SplitText(path, "\\");
-  const Text name = parts.empty() ? path : parts.back();
+  link.name = parts.empty() ? path : parts.back();
+  const Text& name = link.name;
   // Removing only the name loses nothing: a file of that name is a copy of a
   // replacement link at most, and a planted link to a file only loses itself.
   if (IsLeftoverReplacement(name)) {
-    machine.files.DeleteOneFile(path);
-    return;
+    link.action = PlannedLink::Action::kRemoveLeftover;
+    return link;
   }
-  if (TextRight(path, 3) != "lnk") return;
+  if (TextRight(path, 3) != "lnk") return link;
+  link.action = PlannedLink::Action::kReport;
   // The system shows a name it cannot give in this code page with '?' in it;
   // as a pattern it could match another file, which must not be touched instead.
   if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
       EndsInDotOrSpace(name) || IsDeviceName(name)) {
-    return Report(host, "修复失败：", name);
+    return link;
   }
   // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
-  if (CompleteLinkNameForRead(path) != path) return Report(host, "修复失败：", name);
+  if (CompleteLinkNameForRead(path) != path) return link;
   // The new link is made from the old one before anything is touched. A link
   // the link object cannot read, or whose target it cannot give as a path,
   // is left alone: rewriting it would lose it.
-  const std::optional<std::string> replacement =
+  std::optional<std::string> replacement =
       machine.links.ComposeLinkWithoutArguments(path, kRepairedDescription);
   if (!replacement) {
-    if (!machine.files.PathExists(path)) {
-      // Only a shortcut that has gone since the listing goes without a line.
-      const Text folder = path.substr(0, path.size() - name.size());
-      if (StillListed(machine.files, folder, name)) Report(host, "修复失败：", name);
-      return;
+    // Only a shortcut that has gone since the listing goes without a line.
+    if (!machine.files.PathExists(path) &&
+        !StillListed(machine.files, path.substr(0, path.size() - name.size()), name)) {
+      link.action = PlannedLink::Action::kNothing;
     }
-    return Report(host, "修复失败：", name);
+    return link;
   }
-  if (!backup_root.empty() && !BackUp(machine.files, path, name, backup_root)) {
-    return Report(host, "修复失败：", name);
+  link.action = PlannedLink::Action::kRewrite;
+  link.replacement = std::move(*replacement);
+  return link;
+}
+
+bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                      const PlannedLink& link) {
+  switch (link.action) {
+    case PlannedLink::Action::kNothing:
+      return true;
+    case PlannedLink::Action::kRemoveLeftover:
+      machine.files.DeleteOneFile(link.path);
+      return true;
+    case PlannedLink::Action::kReport:
+      return Failed(host, link.name);
+    case PlannedLink::Action::kRewrite:
+      break;
   }
-  if (!ReplaceLink(machine, path, *replacement)) return Report(host, "修复失败：", name);
-  Report(host, "修复：", name);
+  // The bytes the copies are made of: the desktop's back-up copy and the
+  // restore bundle's.
+  const std::optional<std::string> original =
+      machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  if (!original) return Failed(host, link.name);
+  if (!link.backup_root.empty() &&
+      !BackUp(machine.files, *original, link.name, link.backup_root)) {
+    return Failed(host, link.name);
+  }
+  if (bundle && !bundle->RecordFile(link.path, *original, link.replacement)) {
+    return Failed(host, link.name);
+  }
+  if (!ReplaceLink(machine, link.path, link.replacement)) return Failed(host, link.name);
+  Report(host, "修复：", link.name);
+  return true;
+}
+
+void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
+                        const Text& backup_root) {
+  ApplyPlannedLink(machine, host, nullptr, PlanShortcutFile(machine, path, backup_root));
 }
 
 void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, const Text& excluded) {
@@ -210,34 +251,46 @@ void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, cons
   }
 }
 
-void RunShortcutRepair(Platform& machine, RepairHost& host) {
-  const Text start_menu = machine.files.GetSpecialFolder(kStartMenuFolder);
+ShortcutPlan PlanShortcutRepair(Platform& machine) {
+  ShortcutPlan plan;
+  const RepairPlaces places = FindRepairPlaces(machine.files);
   // Without a start menu every path below would be relative to wherever the
   // program happens to run.
-  if (!start_menu.empty()) {
-    RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer.lnk");
-    RepairShortcutFile(machine, host, start_menu + "Programs\\Internet Explorer (64-bit).lnk");
-
-    constexpr int kFromTheFirstByte = 1;
-    constexpr int kFirstOccurrenceOnly = 1;
-    constexpr bool kCaseSensitive = true;
-    const Text quick_launch =
-        ReplaceText(start_menu, "Windows\\Start Menu\\", "Internet Explorer\\Quick Launch",
-                    kFromTheFirstByte, kFirstOccurrenceOnly, kCaseSensitive);
-    // Unchanged, it would be the start menu itself, rewritten without a back-up.
-    if (quick_launch != start_menu) {
+  if (!places.start_menu.empty()) {
+    for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
+      plan.start_menu.push_back(
+          PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()));
+    }
+    // Without the expected piece it would be the start menu itself,
+    // rewritten without a back-up.
+    if (!places.quick_launch.empty()) {
       TextArray list;
-      ListFolderTree(machine.files, quick_launch + "\\", list);
-      for (const Text& path : list) RepairShortcutFile(machine, host, path);
+      ListFolderTree(machine.files, places.quick_launch, list);
+      for (const Text& path : list) plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
     }
   }
-
-  const Text desktop = machine.files.GetSpecialFolder(kDesktopFolder);
-  if (desktop.empty()) return;
-  const Text backup_folder = desktop + kBackupFolderName;
-  if (!machine.files.PathExists(backup_folder)) machine.files.CreateFolder(backup_folder);
+  if (places.desktop.empty()) return plan;
+  plan.backup_folder = places.desktop + kBackupFolderName;
   // The back-up folder is left out: its copies are never overwritten or rewritten.
   TextArray list;
-  ListFolderTree(machine.files, desktop, list, backup_folder + "\\");
-  for (const Text& path : list) RepairShortcutFile(machine, host, path, desktop);
+  ListFolderTree(machine.files, places.desktop, list, plan.backup_folder + "\\");
+  for (const Text& path : list) {
+    plan.desktop.push_back(PlanShortcutFile(machine, path, places.desktop));
+  }
+  return plan;
+}
+
+int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle) {
+  const ShortcutPlan plan = PlanShortcutRepair(machine);
+  int failed = 0;
+  for (const PlannedLink& link : plan.start_menu) {
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
+  }
+  for (const PlannedLink& link : plan.quick_launch) {
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
+  }
+  if (plan.backup_folder.empty()) return failed;
+  if (!machine.files.PathExists(plan.backup_folder)) machine.files.CreateFolder(plan.backup_folder);
+  for (const PlannedLink& link : plan.desktop) failed += !ApplyPlannedLink(machine, host, bundle, link);
+  return failed;
 }

@@ -3,13 +3,53 @@
 // tree, each desktop shortcut copied into the back-up folder first.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "engine/repair_host.h"
 #include "platform/platform.h"
 
 // Name of the back-up folder on the desktop.
 extern const char kBackupFolderName[];
 
-void RunShortcutRepair(Platform& machine, RepairHost& host);
+class BundleWriter;
+
+// What the repair does with one file it finds.
+struct PlannedLink {
+  enum class Action {
+    kNothing,         // not a shortcut, or gone since the listing: no line
+    kRemoveLeftover,  // a replacement a killed run left beside a shortcut: removed, no line
+    kReport,          // left alone, "修复失败："
+    kRewrite,         // rewritten without its arguments, "修复：" once done
+  };
+  Action action = Action::kNothing;
+  Text path;
+  Text name;         // the file name its line carries
+  Text backup_root;  // the desktop, for a shortcut copied into the back-up folder first
+  std::string replacement;  // kRewrite: the new link's bytes
+};
+
+// Every file the repair walks, in the order it takes them.
+struct ShortcutPlan {
+  std::vector<PlannedLink> start_menu;    // the two browser links
+  std::vector<PlannedLink> quick_launch;  // the quick-launch tree
+  Text backup_folder;                     // made, when missing, before the desktop's
+  std::vector<PlannedLink> desktop;       // the desktop tree
+};
+
+// The walk and its decisions, changing nothing.
+ShortcutPlan PlanShortcutRepair(Platform& machine);
+PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& backup_root);
+
+// Carries out one planned file; with a bundle, the link's bytes are recorded
+// there before it is replaced, and a link that cannot be recorded is not.
+// False when its line says "修复失败：".
+bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                      const PlannedLink& link);
+
+// Plans and carries out the whole shortcut repair; the number of "修复失败："
+// lines.
+int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle = nullptr);
 
 // Rewrites one file when its path ends in "lnk" and it can be read as a
 // shortcut; with a back-up root, only after a copy of it was made below

@@ -67,6 +67,11 @@ class FileSystem {
   // call returns. On failure only what this call created is removed.
   virtual NewFile WriteNewFile(const Text& path, const std::string& bytes) = 0;
 
+  // Adds `bytes` at the end of the plain file at `path` (never through a
+  // link) and flushes them to the disk. On failure the file is cut back to
+  // what it held, so no half-written tail is left.
+  virtual bool AppendToFile(const Text& path, const std::string& bytes) = 0;
+
   // The whole content of a file of at most `max_size` bytes; nullopt when it
   // cannot be read, is no plain file, is larger, or grows while it is read.
   virtual std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) = 0;

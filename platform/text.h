@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using Text = std::string;
@@ -48,6 +49,11 @@ Text ToText(const std::vector<Number>& numbers) {
   Text raw(bytes, numbers.size() * sizeof(Number));
   return raw.substr(0, raw.find('\0'));
 }
+
+// UTF-16LE code units (two bytes each, a terminating zero ends the text) in
+// code page 936, '?' for a character the code page lacks: for showing a
+// registry string to a person, never for naming anything.
+Text TextFromUtf16Le(std::string_view units);
 
 Text ConcatTexts(const Text& first, const Text& second);
 Text ConcatTexts(const Text& first, const Text& second, const Text& third);

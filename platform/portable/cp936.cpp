@@ -107,3 +107,7 @@ std::string Cp936ToUtf8(const Text& text) {
   thread_local Converter converter("UTF-8", "CP936");
   return converter.Run(text.data(), text.size(), 1, "?");
 }
+
+Text TextFromUtf16Le(std::string_view units) {
+  return Utf16LeToCp936(reinterpret_cast<const unsigned char*>(units.data()), units.size() / 2);
+}

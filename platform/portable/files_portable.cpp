@@ -283,6 +283,20 @@ NewFile PortableFileSystem::WriteNewFile(const Text& path, const std::string& by
   return NewFile::kFailed;
 }
 
+bool PortableFileSystem::AppendToFile(const Text& path, const std::string& bytes) {
+  auto host = HostPath(path);
+  if (!host) return false;
+  FdCloser file{open(host->c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+      lseek(file.fd, 0, SEEK_END) != info.st_size) {
+    return false;
+  }
+  if (WriteAll(file.fd, bytes) && fsync(file.fd) == 0) return true;
+  if (ftruncate(file.fd, info.st_size) == 0) fsync(file.fd);
+  return false;
+}
+
 std::optional<std::string> PortableFileSystem::ReadWholeFile(const Text& path,
                                                              std::size_t max_size) {
   auto host = HostPath(path);

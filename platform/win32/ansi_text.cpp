@@ -39,3 +39,14 @@ Text AnsiFromWideMarked(std::wstring_view wide) {
   }
   return marked;
 }
+
+Text TextFromUtf16Le(std::string_view units) {
+  std::wstring wide;
+  for (std::size_t at = 0; at + 1 < units.size(); at += 2) {
+    const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(units[at]) |
+                                              static_cast<unsigned char>(units[at + 1]) << 8);
+    if (unit == 0) break;
+    wide += unit;
+  }
+  return AnsiFromWideMarked(wide);
+}

@@ -129,6 +129,34 @@ NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes
   return NewFile::kFailed;
 }
 
+bool Win32FileSystem::AppendToFile(const Text& path, const std::string& bytes) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &information) ||
+      information.nNumberOfLinks != 1 ||
+      (information.dwFileAttributes &
+       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    return false;
+  }
+  LARGE_INTEGER end = {};
+  end.LowPart = information.nFileSizeLow;
+  end.HighPart = static_cast<LONG>(information.nFileSizeHigh);
+  bool written = SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != FALSE;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+    DWORD put = 0;
+    written = WriteFile(file.get(), bytes.data() + done, chunk, &put, nullptr) && put > 0;
+    done += put;
+  }
+  written = written && FlushFileBuffers(file.get());
+  if (!written && SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) {
+    SetEndOfFile(file.get());
+    FlushFileBuffers(file.get());
+  }
+  return written;
+}
+
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const Text& path, std::size_t max_size) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

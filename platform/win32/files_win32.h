@@ -10,6 +10,7 @@ class Win32FileSystem : public FileSystem {
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
   NewFile WriteNewFile(const Text& path, const std::string& bytes) override;
+  bool AppendToFile(const Text& path, const std::string& bytes) override;
   std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override;
   Text UnpredictableToken() override;
   bool DeleteOneFile(const Text& path) override;

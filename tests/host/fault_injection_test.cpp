@@ -38,6 +38,8 @@ class RepairUnderFaults {
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
+    files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
+    fs::create_directories(drive_ + "/Users/u/AppData/Local");
     Seed();
   }
 

@@ -36,6 +36,9 @@ class RepairSequence : public ::testing::Test {
     files_.MapDrive('D', top_ + "/d");
     fs::create_directories(top_ + "/c/Users/u/Desktop");
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
+    // Where the restore bundle goes.
+    fs::create_directories(top_ + "/c/Users/u/AppData/Local");
+    files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
   }
 
   void SeedHijack(const std::string& drive = "c") {

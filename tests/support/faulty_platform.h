@@ -17,6 +17,7 @@ enum class Operation {
   kCopyOneFile,
   kWriteNewFile,
   kReadWholeFile,
+  kAppendToFile,
   kUnpredictableToken,
   kDeleteOneFile,
   kMoveOverFile,
@@ -107,6 +108,14 @@ class FaultyFileSystem : public FileSystem {
         break;
     }
     return NewFile::kFailed;
+  }
+  bool AppendToFile(const Text& path, const std::string& bytes) override {
+    if (!plan_.Fails(Operation::kAppendToFile)) return inner_.AppendToFile(path, bytes);
+    // A full disk takes part of it: the call must then leave none of it.
+    if (plan_.kind() == FaultKind::kPartlyWritten) {
+      return inner_.AppendToFile(path, bytes.substr(0, bytes.size() / 2)) && false;
+    }
+    return false;
   }
   std::optional<std::string> ReadWholeFile(const Text& path, std::size_t max_size) override {
     if (plan_.Fails(Operation::kReadWholeFile)) return std::nullopt;

@@ -1,0 +1,144 @@
+#include "engine/repair_check.h"
+
+#include <set>
+
+#include "engine/repair_places.h"
+#include "engine/shortcut_repair.h"
+#include "platform/reg_file.h"
+
+namespace {
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+// A value as a person reads it: a string's text, a number, or its bytes.
+Text Shown(const RegRawValue& value) {
+  if ((value.type == kRegSz || value.type == kRegExpandSz) && value.bytes.size() % 2 == 0) {
+    return "\"" + TextFromUtf16Le(value.bytes) + "\"";
+  }
+  if (value.type == kRegDword && value.bytes.size() == 4) {
+    std::uint32_t number = 0;
+    for (int at = 3; at >= 0; --at) number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
+    return std::to_string(number);
+  }
+  static const char kHex[] = "0123456789abcdef";
+  Text hex = "hex:";
+  for (unsigned char byte : value.bytes) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}
+
+// Items 1 to 3; true when the item would change something.
+int CheckStartPage(Platform& machine, RepairHost& host, int item, RegRoot root,
+                   const Text& address) {
+  int changes = 0;
+  std::set<Text> shown;
+  for (RegView view : machine.registry.ItemViews()) {
+    const Text key_name = RegFileKeyName(root, view, kStartPageKey);
+    if (!shown.insert(key_name).second) continue;
+    const Text prefix = "注册表项" + std::to_string(item) + "：" + key_name + "\\" + kStartPageValue;
+    std::optional<RegRawValue> value;
+    if (!machine.registry.ReadValue(view, root, kStartPageKey, kStartPageValue, &value)) {
+      Line(host, prefix + " 无法读取");
+      continue;
+    }
+    const bool key_exists = machine.registry.KeyExists(view, root, kStartPageKey);
+    // No key can be made directly below HKEY_USERS: the repair cannot write there.
+    if (root == RegRoot::kUsers && !key_exists) {
+      Line(host, prefix + " 不存在，无法写入");
+      continue;
+    }
+    const Text now = value ? Shown(*value) : Text("不存在");
+    const Text wanted = "\"" + address + "\"";
+    if (value && now == wanted) {
+      Line(host, prefix + " 现为 " + now + "，不变");
+      continue;
+    }
+    Line(host, prefix + " 现为 " + now + "，将改为 " + wanted);
+    ++changes;
+  }
+  return changes;
+}
+
+int CheckPolicy(Platform& machine, RepairHost& host) {
+  int changes = 0;
+  std::optional<RegRawValue> value;
+  const bool read = machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, kPoliciesKey,
+                                               kPolicyName, &value);
+  const Text value_name =
+      RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, kPoliciesKey) + "\\" + kPolicyName;
+  if (read && value) {
+    Line(host, "注册表项4：值 " + value_name + " 现为 " + Shown(*value) + "，将删除");
+    ++changes;
+  }
+  const Text key_name = RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, kPolicyKey);
+  if (machine.registry.KeyExists(RegView::kOwn, RegRoot::kCurrentUser, kPolicyKey)) {
+    Line(host, "注册表项4：" + key_name + " 存在，将连同其下各项删除");
+    ++changes;
+  } else if (!value) {
+    Line(host, "注册表项4：" + key_name + " 不存在");
+  }
+  return changes;
+}
+
+int CheckSystemFolder(Platform& machine, RepairHost& host, int item, const Text& path) {
+  Text folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  const Text prefix = "系统文件项" + std::to_string(item) + "：" + folder;
+  if (path.empty() || !machine.files.PathExists(folder)) {
+    Line(host, prefix + " 不存在");
+    return 0;
+  }
+  if (machine.files.IsFolderLink(folder)) {
+    Line(host, prefix + " 是指向别处的链接，不会删除");
+    return 0;
+  }
+  Line(host, prefix + " 存在，将连同其中文件删除");
+  return 1;
+}
+
+int CheckLinks(Platform& machine, RepairHost& host, const std::vector<PlannedLink>& links) {
+  int changes = 0;
+  for (const PlannedLink& link : links) {
+    if (link.action == PlannedLink::Action::kReport) {
+      Line(host, "快捷方式：" + link.path + " 无法读取或无法按名称处理，不会修改");
+    }
+    if (link.action != PlannedLink::Action::kRewrite) continue;
+    Text arguments;
+    ShortcutFields fields;
+    fields.arguments = &arguments;
+    machine.links.ReadShortcut(link.path, fields);
+    Line(host, "快捷方式：" + link.path +
+                   (arguments.empty() ? Text("（无参数），将重写")
+                                      : "（参数：" + arguments + "），将去掉参数重写"));
+    ++changes;
+  }
+  return changes;
+}
+
+}  // namespace
+
+int RunCheck(Platform& machine, RepairHost& host) {
+  host.ClearRepairLog();
+  Line(host, "检查（不做修改）：");
+  int changes = 0;
+  const Text address = host.ReadHomePageAddress();
+  changes += CheckStartPage(machine, host, 1, RegRoot::kCurrentUser, address);
+  changes += CheckStartPage(machine, host, 2, RegRoot::kLocalMachine, address);
+  changes += CheckStartPage(machine, host, 3, RegRoot::kUsers, address);
+  changes += CheckPolicy(machine, host);
+
+  const RepairPlaces places = FindRepairPlaces(machine.files);
+  changes += CheckSystemFolder(machine, host, 1, SystemFolderItem(places, 1));
+  changes += CheckSystemFolder(machine, host, 2, SystemFolderItem(places, 2));
+
+  const ShortcutPlan plan = PlanShortcutRepair(machine);
+  changes += CheckLinks(machine, host, plan.start_menu);
+  changes += CheckLinks(machine, host, plan.quick_launch);
+  changes += CheckLinks(machine, host, plan.desktop);
+
+  Line(host, changes == 0 ? Text("共 0 项：无需修复")
+                          : "共 " + std::to_string(changes) + " 项将被修改");
+  return changes;
+}

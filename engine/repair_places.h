@@ -1,0 +1,35 @@
+// The places a repair may change, in the registry and on the disk: the check
+// shows them, the repair changes them, and an undo writes nowhere else.
+#pragma once
+
+#include "platform/platform.h"
+
+extern const char kStartPageKey[];    // "SOFTWARE\Microsoft\Internet Explorer\Main"
+extern const char kStartPageValue[];  // "Start Page"
+extern const char kPoliciesKey[];     // "Software\Policies"
+extern const char kPolicyName[];      // "Microsoft": a value in kPoliciesKey, and its key below it
+extern const char kPolicyKey[];       // "Software\Policies\Microsoft"
+
+struct RepairPlaces {
+  Text start_menu;    // the user's start menu, ending in a backslash; empty when unknown
+  Text quick_launch;  // derived from it; empty when it cannot be
+  Text desktop;       // the user's desktop; empty when unknown
+  Text drive;         // the desktop's drive letter; empty when unknown
+};
+
+RepairPlaces FindRepairPlaces(FileSystem& files);
+
+// The two OEM8 folders, as the repair names them (the second with a trailing
+// backslash); empty when the desktop's drive is unknown.
+Text SystemFolderItem(const RepairPlaces& places, int item);
+
+// True when `path` is a file a repair may write: one of the two browser links
+// of the start menu, or a file below the quick-launch tree, the desktop tree
+// (not its back-up folder) or an OEM8 folder. Paths with "." or ".." steps,
+// empty steps or characters no Windows name has are never.
+bool RepairMayWriteFile(const RepairPlaces& places, const Text& path);
+
+// True when the registry key (and `value_name`, for a value) is one a repair
+// changes.
+bool RepairMayWriteValue(RegRoot root, const Text& key_path, const Text& value_name);
+bool RepairMayWriteKeyTree(RegRoot root, const Text& key_path);

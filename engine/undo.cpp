@@ -1,0 +1,292 @@
+#include "engine/undo.h"
+
+#include <algorithm>
+
+#include "engine/restore_bundle.h"
+#include "platform/digest.h"
+
+namespace {
+
+constexpr std::size_t kLargestFile = 256 << 20;
+
+enum class Result { kBack, kSkipped, kFailed };
+
+void Line(RepairHost& host, Result result, const Text& name) {
+  switch (result) {
+    case Result::kBack:
+      return host.AppendRepairLog("撤销：" + name + "\r\n");
+    case Result::kSkipped:
+      return host.AppendRepairLog("撤销跳过：" + name + "（修复后已被改动）\r\n");
+    case Result::kFailed:
+      return host.AppendRepairLog("撤销失败：" + name + "\r\n");
+  }
+}
+
+Text Upper(const Text& text) {
+  Text upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+Text FileNameOf(const Text& path) {
+  const TextArray parts = SplitText(path, "\\");
+  return parts.empty() ? path : parts.back();
+}
+
+// A key tree in a form two readings can be compared in: names in one letter
+// case, entries sorted.
+RegKeyTree Normalized(const RegKeyTree& tree) {
+  RegKeyTree normal;
+  for (const auto& [name, value] : tree.values) normal.values.emplace_back(Upper(name), value);
+  for (const auto& [name, subkey] : tree.subkeys) {
+    normal.subkeys.emplace_back(Upper(name), Normalized(subkey));
+  }
+  std::sort(normal.values.begin(), normal.values.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(normal.subkeys.begin(), normal.subkeys.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return normal;
+}
+
+bool SameTree(const RegKeyTree& a, const RegKeyTree& b) {
+  const RegKeyTree x = Normalized(a), y = Normalized(b);
+  if (x.values != y.values || x.subkeys.size() != y.subkeys.size()) return false;
+  for (std::size_t at = 0; at < x.subkeys.size(); ++at) {
+    if (x.subkeys[at].first != y.subkeys[at].first ||
+        !SameTree(x.subkeys[at].second, y.subkeys[at].second)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SameOptionalTree(const std::optional<RegKeyTree>& a, const std::optional<RegKeyTree>& b) {
+  if (a.has_value() != b.has_value()) return false;
+  return !a || SameTree(*a, *b);
+}
+
+// What the registry file says the value was: whether its key was there, and
+// the value or nothing.
+struct ValueBefore {
+  bool found = false;
+  bool key_existed = true;
+  std::optional<RegRawValue> value;
+};
+
+ValueBefore FindValueBefore(const std::vector<RegFileEntry>& registry, const Text& key_name,
+                            const Text& name) {
+  ValueBefore before;
+  for (const RegFileEntry& entry : registry) {
+    if (Upper(entry.key) != Upper(key_name)) continue;
+    switch (entry.kind) {
+      case RegFileEntry::Kind::kDeletedKey:
+        before.key_existed = false;
+        break;
+      case RegFileEntry::Kind::kKey:
+        break;
+      case RegFileEntry::Kind::kValue:
+        if (Upper(entry.name) == Upper(name)) {
+          before.found = true;
+          before.value = entry.value;
+        }
+        break;
+      case RegFileEntry::Kind::kDeletedValue:
+        if (Upper(entry.name) == Upper(name)) {
+          before.found = true;
+          before.value.reset();
+        }
+        break;
+    }
+  }
+  return before;
+}
+
+// The key tree the registry file records below `key_name`; nullopt when it
+// records the key as absent. `found` is false when it records nothing of it.
+std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& registry,
+                                         const Text& key_name, bool* found) {
+  *found = false;
+  std::optional<RegKeyTree> tree;
+  const Text base = Upper(key_name);
+  for (const RegFileEntry& entry : registry) {
+    const Text key = Upper(entry.key);
+    if (key != base && key.compare(0, base.size() + 1, base + "\\") != 0) continue;
+    *found = true;
+    if (entry.kind == RegFileEntry::Kind::kDeletedKey && key == base) return std::nullopt;
+    if (!tree) tree = RegKeyTree();
+    // Walk down to the entry's key, making the levels on the way.
+    RegKeyTree* node = &*tree;
+    const Text relative = entry.key.size() > key_name.size() ? entry.key.substr(key_name.size() + 1)
+                                                             : Text();
+    for (const Text& step : SplitText(relative, "\\")) {
+      auto found_step = std::find_if(node->subkeys.begin(), node->subkeys.end(),
+                                     [&](const auto& s) { return Upper(s.first) == Upper(step); });
+      if (found_step == node->subkeys.end()) {
+        node->subkeys.emplace_back(step, RegKeyTree());
+        node = &node->subkeys.back().second;
+      } else {
+        node = &found_step->second;
+      }
+    }
+    if (entry.kind == RegFileEntry::Kind::kValue) node->values.emplace_back(entry.name, entry.value);
+  }
+  return tree;
+}
+
+Result UndoValue(Platform& machine, const ReadBundle& bundle, const BundleChange& change,
+                 const Text& key_name) {
+  Registry& registry = machine.registry;
+  const ValueBefore before = FindValueBefore(bundle.registry, key_name, change.value_name);
+  if (!before.found) return Result::kFailed;
+  std::optional<RegRawValue> now;
+  if (!registry.ReadValue(change.view, change.root, change.key_path, change.value_name, &now)) {
+    return Result::kFailed;
+  }
+  if (now == before.value) return Result::kBack;
+  if (now && now != change.value_after) return Result::kSkipped;
+  if (before.value) {
+    registry.WriteValue(change.view, change.root, change.key_path, change.value_name,
+                        *before.value);
+  } else {
+    registry.DeleteValue(change.view, change.root, change.key_path, change.value_name);
+    // The repair made the key too: it goes again when nothing else is in it.
+    std::optional<RegKeyTree> key;
+    if (!before.key_existed &&
+        registry.ReadKeyTree(change.view, change.root, change.key_path, &key) && key &&
+        key->values.empty() && key->subkeys.empty()) {
+      registry.DeleteKeyTree(change.view, change.root, change.key_path);
+    }
+  }
+  std::optional<RegRawValue> after_undo;
+  return registry.ReadValue(change.view, change.root, change.key_path, change.value_name,
+                            &after_undo) &&
+                 after_undo == before.value
+             ? Result::kBack
+             : Result::kFailed;
+}
+
+Result UndoKeyTree(Platform& machine, const ReadBundle& bundle, const BundleChange& change,
+                   const Text& key_name) {
+  Registry& registry = machine.registry;
+  bool found = false;
+  const std::optional<RegKeyTree> before = FindTreeBefore(bundle.registry, key_name, &found);
+  if (!found) return Result::kFailed;
+  std::optional<RegKeyTree> now;
+  if (!registry.ReadKeyTree(change.view, change.root, change.key_path, &now)) {
+    return Result::kFailed;
+  }
+  if (SameOptionalTree(now, before)) return Result::kBack;
+  // The repair deleted the key; anything there now was put there since.
+  if (now) return Result::kSkipped;
+  if (before && !registry.WriteKeyTree(change.view, change.root, change.key_path, *before)) {
+    return Result::kFailed;
+  }
+  std::optional<RegKeyTree> after_undo;
+  return registry.ReadKeyTree(change.view, change.root, change.key_path, &after_undo) &&
+                 SameOptionalTree(after_undo, before)
+             ? Result::kBack
+             : Result::kFailed;
+}
+
+// Makes the folders above `path` that are missing, never through a link.
+bool MakeFoldersAbove(FileSystem& files, const Text& path) {
+  const std::size_t last = path.rfind('\\');
+  if (last == Text::npos || last < 3) return true;
+  const Text folder = path.substr(0, last);
+  if (files.IsFolderLink(folder)) return false;
+  if (files.PathExists(folder)) return true;
+  return MakeFoldersAbove(files, folder) && files.CreateFolder(folder);
+}
+
+bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
+  const std::optional<std::string> now = files.ReadWholeFile(path, bytes.size());
+  return now && *now == bytes;
+}
+
+Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange& change) {
+  FileSystem& files = machine.files;
+  const std::optional<std::string> copy = files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
+  if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
+  const bool exists = files.PathExists(change.original);
+  std::optional<std::string> now;
+  if (exists) {
+    now = files.ReadWholeFile(change.original, kLargestFile);
+    if (!now) return Result::kFailed;
+    if (*now == *copy) return Result::kBack;
+    // Only what the repair left is replaced: anything else is the user's now.
+    if (!change.size_after || now->size() != *change.size_after ||
+        Sha256Hex(*now) != change.sha256_after) {
+      return Result::kSkipped;
+    }
+    const std::optional<Text> temporary = WriteNewFileBeside(files, change.original, *copy);
+    if (!temporary) return Result::kFailed;
+    if (Holds(files, *temporary, *copy) && files.MoveOverFile(*temporary, change.original)) {
+      return Result::kBack;
+    }
+    files.DeleteOneFile(*temporary);
+    return Result::kFailed;
+  }
+  if (!MakeFoldersAbove(files, change.original)) return Result::kFailed;
+  if (files.WriteNewFile(change.original, *copy) != NewFile::kWritten) return Result::kFailed;
+  if (Holds(files, change.original, *copy)) return Result::kBack;
+  files.DeleteOneFile(change.original);
+  return Result::kFailed;
+}
+
+}  // namespace
+
+UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
+  host.ClearRepairLog();
+  Text chosen = folder;
+  if (chosen.empty()) {
+    for (const Text& bundle : ListBundles(machine)) {
+      if (!BundleIsUndone(machine, bundle)) {
+        chosen = bundle;
+        break;
+      }
+    }
+    if (chosen.empty()) {
+      host.AppendRepairLog("没有可撤销的修复\r\n");
+      return UndoOutcome::kNothing;
+    }
+  }
+  Text why;
+  const std::optional<ReadBundle> bundle = ReadBundleForUndo(machine, chosen, &why);
+  if (!bundle) {
+    host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
+    return UndoOutcome::kRefused;
+  }
+  host.AppendRepairLog("撤销修复：" + bundle->folder + "\r\n");
+  bool complete = true;
+  bool skipped = false;
+  for (auto change = bundle->changes.rbegin(); change != bundle->changes.rend(); ++change) {
+    Result result = Result::kFailed;
+    Text name;
+    switch (change->kind) {
+      case BundleChange::Kind::kValue: {
+        const Text key_name = RegFileKeyName(change->root, change->view, change->key_path);
+        name = key_name + "\\" + change->value_name;
+        result = UndoValue(machine, *bundle, *change, key_name);
+        break;
+      }
+      case BundleChange::Kind::kKeyTree: {
+        name = RegFileKeyName(change->root, change->view, change->key_path);
+        result = UndoKeyTree(machine, *bundle, *change, name);
+        break;
+      }
+      case BundleChange::Kind::kFile:
+        name = FileNameOf(change->original);
+        result = UndoFile(machine, *bundle, *change);
+        break;
+    }
+    Line(host, result, name);
+    complete = complete && result != Result::kFailed;
+    skipped = skipped || result == Result::kSkipped;
+  }
+  if (complete && !MarkBundleUndone(machine, bundle->folder)) complete = false;
+  host.AppendRepairLog(complete ? "撤销完成\r\n" : "撤销未完成，可再次撤销\r\n");
+  if (!complete) return UndoOutcome::kIncomplete;
+  return skipped ? UndoOutcome::kDoneWithSkips : UndoOutcome::kDone;
+}

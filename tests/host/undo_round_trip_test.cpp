@@ -1,0 +1,431 @@
+// Check, repair and undo over the portable machine: a seeded hijack in a
+// temporary folder, the in-memory registry and our own link codec. The check
+// changes nothing; the undo of a repair gives back every file and registry
+// value byte for byte; a bundle someone has tampered with is refused whole.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/repair_check.h"
+#include "engine/repair_sequence.h"
+#include "engine/restore_bundle.h"
+#include "engine/undo.h"
+#include "platform/portable/files_portable.h"
+#include "platform/portable/registry_portable.h"
+#include "platform/portable/shell_links_portable.h"
+#include "platform/registry_tree.h"
+#include "tests/support/faulty_platform.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kUser[] = "C:\\Users\\u\\";
+const char kMainKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+
+RegRawValue Utf16Sz(const std::string& ascii) {
+  RegRawValue value{kRegSz, {}};
+  for (char c : ascii) value.bytes += std::string{c, '\0'};
+  value.bytes += std::string(2, '\0');
+  return value;
+}
+
+// Every file below the drive, by path, and every value of the keys a repair
+// touches: the whole state a repair may change and an undo must give back.
+struct Snapshot {
+  std::map<std::string, std::string> files;
+  std::map<std::string, std::optional<RegKeyTree>> keys;
+  bool operator==(const Snapshot& other) const {
+    if (files != other.files || keys.size() != other.keys.size()) return false;
+    for (const auto& [name, tree] : keys) {
+      const auto& theirs = other.keys.at(name);
+      if (tree.has_value() != theirs.has_value()) return false;
+      if (tree && WriteRegFile(Entries(name, *tree)) != WriteRegFile(Entries(name, *theirs))) {
+        return false;
+      }
+    }
+    return true;
+  }
+  static std::vector<RegFileEntry> Entries(const std::string& name, const RegKeyTree& tree) {
+    std::vector<RegFileEntry> entries;
+    RegFileEntry key;
+    key.key = name;
+    entries.push_back(key);
+    for (const auto& [value_name, value] : tree.values) {
+      RegFileEntry entry;
+      entry.kind = RegFileEntry::Kind::kValue;
+      entry.key = name;
+      entry.name = value_name;
+      entry.value = value;
+      entries.push_back(entry);
+    }
+    for (const auto& [subkey_name, subkey] : tree.subkeys) {
+      for (const RegFileEntry& entry : Entries(name + "\\" + subkey_name, subkey)) {
+        entries.push_back(entry);
+      }
+    }
+    return entries;
+  }
+};
+
+class UndoRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.MapDrive('C', drive_);
+    files_.SetSpecialFolder(kStartMenuFolder,
+                            Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu");
+    files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "Desktop");
+    files_.SetSpecialFolder(kLocalAppDataFolder, Text(kUser) + "AppData\\Local");
+    for (const char* folder : {"Desktop", "AppData/Local", "AppData/Roaming/Microsoft/Windows/Start Menu/Programs"}) {
+      fs::create_directories(drive_ + "/Users/u/" + folder);
+    }
+  }
+
+  std::string Host(const Text& path) { return *files_.HostPath(path); }
+
+  void Link(const Text& path, const Text& target, const Text& arguments) {
+    fs::create_directories(fs::path(Host(path)).parent_path());
+    ASSERT_TRUE(links_.CreateShortcut(path, target, Text("Browser"), arguments,
+                                      Text("C:\\Program Files\\Browser")))
+        << path;
+  }
+
+  void File(const Text& path, const std::string& bytes) {
+    fs::create_directories(fs::path(Host(path)).parent_path());
+    std::ofstream(Host(path), std::ios::binary) << bytes;
+  }
+
+  void SeedHijack() {
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kMainKey,
+                              "Start Page", Utf16Sz("http://hijack.example/")));
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, kMainKey,
+                              "Start Page", Utf16Sz("http://hijack.example/")));
+    // The policy as a hijacker leaves it: a tree with values of every kind,
+    // and a value of the same name beside the key.
+    const Text policy = "Software\\Policies\\Microsoft\\Internet Explorer";
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, policy + "\\Main",
+                              "Start Page", Utf16Sz("http://hijack.example/")));
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                              policy + "\\Control Panel", "HomePage", {kRegDword, {1, 0, 0, 0}}));
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, policy, "Blob",
+                              {kRegBinary, std::string("\0\1\2\xff", 4)}));
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                              "Software\\Policies", "Microsoft", Utf16Sz("planted")));
+    File("C:\\OEM8\\bin\\run.exe", "payload");
+    File("C:\\OEM8\\notes.txt", "more payload");
+    File("C:\\Windows\\OEM8\\cache\\run.dll", "payload");
+    const Text start = Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+    const Text quick = Text(kUser) + "AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\";
+    Link(start + "Internet Explorer.lnk", "C:\\Program Files\\Internet Explorer\\iexplore.exe",
+         "http://hijack.example/");
+    Link(quick + "Browser.lnk", "C:\\Program Files\\Browser\\browser.exe", "http://hijack.example/");
+    Link(quick + "User Pinned\\TaskBar\\Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
+         "http://hijack.example/");
+    Link(Text(kUser) + "Desktop\\Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
+         "http://hijack.example/");
+    Link(Text(kUser) + "Desktop\\工具\\记事本.lnk", "C:\\Windows\\notepad.exe", "");
+    File(Text(kUser) + "Desktop\\notes.txt", "the user's notes");
+  }
+
+  // The bundles and the desktop's back-up copies are what a repair adds and an
+  // undo keeps: they are left out.
+  Snapshot Take() {
+    Snapshot snapshot;
+    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
+      const std::string path = entry.path().string();
+      if (path.find("/AppData/Local/qinghe") != std::string::npos ||
+          path.find("修复前桌面图标备份") != std::string::npos) {
+        continue;
+      }
+      if (entry.is_directory()) {
+        snapshot.files[path + "/"] = "";
+      } else {
+        std::ifstream in(path, std::ios::binary);
+        snapshot.files[path] = std::string((std::istreambuf_iterator<char>(in)), {});
+      }
+    }
+    for (const auto& [root, key] :
+         {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
+          std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
+          std::pair{RegRoot::kUsers, Text(kMainKey)},
+          std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
+      std::optional<RegKeyTree> tree;
+      EXPECT_TRUE(ReadRegKeyTree(registry_, RegView::kOwn, root, key, &tree));
+      snapshot.keys[std::to_string(static_cast<int>(root)) + key] = tree;
+    }
+    return snapshot;
+  }
+
+  int Repair(Platform& machine, RecordingHost& host) { return RunRepairSequence(machine, host); }
+  int Repair(RecordingHost& host) { return Repair(machine_, host); }
+  UndoOutcome Undo(RecordingHost& host, const Text& folder = Text()) {
+    return RunUndo(machine_, host, folder);
+  }
+
+  std::vector<Text> Bundles() { return ListBundles(machine_); }
+
+  // The drive and the keys a repair touches emptied and seeded again.
+  void ResetMachine() {
+    for (const auto& [root, key] :
+         {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
+          std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
+          std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
+      DeleteRegKeyTree(registry_, RegView::kOwn, root, key);
+    }
+    for (auto& entry : fs::directory_iterator(drive_)) fs::remove_all(entry.path());
+    SetUp();
+    SeedHijack();
+  }
+
+  TempFolder temp_;
+  std::string drive_ = temp_.path();
+  MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
+  PortableFileSystem files_;
+  PortableShellLinks links_{files_};
+  Platform machine_{registry_items_, files_, links_};
+};
+
+TEST_F(UndoRoundTrip, CheckShowsThePlanAndChangesNothing) {
+  SeedHijack();
+  const Snapshot before = Take();
+  RecordingHost host;
+  // Two start pages, the policy's value and key, two OEM8 folders, five links.
+  EXPECT_EQ(RunCheck(machine_, host), 11) << host.log();
+  EXPECT_EQ(Take(), before);
+  EXPECT_FALSE(fs::exists(drive_ + "/Users/u/AppData/Local/qinghe"));
+  EXPECT_FALSE(fs::exists(drive_ + "/Users/u/Desktop/修复前桌面图标备份"));
+  const Text& log = host.log();
+  EXPECT_NE(log.find("注册表项1：HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start "
+                     "Page 现为 \"http://hijack.example/\"，将改为 \"http://www.example.com/\""),
+            Text::npos)
+      << log;
+  EXPECT_NE(log.find("注册表项3：HKEY_USERS\\SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start "
+                     "Page 不存在，无法写入"),
+            Text::npos)
+      << log;
+  EXPECT_NE(log.find("系统文件项1：C:\\OEM8 存在"), Text::npos) << log;
+  EXPECT_NE(log.find("Browser.lnk（参数：http://hijack.example/），将去掉参数重写"), Text::npos) << log;
+  EXPECT_NE(log.find("记事本.lnk（无参数），将重写"), Text::npos) << log;
+  const Text last = "共 11 项将被修改\r\n";
+  EXPECT_EQ(log.rfind(last), log.size() - last.size()) << log;
+}
+
+TEST_F(UndoRoundTrip, CheckOfACleanMachineCountsNothing) {
+  RecordingHost host;
+  EXPECT_EQ(RunCheck(machine_, host), 0) << host.log();
+  EXPECT_NE(host.log().find("共 0 项：无需修复"), Text::npos) << host.log();
+}
+
+TEST_F(UndoRoundTrip, UndoGivesBackEveryByte) {
+  SeedHijack();
+  const Snapshot original = Take();
+  RecordingHost repair;
+  EXPECT_EQ(Repair(repair), 0) << repair.log();
+  EXPECT_NE(repair.log().find("正在修复注册表项4：成功"), Text::npos) << repair.log();
+  const Snapshot repaired = Take();
+  ASSERT_FALSE(repaired == original);
+  ASSERT_EQ(Bundles().size(), 1u);
+
+  RecordingHost undo;
+  EXPECT_EQ(Undo(undo), UndoOutcome::kDone) << undo.log();
+  EXPECT_EQ(Take(), original) << undo.log();
+  EXPECT_TRUE(BundleIsUndone(machine_, Bundles()[0]));
+
+  RecordingHost again;
+  EXPECT_EQ(Undo(again), UndoOutcome::kNothing);
+  EXPECT_EQ(again.log(), "没有可撤销的修复\r\n");
+}
+
+TEST_F(UndoRoundTrip, RepairLogIsTheSameWithTheBundle) {
+  SeedHijack();
+  RecordingHost host;
+  Repair(host);
+  const TextArray& lines = host.appended();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "正在修复注册表项1：成功\r\n");
+  EXPECT_EQ(lines[1], "正在修复注册表项2：成功\r\n");
+  EXPECT_EQ(lines[2], "正在修复注册表项3：失败\r\n");
+  EXPECT_EQ(lines[3], "正在修复注册表项4：成功\r\n");
+  EXPECT_EQ(lines[4], "系统文件项1：成功\r\n");
+  EXPECT_EQ(lines[5], "系统文件项2：成功\r\n");
+  EXPECT_EQ(lines.size(), 11u) << host.log();
+}
+
+TEST_F(UndoRoundTrip, ChangesMadeSinceAreLeftAndReported) {
+  SeedHijack();
+  RecordingHost repair;
+  Repair(repair);
+  const Text desktop_link = Text(kUser) + "Desktop\\Browser.lnk";
+  File(desktop_link, "the user's own new shortcut");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, kMainKey, "Start Page",
+                            Utf16Sz("http://chosen.by.the.user/")));
+  RecordingHost undo;
+  EXPECT_EQ(Undo(undo), UndoOutcome::kDoneWithSkips) << undo.log();
+  EXPECT_NE(undo.log().find("撤销跳过：Browser.lnk（修复后已被改动）"), Text::npos) << undo.log();
+  EXPECT_NE(undo.log().find("撤销跳过：HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet "
+                            "Explorer\\Main\\Start Page（修复后已被改动）"),
+            Text::npos)
+      << undo.log();
+  std::ifstream in(Host(desktop_link), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "the user's own new shortcut");
+}
+
+TEST_F(UndoRoundTrip, EachRepairHasItsOwnBundleAndUndoGoesBackOneAtATime) {
+  SeedHijack();
+  const Snapshot original = Take();
+  RecordingHost first, second;
+  Repair(first);
+  const Snapshot after_first = Take();
+  Repair(second);
+  ASSERT_EQ(Bundles().size(), 2u);
+  EXPECT_NE(Bundles()[0], Bundles()[1]);
+  RecordingHost undo_second, undo_first;
+  EXPECT_EQ(Undo(undo_second), UndoOutcome::kDone) << undo_second.log();
+  EXPECT_EQ(Take(), after_first);
+  EXPECT_EQ(Undo(undo_first), UndoOutcome::kDone) << undo_first.log();
+  EXPECT_EQ(Take(), original);
+}
+
+// A bundle lies in a folder the user (and so a hijacker) can write; an undo
+// may run elevated. Each of these is refused whole, with nothing applied.
+class TamperedBundle : public UndoRoundTrip {
+ protected:
+  void SetUp() override {
+    UndoRoundTrip::SetUp();
+    SeedHijack();
+    RecordingHost host;
+    Repair(host);
+    bundle_ = Bundles().at(0);
+    repaired_ = Take();
+  }
+  std::string BundleHost(const Text& name) { return Host(bundle_ + "\\" + name); }
+  std::string Read(const Text& name) {
+    std::ifstream in(BundleHost(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  void Write(const Text& name, const std::string& bytes) {
+    std::ofstream(BundleHost(name), std::ios::binary | std::ios::trunc) << bytes;
+  }
+  void ExpectRefused(const char* what) {
+    RecordingHost host;
+    EXPECT_EQ(Undo(host), UndoOutcome::kRefused) << what << "\n" << host.log();
+    EXPECT_EQ(host.appended().size(), 1u) << host.log();
+    EXPECT_EQ(host.log().rfind("撤销被拒绝：", 0), 0u) << host.log();
+    EXPECT_TRUE(Take() == repaired_) << what;
+  }
+  Text bundle_;
+  Snapshot repaired_;
+};
+
+TEST_F(TamperedBundle, CutManifest) {
+  const std::string manifest = Read("manifest.txt");
+  Write("manifest.txt", manifest.substr(0, manifest.size() - 7));
+  ExpectRefused("cut manifest");
+}
+
+TEST_F(TamperedBundle, CopyWhoseHashDoesNotMatch) {
+  Write("files\\1\\run.exe", "something else");
+  ExpectRefused("copy changed");
+}
+
+TEST_F(TamperedBundle, RegistryFileNamingAnotherKey) {
+  std::vector<RegFileEntry> entries = *ParseRegFile(Read("registry.reg"));
+  RegFileEntry planted;
+  planted.kind = RegFileEntry::Kind::kValue;
+  planted.key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  planted.name = "evil";
+  planted.value = Utf16Sz("C:\\evil.exe");
+  entries.push_back(planted);
+  Write("registry.reg", WriteRegFile(entries));
+  ExpectRefused("registry file names the Run key");
+}
+
+TEST_F(TamperedBundle, ManifestPathWithDotDotOrOutside) {
+  const std::string manifest = Read("manifest.txt");
+  const std::string desktop = "C:\\Users\\u\\Desktop\\Browser.lnk";
+  std::string planted = manifest;
+  planted.replace(planted.find(desktop), desktop.size(), "C:\\Users\\u\\Desktop\\..\\..\\Windows\\x.lnk");
+  Write("manifest.txt", planted);
+  ExpectRefused("dot-dot step");
+  planted = manifest;
+  planted.replace(planted.find(desktop), desktop.size(), "C:\\Windows\\System32\\Browser.lnk");
+  Write("manifest.txt", planted);
+  ExpectRefused("path outside the repair's places");
+}
+
+TEST_F(TamperedBundle, CopyReplacedByALink) {
+  const std::string copy = BundleHost("files\\1\\run.exe");
+  const std::string content = Read("files\\1\\run.exe");
+  File("C:\\elsewhere.exe", content);
+  fs::remove(copy);
+  fs::create_symlink(Host("C:\\elsewhere.exe"), copy);
+  ExpectRefused("copy is a link");
+}
+
+TEST_F(TamperedBundle, BundleFolderOutsideTheBundles) {
+  RecordingHost host;
+  EXPECT_EQ(Undo(host, "C:\\Users\\u\\Desktop"), UndoOutcome::kRefused) << host.log();
+}
+
+// Every call of the repair failing in turn, then an undo: the machine is back
+// where it was. Every call of an undo failing in turn, then another undo:
+// the same.
+TEST_F(UndoRoundTrip, FaultsInRepairOrUndoLoseNothing) {
+  SeedHijack();
+  const Snapshot original = Take();
+  FaultPlan counting;
+  {
+    FaultyRegistry registry(registry_items_, counting);
+    FaultyFileSystem files(files_, counting);
+    FaultyShellLinks links(links_, counting);
+    Platform machine{registry, files, links};
+    RecordingHost host;
+    RunRepairSequence(machine, host);
+    RecordingHost undo;
+    RunUndo(machine, undo);
+  }
+  int runs = 0;
+  for (Operation operation : {Operation::kWriteNewFile, Operation::kReadWholeFile,
+                              Operation::kAppendToFile, Operation::kMoveOverFile,
+                              Operation::kWriteRegItem, Operation::kComposeLink}) {
+    ASSERT_GT(counting.calls(operation), 0) << static_cast<int>(operation);
+    for (int nth = 1; nth <= counting.calls(operation); nth += 3) {
+      for (bool fault_in_undo : {false, true}) {
+        ResetMachine();
+        ASSERT_TRUE(Take() == original);
+        FaultPlan plan(operation, nth);
+        FaultPlan none;
+        FaultyRegistry registry(registry_items_, fault_in_undo ? none : plan);
+        FaultyFileSystem files(files_, fault_in_undo ? none : plan);
+        FaultyShellLinks links(links_, fault_in_undo ? none : plan);
+        Platform repair_machine{registry, files, links};
+        RecordingHost repair;
+        RunRepairSequence(repair_machine, repair);
+        FaultyRegistry undo_registry(registry_items_, fault_in_undo ? plan : none);
+        FaultyFileSystem undo_files(files_, fault_in_undo ? plan : none);
+        FaultyShellLinks undo_links(links_, fault_in_undo ? plan : none);
+        Platform undo_machine{undo_registry, undo_files, undo_links};
+        RecordingHost undo;
+        // An undo that could not finish is finished by the next one.
+        if (RunUndo(undo_machine, undo) == UndoOutcome::kIncomplete) {
+          RecordingHost again;
+          RunUndo(machine_, again);
+        }
+        EXPECT_TRUE(Take() == original)
+            << static_cast<int>(operation) << " failing at call " << nth
+            << (fault_in_undo ? " of the undo" : " of the repair") << "\n"
+            << repair.log() << undo.log();
+        ++runs;
+      }
+    }
+  }
+  EXPECT_GT(runs, 20);
+}
+
+}  // namespace
