@@ -1,36 +1,5 @@
 #include "platform/registry.h"
 
-namespace {
-
-// Closes an opened key on every path out of the item operations.
-class ScopedKey {
- public:
-  explicit ScopedKey(RegistryCalls& calls) : calls_(calls) {}
-  ~ScopedKey() {
-    if (open_) calls_.CloseKey(key_);
-  }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  bool OpenOrCreate(RegRoot root, const Text& key_path, RegView view) {
-    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_) ||
-            calls_.CreateKey(root, key_path, view, &key_);
-    return open_;
-  }
-  bool Open(RegRoot root, const Text& key_path, RegView view) {
-    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_);
-    return open_;
-  }
-  RegistryCalls::Key get() const { return key_; }
-
- private:
-  RegistryCalls& calls_;
-  RegistryCalls::Key key_ = 0;
-  bool open_ = false;
-};
-
-}  // namespace
-
 RegRoot RootFromCode(int root_code) {
   switch (root_code) {
     case 1:
@@ -103,7 +72,7 @@ bool DeleteRegItemInView(RegistryCalls& calls, RegView view, RegRoot root, const
   bool deleted = false;
   {
     ScopedKey key(calls);
-    if (key.Open(root, path.key_path, view)) {
+    if (key.OpenForWrite(root, path.key_path, view)) {
       deleted = calls.DeleteValue(key.get(), path.value_name);
     }
   }

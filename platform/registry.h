@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -48,6 +51,24 @@ struct RegItemPath {
 };
 RegItemPath SplitItemPath(const Text& full_path);
 
+// A value as the registry holds it: its type and its bytes exactly (a
+// string's UTF-16LE code units with whatever terminator it was stored with).
+struct RegRawValue {
+  std::uint32_t type = 0;
+  std::string bytes;
+  bool operator==(const RegRawValue& other) const {
+    return type == other.type && bytes == other.bytes;
+  }
+  bool operator!=(const RegRawValue& other) const { return !(*this == other); }
+};
+
+// A key with everything below it, each list in the order the registry gave
+// it. Names in code page 936.
+struct RegKeyTree {
+  std::vector<std::pair<Text, RegRawValue>> values;  // "" is the default value
+  std::vector<std::pair<Text, RegKeyTree>> subkeys;  // by name
+};
+
 // A registry view. A 32-bit process on 64-bit Windows sees two: its own, the
 // 32-bit one, where HKLM\SOFTWARE is redirected, and the 64-bit one.
 enum class RegView { kOwn, k64Bit, k32Bit };
@@ -68,6 +89,54 @@ class RegistryCalls {
   virtual bool DeleteValue(Key key, const Text& name) = 0;
   virtual bool DeleteKey(RegRoot root, const Text& key_path, RegView view) = 0;
   virtual void CloseKey(Key key) = 0;
+
+  // The raw calls: names and bytes exactly as the registry keeps them.
+  virtual bool OpenKeyForRead(RegRoot root, const Text& key_path, RegView view, Key* key) = 0;
+  // False when the value cannot be read for any reason but its absence;
+  // *value nullopt when absent.
+  virtual bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>* value) = 0;
+  // The names below the key; false when one cannot be given exactly in code
+  // page 936 or the enumeration fails.
+  virtual bool ValueNames(Key key, std::vector<Text>* names) = 0;
+  virtual bool SubkeyNames(Key key, std::vector<Text>* names) = 0;
+  virtual bool SetRawValue(Key key, const Text& name, const RegRawValue& value) = 0;
+};
+
+// A key opened through the calls, closed on every path out.
+class ScopedKey {
+ public:
+  explicit ScopedKey(RegistryCalls& calls) : calls_(calls) {}
+  ~ScopedKey() { Close(); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  bool OpenForRead(RegRoot root, const Text& key_path, RegView view) {
+    Close();
+    open_ = calls_.OpenKeyForRead(root, key_path, view, &key_);
+    return open_;
+  }
+  bool OpenForWrite(RegRoot root, const Text& key_path, RegView view) {
+    Close();
+    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_);
+    return open_;
+  }
+  // Opens the key for writing, or else creates it with any missing keys above.
+  bool OpenOrCreate(RegRoot root, const Text& key_path, RegView view) {
+    Close();
+    open_ = calls_.OpenKeyForWrite(root, key_path, view, &key_) ||
+            calls_.CreateKey(root, key_path, view, &key_);
+    return open_;
+  }
+  void Close() {
+    if (open_) calls_.CloseKey(key_);
+    open_ = false;
+  }
+  RegistryCalls::Key get() const { return key_; }
+
+ private:
+  RegistryCalls& calls_;
+  RegistryCalls::Key key_ = 0;
+  bool open_ = false;
 };
 
 // Stores `value` under the item path in `view`, opening the key for writing

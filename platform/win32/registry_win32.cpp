@@ -1,10 +1,20 @@
 #include "platform/win32/registry_win32.h"
 
+#include "platform/win32/ansi_text.h"
+
 namespace {
 
 HKEY AsHkey(RegistryCalls::Key key) { return reinterpret_cast<HKEY>(key); }
 
+// Longest names the registry allows, in UTF-16 units, with room for the zero.
+constexpr DWORD kMaxKeyName = 255 + 1;
+constexpr DWORD kMaxValueName = 16383 + 1;
+
 REGSAM ViewFlag(RegView view) {
+  // With one view every view is it: 32-bit Windows before XP SP2 knows no
+  // view flags, and RegDeleteKeyExA is not there to take one.
+  static const bool two_views = RunsUnderWow64();
+  if (!two_views) return 0;
   switch (view) {
     case RegView::k64Bit:
       return KEY_WOW64_64KEY;
@@ -14,6 +24,23 @@ REGSAM ViewFlag(RegView view) {
       break;
   }
   return 0;
+}
+
+// A name in UTF-16, when it converts there and back unchanged; never one cut
+// short at a zero.
+std::optional<std::wstring> ExactWide(const Text& text) {
+  if (text.find('\0') != Text::npos) return std::nullopt;
+  std::wstring wide = WideFromAnsi(text);
+  if (ExactAnsiFromWide(wide) != text) return std::nullopt;
+  return wide;
+}
+
+// A name the registry gave, in code page 936; a zero inside it would end it
+// early in every call it is handed to.
+std::optional<Text> ExactName(const wchar_t* name, DWORD length) {
+  const std::wstring_view wide(name, length);
+  if (wide.find(L'\0') != std::wstring_view::npos) return std::nullopt;
+  return ExactAnsiFromWide(wide);
 }
 
 }  // namespace
@@ -56,7 +83,7 @@ bool Win32RegistryCalls::OpenKeyForWrite(RegRoot root, const Text& key_path, Reg
 
 bool Win32RegistryCalls::CreateKey(RegRoot root, const Text& key_path, RegView view, Key* key) {
   HKEY created = nullptr;
-  const LONG status = view == RegView::kOwn
+  const LONG status = ViewFlag(view) == 0
                           ? RegCreateKeyA(RootHandle(root), key_path.c_str(), &created)
                           : RegCreateKeyExA(RootHandle(root), key_path.c_str(), 0, nullptr, 0,
                                             KEY_WRITE | ViewFlag(view), nullptr, &created, nullptr);
@@ -76,7 +103,7 @@ bool Win32RegistryCalls::DeleteValue(Key key, const Text& name) {
 }
 
 bool Win32RegistryCalls::DeleteKey(RegRoot root, const Text& key_path, RegView view) {
-  if (view == RegView::kOwn) {
+  if (ViewFlag(view) == 0) {
     return RegDeleteKeyA(RootHandle(root), key_path.c_str()) == ERROR_SUCCESS;
   }
   // Looked up at run time: 32-bit Windows XP lacks the function.
@@ -88,3 +115,83 @@ bool Win32RegistryCalls::DeleteKey(RegRoot root, const Text& key_path, RegView v
 }
 
 void Win32RegistryCalls::CloseKey(Key key) { RegCloseKey(AsHkey(key)); }
+
+bool Win32RegistryCalls::OpenKeyForRead(RegRoot root, const Text& key_path, RegView view,
+                                        Key* key) {
+  const std::optional<std::wstring> path = ExactWide(key_path);
+  HKEY opened = nullptr;
+  if (!path || RegOpenKeyExW(RootHandle(root), path->c_str(), 0, KEY_READ | ViewFlag(view),
+                             &opened) != ERROR_SUCCESS) {
+    return false;
+  }
+  *key = reinterpret_cast<Key>(opened);
+  return true;
+}
+
+bool Win32RegistryCalls::QueryRawValue(Key key, const Text& name,
+                                       std::optional<RegRawValue>* value) {
+  value->reset();
+  const std::optional<std::wstring> wide = ExactWide(name);
+  if (!wide) return false;
+  std::string bytes(256, '\0');
+  // The value may grow between the call that sizes it and the one that reads it.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD type = 0;
+    auto size = static_cast<DWORD>(bytes.size());
+    const LONG status = RegQueryValueExW(AsHkey(key), wide->c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&bytes[0]), &size);
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status == ERROR_SUCCESS) {
+      bytes.resize(size);
+      *value = RegRawValue{type, std::move(bytes)};
+      return true;
+    }
+    if (status != ERROR_MORE_DATA) return false;
+    bytes.resize(size > bytes.size() ? size : bytes.size() * 2);
+  }
+  return false;
+}
+
+bool Win32RegistryCalls::ValueNames(Key key, std::vector<Text>* names) {
+  names->clear();
+  std::wstring buffer(kMaxValueName, L'\0');
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kMaxValueName;
+    const LONG status =
+        RegEnumValueW(AsHkey(key), index, &buffer[0], &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    if (status != ERROR_SUCCESS) return false;
+    std::optional<Text> name = ExactName(buffer.data(), length);
+    if (!name) return false;
+    names->push_back(std::move(*name));
+  }
+}
+
+bool Win32RegistryCalls::SubkeyNames(Key key, std::vector<Text>* names) {
+  names->clear();
+  wchar_t buffer[kMaxKeyName];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kMaxKeyName;
+    const LONG status =
+        RegEnumKeyExW(AsHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    if (status != ERROR_SUCCESS) return false;
+    std::optional<Text> name = ExactName(buffer, length);
+    if (!name) return false;
+    names->push_back(std::move(*name));
+  }
+}
+
+bool Win32RegistryCalls::SetRawValue(Key key, const Text& name, const RegRawValue& value) {
+  const std::optional<std::wstring> wide = ExactWide(name);
+  if (!wide) return false;
+  // RegSetValueExW counts one more zero unit into a string-typed value that
+  // does not end in one when a zero unit follows its bytes in memory (as NT
+  // always has): the bytes go with a tail that is no zero, so exactly they
+  // are stored.
+  std::string padded = value.bytes;
+  padded.append(2, '\xFF');
+  return RegSetValueExW(AsHkey(key), wide->c_str(), 0, value.type,
+                        reinterpret_cast<const BYTE*>(padded.data()),
+                        static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}

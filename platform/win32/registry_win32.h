@@ -12,7 +12,9 @@ HKEY RootHandle(RegRoot root);
 bool RunsUnderWow64();
 
 // The advapi32 calls. The own view is the process's default; the other two
-// are named with KEY_WOW64_64KEY and KEY_WOW64_32KEY.
+// are named with KEY_WOW64_64KEY and KEY_WOW64_32KEY where there are two
+// views, and are the own view where there is one. The raw calls use the
+// UTF-16 functions, names converted exactly both ways.
 class Win32RegistryCalls final : public RegistryCalls {
  public:
   bool HasTwoViews() override { return RunsUnderWow64(); }
@@ -25,4 +27,9 @@ class Win32RegistryCalls final : public RegistryCalls {
   // later); where it is missing the call fails.
   bool DeleteKey(RegRoot root, const Text& key_path, RegView view) override;
   void CloseKey(Key key) override;
+  bool OpenKeyForRead(RegRoot root, const Text& key_path, RegView view, Key* key) override;
+  bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>* value) override;
+  bool ValueNames(Key key, std::vector<Text>* names) override;
+  bool SubkeyNames(Key key, std::vector<Text>* names) override;
+  bool SetRawValue(Key key, const Text& name, const RegRawValue& value) override;
 };

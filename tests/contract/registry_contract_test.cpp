@@ -2,6 +2,10 @@
 // built with: the in-memory registry on Linux, the real one under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/registry_tree.h"
+#include "platform/text_utf16.h"
 #include "tests/contract/sandbox.h"
 
 namespace {
@@ -110,6 +114,216 @@ TEST_F(RegistryContract, NamesCompareWithoutLetterCase) {
                                       RegValue::String("new")));
   EXPECT_EQ(sandbox_->Read(RegRoot::kCurrentUser, Below("main"), "START PAGE"), Sz("new"));
   EXPECT_TRUE(registry().DeleteRegItem(RegRoot::kCurrentUser, Below("mAiN\\Start PAGE")));
+}
+
+}  // namespace
+
+// ---- Raw values and whole trees, over the backend's calls ----
+
+namespace {
+
+std::string Utf16(const Text& text) { return Utf16LeFromText(text).value(); }
+RegRawValue RawSz(const Text& text) { return {kRegSz, Utf16(text) + std::string(2, '\0')}; }
+
+// A tree as sorted lines "key|name|type|bytes in hex", so that trees compare
+// whatever order each registry lists names in.
+void DumpInto(const RegKeyTree& tree, const std::string& path, std::vector<std::string>* lines) {
+  for (const auto& [name, value] : tree.values) {
+    std::string hex;
+    for (unsigned char byte : value.bytes) {
+      const char digits[] = "0123456789abcdef";
+      hex += digits[byte >> 4];
+      hex += digits[byte & 15];
+    }
+    lines->push_back(path + "|" + name + "|" + std::to_string(value.type) + "|" + hex);
+  }
+  lines->push_back(path + "/");
+  for (const auto& [name, subtree] : tree.subkeys) DumpInto(subtree, path + "\\" + name, lines);
+}
+std::vector<std::string> Dump(const RegKeyTree& tree) {
+  std::vector<std::string> lines;
+  DumpInto(tree, "", &lines);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Values of every type, with bytes the code page calls would not keep.
+std::vector<std::pair<Text, RegRawValue>> EveryKindOfValue() {
+  return {
+      {"", RawSz("默认")},
+      {"text", RawSz("http://例子.cn/\"q\"\\")},
+      {"empty text", RawSz("")},
+      {"no bytes", {kRegSz, ""}},
+      {"unterminated", {kRegSz, Utf16("abc")}},
+      {"odd length", {kRegSz, std::string("a\0b", 3)}},
+      {"inner zero", {kRegSz, std::string("a\0\0\0b\0\0\0", 8)}},
+      {"expand", {2, Utf16("%SystemRoot%\\x") + std::string(2, '\0')}},
+      {"multi", {7, Utf16("a") + std::string(2, '\0') + Utf16("中") + std::string(4, '\0')}},
+      {"dword", {kRegDword, std::string("\x04\x03\x02\x01", 4)}},
+      {"short dword", {kRegDword, std::string("\x01", 1)}},
+      {"qword", {11, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}},
+      {"binary", {kRegBinary, std::string("\x00\xFF\x80\x0A\x0D", 5)}},
+      {"empty binary", {kRegBinary, ""}},
+      {"none", {0, std::string("\x00\x01", 2)}},
+      {"odd type", {0x12345, "xyz"}},
+      {"名字 \"=\\", {kRegDword, std::string(4, '\0')}},
+  };
+}
+
+class RegistryTreeContract : public RegistryContract {
+ protected:
+  RegistryCalls& calls() { return sandbox_->calls(); }
+  const RegView view_ = RegView::kOwn;
+  const RegRoot hkcu_ = RegRoot::kCurrentUser;
+};
+
+TEST_F(RegistryTreeContract, AStringWrittenThroughTheCodePageIsUtf16LeWhenReadRaw) {
+  sandbox_->SeedValue(hkcu_, Below("k"), "v", Sz("中文 text"));
+  std::optional<RegRawValue> value;
+  ASSERT_TRUE(ReadRegValue(calls(), view_, hkcu_, Below("k"), "v", &value));
+  EXPECT_EQ(value, RawSz("中文 text"));
+}
+
+TEST_F(RegistryTreeContract, EveryTypeIsWrittenAndReadWithItsExactBytes) {
+  for (const auto& [name, value] : EveryKindOfValue()) {
+    ASSERT_TRUE(WriteRegValue(calls(), view_, hkcu_, Below("new\\key"), name, value)) << name;
+    EXPECT_EQ(sandbox_->ReadRawValue(hkcu_, Below("new\\key"), name), value) << name;
+    std::optional<RegRawValue> read;
+    ASSERT_TRUE(ReadRegValue(calls(), view_, hkcu_, Below("new\\key"), name, &read)) << name;
+    EXPECT_EQ(read, value) << name;
+  }
+}
+
+TEST_F(RegistryTreeContract, ValuesSeededAroundTheCallsAreReadExactly) {
+  for (const auto& [name, value] : EveryKindOfValue()) {
+    sandbox_->SeedRawValue(hkcu_, Below("seeded"), name, value);
+    std::optional<RegRawValue> read;
+    ASSERT_TRUE(ReadRegValue(calls(), view_, hkcu_, Below("seeded"), name, &read)) << name;
+    EXPECT_EQ(read, value) << name;
+  }
+}
+
+TEST_F(RegistryTreeContract, AnAbsentValueOrKeyIsNoValueAndNoFailure) {
+  sandbox_->SeedKey(hkcu_, Below("k"));
+  std::optional<RegRawValue> value = RawSz("stale");
+  EXPECT_TRUE(ReadRegValue(calls(), view_, hkcu_, Below("k"), "missing", &value));
+  EXPECT_FALSE(value);
+  value = RawSz("stale");
+  EXPECT_TRUE(ReadRegValue(calls(), view_, hkcu_, Below("no\\such\\key"), "v", &value));
+  EXPECT_FALSE(value);
+  std::optional<RegKeyTree> tree = RegKeyTree();
+  EXPECT_TRUE(ReadRegKeyTree(calls(), view_, hkcu_, Below("no\\such\\key"), &tree));
+  EXPECT_FALSE(tree);
+  EXPECT_FALSE(RegKeyExists(calls(), view_, hkcu_, Below("no\\such\\key")));
+  EXPECT_FALSE(RegKeyExists(calls(), view_, hkcu_, Below("k\\no")));
+  EXPECT_TRUE(RegKeyExists(calls(), view_, hkcu_, Below("k")));
+  EXPECT_TRUE(RegKeyExists(calls(), view_, hkcu_, Below("K")));
+}
+
+TEST_F(RegistryTreeContract, MalformedPathsAreRefused) {
+  sandbox_->SeedKey(hkcu_, Below("a\\b"));
+  std::optional<RegRawValue> value;
+  std::optional<RegKeyTree> tree;
+  for (const Text& path : {Below("a\\\\b"), Below("a\\"), "\\" + Below("a"), Below("a\\\x95")}) {
+    EXPECT_FALSE(ReadRegValue(calls(), view_, hkcu_, path, "v", &value)) << path;
+    EXPECT_FALSE(ReadRegKeyTree(calls(), view_, hkcu_, path, &tree)) << path;
+    EXPECT_FALSE(WriteRegValue(calls(), view_, hkcu_, path, "v", RawSz("x"))) << path;
+    EXPECT_FALSE(DeleteRegKeyTree(calls(), view_, hkcu_, path)) << path;
+    EXPECT_FALSE(RegKeyExists(calls(), view_, hkcu_, path)) << path;
+  }
+  EXPECT_TRUE(sandbox_->KeyExists(hkcu_, Below("a\\b")));
+  // No root key is ever deleted.
+  EXPECT_FALSE(DeleteRegKeyTree(calls(), view_, hkcu_, ""));
+}
+
+TEST_F(RegistryTreeContract, ATreeIsReadWithEveryValueSubkeyAndName) {
+  const Text main = Below("Policies\\Microsoft\\Internet Explorer\\Main");
+  sandbox_->SeedValue(hkcu_, main, "Start Page", Sz("http://hijack/"));
+  sandbox_->SeedRawValue(hkcu_, main, "MixedCase 名", {kRegBinary, std::string("\0\1", 2)});
+  sandbox_->SeedKey(hkcu_, Below("Policies\\Microsoft\\Edge\\空键"));
+  for (const auto& [name, value] : EveryKindOfValue()) {
+    sandbox_->SeedRawValue(hkcu_, Below("Policies\\Microsoft\\每种"), name, value);
+  }
+  std::optional<RegKeyTree> tree;
+  ASSERT_TRUE(ReadRegKeyTree(calls(), view_, hkcu_, Below("Policies"), &tree));
+  ASSERT_TRUE(tree);
+
+  RegKeyTree every;
+  every.values = EveryKindOfValue();
+  RegKeyTree ie_main;
+  ie_main.values = {{"Start Page", RawSz("http://hijack/")},
+                    {"MixedCase 名", {kRegBinary, std::string("\0\1", 2)}}};
+  RegKeyTree ie;
+  ie.subkeys = {{"Main", ie_main}};
+  RegKeyTree edge;
+  edge.subkeys = {{"空键", RegKeyTree()}};
+  RegKeyTree microsoft;
+  microsoft.subkeys = {{"Internet Explorer", ie}, {"Edge", edge}, {"每种", every}};
+  RegKeyTree policies;
+  policies.subkeys = {{"Microsoft", microsoft}};
+  EXPECT_EQ(Dump(*tree), Dump(policies));
+}
+
+TEST_F(RegistryTreeContract, AWrittenTreeReadsBackTheSame) {
+  RegKeyTree leaf;
+  leaf.values = EveryKindOfValue();
+  RegKeyTree tree;
+  tree.values = {{"top", RawSz("顶")}};
+  tree.subkeys = {{"一", leaf}, {"two", RegKeyTree()}, {"Three \"q\"", leaf}};
+  ASSERT_TRUE(WriteRegKeyTree(calls(), view_, hkcu_, Below("made\\here"), tree));
+  std::optional<RegKeyTree> read;
+  ASSERT_TRUE(ReadRegKeyTree(calls(), view_, hkcu_, Below("made\\here"), &read));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(Dump(*read), Dump(tree));
+  EXPECT_EQ(sandbox_->ReadRawValue(hkcu_, Below("made\\here\\一"), "unterminated"),
+            (RegRawValue{kRegSz, Utf16("abc")}));
+}
+
+TEST_F(RegistryTreeContract, ASubkeyNameWithABackslashIsRefused) {
+  RegKeyTree tree;
+  tree.subkeys = {{"a\\b", RegKeyTree()}};
+  EXPECT_FALSE(WriteRegKeyTree(calls(), view_, hkcu_, Below("t"), tree));
+  EXPECT_FALSE(sandbox_->KeyExists(hkcu_, Below("t\\a")));
+}
+
+TEST_F(RegistryTreeContract, ATreeIsDeletedWholeAndItsNeighboursStay) {
+  sandbox_->SeedValue(hkcu_, Below("Policies\\Microsoft\\a\\b\\c"), "v", Sz("x"));
+  sandbox_->SeedValue(hkcu_, Below("Policies\\Microsoft\\a"), "v", Sz("x"));
+  sandbox_->SeedKey(hkcu_, Below("Policies\\Microsoft\\d"));
+  sandbox_->SeedKey(hkcu_, Below("Policies\\Microsoft2"));
+  sandbox_->SeedValue(hkcu_, Below("Policies"), "Microsoft", Sz("a value named like the key"));
+  ASSERT_TRUE(DeleteRegKeyTree(calls(), view_, hkcu_, Below("Policies\\MICROSOFT")));
+  EXPECT_FALSE(sandbox_->KeyExists(hkcu_, Below("Policies\\Microsoft")));
+  EXPECT_TRUE(sandbox_->KeyExists(hkcu_, Below("Policies\\Microsoft2")));
+  EXPECT_TRUE(sandbox_->Read(hkcu_, Below("Policies"), "Microsoft"));
+  // Gone already: still done.
+  EXPECT_TRUE(DeleteRegKeyTree(calls(), view_, hkcu_, Below("Policies\\Microsoft")));
+  EXPECT_TRUE(DeleteRegKeyTree(calls(), view_, hkcu_, Below("no\\such")));
+}
+
+TEST_F(RegistryTreeContract, AValueIsDeletedAndAnAbsentOneCountsAsDeleted) {
+  sandbox_->SeedValue(hkcu_, Below("k"), "Start Page", Sz("x"));
+  sandbox_->SeedValue(hkcu_, Below("k"), "other", Sz("y"));
+  EXPECT_TRUE(DeleteRegValue(calls(), view_, hkcu_, Below("k"), "start page"));
+  EXPECT_FALSE(sandbox_->Read(hkcu_, Below("k"), "Start Page"));
+  EXPECT_TRUE(sandbox_->Read(hkcu_, Below("k"), "other"));
+  EXPECT_TRUE(DeleteRegValue(calls(), view_, hkcu_, Below("k"), "Start Page"));
+  EXPECT_TRUE(DeleteRegValue(calls(), view_, hkcu_, Below("no\\key"), "Start Page"));
+  EXPECT_FALSE(sandbox_->KeyExists(hkcu_, Below("no")));
+}
+
+TEST_F(RegistryTreeContract, NamesKeepTheLetterCaseTheyWereMadeWith) {
+  sandbox_->SeedValue(hkcu_, Below("Mixed\\SubKey"), "ValueName", Sz("1"));
+  ASSERT_TRUE(
+      WriteRegValue(calls(), view_, hkcu_, Below("MIXED\\subkey"), "VALUENAME", RawSz("2")));
+  std::optional<RegKeyTree> tree;
+  ASSERT_TRUE(ReadRegKeyTree(calls(), view_, hkcu_, Below("mixed"), &tree));
+  ASSERT_TRUE(tree);
+  ASSERT_EQ(tree->subkeys.size(), 1u);
+  EXPECT_EQ(tree->subkeys[0].first, "SubKey");
+  ASSERT_EQ(tree->subkeys[0].second.values.size(), 1u);
+  EXPECT_EQ(tree->subkeys[0].second.values[0].first, "ValueName");
+  EXPECT_EQ(tree->subkeys[0].second.values[0].second, RawSz("2"));
 }
 
 }  // namespace

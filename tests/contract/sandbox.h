@@ -34,6 +34,14 @@ class RegistrySandbox {
   virtual void SeedKey(RegRoot root, const Text& key_path) = 0;
   virtual void SeedValue(RegRoot root, const Text& key_path, const Text& name,
                          const StoredValue& value) = 0;
+
+  // The backend's calls, for the operations written over them.
+  virtual RegistryCalls& calls() = 0;
+  // A value's type and bytes as stored, seeded and read around those calls.
+  virtual void SeedRawValue(RegRoot root, const Text& key_path, const Text& name,
+                            const RegRawValue& value) = 0;
+  virtual std::optional<RegRawValue> ReadRawValue(RegRoot root, const Text& key_path,
+                                                  const Text& name) = 0;
 };
 
 // A throwaway folder: tests work below root(), a Windows path ending in a backslash.

@@ -49,6 +49,18 @@ class LoggingCalls : public RegistryCalls {
     Log("close", open_.at(key));
     open_.erase(key);
   }
+  // The item operations use none of the raw calls.
+  bool OpenKeyForRead(RegRoot, const Text& key_path, RegView view, Key* key) override {
+    return Open("open for read", key_path, view, key);
+  }
+  bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>*) override {
+    return Log("query " + name, open_.at(key));
+  }
+  bool ValueNames(Key key, std::vector<Text>*) override { return Log("values", open_.at(key)); }
+  bool SubkeyNames(Key key, std::vector<Text>*) override { return Log("subkeys", open_.at(key)); }
+  bool SetRawValue(Key key, const Text& name, const RegRawValue&) override {
+    return Log("set raw " + name, open_.at(key));
+  }
 
   std::vector<std::string> log;
   std::vector<RegView> failing_views;

@@ -30,6 +30,15 @@ class MemoryRegistrySandbox : public RegistrySandbox {
                  const StoredValue& value) override {
     registry_.SeedValue(root, key_path, name, {static_cast<RegType>(value.type), value.data});
   }
+  RegistryCalls& calls() override { return registry_; }
+  void SeedRawValue(RegRoot root, const Text& key_path, const Text& name,
+                    const RegRawValue& value) override {
+    registry_.SeedRawValue(root, key_path, name, value);
+  }
+  std::optional<RegRawValue> ReadRawValue(RegRoot root, const Text& key_path,
+                                          const Text& name) override {
+    return registry_.ReadRawValue(root, key_path, name);
+  }
 
  private:
   MemoryRegistry registry_;

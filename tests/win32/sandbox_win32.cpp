@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/com_scope.h"
+#include "platform/win32/ansi_text.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -69,6 +70,45 @@ class RealRegistrySandbox : public RegistrySandbox {
       RegSetValueExA(key.get(), name.c_str(), 0, value.type, value.data.data(),
                      static_cast<DWORD>(value.data.size()));
     }
+  }
+
+  RegistryCalls& calls() override { return registry_calls_; }
+
+  void SeedRawValue(RegRoot root, const Text& key_path, const Text& name,
+                    const RegRawValue& value) override {
+    ScopedRegKey key;
+    if (RegCreateKeyExW(RootHandle(root), WideFromAnsi(key_path).c_str(), 0, nullptr, 0, KEY_WRITE,
+                        nullptr, key.Receive(), nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    // A tail that is no zero unit: RegSetValueExW would count a zero unit
+    // that follows an unterminated string into it.
+    std::string padded = value.bytes + "\xFF\xFF";
+    RegSetValueExW(key.get(), WideFromAnsi(name).c_str(), 0, value.type,
+                   reinterpret_cast<const BYTE*>(padded.data()),
+                   static_cast<DWORD>(value.bytes.size()));
+  }
+
+  std::optional<RegRawValue> ReadRawValue(RegRoot root, const Text& key_path,
+                                          const Text& name) override {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(RootHandle(root), WideFromAnsi(key_path).c_str(), 0, KEY_READ,
+                      key.Receive()) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    const std::wstring wide_name = WideFromAnsi(name);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key.get(), wide_name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    std::string bytes(size + 1, '\0');
+    if (RegQueryValueExW(key.get(), wide_name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(&bytes[0]), &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    bytes.resize(size);
+    return RegRawValue{type, bytes};
   }
 
  private:
