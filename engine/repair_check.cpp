@@ -13,7 +13,7 @@ void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\
 // A value as a person reads it: a string's text, a number, or its bytes.
 Text Shown(const RegRawValue& value) {
   if ((value.type == kRegSz || value.type == kRegExpandSz) && value.bytes.size() % 2 == 0) {
-    return "\"" + TextFromUtf16Le(value.bytes) + "\"";
+    return "\"" + TextShownFromUtf16Le(value.bytes) + "\"";
   }
   if (value.type == kRegDword && value.bytes.size() == 4) {
     std::uint32_t number = 0;
@@ -49,13 +49,15 @@ int CheckStartPage(Platform& machine, RepairHost& host, int item, RegRoot root,
       Line(host, prefix + " 不存在，无法写入");
       continue;
     }
-    const Text now = value ? Shown(*value) : Text("不存在");
     const Text wanted = "\"" + address + "\"";
-    if (value && now == wanted) {
-      Line(host, prefix + " 现为 " + now + "，不变");
+    if (!value) {
+      Line(host, prefix + " 不存在，将设为 " + wanted);
+    } else if (Shown(*value) == wanted) {
+      Line(host, prefix + " 现为 " + wanted + "，不变");
       continue;
+    } else {
+      Line(host, prefix + " 现为 " + Shown(*value) + "，将改为 " + wanted);
     }
-    Line(host, prefix + " 现为 " + now + "，将改为 " + wanted);
     ++changes;
   }
   return changes;

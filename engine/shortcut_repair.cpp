@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/repair_places.h"
+#include "engine/restore_bundle.h"
 #include "platform/shell_link_names.h"
 
 const char kBackupFolderName[] = "修复前桌面图标备份";

@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/registry_tree.h"
+
 RegRoot RootFromCode(int root_code) {
   switch (root_code) {
     case 1:
@@ -91,4 +93,42 @@ bool RegistryOverCalls::WriteRegItem(RegRoot root, const Text& full_path, const 
 
 bool RegistryOverCalls::DeleteRegItem(RegRoot root, const Text& full_path) {
   return DeleteRegItemInView(calls_, RegView::kOwn, root, full_path);
+}
+
+std::vector<RegView> RegistryOverCalls::ItemViews() {
+  if (calls_.HasTwoViews()) return {RegView::k64Bit, RegView::k32Bit};
+  return {RegView::kOwn};
+}
+
+bool RegistryOverCalls::ReadValue(RegView view, RegRoot root, const Text& key_path,
+                                  const Text& name, std::optional<RegRawValue>* value) {
+  return ReadRegValue(calls_, view, root, key_path, name, value);
+}
+
+bool RegistryOverCalls::ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
+                                    std::optional<RegKeyTree>* tree) {
+  return ReadRegKeyTree(calls_, view, root, key_path, tree);
+}
+
+bool RegistryOverCalls::KeyExists(RegView view, RegRoot root, const Text& key_path) {
+  return RegKeyExists(calls_, view, root, key_path);
+}
+
+bool RegistryOverCalls::WriteValue(RegView view, RegRoot root, const Text& key_path,
+                                   const Text& name, const RegRawValue& value) {
+  return WriteRegValue(calls_, view, root, key_path, name, value);
+}
+
+bool RegistryOverCalls::DeleteValue(RegView view, RegRoot root, const Text& key_path,
+                                    const Text& name) {
+  return DeleteRegValue(calls_, view, root, key_path, name);
+}
+
+bool RegistryOverCalls::WriteKeyTree(RegView view, RegRoot root, const Text& key_path,
+                                     const RegKeyTree& tree) {
+  return WriteRegKeyTree(calls_, view, root, key_path, tree);
+}
+
+bool RegistryOverCalls::DeleteKeyTree(RegView view, RegRoot root, const Text& key_path) {
+  return DeleteRegKeyTree(calls_, view, root, key_path);
 }

@@ -23,7 +23,7 @@ enum class RegRoot : int {
 RegRoot RootFromCode(int root_code);
 
 // Registry value types, with the values Windows gives them.
-enum RegType : std::uint32_t { kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
+enum RegType : std::uint32_t { kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4 };
 
 // A typed item value; its type decides the registry type written.
 class RegValue {
@@ -160,6 +160,24 @@ class Registry {
 
   // Deletes the item's value or else its key (see DeleteRegItemInView).
   virtual bool DeleteRegItem(RegRoot root, const Text& full_path) = 0;
+
+  // The views a WriteRegItem reaches: the 64-bit and the 32-bit one where the
+  // system has two, the process's own otherwise.
+  virtual std::vector<RegView> ItemViews() = 0;
+
+  // What the check reads and the restore bundle records, and what an undo
+  // puts back; each exactly as the registry holds it (see registry_tree.h).
+  virtual bool ReadValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                         std::optional<RegRawValue>* value) = 0;
+  virtual bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
+                           std::optional<RegKeyTree>* tree) = 0;
+  virtual bool KeyExists(RegView view, RegRoot root, const Text& key_path) = 0;
+  virtual bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                          const RegRawValue& value) = 0;
+  virtual bool DeleteValue(RegView view, RegRoot root, const Text& key_path, const Text& name) = 0;
+  virtual bool WriteKeyTree(RegView view, RegRoot root, const Text& key_path,
+                            const RegKeyTree& tree) = 0;
+  virtual bool DeleteKeyTree(RegView view, RegRoot root, const Text& key_path) = 0;
 };
 
 // The engine's registry over one backend's calls. Where there are two views
@@ -173,6 +191,18 @@ class RegistryOverCalls final : public Registry {
 
   bool WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) override;
   bool DeleteRegItem(RegRoot root, const Text& full_path) override;
+  std::vector<RegView> ItemViews() override;
+  bool ReadValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                 std::optional<RegRawValue>* value) override;
+  bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
+                   std::optional<RegKeyTree>* tree) override;
+  bool KeyExists(RegView view, RegRoot root, const Text& key_path) override;
+  bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                  const RegRawValue& value) override;
+  bool DeleteValue(RegView view, RegRoot root, const Text& key_path, const Text& name) override;
+  bool WriteKeyTree(RegView view, RegRoot root, const Text& key_path,
+                    const RegKeyTree& tree) override;
+  bool DeleteKeyTree(RegView view, RegRoot root, const Text& key_path) override;
 
  private:
   RegistryCalls& calls_;

@@ -53,7 +53,7 @@ Text ToText(const std::vector<Number>& numbers) {
 // UTF-16LE code units (two bytes each, a terminating zero ends the text) in
 // code page 936, '?' for a character the code page lacks: for showing a
 // registry string to a person, never for naming anything.
-Text TextFromUtf16Le(std::string_view units);
+Text TextShownFromUtf16Le(std::string_view units);
 
 Text ConcatTexts(const Text& first, const Text& second);
 Text ConcatTexts(const Text& first, const Text& second, const Text& third);

@@ -108,6 +108,6 @@ std::string Cp936ToUtf8(const Text& text) {
   return converter.Run(text.data(), text.size(), 1, "?");
 }
 
-Text TextFromUtf16Le(std::string_view units) {
+Text TextShownFromUtf16Le(std::string_view units) {
   return Utf16LeToCp936(reinterpret_cast<const unsigned char*>(units.data()), units.size() / 2);
 }

@@ -40,7 +40,7 @@ Text AnsiFromWideMarked(std::wstring_view wide) {
   return marked;
 }
 
-Text TextFromUtf16Le(std::string_view units) {
+Text TextShownFromUtf16Le(std::string_view units) {
   std::wstring wide;
   for (std::size_t at = 0; at + 1 < units.size(); at += 2) {
     const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(units[at]) |

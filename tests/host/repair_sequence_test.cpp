@@ -100,14 +100,19 @@ TEST_F(RepairSequence, SecondRunFindsNothingLeftToDelete) {
                               Line("系统文件项2：", false));
 }
 
-TEST_F(RepairSequence, PolicyValueGoesBeforeThePolicyKey) {
+TEST_F(RepairSequence, PolicyValueAndTheWholePolicyKeyGo) {
+  // A real policy has subkeys, and a planted value of the key's name beside
+  // it must not pass for the policy's removal.
   registry_.SeedValue(RegRoot::kCurrentUser, "Software\\Policies", "Microsoft", Sz("v"));
-  registry_.SeedKey(RegRoot::kCurrentUser, "Software\\Policies\\Microsoft\\Internet Explorer");
+  registry_.SeedValue(RegRoot::kCurrentUser,
+                      "Software\\Policies\\Microsoft\\Internet Explorer\\Main", "Start Page",
+                      Sz("http://hijack/"));
   RecordingHost host;
   Run(host);
   EXPECT_NE(host.log().find(Line("正在修复注册表项4：", true)), Text::npos);
   EXPECT_FALSE(registry_.ReadValue(RegRoot::kCurrentUser, "Software\\Policies", "Microsoft"));
-  EXPECT_TRUE(registry_.KeyExists(RegRoot::kCurrentUser, "Software\\Policies\\Microsoft"));
+  EXPECT_FALSE(registry_.KeyExists(RegRoot::kCurrentUser, "Software\\Policies\\Microsoft"));
+  EXPECT_TRUE(registry_.KeyExists(RegRoot::kCurrentUser, "Software\\Policies"));
 }
 
 TEST_F(RepairSequence, UsersRootWritesWhereTheKeyExists) {
@@ -159,14 +164,15 @@ TEST_F(RepairSequence, WithoutADesktopBothFolderItemsFail) {
   EXPECT_TRUE(fs::exists(top_ + "/c/OEM8/bin/payload.exe"));
 }
 
-TEST_F(RepairSequence, PlantedLinkAsOem8RemovesOnlyTheLink) {
+TEST_F(RepairSequence, PlantedLinkAsOem8IsLeftAndNothingBehindItTouched) {
+  // A link is nothing the restore bundle can give back: it is not removed.
   fs::create_directories(top_ + "/c/Users/u/Documents");
   std::ofstream(top_ + "/c/Users/u/Documents/thesis.doc") << "precious";
   fs::create_directory_symlink(top_ + "/c/Users/u/Documents", top_ + "/c/OEM8");
   RecordingHost host;
   Run(host);
-  EXPECT_EQ(host.appended()[4], Line("系统文件项1：", true));
-  EXPECT_FALSE(fs::is_symlink(top_ + "/c/OEM8"));
+  EXPECT_EQ(host.appended()[4], Line("系统文件项1：", false));
+  EXPECT_TRUE(fs::is_symlink(top_ + "/c/OEM8"));
   EXPECT_TRUE(fs::exists(top_ + "/c/Users/u/Documents/thesis.doc"));
 }
 

@@ -11,6 +11,8 @@
 enum class Operation {
   kWriteRegItem,
   kDeleteRegItem,
+  kReadRegistry,
+  kWriteRegistry,
   kGetSpecialFolder,
   kPathExists,
   kCreateFolder,
@@ -68,6 +70,37 @@ class FaultyRegistry : public Registry {
   FaultyRegistry(Registry& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
   bool WriteRegItem(RegRoot root, const Text& full_path, const RegValue& value) override {
     return !plan_.Fails(Operation::kWriteRegItem) && inner_.WriteRegItem(root, full_path, value);
+  }
+  std::vector<RegView> ItemViews() override { return inner_.ItemViews(); }
+  bool ReadValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                 std::optional<RegRawValue>* value) override {
+    return !plan_.Fails(Operation::kReadRegistry) &&
+           inner_.ReadValue(view, root, key_path, name, value);
+  }
+  bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
+                   std::optional<RegKeyTree>* tree) override {
+    return !plan_.Fails(Operation::kReadRegistry) && inner_.ReadKeyTree(view, root, key_path, tree);
+  }
+  // Not a fault site: a key said to be missing would be taken as deleted.
+  bool KeyExists(RegView view, RegRoot root, const Text& key_path) override {
+    return inner_.KeyExists(view, root, key_path);
+  }
+  bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                  const RegRawValue& value) override {
+    return !plan_.Fails(Operation::kWriteRegistry) &&
+           inner_.WriteValue(view, root, key_path, name, value);
+  }
+  bool DeleteValue(RegView view, RegRoot root, const Text& key_path, const Text& name) override {
+    return !plan_.Fails(Operation::kWriteRegistry) &&
+           inner_.DeleteValue(view, root, key_path, name);
+  }
+  bool WriteKeyTree(RegView view, RegRoot root, const Text& key_path,
+                    const RegKeyTree& tree) override {
+    return !plan_.Fails(Operation::kWriteRegistry) &&
+           inner_.WriteKeyTree(view, root, key_path, tree);
+  }
+  bool DeleteKeyTree(RegView view, RegRoot root, const Text& key_path) override {
+    return !plan_.Fails(Operation::kWriteRegistry) && inner_.DeleteKeyTree(view, root, key_path);
   }
   bool DeleteRegItem(RegRoot root, const Text& full_path) override {
     return !plan_.Fails(Operation::kDeleteRegItem) && inner_.DeleteRegItem(root, full_path);
