@@ -121,7 +121,9 @@ std::optional<std::uint64_t> Number(const Text& text) {
   if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != Text::npos) {
     return std::nullopt;
   }
-  return std::stoull(text);
+  std::uint64_t number = 0;
+  for (char digit : text) number = number * 10 + static_cast<std::uint64_t>(digit - '0');
+  return number;
 }
 
 bool IsSha256(const Text& text) {
