@@ -23,8 +23,8 @@ bool ReadRegValue(RegistryCalls& calls, RegView view, RegRoot root, const Text& 
                   const Text& name, std::optional<RegRawValue>* value);
 
 // *tree nullopt: the key is absent. False beyond kRegTreeMaxDepth or
-// kRegTreeMaxEntries. A value or key that goes between being listed and being
-// read is left out.
+// kRegTreeMaxEntries, and for a name below that code page 936 cannot give. A value or key that goes
+// between being listed and being read is left out.
 bool ReadRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
                     std::optional<RegKeyTree>* tree);
 
@@ -44,7 +44,7 @@ bool WriteRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Tex
 
 // Depth first; true when the key is gone (also when it was absent). Never a
 // root key itself: an empty path is refused. Stops at the first key that
-// cannot go.
+// cannot go, a key below whose name code page 936 cannot give among them.
 bool DeleteRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path);
 
 // False only when the key is known to be absent: a key that is there but

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "platform/registry_tree.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
 
@@ -84,6 +85,85 @@ TEST(RegistryViews, AnItemIsDeletedInTheViewNamedOnly) {
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
   EXPECT_TRUE(DeleteRegItemInView(calls, RegView::k32Bit, RegRoot::kLocalMachine, key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
+}
+
+// The tree operations in a named view reach that view only.
+TEST(RegistryViews, TreesAreReadWrittenAndDeletedInTheViewNamed) {
+  if (!RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  const Text key = "SOFTWARE\\QingheTest\\Tree" + std::to_string(GetCurrentProcessId());
+  Win32RegistryCalls calls;
+  const RegRoot hklm = RegRoot::kLocalMachine;
+  for (RegView view : {RegView::k64Bit, RegView::k32Bit}) {
+    RegKeyTree tree;
+    const std::string mark = view == RegView::k64Bit ? "64" : "32";
+    tree.values = {{"view", {kRegBinary, mark}}};
+    tree.subkeys = {{"sub" + mark, RegKeyTree()}};
+    ASSERT_TRUE(WriteRegKeyTree(calls, view, hklm, key, tree));
+  }
+  for (RegView view : {RegView::k64Bit, RegView::k32Bit}) {
+    const std::string mark = view == RegView::k64Bit ? "64" : "32";
+    std::optional<RegKeyTree> tree;
+    ASSERT_TRUE(ReadRegKeyTree(calls, view, hklm, key, &tree));
+    ASSERT_TRUE(tree);
+    ASSERT_EQ(tree->values.size(), 1u);
+    EXPECT_EQ(tree->values[0].second, (RegRawValue{kRegBinary, mark}));
+    ASSERT_EQ(tree->subkeys.size(), 1u);
+    EXPECT_EQ(tree->subkeys[0].first, "sub" + mark);
+  }
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\sub64", KEY_WOW64_64KEY));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\sub32", KEY_WOW64_32KEY));
+  // The own view of this 32-bit program is the 32-bit one.
+  std::optional<RegRawValue> own;
+  ASSERT_TRUE(ReadRegValue(calls, RegView::kOwn, hklm, key, "view", &own));
+  EXPECT_EQ(own, (RegRawValue{kRegBinary, "32"}));
+
+  ASSERT_TRUE(DeleteRegKeyTree(calls, RegView::k32Bit, hklm, key));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\sub64", KEY_WOW64_64KEY));
+  EXPECT_FALSE(RegKeyExists(calls, RegView::k32Bit, hklm, key));
+  EXPECT_TRUE(RegKeyExists(calls, RegView::k64Bit, hklm, key));
+  ASSERT_TRUE(DeleteRegKeyTree(calls, RegView::k64Bit, hklm, key));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY));
+}
+
+// A name the code page cannot give is never read under another name (ñ's
+// best fit is n): the listing, and so the whole tree, fails.
+TEST(RegistryViews, ANameOutsideTheCodePageFailsTheRead) {
+  const Text key = "Software\\QingheTest\\Names" + std::to_string(GetCurrentProcessId());
+  const std::wstring wide_key(key.begin(), key.end());
+  for (bool as_key : {false, true}) {
+    for (const wchar_t* name : {L"\xD55C\xAE00",
+                                L"ma\x00F1"
+                                L"ana"}) {
+      ScopedRegKey created;
+      ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (wide_key + L"\\sub").c_str(), 0, nullptr, 0,
+                                KEY_WRITE, nullptr, created.Receive(), nullptr),
+                ERROR_SUCCESS);
+      if (as_key) {
+        ScopedRegKey subkey;
+        ASSERT_EQ(RegCreateKeyExW(created.get(), name, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  subkey.Receive(), nullptr),
+                  ERROR_SUCCESS);
+      } else {
+        const DWORD data = 1;
+        ASSERT_EQ(RegSetValueExW(created.get(), name, 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&data), sizeof data),
+                  ERROR_SUCCESS);
+      }
+      created.Reset();
+      Win32RegistryCalls calls;
+      std::optional<RegKeyTree> tree;
+      EXPECT_FALSE(ReadRegKeyTree(calls, RegView::kOwn, RegRoot::kCurrentUser, key, &tree));
+      EXPECT_FALSE(tree);
+      // Deleting goes by the key names: a subkey with such a name stays.
+      EXPECT_EQ(DeleteRegKeyTree(calls, RegView::kOwn, RegRoot::kCurrentUser, key), !as_key);
+      EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, key, 0), as_key);
+      // Gone by other means before the next round.
+      RegDeleteKeyW(HKEY_CURRENT_USER, (wide_key + L"\\sub\\" + name).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, (wide_key + L"\\sub").c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, wide_key.c_str());
+    }
+  }
 }
 
 }  // namespace
