@@ -17,7 +17,12 @@ enum ControlId : int {
 };
 
 // Menu item identifiers.
-enum MenuId : int { kMenuCloseId = 201, kMenuNoticeId = 202, kMenuCheckId = 203, kMenuUndoId = 204 };
+enum MenuId : int {
+  kMenuCloseId = 201,
+  kMenuNoticeId = 202,
+  kMenuCheckId = 203,
+  kMenuUndoId = 204
+};
 
 struct ControlSpec {
   ControlId id;

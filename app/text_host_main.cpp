@@ -92,10 +92,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool repair = std::strcmp(command, "repair") == 0 && argc == 3;
-  const bool bare_address = argc == 2 && std::strcmp(command, "check") != 0 &&
-                            std::strcmp(command, "undo") != 0 &&
-                            std::strcmp(command, "bundles") != 0 &&
-                            std::strcmp(command, "repair") != 0;
+  const bool bare_address =
+      argc == 2 && std::strcmp(command, "check") != 0 && std::strcmp(command, "undo") != 0 &&
+      std::strcmp(command, "bundles") != 0 && std::strcmp(command, "repair") != 0;
   if (!repair && !bare_address) return Usage();
   ConsoleRepairHost host(repair ? argv[2] : argv[1]);
   return RunRepairSequence(machine, host) == 0 ? 0 : 1;

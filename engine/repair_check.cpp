@@ -17,7 +17,8 @@ Text Shown(const RegRawValue& value) {
   }
   if (value.type == kRegDword && value.bytes.size() == 4) {
     std::uint32_t number = 0;
-    for (int at = 3; at >= 0; --at) number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
+    for (int at = 3; at >= 0; --at)
+      number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
     return std::to_string(number);
   }
   static const char kHex[] = "0123456789abcdef";
@@ -37,7 +38,8 @@ int CheckStartPage(Platform& machine, RepairHost& host, int item, RegRoot root,
   for (RegView view : machine.registry.ItemViews()) {
     const Text key_name = RegFileKeyName(root, view, kStartPageKey);
     if (!shown.insert(key_name).second) continue;
-    const Text prefix = "注册表项" + std::to_string(item) + "：" + key_name + "\\" + kStartPageValue;
+    const Text prefix =
+        "注册表项" + std::to_string(item) + "：" + key_name + "\\" + kStartPageValue;
     std::optional<RegRawValue> value;
     if (!machine.registry.ReadValue(view, root, kStartPageKey, kStartPageValue, &value)) {
       Line(host, prefix + " 无法读取");
@@ -140,7 +142,7 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckLinks(machine, host, plan.quick_launch);
   changes += CheckLinks(machine, host, plan.desktop);
 
-  Line(host, changes == 0 ? Text("共 0 项：无需修复")
-                          : "共 " + std::to_string(changes) + " 项将被修改");
+  Line(host,
+       changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");
   return changes;
 }

@@ -81,7 +81,8 @@ bool RepairMayWriteFile(const RepairPlaces& places, const Text& path) {
   Text rest;
   if (!places.start_menu.empty() &&
       (SameIgnoringAsciiCase(path, places.start_menu + "Programs\\Internet Explorer.lnk") ||
-       SameIgnoringAsciiCase(path, places.start_menu + "Programs\\Internet Explorer (64-bit).lnk"))) {
+       SameIgnoringAsciiCase(path,
+                             places.start_menu + "Programs\\Internet Explorer (64-bit).lnk"))) {
     return true;
   }
   if (Below(places.quick_launch, path, &rest)) return PlainSteps(rest);

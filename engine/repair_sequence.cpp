@@ -114,9 +114,8 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
     const Text address = host.ReadHomePageAddress();
     // No key can be made directly below HKEY_USERS: where there is none, the
     // item has nothing it could change.
-    const bool could_write =
-        item.root != RegRoot::kUsers ||
-        machine.registry.KeyExists(RegView::kOwn, item.root, kStartPageKey);
+    const bool could_write = item.root != RegRoot::kUsers ||
+                             machine.registry.KeyExists(RegView::kOwn, item.root, kStartPageKey);
     const bool written = WriteStartPage(machine, bundle, item.root, address);
     Report(host, item.prefix, written);
     failed += !written && could_write;
@@ -132,7 +131,8 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   const Text drive = places.drive;
   for (int item = 1; item <= 2; ++item) {
     const Text path = SystemFolderItem(places, item);
-    const bool found = !path.empty() && machine.files.PathExists(drive + (item == 1 ? ":\\OEM8" : ":\\Windows\\OEM8"));
+    const bool found = !path.empty() && machine.files.PathExists(
+                                            drive + (item == 1 ? ":\\OEM8" : ":\\Windows\\OEM8"));
     const bool deleted = !path.empty() && DeleteSystemFolder(machine, bundle, path);
     Report(host, item == 1 ? "系统文件项1：" : "系统文件项2：", deleted);
     failed += found && !deleted;

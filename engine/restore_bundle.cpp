@@ -154,7 +154,8 @@ void AppendTree(const Text& key_name, const RegKeyTree& tree, std::vector<RegFil
     entry.value = value;
     entries->push_back(entry);
   }
-  for (const auto& [name, subkey] : tree.subkeys) AppendTree(key_name + "\\" + name, subkey, entries);
+  for (const auto& [name, subkey] : tree.subkeys)
+    AppendTree(key_name + "\\" + name, subkey, entries);
 }
 
 bool SameKeyName(const Text& a, const Text& b) {
@@ -169,9 +170,8 @@ bool SameKeyName(const Text& a, const Text& b) {
 }
 
 bool StartsWithKey(const Text& name, const Text& key) {
-  return SameKeyName(name, key) ||
-         (name.size() > key.size() && name[key.size()] == '\\' &&
-          SameKeyName(name.substr(0, key.size()), key));
+  return SameKeyName(name, key) || (name.size() > key.size() && name[key.size()] == '\\' &&
+                                    SameKeyName(name.substr(0, key.size()), key));
 }
 
 // True when a registry file entry names only what a repair changes.
@@ -326,8 +326,7 @@ bool BundleWriter::EnsureFolder() {
   const Text stamp = files.LocalTimestamp();
   if (stamp.empty()) return false;
   for (int number = 1; number <= kMostSameSecond; ++number) {
-    const Text candidate =
-        repairs + stamp + (number == 1 ? Text() : "-" + std::to_string(number));
+    const Text candidate = repairs + stamp + (number == 1 ? Text() : "-" + std::to_string(number));
     if (files.PathExists(candidate)) continue;
     if (!files.CreatePrivateFolder(candidate)) return false;
     const Text folder = candidate + "\\";
@@ -479,8 +478,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   const Text repairs = BundlesFolder(files);
   const Text name = FileNameOf(folder);
-  if (repairs.empty() || folder != repairs + name || name.empty() || name == "." ||
-      name == "..") {
+  if (repairs.empty() || folder != repairs + name || name.empty() || name == "." || name == "..") {
     return refuse("不在修复记录文件夹中：" + folder);
   }
   for (const Text& level :

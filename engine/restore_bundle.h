@@ -32,9 +32,9 @@ struct BundleChange {
   RegView view = RegView::kOwn;
   RegRoot root = RegRoot::kCurrentUser;
   Text key_path;
-  Text value_name;                          // kValue
-  std::optional<RegRawValue> value_after;   // kValue: nullopt when absent
-  bool key_after_exists = false;            // kKeyTree
+  Text value_name;                         // kValue
+  std::optional<RegRawValue> value_after;  // kValue: nullopt when absent
+  bool key_after_exists = false;           // kKeyTree
 
   // kFile.
   Text copy;  // below the bundle folder, "files\N\NAME"

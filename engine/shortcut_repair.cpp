@@ -207,8 +207,7 @@ bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
   const std::optional<std::string> original =
       machine.files.ReadWholeFile(link.path, kLargestShortcut);
   if (!original) return Failed(host, link.name);
-  if (!link.backup_root.empty() &&
-      !BackUp(machine.files, *original, link.name, link.backup_root)) {
+  if (!link.backup_root.empty() && !BackUp(machine.files, *original, link.name, link.backup_root)) {
     return Failed(host, link.name);
   }
   if (bundle && !bundle->RecordFile(link.path, *original, link.replacement)) {
@@ -267,7 +266,8 @@ ShortcutPlan PlanShortcutRepair(Platform& machine) {
     if (!places.quick_launch.empty()) {
       TextArray list;
       ListFolderTree(machine.files, places.quick_launch, list);
-      for (const Text& path : list) plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
+      for (const Text& path : list)
+        plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
     }
   }
   if (places.desktop.empty()) return plan;
@@ -292,6 +292,7 @@ int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle)
   }
   if (plan.backup_folder.empty()) return failed;
   if (!machine.files.PathExists(plan.backup_folder)) machine.files.CreateFolder(plan.backup_folder);
-  for (const PlannedLink& link : plan.desktop) failed += !ApplyPlannedLink(machine, host, bundle, link);
+  for (const PlannedLink& link : plan.desktop)
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
   return failed;
 }

@@ -24,8 +24,8 @@ struct PlannedLink {
   };
   Action action = Action::kNothing;
   Text path;
-  Text name;         // the file name its line carries
-  Text backup_root;  // the desktop, for a shortcut copied into the back-up folder first
+  Text name;                // the file name its line carries
+  Text backup_root;         // the desktop, for a shortcut copied into the back-up folder first
   std::string replacement;  // kRewrite: the new link's bytes
 };
 

@@ -118,8 +118,8 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
     if (!tree) tree = RegKeyTree();
     // Walk down to the entry's key, making the levels on the way.
     RegKeyTree* node = &*tree;
-    const Text relative = entry.key.size() > key_name.size() ? entry.key.substr(key_name.size() + 1)
-                                                             : Text();
+    const Text relative =
+        entry.key.size() > key_name.size() ? entry.key.substr(key_name.size() + 1) : Text();
     for (const Text& step : SplitText(relative, "\\")) {
       auto found_step = std::find_if(node->subkeys.begin(), node->subkeys.end(),
                                      [&](const auto& s) { return Upper(s.first) == Upper(step); });
@@ -130,7 +130,8 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
         node = &found_step->second;
       }
     }
-    if (entry.kind == RegFileEntry::Kind::kValue) node->values.emplace_back(entry.name, entry.value);
+    if (entry.kind == RegFileEntry::Kind::kValue)
+      node->values.emplace_back(entry.name, entry.value);
   }
   return tree;
 }
@@ -207,7 +208,8 @@ bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
 
 Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange& change) {
   FileSystem& files = machine.files;
-  const std::optional<std::string> copy = files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
+  const std::optional<std::string> copy =
+      files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
   if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
   const bool exists = files.PathExists(change.original);
   std::optional<std::string> now;

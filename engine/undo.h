@@ -7,9 +7,9 @@
 enum class UndoOutcome {
   kDone,           // every change is back
   kDoneWithSkips,  // every change is back or was reported as changed since
-  kIncomplete,  // something could not be put back; the bundle stays to undo again
-  kRefused,     // the bundle is not whole or names what a repair never changes
-  kNothing,     // no bundle is left to undo
+  kIncomplete,     // something could not be put back; the bundle stays to undo again
+  kRefused,        // the bundle is not whole or names what a repair never changes
+  kNothing,        // no bundle is left to undo
 };
 
 // Undoes the bundle in `folder`, or the newest one not yet undone when it is

@@ -57,11 +57,14 @@ PrivateFolderSecurity::PrivateFolderSecurity(PSID reader) {
   attributes_ = {sizeof attributes_, &descriptor_, FALSE};
 }
 
-bool LetsOthersWrite(PSECURITY_DESCRIPTOR descriptor) {
+bool LetsOthersWrite(PSECURITY_DESCRIPTOR descriptor, PSID also_trusted) {
+  const auto trusted = [also_trusted](PSID sid) {
+    return IsTrusted(sid) || (also_trusted && IsValidSid(sid) && EqualSid(sid, also_trusted));
+  };
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   // The owner may always change the list, whatever it says.
-  if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner || !IsTrusted(owner)) {
+  if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner || !trusted(owner)) {
     return true;
   }
   BOOL present = FALSE;
@@ -77,7 +80,7 @@ bool LetsOthersWrite(PSECURITY_DESCRIPTOR descriptor) {
     if (ace->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
     const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
     PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-    if ((allowed->Mask & kWriting) && !IsTrusted(sid) && !EqualSid(sid, kCreatorOwner.get())) {
+    if ((allowed->Mask & kWriting) && !trusted(sid) && !EqualSid(sid, kCreatorOwner.get())) {
       return true;
     }
   }

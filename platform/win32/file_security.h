@@ -38,4 +38,5 @@ PSID LocalSystemSid();
 // or to be passed on, allows writing, adding, deleting children or changing
 // the security to anyone else. An ACE that only denies is passed over (it
 // only takes rights away); one of a kind not understood counts as allowing.
-bool LetsOthersWrite(PSECURITY_DESCRIPTOR descriptor);
+// `also_trusted`, when given, counts as one of them too.
+bool LetsOthersWrite(PSECURITY_DESCRIPTOR descriptor, PSID also_trusted = nullptr);

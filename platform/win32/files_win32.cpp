@@ -42,6 +42,28 @@ int CsidlOf(SpecialFolder folder) {
   }
 }
 
+// Wine marks its own ntdll with this export.
+bool RunsOnWine() {
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The SID of the account the process runs as, copied into `buffer`.
+bool ProcessUserSid(std::vector<DWORD>* buffer) {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  ScopedKernelHandle token(raw);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<DWORD> information(size / sizeof(DWORD) + 1);
+  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, information.data(), size, &size)) {
+    return false;
+  }
+  PSID sid = reinterpret_cast<TOKEN_USER*>(information.data())->User.Sid;
+  const DWORD length = GetLengthSid(sid);
+  buffer->assign(length / sizeof(DWORD) + 1, 0);
+  return CopySid(length, buffer->data(), sid) != FALSE;
+}
+
 bool IsLinkToFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -135,8 +157,7 @@ bool Win32FileSystem::AppendToFile(const Text& path, const std::string& bytes) {
   BY_HANDLE_FILE_INFORMATION information;
   if (!file.valid() || !GetFileInformationByHandle(file.get(), &information) ||
       information.nNumberOfLinks != 1 ||
-      (information.dwFileAttributes &
-       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return false;
   }
   LARGE_INTEGER end = {};
@@ -288,15 +309,23 @@ bool Win32FileSystem::OthersMayWrite(const Text& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return true;
   }
-  // On FAT the system gives the world as owner and no list; Wine gives the
-  // user as every file's owner: both come out true, as nothing keeps others
-  // out there. A descriptor that grew between the calls fails the second.
+  // On FAT the system gives the world as owner and no list: true, as nothing
+  // keeps others out there. Wine keeps no lists of its own: it runs every
+  // program as one account, the administrator, and shows the Unix owner and
+  // permissions as the user's SID and a list made from them. There the
+  // account itself is no "other"; another Unix user writing is. A
+  // descriptor that grew between the calls fails the second.
   const SECURITY_INFORMATION asked = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   DWORD size = 0;
   GetFileSecurityA(path.c_str(), asked, nullptr, 0, &size);
   std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
-  return size == 0 || !GetFileSecurityA(path.c_str(), asked, descriptor.data(), size, &size) ||
-         LetsOthersWrite(descriptor.data());
+  if (size == 0 || !GetFileSecurityA(path.c_str(), asked, descriptor.data(), size, &size)) {
+    return true;
+  }
+  std::vector<DWORD> user;
+  return LetsOthersWrite(descriptor.data(), RunsOnWine() && ProcessUserSid(&user)
+                                                ? static_cast<PSID>(user.data())
+                                                : nullptr);
 }
 
 bool Win32FileSystem::IsPlainFile(const Text& path) { return OpensAsPlainFile(path); }

@@ -81,7 +81,8 @@ class UndoRoundTrip : public ::testing::Test {
                             Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu");
     files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "Desktop");
     files_.SetSpecialFolder(kLocalAppDataFolder, Text(kUser) + "AppData\\Local");
-    for (const char* folder : {"Desktop", "AppData/Local", "AppData/Roaming/Microsoft/Windows/Start Menu/Programs"}) {
+    for (const char* folder :
+         {"Desktop", "AppData/Local", "AppData/Roaming/Microsoft/Windows/Start Menu/Programs"}) {
       fs::create_directories(drive_ + "/Users/u/" + folder);
     }
   }
@@ -114,16 +115,18 @@ class UndoRoundTrip : public ::testing::Test {
                               policy + "\\Control Panel", "HomePage", {kRegDword, {1, 0, 0, 0}}));
     ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, policy, "Blob",
                               {kRegBinary, std::string("\0\1\2\xff", 4)}));
-    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
-                              "Software\\Policies", "Microsoft", Utf16Sz("planted")));
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, "Software\\Policies",
+                              "Microsoft", Utf16Sz("planted")));
     File("C:\\OEM8\\bin\\run.exe", "payload");
     File("C:\\OEM8\\notes.txt", "more payload");
     File("C:\\Windows\\OEM8\\cache\\run.dll", "payload");
     const Text start = Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
-    const Text quick = Text(kUser) + "AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\";
+    const Text quick =
+        Text(kUser) + "AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\";
     Link(start + "Internet Explorer.lnk", "C:\\Program Files\\Internet Explorer\\iexplore.exe",
          "http://hijack.example/");
-    Link(quick + "Browser.lnk", "C:\\Program Files\\Browser\\browser.exe", "http://hijack.example/");
+    Link(quick + "Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
+         "http://hijack.example/");
     Link(quick + "User Pinned\\TaskBar\\Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
          "http://hijack.example/");
     Link(Text(kUser) + "Desktop\\Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
@@ -149,11 +152,10 @@ class UndoRoundTrip : public ::testing::Test {
         snapshot.files[path] = std::string((std::istreambuf_iterator<char>(in)), {});
       }
     }
-    for (const auto& [root, key] :
-         {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
-          std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
-          std::pair{RegRoot::kUsers, Text(kMainKey)},
-          std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
+    for (const auto& [root, key] : {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
+                                    std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
+                                    std::pair{RegRoot::kUsers, Text(kMainKey)},
+                                    std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
       std::optional<RegKeyTree> tree;
       EXPECT_TRUE(ReadRegKeyTree(registry_, RegView::kOwn, root, key, &tree));
       snapshot.keys[std::to_string(static_cast<int>(root)) + key] = tree;
@@ -171,10 +173,9 @@ class UndoRoundTrip : public ::testing::Test {
 
   // The drive and the keys a repair touches emptied and seeded again.
   void ResetMachine() {
-    for (const auto& [root, key] :
-         {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
-          std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
-          std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
+    for (const auto& [root, key] : {std::pair{RegRoot::kCurrentUser, Text(kMainKey)},
+                                    std::pair{RegRoot::kLocalMachine, Text(kMainKey)},
+                                    std::pair{RegRoot::kCurrentUser, Text("Software\\Policies")}}) {
       DeleteRegKeyTree(registry_, RegView::kOwn, root, key);
     }
     for (auto& entry : fs::directory_iterator(drive_)) fs::remove_all(entry.path());
@@ -201,16 +202,18 @@ TEST_F(UndoRoundTrip, CheckShowsThePlanAndChangesNothing) {
   EXPECT_FALSE(fs::exists(drive_ + "/Users/u/AppData/Local/qinghe"));
   EXPECT_FALSE(fs::exists(drive_ + "/Users/u/Desktop/修复前桌面图标备份"));
   const Text& log = host.log();
-  EXPECT_NE(log.find("注册表项1：HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start "
-                     "Page 现为 \"http://hijack.example/\"，将改为 \"http://www.example.com/\""),
-            Text::npos)
+  EXPECT_NE(
+      log.find("注册表项1：HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start "
+               "Page 现为 \"http://hijack.example/\"，将改为 \"http://www.example.com/\""),
+      Text::npos)
       << log;
   EXPECT_NE(log.find("注册表项3：HKEY_USERS\\SOFTWARE\\Microsoft\\Internet Explorer\\Main\\Start "
                      "Page 不存在，无法写入"),
             Text::npos)
       << log;
   EXPECT_NE(log.find("系统文件项1：C:\\OEM8 存在"), Text::npos) << log;
-  EXPECT_NE(log.find("Browser.lnk（参数：http://hijack.example/），将去掉参数重写"), Text::npos) << log;
+  EXPECT_NE(log.find("Browser.lnk（参数：http://hijack.example/），将去掉参数重写"), Text::npos)
+      << log;
   EXPECT_NE(log.find("记事本.lnk（无参数），将重写"), Text::npos) << log;
   const Text last = "共 11 项将被修改\r\n";
   EXPECT_EQ(log.rfind(last), log.size() - last.size()) << log;
@@ -268,8 +271,8 @@ TEST_F(UndoRoundTrip, ChangesMadeSinceAreLeftAndReported) {
   Repair(repair);
   const Text desktop_link = Text(kUser) + "Desktop\\Browser.lnk";
   File(desktop_link, "the user's own new shortcut");
-  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, kMainKey, "Start Page",
-                            Utf16Sz("http://chosen.by.the.user/")));
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, kMainKey,
+                            "Start Page", Utf16Sz("http://chosen.by.the.user/")));
   RecordingHost undo;
   EXPECT_EQ(Undo(undo), UndoOutcome::kDoneWithSkips) << undo.log();
   EXPECT_NE(undo.log().find("撤销跳过：Browser.lnk（修复后已被改动）"), Text::npos) << undo.log();
@@ -363,7 +366,8 @@ TEST_F(TamperedBundle, ManifestPathWithDotDotOrOutside) {
   const std::string manifest = Read("manifest.txt");
   const std::string desktop = "C:\\Users\\u\\Desktop\\Browser.lnk";
   std::string planted = manifest;
-  planted.replace(planted.find(desktop), desktop.size(), "C:\\Users\\u\\Desktop\\..\\..\\Windows\\x.lnk");
+  planted.replace(planted.find(desktop), desktop.size(),
+                  "C:\\Users\\u\\Desktop\\..\\..\\Windows\\x.lnk");
   Write("manifest.txt", planted);
   ExpectRefused("dot-dot step");
   planted = manifest;
@@ -405,9 +409,9 @@ TEST_F(UndoRoundTrip, FaultsInRepairOrUndoLoseNothing) {
     RunUndo(machine, undo);
   }
   int runs = 0;
-  for (Operation operation : {Operation::kWriteNewFile, Operation::kReadWholeFile,
-                              Operation::kAppendToFile, Operation::kMoveOverFile,
-                              Operation::kWriteRegItem, Operation::kComposeLink}) {
+  for (Operation operation :
+       {Operation::kWriteNewFile, Operation::kReadWholeFile, Operation::kAppendToFile,
+        Operation::kMoveOverFile, Operation::kWriteRegItem, Operation::kComposeLink}) {
     ASSERT_GT(counting.calls(operation), 0) << static_cast<int>(operation);
     for (int nth = 1; nth <= counting.calls(operation); nth += 3) {
       for (bool fault_in_undo : {false, true}) {

@@ -4,10 +4,11 @@
 //
 // Wine (8.0) keeps no access lists: a folder made with one keeps only the
 // mode bits Wine derives from it, and every file reports the user as its
-// owner, so OthersMayWrite is true for every path there. That the owner and
-// the protected list reach the disk, that what is made inside inherits them,
-// and that OthersMayWrite is false for a private folder, are checked only on
-// Windows run elevated. Wine runs every program with an administrator's full
+// owner. OthersMayWrite there counts the one account as no "other" and
+// judges the list made from the mode bits. That the owner and the protected
+// list reach the disk, that what is made inside inherits them, and that
+// OthersMayWrite is false for a private folder by its owner and list, are
+// checked only on Windows run elevated. Wine runs every program with an administrator's full
 // token, so IsElevated's false answer, and the Windows XP path that asks for
 // membership of the Administrators group, are not exercised under Wine.
 #include <windows.h>
@@ -264,11 +265,12 @@ TEST_F(FileSecurity, WhatTheSystemKeepsOfAPrivateFolder) {
   if (RunsOnWine()) {
     EXPECT_TRUE(ListAllows(root + "ordinary", everyone_.get()));
   }
-  EXPECT_TRUE(files.OthersMayWrite(root + "ordinary"));
-  EXPECT_EQ_ON_WINDOWS(files.OthersMayWrite(root + "private"), false, true,
-                       "Wine reports the user as every file's owner");
-  EXPECT_EQ_ON_WINDOWS(files.OthersMayWrite(root + "private\\inside.lnk"), false, true,
-                       "Wine reports the user as every file's owner");
+  // Wine runs every program as its one account: that account is no other,
+  // and only its own Unix permissions let anyone else write.
+  EXPECT_EQ_ON_WINDOWS(files.OthersMayWrite(root + "ordinary"), true, false,
+                       "Wine's one account owns every file and is no other");
+  EXPECT_FALSE(files.OthersMayWrite(root + "private"));
+  EXPECT_FALSE(files.OthersMayWrite(root + "private\\inside.lnk"));
   if (RunsOnWine()) return;
   // On Windows the descriptor read back is the one the folder was made with.
   std::vector<DWORD> descriptor = SecurityOf(root + "private");

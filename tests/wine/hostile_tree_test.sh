@@ -168,7 +168,7 @@ before=$(snapshot)
 declare -A original_sha
 for path in "${paths[@]}"; do original_sha[$path]=$(sha1sum <"$path" | cut -d' ' -f1); done
 
-log=$(wine "$cli" "http://www.example.com/" | iconv -f GBK -t UTF-8 | tr -d '\r')
+log=$(wine "$cli" "http://www.example.com/" | iconv -f GBK -t UTF-8 | tr -d '\r' || true)
 shortcut_lines=$(grep -E '^修复(失败)?：' <<<"$log" || true)
 
 # The value of one "field: value" line of an lnkdump listing.

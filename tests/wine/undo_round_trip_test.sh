@@ -46,17 +46,33 @@ registry_state() {
   done
 }
 # Every file of drive C with its bytes, mode and times, but the bundles and
-# the back-up folder, which a repair adds and an undo keeps.
+# the back-up folder, which a repair adds and an undo keeps. With "content",
+# only names, sizes and bytes: a folder's time moves with every file put
+# into it, and Wine marks a new .exe file executable.
 files_state() {
+  local format='%n %f %s %Y'
+  [ "${1:-}" = content ] && format='%n %s'
   (cd "$drive_c" && find . \( -path "./users/*/AppData/Local/qinghe" -o -path "*/修复前桌面图标备份" \) -prune \
-     -o -print0 | sort -z | xargs -0 stat -c '%n %f %s %Y' | while read -r line; do
+     -o -print0 | sort -z | xargs -0 stat -c "$format" | while read -r line; do
        name=${line%% *}
        if [ -f "$name" ]; then echo "$line $(sha1sum <"$name" | cut -c1-40)"; else echo "$line"; fi
      done)
 }
-state() { files_state; registry_state; }
+state() { files_state "${1:-}"; registry_state; }
+# Compares two states, showing at most the first differences.
+check_same_state() {
+  local what=$1 want=$2 got=$3
+  if [ "$want" == "$got" ]; then
+    checks_passed=$((checks_passed + 1))
+  else
+    checks_failed=$((checks_failed + 1))
+    echo "FAILED: $what"
+    diff <(echo "$want") <(echo "$got") | head -20 | cut -c1-200
+  fi
+}
 
 original=$(state)
+original_content=$(state content)
 original_registry=$(registry_state)
 
 # The check.
@@ -66,7 +82,7 @@ check_status=$?
 set -e
 echo "$check"
 check_equal "check exits 1 when there is something to repair" 1 "$check_status"
-check_equal "the check changed nothing" "$original" "$(state)"
+check_same_state "the check changed nothing" "$original" "$(state)"
 check_fails "the check made no bundle" test -e "$bundles"
 check_fails "the check made no back-up folder" test -e "$backup"
 check_true "the check shows the policy key" grep -q '^注册表项4：HKEY_CURRENT_USER\\Software\\Policies\\Microsoft 存在' <<<"$check"
@@ -75,16 +91,18 @@ check_true "the check shows a shortcut's arguments" grep -qF '（参数：http:/
 # The repair.
 repair=$(wine "$cli" repair "http://www.example.com/" | iconv -f GBK -t UTF-8 | tr -d '\r' || true)
 echo "$repair"
+# Item 3 writes directly below HKEY_USERS: Windows refuses that, Wine lets
+# it stand; either way the line tells the truth (tests/wine/repair_sequence_test.sh).
 check_equal "the repair's registry and folder lines" \
-  "$(printf '%s\n' 正在修复注册表项1：成功 正在修复注册表项2：成功 正在修复注册表项3：失败 \
-     正在修复注册表项4：成功 系统文件项1：成功 系统文件项2：成功)" "$(head -6 <<<"$repair")"
+  "$(printf '%s\n' 正在修复注册表项1：成功 正在修复注册表项2：成功 正在修复注册表项4：成功 \
+     系统文件项1：成功 系统文件项2：成功)" "$(head -6 <<<"$repair" | grep -v '^正在修复注册表项3：')"
 check_equal "one shortcut line for each seeded link" 5 "$(grep -c '^修复：' <<<"$repair")"
 listed=$(wine "$cli" bundles | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_equal "one bundle, not yet undone" 1 "$(grep -c $'\t未撤销$' <<<"$listed")"
 bundle=$(ls -d "$bundles"/*/ | head -1)
 check_true "the bundle has registry.reg" test -f "$bundle/registry.reg"
 check_equal "registry.reg is UTF-16LE with its BOM" "fffe" "$(head -c2 "$bundle/registry.reg" | od -An -tx1 | tr -d ' \n')"
-check_fails "the repair changed the machine" test "$original" = "$(state)"
+check_fails "the repair changed the machine" test "$original_content" = "$(state content)"
 
 # The undo.
 set +e
@@ -93,9 +111,7 @@ undo_status=$?
 set -e
 echo "$undo"
 check_equal "undo exits 0" 0 "$undo_status"
-after_undo=$(state)
-check_equal "the undo gave everything back" "$original" "$after_undo"
-if [ "$original" != "$after_undo" ]; then diff <(echo "$original") <(echo "$after_undo") | head -20; fi
+check_same_state "the undo gave everything back" "$original_content" "$(state content)"
 set +e
 wine "$cli" undo >/dev/null
 again=$?
@@ -111,6 +127,6 @@ windows_reg=$(printf 'C:\\users\\%s\\AppData\\Local\\qinghe\\repairs\\%s\\regist
 for view in "${views[@]}"; do
   wine reg import "$windows_reg" "$view" >/dev/null 2>&1 || true
 done
-check_equal "reg import of registry.reg gave the registry back" "$original_registry" "$(registry_state)"
+check_same_state "reg import of registry.reg gave the registry back" "$original_registry" "$(registry_state)"
 
 check_summary
