@@ -16,12 +16,18 @@ void ControlRepairHost::AppendRepairLog(const Text& text) { AppendLogText(repair
 Text ControlRepairHost::ReadHomePageAddress() { return GetControlText(address_box_); }
 
 void ControlRepairHost::EnableRepairButton() {
+  // The menu first: once the button is back, everything is.
+  SendMessageA(main_window_, kWorkMenuMessage, FALSE, 0);
   SetControlDisabled(repair_button_, false);
-  SetWorkMenuDisabled(main_window_, false);
+}
+
+bool HandleWorkMenuMessage(HWND main_window, UINT message, WPARAM wparam) {
+  if (message != kWorkMenuMessage) return false;
+  SetWorkMenuDisabled(main_window, wparam != FALSE);
+  return true;
 }
 
 void SetWorkMenuDisabled(HWND main_window, bool disabled) {
-  // A menu is no window: its state is set from whichever thread ends the run.
   HMENU menu = GetMenu(main_window);
   if (!menu) return;
   const UINT state = MF_BYCOMMAND | (disabled ? MF_GRAYED : MF_ENABLED);

@@ -7,8 +7,14 @@
 #include "engine/repair_host.h"
 
 // Greys the check and undo menu items out while a run is under way, and
-// gives them back after it.
+// gives them back after it. On the window's own thread only: a menu changed
+// from another thread keeps its old state under Wine.
 void SetWorkMenuDisabled(HWND main_window, bool disabled);
+
+// Sent by the worker to the main window: give the menu items back
+// (HandleWorkMenuMessage, on the window's thread).
+constexpr UINT kWorkMenuMessage = WM_APP + 0x66;
+bool HandleWorkMenuMessage(HWND main_window, UINT message, WPARAM wparam);
 
 class ControlRepairHost : public RepairHost {
  public:

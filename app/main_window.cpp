@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/control_repair_host.h"
 #include "app/destroy_request.h"
 #include "app/handlers.h"
 #include "app/paced_log.h"
@@ -56,6 +57,7 @@ void OnCommand(HWND window, int id, int code) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleDestroyRequest(window, message)) return 0;
+  if (HandleWorkMenuMessage(window, message, wparam)) return 0;
   switch (message) {
     case WM_ERASEBKGND: {
       // The class has no background brush: the window paints button face.

@@ -133,6 +133,8 @@ bool StillListed(FileSystem& files, const Text& folder, const Text& name) {
   return false;
 }
 
+}  // namespace
+
 // The name WriteNewFileBeside gives a replacement: "~qinghe-", sixteen hex
 // digits, ".tmp". Found in a walk, it is what a run that was killed left.
 bool IsLeftoverReplacement(const Text& name) {
@@ -145,8 +147,6 @@ bool IsLeftoverReplacement(const Text& name) {
   const Text digits = name.substr(sizeof kPrefix - 1, kDigits);
   return digits.find_first_not_of("0123456789abcdef") == Text::npos;
 }
-
-}  // namespace
 
 PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& backup_root) {
   PlannedLink link;

@@ -60,6 +60,10 @@ int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle 
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
                         const Text& backup_root = Text());
 
+// True for the name WriteNewFileBeside gives a replacement, "~qinghe-",
+// sixteen hex digits, ".tmp": found later, it is what a killed run left.
+bool IsLeftoverReplacement(const Text& name);
+
 // Appends the full path of every file below `folder` (a path ending in a
 // backslash): each subfolder's files, complete and in the order found, before
 // the folder's own. Links to folders are neither walked nor listed, and

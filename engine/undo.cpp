@@ -1,8 +1,10 @@
 #include "engine/undo.h"
 
 #include <algorithm>
+#include <set>
 
 #include "engine/restore_bundle.h"
+#include "engine/shortcut_repair.h"
 #include "platform/digest.h"
 
 namespace {
@@ -286,6 +288,20 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
     Line(host, result, name);
     complete = complete && result != Result::kFailed;
     skipped = skipped || result == Result::kSkipped;
+  }
+  // What a killed undo left beside the files: removed, as a repair does.
+  std::set<Text> folders;
+  for (const BundleChange& change : bundle->changes) {
+    if (change.kind != BundleChange::Kind::kFile) continue;
+    folders.insert(
+        change.original.substr(0, change.original.size() - FileNameOf(change.original).size()));
+  }
+  for (const Text& folder : folders) {
+    for (const FolderEntry& entry : machine.files.FindEntries(folder + "~qinghe-*")) {
+      if (!entry.is_folder && IsLeftoverReplacement(entry.name)) {
+        machine.files.DeleteOneFile(folder + entry.name);
+      }
+    }
   }
   if (complete && !MarkBundleUndone(machine, bundle->folder)) complete = false;
   host.AppendRepairLog(complete ? "撤销完成\r\n" : "撤销未完成，可再次撤销\r\n");

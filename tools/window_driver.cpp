@@ -1,7 +1,9 @@
 // Drives the running qinghe.exe for the run command when there is no person
-// at a display: clicks the repair button, waits for the repair to finish,
-// prints the repair log (code page 936 bytes) and writes the window's screen
-// rectangle "left top width height" to the file given as the one argument.
+// at a display: clicks the repair button (or chooses "检查（不做修改）" or
+// "撤销上次修复" in the menu), waits for the run to finish, prints the log
+// (code page 936 bytes) and writes the window's screen rectangle
+// "left top width height" to the file given as the first argument.
+//   window_driver RECT-FILE [repair|check|undo]
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -12,6 +14,9 @@
 namespace {
 
 const char kInitialLogStart[] = "\r\n\r\n";
+// The menu's command identifiers (app/main_window_layout.h).
+constexpr WPARAM kMenuCheckId = 203;
+constexpr WPARAM kMenuUndoId = 204;
 
 std::string TextOf(HWND window) {
   const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
@@ -40,8 +45,9 @@ BOOL CALLBACK Collect(HWND child, LPARAM context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: window_driver RECT-FILE\n");
+  const std::string action = argc == 3 ? argv[2] : "repair";
+  if ((argc != 2 && argc != 3) || (action != "repair" && action != "check" && action != "undo")) {
+    std::fprintf(stderr, "usage: window_driver RECT-FILE [repair|check|undo]\n");
     return 2;
   }
   HWND window = nullptr;
@@ -60,13 +66,19 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // The click handler has run when this returns; the repair is done once the
-  // log has been emptied and the button is enabled again.
-  SendMessageA(controls.button, BM_CLICK, 0, 0);
+  // The handler has run when this returns; the run is done once the log has
+  // been written anew and the button is enabled again.
+  const std::string before = TextOf(controls.log);
+  if (action == "repair") {
+    SendMessageA(controls.button, BM_CLICK, 0, 0);
+  } else {
+    SendMessageA(window, WM_COMMAND, action == "check" ? kMenuCheckId : kMenuUndoId, 0);
+  }
   bool done = false;
   for (int i = 0; i < 3000 && !done; ++i) {
-    done = IsWindowEnabled(controls.button) &&
-           TextOf(controls.log).compare(0, 4, kInitialLogStart) != 0;
+    const std::string now = TextOf(controls.log);
+    done = IsWindowEnabled(controls.button) && now != before &&
+           now.compare(0, 4, kInitialLogStart) != 0;
     if (!done) Sleep(100);
   }
   if (!done) {

@@ -333,7 +333,11 @@ TEST(MainWindow, MatchesItsDescription) {
   for (char& c : menu) {
     if (c >= '0' && c <= '9') c = '#';  // the identifiers are the program's business
   }
-  EXPECT_EQ("菜单\n-关闭 ###\n关于我们\n-版权说明 ###\n", menu);
+  // A separator is greyed by its nature.
+  EXPECT_EQ(
+      "菜单\n-检查（不做修改） ###\n-撤销上次修复 ###\n- # greyed\n-关闭 ###\n关于我们\n-版权说明 "
+      "###\n",
+      menu);
 
   for (int i = 0; i < 6; ++i) {
     const ControlWant& want = kControls[i];
@@ -441,6 +445,54 @@ TEST(MainWindow, TheRepairRunsOnTheWorkerWhileTheButtonIsDisabled) {
   EXPECT_EQ("disabled", app.Probe(kProbeClickRepair, button));
   EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
   EXPECT_NE(std::string::npos, TextOf(log).find("系统文件项1：失败\r\n"));
+}
+
+TEST(MainWindow, CheckAndUndoRunFromTheMenuWhileTheButtonAndTheItemsAreGreyed) {
+  Qinghe app;
+  ASSERT_TRUE(app.ready());
+  HWND window = app.window(), button = Find(app, 2), log = Find(app, 3);
+  SendMessageA(Find(app, 5), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("http://www.example.com/"));
+  // An OEM8 folder for the check to find, whatever an earlier test left.
+  CreateDirectoryA("C:\\OEM8", nullptr);
+  if (HANDLE file = CreateFileA("C:\\OEM8\\run.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+      file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+  }
+  const WPARAM check = MenuItemId(app, "检查（不做修改）");
+  const WPARAM undo = MenuItemId(app, "撤销上次修复");
+  ASSERT_NE(check, 0u);
+  ASSERT_NE(undo, 0u);
+  const auto greyed = [&app](WPARAM id) {
+    return app.Probe(kProbeDescribeMenu).find(" " + std::to_string(id) + " greyed\n") !=
+           std::string::npos;
+  };
+
+  // The handler has run when SendMessage returns: the worker has started.
+  SendMessageA(window, WM_COMMAND, check, 0);
+  EXPECT_FALSE(IsWindowEnabled(button));
+  EXPECT_TRUE(greyed(check) && greyed(undo));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
+  EXPECT_FALSE(greyed(check) || greyed(undo));
+  std::string text = TextOf(log);
+  EXPECT_EQ(0u, text.find("检查（不做修改）：\r\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("系统文件项1：C:\\OEM8 存在")) << text;
+  EXPECT_NE(std::string::npos, text.find(" 项将被修改\r\n")) << text;
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\OEM8")) << "the check changed nothing";
+  app.Shot(window, "window_after_check");
+
+  EXPECT_EQ("disabled", app.Probe(kProbeClickRepair, button));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\OEM8"));
+
+  SendMessageA(window, WM_COMMAND, undo, 0);
+  EXPECT_FALSE(IsWindowEnabled(button));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
+  text = TextOf(log);
+  EXPECT_EQ(0u, text.find("撤销修复：")) << text;
+  EXPECT_NE(std::string::npos, text.find("\r\n撤销完成\r\n")) << text;
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\OEM8")) << "the undo gave it back";
+  app.Shot(window, "window_after_undo");
 }
 
 struct DialogSearch {

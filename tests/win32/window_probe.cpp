@@ -23,7 +23,11 @@ std::string DescribeMenu(HMENU menu, int depth) {
     if (HMENU sub = GetSubMenu(menu, i)) {
       text += "\n" + DescribeMenu(sub, depth + 1);
     } else {
-      text += " " + std::to_string(GetMenuItemID(menu, i)) + "\n";
+      text += " " + std::to_string(GetMenuItemID(menu, i));
+      // Asked here, in the program's own process: a menu is no window, and
+      // another process cannot read its state under Wine.
+      if (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) text += " greyed";
+      text += "\n";
     }
   }
   return text;

@@ -3,7 +3,9 @@
 # Wine. After every kill no shortcut is missing or truncated: each is exactly
 # as it was or correctly repaired with its original bytes in the back-up
 # folder, and at most one temporary file is left. A repair run afterwards
-# completes the work.
+# completes the work. Then the same for the undo of a repair: killed again
+# and again, each shortcut stays the repaired one or its original, byte for
+# byte, and a last undo gives every original back.
 # Usage: kill_test.sh ARCH PREFIX-ROOT QINGHE-CLI LNK-PROBE LNKDUMP [LINKS [KILLS]]
 set -euo pipefail
 arch=$1 root=$2 cli=$3 probe=$4 lnkdump=$5 links=${6:-200} kills=${7:-5}
@@ -103,5 +105,41 @@ for ((kill = 1; kill <= kills; kill++)); do
   check_equal "run after kill $kill leaves no temporary file" 0 \
     "$(find "$desktop" -name '~qinghe-*' | wc -l)"
 done
+
+# The undo of one whole repair, killed at moments spread over its run.
+reset_desktop
+rm -rf "$user_dir/AppData/Local/qinghe"
+repair
+declare -A repaired_sha
+while read -r sha path; do repaired_sha[$(basename "$path")]=$sha; done < <(sha1sum "$desktop"/*.lnk)
+check_undo_state() {
+  local what=$1 name sha path wrong=0
+  local -A now_sha=()
+  while read -r sha path; do now_sha[$(basename "$path")]=$sha; done \
+    < <(sha1sum "$desktop"/*.lnk 2>/dev/null || true)
+  for name in "${!original_sha[@]}"; do
+    case ${now_sha[$name]:-missing} in
+      "${original_sha[$name]}" | "${repaired_sha[$name]}") ;;
+      *) wrong=$((wrong + 1)); echo "$what: $name is neither the repaired link nor its original" ;;
+    esac
+  done
+  check_equal "$what: shortcuts lost or damaged" 0 "$wrong"
+  check_true "$what: at most one temporary file" \
+    test "$(find "$desktop" -name '~qinghe-*' | wc -l)" -le 1
+}
+for ((kill = 1; kill <= kills; kill++)); do
+  delay_ns=$(( run_ns * kill / (kills + 1) ))
+  wine "$cli" undo >/dev/null 2>&1 &
+  pid=$!
+  sleep "$(printf '%d.%09d' $((delay_ns / 1000000000)) $((delay_ns % 1000000000)))"
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+  check_undo_state "undo killed after $((delay_ns / 1000000)) ms"
+done
+wine "$cli" undo >/dev/null || true
+check_equal "the undo after the kills gave every original back" \
+  "$(cd "$original" && sha1sum ./*.lnk)" "$(cd "$desktop" && sha1sum ./*.lnk)"
+check_equal "and left no temporary file" 0 "$(find "$desktop" -name '~qinghe-*' | wc -l)"
 
 check_summary
