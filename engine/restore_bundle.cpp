@@ -158,6 +158,14 @@ void AppendTree(const Text& key_name, const RegKeyTree& tree, std::vector<RegFil
     AppendTree(key_name + "\\" + name, subkey, entries);
 }
 
+Text Upper(const Text& text) {
+  Text upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
 bool SameKeyName(const Text& a, const Text& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t at = 0; at < a.size(); ++at) {
@@ -419,6 +427,11 @@ bool BundleWriter::RecordKeyTreeBefore(RegView view, RegRoot root, const Text& k
 bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_path,
                                     const Text& name) {
   if (!EnsureFolder()) return false;
+  // Both views of a key that is not redirected are one key: recorded once.
+  const Text recorded = Upper(RegFileKeyName(root, view, key_path)) + "\n" + Upper(name);
+  if (std::find(values_after_.begin(), values_after_.end(), recorded) != values_after_.end()) {
+    return true;
+  }
   BundleChange change;
   change.kind = BundleChange::Kind::kValue;
   change.view = view;
@@ -426,7 +439,9 @@ bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_
   change.key_path = key_path;
   change.value_name = name;
   if (!machine_.registry.ReadValue(view, root, key_path, name, &change.value_after)) return false;
-  return Append(change);
+  if (!Append(change)) return false;
+  values_after_.push_back(recorded);
+  return true;
 }
 
 bool BundleWriter::RecordKeyTreeAfter(RegView view, RegRoot root, const Text& key_path) {

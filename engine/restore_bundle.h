@@ -85,6 +85,7 @@ class BundleWriter {
   Text folder_;
   bool failed_ = false;
   std::vector<RegFileEntry> registry_entries_;
+  std::vector<Text> values_after_;  // file key name and value name of each recorded
   int copies_ = 0;
 };
 
