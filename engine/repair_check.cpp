@@ -21,13 +21,7 @@ Text Shown(const RegRawValue& value) {
       number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
     return std::to_string(number);
   }
-  static const char kHex[] = "0123456789abcdef";
-  Text hex = "hex:";
-  for (unsigned char byte : value.bytes) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
+  return "hex:" + HexDigits(value.bytes);
 }
 
 // Items 1 to 3; true when the item would change something.

@@ -12,17 +12,6 @@ const char kPolicyKey[] = "Software\\Policies\\Microsoft";
 
 namespace {
 
-bool SameIgnoringAsciiCase(const Text& a, const Text& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t at = 0; at < a.size(); ++at) {
-    char x = a[at], y = b[at];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // `path` lies strictly below `folder` (a path ending in a backslash), letter
 // case aside; the rest is returned in `rest`.
 bool Below(const Text& folder, const Text& path, Text* rest) {

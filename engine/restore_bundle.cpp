@@ -96,15 +96,6 @@ std::optional<RegRoot> RootFromNumber(const Text& text) {
 
 const char kHex[] = "0123456789abcdef";
 
-Text HexOf(const std::string& bytes) {
-  Text hex;
-  for (unsigned char byte : bytes) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
-}
-
 std::optional<std::string> BytesOfHex(const Text& hex) {
   if (hex.size() % 2) return std::nullopt;
   std::string bytes;
@@ -158,28 +149,10 @@ void AppendTree(const Text& key_name, const RegKeyTree& tree, std::vector<RegFil
     AppendTree(key_name + "\\" + name, subkey, entries);
 }
 
-Text Upper(const Text& text) {
-  Text upper = text;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-bool SameKeyName(const Text& a, const Text& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t at = 0; at < a.size(); ++at) {
-    char x = a[at], y = b[at];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 bool StartsWithKey(const Text& name, const Text& key) {
-  return SameKeyName(name, key) || (name.size() > key.size() && name[key.size()] == '\\' &&
-                                    SameKeyName(name.substr(0, key.size()), key));
+  return SameIgnoringAsciiCase(name, key) ||
+         (name.size() > key.size() && name[key.size()] == '\\' &&
+          SameIgnoringAsciiCase(name.substr(0, key.size()), key));
 }
 
 // True when a registry file entry names only what a repair changes.
@@ -187,18 +160,19 @@ bool AllowedRegistryEntry(const RegFileEntry& entry) {
   for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
     for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine, RegRoot::kUsers}) {
       const Text start_page = RegFileKeyName(root, view, kStartPageKey);
-      if (SameKeyName(entry.key, start_page)) {
+      if (SameIgnoringAsciiCase(entry.key, start_page)) {
         return entry.kind != RegFileEntry::Kind::kValue &&
                        entry.kind != RegFileEntry::Kind::kDeletedValue
                    ? true
-                   : SameKeyName(entry.name, kStartPageValue);
+                   : SameIgnoringAsciiCase(entry.name, kStartPageValue);
       }
     }
     const Text policies = RegFileKeyName(RegRoot::kCurrentUser, view, kPoliciesKey);
-    if (SameKeyName(entry.key, policies)) {
+    if (SameIgnoringAsciiCase(entry.key, policies)) {
       // The key itself is never deleted or written whole: only its value.
       if (entry.kind == RegFileEntry::Kind::kDeletedKey) return false;
-      return entry.kind == RegFileEntry::Kind::kKey || SameKeyName(entry.name, kPolicyName);
+      return entry.kind == RegFileEntry::Kind::kKey ||
+             SameIgnoringAsciiCase(entry.name, kPolicyName);
     }
     if (StartsWithKey(entry.key, RegFileKeyName(RegRoot::kCurrentUser, view, kPolicyKey))) {
       return true;
@@ -222,7 +196,7 @@ std::string FormatManifestLine(const BundleChange& change) {
              std::to_string(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
              Escape(change.value_name) + "\t" +
              (change.value_after ? std::to_string(change.value_after->type) + " " +
-                                       HexOf(change.value_after->bytes)
+                                       HexDigits(change.value_after->bytes)
                                  : Text("absent"));
       break;
     case BundleChange::Kind::kKeyTree:
@@ -376,7 +350,8 @@ bool BundleWriter::RecordValueBefore(RegView view, RegRoot root, const Text& key
   const Text key_name = RegFileKeyName(root, view, key_path);
   // Both views of a key that is not redirected are one key: recorded once.
   for (const RegFileEntry& entry : registry_entries_) {
-    if (SameKeyName(entry.key, key_name) && SameKeyName(entry.name, name)) return true;
+    if (SameIgnoringAsciiCase(entry.key, key_name) && SameIgnoringAsciiCase(entry.name, name))
+      return true;
   }
   const std::vector<RegFileEntry> saved = registry_entries_;
   RegFileEntry entry;
@@ -428,7 +403,7 @@ bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_
                                     const Text& name) {
   if (!EnsureFolder()) return false;
   // Both views of a key that is not redirected are one key: recorded once.
-  const Text recorded = Upper(RegFileKeyName(root, view, key_path)) + "\n" + Upper(name);
+  const Text recorded = AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
   if (std::find(values_after_.begin(), values_after_.end(), recorded) != values_after_.end()) {
     return true;
   }

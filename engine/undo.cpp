@@ -24,14 +24,6 @@ void Line(RepairHost& host, Result result, const Text& name) {
   }
 }
 
-Text Upper(const Text& text) {
-  Text upper = text;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
 Text FileNameOf(const Text& path) {
   const TextArray parts = SplitText(path, "\\");
   return parts.empty() ? path : parts.back();
@@ -41,9 +33,9 @@ Text FileNameOf(const Text& path) {
 // case, entries sorted.
 RegKeyTree Normalized(const RegKeyTree& tree) {
   RegKeyTree normal;
-  for (const auto& [name, value] : tree.values) normal.values.emplace_back(Upper(name), value);
+  for (const auto& [name, value] : tree.values) normal.values.emplace_back(AsciiUpper(name), value);
   for (const auto& [name, subkey] : tree.subkeys) {
-    normal.subkeys.emplace_back(Upper(name), Normalized(subkey));
+    normal.subkeys.emplace_back(AsciiUpper(name), Normalized(subkey));
   }
   std::sort(normal.values.begin(), normal.values.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -81,7 +73,7 @@ ValueBefore FindValueBefore(const std::vector<RegFileEntry>& registry, const Tex
                             const Text& name) {
   ValueBefore before;
   for (const RegFileEntry& entry : registry) {
-    if (Upper(entry.key) != Upper(key_name)) continue;
+    if (AsciiUpper(entry.key) != AsciiUpper(key_name)) continue;
     switch (entry.kind) {
       case RegFileEntry::Kind::kDeletedKey:
         before.key_existed = false;
@@ -89,13 +81,13 @@ ValueBefore FindValueBefore(const std::vector<RegFileEntry>& registry, const Tex
       case RegFileEntry::Kind::kKey:
         break;
       case RegFileEntry::Kind::kValue:
-        if (Upper(entry.name) == Upper(name)) {
+        if (AsciiUpper(entry.name) == AsciiUpper(name)) {
           before.found = true;
           before.value = entry.value;
         }
         break;
       case RegFileEntry::Kind::kDeletedValue:
-        if (Upper(entry.name) == Upper(name)) {
+        if (AsciiUpper(entry.name) == AsciiUpper(name)) {
           before.found = true;
           before.value.reset();
         }
@@ -111,9 +103,9 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
                                          const Text& key_name, bool* found) {
   *found = false;
   std::optional<RegKeyTree> tree;
-  const Text base = Upper(key_name);
+  const Text base = AsciiUpper(key_name);
   for (const RegFileEntry& entry : registry) {
-    const Text key = Upper(entry.key);
+    const Text key = AsciiUpper(entry.key);
     if (key != base && key.compare(0, base.size() + 1, base + "\\") != 0) continue;
     *found = true;
     if (entry.kind == RegFileEntry::Kind::kDeletedKey && key == base) return std::nullopt;
@@ -123,8 +115,9 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
     const Text relative =
         entry.key.size() > key_name.size() ? entry.key.substr(key_name.size() + 1) : Text();
     for (const Text& step : SplitText(relative, "\\")) {
-      auto found_step = std::find_if(node->subkeys.begin(), node->subkeys.end(),
-                                     [&](const auto& s) { return Upper(s.first) == Upper(step); });
+      auto found_step =
+          std::find_if(node->subkeys.begin(), node->subkeys.end(),
+                       [&](const auto& s) { return AsciiUpper(s.first) == AsciiUpper(step); });
       if (found_step == node->subkeys.end()) {
         node->subkeys.emplace_back(step, RegKeyTree());
         node = &node->subkeys.back().second;

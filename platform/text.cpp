@@ -109,3 +109,30 @@ Text ConcatTexts(const Text& first, const Text& second, const Text& third) {
   result.reserve(first.size() + second.size() + third.size());
   return result.append(first).append(second).append(third);
 }
+
+Text HexDigits(std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  Text hex;
+  hex.reserve(bytes.size() * 2);
+  for (unsigned char byte : bytes) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}
+
+bool SameIgnoringAsciiCase(const Text& a, const Text& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t at = 0; at < a.size(); ++at) {
+    if (AsciiLower(a[at]) != AsciiLower(b[at])) return false;
+  }
+  return true;
+}
+
+Text AsciiUpper(const Text& text) {
+  Text upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}

@@ -55,5 +55,13 @@ Text ToText(const std::vector<Number>& numbers) {
 // registry string to a person, never for naming anything.
 Text TextShownFromUtf16Le(std::string_view units);
 
+// Each byte as two lowercase hex digits.
+Text HexDigits(std::string_view bytes);
+
+// Equal, or the same but for the letter case of ASCII letters (as Windows
+// compares names); and the text with its ASCII letters in upper case.
+bool SameIgnoringAsciiCase(const Text& a, const Text& b);
+Text AsciiUpper(const Text& text);
+
 Text ConcatTexts(const Text& first, const Text& second);
 Text ConcatTexts(const Text& first, const Text& second, const Text& third);

@@ -16,15 +16,9 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target qinghe qinghe-window-driver lnk_probe >/dev/null
 
 root=$PWD/build/win32/wine/win64
-qinghe_wine_create "$root/base" win64
-qinghe_wine_clone "$root/base" "$root/run"
-qinghe_wine_env "$root/run" win64
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
-qinghe_wine_seed_hijack
-qinghe_wine_seed_hijacked_links build/win32/tests/lnk_probe.exe
-# Seeding ran Wine without a display; start afresh so the window gets one.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+# Seeding runs Wine without a display; the window then starts afresh on one.
+qinghe_hijacked_window_prefix "$root" run build/win32/tests/lnk_probe.exe
 exe=build/win32/app/qinghe.exe
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -8,11 +8,5 @@ Text Sha256Hex(std::string_view bytes) {
   if (!EVP_Digest(bytes.data(), bytes.size(), value, &size, EVP_sha256(), nullptr) || size != 32) {
     return Text();
   }
-  static const char kHex[] = "0123456789abcdef";
-  Text hex;
-  for (unsigned int at = 0; at < size; ++at) {
-    hex += kHex[value[at] >> 4];
-    hex += kHex[value[at] & 15];
-  }
-  return hex;
+  return HexDigits(std::string_view(reinterpret_cast<const char*>(value), size));
 }

@@ -301,38 +301,14 @@ std::optional<std::string> PortableFileSystem::ReadWholeFile(const Text& path,
                                                              std::size_t max_size) {
   auto host = HostPath(path);
   if (!host) return std::nullopt;
-  FdCloser file{open(host->c_str(), O_RDONLY | O_CLOEXEC)};
-  struct stat info;
-  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > max_size) {
-    return std::nullopt;
-  }
-  // One byte more than fstat told shows a file that grew meanwhile.
-  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = read(file.fd, &bytes[got], bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  if (got == bytes.size()) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
+  return ReadHostFile(*host, max_size);
 }
 
 Text PortableFileSystem::UnpredictableToken() {
   unsigned char random[8];
   FdCloser source{open("/dev/urandom", O_RDONLY | O_CLOEXEC)};
   if (source.fd < 0 || read(source.fd, random, sizeof random) != sizeof random) return Text();
-  static const char kHex[] = "0123456789abcdef";
-  Text token;
-  for (unsigned char byte : random) {
-    token += kHex[byte >> 4];
-    token += kHex[byte & 15];
-  }
-  return token;
+  return HexDigits(std::string_view(reinterpret_cast<const char*>(random), sizeof random));
 }
 
 bool PortableFileSystem::DeleteOneFile(const Text& path) {
@@ -450,4 +426,26 @@ Text PortableFileSystem::LocalTimestamp() {
     return Text();
   }
   return stamp;
+}
+
+std::optional<std::string> ReadHostFile(const std::string& host_path, std::size_t max_size) {
+  FdCloser file{open(host_path.c_str(), O_RDONLY | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > max_size) {
+    return std::nullopt;
+  }
+  // One byte more than fstat told shows a file that grew meanwhile.
+  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(file.fd, &bytes[got], bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got == bytes.size()) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
 }

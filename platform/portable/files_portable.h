@@ -77,6 +77,11 @@ class PortableFileSystem : public FileSystem {
   std::map<Text, Text> environment_;  // by upper-case name
 };
 
+// The bytes of the regular file at `host_path` when it holds at most
+// `max_size` of them; nullopt otherwise, when it cannot be read, or when it
+// grows while it is read.
+std::optional<std::string> ReadHostFile(const std::string& host_path, std::size_t max_size);
+
 // Windows file-name matching of `name` against a pattern with * and ?,
 // ASCII letters regardless of case; "*.*" matches every name.
 bool WildcardMatch(const Text& pattern, const Text& name);

@@ -93,25 +93,7 @@ bool WriteReplacing(const std::string& host_path, const std::string& bytes) {
 }  // namespace
 
 std::optional<std::string> ReadLinkFile(const std::string& host_path) {
-  FdCloser file{open(host_path.c_str(), O_RDONLY | O_CLOEXEC)};
-  struct stat info;
-  if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > lnk::kMaxLinkFileSize) {
-    return std::nullopt;
-  }
-  // One byte more than fstat told shows a file that grew meanwhile.
-  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = read(file.fd, &bytes[got], bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  if (got == bytes.size()) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
+  return ReadHostFile(host_path, lnk::kMaxLinkFileSize);
 }
 
 Text PortableShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& fields) {

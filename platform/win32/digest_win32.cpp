@@ -57,11 +57,5 @@ Text Sha256Hex(std::string_view bytes) {
   if (!CryptGetHashParam(hash.get(), HP_HASHVAL, value, &size, 0) || size != sizeof value) {
     return Text();
   }
-  static const char kHex[] = "0123456789abcdef";
-  Text hex;
-  for (BYTE byte : value) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
+  return HexDigits(std::string_view(reinterpret_cast<const char*>(value), sizeof value));
 }

@@ -211,13 +211,7 @@ Text Win32FileSystem::UnpredictableToken() {
       GetProcAddress(GetModuleHandleA("advapi32.dll"), "SystemFunction036")));
   unsigned char random[8];
   if (!gen_random || !gen_random(random, sizeof random)) return Text();
-  static const char kHex[] = "0123456789abcdef";
-  Text token;
-  for (unsigned char byte : random) {
-    token += kHex[byte >> 4];
-    token += kHex[byte & 15];
-  }
-  return token;
+  return HexDigits(std::string_view(reinterpret_cast<const char*>(random), sizeof random));
 }
 
 bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
