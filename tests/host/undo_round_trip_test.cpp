@@ -290,9 +290,21 @@ TEST_F(UndoRoundTrip, EachRepairHasItsOwnBundleAndUndoGoesBackOneAtATime) {
   RecordingHost first, second;
   Repair(first);
   const Snapshot after_first = Take();
+  // Every file of the first bundle, to see that the second repair leaves it be.
+  std::map<std::string, std::string> first_bundle;
+  const std::string first_folder = Host(Bundles().at(0));
+  for (auto& entry : fs::recursive_directory_iterator(first_folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    first_bundle[entry.path().string()] = std::string((std::istreambuf_iterator<char>(in)), {});
+  }
   Repair(second);
   ASSERT_EQ(Bundles().size(), 2u);
   EXPECT_NE(Bundles()[0], Bundles()[1]);
+  for (const auto& [path, bytes] : first_bundle) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), bytes) << path;
+  }
   RecordingHost undo_second, undo_first;
   EXPECT_EQ(Undo(undo_second), UndoOutcome::kDone) << undo_second.log();
   EXPECT_EQ(Take(), after_first);
