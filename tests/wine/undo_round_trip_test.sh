@@ -34,6 +34,22 @@ wine reg add 'HKCU\Software\Policies' /v Microsoft /d planted /f >/dev/null
 
 views=(/reg:32)
 [ "$arch" = win64 ] && views=(/reg:32 /reg:64)
+# reg.exe's listing of a key: 0 found, 1 not there. Under load Wine's
+# reg.exe has been seen to crash once in a while; it is asked again then.
+query_key() {
+  local out status attempt
+  for attempt in 1 2 3; do
+    set +e
+    out=$(wine reg query "$1" /s "$2" 2>/dev/null)
+    status=$?
+    set -e
+    if [ "$status" -le 1 ]; then
+      tr -d '\r' <<<"$out" | grep -v '^$' || true
+      return 0
+    fi
+  done
+  echo "reg query $1 $2 failed: $status"
+}
 # The registry a repair touches, as reg.exe sees it, in each view.
 registry_state() {
   local key view
@@ -41,7 +57,7 @@ registry_state() {
     for key in 'HKCU\Software\Microsoft\Internet Explorer\Main' \
                'HKLM\Software\Microsoft\Internet Explorer\Main' 'HKCU\Software\Policies'; do
       echo "== $key $view"
-      wine reg query "$key" /s "$view" 2>&1 | tr -d '\r' | grep -v '^$' || true
+      query_key "$key" "$view"
     done
   done
 }
