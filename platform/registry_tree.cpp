@@ -101,6 +101,10 @@ struct TreeReader {
       if (!Count()) return false;
       std::optional<RegRawValue> value;
       if (!calls.QueryRawValue(key, name, &value)) return false;
+      // A link to another key (REG_LINK): nothing below it belongs to this
+      // tree, and deleting through it would reach wherever it leads.
+      constexpr std::uint32_t kRegLink = 6;
+      if (value && value->type == kRegLink) return false;
       if (value) tree->values.emplace_back(name, std::move(*value));
     }
     if (!calls.SubkeyNames(key, &names)) return false;

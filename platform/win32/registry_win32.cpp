@@ -120,7 +120,10 @@ bool Win32RegistryCalls::OpenKeyForRead(RegRoot root, const Text& key_path, RegV
                                         Key* key) {
   const std::optional<std::wstring> path = ExactWide(key_path);
   HKEY opened = nullptr;
-  if (!path || RegOpenKeyExW(RootHandle(root), path->c_str(), 0, KEY_READ | ViewFlag(view),
+  // A registry link is opened as itself, not followed: what it leads to is
+  // no part of the tree being read (REG_OPTION_OPEN_LINK).
+  const DWORD kOpenLink = 0x00000008;
+  if (!path || RegOpenKeyExW(RootHandle(root), path->c_str(), kOpenLink, KEY_READ | ViewFlag(view),
                              &opened) != ERROR_SUCCESS) {
     return false;
   }

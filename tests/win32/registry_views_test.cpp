@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "platform/registry_tree.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -167,3 +171,78 @@ TEST(RegistryViews, ANameOutsideTheCodePageFailsTheRead) {
 }
 
 }  // namespace
+
+// The kernel's name of a key below HKEY_CURRENT_USER, as a registry link's
+// target is written: \Registry\User\<the user's SID>\<path>.
+std::wstring KernelNameBelowCurrentUser(const std::wstring& path) {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::wstring();
+  ScopedKernelHandle token(raw);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<DWORD> information(size / sizeof(DWORD) + 1);
+  if (!GetTokenInformation(token.get(), TokenUser, information.data(), size, &size)) {
+    return std::wstring();
+  }
+  using ConvertSidFn = BOOL(WINAPI*)(PSID, LPWSTR*);
+  auto convert = reinterpret_cast<ConvertSidFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("advapi32.dll"), "ConvertSidToStringSidW")));
+  LPWSTR sid = nullptr;
+  if (!convert || !convert(reinterpret_cast<TOKEN_USER*>(information.data())->User.Sid, &sid)) {
+    return std::wstring();
+  }
+  std::wstring name = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + path;
+  LocalFree(sid);
+  return name;
+}
+
+// A hijacker's policy key may hold a registry link to a key worth keeping:
+// reading the tree stops there, so the repair neither records nor deletes
+// anything through it.
+TEST(RegistryLinks, ATreeWithALinkIsNotReadAndNothingBehindItIsDeleted) {
+  const std::wstring base = L"Software\\QingheTest\\Links" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring victim = base + L"\\Victim", tree = base + L"\\Policy";
+  ScopedRegKey victim_key, tree_key, link_key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, victim.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, victim_key.Receive(), nullptr),
+            ERROR_SUCCESS);
+  const wchar_t precious[] = L"precious";
+  ASSERT_EQ(RegSetValueExW(victim_key.get(), L"Keep", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(precious), sizeof precious),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, tree.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            tree_key.Receive(), nullptr),
+            ERROR_SUCCESS);
+  const DWORD kCreateLink = 0x00000002;  // REG_OPTION_CREATE_LINK
+  const LONG made =
+      RegCreateKeyExW(tree_key.get(), L"Planted", 0, nullptr, kCreateLink | REG_OPTION_VOLATILE,
+                      KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link_key.Receive(), nullptr);
+  if (made != ERROR_SUCCESS) GTEST_SKIP() << "no registry link can be made here: " << made;
+  const std::wstring target = KernelNameBelowCurrentUser(victim);
+  ASSERT_FALSE(target.empty());
+  ASSERT_EQ(RegSetValueExW(link_key.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                           reinterpret_cast<const BYTE*>(target.data()),
+                           static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  // The link leads where it should, for the test to mean anything.
+  ASSERT_EQ(ReadString(HKEY_CURRENT_USER,
+                       "Software\\QingheTest\\Links" + std::to_string(GetCurrentProcessId()) +
+                           "\\Policy\\Planted",
+                       "Keep", 0),
+            "precious");
+
+  Win32RegistryCalls calls;
+  std::optional<RegKeyTree> read;
+  const Text tree_path =
+      "Software\\QingheTest\\Links" + std::to_string(GetCurrentProcessId()) + "\\Policy";
+  EXPECT_FALSE(ReadRegKeyTree(calls, RegView::kOwn, RegRoot::kCurrentUser, tree_path, &read));
+  EXPECT_EQ(
+      ReadString(HKEY_CURRENT_USER,
+                 "Software\\QingheTest\\Links" + std::to_string(GetCurrentProcessId()) + "\\Victim",
+                 "Keep", 0),
+      "precious");
+  link_key.Reset();
+  tree_key.Reset();
+  victim_key.Reset();
+  RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+}

@@ -468,10 +468,14 @@ TEST(MainWindow, CheckAndUndoRunFromTheMenuWhileTheButtonAndTheItemsAreGreyed) {
            std::string::npos;
   };
 
-  // The handler has run when SendMessage returns: the worker has started.
-  SendMessageA(window, WM_COMMAND, check, 0);
-  EXPECT_FALSE(IsWindowEnabled(button));
-  EXPECT_TRUE(greyed(check) && greyed(undo));
+  // Chosen on the window's thread, the menu described right after: the
+  // worker has started and cannot give the items back before this answer.
+  const std::string right_after =
+      app.Probe(kProbeChooseMenu, reinterpret_cast<HWND>(static_cast<UINT_PTR>(check)));
+  EXPECT_NE(std::string::npos, right_after.find(" " + std::to_string(check) + " greyed\n"))
+      << right_after;
+  EXPECT_NE(std::string::npos, right_after.find(" " + std::to_string(undo) + " greyed\n"))
+      << right_after;
   EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
   EXPECT_FALSE(greyed(check) || greyed(undo));
   std::string text = TextOf(log);
@@ -485,8 +489,7 @@ TEST(MainWindow, CheckAndUndoRunFromTheMenuWhileTheButtonAndTheItemsAreGreyed) {
   EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\OEM8"));
 
-  SendMessageA(window, WM_COMMAND, undo, 0);
-  EXPECT_FALSE(IsWindowEnabled(button));
+  app.Probe(kProbeChooseMenu, reinterpret_cast<HWND>(static_cast<UINT_PTR>(undo)));
   EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) != 0; }));
   text = TextOf(log);
   EXPECT_EQ(0u, text.find("撤销修复：")) << text;

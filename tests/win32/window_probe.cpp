@@ -55,6 +55,11 @@ std::string Run(unsigned command, HWND main_window, HWND target) {
     case kProbeClickRepair:
       SendMessageA(target, BM_CLICK, 0, 0);
       return IsWindowEnabled(target) ? "enabled" : "disabled";
+    case kProbeChooseMenu:
+      // On the window's thread: nothing the worker asks of it can come
+      // between the choice and the description.
+      SendMessageA(main_window, WM_COMMAND, reinterpret_cast<WPARAM>(target), 0);
+      return DescribeMenu(GetMenu(main_window), 0);
     case kProbeTabItem0:
     case kProbeTabItem1:
       return DescribeTabItem(target, command - kProbeTabItem0);

@@ -15,4 +15,6 @@ enum ProbeCommand : unsigned {
   kProbeClickRepair,   // clicks lParam's button: "disabled" or "enabled" right after
   kProbeTabItem0,      // lParam's tab item 0: "left top right bottom text"
   kProbeTabItem1,
+  kProbeChooseMenu,  // chooses the menu item whose id is lParam, then describes
+                     // the menu as it is right after, as kProbeDescribeMenu does
 };
