@@ -4,12 +4,23 @@
 // app/main_window_layout.cpp), and nothing else: no menu, no flat look, no
 // hooks, no subclassing, no colours of its own. What the platform costs for
 // the window the program must have; what qinghe.exe takes beyond it is ours.
-// Built a second time as bare_controls_menu.exe with the program's menu too.
+// Built a second time as bare_controls_menu.exe with the program's menu too;
+// both again as start probes (bench/start_probe.h), which note the time of
+// each step as bench/start_probe_qinghe.cpp does for qinghe.exe's.
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
 
 #include "app/main_window_layout.h"
+
+#ifdef QINGHE_START_PROBE
+#include "bench/start_probe.h"
+#else
+struct StartProbe {
+  void Note(const char*) {}
+  void Finish(const char*) {}
+};
+#endif
 
 namespace {
 
@@ -40,8 +51,11 @@ HMENU Menu() { return nullptr; }
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+  StartProbe probe;
+  probe.Note("entry");
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
+  probe.Note("controls6");
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = Procedure;
   window_class.hInstance = instance;
@@ -77,8 +91,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     item.pszText = const_cast<char*>(pages[i]);
     SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
   }
+  probe.Note("window");
+  probe.Note("look");  // none: the same step as qinghe.exe's probe, empty
   ShowWindow(window, show_command);
+  probe.Note("shown");
   UpdateWindow(window);
+  probe.Finish("updated");
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
