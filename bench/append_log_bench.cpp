@@ -9,10 +9,13 @@
 // windows of a thread of their own, so that the main thread's flat-look hook
 // never sees them. One takes its lines from the same worker (the floor of a
 // worker's line), the other from its own thread (what the box alone costs,
-// without the thread crossing). A fourth case sends three empty messages
-// from the worker: the crossing alone.
+// without the thread crossing). A second main window's log takes its lines
+// from its own thread too, inside one message from the worker, which the
+// paced painting takes for a worker's line: the program's part without the
+// crossing. A fifth case sends three empty messages from the worker: the
+// crossing alone.
 //
-// All three boxes hold the same N lines first and are shown or hidden alike.
+// All four boxes hold the same N lines first and are shown or hidden alike.
 // Then the cases take turns line by line, the order turning each line, each
 // line timed on its own, so that a busy machine slows them alike; every box
 // grows by the same lines. A round is 100 lines of each case; a case's figure
@@ -53,14 +56,15 @@ const int kLogLines[] = {100, 1000, 10000};
 constexpr int kSizes = 3;
 constexpr WPARAM kPastAnyEnd = 0x7FFFFFFF;  // as AppendLogText sends it
 
-enum Case { kOurs, kFloor, kFloorOwnThread, kCrossing, kCases };
+enum Case { kOurs, kFloor, kFloorOwnThread, kOursOwnThread, kCrossing, kCases };
 const char* const kCaseNames[] = {"AppendLogText", "floor, from the worker",
-                                  "floor, the box's thread", "3 empty messages"};
+                                  "floor, the box's thread", "AppendLogText, log's thread",
+                                  "3 empty messages"};
 enum Visibility { kShown, kHidden, kVisibilities };
 const char* const kVisibilityNames[] = {"shown", "hidden"};
 
-// Sent by the worker to a bare window: its thread appends kLines[wparam] to
-// its own box and stores the microseconds at lparam.
+// Sent by the worker to a bare window or a main window: its thread appends
+// kLines[wparam] to its own box or log and stores the microseconds at lparam.
 constexpr UINT kAppendHere = WM_APP + 1;
 // Sent by the worker to the main window: its thread repaints the whole log,
 // frame and scroll bar included, as the paced repaint does, and stores the
@@ -89,6 +93,13 @@ void AppendBare(HWND box, const char* line) {
 }
 
 LRESULT CALLBACK TimingWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kAppendHere) {
+    HWND log = GetDlgItem(window, kRepairLogId);
+    const double start = NowUs();
+    AppendLogText(log, kLines[wparam]);
+    *reinterpret_cast<double*>(lparam) = NowUs() - start;
+    return 0;
+  }
   if (message != kTimeRepaint) {
     return CallWindowProcA(main_window_proc, window, message, wparam, lparam);
   }
@@ -111,11 +122,15 @@ LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-// A plain window of the main window's frame at `left`, with one edit box made
-// as the log is made; the box.
-HWND CreateBareLog(int left) {
+// Where the windows go: two rows on the 1024 x 768 screen, none over another,
+// so that none uncovers another.
+constexpr POINT kPlaces[] = {{10, 10}, {361, 10}, {713, 10}, {361, 463}};
+
+// A plain window of the main window's frame at `place`, with one edit box
+// made as the log is made; the box.
+HWND CreateBareLog(POINT place) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  HWND window = CreateWindowExA(0, "QingheBareLog", "bare log", kWindowStyle, left, 10,
+  HWND window = CreateWindowExA(0, "QingheBareLog", "bare log", kWindowStyle, place.x, place.y,
                                 kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
   const ControlSpec& log = *FindControlSpec(kRepairLogId);
   HWND box =
@@ -133,8 +148,7 @@ struct BareLogs {
   HWND box[2];  // the worker's, the box's own thread's
 };
 
-// The bare windows' thread: the two windows, on either side of the main
-// window and clear of it, so that none uncovers another; then their loop.
+// The bare windows' thread: the two windows, then their loop.
 DWORD WINAPI BareWindowThread(void* context) {
   auto& logs = *static_cast<BareLogs*>(context);
   WNDCLASSA window_class = {};
@@ -144,8 +158,8 @@ DWORD WINAPI BareWindowThread(void* context) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = "QingheBareLog";
   RegisterClassA(&window_class);
-  logs.box[0] = CreateBareLog(10);
-  logs.box[1] = CreateBareLog(GetSystemMetrics(SM_CXSCREEN) - 10 - kWindowWidth);
+  logs.box[0] = CreateBareLog(kPlaces[0]);
+  logs.box[1] = CreateBareLog(kPlaces[1]);
   SetEvent(logs.ready);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
@@ -168,7 +182,7 @@ std::string ModuleOfEditClass(HWND box) {
 }
 
 struct Job {
-  HWND main_window;
+  HWND main_window[2];  // the worker's, the log's own thread's
   HWND bare_box[2];
   int rounds;
   // [line kind][visibility][case][size]: the median line's microseconds, one per round
@@ -185,8 +199,9 @@ void Prepare(HWND box, const std::string& filled, Visibility visibility) {
 
 double TimeLine(const Job& job, HWND log, Case what, int line) {
   double us = 0;
-  if (what == kFloorOwnThread) {
-    SendMessageA(GetParent(job.bare_box[1]), kAppendHere, line, reinterpret_cast<LPARAM>(&us));
+  if (what == kFloorOwnThread || what == kOursOwnThread) {
+    HWND window = what == kFloorOwnThread ? GetParent(job.bare_box[1]) : job.main_window[1];
+    SendMessageA(window, kAppendHere, line, reinterpret_cast<LPARAM>(&us));
     return us;
   }
   const double start = NowUs();
@@ -203,8 +218,11 @@ double TimeLine(const Job& job, HWND log, Case what, int line) {
 // One round: every box filled, then kAppended lines of each case in turn.
 void TimeRound(Job& job, int line, int size, Visibility visibility, const std::string& filled,
                bool counted) {
-  HWND log = GetDlgItem(job.main_window, kRepairLogId);
-  for (HWND box : {log, job.bare_box[0], job.bare_box[1]}) Prepare(box, filled, visibility);
+  HWND log = GetDlgItem(job.main_window[0], kRepairLogId);
+  for (HWND box :
+       {log, GetDlgItem(job.main_window[1], kRepairLogId), job.bare_box[0], job.bare_box[1]}) {
+    Prepare(box, filled, visibility);
+  }
   Sleep(100);
   std::vector<double> lines[kCases];
   for (int i = 0; i < kAppended; ++i) {
@@ -222,7 +240,7 @@ void TimeRound(Job& job, int line, int size, Visibility visibility, const std::s
 
 DWORD WINAPI Measure(void* context) {
   auto& job = *static_cast<Job*>(context);
-  HWND log = GetDlgItem(job.main_window, kRepairLogId);
+  HWND log = GetDlgItem(job.main_window[0], kRepairLogId);
   for (int line = 0; line < kLineKinds; ++line) {
     for (int size = 0; size < kSizes; ++size) {
       std::string filled;
@@ -235,14 +253,15 @@ DWORD WINAPI Measure(void* context) {
         if (round < 0) continue;
         Prepare(log, filled, kShown);
         double repaint = 0;
-        SendMessageA(job.main_window, kTimeRepaint, 0, reinterpret_cast<LPARAM>(&repaint));
+        SendMessageA(job.main_window[0], kTimeRepaint, 0, reinterpret_cast<LPARAM>(&repaint));
         job.repaint_us[line][size].push_back(repaint);
       }
     }
   }
   PostMessageA(GetParent(job.bare_box[0]), WM_CLOSE, 0, 0);
   PostMessageA(GetParent(job.bare_box[1]), WM_CLOSE, 0, 0);
-  PostMessageA(job.main_window, WM_CLOSE, 0, 0);
+  PostMessageA(job.main_window[1], WM_CLOSE, 0, 0);
+  PostMessageA(job.main_window[0], WM_CLOSE, 0, 0);
   return 0;
 }
 
@@ -275,13 +294,17 @@ void Print(const Job& job) {
         for (int size = 0; size < kSizes; ++size) us[size] = Median(cases[what][size]);
         PrintRow(kLineNames[line], kVisibilityNames[visibility], kCaseNames[what], us, " %9.0f");
       }
-      for (Case floor : {kFloor, kFloorOwnThread}) {
+      const struct {
+        Case ours, floor;
+        const char* name;
+      } pairs[] = {{kOurs, kFloor, "/ floor, from the worker"},
+                   {kOurs, kFloorOwnThread, "/ floor, the box's thread"},
+                   {kOursOwnThread, kFloorOwnThread, "log's thread / box's"}};
+      for (const auto& pair : pairs) {
         double ratio[kSizes];
         for (int size = 0; size < kSizes; ++size)
-          ratio[size] = PairedRatio(cases[kOurs][size], cases[floor][size]);
-        PrintRow(kLineNames[line], kVisibilityNames[visibility],
-                 floor == kFloor ? "/ floor, from the worker" : "/ floor, the box's thread", ratio,
-                 " %9.2f");
+          ratio[size] = PairedRatio(cases[pair.ours][size], cases[pair.floor][size]);
+        PrintRow(kLineNames[line], kVisibilityNames[visibility], pair.name, ratio, " %9.2f");
       }
     }
     double repaint[kSizes];
@@ -310,13 +333,23 @@ int main(int argc, char** argv) {
   if (rounds < 1) return 2;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  HWND window = CreateMainWindow(GetModuleHandleA(nullptr));
-  if (!window) return 1;
+  // Two windows made as qinghe.exe makes its one, the flat look put on both
+  // after, each moved to its place.
+  HWND windows[2] = {};
+  for (HWND& window : windows) {
+    window = CreateMainWindow(GetModuleHandleA(nullptr));
+    if (!window) return 1;
+  }
   ApplyFlatLook(3);
-  main_window_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimingWindowProc)));
-  ShowWindow(window, SW_SHOW);
-  UpdateWindow(window);
+  for (int i = 0; i < 2; ++i) {
+    main_window_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(windows[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimingWindowProc)));
+    const POINT place = kPlaces[i == 0 ? 3 : 2];
+    SetWindowPos(windows[i], nullptr, place.x, place.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(windows[i], SW_SHOW);
+    UpdateWindow(windows[i]);
+  }
 
   ScopedKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!ready.valid()) return 1;
@@ -329,7 +362,7 @@ int main(int argc, char** argv) {
   std::printf("the edit boxes' class procedure lies in %s\n",
               ModuleOfEditClass(bare.box[0]).c_str());
 
-  Job job = {window, {bare.box[0], bare.box[1]}, rounds, {}, {}};
+  Job job = {{windows[0], windows[1]}, {bare.box[0], bare.box[1]}, rounds, {}, {}};
   if (!StartWorker(Measure, &job, &thread)) return 1;
   ScopedKernelHandle measure_thread(thread);
   MSG message;
