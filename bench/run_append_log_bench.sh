@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the log-append benchmark under Wine on a private X server,
-# in a private prefix under build/.
-# Usage: bash bench/run_append_log_bench.sh [ARCH]
+# in a private prefix under build/: the program's append against the same
+# three messages sent to a bare edit box, paired round by round.
+# Usage: bash bench/run_append_log_bench.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-arch=${1:-win32}
+rounds=${1:-7} arch=${2:-win32}
 source tools/wine-lib.sh
 source tests/wine/xvfb.sh
 cmake --preset win32 >/dev/null
@@ -15,5 +16,5 @@ qinghe_wine_clone "$root/base" "$root/bench-log"
 qinghe_wine_env "$root/bench-log" "$arch"
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
-echo "command: bash bench/run_append_log_bench.sh $arch"
-wine build/win32/bench/append_log_bench.exe
+echo "command: bash bench/run_append_log_bench.sh $rounds $arch"
+wine build/win32/bench/append_log_bench.exe "$rounds"

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Times qinghe.exe from its start until its window answers, against the bare
-# window program, taking turns in one private Wine prefix on a private X server.
-# The middle row is the bare program with qinghe.exe's manifest and
-# InitCommonControlsEx: the part of the start that loading version 6 of the
-# common controls takes, before any window of qinghe.exe's own.
+# Times qinghe.exe from its start until its window answers, against the floor
+# (bench/bare_controls.cpp: a bare window with qinghe.exe's manifest,
+# InitCommonControlsEx and the same six controls with their texts, nothing
+# else), taking turns in one private Wine prefix on a private X server. The
+# rows between: the floor with qinghe.exe's menu; the bare window with the
+# manifest and InitCommonControlsEx only; the bare window alone.
 # Usage: bash bench/start.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds=${1:-15} arch=${2:-win32}
 source tools/wine-lib.sh
 source tests/wine/xvfb.sh
-cmake --build --preset win32 --target qinghe bare_window bare_common_controls start_bench >/dev/null
+cmake --build --preset win32 --target qinghe bare_window bare_common_controls bare_controls \
+  bare_controls_menu start_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
 qinghe_wine_create "$root/base" "$arch"
 qinghe_wine_clone "$root/base" "$root/bench-start"
@@ -21,5 +23,7 @@ win() { winepath -w "$1" 2>/dev/null; }
 echo "command: bash bench/start.sh $rounds $arch"
 wine build/win32/bench/start_bench.exe "$rounds" \
   qinghe.exe "$(win build/win32/app/qinghe.exe)" WTWindow \
+  "floor with the menu" "$(win build/win32/bench/bare_controls_menu.exe)" QingheBareControls \
   "bare window, common controls 6" "$(win build/win32/bench/bare_common_controls.exe)" QingheBareWindow \
-  bare_window.exe "$(win build/win32/bench/bare_window.exe)" QingheBareWindow
+  bare_window.exe "$(win build/win32/bench/bare_window.exe)" QingheBareWindow \
+  "floor: bare window, six controls" "$(win build/win32/bench/bare_controls.exe)" QingheBareControls
