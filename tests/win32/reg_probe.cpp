@@ -86,15 +86,15 @@ bool FromHex(const std::string& hex, std::string* bytes) {
   return true;
 }
 
-void DumpTree(const std::string& spec, const Text& below, const RegKeyTree& tree,
+void DumpTree(const std::string& place, const Text& below, const RegKeyTree& tree,
               std::vector<std::string>* lines) {
-  lines->push_back(spec + "|" + below + "|key");
+  lines->push_back(place + "|" + below + "|key");
   for (const auto& [name, value] : tree.values) {
-    lines->push_back(spec + "|" + below + "|" + name + "|" + std::to_string(value.type) + "|" +
+    lines->push_back(place + "|" + below + "|" + name + "|" + std::to_string(value.type) + "|" +
                      Hex(value.bytes));
   }
   for (const auto& [name, subtree] : tree.subkeys) {
-    DumpTree(spec, below + "\\" + name, subtree, lines);
+    DumpTree(place, below + "\\" + name, subtree, lines);
   }
 }
 

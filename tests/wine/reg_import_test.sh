@@ -68,11 +68,11 @@ if [ "$arch" = win64 ]; then
     add "$lm" /v "视图" /d "$view" "/reg:$view"
     add "$lm\\子" /v "bytes" /t REG_BINARY /d "${view}${view}" "/reg:$view"
   done
-  specs=("own:$ie" "own:$cu" "32:$lm" "64:$lm")
+  places=("own:$ie" "own:$cu" "32:$lm" "64:$lm")
 else
   add "$lm" /v "视图" /d 32
   add "$lm\\子" /v "bytes" /t REG_BINARY /d 3232
-  specs=("own:$ie" "own:$cu" "own:$lm")
+  places=("own:$ie" "own:$cu" "own:$lm")
 fi
 # What reg.exe cannot make: strings without their terminating zero unit.
 probe set "own:$odd" unterminated 1 610062006300
@@ -82,7 +82,7 @@ probe set "own:$odd" "inner zero" 1 6100000062000000
 
 utf16() { printf %s "$1" | iconv -f UTF-8 -t UTF-16LE | xxd -p | tr -d '\n'; }
 gbk() { printf %s "$1" | iconv -f UTF-8 -t GBK; }
-dump() { probe dump "${specs[@]}"; }
+dump() { probe dump "${places[@]}"; }
 queries() {
   local key
   for key in "$ie" "$cu"; do reg32 query "$key" /s 2>&1 | tr -d '\r'; done
@@ -124,10 +124,10 @@ fi
 
 # The file is the one Wine's reg export writes of each key.
 same_export() {
-  local what=$1 spec=$2 key=$3; shift 3
+  local what=$1 place=$2 key=$3; shift 3
   rm -f "$prefix/drive_c/theirs.reg" "$prefix/drive_c/ours.reg"
   "$@" export "$key" 'C:\theirs.reg' /y >/dev/null
-  probe export 'C:\ours.reg' "$spec"
+  probe export 'C:\ours.reg' "$place"
   check_true "$what: the file reg export writes" cmp "$prefix/drive_c/theirs.reg" "$prefix/drive_c/ours.reg"
 }
 same_export "policies" "own:$ie" "$ie" reg32
@@ -139,7 +139,7 @@ else
   same_export "machine key" "own:$lm" "$lm" reg32
 fi
 
-probe export 'C:\saved.reg' "${specs[@]}" "own:$odd"
+probe export 'C:\saved.reg' "${places[@]}" "own:$odd"
 saved="$prefix/drive_c/saved.reg"
 check_true "the saved file starts with the BOM and header" \
   grep -aq "Windows Registry Editor Version 5.00" <(iconv -f UTF-16 -t UTF-8 "$saved")
@@ -149,10 +149,10 @@ if [ "$arch" = win64 ]; then
 fi
 
 delete_all() {
-  probe delete "${specs[@]}" "own:$odd"
-  local spec
-  for spec in "${specs[@]}" "own:$odd"; do
-    check_equal "$spec deleted" "3" "$(probe exists "$spec" >/dev/null; echo $?)"
+  probe delete "${places[@]}" "own:$odd"
+  local place
+  for place in "${places[@]}" "own:$odd"; do
+    check_equal "$place deleted" "3" "$(probe exists "$place" >/dev/null; echo $?)"
   done
   check_fails "reg query finds no policies" reg32 query "$ie"
 }
@@ -167,14 +167,14 @@ for importer in "${importers[@]}"; do
   if [ "$importer" = reg32 ] && [ "$arch" = win64 ]; then
     # The 32-bit reg.exe takes a plain HKLM\SOFTWARE name for its own view
     # too: both trees land in the 32-bit view, the 64-bit view stays empty.
-    without_machine() { grep -avF -e "$(gbk "${specs[2]}|")" -e "$(gbk "${specs[3]}|")"; }
+    without_machine() { grep -avF -e "$(gbk "${places[2]}|")" -e "$(gbk "${places[3]}|")"; }
     check_equal "$importer: the user's keys are back" "$(without_machine <<<"$dump_before")" \
       "$(without_machine <<<"$dump_after")"
-    check_equal "$importer: nothing in the 64-bit view" "${specs[3]}|absent" \
-      "$(probe dump "${specs[3]}" | iconv -f GBK -t UTF-8)"
+    check_equal "$importer: nothing in the 64-bit view" "${places[3]}|absent" \
+      "$(probe dump "${places[3]}" | iconv -f GBK -t UTF-8)"
     check_true "$importer: the 32-bit view holds the 64-bit tree's value, written last" \
-      grep -aqxF -- "$(gbk "${specs[2]}||视图|1|$(utf16 64)0000")" <<<"$dump_after"
-    probe delete "${specs[2]}"
+      grep -aqxF -- "$(gbk "${places[2]}||视图|1|$(utf16 64)0000")" <<<"$dump_after"
+    probe delete "${places[2]}"
     "$importer" import 'C:\saved.reg' /reg:64 >/dev/null 2>&1 || true
     check_equal "$importer import /reg:64: every value is back in its view" "$dump_before" "$(dump)"
   else
@@ -222,14 +222,14 @@ check_equal "restore: every value is back" "$dump_before" "$(dump)"
 check_equal "restore: the unterminated strings are back" "$odd_before" "$(probe dump "own:$odd")"
 
 # A file changed by hand is not applied at all.
-probe delete "${specs[@]}"
+probe delete "${places[@]}"
 tampered="$prefix/drive_c/tampered.reg"
 cp "$saved" "$tampered"
 printf ' \0' >>"$tampered"
 check_fails "a file with a character too many is refused" probe restore 'C:\tampered.reg'
 sed 's/d\x00w\x00o\x00r\x00d\x00/D\x00W\x00O\x00R\x00D\x00/' "$saved" >"$tampered"
 check_fails "a file with a second spelling of a value is refused" probe restore 'C:\tampered.reg'
-check_equal "a refused file changed nothing" "${specs[0]}|absent" \
-  "$(probe dump "${specs[0]}" | iconv -f GBK -t UTF-8)"
+check_equal "a refused file changed nothing" "${places[0]}|absent" \
+  "$(probe dump "${places[0]}" | iconv -f GBK -t UTF-8)"
 
 check_summary
