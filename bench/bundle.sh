@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Times the check, the repair with its restore bundle and the undo through
+# qinghe-cli, each against a bare loop of the same link calls, in one private
+# Wine prefix on a private X server, and reads the window program's memory
+# idle and after its check, repair and undo (bundle_bench.cpp). With "memory"
+# first, only the window's memory, three ways: as above, without the check
+# first, and with the log's page hidden. With "steps" first, where the time
+# of each goes (bundle_steps.cpp).
+# Needs the win32 preset built (its tests' link probe seeds the links).
+# Usage: bash bench/bundle.sh [memory] [DESKTOP-LINKS [QUICK-LAUNCH-LINKS [ROUNDS [ARCH]]]]
+#        bash bench/bundle.sh steps [DESKTOP-LINKS [QUICK-LAUNCH-LINKS [ARCH]]]
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+steps= memory=
+if [ "${1:-}" = steps ]; then steps=1; shift; fi
+if [ "${1:-}" = memory ]; then memory=memory; shift; fi
+desktop=${1:-1000} quick=${2:-100}
+if [ -n "$steps" ]; then rounds= arch=${3:-win32}; else rounds=${3:-5} arch=${4:-win32}; fi
+source tools/wine-lib.sh
+source tests/wine/xvfb.sh
+cmake --build --preset win32 -j2 --target qinghe qinghe-cli lnk_probe bundle_bench bundle_steps \
+  >/dev/null
+root=$PWD/build/win32/wine/$arch
+qinghe_wine_create "$root/base" "$arch"
+qinghe_wine_clone "$root/base" "$root/bench-bundle"
+qinghe_wine_env "$root/bench-bundle" "$arch"
+trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
+qinghe_start_xvfb
+win() { winepath -w "$1" 2>/dev/null; }
+probe=$(win build/win32/tests/lnk_probe.exe)
+if [ -n "$steps" ]; then
+  echo "command: bash bench/bundle.sh steps $desktop $quick $arch"
+  wine build/win32/bench/bundle_steps.exe "$probe" "$desktop" "$quick"
+  exit
+fi
+echo "command: bash bench/bundle.sh ${memory:+memory }$desktop $quick $rounds $arch"
+wine build/win32/bench/bundle_bench.exe "$(win build/win32/app/qinghe.exe)" \
+  "$(win build/win32/app/qinghe-cli.exe)" "$probe" "$desktop" "$quick" "$rounds" $memory
