@@ -508,6 +508,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
   }
 
   const RepairPlaces places = FindRepairPlaces(files);
+  const bool files_folder_is_link = files.IsFolderLink(bundle.folder + "files");
   for (const BundleChange& change : bundle.changes) {
     switch (change.kind) {
       case BundleChange::Kind::kValue:
@@ -530,8 +531,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
           return refuse("清单中的副本路径无效：" + change.copy);
         }
         const Text copy = bundle.folder + change.copy;
-        if (files.IsFolderLink(bundle.folder + "files") ||
-            files.IsFolderLink(bundle.folder + "files\\" + steps[1]) || !files.IsPlainFile(copy)) {
+        if (files_folder_is_link || files.IsFolderLink(bundle.folder + "files\\" + steps[1]) ||
+            !files.IsPlainFile(copy)) {
           return refuse("副本不是普通文件：" + copy);
         }
         const auto bytes = files.ReadWholeFile(copy, kLargestCopy);

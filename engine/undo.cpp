@@ -206,10 +206,9 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
   const std::optional<std::string> copy =
       files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
   if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
-  const bool exists = files.PathExists(change.original);
-  std::optional<std::string> now;
-  if (exists) {
-    now = files.ReadWholeFile(change.original, kLargestFile);
+  // Read first: a missing file is the rarer case, and asking costs a search.
+  const std::optional<std::string> now = files.ReadWholeFile(change.original, kLargestFile);
+  if (now || files.PathExists(change.original)) {
     if (!now) return Result::kFailed;
     if (*now == *copy) return Result::kBack;
     // Only what the repair left is replaced: anything else is the user's now.

@@ -22,6 +22,16 @@ struct ShortcutFields {
   Text* description = nullptr;
 };
 
+// What a rewrite without arguments carries from the old link to the new:
+// the target as the link keeps it (its %VAR% form where it has one) and its
+// working folder, both as UTF-16LE bytes so that no character is lost to the
+// code page; and the arguments it drops, as the code page shows them.
+struct LinkToRewrite {
+  std::string kept_target;        // UTF-16LE
+  std::string working_directory;  // UTF-16LE
+  Text arguments;
+};
+
 // The calling thread must hold a ScopedComInitializer (platform/com_scope.h).
 class ShellLinks {
  public:
@@ -44,14 +54,17 @@ class ShellLinks {
                               const std::optional<Text>& arguments = std::nullopt,
                               const std::optional<Text>& working_directory = std::nullopt) = 0;
 
+  // What a rewrite without arguments takes from the link `link_name`, read
+  // once. Nullopt when the link cannot be read, when the link object gives
+  // no target path for it, when the target does not fit MAX_PATH, or when
+  // the target or working folder holds a '?' or '*' (a character the link
+  // object could not give back, which written back would be lost).
+  virtual std::optional<LinkToRewrite> ReadLinkToRewrite(const Text& link_name) = 0;
+
   // The bytes of a new link, as the link object saves one, with the target
-  // of the link `link_name` (in its %VAR% form where it keeps one) and its
-  // working folder, `description`, no arguments and show command SW_SHOW.
-  // The fields pass from the old link to the new one as the link object
-  // holds them, so no character is lost to the code page. Nullopt when the
-  // link cannot be read, when the link object gives no target path for it,
-  // or when the target does not fit MAX_PATH.
-  virtual std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+  // and working folder of `link`, `description`, no arguments and show
+  // command SW_SHOW. Nullopt when the link object refuses a field.
+  virtual std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& link,
                                                                  const Text& description) = 0;
 
   // True when the link object loads `bytes` as a link.

@@ -12,6 +12,7 @@
 #include "platform/portable/cp936.h"
 #include "platform/portable/lnk_format.h"
 #include "platform/shell_link_names.h"
+#include "platform/text_utf16.h"
 
 namespace {
 
@@ -158,13 +159,13 @@ bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& targe
   return bytes && WriteReplacing(*host_path, *bytes);
 }
 
-std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(
-    const Text& link_name, const Text& description) {
-  Text target, raw_target, working_directory;
+std::optional<LinkToRewrite> PortableShellLinks::ReadLinkToRewrite(const Text& link_name) {
+  Text target, raw_target, working_directory, arguments;
   ShortcutFields fields;
   fields.target = &target;
   fields.raw_target = &raw_target;
   fields.working_directory = &working_directory;
+  fields.arguments = &arguments;
   ReadShortcut(link_name, fields);
   const Text& kept = raw_target.empty() ? target : raw_target;
   // A '?' is in no path: it stands for a character the code page lacks.
@@ -173,7 +174,18 @@ std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(
       working_directory.find_first_of("?*") != Text::npos) {
     return std::nullopt;
   }
-  return ComposeLink(kept, description, std::nullopt, working_directory);
+  std::optional<std::string> kept_bytes = Utf16LeFromText(kept);
+  std::optional<std::string> folder_bytes = Utf16LeFromText(working_directory);
+  if (!kept_bytes || !folder_bytes) return std::nullopt;
+  return LinkToRewrite{std::move(*kept_bytes), std::move(*folder_bytes), arguments};
+}
+
+std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(
+    const LinkToRewrite& link, const Text& description) {
+  const std::optional<Text> target = TextFromUtf16Le(link.kept_target);
+  const std::optional<Text> working_directory = TextFromUtf16Le(link.working_directory);
+  if (!target || !working_directory) return std::nullopt;
+  return ComposeLink(*target, description, std::nullopt, *working_directory);
 }
 
 bool PortableShellLinks::ParsesAsLink(const std::string& bytes) {

@@ -35,16 +35,30 @@ bool AcquireAesProvider(ScopedCryptProvider* provider) {
   return false;
 }
 
+// Acquiring a provider loads and sets up its DLL each time (6 to 7 ms under
+// Wine, a repair hashes three times a link), so the process keeps the first
+// one it gets until it ends. Hashes are made on one thread at a time.
+HCRYPTPROV KeptAesProvider() {
+  static ScopedCryptProvider kept = [] {
+    ScopedCryptProvider provider;
+    AcquireAesProvider(&provider);
+    return provider;
+  }();
+  return kept.get();
+}
+
 }  // namespace
 
 Text Sha256Hex(std::string_view bytes) {
-  ScopedCryptProvider provider;
+  ScopedCryptProvider own;
+  HCRYPTPROV provider = KeptAesProvider();
+  if (!provider) {
+    if (!AcquireAesProvider(&own)) return Text();
+    provider = own.get();
+  }
   ScopedCryptHash hash;
   // Before XP SP3 there is no SHA-256 in CryptoAPI: CryptCreateHash fails.
-  if (!AcquireAesProvider(&provider) ||
-      !CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.Receive())) {
-    return Text();
-  }
+  if (!CryptCreateHash(provider, CALG_SHA_256, 0, 0, hash.Receive())) return Text();
   for (std::size_t done = 0; done < bytes.size();) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
     if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(bytes.data() + done), chunk, 0)) {

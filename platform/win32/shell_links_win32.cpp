@@ -107,21 +107,29 @@ std::optional<std::string> BytesOfStream(IStream* stream) {
   return bytes;
 }
 
+// UTF-16 text as its little-endian bytes, and back (this is x86).
+std::string BytesOfWide(const std::wstring& wide) {
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+std::wstring WideOfBytes(const std::string& bytes) {
+  std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!wide.empty()) CopyMemory(&wide[0], bytes.data(), wide.size() * sizeof(wchar_t));
+  return wide;
+}
+
 }  // namespace
 
-std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const Text& link_name,
-                                                                        const Text& description) {
+std::optional<LinkToRewrite> Win32ShellLinks::ReadLinkToRewrite(const Text& link_name) {
   std::vector<wchar_t> wide_name;
   if (!ToWidePath(CompleteLinkNameForRead(link_name), &wide_name)) return std::nullopt;
-  LinkObject old_link;
-  if (!old_link.Create() || FAILED(old_link.file->Load(wide_name.data(), STGM_READ))) {
+  WideLinkObject old_link;
+  ScopedComPtr<IPersistFile> file;
+  if (!old_link.Create() ||
+      FAILED(old_link.link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+      FAILED(file->Load(wide_name.data(), STGM_READ))) {
     return std::nullopt;
   }
-  ScopedComPtr<IShellLinkW> old_wide;
-  if (FAILED(old_link.link->QueryInterface(IID_IShellLinkW, old_wide.ReceiveVoid()))) {
-    return std::nullopt;
-  }
-  IShellLinkW* old = old_wide.get();
+  IShellLinkW* old = old_link.link.get();
   const auto target = ReadWideField([old](wchar_t* buffer, int size) {
     return old->GetPath(buffer, size, nullptr, SLGP_UNCPRIORITY);
   });
@@ -130,6 +138,8 @@ std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const Te
   });
   const auto working_directory = ReadWideField(
       [old](wchar_t* buffer, int size) { return old->GetWorkingDirectory(buffer, size); });
+  const auto arguments =
+      ReadWideField([old](wchar_t* buffer, int size) { return old->GetArguments(buffer, size); });
   if (!target || !raw_target || !working_directory) return std::nullopt;
   // A target kept with %VAR% forms is written back in that form: expanded for
   // this 32-bit process it could name another program on 64-bit Windows.
@@ -143,16 +153,26 @@ std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const Te
       working_directory->find_first_of(L"?*") != std::wstring::npos) {
     return std::nullopt;
   }
+  LinkToRewrite link;
+  link.kept_target = BytesOfWide(kept);
+  link.working_directory = BytesOfWide(*working_directory);
+  link.arguments = arguments ? AnsiFromWideMarked(*arguments) : Text();
+  return link;
+}
 
+std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const LinkToRewrite& old,
+                                                                        const Text& description) {
+  const std::wstring target = WideOfBytes(old.kept_target);
+  const std::wstring working_directory = WideOfBytes(old.working_directory);
   WideLinkObject new_link;
   if (!new_link.Create()) return std::nullopt;
   IShellLinkW* link = new_link.link.get();
   bool taken = true;
   const auto take = [&taken](HRESULT result) { taken = SUCCEEDED(result) && taken; };
-  take(link->SetPath(kept.c_str()));
+  take(link->SetPath(target.c_str()));
   take(link->SetShowCmd(SW_SHOW));
   take(link->SetDescription(WideFromAnsi(description).c_str()));
-  take(link->SetWorkingDirectory(working_directory->c_str()));
+  take(link->SetWorkingDirectory(working_directory.c_str()));
   ScopedComPtr<IStream> stream;
   if (!taken ||
       FAILED(CreateStreamOnHGlobal(nullptr, TRUE,

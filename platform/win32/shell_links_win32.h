@@ -10,7 +10,8 @@ class Win32ShellLinks : public ShellLinks {
                       const std::optional<Text>& description = std::nullopt,
                       const std::optional<Text>& arguments = std::nullopt,
                       const std::optional<Text>& working_directory = std::nullopt) override;
-  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+  std::optional<LinkToRewrite> ReadLinkToRewrite(const Text& link_name) override;
+  std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& link,
                                                          const Text& description) override;
   bool ParsesAsLink(const std::string& bytes) override;
 };

@@ -177,6 +177,7 @@ const std::pair<Operation, const char*> kOperations[] = {
     {Operation::kMoveOverFile, "MoveOverFile"},
     {Operation::kFindEntries, "FindEntries"},
     {Operation::kRemoveFolder, "RemoveFolder"},
+    {Operation::kReadLinkToRewrite, "ReadLinkToRewrite"},
     {Operation::kComposeLink, "ComposeLinkWithoutArguments"},
     {Operation::kParsesAsLink, "ParsesAsLink"},
 };

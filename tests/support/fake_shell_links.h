@@ -9,6 +9,7 @@
 
 #include "platform/portable/files_portable.h"
 #include "platform/shell_links.h"
+#include "platform/text_utf16.h"
 
 struct FakeLink {
   Text target, raw_target, arguments, working_directory, description, icon_location;
@@ -96,19 +97,33 @@ class FakeShellLinks : public ShellLinks {
     return static_cast<bool>(out);
   }
 
-  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
-                                                         const Text& description) override {
+  std::optional<LinkToRewrite> ReadLinkToRewrite(const Text& link_name) override {
     auto host = files_.HostPath(link_name);
     if (!host) return std::nullopt;
     std::ifstream in(*host, std::ios::binary);
     auto old = FakeLink::Parse(std::string((std::istreambuf_iterator<char>(in)), {}));
     if (!old || old->target.empty()) return std::nullopt;
+    auto kept = Utf16LeFromText(old->raw_target.empty() ? old->target : old->raw_target);
+    auto folder = Utf16LeFromText(old->working_directory);
+    if (!kept || !folder) return std::nullopt;
+    return LinkToRewrite{*kept, *folder, old->arguments};
+  }
+
+  std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& old,
+                                                         const Text& description) override {
     ++saves_;
     if (fail_saves_) return std::nullopt;
+    auto target = TextFromUtf16Le(old.kept_target);
+    auto folder = TextFromUtf16Le(old.working_directory);
+    if (!target || !folder) return std::nullopt;
     FakeLink link;
-    link.target = old->target;
-    link.raw_target = old->raw_target;
-    link.working_directory = old->working_directory;
+    if (target->find('%') != Text::npos) {
+      link.raw_target = *target;
+      link.target = ReplaceText(*target, "%ProgramFiles%", "C:\\Program Files (x86)");
+    } else {
+      link.target = *target;
+    }
+    link.working_directory = *folder;
     link.description = description;
     return link.Serialize();
   }

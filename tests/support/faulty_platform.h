@@ -31,6 +31,7 @@ enum class Operation {
   kIsPlainFile,
   kReadShortcut,
   kCreateShortcut,
+  kReadLinkToRewrite,
   kComposeLink,
   kParsesAsLink,
 };
@@ -205,10 +206,14 @@ class FaultyShellLinks : public ShellLinks {
     return !plan_.Fails(Operation::kCreateShortcut) &&
            inner_.CreateShortcut(link_name, target, description, arguments, working_directory);
   }
-  std::optional<std::string> ComposeLinkWithoutArguments(const Text& link_name,
+  std::optional<LinkToRewrite> ReadLinkToRewrite(const Text& link_name) override {
+    if (plan_.Fails(Operation::kReadLinkToRewrite)) return std::nullopt;
+    return inner_.ReadLinkToRewrite(link_name);
+  }
+  std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& link,
                                                          const Text& description) override {
     if (plan_.Fails(Operation::kComposeLink)) return std::nullopt;
-    return inner_.ComposeLinkWithoutArguments(link_name, description);
+    return inner_.ComposeLinkWithoutArguments(link, description);
   }
   bool ParsesAsLink(const std::string& bytes) override {
     return !plan_.Fails(Operation::kParsesAsLink) && inner_.ParsesAsLink(bytes);
