@@ -96,18 +96,22 @@ int CheckSystemFolder(Platform& machine, RepairHost& host, int item, const Text&
   return 1;
 }
 
-int CheckLinks(Platform& machine, RepairHost& host, const std::vector<PlannedLink>& links) {
+int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
   int changes = 0;
   for (const PlannedLink& link : links) {
     if (link.action == PlannedLink::Action::kReport) {
-      Line(host, "快捷方式：" + link.path + " 无法读取或无法按名称处理，不会修改");
+      Line(host, "快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
+    }
+    if (link.action == PlannedLink::Action::kRewriteArguments) {
+      Line(host,
+           "快捷方式：" + link.name + "（参数：" + link.source.arguments + "），将" +
+               (link.kept_arguments.empty() ? Text("去掉参数") : "只保留：" + link.kept_arguments));
+      ++changes;
+      continue;
     }
     if (link.action != PlannedLink::Action::kRewrite) continue;
-    Text arguments;
-    ShortcutFields fields;
-    fields.arguments = &arguments;
-    machine.links.ReadShortcut(link.path, fields);
-    Line(host, "快捷方式：" + link.path +
+    const Text& arguments = link.source.arguments;
+    Line(host, "快捷方式：" + link.name +
                    (arguments.empty() ? Text("（无参数），将重写")
                                       : "（参数：" + arguments + "），将去掉参数重写"));
     ++changes;
@@ -132,9 +136,10 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckSystemFolder(machine, host, 2, SystemFolderItem(places, 2));
 
   const ShortcutPlan plan = PlanShortcutRepair(machine);
-  changes += CheckLinks(machine, host, plan.start_menu);
-  changes += CheckLinks(machine, host, plan.quick_launch);
-  changes += CheckLinks(machine, host, plan.desktop);
+  changes += CheckLinks(host, plan.start_menu);
+  changes += CheckLinks(host, plan.quick_launch);
+  changes += CheckLinks(host, plan.desktop);
+  changes += CheckLinks(host, plan.launch_points);
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

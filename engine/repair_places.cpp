@@ -58,7 +58,25 @@ RepairPlaces FindRepairPlaces(FileSystem& files) {
   }
   places.desktop = files.GetSpecialFolder(kDesktopFolder);
   places.drive = TextLeft(places.desktop, 1);
+  const auto folder = [&files](SpecialFolder which) {
+    const Text path = files.GetSpecialFolder(which);
+    return path.empty() || path.back() == '\\' ? path : path + "\\";
+  };
+  places.programs = folder(kProgramsFolder);
+  places.common_programs = folder(kCommonProgramsFolder);
+  places.common_desktop = folder(kCommonDesktopFolder);
   return places;
+}
+
+TextArray LaunchPointFolders(const RepairPlaces& places) {
+  TextArray folders;
+  for (const Text& folder : {places.programs, places.common_programs, places.common_desktop}) {
+    // On a system without all-users folders a name may give the user's own.
+    bool walked = folder.empty();
+    for (const Text& earlier : folders) walked = walked || SameIgnoringAsciiCase(earlier, folder);
+    if (!walked) folders.push_back(folder);
+  }
+  return folders;
 }
 
 Text SystemFolderItem(const RepairPlaces& places, int item) {
@@ -80,6 +98,9 @@ bool RepairMayWriteFile(const RepairPlaces& places, const Text& path) {
     const Text backup = Text(kBackupFolderName) + "\\";
     if (rest.size() >= backup.size() && rest.compare(0, backup.size(), backup) == 0) return false;
     return PlainSteps(rest);
+  }
+  for (const Text& folder : LaunchPointFolders(places)) {
+    if (Below(folder, path, &rest)) return PlainSteps(rest);
   }
   if (!places.drive.empty()) {
     for (const Text& folder : {places.drive + ":\\OEM8\\", places.drive + ":\\Windows\\OEM8\\"}) {

@@ -15,7 +15,17 @@ struct RepairPlaces {
   Text quick_launch;  // derived from it; empty when it cannot be
   Text desktop;       // the user's desktop; empty when unknown
   Text drive;         // the desktop's drive letter; empty when unknown
+  // Where browser links are looked at too, each ending in a backslash and
+  // empty when unknown: the user's and all users' start-menu program trees
+  // and the public desktop.
+  Text programs;
+  Text common_programs;
+  Text common_desktop;
 };
+
+// The launch-point folders of `places` that are known, in the order they
+// are walked.
+TextArray LaunchPointFolders(const RepairPlaces& places);
 
 RepairPlaces FindRepairPlaces(FileSystem& files);
 
@@ -25,8 +35,8 @@ Text SystemFolderItem(const RepairPlaces& places, int item);
 
 // True when `path` is a file a repair may write: one of the two browser links
 // of the start menu, or a file below the quick-launch tree, the desktop tree
-// (not its back-up folder) or an OEM8 folder. Paths with "." or ".." steps,
-// empty steps or characters no Windows name has are never.
+// (not its back-up folder), a launch-point folder's tree or an OEM8 folder. Paths with "." or ".."
+// steps, empty steps or characters no Windows name has are never.
 bool RepairMayWriteFile(const RepairPlaces& places, const Text& path);
 
 // True when the registry key (and `value_name`, for a value) is one a repair

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/browser_links.h"
 #include "engine/repair_places.h"
 #include "engine/restore_bundle.h"
 #include "platform/shell_link_names.h"
@@ -135,6 +136,17 @@ bool StillListed(FileSystem& files, const Text& folder, const Text& name) {
 
 }  // namespace
 
+bool NamesOnlyThisFile(const Text& path, const Text& name) {
+  // The system shows a name it cannot give in this code page with '?' in it;
+  // as a pattern it could match another file, which must not be touched instead.
+  if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
+      EndsInDotOrSpace(name) || IsDeviceName(name)) {
+    return false;
+  }
+  // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
+  return CompleteLinkNameForRead(path) == path;
+}
+
 // The name WriteNewFileBeside gives a replacement: "~qinghe-", sixteen hex
 // digits, ".tmp". Found in a walk, it is what a run that was killed left.
 bool IsLeftoverReplacement(const Text& name) {
@@ -163,20 +175,11 @@ PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& ba
   }
   if (TextRight(path, 3) != "lnk") return link;
   link.action = PlannedLink::Action::kReport;
-  // The system shows a name it cannot give in this code page with '?' in it;
-  // as a pattern it could match another file, which must not be touched instead.
-  if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
-      EndsInDotOrSpace(name) || IsDeviceName(name)) {
-    return link;
-  }
-  // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
-  if (CompleteLinkNameForRead(path) != path) return link;
-  // The new link is made from the old one before anything is touched. A link
-  // the link object cannot read, or whose target it cannot give as a path,
-  // is left alone: rewriting it would lose it.
-  std::optional<std::string> replacement =
-      machine.links.ComposeLinkWithoutArguments(path, kRepairedDescription);
-  if (!replacement) {
+  if (!NamesOnlyThisFile(path, name)) return link;
+  // A link the link object cannot read, or whose target it cannot give as a
+  // path, is left alone: rewriting it would lose it.
+  std::optional<LinkToRewrite> source = machine.links.ReadLinkToRewrite(path);
+  if (!source) {
     // Only a shortcut that has gone since the listing goes without a line.
     if (!machine.files.PathExists(path) &&
         !StillListed(machine.files, path.substr(0, path.size() - name.size()), name)) {
@@ -185,7 +188,7 @@ PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& ba
     return link;
   }
   link.action = PlannedLink::Action::kRewrite;
-  link.replacement = std::move(*replacement);
+  link.source = std::move(*source);
   return link;
 }
 
@@ -199,9 +202,15 @@ bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
       return true;
     case PlannedLink::Action::kReport:
       return Failed(host, link.name);
+    case PlannedLink::Action::kRewriteArguments:
+      return ApplyArgumentsRewrite(machine, host, bundle, link);
     case PlannedLink::Action::kRewrite:
       break;
   }
+  // The new link is made before anything is touched.
+  const std::optional<std::string> replacement =
+      machine.links.ComposeLinkWithoutArguments(link.source, kRepairedDescription);
+  if (!replacement) return Failed(host, link.name);
   // The bytes the copies are made of: the desktop's back-up copy and the
   // restore bundle's.
   const std::optional<std::string> original =
@@ -210,7 +219,20 @@ bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
   if (!link.backup_root.empty() && !BackUp(machine.files, *original, link.name, link.backup_root)) {
     return Failed(host, link.name);
   }
-  if (bundle && !bundle->RecordFile(link.path, *original, link.replacement)) {
+  if (bundle && !bundle->RecordFile(link.path, *original, *replacement)) {
+    return Failed(host, link.name);
+  }
+  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
+  Report(host, "修复：", link.name);
+  return true;
+}
+
+bool ApplyArgumentsRewrite(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                           const PlannedLink& link) {
+  // Changed since it was planned: what the check showed is no longer there.
+  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  if (!now || *now != link.original) return Failed(host, link.name);
+  if (bundle && !bundle->RecordFile(link.path, link.original, link.replacement)) {
     return Failed(host, link.name);
   }
   if (!ReplaceLink(machine, link.path, link.replacement)) return Failed(host, link.name);
@@ -270,6 +292,7 @@ ShortcutPlan PlanShortcutRepair(Platform& machine) {
         plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
     }
   }
+  PlanLaunchPoints(machine, places, plan.launch_points);
   if (places.desktop.empty()) return plan;
   plan.backup_folder = places.desktop + kBackupFolderName;
   // The back-up folder is left out: its copies are never overwritten or rewritten.
@@ -290,9 +313,15 @@ int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle)
   for (const PlannedLink& link : plan.quick_launch) {
     failed += !ApplyPlannedLink(machine, host, bundle, link);
   }
-  if (plan.backup_folder.empty()) return failed;
-  if (!machine.files.PathExists(plan.backup_folder)) machine.files.CreateFolder(plan.backup_folder);
-  for (const PlannedLink& link : plan.desktop)
+  if (!plan.backup_folder.empty()) {
+    if (!machine.files.PathExists(plan.backup_folder)) {
+      machine.files.CreateFolder(plan.backup_folder);
+    }
+    for (const PlannedLink& link : plan.desktop) {
+      failed += !ApplyPlannedLink(machine, host, bundle, link);
+    }
+  }
+  for (const PlannedLink& link : plan.launch_points)
     failed += !ApplyPlannedLink(machine, host, bundle, link);
   return failed;
 }

@@ -17,16 +17,22 @@ class BundleWriter;
 // What the repair does with one file it finds.
 struct PlannedLink {
   enum class Action {
-    kNothing,         // not a shortcut, or gone since the listing: no line
-    kRemoveLeftover,  // a replacement a killed run left beside a shortcut: removed, no line
-    kReport,          // left alone, "修复失败："
-    kRewrite,         // rewritten without its arguments, "修复：" once done
+    kNothing,           // not a shortcut, or gone since the listing: no line
+    kRemoveLeftover,    // a replacement a killed run left beside a shortcut: removed, no line
+    kReport,            // left alone, "修复失败："
+    kRewrite,           // rewritten without its arguments, "修复：" once done
+    kRewriteArguments,  // a browser link: only the arguments field changed, "修复：" once done
   };
   Action action = Action::kNothing;
   Text path;
-  Text name;                // the file name its line carries
-  Text backup_root;         // the desktop, for a shortcut copied into the back-up folder first
-  std::string replacement;  // kRewrite: the new link's bytes
+  Text name;             // the file name its line carries
+  Text backup_root;      // the desktop, for a shortcut copied into the back-up folder first
+  LinkToRewrite source;  // kRewrite: what the new link is made of
+  // kRewriteArguments: the link's bytes as planned, and the same bytes with
+  // only the arguments the browser needs left in its arguments field.
+  std::string original;
+  std::string replacement;
+  Text kept_arguments;
 };
 
 // Every file the repair walks, in the order it takes them.
@@ -35,6 +41,9 @@ struct ShortcutPlan {
   std::vector<PlannedLink> quick_launch;  // the quick-launch tree
   Text backup_folder;                     // made, when missing, before the desktop's
   std::vector<PlannedLink> desktop;       // the desktop tree
+  // The start menus' program trees and the public desktop: browser links
+  // only, each with only its hijacking arguments taken out.
+  std::vector<PlannedLink> launch_points;
 };
 
 // The walk and its decisions, changing nothing.
@@ -46,6 +55,16 @@ PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& ba
 // False when its line says "修复失败：".
 bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
                       const PlannedLink& link);
+
+// Carries out a planned kRewriteArguments: only when the link still holds
+// the bytes it was planned from.
+bool ApplyArgumentsRewrite(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                           const PlannedLink& link);
+
+// True when `path` (whose file name is `name`) names that one shortcut to
+// every file function: no character of the name makes it a pattern, a
+// stream, a device or another file, and ".lnk" need not be added to read it.
+bool NamesOnlyThisFile(const Text& path, const Text& name);
 
 // Plans and carries out the whole shortcut repair; the number of "修复失败："
 // lines.

@@ -1,0 +1,86 @@
+#include "engine/browser_links.h"
+
+#include <optional>
+#include <string>
+
+#include "engine/browser_arguments.h"
+#include "engine/browsers.h"
+#include "platform/lnk_arguments.h"
+#include "platform/text_utf16.h"
+
+namespace {
+
+// Real links are a few kilobytes.
+constexpr std::size_t kLargestLink = 1 << 20;
+
+}  // namespace
+
+PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
+  PlannedLink link;
+  link.path = path;
+  link.name = FileNameOfPath(path);
+  if (IsLeftoverReplacement(link.name)) {
+    link.action = PlannedLink::Action::kRemoveLeftover;
+    return link;
+  }
+  if (TextRight(path, 3) != "lnk" || !NamesOnlyThisFile(path, link.name)) return link;
+  Text target;
+  ShortcutFields fields;
+  fields.target = &target;
+  machine.links.ReadShortcut(path, fields);
+  const Browser* browser = BrowserOfExecutable(FileNameOfPath(target));
+  if (!browser) return link;
+
+  // A browser's link: from here on, whatever keeps it from being rewritten is
+  // reported.
+  link.action = PlannedLink::Action::kReport;
+  std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestLink);
+  if (!bytes) return link;
+  const std::optional<lnk::ArgumentsField> field = lnk::FindArgumentsField(*bytes);
+  if (!field) {
+    // No arguments at all, or bytes the shell reads but the format does not
+    // describe: nothing to take out either way.
+    link.action = PlannedLink::Action::kNothing;
+    return link;
+  }
+  // Arguments the code page cannot hold are left: splitting them would lose
+  // what the kept ones hold.
+  const std::optional<Text> arguments =
+      field->unicode ? TextFromUtf16Le(field->characters) : std::optional<Text>(field->characters);
+  if (!arguments) return link;
+  const ArgumentsVerdict verdict = JudgeArguments(browser->family, *arguments);
+  if (!verdict.changed) {
+    link.action = PlannedLink::Action::kNothing;
+    return link;
+  }
+  const std::optional<std::string> kept =
+      field->unicode ? Utf16LeFromText(verdict.kept) : std::optional<std::string>(verdict.kept);
+  if (!kept) return link;
+  std::optional<std::string> replacement = lnk::WithArguments(*bytes, *field, *kept);
+  if (!replacement) return link;
+  link.action = PlannedLink::Action::kRewriteArguments;
+  link.source.arguments = *arguments;
+  link.kept_arguments = verdict.kept;
+  link.original = std::move(*bytes);
+  link.replacement = std::move(*replacement);
+  return link;
+}
+
+void PlanLaunchPoints(Platform& machine, const RepairPlaces& places,
+                      std::vector<PlannedLink>& plan) {
+  TextArray today;
+  if (!places.start_menu.empty()) {
+    for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
+      today.push_back(places.start_menu + "Programs\\" + name);
+    }
+  }
+  for (const Text& folder : LaunchPointFolders(places)) {
+    TextArray list;
+    ListFolderTree(machine.files, folder, list);
+    for (const Text& path : list) {
+      bool todays = false;
+      for (const Text& item : today) todays = todays || SameIgnoringAsciiCase(item, path);
+      if (!todays) plan.push_back(PlanLaunchPointLink(machine, path));
+    }
+  }
+}

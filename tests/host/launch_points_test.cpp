@@ -1,0 +1,197 @@
+// The start menus' program trees and the public desktop on the portable
+// machine: a browser link there loses only its hijacking arguments, byte for
+// byte elsewhere; any other link is never touched; the check and the repair
+// agree, a machine without a hijack there logs exactly as before, and an undo
+// gives every byte back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/browser_links.h"
+#include "engine/repair_check.h"
+#include "engine/repair_sequence.h"
+#include "engine/undo.h"
+#include "platform/lnk_arguments.h"
+#include "platform/portable/files_portable.h"
+#include "platform/portable/lnk_format.h"
+#include "platform/portable/registry_portable.h"
+#include "platform/portable/shell_links_portable.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kUser[] = "C:\\Users\\u\\";
+const char kPrograms[] =
+    "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+const char kCommonPrograms[] = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
+const char kPublicDesktop[] = "C:\\Users\\Public\\Desktop\\";
+
+class LaunchPoints : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.MapDrive('C', drive_);
+    files_.SetSpecialFolder(kStartMenuFolder,
+                            Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu");
+    files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "Desktop");
+    files_.SetSpecialFolder(kLocalAppDataFolder, Text(kUser) + "AppData\\Local");
+    files_.SetSpecialFolder(kProgramsFolder, kPrograms);
+    files_.SetSpecialFolder(kCommonProgramsFolder, kCommonPrograms);
+    files_.SetSpecialFolder(kCommonDesktopFolder, kPublicDesktop);
+    for (const Text& folder : {Text(kUser) + "Desktop", Text(kUser) + "AppData\\Local",
+                               Text(kPrograms), Text(kCommonPrograms), Text(kPublicDesktop)}) {
+      fs::create_directories(Host(folder));
+    }
+  }
+
+  std::string Host(const Text& path) { return *files_.HostPath(path); }
+
+  void Link(const Text& path, const Text& target, const Text& arguments) {
+    fs::create_directories(fs::path(Host(path)).parent_path());
+    ASSERT_TRUE(links_.CreateShortcut(path, target, Text("浏览器"), arguments, Text("C:\\B")))
+        << path;
+  }
+
+  std::string Bytes(const Text& path) {
+    std::ifstream in(Host(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+
+  Text Arguments(const Text& path) {
+    const auto link = lnk::ParseLink(Bytes(path));
+    return link && link->arguments ? *link->arguments : Text("(none)");
+  }
+
+  // Every file below the drive but the bundles and the desktop's copies.
+  std::map<std::string, std::string> Files() {
+    std::map<std::string, std::string> snapshot;
+    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
+      const std::string path = entry.path().string();
+      if (entry.is_directory() || path.find("/AppData/Local/qinghe") != std::string::npos) continue;
+      std::ifstream in(path, std::ios::binary);
+      snapshot[path] = std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    return snapshot;
+  }
+
+  void SeedLaunchPoints() {
+    Link(Text(kPrograms) + "Google Chrome.lnk", "C:\\Program Files\\Google\\Chrome\\chrome.exe",
+         "--profile-directory=\"Profile 1\" http://hao.example/");
+    Link(Text(kPrograms) + "Chrome Apps\\邮件.lnk", "C:\\Program Files\\Google\\Chrome\\chrome.exe",
+         "--profile-directory=Default --app-id=abcdefghijklmnop");
+    Link(Text(kPrograms) + "Games\\Game.lnk", "C:\\Games\\game.exe", "-window http://hao.example/");
+    Link(Text(kCommonPrograms) + "Mozilla Firefox.lnk", "C:\\Program Files\\Mozilla\\firefox.exe",
+         "-P 工作 http://hao.example/");
+    Link(Text(kCommonPrograms) + "腾讯软件\\QQ浏览器.lnk", "C:\\QQ\\QQBrowser.exe",
+         "www.hao.example");
+    Link(Text(kPublicDesktop) + "Microsoft Edge.lnk", "C:\\Edge\\msedge.exe", "");
+    Link(Text(kPublicDesktop) + "360安全浏览器.lnk", "C:\\360\\360se.EXE", "http://hao.example/");
+  }
+
+  TempFolder temp_;
+  std::string drive_ = temp_.path();
+  MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
+  PortableFileSystem files_;
+  PortableShellLinks links_{files_};
+  Platform machine_{registry_items_, files_, links_};
+};
+
+TEST_F(LaunchPoints, BrowserLinksLoseOnlyTheirHijack) {
+  SeedLaunchPoints();
+  const Text chrome = Text(kPrograms) + "Google Chrome.lnk";
+  const std::string before = Bytes(chrome);
+  const auto untouched = {Text(kPrograms) + "Chrome Apps\\邮件.lnk",
+                          Text(kPrograms) + "Games\\Game.lnk",
+                          Text(kPublicDesktop) + "Microsoft Edge.lnk"};
+  std::map<Text, std::string> kept;
+  for (const Text& path : untouched) kept[path] = Bytes(path);
+
+  RecordingHost check;
+  RunCheck(machine_, check);
+  EXPECT_NE(check.log().find("Google Chrome.lnk（参数：--profile-directory=\"Profile 1\" "
+                             "http://hao.example/），将只保留：--profile-directory=\"Profile 1\""),
+            Text::npos)
+      << check.log();
+  EXPECT_NE(check.log().find("360安全浏览器.lnk（参数：http://hao.example/），将去掉参数"),
+            Text::npos)
+      << check.log();
+
+  RecordingHost repair;
+  RunRepairSequence(machine_, repair);
+  // The new lines come after the sequence's own, in walking order (a
+  // folder's subfolders before its own files).
+  const TextArray& lines = repair.appended();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(TextArray(lines.end() - 4, lines.end()),
+            (TextArray{"修复：Google Chrome.lnk\r\n", "修复：QQ浏览器.lnk\r\n",
+                       "修复：Mozilla Firefox.lnk\r\n", "修复：360安全浏览器.lnk\r\n"}));
+  // Every line the check announced for these links, the repair made.
+  for (const char* name :
+       {"Google Chrome.lnk", "Mozilla Firefox.lnk", "QQ浏览器.lnk", "360安全浏览器.lnk"}) {
+    EXPECT_NE(check.log().find(Text("快捷方式：") + name), Text::npos) << name;
+  }
+
+  EXPECT_EQ(Arguments(chrome), "--profile-directory=\"Profile 1\"");
+  EXPECT_EQ(Arguments(Text(kCommonPrograms) + "Mozilla Firefox.lnk"), "-P 工作");
+  EXPECT_EQ(Arguments(Text(kCommonPrograms) + "腾讯软件\\QQ浏览器.lnk"), "");
+  const std::string after = Bytes(chrome);
+  const auto field = lnk::FindArgumentsField(before);
+  const auto new_field = lnk::FindArgumentsField(after);
+  ASSERT_TRUE(field && new_field);
+  EXPECT_EQ(after.substr(0, field->offset), before.substr(0, field->offset));
+  EXPECT_EQ(after.substr(new_field->offset + new_field->size),
+            before.substr(field->offset + field->size));
+  for (const Text& path : untouched) EXPECT_EQ(Bytes(path), kept[path]) << path;
+}
+
+TEST_F(LaunchPoints, WithoutAHijackThereTheLogIsTodays) {
+  RecordingHost plain;
+  RunRepairSequence(machine_, plain);
+  // Links a user or a browser put there, and programs that are no browser.
+  Link(Text(kPrograms) + "Chrome Apps\\邮件.lnk", "C:\\Chrome\\chrome.exe",
+       "--profile-directory=Default --app-id=abcdefghijklmnop");
+  Link(Text(kPrograms) + "Games\\Game.lnk", "C:\\Games\\game.exe", "-window http://hao.example/");
+  Link(Text(kPublicDesktop) + "Microsoft Edge.lnk", "C:\\Edge\\msedge.exe", "");
+  Link(Text(kCommonPrograms) + "Firefox.lnk", "C:\\Firefox\\firefox.exe", "-P default");
+  const auto before = Files();
+  RecordingHost again;
+  RunRepairSequence(machine_, again);
+  EXPECT_EQ(again.appended(), plain.appended());
+  EXPECT_EQ(Files(), before);
+}
+
+TEST_F(LaunchPoints, UndoGivesBackTheHijackedBytes) {
+  SeedLaunchPoints();
+  const auto before = Files();
+  RecordingHost repair;
+  RunRepairSequence(machine_, repair);
+  ASSERT_NE(Files(), before);
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo), UndoOutcome::kDone) << undo.log();
+  // The desktop's back-up folder is the repair's own and stays.
+  auto now = Files();
+  for (auto it = now.begin(); it != now.end();) {
+    it = it->first.find("修复前桌面图标备份") != std::string::npos ? now.erase(it) : std::next(it);
+  }
+  EXPECT_EQ(now, before) << undo.log();
+}
+
+TEST_F(LaunchPoints, ALinkChangedAfterTheCheckIsLeftAndReported) {
+  SeedLaunchPoints();
+  const Text chrome = Text(kPrograms) + "Google Chrome.lnk";
+  PlannedLink planned = PlanLaunchPointLink(machine_, chrome);
+  ASSERT_EQ(planned.action, PlannedLink::Action::kRewriteArguments);
+  Link(chrome, "C:\\Program Files\\Google\\Chrome\\chrome.exe", "http://other.example/");
+  const std::string changed = Bytes(chrome);
+  RecordingHost host;
+  EXPECT_FALSE(ApplyPlannedLink(machine_, host, nullptr, planned));
+  EXPECT_EQ(host.log(), "修复失败：Google Chrome.lnk\r\n");
+  EXPECT_EQ(Bytes(chrome), changed);
+}
+
+}  // namespace
