@@ -185,6 +185,12 @@ class TimedLinks final : public ShellLinks {
     TIMED("links: ComposeLinkWithoutArguments");
     return inner_.ComposeLinkWithoutArguments(link, description);
   }
+  std::optional<std::string> ComposeLinkTo(const Text& target, const Text& working_directory,
+                                           const Text& icon_location,
+                                           const Text& description) override {
+    TIMED("links: ComposeLinkTo");
+    return inner_.ComposeLinkTo(target, working_directory, icon_location, description);
+  }
   bool ParsesAsLink(const std::string& bytes) override {
     TIMED("links: ParsesAsLink");
     return inner_.ParsesAsLink(bytes);

@@ -5,6 +5,7 @@
 
 #include "engine/browser_arguments.h"
 #include "engine/browsers.h"
+#include "engine/lookalike_links.h"
 #include "platform/lnk_arguments.h"
 #include "platform/text_utf16.h"
 
@@ -29,7 +30,10 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
   fields.target = &target;
   machine.links.ReadShortcut(path, fields);
   const Browser* browser = BrowserOfExecutable(FileNameOfPath(target));
-  if (!browser) return link;
+  if (!browser) {
+    if (!target.empty()) link.lookalike = FindLookalike(machine, path, target);
+    return link;
+  }
 
   // A browser's link: from here on, whatever keeps it from being rewritten is
   // reported.

@@ -4,7 +4,9 @@
 
 const std::vector<Browser>& KnownBrowsers() {
   static const std::vector<Browser> browsers = {
-      {"iexplore.exe", BrowserFamily::kInternetExplorer, {"Internet Explorer"}},
+      {"iexplore.exe",
+       BrowserFamily::kInternetExplorer,
+       {"Internet Explorer", "Internet Explorer (64-bit)"}},
       {"chrome.exe", BrowserFamily::kChromium, {"Google Chrome", "谷歌浏览器", "Chromium"}},
       {"msedge.exe", BrowserFamily::kChromium, {"Microsoft Edge"}},
       {"firefox.exe",

@@ -96,25 +96,44 @@ int CheckSystemFolder(Platform& machine, RepairHost& host, int item, const Text&
   return 1;
 }
 
-int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
-  int changes = 0;
-  for (const PlannedLink& link : links) {
-    if (link.action == PlannedLink::Action::kReport) {
+// The line of one planned link, when it is changed or reported.
+int CheckLink(RepairHost& host, const PlannedLink& link) {
+  switch (link.action) {
+    case PlannedLink::Action::kNothing:
+    case PlannedLink::Action::kRemoveLeftover:
+      return 0;
+    case PlannedLink::Action::kReport:
       Line(host, "快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
-    }
-    if (link.action == PlannedLink::Action::kRewriteArguments) {
+      return 0;
+    case PlannedLink::Action::kRewriteArguments:
       Line(host,
            "快捷方式：" + link.name + "（参数：" + link.source.arguments + "），将" +
                (link.kept_arguments.empty() ? Text("去掉参数") : "只保留：" + link.kept_arguments));
+      return 1;
+    case PlannedLink::Action::kRewrite:
+      break;
+  }
+  const Text& arguments = link.source.arguments;
+  Line(host, "快捷方式：" + link.name +
+                 (arguments.empty() ? Text("（无参数），将重写")
+                                    : "（参数：" + arguments + "），将去掉参数重写"));
+  return 1;
+}
+
+int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
+  int changes = 0;
+  for (const PlannedLink& link : links) {
+    changes += CheckLink(host, link);
+    if (!link.lookalike || link.action == PlannedLink::Action::kReport) continue;
+    const Lookalike& lookalike = *link.lookalike;
+    if (lookalike.browser_path.empty()) {
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + lookalike.leads_to +
+                     "），未找到该浏览器，不会修改");
+    } else {
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + lookalike.leads_to + "），将改为指向 " +
+                     lookalike.browser_path);
       ++changes;
-      continue;
     }
-    if (link.action != PlannedLink::Action::kRewrite) continue;
-    const Text& arguments = link.source.arguments;
-    Line(host, "快捷方式：" + link.name +
-                   (arguments.empty() ? Text("（无参数），将重写")
-                                      : "（参数：" + arguments + "），将去掉参数重写"));
-    ++changes;
   }
   return changes;
 }

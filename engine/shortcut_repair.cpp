@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "engine/browser_links.h"
+#include "engine/lookalike_links.h"
 #include "engine/repair_places.h"
 #include "engine/restore_bundle.h"
 #include "platform/shell_link_names.h"
+#include "platform/text_utf16.h"
 
 const char kBackupFolderName[] = "修复前桌面图标备份";
 
@@ -189,11 +191,16 @@ PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& ba
   }
   link.action = PlannedLink::Action::kRewrite;
   link.source = std::move(*source);
+  if (const std::optional<Text> target = TextFromUtf16Le(link.source.kept_target)) {
+    link.lookalike = FindLookalike(machine, path, *target);
+  }
   return link;
 }
 
-bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
-                      const PlannedLink& link) {
+namespace {
+
+bool ApplyPlannedChange(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                        const PlannedLink& link) {
   switch (link.action) {
     case PlannedLink::Action::kNothing:
       return true;
@@ -224,6 +231,25 @@ bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
   }
   if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
   Report(host, "修复：", link.name);
+  return true;
+}
+
+}  // namespace
+
+bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                      const PlannedLink& link) {
+  if (!ApplyPlannedChange(machine, host, bundle, link)) return false;
+  if (!link.lookalike) return true;
+  // The second change to the same file: its before-state is what the first left.
+  if (link.lookalike->browser_path.empty()) return Failed(host, link.name);
+  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  const std::optional<std::string> replacement = machine.links.ComposeLinkTo(
+      link.lookalike->browser_path, FolderOfPath(link.lookalike->browser_path),
+      link.lookalike->icon_location, link.lookalike->description);
+  if (!now || !replacement) return Failed(host, link.name);
+  if (bundle && !bundle->RecordFile(link.path, *now, *replacement)) return Failed(host, link.name);
+  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
+  Report(host, "修复仿冒快捷方式：", link.name);
   return true;
 }
 

@@ -3,6 +3,7 @@
 // tree, each desktop shortcut copied into the back-up folder first.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@
 extern const char kBackupFolderName[];
 
 class BundleWriter;
+
+// A look-alike: a link named as a browser's own that leads elsewhere. It is
+// pointed at the installed browser after any other change to it.
+struct Lookalike {
+  Text leads_to;       // its target now
+  Text browser_path;   // the browser's installed executable; empty when not installed
+  Text icon_location;  // "path,index", kept
+  Text description;    // kept
+};
 
 // What the repair does with one file it finds.
 struct PlannedLink {
@@ -33,6 +43,7 @@ struct PlannedLink {
   std::string original;
   std::string replacement;
   Text kept_arguments;
+  std::optional<Lookalike> lookalike;
 };
 
 // Every file the repair walks, in the order it takes them.

@@ -67,6 +67,15 @@ class ShellLinks {
   virtual std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& link,
                                                                  const Text& description) = 0;
 
+  // The bytes of a new link to `target` with no arguments, working in
+  // `working_directory`, with `icon_location` ("path,index"; empty for the
+  // target's own icon), `description` and show command SW_SHOW. Nullopt when
+  // a field does not fit or the link object refuses one.
+  virtual std::optional<std::string> ComposeLinkTo(const Text& target,
+                                                   const Text& working_directory,
+                                                   const Text& icon_location,
+                                                   const Text& description) = 0;
+
   // True when the link object loads `bytes` as a link.
   virtual bool ParsesAsLink(const std::string& bytes) = 0;
 };

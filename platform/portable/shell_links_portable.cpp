@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "platform/portable/cp936.h"
@@ -186,6 +187,24 @@ std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(
   const std::optional<Text> working_directory = TextFromUtf16Le(link.working_directory);
   if (!target || !working_directory) return std::nullopt;
   return ComposeLink(*target, description, std::nullopt, *working_directory);
+}
+
+std::optional<std::string> PortableShellLinks::ComposeLinkTo(const Text& target,
+                                                             const Text& working_directory,
+                                                             const Text& icon_location,
+                                                             const Text& description) {
+  if (!FitsMaxPath(target)) return std::nullopt;
+  lnk::LinkData link;
+  link.show_command = kShowShow;
+  link.link_info = lnk::LinkInfo{target, std::nullopt, Text()};
+  link.name = description;
+  link.working_dir = working_directory;
+  const std::size_t comma = icon_location.rfind(',');
+  if (comma != Text::npos && comma > 0) {
+    link.icon_location = icon_location.substr(0, comma);
+    link.icon_index = std::atoi(icon_location.c_str() + comma + 1);
+  }
+  return lnk::SerializeLink(link);
 }
 
 bool PortableShellLinks::ParsesAsLink(const std::string& bytes) {

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "platform/shell_link_names.h"
@@ -173,6 +174,35 @@ std::optional<std::string> Win32ShellLinks::ComposeLinkWithoutArguments(const Li
   take(link->SetShowCmd(SW_SHOW));
   take(link->SetDescription(WideFromAnsi(description).c_str()));
   take(link->SetWorkingDirectory(working_directory.c_str()));
+  ScopedComPtr<IStream> stream;
+  if (!taken ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE,
+                                   reinterpret_cast<IStream**>(stream.ReceiveVoid()))) ||
+      FAILED(new_link.stream->Save(stream.get(), TRUE))) {
+    return std::nullopt;
+  }
+  return BytesOfStream(stream.get());
+}
+
+std::optional<std::string> Win32ShellLinks::ComposeLinkTo(const Text& target,
+                                                          const Text& working_directory,
+                                                          const Text& icon_location,
+                                                          const Text& description) {
+  if (target.size() >= MAX_PATH || working_directory.size() >= MAX_PATH) return std::nullopt;
+  WideLinkObject new_link;
+  if (!new_link.Create()) return std::nullopt;
+  IShellLinkW* link = new_link.link.get();
+  bool taken = true;
+  const auto take = [&taken](HRESULT result) { taken = SUCCEEDED(result) && taken; };
+  take(link->SetPath(WideFromAnsi(target).c_str()));
+  take(link->SetShowCmd(SW_SHOW));
+  take(link->SetDescription(WideFromAnsi(description).c_str()));
+  take(link->SetWorkingDirectory(WideFromAnsi(working_directory).c_str()));
+  const std::size_t comma = icon_location.rfind(',');
+  if (comma != Text::npos && comma > 0) {
+    take(link->SetIconLocation(WideFromAnsi(icon_location.substr(0, comma)).c_str(),
+                               std::atoi(icon_location.c_str() + comma + 1)));
+  }
   ScopedComPtr<IStream> stream;
   if (!taken ||
       FAILED(CreateStreamOnHGlobal(nullptr, TRUE,

@@ -13,5 +13,8 @@ class Win32ShellLinks : public ShellLinks {
   std::optional<LinkToRewrite> ReadLinkToRewrite(const Text& link_name) override;
   std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& link,
                                                          const Text& description) override;
+  std::optional<std::string> ComposeLinkTo(const Text& target, const Text& working_directory,
+                                           const Text& icon_location,
+                                           const Text& description) override;
   bool ParsesAsLink(const std::string& bytes) override;
 };

@@ -18,6 +18,7 @@
 #include "platform/portable/lnk_format.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
+#include "platform/registry_tree.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -192,6 +193,71 @@ TEST_F(LaunchPoints, ALinkChangedAfterTheCheckIsLeftAndReported) {
   EXPECT_FALSE(ApplyPlannedLink(machine_, host, nullptr, planned));
   EXPECT_EQ(host.log(), "修复失败：Google Chrome.lnk\r\n");
   EXPECT_EQ(Bytes(chrome), changed);
+}
+
+RegRawValue Utf16Sz(const Text& ascii) {
+  RegRawValue value{kRegSz, {}};
+  for (char c : ascii) value.bytes += std::string{c, '\0'};
+  value.bytes += std::string(2, '\0');
+  return value;
+}
+
+TEST_F(LaunchPoints, LookalikesArePointedBackAtTheInstalledBrowser) {
+  const Text chrome = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
+  fs::create_directories(fs::path(Host(chrome)).parent_path());
+  std::ofstream(Host(chrome)) << "MZ";
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe",
+                            "", Utf16Sz("\"" + chrome + "\"")));
+  // On the desktop (today's rewrite first) and on the public desktop, one
+  // whose browser is not installed.
+  const Text desktop_link = Text(kUser) + "Desktop\\Google Chrome.lnk";
+  ASSERT_TRUE(links_.CreateShortcut(desktop_link, "C:\\Windows\\system32\\cmd.exe",
+                                    Text("谷歌浏览器"), Text("/c start http://hao.example/"),
+                                    Text("C:\\")));
+  const Text public_link = Text(kPublicDesktop) + "QQ浏览器.lnk";
+  Link(public_link, "C:\\Users\\Public\\hao.url", "");
+  const std::string public_bytes = Bytes(public_link);
+  const auto before = Files();
+
+  RecordingHost check;
+  RunCheck(machine_, check);
+  EXPECT_NE(
+      check.log().find("仿冒快捷方式：Google Chrome.lnk（指向 C:\\Windows\\system32\\cmd.exe），"
+                       "将改为指向 " +
+                       chrome),
+      Text::npos)
+      << check.log();
+  EXPECT_NE(check.log().find("仿冒快捷方式：QQ浏览器.lnk（指向 C:\\Users\\Public\\hao.url），"
+                             "未找到该浏览器，不会修改"),
+            Text::npos)
+      << check.log();
+
+  RecordingHost repair;
+  RunRepairSequence(machine_, repair);
+  const TextArray& lines = repair.appended();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(TextArray(lines.end() - 3, lines.end()),
+            (TextArray{"修复：Google Chrome.lnk\r\n", "修复仿冒快捷方式：Google Chrome.lnk\r\n",
+                       "修复失败：QQ浏览器.lnk\r\n"}));
+  Text target, arguments, folder;
+  ShortcutFields fields;
+  fields.target = &target;
+  fields.arguments = &arguments;
+  fields.working_directory = &folder;
+  links_.ReadShortcut(desktop_link, fields);
+  EXPECT_EQ(target, chrome);
+  EXPECT_EQ(arguments, "");
+  EXPECT_EQ(folder, "C:\\Program Files\\Google\\Chrome\\Application");
+  EXPECT_EQ(Bytes(public_link), public_bytes);
+
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo), UndoOutcome::kDone) << undo.log();
+  auto now = Files();
+  for (auto it = now.begin(); it != now.end();) {
+    it = it->first.find("修复前桌面图标备份") != std::string::npos ? now.erase(it) : std::next(it);
+  }
+  EXPECT_EQ(now, before) << undo.log();
 }
 
 }  // namespace

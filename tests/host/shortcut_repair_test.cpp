@@ -38,6 +38,9 @@ class ShortcutRepair : public ::testing::Test {
   std::string Host(const Text& windows_path) { return *files_.HostPath(windows_path); }
 
   // A hijacked link: the browser with an address appended, an icon, a hotkey.
+  // The start menu's browser links lead to the browser: named so and leading
+  // elsewhere, they would be look-alikes.
+  static constexpr char kInternetExplorer[] = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
   void PlantLink(const Text& path, const Text& target = "C:\\Program Files\\Browser\\browser.exe") {
     FakeLink link;
     link.target = target;
@@ -112,8 +115,8 @@ TEST_F(ShortcutRepair, DesktopShortcutIsBackedUpThenRewrittenWithoutArguments) {
 }
 
 TEST_F(ShortcutRepair, BrowserLinksThenQuickLaunchSubfoldersFirstThenDesktop) {
-  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer (64-bit).lnk");
-  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer.lnk");
+  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer (64-bit).lnk", kInternetExplorer);
+  PlantLink(Text(kStartMenu) + "\\Programs\\Internet Explorer.lnk", kInternetExplorer);
   PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
   PlantLink(Text(kQuickLaunch) + "\\User Pinned\\TaskBar\\pinned.lnk");
   PlantLink(Text(kStartMenu) + "\\Programs\\Other.lnk");
@@ -239,7 +242,7 @@ TEST_F(ShortcutRepair, MissingFoldersAreNotWalked) {
 
 TEST_F(ShortcutRepair, StartMenuWithoutTheExpectedPieceIsNotWalked) {
   files_.SetSpecialFolder(kStartMenuFolder, "C:\\Menu");
-  PlantLink("C:\\Menu\\Programs\\Internet Explorer.lnk");
+  PlantLink("C:\\Menu\\Programs\\Internet Explorer.lnk", kInternetExplorer);
   PlantLink("C:\\Menu\\Programs\\Other.lnk");
   Run();
   EXPECT_EQ(host_.log(), "修复：Internet Explorer.lnk\r\n");

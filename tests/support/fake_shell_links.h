@@ -128,6 +128,19 @@ class FakeShellLinks : public ShellLinks {
     return link.Serialize();
   }
 
+  std::optional<std::string> ComposeLinkTo(const Text& target, const Text& working_directory,
+                                           const Text& icon_location,
+                                           const Text& description) override {
+    ++saves_;
+    if (fail_saves_) return std::nullopt;
+    FakeLink link;
+    link.target = target;
+    link.working_directory = working_directory;
+    link.icon_location = icon_location;
+    link.description = description;
+    return link.Serialize();
+  }
+
   bool ParsesAsLink(const std::string& bytes) override {
     return FakeLink::Parse(bytes).has_value();
   }

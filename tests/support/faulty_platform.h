@@ -215,6 +215,12 @@ class FaultyShellLinks : public ShellLinks {
     if (plan_.Fails(Operation::kComposeLink)) return std::nullopt;
     return inner_.ComposeLinkWithoutArguments(link, description);
   }
+  std::optional<std::string> ComposeLinkTo(const Text& target, const Text& working_directory,
+                                           const Text& icon_location,
+                                           const Text& description) override {
+    if (plan_.Fails(Operation::kComposeLink)) return std::nullopt;
+    return inner_.ComposeLinkTo(target, working_directory, icon_location, description);
+  }
   bool ParsesAsLink(const std::string& bytes) override {
     return !plan_.Fails(Operation::kParsesAsLink) && inner_.ParsesAsLink(bytes);
   }
