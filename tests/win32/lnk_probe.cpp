@@ -18,6 +18,11 @@
 //                                gives them, printed in UTF-8
 //   lnk_probe drop-linkinfo FILE the file without its LinkInfo structure, so
 //                                that only the ID list names the target
+//   lnk_probe set-arguments FILE OUT TEXT  FILE's bytes with only its
+//                                arguments field holding TEXT (in the field's
+//                                own encoding), written to OUT, through the
+//                                program's arguments-only rewrite; exits 3
+//                                when FILE has no arguments field
 #include <objbase.h>
 #include <objidl.h>
 #include <shellapi.h>
@@ -28,10 +33,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/com_scope.h"
+#include "platform/lnk_arguments.h"
+#include "platform/text_utf16.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_links_win32.h"
 #include "tests/support/shell_link_writer_win32.h"
@@ -267,6 +275,36 @@ int DropLinkInfo(const char* path) {
              : 1;
 }
 
+std::optional<std::string> ReadBytes(const char* path) {
+  ScopedFileHandle in(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  static char buffer[1 << 20];
+  DWORD got = 0;
+  if (!in.valid() || !ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
+  return std::string(buffer, got);
+}
+
+int SetArguments(const char* path, const char* out_path, const char* text) {
+  const std::optional<std::string> bytes = ReadBytes(path);
+  if (!bytes) return 1;
+  const std::optional<lnk::ArgumentsField> field = lnk::FindArgumentsField(*bytes);
+  if (!field) return 3;
+  const std::optional<std::string> stored =
+      field->unicode ? Utf16LeFromText(text) : std::optional<std::string>(text);
+  if (!stored) return 1;
+  const std::optional<std::string> result = lnk::WithArguments(*bytes, *field, *stored);
+  if (!result) return 1;
+  ScopedFileHandle out(CreateFileA(out_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD put = 0;
+  return out.valid() &&
+                 WriteFile(out.get(), result->data(), static_cast<DWORD>(result->size()), &put,
+                           nullptr) &&
+                 put == result->size()
+             ? 0
+             : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,6 +328,8 @@ int main(int argc, char** argv) {
     status = ReadWide();
   } else if (std::strcmp(argv[1], "drop-linkinfo") == 0) {
     status = DropLinkInfo(argv[2]);
+  } else if (std::strcmp(argv[1], "set-arguments") == 0 && argc == 5) {
+    status = SetArguments(argv[2], argv[3], argv[4]);
   }
   return status;
 }
