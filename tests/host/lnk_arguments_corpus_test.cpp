@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "engine/browser_arguments.h"
 #include "platform/lnk_arguments.h"
@@ -82,6 +83,61 @@ TEST_F(LnkArgumentsCorpus, AHijackTakenOutLeavesEveryOtherByte) {
   }
   EXPECT_GT(rewritten, 10);
   EXPECT_GT(without_field, 10);
+}
+
+TEST_F(LnkArgumentsCorpus, FuzzedArgumentsAlwaysGiveALinkThatDiffersOnlyThere) {
+  std::mt19937 random(1209);
+  int tried = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(LinkCorpus())) {
+    if (entry.path().extension() != ".lnk") continue;
+    const std::string original = ReadFile(entry.path());
+    const auto parsed = lnk::ParseLink(original);
+    const auto field = lnk::FindArgumentsField(original);
+    if (!parsed || !field) continue;
+    SCOPED_TRACE(entry.path().string());
+    for (int round = 0; round < 200; ++round) {
+      // Any units at all, of any length up to 4,000: the field takes them as
+      // they are.
+      std::string characters(random() % 4000 * (field->unicode ? 2 : 1), '\0');
+      for (char& c : characters) c = static_cast<char>(random());
+      const auto result = lnk::WithArguments(original, *field, characters);
+      ASSERT_TRUE(result);
+      const auto again = lnk::FindArgumentsField(*result);
+      ASSERT_TRUE(again);
+      EXPECT_EQ(again->characters, characters);
+      EXPECT_EQ(result->substr(0, field->offset), original.substr(0, field->offset));
+      EXPECT_EQ(result->substr(again->offset + again->size),
+                original.substr(field->offset + field->size));
+      const auto reparsed = lnk::ParseLink(*result);
+      ASSERT_TRUE(reparsed);
+      EXPECT_EQ(reparsed->extra_blocks, parsed->extra_blocks);
+      EXPECT_EQ(reparsed->icon_location, parsed->icon_location);
+      EXPECT_EQ(reparsed->working_dir, parsed->working_dir);
+      EXPECT_EQ(reparsed->hotkey, parsed->hotkey);
+      ++tried;
+    }
+  }
+  EXPECT_GT(tried, 1000);
+}
+
+TEST_F(LnkArgumentsCorpus, DamagedLinksAreRefusedNotOverread) {
+  std::mt19937 random(912);
+  for (const auto& entry : fs::recursive_directory_iterator(LinkCorpus())) {
+    if (entry.path().extension() != ".lnk") continue;
+    const std::string original = ReadFile(entry.path());
+    for (int round = 0; round < 200; ++round) {
+      std::string damaged = original.substr(0, random() % (original.size() + 1));
+      for (int flips = random() % 4; flips > 0 && !damaged.empty(); --flips) {
+        damaged[random() % damaged.size()] = static_cast<char>(random());
+      }
+      const auto field = lnk::FindArgumentsField(damaged);
+      if (!field) continue;
+      ASSERT_LE(field->offset + field->size, damaged.size());
+      const auto result = lnk::WithArguments(damaged, *field, "");
+      ASSERT_TRUE(result);
+      EXPECT_EQ(result->size(), damaged.size() - field->size + 2);
+    }
+  }
 }
 
 }  // namespace
