@@ -19,6 +19,7 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
+#include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -77,6 +78,29 @@ class LaunchPoints : public ::testing::Test {
       snapshot[path] = std::string((std::istreambuf_iterator<char>(in)), {});
     }
     return snapshot;
+  }
+
+  // Every file below the drive but the bundles and the desktop's back-up
+  // copies, which a repair adds and an undo keeps.
+  std::map<std::string, std::string> FilesAnUndoGivesBack() {
+    auto files = Files();
+    for (auto it = files.begin(); it != files.end();) {
+      it = it->first.find("修复前桌面图标备份") != std::string::npos ? files.erase(it)
+                                                                     : std::next(it);
+    }
+    return files;
+  }
+
+  void InstallChrome() {
+    const Text chrome = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
+    fs::create_directories(fs::path(Host(chrome)).parent_path());
+    std::ofstream(Host(chrome)) << "MZ";
+    RegRawValue path{kRegSz, {}};
+    for (char c : chrome) path.bytes += std::string{c, '\0'};
+    path.bytes += std::string(2, '\0');
+    ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe",
+                              "", path));
   }
 
   void SeedLaunchPoints() {
@@ -258,6 +282,70 @@ TEST_F(LaunchPoints, LookalikesArePointedBackAtTheInstalledBrowser) {
     it = it->first.find("修复前桌面图标备份") != std::string::npos ? now.erase(it) : std::next(it);
   }
   EXPECT_EQ(now, before) << undo.log();
+}
+
+// Every call of the repair failing in turn, then an undo, and every call of
+// the undo failing in turn: no link is ever cut or lost, and the machine is
+// back where it was.
+TEST_F(LaunchPoints, FaultsInRepairOrUndoLoseNothing) {
+  const auto seed = [this] {
+    SeedLaunchPoints();
+    InstallChrome();
+    ASSERT_TRUE(links_.CreateShortcut(Text(kPublicDesktop) + "Google Chrome.lnk",
+                                      "C:\\Windows\\system32\\cmd.exe", Text("谷歌浏览器"),
+                                      Text("/c start http://hao.example/"), Text("C:\\")));
+  };
+  seed();
+  const auto original = FilesAnUndoGivesBack();
+  FaultPlan counting;
+  {
+    FaultyFileSystem files(files_, counting);
+    FaultyShellLinks links(links_, counting);
+    Platform machine{registry_items_, files, links};
+    RecordingHost repair, undo;
+    RunRepairSequence(machine, repair);
+    RunUndo(machine, undo);
+  }
+  int runs = 0;
+  for (Operation operation :
+       {Operation::kWriteNewFile, Operation::kReadWholeFile, Operation::kAppendToFile,
+        Operation::kMoveOverFile, Operation::kComposeLink, Operation::kParsesAsLink}) {
+    ASSERT_GT(counting.calls(operation), 0) << static_cast<int>(operation);
+    for (int nth = 1; nth <= counting.calls(operation); nth += 2) {
+      for (bool fault_in_undo : {false, true}) {
+        for (auto& entry : fs::directory_iterator(drive_)) fs::remove_all(entry.path());
+        SetUp();
+        seed();
+        ASSERT_EQ(FilesAnUndoGivesBack(), original);
+        FaultPlan plan(operation, nth), none;
+        FaultyFileSystem files(files_, fault_in_undo ? none : plan);
+        FaultyShellLinks links(links_, fault_in_undo ? none : plan);
+        Platform repair_machine{registry_items_, files, links};
+        RecordingHost repair;
+        RunRepairSequence(repair_machine, repair);
+        for (const auto& [path, bytes] : Files()) {
+          if (path.size() > 4 && path.substr(path.size() - 4) == ".lnk") {
+            EXPECT_TRUE(lnk::ParseLink(bytes)) << path << " cut by the repair";
+          }
+        }
+        FaultyFileSystem undo_files(files_, fault_in_undo ? plan : none);
+        FaultyShellLinks undo_links(links_, fault_in_undo ? plan : none);
+        Platform undo_machine{registry_items_, undo_files, undo_links};
+        RecordingHost undo;
+        const UndoOutcome outcome = RunUndo(undo_machine, undo);
+        if (outcome == UndoOutcome::kIncomplete || outcome == UndoOutcome::kRefused) {
+          RecordingHost again;
+          RunUndo(machine_, again);
+        }
+        EXPECT_EQ(FilesAnUndoGivesBack(), original)
+            << static_cast<int>(operation) << " failing at call " << nth
+            << (fault_in_undo ? " of the undo" : " of the repair") << "\n"
+            << repair.log() << undo.log();
+        ++runs;
+      }
+    }
+  }
+  EXPECT_GT(runs, 20);
 }
 
 }  // namespace
