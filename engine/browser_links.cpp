@@ -25,9 +25,10 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
     return link;
   }
   if (TextRight(path, 3) != "lnk" || !NamesOnlyThisFile(path, link.name)) return link;
-  Text target;
+  Text target, shown_arguments;
   ShortcutFields fields;
   fields.target = &target;
+  fields.arguments = &shown_arguments;
   machine.links.ReadShortcut(path, fields);
   const Browser* browser = BrowserOfExecutable(FileNameOfPath(target));
   if (!browser) {
@@ -35,8 +36,14 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
     return link;
   }
 
-  // A browser's link: from here on, whatever keeps it from being rewritten is
-  // reported.
+  // The arguments as the link object shows them split and judge as the
+  // exact ones do (a character the code page lacks, shown as '?', is never a
+  // quote, a space or part of a switch's name): most browser links hold
+  // nothing to take out, and are not read twice.
+  if (!JudgeArguments(browser->family, shown_arguments).changed) return link;
+
+  // A browser's link with a hijack: from here on, whatever keeps it from
+  // being rewritten is reported.
   link.action = PlannedLink::Action::kReport;
   std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestLink);
   if (!bytes) return link;
