@@ -58,6 +58,26 @@ link "$public\\QQ浏览器.lnk" 'C:\Windows\system32\cmd.exe' '/c start http://h
 link "$public\\Google Chrome.lnk" 'C:\users\Public\hao.url' ''
 link "$user\\Desktop\\Microsoft Edge.lnk" 'C:\Windows\system32\cmd.exe' '/c start http://hao.example/'
 
+# Every browser's link, hijacked, in a subfolder of each new place.
+browsers=('Internet Explorer|C:\Program Files\Internet Explorer\iexplore.exe'
+  'Google Chrome|C:\Program Files\Google\Chrome\Application\chrome.exe'
+  'Microsoft Edge|C:\Program Files\Microsoft\Edge\Application\msedge.exe'
+  'Firefox|C:\Program Files\Mozilla Firefox\firefox.exe'
+  '360安全浏览器|C:\Program Files\360\360se6\Application\360se.exe'
+  '360极速浏览器|C:\Program Files\360Chrome\Chrome\Application\360chrome.exe'
+  'QQ浏览器|C:\Program Files\Tencent\QQBrowser\QQBrowser.exe'
+  '搜狗高速浏览器|C:\Program Files\SogouExplorer\SogouExplorer.exe'
+  '2345加速浏览器|C:\Program Files\2345Soft\2345Explorer\2345Explorer.exe'
+  '猎豹安全浏览器|C:\Program Files\liebao\liebao.exe')
+every_place=()
+for place in "$programs" "$common" "$public"; do
+  wine cmd /c mkdir "$place\\浏览器" >/dev/null 2>&1 || true
+  for entry in "${browsers[@]}"; do
+    link "$place\\浏览器\\${entry%%|*}.lnk" "${entry#*|}" 'http://hao.example/ --hijack'
+    every_place+=("$place\\浏览器\\${entry%%|*}.lnk")
+  done
+done
+
 unix() { winepath -u "$1" 2>/dev/null; }
 # Every link of the new places and the desktop, by its bytes.
 state() {
@@ -119,11 +139,27 @@ expected_lines=('修复：Google Chrome.lnk' '修复：Microsoft Edge.lnk' '修�
   '修复：Mozilla Firefox.lnk' '修复：360安全浏览器.lnk' '修复仿冒快捷方式：Google Chrome.lnk'
   '修复仿冒快捷方式：Microsoft Edge.lnk' '修复失败：2345加速浏览器.lnk' '修复失败：QQ浏览器.lnk'
   '修复失败：搜狗高速浏览器.lnk' '修复失败：猎豹安全浏览器.lnk')
+for name in 'Google Chrome' 'Microsoft Edge' 360安全浏览器 QQ浏览器 搜狗高速浏览器 2345加速浏览器 \
+            猎豹安全浏览器; do
+  expected_lines+=("修复：$name.lnk" "修复：$name.lnk" "修复：$name.lnk")
+done
 check_equal "the new places' lines" "$(printf '%s\n' "${expected_lines[@]}" | LC_ALL=C sort)" \
   "$(cut -d: -f2- <<<"$new_lines" | LC_ALL=C sort)"
 desktop_done=$(grep -n '^修复：记事本.lnk$' <<<"$repair" | cut -d: -f1)
 first_new=$(grep -nE '^修复(失败)?：(360安全浏览器|Mozilla Firefox|QQ浏览器|搜狗高速浏览器|2345加速浏览器|猎豹安全浏览器)\.lnk$' <<<"$repair" | head -1 | cut -d: -f1)
 check_true "the new places come after the desktop ($desktop_done < $first_new)" test "$desktop_done" -lt "$first_new"
+
+# Every browser in every place: a line each (other links share some of
+# the names), its page gone.
+for entry in "${browsers[@]}"; do
+  check_true "every place's ${entry%%|*}.lnk repaired" \
+    test "$(grep -cxF "修复：${entry%%|*}.lnk" <<<"$repair" || true)" -ge 3
+done
+left=0
+for path in "${every_place[@]}"; do
+  lnkinfo "$(unix "$path")" | grep -q 'hao\.example' && left=$((left + 1))
+done
+check_equal "no browser link keeps the page" 0 "$left"
 
 # The hijacked Chrome link: only its arguments field differs.
 read -r at size < <(args_field "$prefix/chrome-before.lnk")
@@ -140,9 +176,9 @@ check_equal "Firefox keeps its profile" '-P default' "$firefox_args"
 public_chrome=$(wine "$lnk_probe" read "$public\\Google Chrome.lnk" | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the look-alike leads to Chrome" grep -qxF "target: $chrome" <<<"$public_chrome"
 check_true "and keeps its icon" grep -qxF 'icon_path: C:\Windows\system32\shell32.dll' <<<"$public_chrome"
-for untouched in "$programs\\Chrome 应用\\邮件.lnk" "$programs\\游戏\\Game.lnk" "$public\\QQ浏览器.lnk"; do
-  check_equal "untouched: $untouched" "$(grep -F "/${untouched##*\\}" <<<"$before")" \
-    "$(state | grep -F "/${untouched##*\\}")"
+for untouched in './Chrome 应用/邮件.lnk' './游戏/Game.lnk' './QQ浏览器.lnk'; do
+  check_equal "untouched: $untouched" "$(grep -F "  $untouched" <<<"$before" | grep -v '/浏览器/')" \
+    "$(state | grep -F "  $untouched" | grep -v '/浏览器/')"
 done
 
 undo=$(wine "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r' || true)
