@@ -56,9 +56,12 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
   }
   // Arguments the code page cannot hold are left: splitting them would lose
   // what the kept ones hold.
-  const std::optional<Text> arguments =
+  std::optional<Text> arguments =
       field->unicode ? TextFromUtf16Le(field->characters) : std::optional<Text>(field->characters);
   if (!arguments) return link;
+  // Wine's link object counts a string's terminator in the field; Windows'
+  // does not. Either way the arguments end there.
+  while (!arguments->empty() && arguments->back() == '\0') arguments->pop_back();
   const ArgumentsVerdict verdict = JudgeArguments(browser->family, *arguments);
   if (!verdict.changed) {
     link.action = PlannedLink::Action::kNothing;

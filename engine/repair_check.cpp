@@ -96,6 +96,20 @@ int CheckSystemFolder(Platform& machine, RepairHost& host, int item, const Text&
   return 1;
 }
 
+// Arguments as a line can show them: a control character (a line break, a
+// zero planted to cut the line short) is shown as '?'.
+Text Shown(Text text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+    } else if (byte < 0x20) {
+      text[at] = '?';
+    }
+  }
+  return text;
+}
+
 // The line of one planned link, when it is changed or reported.
 int CheckLink(RepairHost& host, const PlannedLink& link) {
   switch (link.action) {
@@ -106,14 +120,14 @@ int CheckLink(RepairHost& host, const PlannedLink& link) {
       Line(host, "快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
       return 0;
     case PlannedLink::Action::kRewriteArguments:
-      Line(host,
-           "快捷方式：" + link.name + "（参数：" + link.source.arguments + "），将" +
-               (link.kept_arguments.empty() ? Text("去掉参数") : "只保留：" + link.kept_arguments));
+      Line(host, "快捷方式：" + link.name + "（参数：" + Shown(link.source.arguments) + "），将" +
+                     (link.kept_arguments.empty() ? Text("去掉参数")
+                                                  : "只保留：" + Shown(link.kept_arguments)));
       return 1;
     case PlannedLink::Action::kRewrite:
       break;
   }
-  const Text& arguments = link.source.arguments;
+  const Text arguments = Shown(link.source.arguments);
   Line(host, "快捷方式：" + link.name +
                  (arguments.empty() ? Text("（无参数），将重写")
                                     : "（参数：" + arguments + "），将去掉参数重写"));
@@ -127,11 +141,11 @@ int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
     if (!link.lookalike || link.action == PlannedLink::Action::kReport) continue;
     const Lookalike& lookalike = *link.lookalike;
     if (lookalike.browser_path.empty()) {
-      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + lookalike.leads_to +
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
                      "），未找到该浏览器，不会修改");
     } else {
-      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + lookalike.leads_to + "），将改为指向 " +
-                     lookalike.browser_path);
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
+                     "），将改为指向 " + lookalike.browser_path);
       ++changes;
     }
   }

@@ -18,7 +18,8 @@ qinghe_hijacked_window_prefix "$root" screenshots build/win32/tests/lnk_probe.ex
 # public desktop a look-alike of an installed Chrome.
 qinghe_wine_env "$root/screenshots" win64
 chrome='C:\Program Files\Google\Chrome\Application\chrome.exe'
-programs="C:\users\$(basename "$(qinghe_wine_user_dir "$root/screenshots")")\AppData\Roaming\Microsoft\Windows\Start Menu\Programs"
+user=$(basename "$(qinghe_wine_user_dir "$root/screenshots")")
+programs="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
 wine cmd /c mkdir 'C:\Program Files\Google\Chrome\Application' 'C:\users\Public\Desktop' >/dev/null 2>&1 || true
 cp "$root/screenshots/drive_c/windows/system32/notepad.exe" "$(winepath -u "$chrome" 2>/dev/null)"
 wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe' /ve /d "$chrome" /f >/dev/null

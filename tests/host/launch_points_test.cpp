@@ -19,6 +19,7 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
+#include "platform/text_utf16.h"
 #include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
@@ -346,6 +347,43 @@ TEST_F(LaunchPoints, FaultsInRepairOrUndoLoseNothing) {
     }
   }
   EXPECT_GT(runs, 20);
+}
+
+// Wine's link object counts a string's terminator in its field, and a
+// hijacker may plant a zero or a line break to cut the check's line short:
+// the line stays whole and the kept arguments end where the arguments do.
+TEST_F(LaunchPoints, ZerosAndLineBreaksInArgumentsDoNotCutTheLine) {
+  const Text chrome = Text(kPrograms) + "Google Chrome.lnk";
+  Link(chrome, "C:\\Chrome\\chrome.exe", "x");
+  std::string bytes = Bytes(chrome);
+  auto field = lnk::FindArgumentsField(bytes);
+  ASSERT_TRUE(field && field->unicode);
+  const std::string wine_style =
+      *Utf16LeFromText("--profile-directory=Default http://a/") + std::string(2, '\0');
+  std::ofstream(Host(chrome), std::ios::binary) << *lnk::WithArguments(bytes, *field, wine_style);
+  const Text edge = Text(kPublicDesktop) + "Microsoft Edge.lnk";
+  Link(edge, "C:\\Edge\\msedge.exe", "x");
+  bytes = Bytes(edge);
+  field = lnk::FindArgumentsField(bytes);
+  const std::string planted =
+      *Utf16LeFromText("http://a/") + std::string(2, '\0') + *Utf16LeFromText("\r\nhidden");
+  std::ofstream(Host(edge), std::ios::binary) << *lnk::WithArguments(bytes, *field, planted);
+
+  RecordingHost check;
+  RunCheck(machine_, check);
+  EXPECT_NE(check.log().find("快捷方式：Google Chrome.lnk（参数：--profile-directory=Default "
+                             "http://a/），将只保留：--profile-directory=Default\r\n"),
+            Text::npos)
+      << check.log();
+  EXPECT_NE(
+      check.log().find("快捷方式：Microsoft Edge.lnk（参数：http://a/???hidden），将去掉参数\r\n"),
+      Text::npos)
+      << check.log();
+  EXPECT_EQ(check.log().find(Text(1, '\0')), Text::npos);
+  RecordingHost repair;
+  RunRepairSequence(machine_, repair);
+  EXPECT_EQ(Arguments(chrome), "--profile-directory=Default");
+  EXPECT_EQ(Arguments(edge), "");
 }
 
 }  // namespace
