@@ -199,12 +199,7 @@ TEST_F(LaunchPoints, UndoGivesBackTheHijackedBytes) {
   ASSERT_NE(Files(), before);
   RecordingHost undo;
   EXPECT_EQ(RunUndo(machine_, undo), UndoOutcome::kDone) << undo.log();
-  // The desktop's back-up folder is the repair's own and stays.
-  auto now = Files();
-  for (auto it = now.begin(); it != now.end();) {
-    it = it->first.find("修复前桌面图标备份") != std::string::npos ? now.erase(it) : std::next(it);
-  }
-  EXPECT_EQ(now, before) << undo.log();
+  EXPECT_EQ(FilesAnUndoGivesBack(), before) << undo.log();
 }
 
 TEST_F(LaunchPoints, ALinkChangedAfterTheCheckIsLeftAndReported) {
@@ -278,11 +273,7 @@ TEST_F(LaunchPoints, LookalikesArePointedBackAtTheInstalledBrowser) {
 
   RecordingHost undo;
   EXPECT_EQ(RunUndo(machine_, undo), UndoOutcome::kDone) << undo.log();
-  auto now = Files();
-  for (auto it = now.begin(); it != now.end();) {
-    it = it->first.find("修复前桌面图标备份") != std::string::npos ? now.erase(it) : std::next(it);
-  }
-  EXPECT_EQ(now, before) << undo.log();
+  EXPECT_EQ(FilesAnUndoGivesBack(), before) << undo.log();
 }
 
 // Every call of the repair failing in turn, then an undo, and every call of
