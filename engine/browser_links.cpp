@@ -47,13 +47,10 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
   link.action = PlannedLink::Action::kReport;
   std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestLink);
   if (!bytes) return link;
+  // Bytes the link object reads with arguments but the format does not
+  // describe that way are not rewritten by guesswork.
   const std::optional<lnk::ArgumentsField> field = lnk::FindArgumentsField(*bytes);
-  if (!field) {
-    // No arguments at all, or bytes the shell reads but the format does not
-    // describe: nothing to take out either way.
-    link.action = PlannedLink::Action::kNothing;
-    return link;
-  }
+  if (!field) return link;
   // Arguments the code page cannot hold are left: splitting them would lose
   // what the kept ones hold.
   std::optional<Text> arguments =
