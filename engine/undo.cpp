@@ -231,6 +231,24 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
   return Result::kFailed;
 }
 
+// What a killed undo left beside the bundle's files: removed, as a repair
+// does. Only that exact name form is touched.
+void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
+  std::set<Text> folders;
+  for (const BundleChange& change : bundle.changes) {
+    if (change.kind != BundleChange::Kind::kFile) continue;
+    folders.insert(
+        change.original.substr(0, change.original.size() - FileNameOf(change.original).size()));
+  }
+  for (const Text& folder : folders) {
+    for (const FolderEntry& entry : machine.files.FindEntries(folder + "~qinghe-*")) {
+      if (!entry.is_folder && IsLeftoverReplacement(entry.name)) {
+        machine.files.DeleteOneFile(folder + entry.name);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
@@ -255,6 +273,8 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
     return UndoOutcome::kRefused;
   }
   host.AppendRepairLog("撤销修复：" + bundle->folder + "\r\n");
+  // First, so that undos killed one after another leave one at most.
+  RemoveLeftoverReplacements(machine, *bundle);
   bool complete = true;
   bool skipped = false;
   for (auto change = bundle->changes.rbegin(); change != bundle->changes.rend(); ++change) {
@@ -281,20 +301,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
     complete = complete && result != Result::kFailed;
     skipped = skipped || result == Result::kSkipped;
   }
-  // What a killed undo left beside the files: removed, as a repair does.
-  std::set<Text> folders;
-  for (const BundleChange& change : bundle->changes) {
-    if (change.kind != BundleChange::Kind::kFile) continue;
-    folders.insert(
-        change.original.substr(0, change.original.size() - FileNameOf(change.original).size()));
-  }
-  for (const Text& folder : folders) {
-    for (const FolderEntry& entry : machine.files.FindEntries(folder + "~qinghe-*")) {
-      if (!entry.is_folder && IsLeftoverReplacement(entry.name)) {
-        machine.files.DeleteOneFile(folder + entry.name);
-      }
-    }
-  }
+  RemoveLeftoverReplacements(machine, *bundle);
   if (complete && !MarkBundleUndone(machine, bundle->folder)) complete = false;
   host.AppendRepairLog(complete ? "撤销完成\r\n" : "撤销未完成，可再次撤销\r\n");
   if (!complete) return UndoOutcome::kIncomplete;
