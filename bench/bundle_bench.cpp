@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "app/main_window_layout.h"
+#include "bench/bench_link_object.h"
 #include "bench/bench_process.h"
 #include "bench/seeded_machine.h"
 #include "platform/win32/scoped_handle.h"
@@ -43,28 +44,6 @@
 namespace {
 
 const char kAddress[] = "http://www.example.com/";
-// A link object with its file interface, both released on every path.
-struct LinkObject {
-  ScopedComPtr<IShellLinkA> link;
-  ScopedComPtr<IPersistFile> file;
-
-  bool Create() {
-    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, link.ReceiveVoid())) &&
-           SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid()));
-  }
-  bool Load(const std::string& path) {
-    wchar_t wide[MAX_PATH];
-    return MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) != 0 && Create() &&
-           SUCCEEDED(file->Load(wide, STGM_READ));
-  }
-  bool Save(const std::string& path) {
-    wchar_t wide[MAX_PATH];
-    return MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) != 0 &&
-           SUCCEEDED(file->Save(wide, TRUE));
-  }
-};
-
 // COM for one loop, undone on every way out of it.
 struct ComScope {
   ComScope() { CoInitialize(nullptr); }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_link_object.h"
 #include "engine/browser_links.h"
 #include "platform/com_scope.h"
 #include "platform/registry.h"
@@ -32,22 +33,6 @@ std::string ShellFolder(int csidl) {
   char path[MAX_PATH] = "";
   SHGetSpecialFolderPathA(nullptr, path, csidl, TRUE);
   return std::string(path) + "\\";
-}
-
-struct LinkObject {
-  ScopedComPtr<IShellLinkA> link;
-  ScopedComPtr<IPersistFile> file;
-  bool Create() {
-    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, link.ReceiveVoid())) &&
-           SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid()));
-  }
-};
-
-std::wstring Wide(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], wide.size()) - 1);
-  return wide;
 }
 
 bool Seed(const std::string& root, int folders, int per_folder) {
@@ -65,7 +50,7 @@ bool Seed(const std::string& root, int folders, int per_folder) {
       object.link->SetArguments(browser ? "--profile-directory=Default" : "-window -lang zh-CN");
       object.link->SetWorkingDirectory("C:\\Program Files");
       const std::string path = folder + "link" + std::to_string(i) + ".lnk";
-      if (FAILED(object.file->Save(Wide(path).c_str(), TRUE))) return false;
+      if (!object.Save(path)) return false;
     }
   }
   return true;
@@ -83,9 +68,7 @@ int BareWalk(const std::string& folder) {
       continue;
     }
     LinkObject object;
-    if (!object.Create() || FAILED(object.file->Load(Wide(folder + name).c_str(), STGM_READ))) {
-      continue;
-    }
+    if (!object.Load(folder + name)) continue;
     char target[MAX_PATH] = "";
     object.link->GetPath(target, sizeof target, nullptr, SLGP_UNCPRIORITY);
     loaded += target[0] != '\0';
