@@ -72,19 +72,15 @@ void OnMenuNotice(HWND main_window) {
 }
 
 void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
-  // COM for the whole run, undone on every way out of it.
+  // COM for the whole run, undone when it ends. Running out of memory ends
+  // the program (app/lean_runtime.cpp), not the run.
   ScopedComInitializer com;
-  try {
-    Win32RegistryCalls registry_calls;
-    RegistryOverCalls registry(registry_calls);
-    Win32FileSystem files;
-    Win32ShellLinks links;
-    Platform machine{registry, files, links};
-    job(machine, host);
-  } catch (...) {
-    // Out of memory mid-repair: give the button back rather than leave it dead.
-    host.EnableRepairButton();
-  }
+  Win32RegistryCalls registry_calls;
+  RegistryOverCalls registry(registry_calls);
+  Win32FileSystem files;
+  Win32ShellLinks links;
+  Platform machine{registry, files, links};
+  job(machine, host);
 }
 
 DWORD WINAPI RepairThreadMain(void*) {

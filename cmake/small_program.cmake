@@ -10,6 +10,16 @@ execute_process(
 get_filename_component(qinghe_posix_runtime_dir ${qinghe_posix_libstdcxx} DIRECTORY)
 string(REGEX REPLACE "-posix$" "-win32" QINGHE_WIN32_RUNTIME_DIR ${qinghe_posix_runtime_dir})
 
+# qinghe_without_exceptions(TARGET...): the programs' code is built without
+# exceptions, and with it the unwinder and its tables for every function
+# (app/lean_runtime.cpp ends the program where the library would throw). The
+# tests, which link the same libraries, keep them for GoogleTest.
+function(qinghe_without_exceptions)
+  foreach(target IN LISTS ARGN)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  endforeach()
+endfunction()
+
 function(qinghe_small_program target)
   target_link_options(${target} PRIVATE -s -Wl,--gc-sections)
   if(EXISTS ${QINGHE_WIN32_RUNTIME_DIR}/libstdc++.a)
