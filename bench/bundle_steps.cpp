@@ -141,6 +141,10 @@ class TimedFiles final : public FileSystem {
     TIMED("files: IsElevated");
     return inner_.IsElevated();
   }
+  bool IsDomainJoined() override {
+    TIMED("files: IsDomainJoined");
+    return inner_.IsDomainJoined();
+  }
   bool CreatePrivateFolder(const Text& path) override {
     TIMED("files: CreatePrivateFolder");
     return inner_.CreatePrivateFolder(path);
@@ -152,6 +156,10 @@ class TimedFiles final : public FileSystem {
   bool IsPlainFile(const Text& path) override {
     TIMED("files: IsPlainFile");
     return inner_.IsPlainFile(path);
+  }
+  bool IsHeldOpen(const Text& path) override {
+    TIMED("files: IsHeldOpen");
+    return inner_.IsHeldOpen(path);
   }
   Text LocalTimestamp() override {
     TIMED("files: LocalTimestamp");

@@ -103,6 +103,11 @@ class FileSystem {
   // False on the portable backend unless a test sets it.
   virtual bool IsElevated() = 0;
 
+  // True when the PC is joined to a domain: its policies are then the
+  // domain administrator's. False on the portable backend unless a test
+  // sets it.
+  virtual bool IsDomainJoined() = 0;
+
   // Creates one folder level. When the program runs elevated, the folder gets
   // an access list that lets only administrators and the system write (and
   // the user read), not inherited from the user-writable parent; otherwise an
@@ -120,6 +125,12 @@ class FileSystem {
   // True when `path` is a plain file: not a folder, not a link or other
   // reparse point, one name only.
   virtual bool IsPlainFile(const Text& path) = 0;
+
+  // True when another program holds the file open and keeps everyone else
+  // from writing it: a running browser's lock file (Chromium's "lockfile",
+  // Firefox's "parent.lock"). False when nothing is there, or it is a link.
+  // Nothing is written.
+  virtual bool IsHeldOpen(const Text& path) = 0;
 
   // The local date and time as "YYYYMMDD-HHMMSS".
   virtual Text LocalTimestamp() = 0;

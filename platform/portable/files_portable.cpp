@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -378,6 +379,8 @@ bool PortableFileSystem::IsFolderLink(const Text& path) {
 
 void PortableFileSystem::SetElevated(bool elevated) { elevated_ = elevated; }
 
+void PortableFileSystem::SetDomainJoined(bool joined) { domain_joined_ = joined; }
+
 bool PortableFileSystem::SetOthersMayWrite(const Text& path, bool others_may_write) {
   auto host = HostPath(path);
   struct stat info;
@@ -391,6 +394,8 @@ bool PortableFileSystem::SetOthersMayWrite(const Text& path, bool others_may_wri
 }
 
 bool PortableFileSystem::IsElevated() { return elevated_; }
+
+bool PortableFileSystem::IsDomainJoined() { return domain_joined_; }
 
 bool PortableFileSystem::CreatePrivateFolder(const Text& path) {
   if (!elevated_) return CreateFolder(path);
@@ -409,6 +414,16 @@ bool PortableFileSystem::OthersMayWrite(const Text& path) {
     return true;
   }
   return private_.count({info.st_dev, info.st_ino}) == 0;
+}
+
+bool PortableFileSystem::IsHeldOpen(const Text& path) {
+  const std::optional<std::string> host = HostPath(path);
+  if (!host) return false;
+  const int descriptor = open(host->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) return false;
+  const bool held = flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(descriptor);
+  return held;
 }
 
 bool PortableFileSystem::IsPlainFile(const Text& path) {

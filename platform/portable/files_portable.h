@@ -42,6 +42,8 @@ class PortableFileSystem : public FileSystem {
 
   // What IsElevated answers; false at first.
   void SetElevated(bool elevated);
+  // What IsDomainJoined answers; false at first.
+  void SetDomainJoined(bool joined);
   // Makes an existing file or folder private (false) or open to others
   // (true) for OthersMayWrite. False when nothing is there.
   bool SetOthersMayWrite(const Text& path, bool others_may_write);
@@ -64,13 +66,18 @@ class PortableFileSystem : public FileSystem {
   bool RemoveFolder(const Text& path) override;
   bool IsFolderLink(const Text& path) override;
   bool IsElevated() override;
+  bool IsDomainJoined() override;
   bool CreatePrivateFolder(const Text& path) override;
   bool OthersMayWrite(const Text& path) override;
   bool IsPlainFile(const Text& path) override;
+  // Held when another process has an exclusive flock(2) on the file, the
+  // nearest POSIX has to a share mode.
+  bool IsHeldOpen(const Text& path) override;
   Text LocalTimestamp() override;
 
  private:
   bool elevated_ = false;
+  bool domain_joined_ = false;
   std::set<std::pair<dev_t, ino_t>> private_;  // made private, by identity
   std::map<char, std::string> drives_;
   std::map<SpecialFolder, Text> special_folders_;

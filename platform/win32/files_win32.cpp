@@ -1,7 +1,9 @@
 #include "platform/win32/files_win32.h"
 
-#include <shlobj.h>
 #include <windows.h>
+// after windows.h, which they need
+#include <lm.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
@@ -281,6 +283,41 @@ bool Win32FileSystem::IsElevated() {
   // There an administrator's token is always the full one: membership decides.
   BOOL member = FALSE;
   return CheckTokenMembership(nullptr, AdministratorsSid(), &member) && member;
+}
+
+bool Win32FileSystem::IsDomainJoined() {
+  // netapi32 is loaded only here, by its full path in the system folder:
+  // the program's imports stay Windows' core DLLs, and no netapi32.dll put
+  // beside the program is ever loaded.
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const std::wstring path = std::wstring(system, length) + L"\\netapi32.dll";
+  const ScopedLibrary netapi(LoadLibraryW(path.c_str()));
+  if (!netapi.valid()) return false;
+  using JoinInformation = decltype(&NetGetJoinInformation);
+  using BufferFree = decltype(&NetApiBufferFree);
+  const auto join_information = reinterpret_cast<JoinInformation>(
+      reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetGetJoinInformation")));
+  const auto buffer_free = reinterpret_cast<BufferFree>(
+      reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetApiBufferFree")));
+  if (!join_information || !buffer_free) return false;
+  wchar_t* name = nullptr;
+  NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;
+  if (join_information(nullptr, &name, &status) != NERR_Success) return false;
+  if (name) buffer_free(name);
+  return status == NetSetupDomainName;
+}
+
+bool Win32FileSystem::IsHeldOpen(const Text& path) {
+  // Asks for the right to write with every kind of sharing: only a holder
+  // that shares no writing (Chromium's lockfile shares reading only,
+  // Firefox's parent.lock nothing) makes this fail. Nothing is written, and
+  // a link is not followed.
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return !file.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool Win32FileSystem::CreatePrivateFolder(const Text& path) {

@@ -19,6 +19,8 @@ class Win32FileSystem : public FileSystem {
   bool RemoveFolder(const Text& path) override;
   bool IsFolderLink(const Text& path) override;
   bool IsElevated() override;
+  bool IsDomainJoined() override;
+  bool IsHeldOpen(const Text& path) override;
   bool CreatePrivateFolder(const Text& path) override;
   bool OthersMayWrite(const Text& path) override;
   bool IsPlainFile(const Text& path) override;

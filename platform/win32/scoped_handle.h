@@ -69,6 +69,13 @@ struct RegKeyTraits {
 };
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 
+struct LibraryTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { FreeLibrary(h); }
+};
+using ScopedLibrary = ScopedHandle<LibraryTraits>;
+
 // A COM interface pointer, released on every path.
 template <typename Interface>
 class ScopedComPtr {

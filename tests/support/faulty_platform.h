@@ -177,6 +177,8 @@ class FaultyFileSystem : public FileSystem {
   // Each of these fails towards the cautious answer: not elevated, no
   // folder, others may write, no plain file.
   bool IsElevated() override { return !plan_.Fails(Operation::kIsElevated) && inner_.IsElevated(); }
+  // Not a fault site: no answer is the cautious one.
+  bool IsDomainJoined() override { return inner_.IsDomainJoined(); }
   bool CreatePrivateFolder(const Text& path) override {
     return !plan_.Fails(Operation::kCreatePrivateFolder) && inner_.CreatePrivateFolder(path);
   }
@@ -187,6 +189,7 @@ class FaultyFileSystem : public FileSystem {
     return !plan_.Fails(Operation::kIsPlainFile) && inner_.IsPlainFile(path);
   }
   // Not a fault site: the clock always answers.
+  bool IsHeldOpen(const Text& path) override { return inner_.IsHeldOpen(path); }
   Text LocalTimestamp() override { return inner_.LocalTimestamp(); }
 
  private:
