@@ -2,9 +2,12 @@
 
 #include <set>
 
+#include "engine/browser_policies.h"
+#include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
 #include "engine/shortcut_repair.h"
 #include "platform/reg_file.h"
+#include "platform/text_utf8.h"
 
 namespace {
 
@@ -173,6 +176,10 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckLinks(host, plan.quick_launch);
   changes += CheckLinks(host, plan.desktop);
   changes += CheckLinks(host, plan.launch_points);
+
+  const std::string address_utf8 = Utf8FromText(address).value_or(std::string());
+  changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address_utf8));
+  changes += CheckBrowserPolicies(machine, host, address_utf8);
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

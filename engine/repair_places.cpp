@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/browser_policies.h"
 #include "engine/shortcut_repair.h"
 
 const char kStartPageKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
@@ -116,10 +117,12 @@ bool RepairMayWriteValue(RegRoot root, const Text& key_path, const Text& value_n
     return root == RegRoot::kCurrentUser || root == RegRoot::kLocalMachine ||
            root == RegRoot::kUsers;
   }
-  return root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPoliciesKey) &&
-         SameIgnoringAsciiCase(value_name, kPolicyName);
+  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPoliciesKey) &&
+          SameIgnoringAsciiCase(value_name, kPolicyName)) ||
+         RepairMayWritePolicyValue(root, key_path, value_name);
 }
 
 bool RepairMayWriteKeyTree(RegRoot root, const Text& key_path) {
-  return root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPolicyKey);
+  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPolicyKey)) ||
+         RepairMayWritePolicyKeyTree(root, key_path);
 }

@@ -1,9 +1,12 @@
 #include "engine/repair_sequence.h"
 
+#include "engine/browser_policies.h"
+#include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
 #include "engine/restore_bundle.h"
 #include "engine/shortcut_repair.h"
 #include "platform/folder_tree.h"
+#include "platform/text_utf8.h"
 
 namespace {
 
@@ -144,6 +147,12 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   if (!drive.empty()) DeleteSystemFolder(machine, bundle, drive + ":\\Windows\\OEM8");
 
   failed += RunShortcutRepair(machine, host, &bundle);
+
+  // The browsers' own start pages and policies: lines only where something
+  // is found.
+  const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
+  failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
+  failed += RepairBrowserPolicies(machine, host, bundle, address);
   host.EnableRepairButton();
   return failed;
 }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/browser_policies.h"
+#include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
 #include "platform/digest.h"
 
@@ -155,8 +157,25 @@ bool StartsWithKey(const Text& name, const Text& key) {
           SameIgnoringAsciiCase(name.substr(0, key.size()), key));
 }
 
+// A value of the registry copy of a browser's protection codes, which the
+// profile repair removes.
+bool AllowedProfileCodeEntry(const RegFileEntry& entry) {
+  const Text root = RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, Text()) + "\\";
+  if (entry.key.size() <= root.size() ||
+      !SameIgnoringAsciiCase(entry.key.substr(0, root.size()), root)) {
+    return false;
+  }
+  const Text key_path = entry.key.substr(root.size());
+  if (entry.kind == RegFileEntry::Kind::kKey) {
+    return RepairMayWriteProfileValue(RegRoot::kCurrentUser, key_path, "homepage");
+  }
+  return entry.kind != RegFileEntry::Kind::kDeletedKey &&
+         RepairMayWriteProfileValue(RegRoot::kCurrentUser, key_path, entry.name);
+}
+
 // True when a registry file entry names only what a repair changes.
 bool AllowedRegistryEntry(const RegFileEntry& entry) {
+  if (AllowedProfileCodeEntry(entry)) return true;
   for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
     for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine, RegRoot::kUsers}) {
       const Text start_page = RegFileKeyName(root, view, kStartPageKey);
@@ -178,7 +197,7 @@ bool AllowedRegistryEntry(const RegFileEntry& entry) {
       return true;
     }
   }
-  return false;
+  return PolicyRegistryEntryAllowed(entry);
 }
 
 }  // namespace
@@ -512,7 +531,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
   for (const BundleChange& change : bundle.changes) {
     switch (change.kind) {
       case BundleChange::Kind::kValue:
-        if (!RepairMayWriteValue(change.root, change.key_path, change.value_name)) {
+        if (!RepairMayWriteValue(change.root, change.key_path, change.value_name) &&
+            !RepairMayWriteProfileValue(change.root, change.key_path, change.value_name)) {
           return refuse("清单含有修复之外的注册表值：" + change.key_path);
         }
         break;
@@ -522,7 +542,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         }
         break;
       case BundleChange::Kind::kFile: {
-        if (!RepairMayWriteFile(places, change.original)) {
+        if (!RepairMayWriteFile(places, change.original) &&
+            !RepairMayWriteProfileFile(machine, change.original)) {
           return refuse("清单含有修复之外的文件：" + change.original);
         }
         const TextArray steps = SplitText(change.copy, "\\");

@@ -10,6 +10,11 @@
 //   fs_probe junction LINK TARGET  a folder made a mount point to TARGET
 //                                (an absolute path) with FSCTL_SET_REPARSE_POINT
 //   fs_probe fill FOLDER COUNT   COUNT small text files f00001.txt ... in FOLDER
+//   fs_probe hold PATH SHARE SECONDS  opens PATH as a running browser holds
+//                                its lock file (created, deleted on close;
+//                                SHARE "read" as Chromium's lockfile, "none"
+//                                as Firefox's parent.lock), prints "held",
+//                                and keeps it for SECONDS
 // Exit status 0 on success; otherwise the error code is printed.
 #include <windows.h>
 #include <winioctl.h>
@@ -152,6 +157,18 @@ int Fill(const std::string& folder, int count) {
   return 0;
 }
 
+int Hold(const char* path, const std::string& share, int seconds) {
+  // chrome/browser/process_singleton_win.cc and nsProfileLock.cpp.
+  ScopedFileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                    share == "read" ? FILE_SHARE_READ : 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.valid()) return Failed("CreateFileA");
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,6 +183,7 @@ int main(int argc, char** argv) {
   if (command == "symlink" && argc == 4) return Symlink(argv[2], argv[3]);
   if (command == "junction" && argc == 4) return Junction(argv[2], argv[3]);
   if (command == "fill" && argc == 4) return Fill(argv[2], std::atoi(argv[3]));
+  if (command == "hold" && argc == 5) return Hold(argv[2], argv[3], std::atoi(argv[4]));
   std::fprintf(stderr, "unknown command %s\n", argv[1]);
   return 2;
 }

@@ -1,0 +1,155 @@
+// The check of browser profiles against a bare loop, in one Wine prefix: ten
+// Chrome profiles, each with a Preferences of about 2 MiB (extension
+// settings, as a long-used profile has them) and a hijacked home page,
+// walked round by round, the two in turn:
+//   bare   for each profile: ReadFile of Preferences and Secure Preferences,
+//          parsed with RapidJSON's reader (the same library, no handler);
+//   ours   PlanBrowserProfiles and CheckBrowserProfiles: the folders listed,
+//          Local State read, both files read, scanned, judged and cut.
+// Run under Wine: bench/profiles.sh.
+#include <windows.h>
+// after windows.h
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/browser_profiles.h"
+#include "platform/registry.h"
+#include "platform/win32/files_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/shell_links_win32.h"
+
+namespace {
+
+class NullHost : public RepairHost {
+ public:
+  void ClearRepairLog() override {}
+  void AppendRepairLog(const Text& text) override { bytes += text.size(); }
+  Text ReadHomePageAddress() override { return "https://www.user-home.cn/"; }
+  void EnableRepairButton() override {}
+  std::size_t bytes = 0;
+};
+
+std::string LocalAppData() {
+  char path[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, path, CSIDL_LOCAL_APPDATA, TRUE);
+  return std::string(path) + "\\";
+}
+
+// A Preferences of about `size` bytes shaped like Chromium's: one line,
+// extension settings making up the bulk.
+std::string Preferences(std::size_t size, int profile) {
+  std::string json = R"({"browser":{"show_home_button":true},"extensions":{"settings":{)";
+  for (int n = 0; json.size() < size; ++n) {
+    if (n) json += ',';
+    json += "\"ext" + std::to_string(profile) + "x" + std::to_string(n) +
+            R"(abcdefghijklmnop":{"active_permissions":{"api":["storage","tabs"],)"
+            R"("explicit_host":["https://*.example.com/*"]},"creation_flags":38,)"
+            R"("from_webstore":true,"install_time":"13345678901234567",)"
+            R"("location":1,"manifest":{"name":"\\u6269\\u5c55","version":"1.2.3"},"state":1})";
+  }
+  json += R"(}},"homepage":"http://hao.evil.cn/","homepage_is_newtabpage":false,)"
+          R"("protection":{"macs":{"homepage":"AA","homepage_encrypted_hash":"BB"}},)"
+          R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})";
+  return json;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  ScopedFileHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return file.valid() &&
+         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  ScopedFileHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes;
+  if (!file.valid()) return bytes;
+  bytes.resize(GetFileSize(file.get(), nullptr));
+  DWORD read = 0;
+  ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return bytes;
+}
+
+std::size_t BareLoop(const std::string& data, int profiles) {
+  std::size_t parsed = 0;
+  for (int p = 0; p < profiles; ++p) {
+    for (const char* name : {"Preferences", "Secure Preferences"}) {
+      const std::string bytes = ReadFileBytes(data + "Profile " + std::to_string(p) + "\\" + name);
+      rapidjson::MemoryStream in(bytes.data(), bytes.size());
+      rapidjson::BaseReaderHandler<> handler;
+      rapidjson::Reader reader;
+      if (!reader.Parse(in, handler).IsError()) parsed += bytes.size();
+    }
+  }
+  return parsed;
+}
+
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return double(to.QuadPart - from.QuadPart) / frequency.QuadPart;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int profiles = argc > 1 ? atoi(argv[1]) : 10;
+  const std::size_t size = (argc > 2 ? atoi(argv[2]) : 2048) * std::size_t(1024);
+  const int rounds = argc > 3 ? atoi(argv[3]) : 11;
+  const std::string data = LocalAppData() + "Google\\Chrome\\User Data\\";
+  SHCreateDirectoryExA(nullptr, (data + "x").c_str(), nullptr);
+  for (int p = 0; p < profiles; ++p) {
+    const std::string folder = data + "Profile " + std::to_string(p);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!WriteFileBytes(folder + "\\Preferences", Preferences(size, p)) ||
+        !WriteFileBytes(folder + "\\Secure Preferences", R"({"protection":{"super_mac":"x"}})")) {
+      std::fprintf(stderr, "cannot seed %s\n", folder.c_str());
+      return 1;
+    }
+  }
+  Win32RegistryCalls registry_calls;
+  RegistryOverCalls registry(registry_calls);
+  Win32FileSystem files;
+  Win32ShellLinks links;
+  Platform machine{registry, files, links};
+
+  std::vector<double> bare, ours, ratios;
+  int hijacked = 0;
+  for (int round = 0; round < rounds; ++round) {
+    LARGE_INTEGER t0, t1, t2;
+    QueryPerformanceCounter(&t0);
+    const std::size_t parsed = BareLoop(data, profiles);
+    QueryPerformanceCounter(&t1);
+    NullHost host;
+    hijacked =
+        CheckBrowserProfiles(host, PlanBrowserProfiles(machine, "https://www.user-home.cn/"));
+    QueryPerformanceCounter(&t2);
+    if (parsed == 0) return 1;
+    bare.push_back(Seconds(t0, t1));
+    ours.push_back(Seconds(t1, t2));
+    ratios.push_back(ours.back() / bare.back());
+  }
+  const auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  std::printf("profiles %d of %zu KiB, %d rounds, %d settings found per check\n", profiles,
+              size / 1024, rounds, hijacked);
+  std::printf("bare read+parse  median %8.1f ms\n", median(bare) * 1000);
+  std::printf("check            median %8.1f ms\n", median(ours) * 1000);
+  std::printf("ratio check/bare median %8.2f x (min %.2f, max %.2f)\n", median(ratios),
+              *std::min_element(ratios.begin(), ratios.end()),
+              *std::max_element(ratios.begin(), ratios.end()));
+  return 0;
+}

@@ -1,0 +1,239 @@
+#include "engine/json_members.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The SAX handler: follows the nesting, keeps the members asked for.
+class MemberScanner {
+ public:
+  MemberScanner(std::string_view json, const std::vector<std::string>& paths, JsonScan* scan,
+                const rapidjson::MemoryStream* in)
+      : json_(json), paths_(paths), scan_(scan), in_(in) {}
+
+  JsonFault fault() const { return fault_; }
+
+  bool Null() { return Scalar(JsonMember::Kind::kNull, {}); }
+  bool Bool(bool value) {
+    return Scalar(value ? JsonMember::Kind::kTrue : JsonMember::Kind::kFalse, {});
+  }
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+    return Scalar(JsonMember::Kind::kNumber, std::string_view(text, length));
+  }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    return Scalar(JsonMember::Kind::kString, std::string_view(text, length));
+  }
+  // RawNumber stands for these: numbers are kept as written.
+  bool Int(int) { return true; }
+  bool Uint(unsigned) { return true; }
+  bool Int64(int64_t) { return true; }
+  bool Uint64(uint64_t) { return true; }
+  bool Double(double) { return true; }
+
+  bool StartObject() { return Open(JsonMember::Kind::kObject); }
+  bool StartArray() { return Open(JsonMember::Kind::kArray); }
+  bool EndObject(rapidjson::SizeType) { return Close(); }
+  bool EndArray(rapidjson::SizeType) { return Close(); }
+
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    Frame& frame = frames_.back();
+    std::size_t begin = last_end_;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    if (begin < json_.size() && json_[begin] == ',') ++begin;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    frame.key.assign(text, length);
+    frame.key_begin = begin;
+    if (frame.watched) {
+      if (std::find(frame.keys.begin(), frame.keys.end(), frame.key) != frame.keys.end()) {
+        fault_ = JsonFault::kDuplicateKey;
+        return false;
+      }
+      frame.keys.push_back(frame.key);
+    }
+    last_end_ = in_->Tell();
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool object = false;
+    int id = 0;
+    std::string path;
+    bool watched = false;  // on the way to a path asked for, or asked for itself
+    int member = -1;       // the member this container is the value of, when asked for
+    std::vector<std::string> keys;
+    std::string key;  // of the member being read
+    std::size_t key_begin = 0;
+  };
+
+  bool Asked(const std::string& path) const {
+    return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
+  }
+  bool LeadsToAsked(const std::string& path) const {
+    for (const std::string& asked : paths_) {
+      if (asked.size() > path.size() && asked[path.size()] == '.' &&
+          asked.compare(0, path.size(), path) == 0) {
+        return true;
+      }
+    }
+    return false;
+  }
+  std::string ChildPath(const Frame& frame) const {
+    return frame.path.empty() ? frame.key : frame.path + "." + frame.key;
+  }
+
+  // A new member of the object on top, when it is asked for: its index.
+  int StartMember(JsonMember::Kind kind) {
+    if (frames_.empty() || !frames_.back().object) return -1;
+    const Frame& frame = frames_.back();
+    if (!frame.watched) return -1;
+    const std::string path = ChildPath(frame);
+    if (!Asked(path)) return -1;
+    JsonMember member;
+    member.path = path;
+    member.kind = kind;
+    member.key_begin = frame.key_begin;
+    member.object = frame.id;
+    scan_->members.push_back(std::move(member));
+    return static_cast<int>(scan_->members.size()) - 1;
+  }
+
+  // The value of the object's current member ends here.
+  void EndMember(int member, std::size_t end) {
+    const Frame& frame = frames_.back();
+    if (member >= 0) scan_->members[member].value_end = end;
+    if (frame.watched) scan_->siblings.push_back({frame.id, frame.key_begin, end});
+  }
+
+  bool Scalar(JsonMember::Kind kind, std::string_view text) {
+    const std::size_t end = in_->Tell();
+    last_end_ = end;
+    if (frames_.empty()) return true;
+    Frame& frame = frames_.back();
+    if (!frame.object) {
+      if (frame.member >= 0) {
+        JsonMember& array = scan_->members[frame.member];
+        if (kind == JsonMember::Kind::kString) {
+          array.strings.emplace_back(text);
+        } else {
+          array.only_strings = false;
+        }
+      }
+      return true;
+    }
+    const int member = StartMember(kind);
+    if (member >= 0) scan_->members[member].text.assign(text);
+    EndMember(member, end);
+    return true;
+  }
+
+  bool Open(JsonMember::Kind kind) {
+    last_end_ = in_->Tell();
+    if (static_cast<int>(frames_.size()) >= kLargestJsonDepth) {
+      fault_ = JsonFault::kTooDeep;
+      return false;
+    }
+    Frame child;
+    child.object = kind == JsonMember::Kind::kObject;
+    child.id = ++objects_;
+    if (frames_.empty()) {
+      child.watched = true;
+    } else if (frames_.back().object && frames_.back().watched) {
+      child.path = ChildPath(frames_.back());
+      child.member = StartMember(kind);
+      child.watched = child.member >= 0 || LeadsToAsked(child.path);
+    } else if (!frames_.back().object && frames_.back().member >= 0) {
+      scan_->members[frames_.back().member].only_strings = false;
+    }
+    frames_.push_back(std::move(child));
+    return true;
+  }
+
+  bool Close() {
+    const std::size_t end = in_->Tell();
+    last_end_ = end;
+    Frame closed = std::move(frames_.back());
+    frames_.pop_back();
+    if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
+    if (!frames_.empty() && frames_.back().object) EndMember(closed.member, end);
+    return true;
+  }
+
+  std::string_view json_;
+  const std::vector<std::string>& paths_;
+  JsonScan* scan_;
+  const rapidjson::MemoryStream* in_;
+  std::vector<Frame> frames_;
+  std::size_t last_end_ = 0;
+  int objects_ = 0;
+  JsonFault fault_ = JsonFault::kNone;
+};
+
+}  // namespace
+
+JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>& paths,
+                          JsonScan* scan) {
+  *scan = JsonScan();
+  // The reader takes a zero byte for the end: a text holding one is no JSON
+  // for it, and would hide what follows the zero.
+  if (json.find('\0') != std::string_view::npos) return JsonFault::kNotJson;
+  rapidjson::MemoryStream in(json.data(), json.size());
+  MemberScanner scanner(json, paths, scan, &in);
+  rapidjson::Reader reader;
+  // The recursive reader: its depth is the handler's, which stops it at
+  // kLargestJsonDepth.
+  constexpr unsigned kFlags =
+      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
+  const bool parsed = !reader.Parse<kFlags>(in, scanner).IsError();
+  if (scanner.fault() != JsonFault::kNone) return scanner.fault();
+  if (!parsed) return JsonFault::kNotJson;
+  return JsonFault::kNone;
+}
+
+std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
+                           const std::vector<const JsonMember*>& cut) {
+  const auto is_cut = [&cut](int object, std::size_t key_begin) {
+    return std::any_of(cut.begin(), cut.end(), [&](const JsonMember* member) {
+      return member->object == object && member->key_begin == key_begin;
+    });
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  for (const JsonMember* member : cut) {
+    std::vector<JsonScan::Sibling> siblings;
+    for (const JsonScan::Sibling& sibling : scan.siblings) {
+      if (sibling.object == member->object) siblings.push_back(sibling);
+    }
+    const auto at = std::find_if(siblings.begin(), siblings.end(), [&](const auto& sibling) {
+      return sibling.key_begin == member->key_begin;
+    });
+    if (at == siblings.end()) continue;
+    if (at + 1 != siblings.end()) {
+      // Up to the next member's key: this one, its comma and the spaces.
+      ranges.emplace_back(at->key_begin, (at + 1)->key_begin);
+      continue;
+    }
+    // The last member: the comma before it goes, unless every member before
+    // it goes too (each of those then takes its own comma).
+    auto kept = siblings.end();
+    for (auto before = siblings.begin(); before != at; ++before) {
+      if (!is_cut(before->object, before->key_begin)) kept = before;
+    }
+    ranges.emplace_back(kept != siblings.end() ? kept->value_end : at->key_begin, at->value_end);
+  }
+  std::sort(ranges.begin(), ranges.end());
+  std::string out;
+  out.reserve(json.size());
+  std::size_t next = 0;
+  for (const auto& [begin, end] : ranges) {
+    if (begin > next) out.append(json.substr(next, begin - next));
+    next = std::max(next, end);
+  }
+  if (next < json.size()) out.append(json.substr(next));
+  return out;
+}

@@ -1,0 +1,84 @@
+// libFuzzer target for the profile editors. Any input is either refused
+// untouched, or edited into text whose only change is the removed settings:
+//   Chromium: the cut text parses, and equals the input's DOM without them;
+//   Firefox:  the cut text parses, and holds the input's other calls.
+#include <rapidjson/document.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/chromium_prefs.h"
+#include "engine/firefox_prefs.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+void RemovePath(rapidjson::Value* object, const std::string& path) {
+  const std::size_t dot = path.find('.');
+  const std::string key = path.substr(0, dot);
+  if (!object->IsObject()) return;
+  auto member = object->FindMember(key.c_str());
+  if (member == object->MemberEnd()) return;
+  if (dot == std::string::npos) {
+    object->EraseMember(member);
+  } else {
+    RemovePath(&member->value, path.substr(dot + 1));
+  }
+}
+
+void Chromium(const std::string& input) {
+  ChromiumPrefsFile file;
+  if (ScanChromiumPrefs(input, &file) != ChromiumPrefsFault::kNone) return;
+  ChromiumPrefsFault fault;
+  const auto hijacked = JudgeChromiumStartSettings({&file}, "https://www.user-home.cn/", &fault);
+  std::vector<std::string> paths;
+  for (const auto& setting : hijacked) paths.push_back(setting.path);
+  // Every setting, hijacked or not, to reach the cut's every path.
+  if (paths.empty())
+    paths.assign(std::begin(kChromiumStartSettings), std::end(kChromiumStartSettings));
+  const std::string out = WithoutChromiumSettings(file, paths);
+  rapidjson::Document before, after;
+  before.Parse(input.c_str(), input.size());
+  after.Parse(out.c_str(), out.size());
+  Require(!after.HasParseError());
+  for (const std::string& path : paths) {
+    RemovePath(&before, path);
+    RemovePath(&before, "protection.macs." + path);
+    RemovePath(&before, "protection.macs." + path + "_encrypted_hash");
+  }
+  Require(before == after);
+  ChromiumPrefsFile again;
+  Require(ScanChromiumPrefs(out, &again) == ChromiumPrefsFault::kNone);
+}
+
+void Firefox(const std::string& input) {
+  const auto calls = ParseFirefoxPrefs(input);
+  if (!calls) return;
+  std::vector<FirefoxPrefCall> removed, kept;
+  for (const FirefoxPrefCall& call : *calls) {
+    (call.name.find("browser.startup") == 0 ? removed : kept).push_back(call);
+  }
+  const auto after = ParseFirefoxPrefs(WithoutCalls(input, removed));
+  Require(after.has_value() && after->size() == kept.size());
+  for (std::size_t at = 0; at < kept.size(); ++at) {
+    Require((*after)[at].name == kept[at].name && (*after)[at].value == kept[at].value);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] & 1) {
+    Firefox(input);
+  } else {
+    Chromium(input);
+  }
+  return 0;
+}

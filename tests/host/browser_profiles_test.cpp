@@ -1,0 +1,306 @@
+// The browsers' profiles on the portable machine: every Chromium-family
+// browser's and Firefox's hijacked start settings found, shown by the check,
+// removed by the repair with nothing else touched, given back byte for byte
+// by the undo; a running browser, links and hostile files left and reported;
+// a machine without a hijack logs exactly as before.
+#include "engine/browser_profiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/repair_check.h"
+#include "engine/repair_sequence.h"
+#include "engine/undo.h"
+#include "platform/portable/files_portable.h"
+#include "platform/portable/registry_portable.h"
+#include "platform/portable/shell_links_portable.h"
+#include "platform/registry_tree.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kUser[] = "C:\\Users\\u\\";
+const char kLocal[] = "C:\\Users\\u\\AppData\\Local\\";
+const char kRoaming[] = "C:\\Users\\u\\AppData\\Roaming\\";
+const char kAddress[] = "https://www.user-home.cn/";
+
+const std::string kHijackedPrefs =
+    R"({"browser":{"show_home_button":true},"homepage":"http://hao.evil.cn/","homepage_is_newtabpage":false,)"
+    R"("protection":{"macs":{"homepage":"AA","homepage_encrypted_hash":"BB",)"
+    R"("session":{"restore_on_startup":"CC","startup_urls":"DD"}},"super_mac":"EE"},)"
+    R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})";
+const std::string kRepairedPrefs =
+    R"({"browser":{"show_home_button":true},)"
+    R"("protection":{"macs":{"session":{}},"super_mac":"EE"},"session":{}})";
+const std::string kCleanPrefs =
+    R"({"homepage":"https://www.user-home.cn","session":{"restore_on_startup":1}})";
+
+const std::string kHijackedFirefox =
+    "// Mozilla User Preferences\n\nuser_pref(\"app.update.lastUpdateTime\", 1700000000);\n"
+    "user_pref(\"browser.startup.homepage\", \"http://hao.evil.cn/|https://www.user-home.cn/\");\n"
+    "user_pref(\"browser.startup.page\", 1);\nuser_pref(\"browser.zoom.full\", true);\n";
+const std::string kRepairedFirefox =
+    "// Mozilla User Preferences\n\nuser_pref(\"app.update.lastUpdateTime\", 1700000000);\n"
+    "user_pref(\"browser.zoom.full\", true);\n";
+
+Text Joined(const TextArray& lines) {
+  Text joined;
+  for (const Text& line : lines) joined += line + "\n";
+  return joined;
+}
+
+class BrowserProfiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.MapDrive('C', drive_);
+    files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "Desktop");
+    files_.SetSpecialFolder(kLocalAppDataFolder, Text(kLocal));
+    files_.SetSpecialFolder(kAppDataFolder, Text(kRoaming));
+    fs::create_directories(Host(Text(kUser) + "Desktop"));
+    fs::create_directories(Host(Text(kLocal)));
+    fs::create_directories(Host(Text(kRoaming)));
+  }
+
+  std::string Host(const Text& path) { return *files_.HostPath(path); }
+
+  void Write(const Text& path, const std::string& bytes) {
+    fs::create_directories(fs::path(Host(path)).parent_path());
+    std::ofstream(Host(path), std::ios::binary) << bytes;
+  }
+  std::string Read(const Text& path) {
+    std::ifstream in(Host(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+
+  // Every file below the drive but the bundles.
+  std::map<std::string, std::string> Files() {
+    std::map<std::string, std::string> snapshot;
+    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
+      const std::string path = entry.path().string();
+      if (entry.is_directory() || path.find("/AppData/Local/qinghe") != std::string::npos) continue;
+      std::ifstream in(path, std::ios::binary);
+      snapshot[path] = std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    return snapshot;
+  }
+
+  Text Run(bool check) {
+    RecordingHost host(kAddress);
+    if (check) {
+      RunCheck(machine_, host);
+    } else {
+      RunRepairSequence(machine_, host);
+    }
+    return host.log();
+  }
+
+  // The log lines that name browsers' start pages.
+  static TextArray BrowserLines(const Text& log) {
+    TextArray lines;
+    for (const Text& line : SplitText(log, "\r\n")) {
+      if (line.rfind("浏览器主页：", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  TempFolder temp_;
+  std::string drive_ = temp_.path();
+  MemoryRegistry registry_;
+  RegistryOverCalls registry_items_{registry_};
+  PortableFileSystem files_;
+  PortableShellLinks links_{files_};
+  Platform machine_{registry_items_, files_, links_};
+};
+
+TEST_F(BrowserProfiles, EveryBrowserIsRepairedAndUndone) {
+  const Text chrome = Text(kLocal) + "Google\\Chrome\\User Data\\";
+  Write(chrome + "Local State", R"({"profile":{"info_cache":{"Default":{},"Profile 2":{}}}})");
+  Write(chrome + "Default\\Preferences", kHijackedPrefs);
+  Write(chrome + "Default\\Secure Preferences", R"({"protection":{"super_mac":"x"}})");
+  Write(chrome + "Profile 2\\Preferences", kCleanPrefs);
+  // Listed nowhere, but a profile all the same.
+  Write(Text(kRoaming) + "360se6\\User Data\\Profile 7\\Preferences", kHijackedPrefs);
+  Write(Text(kLocal) + "Tencent\\QQBrowser\\User Data\\Default\\Preferences", kHijackedPrefs);
+  // The Windows layout: the protected values in Secure Preferences.
+  const Text edge = Text(kLocal) + "Microsoft\\Edge\\User Data\\Default\\";
+  Write(edge + "Preferences", R"({"session":{"restore_on_startup":4}})");
+  Write(edge + "Secure Preferences", R"({"protection":{"macs":{"session":{"startup_urls":"AB"}}},)"
+                                     R"("session":{"startup_urls":["http://hao.evil.cn/"]}})");
+  const Text firefox = Text(kRoaming) + "Mozilla\\Firefox\\";
+  Write(
+      firefox + "profiles.ini",
+      "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/ab.default-release\r\n");
+  Write(firefox + "Profiles\\ab.default-release\\prefs.js", kHijackedFirefox);
+  Write(firefox + "Profiles\\ab.default-release\\user.js",
+        "user_pref('browser.startup.homepage', 'http://hao.evil.cn/');\n");
+  // The registry copy of Chrome's codes.
+  RegRawValue code{kRegSz, std::string("A\0B\0\0\0", 6)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                            "Software\\Google\\Chrome\\PreferenceMACs\\Default", "homepage", code));
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                            "Software\\Google\\Chrome\\PreferenceMACs\\Default", "other", code));
+  const auto before = Files();
+
+  const TextArray check = BrowserLines(Run(true));
+  EXPECT_NE(std::find(check.begin(), check.end(),
+                      "浏览器主页：Chrome（Default）homepage 现为 \"http://hao.evil.cn/\"，将删除"),
+            check.end())
+      << Joined(check);
+  EXPECT_NE(std::find(check.begin(), check.end(),
+                      "浏览器主页：Firefox（ab.default-release）user.js browser.startup.homepage "
+                      "现为 \"http://hao.evil.cn/\"，将删除"),
+            check.end());
+  EXPECT_EQ(Files(), before);
+
+  EXPECT_EQ(
+      BrowserLines(Run(false)),
+      (TextArray{"浏览器主页：Chrome（Default）已恢复默认", "浏览器主页：Edge（Default）已恢复默认",
+                 "浏览器主页：360安全浏览器（Profile 7）已恢复默认",
+                 "浏览器主页：QQ浏览器（Default）已恢复默认",
+                 "浏览器主页：Firefox（ab.default-release）已恢复默认"}));
+  EXPECT_EQ(Read(chrome + "Default\\Preferences"), kRepairedPrefs);
+  EXPECT_EQ(Read(chrome + "Profile 2\\Preferences"), kCleanPrefs);
+  EXPECT_EQ(Read(edge + "Preferences"), R"({"session":{}})");
+  EXPECT_EQ(Read(edge + "Secure Preferences"),
+            R"({"protection":{"macs":{"session":{}}},"session":{}})");
+  EXPECT_EQ(Read(firefox + "Profiles\\ab.default-release\\prefs.js"), kRepairedFirefox);
+  EXPECT_EQ(Read(firefox + "Profiles\\ab.default-release\\user.js"), "");
+  std::optional<RegRawValue> value;
+  ASSERT_TRUE(registry_items_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser,
+                                        "Software\\Google\\Chrome\\PreferenceMACs\\Default",
+                                        "homepage", &value));
+  EXPECT_FALSE(value);
+  ASSERT_TRUE(registry_items_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser,
+                                        "Software\\Google\\Chrome\\PreferenceMACs\\Default",
+                                        "other", &value));
+  EXPECT_TRUE(value);
+
+  // A second repair finds nothing.
+  EXPECT_TRUE(BrowserLines(Run(false)).empty());
+
+  RecordingHost undo;
+  // The newest bundle is the second repair's, which changed nothing here.
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_FALSE(bundles.empty());
+  for (const Text& bundle : bundles) RunUndo(machine_, undo, bundle);
+  EXPECT_EQ(Files(), before) << undo.log();
+  ASSERT_TRUE(registry_items_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser,
+                                        "Software\\Google\\Chrome\\PreferenceMACs\\Default",
+                                        "homepage", &value));
+  EXPECT_EQ(value, code);
+}
+
+TEST_F(BrowserProfiles, WithoutAHijackTheLogIsTodays) {
+  const std::string plain = Run(false);
+  Write(Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences", kCleanPrefs);
+  Write(Text(kLocal) + "Google\\Chrome\\User Data\\Local State", "{}");
+  Write(Text(kRoaming) + "Mozilla\\Firefox\\Profiles\\x.default\\prefs.js",
+        "user_pref(\"browser.startup.homepage\", \"about:home\");\n");
+  const auto before = Files();
+  EXPECT_EQ(Run(false), plain);
+  EXPECT_EQ(Files(), before);
+  EXPECT_TRUE(BrowserLines(Run(true)).empty());
+}
+
+TEST_F(BrowserProfiles, WhatCannotBeChangedSafelyIsLeftAndReported) {
+  const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
+  // Running: its lockfile held by another process.
+  Write(data + "Default\\Preferences", kHijackedPrefs);
+  Write(data + "lockfile", "");
+  const int holder = open(Host(data + "lockfile").c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  // Hostile files in other browsers' profiles.
+  const Text qq = Text(kLocal) + "Tencent\\QQBrowser\\User Data\\";
+  std::string deep;
+  for (int i = 0; i < 200; ++i) deep += "{\"a\":";
+  deep += "1" + std::string(200, '}');
+  Write(qq + "Default\\Preferences", deep);
+  Write(qq + "Truncated\\Preferences", kHijackedPrefs.substr(0, 100));
+  Write(qq + "Twice\\Preferences", R"({"homepage":"a","homepage":"http://hao.evil.cn/"})");
+  Write(qq + "Bad UTF-8\\Preferences", "{\"homepage\":\"\xFF\"}");
+  Write(qq + "Macs\\Preferences", R"({"homepage":"http://x.cn/","protection":{"macs":1}})");
+  Write(qq + "Large\\Preferences", std::string(kLargestProfileFile + 1, ' '));
+  // A Preferences that is a link to a file elsewhere, and a profile folder
+  // that is a link.
+  Write(Text(kUser) + "elsewhere\\Preferences", kHijackedPrefs);
+  fs::create_directories(Host(qq + "Linked"));
+  fs::create_symlink(Host(Text(kUser) + "elsewhere\\Preferences"),
+                     Host(qq + "Linked\\Preferences"));
+  fs::create_directory_symlink(Host(Text(kUser) + "elsewhere"), Host(qq + "Folder"));
+  // A read-only file.
+  const Text read_only = Text(kLocal) + "liebao\\User Data\\Default\\Preferences";
+  Write(read_only, kHijackedPrefs);
+  fs::permissions(Host(read_only), fs::perms::owner_write, fs::perm_options::remove);
+  const auto before = Files();
+
+  const TextArray lines = BrowserLines(Run(false));
+  const TextArray want = {
+      "浏览器主页：Chrome（Default）已跳过，请先关闭浏览器",
+      "浏览器主页：QQ浏览器（Default）未修改：Preferences 嵌套过深",
+  };
+  for (const Text& line : want) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << Joined(lines);
+  }
+  for (const char* expected :
+       {"（Truncated）未修改：Preferences 不是完整的 JSON",
+        "（Twice）未修改：Preferences 含有重复的名称",
+        "（Bad UTF-8）未修改：Preferences 不是完整的 JSON",
+        "（Macs）未修改：Preferences 设置的类型不对",
+        "（Large）未修改：Preferences 无法读取或大于 64 MiB",
+        "（Linked）未修改：Preferences 是链接或有多个名称", "（Folder）未修改：配置文件夹是链接",
+        "猎豹安全浏览器（Default）修复失败"}) {
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const Text& line) { return line.find(expected) != Text::npos; }),
+              1)
+        << expected << "\n"
+        << Joined(lines);
+  }
+  EXPECT_EQ(Files(), before);
+  // Closed, it is repaired.
+  close(holder);
+  EXPECT_NE(Run(false).find("浏览器主页：Chrome（Default）已恢复默认"), Text::npos);
+  EXPECT_EQ(Read(data + "Default\\Preferences"), kRepairedPrefs);
+}
+
+TEST_F(BrowserProfiles, AFileChangedAfterThePlanIsLeft) {
+  const Text path = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences";
+  Write(path, kHijackedPrefs);
+  const auto plans = PlanBrowserProfiles(machine_, kAddress);
+  ASSERT_EQ(plans.size(), 1u);
+  Write(path, kHijackedPrefs + " ");
+  RecordingHost host(kAddress);
+  BundleWriter bundle(machine_);
+  EXPECT_EQ(RepairBrowserProfiles(machine_, host, bundle, plans), 1);
+  EXPECT_EQ(host.log(), "浏览器主页：Chrome（Default）未修改：Preferences 已被改动\r\n");
+  EXPECT_EQ(Read(path), kHijackedPrefs + " ");
+}
+
+TEST_F(BrowserProfiles, AnUndoWritesOnlyProfileFiles) {
+  const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
+  Write(data + "Default\\Preferences", "{}");
+  EXPECT_TRUE(RepairMayWriteProfileFile(machine_, data + "Default\\Preferences"));
+  EXPECT_TRUE(RepairMayWriteProfileFile(machine_, data + "Profile 3\\Secure Preferences"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, data + "Default\\Bookmarks"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, data + "..\\Preferences"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, data + "Default\\Sub\\Preferences"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, Text(kUser) + "x\\Preferences"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, Text(kRoaming) + "Mozilla\\Firefox\\prefs.js"));
+  EXPECT_TRUE(RepairMayWriteProfileValue(
+      RegRoot::kCurrentUser, "Software\\Google\\Chrome\\PreferenceMACs\\Default", "homepage"));
+  EXPECT_FALSE(RepairMayWriteProfileValue(RegRoot::kCurrentUser,
+                                          "Software\\Google\\Chrome\\PreferenceMACs\\Default",
+                                          "extensions.settings"));
+  EXPECT_FALSE(RepairMayWriteProfileValue(
+      RegRoot::kLocalMachine, "Software\\Google\\Chrome\\PreferenceMACs\\Default", "homepage"));
+}
+
+}  // namespace
