@@ -61,6 +61,14 @@ fi
 
 HIJACK_URL=http://hao.hijack.test/
 USER_URL=https://www.user-home.cn/
+mkdir -p "$SCRATCH"
+# Two runs at once (two people running ctest in one build tree) would
+# replace each other's files: the second waits for the first.
+exec 7>"$SCRATCH/chromium-judges.lock"
+if ! flock -w 540 7; then
+  fail "another run kept $SCRATCH/chromium-judges.lock for 9 minutes"
+  finish
+fi
 W="$SCRATCH/chromium-judges"
 rm -rf "$W"
 mkdir -p "$W"

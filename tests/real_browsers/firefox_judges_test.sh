@@ -66,6 +66,14 @@ HIJACK_URL=http://hao.hijack.test/
 USER_URL=https://www.user-home.cn/
 HOME_PREF=browser.startup.homepage
 PAGE_PREF=browser.startup.page
+mkdir -p "$SCRATCH"
+# Two runs at once (two people running ctest in one build tree) would
+# replace each other's files: the second waits for the first.
+exec 7>"$SCRATCH/firefox-judges.lock"
+if ! flock -w 540 7; then
+  fail "another run kept $SCRATCH/firefox-judges.lock for 9 minutes"
+  finish
+fi
 W="$SCRATCH/firefox-judges"
 rm -rf "$W"
 mkdir -p "$W"
