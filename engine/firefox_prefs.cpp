@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/start_urls.h"
+#include "platform/text_utf8.h"
 
 const char kFirefoxHomepage[] = "browser.startup.homepage";
 const char kFirefoxStartupPage[] = "browser.startup.page";
@@ -19,24 +20,6 @@ int HexValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void PutUtf8(std::string& out, unsigned long point) {
-  if (point < 0x80) {
-    out.push_back(static_cast<char>(point));
-  } else if (point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else if (point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  }
 }
 
 // A cursor over the text with the parser's tokens.
@@ -113,7 +96,7 @@ class Reader {
             point = point * 16 + v;
             ++at_;
           }
-          PutUtf8(out, point);
+          AppendUtf8(out, point);
           break;
         }
         case '\\':

@@ -41,6 +41,24 @@ long NextCodePoint(std::string_view utf8, std::size_t& at) {
 
 }  // namespace
 
+void AppendUtf8(std::string& out, unsigned long point) {
+  if (point < 0x80) {
+    out.push_back(static_cast<char>(point));
+  } else if (point < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  } else if (point < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  }
+}
+
 std::string Utf8FromUtf16Le(std::string_view units) {
   std::string out;
   const std::size_t count = units.size() / 2;
@@ -57,21 +75,7 @@ std::string Utf8FromUtf16Le(std::string_view units) {
     } else if (point >= 0xD800 && point <= 0xDFFF) {
       point = 0xFFFD;
     }
-    if (point < 0x80) {
-      out.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
+    AppendUtf8(out, point);
   }
   return out;
 }

@@ -8,6 +8,9 @@
 
 #include "platform/text.h"
 
+// Appends a code point as UTF-8.
+void AppendUtf8(std::string& out, unsigned long point);
+
 // UTF-16LE code units (two bytes each; an odd last byte is dropped) as UTF-8;
 // an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromUtf16Le(std::string_view units);
