@@ -34,8 +34,9 @@ wine reg add 'HKCU\Software\Policies' /v Microsoft /d planted /f >/dev/null
 
 views=(/reg:32)
 [ "$arch" = win64 ] && views=(/reg:32 /reg:64)
-# reg.exe's listing of a key: 0 found, 1 not there. Under load Wine's
-# reg.exe has been seen to crash once in a while; it is asked again then.
+# reg.exe's listing of a key, from the console's GBK: 0 found, 1 not there.
+# Under load Wine's reg.exe has been seen to crash once in a while; it is
+# asked again then.
 query_key() {
   local out status attempt
   for attempt in 1 2 3; do
@@ -44,7 +45,7 @@ query_key() {
     status=$?
     set -e
     if [ "$status" -le 1 ]; then
-      tr -d '\r' <<<"$out" | grep -v '^$' || true
+      tr -d '\r' <<<"$out" | iconv -f GBK -t UTF-8 | grep -v '^$' || true
       return 0
     fi
   done
@@ -62,16 +63,23 @@ registry_state() {
   done
 }
 # Every file of drive C with its bytes, mode and times, but the bundles and
-# the back-up folder, which a repair adds and an undo keeps. With "content",
-# only names, sizes and bytes: a folder's time moves with every file put
-# into it, and Wine marks a new .exe file executable.
+# the back-up folder, which a repair adds and an undo keeps. A folder is
+# compared by what is in it, not by its time: Wine's own processes now and
+# then make and remove a file in C:\windows, which moves the folder's time.
+# With "content", only names, sizes and bytes: Wine marks a new .exe file
+# executable.
 files_state() {
-  local format='%n %f %s %Y'
-  [ "${1:-}" = content ] && format='%n %s'
+  local format='%n\t%f %s %Y\n'
+  [ "${1:-}" = content ] && format='%n\t%s\n'
   (cd "$drive_c" && find . \( -path "./users/*/AppData/Local/qinghe" -o -path "*/修复前桌面图标备份" \) -prune \
-     -o -print0 | sort -z | xargs -0 stat -c "$format" | while read -r line; do
-       name=${line%% *}
-       if [ -f "$name" ]; then echo "$line $(sha1sum <"$name" | cut -c1-40)"; else echo "$line"; fi
+     -o -print0 | sort -z | xargs -0 stat --printf "$format" | while IFS=$'\t' read -r name rest; do
+       if [ -f "$name" ]; then
+         echo "$name $rest $(sha1sum <"$name" | cut -c1-40)"
+       elif [ -d "$name" ] && [ "${1:-}" != content ]; then
+         echo "$name ${rest% *}"
+       else
+         echo "$name $rest"
+       fi
      done)
 }
 state() { files_state "${1:-}"; registry_state; }
