@@ -37,3 +37,13 @@ std::optional<Text> WriteNewFileBeside(FileSystem& files, const Text& path,
   }
   return std::nullopt;
 }
+
+FileSystem::PlainRead FileSystem::ReadPlainFile(const Text& path, std::size_t max_size,
+                                                std::string* bytes) {
+  if (!PathExists(path)) return PlainRead::kAbsent;
+  if (!IsPlainFile(path)) return PlainRead::kNotPlain;
+  std::optional<std::string> read = ReadWholeFile(path, max_size);
+  if (!read) return PlainRead::kUnreadable;
+  *bytes = std::move(*read);
+  return PlainRead::kRead;
+}

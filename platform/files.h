@@ -126,6 +126,11 @@ class FileSystem {
   // reparse point, one name only.
   virtual bool IsPlainFile(const Text& path) = 0;
 
+  // A plain file's whole content, as IsPlainFile and ReadWholeFile tell
+  // them; the Windows backend tells all from one opening of the file.
+  enum class PlainRead { kRead, kAbsent, kNotPlain, kUnreadable };
+  virtual PlainRead ReadPlainFile(const Text& path, std::size_t max_size, std::string* bytes);
+
   // True when another program holds the file open and keeps everyone else
   // from writing it: a running browser's lock file (Chromium's "lockfile",
   // Firefox's "parent.lock"). False when nothing is there, or it is a link.

@@ -1,5 +1,8 @@
 #include "platform/text_utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "platform/text_utf16.h"
 
 namespace {
@@ -57,6 +60,28 @@ void AppendUtf8(std::string& out, unsigned long point) {
     out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
   }
+}
+
+bool IsUtf8WithoutZero(std::string_view bytes) {
+  // Sixteen bytes that are ASCII and none of them zero: each 32-bit word has
+  // no high bit, and subtracting 1 from each byte borrows into none.
+  const auto marks = [](const char* at) {
+    std::uint32_t word;
+    std::memcpy(&word, at, 4);
+    return word | ((word - 0x01010101u) & ~word);
+  };
+  const auto plain_ascii = [&marks](const char* at) {
+    return ((marks(at) | marks(at + 4) | marks(at + 8) | marks(at + 12)) & 0x80808080u) == 0;
+  };
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    if (bytes.size() - at >= 16 && plain_ascii(bytes.data() + at)) {
+      at += 16;
+    } else if (bytes[at] == '\0' || NextCodePoint(bytes, at) < 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string Utf8FromUtf16Le(std::string_view units) {

@@ -15,6 +15,10 @@ void AppendUtf8(std::string& out, unsigned long point);
 // an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromUtf16Le(std::string_view units);
 
+// Whether `bytes` are UTF-8 holding no zero byte. Runs of ASCII are passed
+// a word at a time: a browser's settings file is mostly ASCII.
+bool IsUtf8WithoutZero(std::string_view bytes);
+
 // UTF-8 as UTF-16LE code units; nullopt when `utf8` is not UTF-8.
 std::optional<std::string> Utf16LeFromUtf8(std::string_view utf8);
 

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/win32/ansi_text.h"
@@ -80,6 +81,76 @@ bool OpensAsPlainFile(const Text& path) {
          information.nNumberOfLinks == 1 &&
          !(information.dwFileAttributes &
            (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+// What reading an open file needs to know of it.
+struct OpenFileFacts {
+  std::uint64_t size = 0;
+  DWORD links = 0;
+  DWORD attributes = 0;
+};
+
+// GetFileInformationByHandleEx's classes and answers (Vista on), declared
+// here: the headers show them only to programs that need Vista.
+struct StandardInfo {
+  LARGE_INTEGER allocation_size;
+  LARGE_INTEGER end_of_file;
+  DWORD number_of_links;
+  BOOLEAN delete_pending;
+  BOOLEAN directory;
+};
+struct AttributeTagInfo {
+  DWORD attributes;
+  DWORD reparse_tag;
+};
+constexpr int kStandardInfo = 1, kAttributeTagInfo = 9;
+
+// Through GetFileInformationByHandleEx where the system has it; else
+// GetFileInformationByHandle, which also asks the volume for its serial
+// number: under Wine that costs as much as reading a 2 MiB file.
+bool ReadOpenFileFacts(HANDLE file, OpenFileFacts* facts) {
+  using InfoExFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  static const auto info_ex = reinterpret_cast<InfoExFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+  StandardInfo standard;
+  AttributeTagInfo tag;
+  if (info_ex && info_ex(file, kStandardInfo, &standard, sizeof standard) &&
+      info_ex(file, kAttributeTagInfo, &tag, sizeof tag)) {
+    facts->size = static_cast<std::uint64_t>(standard.end_of_file.QuadPart);
+    facts->links = standard.number_of_links;
+    facts->attributes = tag.attributes;
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return false;
+  facts->size =
+      (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+  facts->links = information.nNumberOfLinks;
+  facts->attributes = information.dwFileAttributes;
+  return true;
+}
+
+// The whole of an open file of at most `max_size` bytes; nullopt when it is
+// larger or grows while it is read.
+std::optional<std::string> ReadOpenFile(HANDLE file, const OpenFileFacts& facts,
+                                        std::size_t max_size) {
+  if (facts.size > max_size) return std::nullopt;
+  const auto size = static_cast<std::size_t>(facts.size);
+  // One byte more than the size told shows a file that grew meanwhile.
+  std::string bytes(size + 1, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const auto asked = static_cast<DWORD>(bytes.size() - got);
+    DWORD read = 0;
+    if (!ReadFile(file, &bytes[got], asked, &read, nullptr)) return std::nullopt;
+    if (read == 0) break;
+    got += read;
+    // Stopped short right at the size told: the end, without one more call.
+    if (read < asked && got == size) break;
+  }
+  if (got == bytes.size()) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
 }
 
 }  // namespace
@@ -183,27 +254,33 @@ bool Win32FileSystem::AppendToFile(const Text& path, const std::string& bytes) {
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const Text& path, std::size_t max_size) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!file.valid() || !GetFileInformationByHandle(file.get(), &information) ||
-      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || information.nFileSizeHigh != 0 ||
-      information.nFileSizeLow > max_size) {
+  OpenFileFacts facts;
+  if (!file.valid() || !ReadOpenFileFacts(file.get(), &facts) ||
+      (facts.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return std::nullopt;
   }
-  // One byte more than the size told shows a file that grew meanwhile.
-  std::string bytes(static_cast<std::size_t>(information.nFileSizeLow) + 1, '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), &bytes[got], static_cast<DWORD>(bytes.size() - got), &read,
-                  nullptr)) {
-      return std::nullopt;
-    }
-    if (read == 0) break;
-    got += read;
+  return ReadOpenFile(file.get(), facts, max_size);
+}
+
+FileSystem::PlainRead Win32FileSystem::ReadPlainFile(const Text& path, std::size_t max_size,
+                                                     std::string* bytes) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PlainRead::kAbsent
+                                                                          : PlainRead::kUnreadable;
   }
-  if (got == bytes.size()) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
+  OpenFileFacts facts;
+  if (!ReadOpenFileFacts(file.get(), &facts)) return PlainRead::kUnreadable;
+  if (facts.links != 1 ||
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    return PlainRead::kNotPlain;
+  }
+  std::optional<std::string> read = ReadOpenFile(file.get(), facts, max_size);
+  if (!read) return PlainRead::kUnreadable;
+  *bytes = std::move(*read);
+  return PlainRead::kRead;
 }
 
 Text Win32FileSystem::UnpredictableToken() {

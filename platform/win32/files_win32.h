@@ -24,5 +24,6 @@ class Win32FileSystem : public FileSystem {
   bool CreatePrivateFolder(const Text& path) override;
   bool OthersMayWrite(const Text& path) override;
   bool IsPlainFile(const Text& path) override;
+  PlainRead ReadPlainFile(const Text& path, std::size_t max_size, std::string* bytes) override;
   Text LocalTimestamp() override;
 };

@@ -335,6 +335,34 @@ TEST_F(FilesContract, IsPlainFileRefusesLinks) {
   }
 }
 
+// One opening tells a plain file's bytes from a link, a second name, a
+// folder, a file too large and nothing at all.
+TEST_F(FilesContract, ReadPlainFileTellsWhatItFound) {
+  using Read = FileSystem::PlainRead;
+  File("a.json", "twelve bytes");
+  File("empty.json", "");
+  File("b.json", "shared");
+  Folder("dir");
+  std::string bytes;
+  EXPECT_EQ(files().ReadPlainFile(root_ + "a.json", 12, &bytes), Read::kRead);
+  EXPECT_EQ(bytes, "twelve bytes");
+  bytes = "untouched";
+  EXPECT_EQ(files().ReadPlainFile(root_ + "empty.json", 12, &bytes), Read::kRead);
+  EXPECT_EQ(bytes, "");
+  bytes = "untouched";
+  EXPECT_EQ(files().ReadPlainFile(root_ + "a.json", 11, &bytes), Read::kUnreadable);
+  EXPECT_EQ(files().ReadPlainFile(root_ + "missing.json", 100, &bytes), Read::kAbsent);
+  EXPECT_EQ(files().ReadPlainFile(root_ + "no\\such\\a.json", 100, &bytes), Read::kAbsent);
+  EXPECT_NE(files().ReadPlainFile(root_ + "dir", 100, &bytes), Read::kRead);
+  EXPECT_EQ(bytes, "untouched");
+  ASSERT_TRUE(sandbox_->MakeHardLink(root_ + "b.json", root_ + "second-name.json"));
+  EXPECT_EQ(files().ReadPlainFile(root_ + "b.json", 100, &bytes), Read::kNotPlain);
+  if (sandbox_->MakeFileLink(root_ + "link.json", root_ + "a.json")) {
+    EXPECT_EQ(files().ReadPlainFile(root_ + "link.json", 100, &bytes), Read::kNotPlain);
+  }
+  EXPECT_EQ(bytes, "untouched");
+}
+
 // The C library's own reading of the clock, for comparison.
 Text CLibraryTimestamp() {
   const std::time_t now = std::time(nullptr);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text_utf8.h"
+
 namespace {
 
 // A double-byte character whose second byte is a backslash (0x5C).
@@ -95,3 +97,26 @@ TEST(ExecutionCharset, LiteralsAreCodePage936) {
 }
 
 }  // namespace
+
+// The word-at-a-time pass must agree with a character-by-character reading
+// wherever the odd byte falls in or across its sixteen-byte blocks.
+TEST(IsUtf8WithoutZero, AgreesWhereverTheOddByteFalls) {
+  const std::string ascii(40, 'a');
+  EXPECT_TRUE(IsUtf8WithoutZero(""));
+  EXPECT_TRUE(IsUtf8WithoutZero(ascii));
+  for (std::size_t at = 0; at <= ascii.size(); ++at) {
+    const auto with = [&](std::string_view inserted) {
+      return ascii.substr(0, at) + std::string(inserted) + ascii.substr(at);
+    };
+    EXPECT_FALSE(IsUtf8WithoutZero(with(std::string_view("\0", 1)))) << at;
+    EXPECT_TRUE(IsUtf8WithoutZero(with("\xE6\x89\xA9"))) << at;       // 扩
+    EXPECT_TRUE(IsUtf8WithoutZero(with("\xF0\x9F\x98\x80"))) << at;   // U+1F600
+    EXPECT_FALSE(IsUtf8WithoutZero(with("\xE6\x89"))) << at;          // cut short
+    EXPECT_FALSE(IsUtf8WithoutZero(with("\xC0\xAF"))) << at;          // overlong '/'
+    EXPECT_FALSE(IsUtf8WithoutZero(with("\xED\xA0\x80"))) << at;      // a surrogate
+    EXPECT_FALSE(IsUtf8WithoutZero(with("\xF4\x90\x80\x80"))) << at;  // past U+10FFFF
+    EXPECT_FALSE(IsUtf8WithoutZero(with("\x80"))) << at;
+  }
+  // A byte of 0x80 or more beside a zero in one word: both are seen.
+  EXPECT_FALSE(IsUtf8WithoutZero(std::string("abc\xE6\x89\xA9") + std::string(1, '\0') + ascii));
+}
