@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "engine/browser_profiles.h"
+#include "engine/chromium_prefs.h"
 #include "platform/registry.h"
+#include "platform/text_utf8.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -95,6 +97,33 @@ std::size_t BareLoop(const std::string& data, int profiles) {
   return parsed;
 }
 
+// The check's steps one by one over the files already in memory: the parse
+// as the check's reader does it (UTF-8 checked first, numbers kept as
+// written) with no handler, then the check's own scan.
+template <unsigned kFlags>
+std::size_t ParseOnly(const std::vector<std::string>& files, bool check_utf8) {
+  std::size_t parsed = 0;
+  for (const std::string& bytes : files) {
+    if (check_utf8 && !IsUtf8WithoutZero(bytes)) continue;
+    rapidjson::MemoryStream in(bytes.data(), bytes.size());
+    rapidjson::BaseReaderHandler<> handler;
+    rapidjson::Reader reader;
+    if (!reader.Parse<kFlags>(in, handler).IsError()) parsed += bytes.size();
+  }
+  return parsed;
+}
+
+std::size_t ScanOnly(const std::vector<std::string>& files) {
+  std::size_t found = 0;
+  for (const std::string& bytes : files) {
+    JsonScan scan;
+    if (ScanJsonMembers(bytes, ChromiumScanPaths(), &scan) == JsonFault::kNone) {
+      found += scan.members.size();
+    }
+  }
+  return found;
+}
+
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -140,6 +169,30 @@ int main(int argc, char** argv) {
     ours.push_back(Seconds(t1, t2));
     ratios.push_back(ours.back() / bare.back());
   }
+  // The steps, each as a share of the bare loop timed beside it.
+  std::vector<std::string> in_memory;
+  for (int p = 0; p < profiles; ++p) {
+    for (const char* name : {"Preferences", "Secure Preferences"}) {
+      in_memory.push_back(ReadFileBytes(data + "Profile " + std::to_string(p) + "\\" + name));
+    }
+  }
+  std::vector<double> parse_default, parse_flags, scan;
+  for (int round = 0; round < rounds; ++round) {
+    LARGE_INTEGER t0, t1, t2, t3, t4;
+    QueryPerformanceCounter(&t0);
+    BareLoop(data, profiles);
+    QueryPerformanceCounter(&t1);
+    ParseOnly<rapidjson::kParseDefaultFlags>(in_memory, false);
+    QueryPerformanceCounter(&t2);
+    ParseOnly<rapidjson::kParseNumbersAsStringsFlag>(in_memory, true);
+    QueryPerformanceCounter(&t3);
+    ScanOnly(in_memory);
+    QueryPerformanceCounter(&t4);
+    const double whole = Seconds(t0, t1);
+    parse_default.push_back(Seconds(t1, t2) / whole);
+    parse_flags.push_back(Seconds(t2, t3) / whole);
+    scan.push_back(Seconds(t3, t4) / whole);
+  }
   const auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -151,5 +204,19 @@ int main(int argc, char** argv) {
   std::printf("ratio check/bare median %8.2f x (min %.2f, max %.2f)\n", median(ratios),
               *std::min_element(ratios.begin(), ratios.end()),
               *std::max_element(ratios.begin(), ratios.end()));
+  // What every check pays once, whatever the profiles: the user-data
+  // folders looked for, and Firefox's profiles and autoconfig.
+  LARGE_INTEGER f0, f1, f2;
+  QueryPerformanceCounter(&f0);
+  for (int i = 0; i < 10; ++i) FindChromiumUserData(files);
+  QueryPerformanceCounter(&f1);
+  for (int i = 0; i < 10; ++i) PlanFirefoxProfiles(machine, "https://www.user-home.cn/");
+  QueryPerformanceCounter(&f2);
+  std::printf("once per check: user-data folders %.2f ms, Firefox %.2f ms\n", Seconds(f0, f1) * 100,
+              Seconds(f1, f2) * 100);
+  std::printf("steps, as a share of the bare loop (medians):\n");
+  std::printf("  parse in memory, default flags         %5.2f\n", median(parse_default));
+  std::printf("  UTF-8 check and parse as the check does %4.2f\n", median(parse_flags));
+  std::printf("  the check's scan in memory             %5.2f\n", median(scan));
   return 0;
 }

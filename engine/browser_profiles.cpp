@@ -69,11 +69,15 @@ bool IsPlainName(const Text& name) {
   return true;
 }
 
-void AddName(std::vector<Text>& names, const Text& name) {
+bool IsListed(const std::vector<Text>& names, const Text& name) {
   for (const Text& known : names) {
-    if (SameIgnoringAsciiCase(known, name)) return;
+    if (SameIgnoringAsciiCase(known, name)) return true;
   }
-  names.push_back(name);
+  return false;
+}
+
+void AddName(std::vector<Text>& names, const Text& name) {
+  if (!IsListed(names, name)) names.push_back(name);
 }
 
 ProfilePlan Left(const Text& browser, const Text& profile, const Text& why) {
@@ -85,18 +89,14 @@ ProfilePlan Left(const Text& browser, const Text& profile, const Text& why) {
   return plan;
 }
 
-// Reads a settings file for a plan: nullopt with `why` set when it must be
-// left. An absent file gives an empty text and no `why`.
-std::optional<std::string> ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
-                                            Text* why) {
-  if (!files.PathExists(path)) return std::string();
-  if (!files.IsPlainFile(path)) {
-    *why = name + " 是链接或有多个名称";
-    return std::nullopt;
-  }
-  std::optional<std::string> bytes = files.ReadWholeFile(path, kLargestProfileFile);
-  if (!bytes) *why = name + " 无法读取或大于 64 MiB";
-  return bytes;
+// Reads a settings file for a plan, with `why` set when it must be left. An
+// absent file leaves `bytes` empty.
+FileSystem::PlainRead ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
+                                       std::string* bytes, Text* why) {
+  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestProfileFile, bytes);
+  if (read == FileSystem::PlainRead::kNotPlain) *why = name + " 是链接或有多个名称";
+  if (read == FileSystem::PlainRead::kUnreadable) *why = name + " 无法读取或大于 64 MiB";
+  return read;
 }
 
 Text FaultText(ChromiumPrefsFault fault) {
@@ -115,21 +115,36 @@ Text FaultText(ChromiumPrefsFault fault) {
   return Text();
 }
 
+// What is asked once per user-data folder, and only when a profile in it
+// is hijacked: each asking is a call to the system.
+struct UserDataFacts {
+  std::optional<bool> running;
+  std::optional<bool> has_codes;
+};
+
+// A profile folder found in the user-data folder. One that Local State does
+// not list counts only when it holds Preferences.
 std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const ChromiumUserData& data,
-                                               const Text& profile, std::string_view address) {
+                                               const FolderEntry& entry, bool listed,
+                                               UserDataFacts& facts, std::string_view address) {
   FileSystem& files = machine.files;
+  const Text& profile = entry.name;
   const Text folder = data.folder + profile;
-  if (files.IsFolderLink(folder)) return Left(data.browser, profile, "配置文件夹是链接");
+  if (entry.is_link) return Left(data.browser, profile, "配置文件夹是链接");
   ChromiumPrefsFile read[2];
   std::vector<const ChromiumPrefsFile*> present;
   Text paths[2];
   for (int at = 0; at < 2; ++at) {
     paths[at] = folder + "\\" + kChromiumFiles[at];
+    std::string bytes;
     Text why;
-    std::optional<std::string> bytes = ReadSettingsFile(files, paths[at], kChromiumFiles[at], &why);
-    if (!bytes) return Left(data.browser, profile, why);
-    if (bytes->empty() && !files.PathExists(paths[at])) continue;
-    const ChromiumPrefsFault fault = ScanChromiumPrefs(std::move(*bytes), &read[at]);
+    if (ReadSettingsFile(files, paths[at], kChromiumFiles[at], &bytes, &why) ==
+        FileSystem::PlainRead::kAbsent) {
+      if (at == 0 && !listed) return std::nullopt;
+      continue;
+    }
+    if (!why.empty()) return Left(data.browser, profile, why);
+    const ChromiumPrefsFault fault = ScanChromiumPrefs(std::move(bytes), &read[at]);
     if (fault != ChromiumPrefsFault::kNone) {
       return Left(data.browser, profile, Text(kChromiumFiles[at]) + " " + FaultText(fault));
     }
@@ -154,11 +169,19 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   }
   for (int at = 0; at < 2; ++at) {
     if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
-    std::string after = WithoutChromiumSettings(read[at], removed);
-    if (after != read[at].json) plan.edits.push_back({paths[at], read[at].json, std::move(after)});
+    ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
+    if (!ranges.empty()) {
+      plan.edits.push_back({paths[at], std::move(read[at].json), std::move(ranges)});
+    }
   }
-  if (!data.codes_key.empty()) {
-    const Text key = data.codes_key + "\\" + profile;
+  // Most machines have no copy of the codes.
+  if (!facts.has_codes) {
+    facts.has_codes =
+        !data.codes_key.empty() &&
+        machine.registry.KeyExists(RegView::kOwn, RegRoot::kCurrentUser, data.codes_key);
+  }
+  const Text key = data.codes_key + "\\" + profile;
+  if (*facts.has_codes) {
     for (const std::string& path : removed) {
       std::optional<RegRawValue> value;
       if (machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, key, path, &value) &&
@@ -167,7 +190,8 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
       }
     }
   }
-  if (files.IsHeldOpen(plan.lock)) plan.state = ProfilePlan::State::kRunning;
+  if (!facts.running) facts.running = files.IsHeldOpen(plan.lock);
+  if (*facts.running) plan.state = ProfilePlan::State::kRunning;
   return plan;
 }
 
@@ -221,12 +245,10 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
   bool hijacked = false;
   for (int at = 0; at < 2; ++at) {
     Text why;
-    std::optional<std::string> bytes =
-        ReadSettingsFile(files, folder + "\\" + kFirefoxFiles[at], kFirefoxFiles[at], &why);
-    if (!bytes) return Left("Firefox", profile, why);
-    auto parsed = ParseFirefoxPrefs(*bytes);
+    ReadSettingsFile(files, folder + "\\" + kFirefoxFiles[at], kFirefoxFiles[at], &texts[at], &why);
+    if (!why.empty()) return Left("Firefox", profile, why);
+    auto parsed = ParseFirefoxPrefs(texts[at]);
     if (!parsed) return Left("Firefox", profile, Text(kFirefoxFiles[at]) + " 无法解析");
-    texts[at] = std::move(*bytes);
     calls[at] = std::move(*parsed);
     hijacked = hijacked || FirefoxHomepageHijacked(calls[at], address);
   }
@@ -241,8 +263,9 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
     for (const FirefoxPrefCall& call : removed) {
       plan.settings.push_back({Text(kFirefoxFiles[at]) + " " + call.name, call.value});
     }
+    ByteRanges ranges = CallRanges(texts[at], removed);
     plan.edits.push_back(
-        {folder + "\\" + kFirefoxFiles[at], texts[at], WithoutCalls(texts[at], removed)});
+        {folder + "\\" + kFirefoxFiles[at], std::move(texts[at]), std::move(ranges)});
   }
   if (files.IsHeldOpen(plan.lock)) plan.state = ProfilePlan::State::kRunning;
   return plan;
@@ -269,13 +292,13 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
     if (cfg.empty()) continue;
     if (!IsPlainName(cfg)) return Left("Firefox", cfg, "自动配置文件的名称不是普通文件名");
     const Text path = install + cfg;
+    std::string bytes;
     Text why;
-    std::optional<std::string> bytes = ReadSettingsFile(files, path, cfg, &why);
-    if (!bytes) return Left("Firefox", cfg, why);
-    const std::vector<FirefoxPrefCall> found = FindAutoconfigCalls(*bytes);
+    ReadSettingsFile(files, path, cfg, &bytes, &why);
+    if (!why.empty()) return Left("Firefox", cfg, why);
+    const std::vector<FirefoxPrefCall> found = FindAutoconfigCalls(bytes);
     if (!FirefoxHomepageHijacked(found, address)) {
-      if (obscured && !bytes->empty())
-        return Left("Firefox", cfg, "自动配置文件经过混淆，无法检查");
+      if (obscured && !bytes.empty()) return Left("Firefox", cfg, "自动配置文件经过混淆，无法检查");
       continue;
     }
     const std::vector<FirefoxPrefCall> removed = HijackedFirefoxCalls(found, true);
@@ -285,7 +308,8 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
     for (const FirefoxPrefCall& call : removed) {
       plan.settings.push_back({cfg + " " + call.function + " " + call.name, call.value});
     }
-    plan.edits.push_back({path, *bytes, WithoutCalls(*bytes, removed)});
+    ByteRanges ranges = CallRanges(bytes, removed);
+    plan.edits.push_back({path, std::move(bytes), std::move(ranges)});
     return plan;
   }
   return std::nullopt;
@@ -345,8 +369,9 @@ bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const 
   }
   bool done = true;
   for (const ProfileFileEdit& edit : plan.edits) {
-    done = done && bundle.RecordFile(edit.path, edit.before, edit.after) &&
-           ReplaceFile(files, edit.path, edit.after);
+    if (!done) break;
+    const std::string after = WithoutRanges(edit.before, edit.removed);
+    done = bundle.RecordFile(edit.path, edit.before, after) && ReplaceFile(files, edit.path, after);
   }
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
     done = done &&
@@ -366,8 +391,11 @@ bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const 
 
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
   std::vector<ChromiumUserData> found;
+  // Each base folder asked once: the shell's answer is slow to come.
+  const Text local = FolderPath(files, kLocalAppDataFolder);
+  const Text roaming = FolderPath(files, kAppDataFolder);
   for (const UserDataPlace& place : kUserDataPlaces) {
-    const Text base = FolderPath(files, place.base);
+    const Text& base = place.base == kAppDataFolder ? roaming : local;
     if (base.empty()) continue;
     const Text folder = base + place.folder;
     if (!files.PathExists(folder)) continue;
@@ -386,25 +414,23 @@ std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_vie
       plans.push_back(Left(data.browser, "User Data", "用户数据文件夹是链接"));
       continue;
     }
-    // The profiles Local State lists, then any folder holding Preferences.
-    std::vector<Text> profiles;
+    // The profile folders: those Local State lists, and any other holding
+    // Preferences.
+    std::vector<Text> listed;
     const auto local_state = files.ReadWholeFile(data.folder + "Local State", kLargestProfileFile);
     if (local_state) {
       for (const std::string& name : ProfilesListedInLocalState(*local_state)) {
-        const std::optional<Text> text = TextFromUtf8(name);
-        if (text && IsPlainName(*text) && files.PathExists(data.folder + *text)) {
-          AddName(profiles, *text);
-        }
+        if (const std::optional<Text> text = TextFromUtf8(name)) AddName(listed, *text);
       }
     }
-    for (const FolderEntry& entry : files.FindEntries(data.folder + "*")) {
-      if (entry.is_folder && IsPlainName(entry.name) &&
-          files.PathExists(data.folder + entry.name + "\\Preferences")) {
-        AddName(profiles, entry.name);
-      }
+    std::vector<FolderEntry> folders;
+    for (FolderEntry& entry : files.FindEntries(data.folder + "*")) {
+      if (entry.is_folder && IsPlainName(entry.name)) folders.push_back(std::move(entry));
     }
-    for (const Text& profile : profiles) {
-      if (auto plan = PlanChromiumProfile(machine, data, profile, address)) {
+    UserDataFacts facts;
+    for (const FolderEntry& entry : folders) {
+      if (auto plan = PlanChromiumProfile(machine, data, entry, IsListed(listed, entry.name), facts,
+                                          address)) {
         plans.push_back(std::move(*plan));
       }
     }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_ranges.h"
 #include "engine/repair_host.h"
 #include "engine/restore_bundle.h"
 #include "platform/platform.h"
@@ -14,11 +15,12 @@
 // Files larger than this are left as they are.
 constexpr std::size_t kLargestProfileFile = 64 << 20;
 
-// One file of a profile and what the repair leaves in it.
+// One file of a profile: its bytes when planned and the bytes the repair
+// removes from them.
 struct ProfileFileEdit {
   Text path;
   std::string before;
-  std::string after;
+  ByteRanges removed;
 };
 
 // One hijacked setting as the check shows it: its name and what it holds

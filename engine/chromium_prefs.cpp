@@ -123,8 +123,8 @@ std::vector<HijackedSetting> JudgeChromiumStartSettings(
   return hijacked;
 }
 
-std::string WithoutChromiumSettings(const ChromiumPrefsFile& file,
-                                    const std::vector<std::string>& paths) {
+ByteRanges ChromiumSettingRanges(const ChromiumPrefsFile& file,
+                                 const std::vector<std::string>& paths) {
   std::vector<const JsonMember*> cut;
   for (const JsonMember& member : file.scan.members) {
     for (const std::string& path : paths) {
@@ -134,8 +134,12 @@ std::string WithoutChromiumSettings(const ChromiumPrefsFile& file,
       }
     }
   }
-  if (cut.empty()) return file.json;
-  return CutJsonMembers(file.json, file.scan, cut);
+  return JsonMemberRanges(file.scan, cut);
+}
+
+std::string WithoutChromiumSettings(const ChromiumPrefsFile& file,
+                                    const std::vector<std::string>& paths) {
+  return WithoutRanges(file.json, ChromiumSettingRanges(file, paths));
 }
 
 std::vector<std::string> ProfilesListedInLocalState(std::string_view json) {

@@ -63,8 +63,12 @@ std::vector<HijackedSetting> JudgeChromiumStartSettings(
     const std::vector<const ChromiumPrefsFile*>& files, std::string_view user_address,
     ChromiumPrefsFault* fault);
 
-// The file's text without the settings at `paths` and their protection
-// codes; the text itself when it holds none of them.
+// The bytes of the file that hold the settings at `paths` and their
+// protection codes; none when it holds none of them.
+ByteRanges ChromiumSettingRanges(const ChromiumPrefsFile& file,
+                                 const std::vector<std::string>& paths);
+
+// The file's text without those settings.
 std::string WithoutChromiumSettings(const ChromiumPrefsFile& file,
                                     const std::vector<std::string>& paths);
 

@@ -213,8 +213,8 @@ std::vector<FirefoxPrefCall> FindAutoconfigCalls(std::string_view text) {
   return calls;
 }
 
-std::string WithoutCalls(std::string_view text, const std::vector<FirefoxPrefCall>& calls) {
-  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+ByteRanges CallRanges(std::string_view text, const std::vector<FirefoxPrefCall>& calls) {
+  ByteRanges ranges;
   for (const FirefoxPrefCall& call : calls) {
     std::size_t begin = call.begin, end = call.end;
     // The whole line when nothing else is on it.
@@ -233,15 +233,11 @@ std::string WithoutCalls(std::string_view text, const std::vector<FirefoxPrefCal
     }
     ranges.emplace_back(begin, end);
   }
-  std::sort(ranges.begin(), ranges.end());
-  std::string out;
-  std::size_t next = 0;
-  for (const auto& [begin, end] : ranges) {
-    if (begin > next) out.append(text.substr(next, begin - next));
-    next = std::max(next, end);
-  }
-  if (next < text.size()) out.append(text.substr(next));
-  return out;
+  return ranges;
+}
+
+std::string WithoutCalls(std::string_view text, const std::vector<FirefoxPrefCall>& calls) {
+  return WithoutRanges(text, CallRanges(text, calls));
 }
 
 bool FirefoxHomepageHijacked(const std::vector<FirefoxPrefCall>& calls,

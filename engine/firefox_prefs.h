@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_ranges.h"
+
 struct FirefoxPrefCall {
   std::string function;  // "user_pref", "lockPref", ...
   std::string name;
@@ -29,8 +31,11 @@ std::optional<std::vector<FirefoxPrefCall>> ParseFirefoxPrefs(std::string_view t
 // JavaScript is passed over.
 std::vector<FirefoxPrefCall> FindAutoconfigCalls(std::string_view text);
 
-// `text` without the given calls; a line left holding nothing but spaces
-// goes too, with its line break.
+// The bytes of `text` that hold the given calls; a line left holding nothing
+// but spaces goes too, with its line break.
+ByteRanges CallRanges(std::string_view text, const std::vector<FirefoxPrefCall>& calls);
+
+// `text` without those calls.
 std::string WithoutCalls(std::string_view text, const std::vector<FirefoxPrefCall>& calls);
 
 // The start settings Firefox reads, and which calls of them are hijacked:

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/text_utf8.h"
+
 namespace {
 
 bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -42,6 +44,7 @@ class MemberScanner {
   bool EndArray(rapidjson::SizeType) { return Close(); }
 
   bool Key(const char* text, rapidjson::SizeType length, bool) {
+    if (skipped_ > 0) return true;
     Frame& frame = frames_.back();
     std::size_t begin = last_end_;
     while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
@@ -112,6 +115,7 @@ class MemberScanner {
   }
 
   bool Scalar(JsonMember::Kind kind, std::string_view text) {
+    if (skipped_ > 0) return true;
     const std::size_t end = in_->Tell();
     last_end_ = end;
     if (frames_.empty()) return true;
@@ -133,23 +137,33 @@ class MemberScanner {
     return true;
   }
 
+  // A container no asked-for path leads into is only counted: most of a
+  // long-used profile (extension settings) is read this way.
   bool Open(JsonMember::Kind kind) {
-    last_end_ = in_->Tell();
-    if (static_cast<int>(frames_.size()) >= kLargestJsonDepth) {
+    if (static_cast<int>(frames_.size()) + skipped_ >= kLargestJsonDepth) {
       fault_ = JsonFault::kTooDeep;
       return false;
     }
+    if (skipped_ > 0) {
+      ++skipped_;
+      return true;
+    }
+    last_end_ = in_->Tell();
     Frame child;
     child.object = kind == JsonMember::Kind::kObject;
     child.id = ++objects_;
     if (frames_.empty()) {
       child.watched = true;
-    } else if (frames_.back().object && frames_.back().watched) {
+    } else if (frames_.back().object) {
       child.path = ChildPath(frames_.back());
       child.member = StartMember(kind);
       child.watched = child.member >= 0 || LeadsToAsked(child.path);
-    } else if (!frames_.back().object && frames_.back().member >= 0) {
+    } else if (frames_.back().member >= 0) {
       scan_->members[frames_.back().member].only_strings = false;
+    }
+    if (!child.watched) {
+      skipped_ = 1;
+      return true;
     }
     frames_.push_back(std::move(child));
     return true;
@@ -157,11 +171,21 @@ class MemberScanner {
 
   bool Close() {
     const std::size_t end = in_->Tell();
+    if (skipped_ > 1) {
+      --skipped_;
+      return true;
+    }
     last_end_ = end;
-    Frame closed = std::move(frames_.back());
-    frames_.pop_back();
-    if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
-    if (!frames_.empty() && frames_.back().object) EndMember(closed.member, end);
+    int member = -1;
+    if (skipped_ == 1) {
+      skipped_ = 0;  // an uncounted child of the frame on top ends
+    } else {
+      Frame closed = std::move(frames_.back());
+      frames_.pop_back();
+      if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
+      member = closed.member;
+    }
+    if (!frames_.empty() && frames_.back().object) EndMember(member, end);
     return true;
   }
 
@@ -172,6 +196,7 @@ class MemberScanner {
   std::vector<Frame> frames_;
   std::size_t last_end_ = 0;
   int objects_ = 0;
+  int skipped_ = 0;  // depth inside containers no asked-for path leads into
   JsonFault fault_ = JsonFault::kNone;
 };
 
@@ -181,29 +206,27 @@ JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>&
                           JsonScan* scan) {
   *scan = JsonScan();
   // The reader takes a zero byte for the end: a text holding one is no JSON
-  // for it, and would hide what follows the zero.
-  if (json.find('\0') != std::string_view::npos) return JsonFault::kNotJson;
+  // for it, and would hide what follows the zero. UTF-8 is checked here in
+  // one pass, not by the reader character by character.
+  if (!IsUtf8WithoutZero(json)) return JsonFault::kNotJson;
   rapidjson::MemoryStream in(json.data(), json.size());
   MemberScanner scanner(json, paths, scan, &in);
   rapidjson::Reader reader;
   // The recursive reader: its depth is the handler's, which stops it at
   // kLargestJsonDepth.
-  constexpr unsigned kFlags =
-      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
-  const bool parsed = !reader.Parse<kFlags>(in, scanner).IsError();
+  const bool parsed = !reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(in, scanner).IsError();
   if (scanner.fault() != JsonFault::kNone) return scanner.fault();
   if (!parsed) return JsonFault::kNotJson;
   return JsonFault::kNone;
 }
 
-std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
-                           const std::vector<const JsonMember*>& cut) {
+ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMember*>& cut) {
   const auto is_cut = [&cut](int object, std::size_t key_begin) {
     return std::any_of(cut.begin(), cut.end(), [&](const JsonMember* member) {
       return member->object == object && member->key_begin == key_begin;
     });
   };
-  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  ByteRanges ranges;
   for (const JsonMember* member : cut) {
     std::vector<JsonScan::Sibling> siblings;
     for (const JsonScan::Sibling& sibling : scan.siblings) {
@@ -226,14 +249,10 @@ std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
     }
     ranges.emplace_back(kept != siblings.end() ? kept->value_end : at->key_begin, at->value_end);
   }
-  std::sort(ranges.begin(), ranges.end());
-  std::string out;
-  out.reserve(json.size());
-  std::size_t next = 0;
-  for (const auto& [begin, end] : ranges) {
-    if (begin > next) out.append(json.substr(next, begin - next));
-    next = std::max(next, end);
-  }
-  if (next < json.size()) out.append(json.substr(next));
-  return out;
+  return ranges;
+}
+
+std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
+                           const std::vector<const JsonMember*>& cut) {
+  return WithoutRanges(json, JsonMemberRanges(scan, cut));
 }

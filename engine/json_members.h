@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_ranges.h"
+
 // The deepest nesting read, the root counted: Chromium's readers refuse 200
 // nested containers and read 199 (kAbsoluteMaxDepth, base/json/json_common.h),
 // renaming a deeper Preferences to Preferences.bad.
@@ -56,7 +58,11 @@ enum class JsonFault {
 JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>& paths,
                           JsonScan* scan);
 
-// `json` without the given members (each from `scan`), with the comma that
-// separated each from its neighbours: still JSON, every other byte kept.
+// The bytes of the scanned text that hold the given members (each from
+// `scan`), with the comma that separated each from its neighbours: without
+// them the text is still JSON, every other byte kept.
+ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMember*>& cut);
+
+// `json` without those members.
 std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
                            const std::vector<const JsonMember*>& cut);
