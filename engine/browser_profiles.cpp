@@ -471,6 +471,11 @@ int CheckBrowserProfiles(RepairHost& host, const std::vector<ProfilePlan>& plans
                      ShownValue(setting.now) + "\"，将删除");
       ++changes;
     }
+    for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
+      Line(host, Who(plan) + "校验值 HKEY_CURRENT_USER\\" + value.key_path + "\\" + value.name +
+                     "，将删除");
+      ++changes;
+    }
     if (plan.state == ProfilePlan::State::kRunning) {
       Line(host, Who(plan) + "浏览器正在运行，修复前请先关闭");
     }

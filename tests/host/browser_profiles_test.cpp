@@ -154,6 +154,16 @@ TEST_F(BrowserProfiles, EveryBrowserIsRepairedAndUndone) {
                       "浏览器主页：Chrome（Default）homepage 现为 \"http://hao.evil.cn/\"，将删除"),
             check.end())
       << Joined(check);
+  // The registry copy of the removed value's code is shown; the other code
+  // stays and is not.
+  EXPECT_NE(std::find(check.begin(), check.end(),
+                      "浏览器主页：Chrome（Default）校验值 HKEY_CURRENT_USER\\Software\\Google\\"
+                      "Chrome\\PreferenceMACs\\Default\\homepage，将删除"),
+            check.end())
+      << Joined(check);
+  EXPECT_EQ(std::count_if(check.begin(), check.end(),
+                          [](const Text& line) { return line.find("校验值") != Text::npos; }),
+            1);
   EXPECT_NE(std::find(check.begin(), check.end(),
                       "浏览器主页：Firefox（ab.default-release）user.js browser.startup.homepage "
                       "现为 \"http://hao.evil.cn/\"，将删除"),
