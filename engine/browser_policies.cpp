@@ -81,30 +81,6 @@ bool HijackedPage(const RegRawValue& value, std::string_view user_address) {
   return IsString(value) && IsHijackedStartPage(Utf8FromUtf16Le(Units(value)), user_address);
 }
 
-// A value as a person reads it; a control character (a line break planted
-// to fake a line) is shown as '?'.
-Text Shown(const RegRawValue& value) {
-  if (IsString(value)) {
-    Text text = TextShownFromUtf16Le(Units(value));
-    for (std::size_t at = 0; at < text.size(); ++at) {
-      const auto byte = static_cast<unsigned char>(text[at]);
-      if (IsLeadByte(byte)) {
-        ++at;
-      } else if (byte < 0x20 || byte == 0x7F) {
-        text[at] = '?';
-      }
-    }
-    return "\"" + text + "\"";
-  }
-  if (value.type == kRegDword && value.bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (int at = 3; at >= 0; --at)
-      number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
-    return std::to_string(number);
-  }
-  return "hex:" + HexDigits(value.bytes);
-}
-
 bool IsDword(const std::optional<RegRawValue>& value, std::uint32_t number) {
   return value && value->type == kRegDword && value->bytes.size() == 4 &&
          value->bytes == std::string{static_cast<char>(number), 0, 0, 0};
@@ -215,7 +191,7 @@ class Finder {
   int Add(const Found& place, Kind kind, const char* name, const RegRawValue& value,
           int leader = -1) {
     const int at = Add(place, kind, name, leader);
-    (*found_)[at].state = "现为 " + Shown(value);
+    (*found_)[at].state = "现为 " + ShownRegValue(value);
     (*found_)[at].content = Content(value);
     return at;
   }

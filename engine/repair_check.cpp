@@ -13,20 +13,6 @@ namespace {
 
 void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
-// A value as a person reads it: a string's text, a number, or its bytes.
-Text Shown(const RegRawValue& value) {
-  if ((value.type == kRegSz || value.type == kRegExpandSz) && value.bytes.size() % 2 == 0) {
-    return "\"" + TextShownFromUtf16Le(value.bytes) + "\"";
-  }
-  if (value.type == kRegDword && value.bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (int at = 3; at >= 0; --at)
-      number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
-    return std::to_string(number);
-  }
-  return "hex:" + HexDigits(value.bytes);
-}
-
 // Items 1 to 3; true when the item would change something.
 int CheckStartPage(Platform& machine, RepairHost& host, int item, RegRoot root,
                    const Text& address) {
@@ -51,11 +37,11 @@ int CheckStartPage(Platform& machine, RepairHost& host, int item, RegRoot root,
     const Text wanted = "\"" + address + "\"";
     if (!value) {
       Line(host, prefix + " 不存在，将设为 " + wanted);
-    } else if (Shown(*value) == wanted) {
+    } else if (ShownRegValue(*value) == wanted) {
       Line(host, prefix + " 现为 " + wanted + "，不变");
       continue;
     } else {
-      Line(host, prefix + " 现为 " + Shown(*value) + "，将改为 " + wanted);
+      Line(host, prefix + " 现为 " + ShownRegValue(*value) + "，将改为 " + wanted);
     }
     ++changes;
   }
@@ -70,7 +56,7 @@ int CheckPolicy(Platform& machine, RepairHost& host) {
   const Text value_name =
       RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, kPoliciesKey) + "\\" + kPolicyName;
   if (read && value) {
-    Line(host, "注册表项4：值 " + value_name + " 现为 " + Shown(*value) + "，将删除");
+    Line(host, "注册表项4：值 " + value_name + " 现为 " + ShownRegValue(*value) + "，将删除");
     ++changes;
   }
   const Text key_name = RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, kPolicyKey);

@@ -132,3 +132,17 @@ bool RegistryOverCalls::WriteKeyTree(RegView view, RegRoot root, const Text& key
 bool RegistryOverCalls::DeleteKeyTree(RegView view, RegRoot root, const Text& key_path) {
   return DeleteRegKeyTree(calls_, view, root, key_path);
 }
+
+Text ShownRegValue(const RegRawValue& value) {
+  if ((value.type == kRegSz || value.type == kRegExpandSz) && value.bytes.size() % 2 == 0) {
+    return "\"" + TextShownFromUtf16Le(value.bytes) + "\"";
+  }
+  if (value.type == kRegDword && value.bytes.size() == 4) {
+    std::uint32_t number = 0;
+    for (int at = 3; at >= 0; --at) {
+      number = (number << 8) | static_cast<unsigned char>(value.bytes[at]);
+    }
+    return ToText(static_cast<std::int64_t>(number));
+  }
+  return "hex:" + HexDigits(value.bytes);
+}

@@ -62,6 +62,11 @@ struct RegRawValue {
   bool operator!=(const RegRawValue& other) const { return !(*this == other); }
 };
 
+// A value as a person reads it in the log: a string's text in quotes (up to
+// its terminating zero, control characters as '?'), a DWORD's number, or
+// else its bytes in hex.
+Text ShownRegValue(const RegRawValue& value);
+
 // A key with everything below it, each list in the order the registry gave
 // it. Names in code page 936.
 struct RegKeyTree {

@@ -51,8 +51,9 @@ Text ToText(const std::vector<Number>& numbers) {
 }
 
 // UTF-16LE code units (two bytes each, a terminating zero ends the text) in
-// code page 936, '?' for a character the code page lacks: for showing a
-// registry string to a person, never for naming anything.
+// code page 936, '?' for a character the code page lacks and for a control
+// character: for showing a registry string to a person, never for naming
+// anything.
 Text TextShownFromUtf16Le(std::string_view units);
 
 // Each byte as two lowercase hex digits.

@@ -109,5 +109,12 @@ std::string Cp936ToUtf8(const Text& text) {
 }
 
 Text TextShownFromUtf16Le(std::string_view units) {
-  return Utf16LeToCp936(reinterpret_cast<const unsigned char*>(units.data()), units.size() / 2);
+  Text text =
+      Utf16LeToCp936(reinterpret_cast<const unsigned char*>(units.data()), units.size() / 2);
+  // A control character (a line break planted to fake a line) shows as '?'.
+  // No second byte of a code page 936 character is one.
+  for (char& byte : text) {
+    if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7F) byte = '?';
+  }
+  return text;
 }

@@ -46,7 +46,8 @@ Text TextShownFromUtf16Le(std::string_view units) {
     const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(units[at]) |
                                               static_cast<unsigned char>(units[at + 1]) << 8);
     if (unit == 0) break;
-    wide += unit;
+    // A control character (a line break planted to fake a line) shows as '?'.
+    wide += unit < 0x20 || unit == 0x7F ? L'?' : unit;
   }
   return AnsiFromWideMarked(wide);
 }

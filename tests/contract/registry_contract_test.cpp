@@ -327,3 +327,28 @@ TEST_F(RegistryTreeContract, NamesKeepTheLetterCaseTheyWereMadeWith) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Units(std::u16string_view text) {
+  std::string units;
+  for (const char16_t unit : text) {
+    units.push_back(static_cast<char>(unit & 0xFF));
+    units.push_back(static_cast<char>(unit >> 8));
+  }
+  return units;
+}
+
+}  // namespace
+
+// What the log shows of a value planted by a hijacker: never a line break
+// that would fake a line of its own, nothing past the string's end.
+TEST(ShownRegValue, ShowsWhatAPersonMayReadAndNoMore) {
+  EXPECT_EQ(ShownRegValue({kRegSz, Units(u"http://a/\r\n共 0 项：无需修复") + Units(u"\0")}),
+            "\"http://a/??共 0 项：无需修复\"");
+  EXPECT_EQ(ShownRegValue({kRegExpandSz, Units(std::u16string(u"a\0b", 3))}), "\"a\"");
+  EXPECT_EQ(ShownRegValue({kRegSz, Units(u"\t\x7F") + Units(u"\0")}), "\"??\"");
+  EXPECT_EQ(ShownRegValue({kRegDword, std::string("\xFF\xFF\xFF\xFF", 4)}), "4294967295");
+  EXPECT_EQ(ShownRegValue({kRegSz, "abc"}), "hex:616263");
+  EXPECT_EQ(ShownRegValue({kRegBinary, std::string("\x00\x0D", 2)}), "hex:000d");
+}
