@@ -271,25 +271,42 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
   return plan;
 }
 
-// Firefox's autoconfig: a defaults\pref\*.js in the install folder naming a
-// .cfg whose pref calls set the start page. Read when not obscured.
-std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_view address) {
+// Firefox's install folder ("...\\"), or nothing where it is not installed.
+Text FirefoxInstallFolder(Platform& machine) {
   const Text exe = InstalledBrowserPath(machine, *BrowserOfExecutable("firefox.exe"));
-  if (exe.empty()) return std::nullopt;
-  FileSystem& files = machine.files;
-  const Text install = FolderOfPath(exe) + "\\";
+  return exe.empty() ? Text() : FolderOfPath(exe) + "\\";
+}
+
+// The autoconfig files Firefox's install folder names: each
+// defaults\pref\*.js that sets general.config.filename, in the order listed.
+struct AutoconfigName {
+  Text file;
+  bool obscured = true;  // general.config.obscure_value is not 0
+};
+std::vector<AutoconfigName> AutoconfigNames(FileSystem& files, const Text& install) {
+  std::vector<AutoconfigName> names;
   for (const FolderEntry& entry : files.FindEntries(install + "defaults\\pref\\*.js")) {
     if (entry.is_folder || entry.is_link) continue;
     const auto js = files.ReadWholeFile(install + "defaults\\pref\\" + entry.name, 1 << 20);
     const auto calls = js ? ParseFirefoxPrefs(*js) : std::nullopt;
     if (!calls) continue;
-    Text cfg;
-    bool obscured = true;
+    AutoconfigName name;
     for (const FirefoxPrefCall& call : *calls) {
-      if (call.name == "general.config.filename" && call.is_string) cfg = call.value;
-      if (call.name == "general.config.obscure_value") obscured = call.value != "0";
+      if (call.name == "general.config.filename" && call.is_string) name.file = call.value;
+      if (call.name == "general.config.obscure_value") name.obscured = call.value != "0";
     }
-    if (cfg.empty()) continue;
+    if (!name.file.empty()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// Firefox's autoconfig: a .cfg named by the install folder's defaults whose
+// pref calls set the start page. Read when not obscured.
+std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_view address) {
+  const Text install = FirefoxInstallFolder(machine);
+  if (install.empty()) return std::nullopt;
+  FileSystem& files = machine.files;
+  for (const auto& [cfg, obscured] : AutoconfigNames(files, install)) {
     if (!IsPlainName(cfg)) return Left("Firefox", cfg, "自动配置文件的名称不是普通文件名");
     const Text path = install + cfg;
     std::string bytes;
@@ -512,18 +529,10 @@ bool RepairMayWriteProfileFile(Platform& machine, const Text& path) {
     return false;
   }
   // An autoconfig file: in Firefox's install folder, named by its defaults.
-  const Text exe = InstalledBrowserPath(machine, *BrowserOfExecutable("firefox.exe"));
-  if (exe.empty() || !SameIgnoringAsciiCase(FolderOfPath(exe) + "\\", folder)) return false;
-  std::vector<Text> cfgs;
-  for (const FolderEntry& entry : files.FindEntries(folder + "defaults\\pref\\*.js")) {
-    const auto js = files.ReadWholeFile(folder + "defaults\\pref\\" + entry.name, 1 << 20);
-    const auto calls = js ? ParseFirefoxPrefs(*js) : std::nullopt;
-    if (!calls) continue;
-    for (const FirefoxPrefCall& call : *calls) {
-      if (call.name == "general.config.filename" && SameIgnoringAsciiCase(call.value, name)) {
-        return true;
-      }
-    }
+  const Text install = FirefoxInstallFolder(machine);
+  if (install.empty() || !SameIgnoringAsciiCase(install, folder)) return false;
+  for (const AutoconfigName& cfg : AutoconfigNames(files, install)) {
+    if (SameIgnoringAsciiCase(cfg.file, name)) return true;
   }
   return false;
 }

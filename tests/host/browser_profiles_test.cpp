@@ -314,3 +314,93 @@ TEST_F(BrowserProfiles, AnUndoWritesOnlyProfileFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+const char kFirefoxInstall[] = "C:\\Program Files\\Mozilla Firefox\\";
+
+// An autoconfig file whose start-page lines a bundle installed, among lines
+// of the administrator's own that must stay.
+const std::string kHijackedCfg =
+    "// first line is skipped by Firefox\n"
+    "lockPref(\"browser.startup.homepage\", \"http://hao.evil.cn/\");\n"
+    "var shown = 1;\n"
+    "defaultPref(\"browser.startup.page\", 1);\n"
+    "lockPref(\"app.update.enabled\", false);\n";
+const std::string kRepairedCfg =
+    "// first line is skipped by Firefox\n"
+    "var shown = 1;\n"
+    "lockPref(\"app.update.enabled\", false);\n";
+
+}  // namespace
+
+class FirefoxAutoconfig : public BrowserProfiles {
+ protected:
+  void InstallFirefox(const std::string& defaults) {
+    const Text exe = Text(kFirefoxInstall) + "firefox.exe";
+    Write(exe, "MZ");
+    RegRawValue path{kRegSz, {}};
+    for (char c : exe) path.bytes += std::string{c, '\0'};
+    path.bytes += std::string(2, '\0');
+    ASSERT_TRUE(WriteRegValue(
+        registry_, RegView::kOwn, RegRoot::kLocalMachine,
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\firefox.exe", "", path));
+    Write(Text(kFirefoxInstall) + "defaults\\pref\\autoconfig.js", defaults);
+  }
+};
+
+TEST_F(FirefoxAutoconfig, OnlyTheStartPageLinesGoAndComeBack) {
+  InstallFirefox(
+      "pref(\"general.config.filename\", \"mozilla.cfg\");\n"
+      "pref(\"general.config.obscure_value\", 0);\n");
+  const Text cfg = Text(kFirefoxInstall) + "mozilla.cfg";
+  Write(cfg, kHijackedCfg);
+  const auto before = Files();
+
+  const TextArray check = BrowserLines(Run(true));
+  EXPECT_EQ(check, (TextArray{"浏览器主页：Firefox（mozilla.cfg）mozilla.cfg lockPref "
+                              "browser.startup.homepage 现为 \"http://hao.evil.cn/\"，将删除",
+                              "浏览器主页：Firefox（mozilla.cfg）mozilla.cfg defaultPref "
+                              "browser.startup.page 现为 \"1\"，将删除"}))
+      << Joined(check);
+  EXPECT_EQ(Files(), before);
+
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：Firefox（mozilla.cfg）已恢复默认"});
+  EXPECT_EQ(Read(cfg), kRepairedCfg);
+
+  // The undo may write the file the defaults name, and nothing else there.
+  EXPECT_TRUE(RepairMayWriteProfileFile(machine_, cfg));
+  EXPECT_TRUE(RepairMayWriteProfileFile(machine_, Text(kFirefoxInstall) + "MOZILLA.CFG"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, Text(kFirefoxInstall) + "firefox.exe"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, Text(kFirefoxInstall) + "other.cfg"));
+  EXPECT_FALSE(RepairMayWriteProfileFile(machine_, "C:\\Windows\\mozilla.cfg"));
+
+  RecordingHost undo;
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_FALSE(bundles.empty());
+  RunUndo(machine_, undo, bundles.front());
+  EXPECT_EQ(Files(), before) << undo.log();
+}
+
+TEST_F(FirefoxAutoconfig, AnObscuredFileIsReportedAndLeft) {
+  // Without obscure_value 0 Firefox reads the file byte-shifted: it cannot
+  // be judged as text.
+  InstallFirefox("pref(\"general.config.filename\", \"mozilla.cfg\");\n");
+  Write(Text(kFirefoxInstall) + "mozilla.cfg", "\x01\x7F\x80 shifted bytes");
+  const auto before = Files();
+  EXPECT_EQ(
+      BrowserLines(Run(true)),
+      TextArray{"浏览器主页：Firefox（mozilla.cfg）自动配置文件经过混淆，无法检查，不会修改"});
+  EXPECT_EQ(BrowserLines(Run(false)),
+            TextArray{"浏览器主页：Firefox（mozilla.cfg）未修改：自动配置文件经过混淆，无法检查"});
+  EXPECT_EQ(Files(), before);
+}
+
+TEST_F(FirefoxAutoconfig, ANameThatLeavesTheFolderIsRefused) {
+  InstallFirefox(
+      "pref(\"general.config.filename\", \"..\\\\..\\\\Windows\\\\win.ini\");\n"
+      "pref(\"general.config.obscure_value\", 0);\n");
+  const TextArray lines = BrowserLines(Run(false));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("自动配置文件的名称不是普通文件名"), Text::npos) << lines[0];
+}
