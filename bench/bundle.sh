@@ -21,9 +21,7 @@ source tests/wine/xvfb.sh
 cmake --build --preset win32 -j2 --target qinghe qinghe-cli lnk_probe bundle_bench bundle_steps \
   >/dev/null
 root=$PWD/build/win32/wine/$arch
-qinghe_wine_create "$root/base" "$arch"
-qinghe_wine_clone "$root/base" "$root/bench-bundle"
-qinghe_wine_env "$root/bench-bundle" "$arch"
+qinghe_bench_prefix "$root" "$arch" bench-bundle
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 win() { winepath -w "$1" 2>/dev/null; }

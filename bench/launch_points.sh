@@ -8,9 +8,7 @@ folders=${1:-200} per_folder=${2:-10} rounds=${3:-11} arch=${4:-win32}
 source tools/wine-lib.sh
 cmake --build --preset win32 --target launch_points_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
-qinghe_wine_create "$root/base" "$arch"
-qinghe_wine_clone "$root/base" "$root/bench-launch-points"
-qinghe_wine_env "$root/bench-launch-points" "$arch"
+qinghe_bench_prefix "$root" "$arch" bench-launch-points
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 echo "command: bash bench/launch_points.sh $folders $per_folder $rounds $arch"
 wine build/win32/bench/launch_points_bench.exe "$folders" "$per_folder" "$rounds"

@@ -9,9 +9,7 @@ profiles=${1:-10} kib=${2:-2048} rounds=${3:-11} arch=${4:-win32}
 source tools/wine-lib.sh
 cmake --build --preset win32 --target profiles_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
-qinghe_wine_create "$root/base" "$arch"
-qinghe_wine_clone "$root/base" "$root/bench-profiles"
-qinghe_wine_env "$root/bench-profiles" "$arch"
+qinghe_bench_prefix "$root" "$arch" bench-profiles
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 echo "command: bash bench/profiles.sh $profiles $kib $rounds $arch"
 wine build/win32/bench/profiles_bench.exe "$profiles" "$kib" "$rounds"

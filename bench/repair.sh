@@ -11,9 +11,7 @@ source tools/wine-lib.sh
 source tests/wine/xvfb.sh
 cmake --build --preset win32 --target qinghe qinghe-cli lnk_probe repair_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
-qinghe_wine_create "$root/base" "$arch"
-qinghe_wine_clone "$root/base" "$root/bench-repair"
-qinghe_wine_env "$root/bench-repair" "$arch"
+qinghe_bench_prefix "$root" "$arch" bench-repair
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 qinghe_wine_seed_hijack

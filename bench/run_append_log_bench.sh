@@ -11,9 +11,7 @@ source tests/wine/xvfb.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target append_log_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
-qinghe_wine_create "$root/base" "$arch"
-qinghe_wine_clone "$root/base" "$root/bench-log"
-qinghe_wine_env "$root/bench-log" "$arch"
+qinghe_bench_prefix "$root" "$arch" bench-log
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 echo "command: bash bench/run_append_log_bench.sh $rounds $arch"

@@ -77,6 +77,16 @@ qinghe_test_prefix() {
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
 
+# For a bench: makes the ready prefix ROOT/base when there is none, ROOT/NAME
+# a fresh copy of it, and sets the environment for running Wine there. The
+# bench stops the wineserver itself.
+qinghe_bench_prefix() {
+  local root=$1 arch=$2 name=$3
+  qinghe_wine_create "$root/base" "$arch"
+  qinghe_wine_clone "$root/base" "$root/$name"
+  qinghe_wine_env "$root/$name" "$arch"
+}
+
 # The Unix path of a file inside PREFIX's drive C, from a path below C:\.
 qinghe_wine_c() { printf '%s/drive_c/%s' "$1" "$2"; }
 

@@ -43,15 +43,9 @@ if [ -z "$bin" ] || [ ! -x "$bin" ]; then
   exit 77
 fi
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); echo "PASS: $*"; }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-show() { sed 's/^/      /'; }
-finish() {
-  echo "chromium_judges: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && exit 0
-  exit 1
-}
+JUDGES_NAME=chromium_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
 
 case "$TOOL" in /*) ;; *) TOOL="$PWD/$TOOL" ;; esac
 if [ ! -x "$TOOL" ]; then
@@ -117,7 +111,9 @@ for p in "${TRACKED[@]}"; do
 done
 
 JUDGE="$W/judge.py"
-cat >"$JUDGE" <<'PY'
+{
+  printf '%s\n' "$QINGHE_TREE_PY"
+  cat <<'PY'
 import hashlib, json, os, sys
 
 TRACKED = ["homepage", "homepage_is_newtabpage", "session.restore_on_startup",
@@ -186,43 +182,6 @@ def differences(before, after):
 
 def codes_of(p):
     return ["protection.macs." + p, "protection.macs." + p + "_encrypted_hash"]
-
-def cmd_tree(root, out):
-    """Every regular file and link under root: its SHA-256 or link target."""
-    tree = {}
-    for dirpath, dirnames, filenames in os.walk(root):
-        for name in filenames + [d for d in dirnames if os.path.islink(os.path.join(dirpath, d))]:
-            full = os.path.join(dirpath, name)
-            rel = os.path.relpath(full, root)
-            if os.path.islink(full):
-                tree[rel] = "link:" + os.readlink(full)
-            elif os.path.isfile(full):
-                with open(full, "rb") as f:
-                    tree[rel] = hashlib.sha256(f.read()).hexdigest()
-    with open(out, "w") as f:
-        json.dump(tree, f, sort_keys=True)
-
-def cmd_treediff(a, b, *allowed):
-    """Files added, removed or changed between two trees, except those at or
-    under the allowed relative paths. Exit 1 when there are any."""
-    ta, tb = json.load(open(a)), json.load(open(b))
-    def ok(rel):
-        return any(rel == p or rel.startswith(p.rstrip("/") + "/") for p in allowed)
-    bad = []
-    for rel in sorted(set(ta) | set(tb)):
-        if ta.get(rel) != tb.get(rel) and not ok(rel):
-            what = "added" if rel not in ta else "removed" if rel not in tb else "changed"
-            bad.append("%s %s" % (what, rel))
-    for line in bad:
-        print(line)
-    sys.exit(1 if bad else 0)
-
-def cmd_changed(a, b):
-    """The relative paths that differ between two trees, one a line."""
-    ta, tb = json.load(open(a)), json.load(open(b))
-    for rel in sorted(set(ta) | set(tb)):
-        if ta.get(rel) != tb.get(rel):
-            print(rel)
 
 def cmd_present(*files):
     """The hijacked state: each of the four has a value, a MAC and an
@@ -337,6 +296,7 @@ def cmd_state_ok(state_path, before_state_path):
 
 globals()["cmd_" + sys.argv[1].replace("-", "_")](*sys.argv[2:])
 PY
+} >"$JUDGE"
 judge() { python3 "$JUDGE" "$@"; }
 
 echo "Chromium: $("$bin" --version 2>/dev/null) ($bin)"

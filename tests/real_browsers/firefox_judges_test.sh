@@ -46,15 +46,9 @@ if ! program=$(_qinghe_firefox_program 2>/dev/null) || [[ ! -x "$program" ]]; th
   exit 77
 fi
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); echo "PASS: $*"; }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-show() { sed 's/^/      /'; }
-finish() {
-  echo "firefox_judges: $passed passed, $failed failed"
-  [[ $failed -eq 0 ]] && exit 0
-  exit 1
-}
+JUDGES_NAME=firefox_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
 
 [[ "$TOOL" == /* ]] || TOOL="$PWD/$TOOL"
 if [[ ! -x "$TOOL" ]]; then
@@ -91,6 +85,7 @@ FIREFOX_REWRITES=(toolkit.startup.last_success)
 
 JUDGE="$W/judge.py"
 {
+  printf '%s\n' "$QINGHE_TREE_PY"
   printf '%s\n' "$_QINGHE_FIREFOX_PREFS_PY"
   cat <<'PY'
 import hashlib, json, os
@@ -99,42 +94,6 @@ HIJACK_NAMES = (b"browser.startup.homepage", b"browser.startup.page")
 
 def calls(path):
     return parse(read(path))
-
-def cmd_tree(root, out):
-    """Every regular file and link under root: its SHA-256 or link target."""
-    tree = {}
-    for dirpath, dirnames, filenames in os.walk(root):
-        for name in filenames + [d for d in dirnames if os.path.islink(os.path.join(dirpath, d))]:
-            full = os.path.join(dirpath, name)
-            rel = os.path.relpath(full, root)
-            if os.path.islink(full):
-                tree[rel] = "link:" + os.readlink(full)
-            elif os.path.isfile(full):
-                with open(full, "rb") as f:
-                    tree[rel] = hashlib.sha256(f.read()).hexdigest()
-    with open(out, "w") as f:
-        json.dump(tree, f, sort_keys=True)
-
-def cmd_treediff(a, b, *allowed):
-    """Files added, removed or changed between two trees, except those at or
-    under the allowed relative paths. Exit 1 when there are any."""
-    ta, tb = json.load(open(a)), json.load(open(b))
-    def ok(rel):
-        return any(rel == p or rel.startswith(p.rstrip("/") + "/") for p in allowed)
-    bad = []
-    for rel in sorted(set(ta) | set(tb)):
-        if ta.get(rel) != tb.get(rel) and not ok(rel):
-            what = "added" if rel not in ta else "removed" if rel not in tb else "changed"
-            bad.append("%s %s" % (what, rel))
-    for line in bad:
-        print(line)
-    sys.exit(1 if bad else 0)
-
-def cmd_changed(a, b):
-    ta, tb = json.load(open(a)), json.load(open(b))
-    for rel in sorted(set(ta) | set(tb)):
-        if ta.get(rel) != tb.get(rel):
-            print(rel)
 
 def cmd_hijack_calls(path, url):
     """The statements of the file the repair must remove, as

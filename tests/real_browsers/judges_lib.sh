@@ -1,0 +1,58 @@
+# What the judges of both browsers share (sourced): the PASS/FAIL tally, and
+# the Python that judges a folder's files before and after a repair, which
+# each judge puts at the top of its own script ("$QINGHE_TREE_PY").
+# Set JUDGES_NAME before sourcing: it names the summary line.
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); echo "PASS: $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+show() { sed 's/^/      /'; }
+finish() {
+  echo "$JUDGES_NAME: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && exit 0
+  exit 1
+}
+
+# shellcheck disable=SC2034  # used by the judges that source this file
+QINGHE_TREE_PY=$(
+  cat <<'PY'
+import hashlib, json, os, sys
+
+def cmd_tree(root, out):
+    """Every regular file and link under root: its SHA-256 or link target."""
+    tree = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in filenames + [d for d in dirnames if os.path.islink(os.path.join(dirpath, d))]:
+            full = os.path.join(dirpath, name)
+            rel = os.path.relpath(full, root)
+            if os.path.islink(full):
+                tree[rel] = "link:" + os.readlink(full)
+            elif os.path.isfile(full):
+                with open(full, "rb") as f:
+                    tree[rel] = hashlib.sha256(f.read()).hexdigest()
+    with open(out, "w") as f:
+        json.dump(tree, f, sort_keys=True)
+
+def cmd_treediff(a, b, *allowed):
+    """Files added, removed or changed between two trees, except those at or
+    under the allowed relative paths. Exit 1 when there are any."""
+    ta, tb = json.load(open(a)), json.load(open(b))
+    def ok(rel):
+        return any(rel == p or rel.startswith(p.rstrip("/") + "/") for p in allowed)
+    bad = []
+    for rel in sorted(set(ta) | set(tb)):
+        if ta.get(rel) != tb.get(rel) and not ok(rel):
+            what = "added" if rel not in ta else "removed" if rel not in tb else "changed"
+            bad.append("%s %s" % (what, rel))
+    for line in bad:
+        print(line)
+    sys.exit(1 if bad else 0)
+
+def cmd_changed(a, b):
+    """The relative paths that differ between two trees, one a line."""
+    ta, tb = json.load(open(a)), json.load(open(b))
+    for rel in sorted(set(ta) | set(tb)):
+        if ta.get(rel) != tb.get(rel):
+            print(rel)
+PY
+)
