@@ -14,8 +14,10 @@ qinghe_wine_env() {
   export HOME="$prefix.home"
   export LC_ALL=zh_CN.UTF-8
   export WINEDEBUG=-all
-  # No menu entries written into HOME; no offer to install Mono or Gecko.
-  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  # No menu entries written into HOME; no offer to install Mono or Gecko;
+  # no web address handed to the machine's own browser (a test seeds
+  # commands that open pages, which Wine itself runs at a session's start).
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winebrowser.exe=d"
   mkdir -p "$HOME"
 }
 
