@@ -85,13 +85,24 @@ void PlanLaunchPoints(Platform& machine, const RepairPlaces& places,
       today.push_back(places.start_menu + "Programs\\" + name);
     }
   }
+  // What the Startup folders hold starts with Windows: a link there that
+  // opens a page is removed whole (autostart_entries.h), not rewritten.
+  TextArray startup;
+  for (SpecialFolder which : {kStartupFolder, kCommonStartupFolder}) {
+    const Text folder = machine.files.GetSpecialFolder(which);
+    if (!folder.empty()) startup.push_back(folder);
+  }
   for (const Text& folder : LaunchPointFolders(places)) {
     TextArray list;
     ListFolderTree(machine.files, folder, list);
     for (const Text& path : list) {
-      bool todays = false;
-      for (const Text& item : today) todays = todays || SameIgnoringAsciiCase(item, path);
-      if (!todays) plan.push_back(PlanLaunchPointLink(machine, path));
+      bool skipped = false;
+      for (const Text& item : today) skipped = skipped || SameIgnoringAsciiCase(item, path);
+      for (const Text& item : startup) {
+        skipped = skipped || (path.size() > item.size() &&
+                              SameIgnoringAsciiCase(path.substr(0, item.size()), item));
+      }
+      if (!skipped) plan.push_back(PlanLaunchPointLink(machine, path));
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "engine/autostart_entries.h"
+#include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
@@ -166,6 +168,8 @@ int RunCheck(Platform& machine, RepairHost& host) {
   const std::string address_utf8 = Utf8FromText(address).value_or(std::string());
   changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address_utf8));
   changes += CheckBrowserPolicies(machine, host, address_utf8);
+  changes += CheckAutostart(host, PlanAutostart(machine, address_utf8));
+  changes += CheckBrowserDebuggers(host, PlanBrowserDebuggers(machine));
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

@@ -1,5 +1,7 @@
 #include "engine/repair_sequence.h"
 
+#include "engine/autostart_entries.h"
+#include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
@@ -153,6 +155,9 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
   failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
   failed += RepairBrowserPolicies(machine, host, bundle, address);
+  // What would put the hijack back.
+  failed += RepairAutostart(machine, host, bundle, PlanAutostart(machine, address));
+  failed += RepairBrowserDebuggers(machine, host, bundle, PlanBrowserDebuggers(machine));
   host.EnableRepairButton();
   return failed;
 }

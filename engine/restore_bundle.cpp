@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/autostart_entries.h"
+#include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
 #include "engine/repair_places.h"
 #include "platform/digest.h"
+#include "platform/reg_file.h"
 
 namespace {
 
@@ -173,9 +176,51 @@ bool AllowedProfileCodeEntry(const RegFileEntry& entry) {
          RepairMayWriteProfileValue(RegRoot::kCurrentUser, key_path, entry.name);
 }
 
+// A Run value or a browser's debugger, which the removal of what puts a
+// hijack back records: a value of a Run key or Debugger of a browser's
+// options key that the manifest names as changed (so the file cannot carry
+// a program to start that the repair never removed); never a key deleted
+// whole.
+bool AllowedReapplyEntry(const RegFileEntry& entry, const std::vector<BundleChange>& changes) {
+  if (entry.kind == RegFileEntry::Kind::kDeletedKey) return false;
+  bool named = false;
+  for (const BundleChange& change : changes) {
+    if (change.kind != BundleChange::Kind::kValue ||
+        !SameIgnoringAsciiCase(RegFileKeyName(change.root, change.view, change.key_path),
+                               entry.key)) {
+      continue;
+    }
+    named = named || entry.kind == RegFileEntry::Kind::kKey ||
+            SameIgnoringAsciiCase(change.value_name, entry.name);
+  }
+  if (!named) return false;
+  for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
+    for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
+      const Text root_name = RegFileKeyName(root, view, Text()) + "\\";
+      if (entry.key.size() <= root_name.size() ||
+          !SameIgnoringAsciiCase(entry.key.substr(0, root_name.size()), root_name)) {
+        continue;
+      }
+      Text key_path = entry.key.substr(root_name.size());
+      // The 32-bit view's name on a 64-bit machine.
+      const Text wow = "Software\\WOW6432Node\\";
+      if (view == RegView::k32Bit && key_path.size() > wow.size() &&
+          SameIgnoringAsciiCase(key_path.substr(0, wow.size()), wow)) {
+        key_path = "Software\\" + key_path.substr(wow.size());
+      }
+      if (RepairMayWriteAutostartValue(root, key_path)) return true;
+      if (RepairMayWriteDebuggerValue(root, key_path, kDebuggerValue)) {
+        return entry.kind == RegFileEntry::Kind::kKey ||
+               SameIgnoringAsciiCase(entry.name, kDebuggerValue);
+      }
+    }
+  }
+  return false;
+}
+
 // True when a registry file entry names only what a repair changes.
-bool AllowedRegistryEntry(const RegFileEntry& entry) {
-  if (AllowedProfileCodeEntry(entry)) return true;
+bool AllowedRegistryEntry(const RegFileEntry& entry, const std::vector<BundleChange>& changes) {
+  if (AllowedProfileCodeEntry(entry) || AllowedReapplyEntry(entry, changes)) return true;
   for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
     for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine, RegRoot::kUsers}) {
       const Text start_page = RegFileKeyName(root, view, kStartPageKey);
@@ -438,6 +483,23 @@ bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_
   return true;
 }
 
+bool BundleWriter::RecordValueRemoval(RegView view, RegRoot root, const Text& key_path,
+                                      const Text& name) {
+  if (!EnsureFolder()) return false;
+  const Text recorded = AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
+  if (std::find(values_after_.begin(), values_after_.end(), recorded) == values_after_.end()) {
+    BundleChange change;
+    change.kind = BundleChange::Kind::kValue;
+    change.view = view;
+    change.root = root;
+    change.key_path = key_path;
+    change.value_name = name;
+    if (!Append(change)) return false;
+    values_after_.push_back(recorded);
+  }
+  return RecordValueBefore(view, root, key_path, name);
+}
+
 bool BundleWriter::RecordKeyTreeAfter(RegView view, RegRoot root, const Text& key_path) {
   if (!EnsureFolder()) return false;
   BundleChange change;
@@ -521,7 +583,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
     auto entries = bytes ? ParseRegFile(*bytes) : std::nullopt;
     if (!entries) return refuse("注册表记录已损坏：" + registry_path);
     for (const RegFileEntry& entry : *entries) {
-      if (!AllowedRegistryEntry(entry)) return refuse("注册表记录含有修复之外的项：" + entry.key);
+      if (!AllowedRegistryEntry(entry, bundle.changes))
+        return refuse("注册表记录含有修复之外的项：" + entry.key);
     }
     bundle.registry = std::move(*entries);
   }
@@ -532,7 +595,9 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
     switch (change.kind) {
       case BundleChange::Kind::kValue:
         if (!RepairMayWriteValue(change.root, change.key_path, change.value_name) &&
-            !RepairMayWriteProfileValue(change.root, change.key_path, change.value_name)) {
+            !RepairMayWriteProfileValue(change.root, change.key_path, change.value_name) &&
+            !RepairMayWriteAutostartValue(change.root, change.key_path) &&
+            !RepairMayWriteDebuggerValue(change.root, change.key_path, change.value_name)) {
           return refuse("清单含有修复之外的注册表值：" + change.key_path);
         }
         break;
@@ -543,7 +608,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         break;
       case BundleChange::Kind::kFile: {
         if (!RepairMayWriteFile(places, change.original) &&
-            !RepairMayWriteProfileFile(machine, change.original)) {
+            !RepairMayWriteProfileFile(machine, change.original) &&
+            !RepairMayWriteAutostartFile(files, change.original)) {
           return refuse("清单含有修复之外的文件：" + change.original);
         }
         const TextArray steps = SplitText(change.copy, "\\");

@@ -25,6 +25,7 @@ enum SpecialFolder : int {
   kLocalAppDataFolder = 12,
   kCommonDesktopFolder = 13,
   kCommonProgramsFolder = 14,
+  kCommonStartupFolder = 15,
 };
 
 // One entry of a folder search, as FindFirstFileA/FindNextFileA give it.

@@ -40,6 +40,8 @@ int CsidlOf(SpecialFolder folder) {
       return CSIDL_COMMON_DESKTOPDIRECTORY;
     case kCommonProgramsFolder:
       return CSIDL_COMMON_PROGRAMS;
+    case kCommonStartupFolder:
+      return CSIDL_COMMON_STARTUP;
     default:
       return -1;
   }

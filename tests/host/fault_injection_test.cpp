@@ -1,14 +1,19 @@
 // Every call the repair makes into the machine is made to fail in turn, over a
 // seeded hijack. Whatever fails, the repair runs to its end, and no shortcut is
 // lost: each is exactly as it was or correctly repaired, and a repaired
-// desktop shortcut has a byte-identical copy in the back-up folder.
+// desktop shortcut has a byte-identical copy in the back-up folder. What puts
+// the hijack back (a Run value, a Startup link, a browser's debugger) is
+// either still there or comes back whole with an undo.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "engine/repair_sequence.h"
+#include "engine/restore_bundle.h"
+#include "engine/undo.h"
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/faulty_platform.h"
@@ -24,6 +29,12 @@ const char kQuickLaunch[] =
     "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
 const char kDesktop[] = "C:\\Users\\u\\Desktop";
 const char kMainKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+const char kStartup[] =
+    "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kChromeOptions[] =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
+    "Options\\chrome.exe";
 
 struct Seeded {
   std::string bytes;
@@ -39,6 +50,7 @@ class RepairUnderFaults {
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
     files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
+    files_.SetSpecialFolder(kStartupFolder, kStartup);
     fs::create_directories(drive_ + "/Users/u/AppData/Local");
     Seed();
   }
@@ -87,6 +99,32 @@ class RepairUnderFaults {
       if (line.rfind("修复：", 0) == 0) {
         EXPECT_TRUE(repaired_by_name.count(line.substr(6, line.size() - 8))) << line;
       }
+    }
+  }
+
+  // What puts the hijack back, as it is now: the Run value, the Startup link
+  // and the debugger.
+  std::string Reappliers() {
+    std::string state;
+    for (const auto& [root, key, name] :
+         {std::tuple{RegRoot::kCurrentUser, kRunKey, "HomeKeeper"},
+          std::tuple{RegRoot::kLocalMachine, kChromeOptions, "Debugger"}}) {
+      std::optional<RegRawValue> value;
+      state += registry_items_.ReadValue(RegView::kOwn, root, key, name, &value) && value
+                   ? HexDigits(value->bytes) + ";"
+                   : "absent;";
+    }
+    std::ifstream in(*files_.HostPath(Text(kStartup) + "\\浏览器.lnk"), std::ios::binary);
+    return state + (in ? std::string((std::istreambuf_iterator<char>(in)), {}) : "absent");
+  }
+  std::string seeded_reappliers() const { return seeded_reappliers_; }
+
+  // Undoes every repair, the machine's own calls failing nowhere.
+  void UndoAll() {
+    Platform machine{registry_items_, files_, links_};
+    for (const Text& bundle : ListBundles(machine)) {
+      RecordingHost host;
+      RunUndo(machine, host, bundle);
     }
   }
 
@@ -139,6 +177,21 @@ class RepairUnderFaults {
     Plant(Text(kDesktop) + "\\two\\same.lnk", other, true);
     PlantFile(Text(kDesktop) + "\\notes.txt", "notes");
     PlantFile(Text(kDesktop) + "\\corrupt.lnk", "garbage");
+
+    // As the code page calls see a string: its bytes and a zero.
+    const auto sz = [](const std::string& text) {
+      std::vector<std::uint8_t> bytes(text.begin(), text.end());
+      bytes.push_back(0);
+      return bytes;
+    };
+    registry_.SeedValue(RegRoot::kCurrentUser, kRunKey, "HomeKeeper",
+                        {kRegSz, sz("cmd /c start http://hijack.example/")});
+    registry_.SeedValue(RegRoot::kLocalMachine, kChromeOptions, "Debugger",
+                        {kRegSz, sz("C:\\hp\\open.exe http://hijack.example/")});
+    FakeLink startup = browser;
+    startup.target = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
+    Write(Text(kStartup) + "\\浏览器.lnk", startup.Serialize());
+    seeded_reappliers_ = Reappliers();
   }
 
   std::vector<std::string> BackupContents() {
@@ -159,6 +212,7 @@ class RepairUnderFaults {
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
   std::map<Text, Seeded> seeded_;
+  std::string seeded_reappliers_;
 };
 
 const std::pair<Operation, const char*> kOperations[] = {
@@ -187,6 +241,7 @@ TEST(FaultInjection, CleanRunRepairsEverything) {
   FaultPlan nothing_fails;
   RecordingHost host = machine.Run(nothing_fails);
   machine.CheckNothingLost(host, "no fault");
+  EXPECT_EQ(machine.Reappliers(), "absent;absent;absent");
   EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
                           [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
             6);
@@ -212,8 +267,13 @@ TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
             << host.appended()[nth - 1];
       }
       if (operation == Operation::kWriteRegistry) {
-        EXPECT_NE(host.appended()[3].find("失败"), Text::npos);
+        EXPECT_TRUE(std::any_of(host.appended().begin(), host.appended().end(),
+                                [](const Text& line) { return line.find("失败") != Text::npos; }))
+            << name << " failing at call " << nth;
       }
+      machine.UndoAll();
+      EXPECT_EQ(machine.Reappliers(), machine.seeded_reappliers())
+          << name << " failing at call " << nth;
       ++runs;
     }
   }

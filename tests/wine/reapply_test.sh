@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# What puts a hijack back, under Wine, through qinghe-cli: Run values made
+# by Wine's own reg.exe (in both views in the 64-bit prefix), links made by
+# the shell's link object and an Internet shortcut in the Startup folders,
+# and debuggers set on browsers' executables:
+# - the check names each one that re-applies a hijack, once, with why, and
+#   changes nothing;
+# - the repair removes them and leaves a real updater's Run value, a link
+#   that opens a local file, an Edge redirector's debugger and a debugger on
+#   another program;
+# - the undo gives every value and file back exactly.
+# Usage: reapply_test.sh ARCH PREFIX-ROOT QINGHE-CLI LNK-PROBE
+set -euo pipefail
+arch=$1 root=$2 cli=$3 lnk_probe=$4
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../tools/wine-lib.sh"
+source "$here/check.sh"
+
+address='https://www.user-home.cn/'
+views=(/reg:32)
+[ "$arch" = win64 ] && views=(/reg:32 /reg:64)
+run_key='Software\Microsoft\Windows\CurrentVersion\Run'
+options='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Image File Execution Options'
+
+# reg.exe, asked again when it crashes (as it has been seen to under load).
+reg_exe() {
+  local status attempt
+  for attempt in 1 2 3; do
+    set +e
+    wine reg "$@" 2>/dev/null | tr -d '\r' | iconv -f GBK -t UTF-8
+    status=${PIPESTATUS[0]}
+    set -e
+    [ "$status" -le 1 ] && return "$status"
+  done
+  echo "reg $* failed: $status" >&2
+  return 2
+}
+put() {
+  local view
+  for view in "${views[@]}"; do reg_exe add "$@" /f "$view" >/dev/null; done
+}
+# The keys the repair may touch, in each view, one line per value, sorted.
+registry_state() {
+  local view key
+  for view in "${views[@]}"; do
+    for key in "HKCU\\$run_key" "HKLM\\$run_key" "HKLM\\${run_key}Once" "$options"; do
+      { reg_exe query "$key" /s "$view" || true; } | awk -v view="$view" '
+        /^HKEY_/ { key = $0; next }
+        /^    / { print view " " key " |" $0 }' | LC_ALL=C sort
+    done
+  done
+}
+# The Startup folders' files with their bytes.
+files_state() {
+  local folder
+  for folder in "$startup" "$common_startup"; do
+    (cd "$folder" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha1sum)
+  done
+}
+state() { registry_state; files_state; }
+lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^(开机启动项|浏览器调试器)：' || true; }
+run() { wine "$@" || true; }
+
+qinghe_test_prefix "$root" "$arch" reapply
+# Wine runs RunOnce values (and, at a later session's start, Run values and
+# the Startup folders) itself: one server for the whole test, so no session
+# starts after the seeding. The seeded programs are absent anyway, and no
+# address reaches the machine's browser (qinghe_wine_env).
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 || true
+user_dir=$(qinghe_wine_user_dir "$prefix")
+# The folders as Wine names them ("StartUp"), whatever their letter case.
+programs="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+common_programs="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+startup=$(find "$programs" -maxdepth 1 -iname startup | head -1)
+common_startup=$(find "$common_programs" -maxdepth 1 -iname startup | head -1)
+check_true "Wine made both Startup folders" test -d "$startup" -a -d "$common_startup"
+win_user=$(basename "$user_dir")
+startup_win="C:\\users\\$win_user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\$(basename "$startup")"
+common_win="C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$(basename "$common_startup")"
+
+# Caught: a browser started with a page, a page opened through cmd, a
+# debugger on chrome.exe, a Startup link starting a browser with a page and
+# an Internet shortcut to a page.
+reg_exe add "HKCU\\$run_key" /v HomeKeeper \
+  /d '"C:\absent\iexplore.exe" http://hao.evil.cn/' /f >/dev/null
+put "HKLM\\${run_key}Once" /v Nav /d 'C:\absent\cmd.exe /c start http://nav.evil.cn/'
+put "$options\\chrome.exe" /v Debugger /d 'C:\hp\open.exe http://hao.evil.cn/'
+wine "$lnk_probe" write "$startup_win\\浏览器.lnk" \
+  'target=C:\Program Files\Google\Chrome\Application\chrome.exe' \
+  'arguments=http://hao.evil.cn/?from=startup' >/dev/null
+printf '[InternetShortcut]\r\nURL=http://nav.evil.cn/\r\n' >"$common_startup/导航.url"
+# Left: a real updater, a link that opens a local file, an Edge redirector,
+# a debugger on another program.
+put "HKLM\\$run_key" /v GoogleUpdate \
+  /d '"C:\Program Files (x86)\Google\Update\GoogleUpdate.exe" /c'
+wine "$lnk_probe" write "$startup_win\\Notes.lnk" 'target=C:\windows\notepad.exe' \
+  'arguments=C:\Notes\today.txt' >/dev/null
+put "$options\\msedge.exe" /v Debugger \
+  /d '"C:\Program Files\MSEdgeRedirect\MSEdgeRedirect.exe"'
+put "$options\\notepad.exe" /v Debugger /d 'vsjitdebugger.exe'
+
+before=$(state)
+check_true "the Run values were seeded" grep -q 'HomeKeeper' <<<"$before"
+check_true "the Startup link was made" test -s "$startup/浏览器.lnk"
+
+hkcu_run="HKEY_CURRENT_USER\\$run_key"
+hklm_soft='HKEY_LOCAL_MACHINE\Software'
+# The 64-bit view first where there are two; the user's Run key is one key
+# in both.
+hklm=("$hklm_soft")
+[ "$arch" = win64 ] && hklm=("$hklm_soft" "$hklm_soft\\WOW6432Node")
+want_check=("开机启动项：$hkcu_run\\HomeKeeper（每次开机打开 http://hao.evil.cn/），将删除")
+want_repair=("开机启动项：$hkcu_run\\HomeKeeper 已删除（每次开机打开 http://hao.evil.cn/）")
+for soft in "${hklm[@]}"; do
+  name="$soft\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Nav"
+  want_check+=("开机启动项：$name（每次开机打开 http://nav.evil.cn/），将删除")
+  want_repair+=("开机启动项：$name 已删除（每次开机打开 http://nav.evil.cn/）")
+done
+link_name="$startup_win\\浏览器.lnk"
+want_check+=("开机启动项：$link_name（每次开机打开 http://hao.evil.cn/?from=startup），将删除")
+want_repair+=("开机启动项：$link_name 已删除（每次开机打开 http://hao.evil.cn/?from=startup）")
+want_check+=("开机启动项：$common_win\\导航.url（每次开机打开 http://nav.evil.cn/），将删除")
+want_repair+=("开机启动项：$common_win\\导航.url 已删除（每次开机打开 http://nav.evil.cn/）")
+for soft in "${hklm[@]}"; do
+  debugger="浏览器调试器：打开 chrome.exe 时先运行 \"C:\\hp\\open.exe http://hao.evil.cn/\"（$soft\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\chrome.exe）"
+  want_check+=("$debugger，将删除")
+  want_repair+=("$debugger，已删除")
+done
+
+check=$(run "$cli" check "$address" | lines)
+check_equal "the check names each one once, with why" \
+  "$(printf '%s\n' "${want_check[@]}")" "$check"
+check_equal "the check changed nothing" "$before" "$(state)"
+
+repair=$(run "$cli" repair "$address" | lines)
+check_equal "the repair removes each one, a line each" \
+  "$(printf '%s\n' "${want_repair[@]}")" "$repair"
+after=$(state)
+for gone in HomeKeeper Nav 'chrome.exe' '浏览器.lnk' '导航.url'; do
+  check_fails "gone: $gone" grep -qF "$gone" <<<"$after"
+done
+for kept in GoogleUpdate 'msedge.exe' 'notepad.exe' 'Notes.lnk'; do
+  check_true "kept: $kept" grep -qF "$kept" <<<"$after"
+done
+check_equal "a second repair finds nothing" "" "$(run "$cli" repair "$address" | lines)"
+
+run "$cli" undo >/dev/null
+run "$cli" undo >/dev/null
+check_equal "the undo gives every value and file back" "$before" "$(state)"
+
+check_summary
