@@ -346,20 +346,6 @@ Text ShownValue(const std::string& utf8) {
   return shown;
 }
 
-bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
-  const std::optional<std::string> now = files.ReadWholeFile(path, kLargestProfileFile);
-  return now && *now == bytes;
-}
-
-// Beside, checked, then moved over in one step.
-bool ReplaceFile(FileSystem& files, const Text& path, const std::string& bytes) {
-  const std::optional<Text> temporary = WriteNewFileBeside(files, path, bytes);
-  if (!temporary) return false;
-  if (Holds(files, *temporary, bytes) && files.MoveOverFile(*temporary, path)) return true;
-  files.DeleteOneFile(*temporary);
-  return false;
-}
-
 // False, with the line, when the plan could not be applied.
 bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const ProfilePlan& plan) {
   FileSystem& files = machine.files;
@@ -379,7 +365,7 @@ bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const 
     return false;
   }
   for (const ProfileFileEdit& edit : plan.edits) {
-    if (!files.IsPlainFile(edit.path) || !Holds(files, edit.path, edit.before)) {
+    if (!files.IsPlainFile(edit.path) || !FileHolds(files, edit.path, edit.before)) {
       Line(host, Who(plan) + "未修改：" + FileNameOfPath(edit.path) + " 已被改动");
       return false;
     }
@@ -388,7 +374,8 @@ bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const 
   for (const ProfileFileEdit& edit : plan.edits) {
     if (!done) break;
     const std::string after = WithoutRanges(edit.before, edit.removed);
-    done = bundle.RecordFile(edit.path, edit.before, after) && ReplaceFile(files, edit.path, after);
+    done = bundle.RecordFile(edit.path, edit.before, after) &&
+           ReplaceFileSafely(files, edit.path, after);
   }
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
     done = done &&

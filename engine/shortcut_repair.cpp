@@ -31,14 +31,6 @@ bool Failed(RepairHost& host, const Text& name) {
   return false;
 }
 
-// True when the file at `path` holds exactly `bytes`: a write the disk took
-// only in part, or not at all, is found here even where the system said it
-// went through.
-bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
-  const std::optional<std::string> now = files.ReadWholeFile(path, kLargestShortcut);
-  return now && *now == bytes;
-}
-
 // Copies the shortcut into the back-up folder under a name no other copy
 // has, the way Explorer names copies: "a.lnk", then "a (2).lnk", "a (3).lnk",
 // ... Each copy is a new file, so no copy ever replaces another. The search
@@ -56,7 +48,7 @@ bool BackUp(FileSystem& files, const std::string& original, const Text& name,
   for (int number = 2; number <= kMostBackupNames + 1; ++number) {
     switch (files.WriteNewFile(copy, original)) {
       case NewFile::kWritten:
-        if (Holds(files, copy, original)) return true;
+        if (FileHolds(files, copy, original)) return true;
         files.DeleteOneFile(copy);
         return false;
       case NewFile::kNameTaken:
@@ -75,8 +67,8 @@ bool BackUp(FileSystem& files, const std::string& original, const Text& name,
 bool ReplaceLink(Platform& machine, const Text& path, const std::string& replacement) {
   const std::optional<Text> temporary = WriteNewFileBeside(machine.files, path, replacement);
   if (!temporary) return false;
-  if (Holds(machine.files, *temporary, replacement) && machine.links.ParsesAsLink(replacement) &&
-      machine.files.MoveOverFile(*temporary, path)) {
+  if (FileHolds(machine.files, *temporary, replacement) &&
+      machine.links.ParsesAsLink(replacement) && machine.files.MoveOverFile(*temporary, path)) {
     return true;
   }
   machine.files.DeleteOneFile(*temporary);

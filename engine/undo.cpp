@@ -196,11 +196,6 @@ bool MakeFoldersAbove(FileSystem& files, const Text& path) {
   return MakeFoldersAbove(files, folder) && files.CreateFolder(folder);
 }
 
-bool Holds(FileSystem& files, const Text& path, const std::string& bytes) {
-  const std::optional<std::string> now = files.ReadWholeFile(path, bytes.size());
-  return now && *now == bytes;
-}
-
 Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange& change) {
   FileSystem& files = machine.files;
   const std::optional<std::string> copy =
@@ -216,17 +211,11 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
         Sha256Hex(*now) != change.sha256_after) {
       return Result::kSkipped;
     }
-    const std::optional<Text> temporary = WriteNewFileBeside(files, change.original, *copy);
-    if (!temporary) return Result::kFailed;
-    if (Holds(files, *temporary, *copy) && files.MoveOverFile(*temporary, change.original)) {
-      return Result::kBack;
-    }
-    files.DeleteOneFile(*temporary);
-    return Result::kFailed;
+    return ReplaceFileSafely(files, change.original, *copy) ? Result::kBack : Result::kFailed;
   }
   if (!MakeFoldersAbove(files, change.original)) return Result::kFailed;
   if (files.WriteNewFile(change.original, *copy) != NewFile::kWritten) return Result::kFailed;
-  if (Holds(files, change.original, *copy)) return Result::kBack;
+  if (FileHolds(files, change.original, *copy)) return Result::kBack;
   files.DeleteOneFile(change.original);
   return Result::kFailed;
 }

@@ -38,6 +38,19 @@ std::optional<Text> WriteNewFileBeside(FileSystem& files, const Text& path,
   return std::nullopt;
 }
 
+bool FileHolds(FileSystem& files, const Text& path, const std::string& bytes) {
+  const std::optional<std::string> now = files.ReadWholeFile(path, bytes.size());
+  return now && *now == bytes;
+}
+
+bool ReplaceFileSafely(FileSystem& files, const Text& path, const std::string& bytes) {
+  const std::optional<Text> temporary = WriteNewFileBeside(files, path, bytes);
+  if (!temporary) return false;
+  if (FileHolds(files, *temporary, bytes) && files.MoveOverFile(*temporary, path)) return true;
+  files.DeleteOneFile(*temporary);
+  return false;
+}
+
 FileSystem::PlainRead FileSystem::ReadPlainFile(const Text& path, std::size_t max_size,
                                                 std::string* bytes) {
   if (!PathExists(path)) return PlainRead::kAbsent;

@@ -147,3 +147,13 @@ class FileSystem {
 // can be planted there. Its path, or nullopt with nothing left.
 std::optional<Text> WriteNewFileBeside(FileSystem& files, const Text& path,
                                        const std::string& bytes);
+
+// True when the file at `path` holds exactly `bytes`: a write the disk took
+// only in part, or not at all, is found here even where the system said it
+// went through.
+bool FileHolds(FileSystem& files, const Text& path, const std::string& bytes);
+
+// Replaces the file at `path` the safe way: `bytes` written beside it, read
+// back whole, then moved over it in one step. On failure the file is as it
+// was and nothing is left beside it.
+bool ReplaceFileSafely(FileSystem& files, const Text& path, const std::string& bytes);
