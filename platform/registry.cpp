@@ -110,6 +110,11 @@ bool RegistryOverCalls::ReadKeyTree(RegView view, RegRoot root, const Text& key_
   return ReadRegKeyTree(calls_, view, root, key_path, tree);
 }
 
+bool RegistryOverCalls::ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
+                                        std::optional<std::vector<Text>>* names) {
+  return ReadRegSubkeyNames(calls_, view, root, key_path, names);
+}
+
 bool RegistryOverCalls::KeyExists(RegView view, RegRoot root, const Text& key_path) {
   return RegKeyExists(calls_, view, root, key_path);
 }

@@ -177,6 +177,10 @@ class Registry {
   virtual bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
                            std::optional<RegKeyTree>* tree) = 0;
   virtual bool KeyExists(RegView view, RegRoot root, const Text& key_path) = 0;
+  // The names of a key's subkeys, nothing below them; nullopt for a key
+  // that is not there. False when it cannot be read.
+  virtual bool ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
+                               std::optional<std::vector<Text>>* names) = 0;
   virtual bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
                           const RegRawValue& value) = 0;
   virtual bool DeleteValue(RegView view, RegRoot root, const Text& key_path, const Text& name) = 0;
@@ -202,6 +206,8 @@ class RegistryOverCalls final : public Registry {
   bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
                    std::optional<RegKeyTree>* tree) override;
   bool KeyExists(RegView view, RegRoot root, const Text& key_path) override;
+  bool ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
+                       std::optional<std::vector<Text>>* names) override;
   bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
                   const RegRawValue& value) override;
   bool DeleteValue(RegView view, RegRoot root, const Text& key_path, const Text& name) override;

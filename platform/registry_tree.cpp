@@ -220,6 +220,20 @@ bool DeleteRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Te
   return DeleteTree(calls, view, root, key_path, 0);
 }
 
+bool ReadRegSubkeyNames(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+                        std::optional<std::vector<Text>>* names) {
+  names->reset();
+  if (!RegKeyPathWellFormed(key_path)) return false;
+  ScopedKey key(calls);
+  if (!key.OpenForRead(root, key_path, view)) {
+    return KeyPresence(calls, view, root, key_path) == Presence::kAbsent;
+  }
+  std::vector<Text> read;
+  if (!calls.SubkeyNames(key.get(), &read)) return false;
+  *names = std::move(read);
+  return true;
+}
+
 bool RegKeyExists(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path) {
   return RegKeyPathWellFormed(key_path) &&
          KeyPresence(calls, view, root, key_path) != Presence::kAbsent;

@@ -50,3 +50,8 @@ bool DeleteRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Te
 // False only when the key is known to be absent: a key that is there but
 // cannot be opened, or whose parent cannot be listed, counts as there.
 bool RegKeyExists(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path);
+
+// The names of the subkeys of `key_path`; nullopt when the key is not there.
+// False when it cannot be read.
+bool ReadRegSubkeyNames(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+                        std::optional<std::vector<Text>>* names);

@@ -82,6 +82,11 @@ class FaultyRegistry : public Registry {
                    std::optional<RegKeyTree>* tree) override {
     return !plan_.Fails(Operation::kReadRegistry) && inner_.ReadKeyTree(view, root, key_path, tree);
   }
+  bool ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
+                       std::optional<std::vector<Text>>* names) override {
+    return !plan_.Fails(Operation::kReadRegistry) &&
+           inner_.ReadSubkeyNames(view, root, key_path, names);
+  }
   // Not a fault site: a key said to be missing would be taken as deleted.
   bool KeyExists(RegView view, RegRoot root, const Text& key_path) override {
     return inner_.KeyExists(view, root, key_path);
