@@ -55,7 +55,8 @@ qinghe_wine_create() {
 }
 
 # Makes PREFIX a fresh copy of the ready prefix BASE. Files are hard-linked,
-# except the registry and the user folders, which a run writes.
+# except the registry, the user folders and the system's network files
+# (hosts), which a run writes.
 qinghe_wine_clone() {
   local base=$1 prefix=$2
   rm -rf "$prefix" "$prefix.home"
@@ -64,6 +65,11 @@ qinghe_wine_clone() {
   for hive in "$prefix"/*.reg; do cp --remove-destination "$base/$(basename "$hive")" "$hive"; done
   rm -rf "$prefix/drive_c/users"
   cp -a "$base/drive_c/users" "$prefix/drive_c/users"
+  local etc=drive_c/windows/system32/drivers/etc
+  if [ -d "$base/$etc" ]; then
+    rm -rf "${prefix:?}/$etc"
+    cp -a "$base/$etc" "$prefix/$etc"
+  fi
   qinghe_wine_check_private "$prefix"
 }
 
