@@ -115,7 +115,8 @@ bool RemoveRunValue(Platform& machine, BundleWriter& bundle, const AutostartItem
       now != item.value) {
     return false;
   }
-  return bundle.RecordValueRemoval(item.view, item.root, item.key_path, item.value_name) &&
+  return bundle.RecordValueChange(item.view, item.root, item.key_path, item.value_name,
+                                  std::nullopt) &&
          machine.registry.DeleteValue(item.view, item.root, item.key_path, item.value_name);
 }
 

@@ -96,11 +96,12 @@ int RepairBrowserDebuggers(Platform& machine, RepairHost& host, BundleWriter& bu
       Line(host, Shown(debugger) + "，已删除");
       continue;
     }
-    const bool removed = read && now == debugger.value &&
-                         bundle.RecordValueRemoval(debugger.view, RegRoot::kLocalMachine,
-                                                   debugger.key_path, kDebuggerValue) &&
-                         machine.registry.DeleteValue(debugger.view, RegRoot::kLocalMachine,
-                                                      debugger.key_path, kDebuggerValue);
+    const bool removed =
+        read && now == debugger.value &&
+        bundle.RecordValueChange(debugger.view, RegRoot::kLocalMachine, debugger.key_path,
+                                 kDebuggerValue, std::nullopt) &&
+        machine.registry.DeleteValue(debugger.view, RegRoot::kLocalMachine, debugger.key_path,
+                                     kDebuggerValue);
     Line(host, Shown(debugger) + (removed ? "，已删除" : "，删除失败"));
     if (removed) done.push_back(&debugger);
     failed += !removed;

@@ -6,7 +6,10 @@
 #include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
+#include "engine/hosts_file.h"
+#include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
+#include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
 #include "platform/reg_file.h"
 #include "platform/text_utf8.h"
@@ -168,8 +171,17 @@ int RunCheck(Platform& machine, RepairHost& host) {
   const std::string address_utf8 = Utf8FromText(address).value_or(std::string());
   changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address_utf8));
   changes += CheckBrowserPolicies(machine, host, address_utf8);
-  changes += CheckAutostart(host, PlanAutostart(machine, address_utf8));
-  changes += CheckBrowserDebuggers(host, PlanBrowserDebuggers(machine));
+  const std::vector<AutostartItem> autostart = PlanAutostart(machine, address_utf8);
+  const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
+  const std::vector<ServiceItem> services = PlanServices(machine, address_utf8);
+  const HostsPlan hosts = PlanHostsFile(machine.files);
+  changes += CheckAutostart(host, autostart);
+  changes += CheckBrowserDebuggers(host, debuggers);
+  changes += CheckServices(host, services);
+  changes += CheckHostsFile(host, hosts);
+  changes += CheckProxySettings(
+      host, PlanProxySettings(machine),
+      !autostart.empty() || !debuggers.empty() || !services.empty() || !hosts.shown.empty());
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

@@ -4,8 +4,11 @@
 #include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
+#include "engine/hosts_file.h"
+#include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
 #include "engine/restore_bundle.h"
+#include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
 #include "platform/folder_tree.h"
 #include "platform/text_utf8.h"
@@ -155,9 +158,20 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
   failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
   failed += RepairBrowserPolicies(machine, host, bundle, address);
-  // What would put the hijack back.
-  failed += RepairAutostart(machine, host, bundle, PlanAutostart(machine, address));
-  failed += RepairBrowserDebuggers(machine, host, bundle, PlanBrowserDebuggers(machine));
+  // What would put the hijack back. A proxy on this PC goes only with other
+  // evidence: alone it is as likely the user's own tool.
+  const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
+  const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
+  const std::vector<ServiceItem> services = PlanServices(machine, address);
+  const HostsPlan hosts = PlanHostsFile(machine.files);
+  const std::vector<ProxyFinding> proxy = PlanProxySettings(machine);
+  const bool evidence =
+      !autostart.empty() || !debuggers.empty() || !services.empty() || !hosts.shown.empty();
+  failed += RepairAutostart(machine, host, bundle, autostart);
+  failed += RepairBrowserDebuggers(machine, host, bundle, debuggers);
+  failed += RepairServices(machine, host, bundle, services);
+  failed += RepairHostsFile(machine, host, bundle, hosts);
+  failed += RepairProxySettings(machine, host, bundle, proxy, evidence);
   host.EnableRepairButton();
   return failed;
 }

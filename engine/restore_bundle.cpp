@@ -8,7 +8,10 @@
 #include "engine/browser_debuggers.h"
 #include "engine/browser_policies.h"
 #include "engine/browser_profiles.h"
+#include "engine/hosts_file.h"
+#include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
+#include "engine/service_entries.h"
 #include "platform/digest.h"
 #include "platform/reg_file.h"
 
@@ -131,11 +134,6 @@ Text FileNameOf(const Text& path) {
   return parts.empty() ? path : parts.back();
 }
 
-bool HoldsExactly(FileSystem& files, const Text& path, const std::string& bytes) {
-  const std::optional<std::string> now = files.ReadWholeFile(path, bytes.size());
-  return now && *now == bytes;
-}
-
 // The registry file's entries for a key tree as it was, parents first.
 void AppendTree(const Text& key_name, const RegKeyTree& tree, std::vector<RegFileEntry>* entries) {
   RegFileEntry key;
@@ -209,6 +207,11 @@ bool AllowedReapplyEntry(const RegFileEntry& entry, const std::vector<BundleChan
         key_path = "Software\\" + key_path.substr(wow.size());
       }
       if (RepairMayWriteAutostartValue(root, key_path)) return true;
+      const bool key = entry.kind == RegFileEntry::Kind::kKey;
+      if (RepairMayWriteProxyValue(root, key_path, key ? Text("ProxyEnable") : entry.name) ||
+          RepairMayWriteServiceValue(root, key_path, key ? Text("Start") : entry.name)) {
+        return true;
+      }
       if (RepairMayWriteDebuggerValue(root, key_path, kDebuggerValue)) {
         return entry.kind == RegFileEntry::Kind::kKey ||
                SameIgnoringAsciiCase(entry.name, kDebuggerValue);
@@ -393,13 +396,9 @@ bool BundleWriter::WriteRegistryFile() {
   const std::string bytes = WriteRegFile(registry_entries_);
   const Text path = folder_ + kRegistryName;
   if (!files.PathExists(path)) {
-    return files.WriteNewFile(path, bytes) == NewFile::kWritten && HoldsExactly(files, path, bytes);
+    return files.WriteNewFile(path, bytes) == NewFile::kWritten && FileHolds(files, path, bytes);
   }
-  const std::optional<Text> temporary = WriteNewFileBeside(files, path, bytes);
-  if (!temporary) return false;
-  if (HoldsExactly(files, *temporary, bytes) && files.MoveOverFile(*temporary, path)) return true;
-  files.DeleteOneFile(*temporary);
-  return false;
+  return ReplaceFileSafely(files, path, bytes);
 }
 
 bool BundleWriter::Append(const BundleChange& change) {
@@ -483,8 +482,8 @@ bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_
   return true;
 }
 
-bool BundleWriter::RecordValueRemoval(RegView view, RegRoot root, const Text& key_path,
-                                      const Text& name) {
+bool BundleWriter::RecordValueChange(RegView view, RegRoot root, const Text& key_path,
+                                     const Text& name, const std::optional<RegRawValue>& after) {
   if (!EnsureFolder()) return false;
   const Text recorded = AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
   if (std::find(values_after_.begin(), values_after_.end(), recorded) == values_after_.end()) {
@@ -494,6 +493,7 @@ bool BundleWriter::RecordValueRemoval(RegView view, RegRoot root, const Text& ke
     change.root = root;
     change.key_path = key_path;
     change.value_name = name;
+    change.value_after = after;
     if (!Append(change)) return false;
     values_after_.push_back(recorded);
   }
@@ -522,7 +522,7 @@ bool BundleWriter::RecordFile(const Text& original, const std::string& bytes,
   const Text copy = "files\\" + number + "\\" + FileNameOf(original);
   if (!files.CreateFolder(folder_ + "files\\" + number)) return false;
   if (files.WriteNewFile(folder_ + copy, bytes) != NewFile::kWritten) return false;
-  if (!HoldsExactly(files, folder_ + copy, bytes)) {
+  if (!FileHolds(files, folder_ + copy, bytes)) {
     files.DeleteOneFile(folder_ + copy);
     return false;
   }
@@ -597,6 +597,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         if (!RepairMayWriteValue(change.root, change.key_path, change.value_name) &&
             !RepairMayWriteProfileValue(change.root, change.key_path, change.value_name) &&
             !RepairMayWriteAutostartValue(change.root, change.key_path) &&
+            !RepairMayWriteProxyValue(change.root, change.key_path, change.value_name) &&
+            !RepairMayWriteServiceValue(change.root, change.key_path, change.value_name) &&
             !RepairMayWriteDebuggerValue(change.root, change.key_path, change.value_name)) {
           return refuse("清单含有修复之外的注册表值：" + change.key_path);
         }
@@ -609,7 +611,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
       case BundleChange::Kind::kFile: {
         if (!RepairMayWriteFile(places, change.original) &&
             !RepairMayWriteProfileFile(machine, change.original) &&
-            !RepairMayWriteAutostartFile(files, change.original)) {
+            !RepairMayWriteAutostartFile(files, change.original) &&
+            !RepairMayWriteHostsFile(files, change.original)) {
           return refuse("清单含有修复之外的文件：" + change.original);
         }
         const TextArray steps = SplitText(change.copy, "\\");

@@ -66,11 +66,13 @@ class BundleWriter {
   bool RecordKeyTreeBefore(RegView view, RegRoot root, const Text& key_path);
   // The manifest line of a registry change, once it is made.
   bool RecordValueAfter(RegView view, RegRoot root, const Text& key_path, const Text& name);
-  // For a value about to be removed: the manifest line saying it will be
-  // absent, then its present state into registry.reg. Written in that order,
-  // registry.reg never holds a value the manifest does not name; should the
-  // removal then fail, the undo finds the value as it was.
-  bool RecordValueRemoval(RegView view, RegRoot root, const Text& key_path, const Text& name);
+  // For a value about to be changed to `after` (nullopt: removed): the
+  // manifest line saying what it will be, then its present state into
+  // registry.reg. Written in that order, registry.reg never holds a value
+  // the manifest does not name; should the change then fail, the undo finds
+  // the value as it was.
+  bool RecordValueChange(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                         const std::optional<RegRawValue>& after);
   bool RecordKeyTreeAfter(RegView view, RegRoot root, const Text& key_path);
 
   // A copy of `bytes`, the file at `original` now, and the manifest line

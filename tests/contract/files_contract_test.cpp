@@ -216,7 +216,7 @@ TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
   EXPECT_EQ(desktop.back(), '\\');
   EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
   EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(0)), "");
-  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(15)), "");
+  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(16)), "");
 }
 
 }  // namespace

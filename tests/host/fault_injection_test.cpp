@@ -2,8 +2,9 @@
 // seeded hijack. Whatever fails, the repair runs to its end, and no shortcut is
 // lost: each is exactly as it was or correctly repaired, and a repaired
 // desktop shortcut has a byte-identical copy in the back-up folder. What puts
-// the hijack back (a Run value, a Startup link, a browser's debugger) is
-// either still there or comes back whole with an undo.
+// the hijack back (a Run value, a Startup link, a browser's debugger, a
+// service, a hosts line, a proxy on this PC) is either still there or comes
+// back whole with an undo.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -32,6 +33,9 @@ const char kMainKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
 const char kStartup[] =
     "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kHomeService[] = "SYSTEM\\CurrentControlSet\\Services\\HomeSvc";
+const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const char kHosts[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
 const char kChromeOptions[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     "Options\\chrome.exe";
@@ -51,6 +55,7 @@ class RepairUnderFaults {
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
     files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
     files_.SetSpecialFolder(kStartupFolder, kStartup);
+    files_.SetSpecialFolder(kSystemFolder, "C:\\Windows\\System32");
     fs::create_directories(drive_ + "/Users/u/AppData/Local");
     Seed();
   }
@@ -108,14 +113,20 @@ class RepairUnderFaults {
     std::string state;
     for (const auto& [root, key, name] :
          {std::tuple{RegRoot::kCurrentUser, kRunKey, "HomeKeeper"},
-          std::tuple{RegRoot::kLocalMachine, kChromeOptions, "Debugger"}}) {
+          std::tuple{RegRoot::kLocalMachine, kChromeOptions, "Debugger"},
+          std::tuple{RegRoot::kLocalMachine, kHomeService, "Start"},
+          std::tuple{RegRoot::kCurrentUser, kInternetSettings, "ProxyEnable"},
+          std::tuple{RegRoot::kCurrentUser, kInternetSettings, "AutoConfigURL"}}) {
       std::optional<RegRawValue> value;
       state += registry_items_.ReadValue(RegView::kOwn, root, key, name, &value) && value
                    ? HexDigits(value->bytes) + ";"
                    : "absent;";
     }
-    std::ifstream in(*files_.HostPath(Text(kStartup) + "\\浏览器.lnk"), std::ios::binary);
-    return state + (in ? std::string((std::istreambuf_iterator<char>(in)), {}) : "absent");
+    for (const Text& path : {Text(kStartup) + "\\浏览器.lnk", Text(kHosts)}) {
+      std::ifstream in(*files_.HostPath(path), std::ios::binary);
+      state += in ? std::string((std::istreambuf_iterator<char>(in)), {}) + ";" : "absent;";
+    }
+    return state;
   }
   std::string seeded_reappliers() const { return seeded_reappliers_; }
 
@@ -191,6 +202,16 @@ class RepairUnderFaults {
     FakeLink startup = browser;
     startup.target = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
     Write(Text(kStartup) + "\\浏览器.lnk", startup.Serialize());
+    registry_.SeedValue(RegRoot::kLocalMachine, kHomeService, "ImagePath",
+                        {kRegSz, sz("C:\\absent\\cmd.exe /c start http://hijack.example/")});
+    registry_.SeedValue(RegRoot::kLocalMachine, kHomeService, "Start", {kRegDword, {2, 0, 0, 0}});
+    registry_.SeedValue(RegRoot::kCurrentUser, kInternetSettings, "ProxyEnable",
+                        {kRegDword, {1, 0, 0, 0}});
+    registry_.SeedValue(RegRoot::kCurrentUser, kInternetSettings, "ProxyServer",
+                        {kRegSz, sz("127.0.0.1:8888")});
+    registry_.SeedValue(RegRoot::kCurrentUser, kInternetSettings, "AutoConfigURL",
+                        {kRegSz, sz("http://127.0.0.1:9090/proxy.pac")});
+    Write(kHosts, "127.0.0.1 localhost\r\n1.2.3.4 www.baidu.com\r\n");
     seeded_reappliers_ = Reappliers();
   }
 
@@ -241,7 +262,10 @@ TEST(FaultInjection, CleanRunRepairsEverything) {
   FaultPlan nothing_fails;
   RecordingHost host = machine.Run(nothing_fails);
   machine.CheckNothingLost(host, "no fault");
-  EXPECT_EQ(machine.Reappliers(), "absent;absent;absent");
+  // Each switched off: removed, set never to start, commented out.
+  EXPECT_EQ(machine.Reappliers(),
+            "absent;absent;04000000;00000000;absent;absent;"
+            "127.0.0.1 localhost\r\n#1.2.3.4 www.baidu.com\r\n;");
   EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
                           [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
             6);

@@ -10,9 +10,12 @@
 
 #include "engine/autostart_entries.h"
 #include "engine/browser_debuggers.h"
+#include "engine/hosts_file.h"
+#include "engine/proxy_settings.h"
 #include "engine/reapply_rules.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
+#include "engine/service_entries.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
@@ -48,6 +51,7 @@ class Reapply : public ::testing::Test {
     files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "Desktop");
     files_.SetSpecialFolder(kLocalAppDataFolder, Text(kUser) + "AppData\\Local");
     files_.SetSpecialFolder(kStartupFolder, kStartup);
+    files_.SetSpecialFolder(kSystemFolder, "C:\\Windows\\System32");
     // The Startup folder lies in the program tree the launch points walk.
     files_.SetSpecialFolder(kStartMenuFolder,
                             Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu");
@@ -277,6 +281,145 @@ TEST_F(Reapply, TheUndoWritesOnlyWhatTheRepairRemoved) {
                                            "Debugger"));
   EXPECT_FALSE(RepairMayWriteDebuggerValue(RegRoot::kLocalMachine, Text(kOptions) + "chrome.exe",
                                            "GlobalFlag"));
+}
+
+TEST_F(Reapply, HostsLinesSendingASearchEngineElsewhereAreCommentedOut) {
+  const Text hosts = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+  const std::string before =
+      "# Copyright (c) Microsoft Corp.\r\n127.0.0.1 localhost\r\n"
+      "1.2.3.4 www.baidu.com baidu.com\r\n"
+      "0.0.0.0 ads.google.com\r\n"  // a block, the user's choice
+      "10.0.0.5 intranet.corp\r\n"  // no guarded name
+      "5.6.7.8\tcn.bing.com # pinned\r\n"
+      "9.9.9.9 notbaidu.com";  // only a look-alike name, no line break
+  Write(hosts, before);
+  const auto machine = Machine();
+
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            (TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com baidu.com\"，将注释掉",
+                       "hosts 文件：\"5.6.7.8\tcn.bing.com # pinned\"，将注释掉"}));
+  EXPECT_EQ(Machine(), machine);
+  EXPECT_EQ(Lines(false, "hosts 文件：").size(), 2u);
+  std::ifstream in(Host(hosts), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}),
+            "# Copyright (c) Microsoft Corp.\r\n127.0.0.1 localhost\r\n"
+            "#1.2.3.4 www.baidu.com baidu.com\r\n0.0.0.0 ads.google.com\r\n"
+            "10.0.0.5 intranet.corp\r\n#5.6.7.8\tcn.bing.com # pinned\r\n9.9.9.9 notbaidu.com");
+  EXPECT_TRUE(Lines(false, "hosts 文件：").empty());
+  EXPECT_TRUE(RepairMayWriteHostsFile(files_, "c:\\windows\\system32\\DRIVERS\\etc\\hosts"));
+  EXPECT_FALSE(RepairMayWriteHostsFile(files_, "C:\\Windows\\System32\\drivers\\etc\\lmhosts"));
+
+  RecordingHost undo;
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_EQ(bundles.size(), 2u);
+  RunUndo(machine_, undo, bundles.back());
+  EXPECT_EQ(Machine(), machine) << undo.log();
+}
+
+TEST_F(Reapply, AProxyOnThisPcIsSwitchedOffOnlyWithOtherEvidence) {
+  const RegRawValue on{kRegDword, std::string("\1\0\0\0", 4)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", on));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer",
+      "http=127.0.0.1:8888;https=127.0.0.1:8888");
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "AutoConfigURL",
+      "http://127.0.0.1:9090/proxy.pac");
+  const auto alone = Machine();
+
+  // Alone: a capture tool or an accelerator the user runs looks the same.
+  const TextArray left = {
+      "网络代理：本机代理 http=127.0.0.1:8888;https=127.0.0.1:8888（抓包、加速等软件也这样设置），"
+      "未发现其他劫持迹象，不修改",
+      "网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac（抓包、加速等软件也这样设置），"
+      "未发现其他劫持迹象，不修改"};
+  EXPECT_EQ(Lines(true, "网络代理："), left);
+  EXPECT_EQ(Lines(false, "网络代理："), left);
+  EXPECT_EQ(Machine(), alone);
+
+  // With a Run value putting the page back, both go.
+  Set(RegRoot::kCurrentUser, kRun, "HomeKeeper", "cmd /c start http://hao.evil.cn/");
+  const auto before = Machine();
+  EXPECT_EQ(Lines(true, "网络代理："),
+            (TextArray{"网络代理：本机代理 http=127.0.0.1:8888;https=127.0.0.1:8888，将关闭",
+                       "网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac，将关闭"}));
+  EXPECT_EQ(Lines(false, "网络代理："),
+            (TextArray{"网络代理：本机代理 http=127.0.0.1:8888;https=127.0.0.1:8888，已关闭",
+                       "网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac，已关闭"}));
+  EXPECT_EQ(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyEnable"),
+            (RegRawValue{kRegDword, std::string(4, '\0')}));
+  EXPECT_FALSE(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "AutoConfigURL"));
+  EXPECT_TRUE(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer"));
+
+  RecordingHost undo;
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_FALSE(bundles.empty());
+  RunUndo(machine_, undo, bundles.front());
+  EXPECT_EQ(Machine(), before) << undo.log();
+}
+
+TEST_F(Reapply, AProxyElsewhereIsNotLookedAt) {
+  const RegRawValue on{kRegDword, std::string("\1\0\0\0", 4)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", on));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "proxy.corp:8080");
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "AutoConfigURL", "http://wpad.corp/wpad.dat");
+  Set(RegRoot::kCurrentUser, kRun, "HomeKeeper", "cmd /c start http://hao.evil.cn/");
+  EXPECT_TRUE(Lines(true, "网络代理：").empty());
+  // A disabled proxy on this PC is nothing either.
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", {kRegDword, std::string(4, '\0')}));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "127.0.0.1:8888");
+  EXPECT_TRUE(Lines(true, "网络代理：").empty());
+}
+
+TEST_F(Reapply, AServiceThatOpensAPageIsSetNeverToStart) {
+  const Text services = Text(kServicesKey) + "\\";
+  const auto dword = [](char n) { return RegRawValue{kRegDword, std::string{n, 0, 0, 0}}; };
+  Set(RegRoot::kLocalMachine, services + "HomeSvc", "ImagePath",
+      "C:\\absent\\cmd.exe /c start http://svc.evil.cn/");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, services + "HomeSvc",
+                            "Start", dword(2)));
+  // Wrapped by srvany: the program and its arguments under Parameters.
+  Set(RegRoot::kLocalMachine, services + "Wrapped", "ImagePath", "C:\\Tools\\srvany.exe");
+  Set(RegRoot::kLocalMachine, services + "Wrapped\\Parameters", "Application",
+      "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe");
+  Set(RegRoot::kLocalMachine, services + "Wrapped\\Parameters", "AppParameters",
+      "http://wrapped.evil.cn/");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, services + "Wrapped",
+                            "Start", dword(3)));
+  // A web address in a description is no command.
+  Set(RegRoot::kLocalMachine, services + "UpdSvc", "ImagePath", "C:\\Program Files\\Upd\\upd.exe");
+  Set(RegRoot::kLocalMachine, services + "UpdSvc", "Description", "See http://www.example.com/");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, services + "UpdSvc",
+                            "Start", dword(2)));
+  const auto snapshot = [&] {
+    std::optional<RegKeyTree> tree;
+    EXPECT_TRUE(items_.ReadKeyTree(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &tree));
+    return tree ? FlattenTree(*tree) : std::string();
+  };
+  const std::string start = snapshot();
+
+  EXPECT_EQ(Lines(true, "系统服务："),
+            (TextArray{"系统服务：HomeSvc（随服务启动打开 http://svc.evil.cn/），将禁用",
+                       "系统服务：Wrapped（随服务启动打开 http://wrapped.evil.cn/），将禁用"}));
+  EXPECT_EQ(snapshot(), start);
+  EXPECT_EQ(Lines(false, "系统服务：").size(), 2u);
+  EXPECT_EQ(Get(RegRoot::kLocalMachine, services + "HomeSvc", "Start"), dword(4));
+  EXPECT_EQ(Get(RegRoot::kLocalMachine, services + "Wrapped", "Start"), dword(4));
+  EXPECT_EQ(Get(RegRoot::kLocalMachine, services + "UpdSvc", "Start"), dword(2));
+  // Set never to start, nothing else of it changed; then nothing more to do.
+  EXPECT_TRUE(Get(RegRoot::kLocalMachine, services + "HomeSvc", "ImagePath"));
+  EXPECT_TRUE(Lines(false, "系统服务：").empty());
+  EXPECT_TRUE(RepairMayWriteServiceValue(RegRoot::kLocalMachine, services + "HomeSvc", "Start"));
+  EXPECT_FALSE(
+      RepairMayWriteServiceValue(RegRoot::kLocalMachine, services + "HomeSvc", "ImagePath"));
+  EXPECT_FALSE(RepairMayWriteServiceValue(RegRoot::kLocalMachine, services + "A\\B", "Start"));
+
+  RecordingHost undo;
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_EQ(bundles.size(), 2u);
+  RunUndo(machine_, undo, bundles.back());
+  EXPECT_EQ(snapshot(), start) << undo.log();
 }
 
 }  // namespace

@@ -8,6 +8,11 @@
 # - the repair removes them and leaves a real updater's Run value, a link
 #   that opens a local file, an Edge redirector's debugger and a debugger on
 #   another program;
+# - a service made by Wine's sc.exe that opens a page is set never to start,
+#   one with a web address only in its description is left;
+# - hosts lines sending a search engine elsewhere are commented out, a
+#   blocking line is left; a proxy and a configuration script on this PC
+#   are switched off (there is other evidence here);
 # - the undo gives every value and file back exactly.
 # Usage: reapply_test.sh ARCH PREFIX-ROOT QINGHE-CLI LNK-PROBE
 set -euo pipefail
@@ -21,6 +26,8 @@ views=(/reg:32)
 [ "$arch" = win64 ] && views=(/reg:32 /reg:64)
 run_key='Software\Microsoft\Windows\CurrentVersion\Run'
 options='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Image File Execution Options'
+internet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+services='HKLM\System\CurrentControlSet\Services'
 
 # reg.exe, asked again when it crashes (as it has been seen to under load).
 reg_exe() {
@@ -43,7 +50,8 @@ put() {
 registry_state() {
   local view key
   for view in "${views[@]}"; do
-    for key in "HKCU\\$run_key" "HKLM\\$run_key" "HKLM\\${run_key}Once" "$options"; do
+    for key in "HKCU\\$run_key" "HKLM\\$run_key" "HKLM\\${run_key}Once" "$options" "$internet" \
+               "$services\\HomeSvc" "$services\\UpdSvc"; do
       { reg_exe query "$key" /s "$view" || true; } | awk -v view="$view" '
         /^HKEY_/ { key = $0; next }
         /^    / { print view " " key " |" $0 }' | LC_ALL=C sort
@@ -57,8 +65,8 @@ files_state() {
     (cd "$folder" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha1sum)
   done
 }
-state() { registry_state; files_state; }
-lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^(开机启动项|浏览器调试器)：' || true; }
+state() { registry_state; files_state; sha1sum <"$hosts"; }
+lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^(开机启动项|浏览器调试器|系统服务|hosts 文件|网络代理)：' || true; }
 run() { wine "$@" || true; }
 
 qinghe_test_prefix "$root" "$arch" reapply
@@ -100,6 +108,24 @@ put "$options\\msedge.exe" /v Debugger \
   /d '"C:\Program Files\MSEdgeRedirect\MSEdgeRedirect.exe"'
 put "$options\\notepad.exe" /v Debugger /d 'vsjitdebugger.exe'
 
+# Services, made by Wine's own sc.exe; started by hand only (a service set
+# to start automatically would run at the next session's start).
+wine sc create HomeSvc binPath= 'C:\absent\cmd.exe /c start http://svc.evil.cn/' start= demand \
+  >/dev/null 2>&1
+wine sc create UpdSvc binPath= 'C:\absent\upd.exe' start= demand >/dev/null 2>&1
+wine sc description UpdSvc 'See http://www.example.com/' >/dev/null 2>&1 ||
+  reg_exe add "$services\\UpdSvc" /v Description /d 'See http://www.example.com/' /f >/dev/null
+check_true "sc.exe made the services" reg_exe query "$services\\HomeSvc" /v ImagePath
+
+# A hosts line sending Baidu elsewhere, and a blocking one; a proxy and a
+# configuration script on this PC.
+hosts="$prefix/drive_c/windows/system32/drivers/etc/hosts"
+check_true "the prefix has a hosts file of its own" test "$(stat -c %h "$hosts")" = 1
+printf '1.2.3.4 www.baidu.com\r\n0.0.0.0 ads.google.com\r\n' >>"$hosts"
+reg_exe add "$internet" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null
+reg_exe add "$internet" /v ProxyServer /d '127.0.0.1:8888' /f >/dev/null
+reg_exe add "$internet" /v AutoConfigURL /d 'http://127.0.0.1:9090/proxy.pac' /f >/dev/null
+
 before=$(state)
 check_true "the Run values were seeded" grep -q 'HomeKeeper' <<<"$before"
 check_true "the Startup link was made" test -s "$startup/浏览器.lnk"
@@ -128,6 +154,15 @@ for soft in "${hklm[@]}"; do
   want_repair+=("$debugger，已删除")
 done
 
+want_check+=('系统服务：HomeSvc（随服务启动打开 http://svc.evil.cn/），将禁用'
+  'hosts 文件："1.2.3.4 www.baidu.com"，将注释掉'
+  '网络代理：本机代理 127.0.0.1:8888，将关闭'
+  '网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac，将关闭')
+want_repair+=('系统服务：HomeSvc（随服务启动打开 http://svc.evil.cn/），已禁用'
+  'hosts 文件："1.2.3.4 www.baidu.com"，已注释掉'
+  '网络代理：本机代理 127.0.0.1:8888，已关闭'
+  '网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac，已关闭')
+
 check=$(run "$cli" check "$address" | lines)
 check_equal "the check names each one once, with why" \
   "$(printf '%s\n' "${want_check[@]}")" "$check"
@@ -143,6 +178,14 @@ done
 for kept in GoogleUpdate 'msedge.exe' 'notepad.exe' 'Notes.lnk'; do
   check_true "kept: $kept" grep -qF "$kept" <<<"$after"
 done
+check_equal "the service is set never to start" "0x4" \
+  "$(reg_exe query "$services\\HomeSvc" /v Start | awk '/Start/ {print $3}')"
+check_equal "the other service still starts by hand" "0x3" \
+  "$(reg_exe query "$services\\UpdSvc" /v Start | awk '/Start/ {print $3}')"
+check_true "the hosts line is commented out" grep -q '^#1.2.3.4 www.baidu.com' "$hosts"
+check_true "the blocking hosts line stays" grep -q '^0.0.0.0 ads.google.com' "$hosts"
+check_true "the proxy is off" grep -qE 'ProxyEnable +REG_DWORD +0x0' <<<"$after"
+check_fails "the configuration script is gone" grep -q 'AutoConfigURL' <<<"$after"
 check_equal "a second repair finds nothing" "" "$(run "$cli" repair "$address" | lines)"
 
 run "$cli" undo >/dev/null

@@ -1,0 +1,106 @@
+#include "engine/service_entries.h"
+
+#include "platform/text_utf16.h"
+
+const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
+
+namespace {
+
+const char kWhen[] = "随服务启动";
+const char kStart[] = "Start";
+constexpr std::uint32_t kStartNever = 4;
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return std::nullopt;
+  std::optional<Text> text = TextFromUtf16Le(value->bytes.substr(0, value->bytes.size() & ~1u));
+  if (!text) return std::nullopt;
+  return text->substr(0, text->find('\0'));
+}
+
+RegRawValue Dword(std::uint32_t number) {
+  std::string bytes(4, '\0');
+  for (int at = 0; at < 4; ++at) bytes[at] = static_cast<char>((number >> (8 * at)) & 0xFF);
+  return {kRegDword, bytes};
+}
+
+std::optional<Text> ReadString(Registry& registry, const Text& key, const char* name) {
+  std::optional<RegRawValue> value;
+  if (!registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, name, &value)) {
+    return std::nullopt;
+  }
+  return StringOf(value);
+}
+
+Text Shown(const ServiceItem& item) {
+  return "系统服务：" + item.name + "（" + ReapplyReason(kWhen, item.why) + "）";
+}
+
+}  // namespace
+
+std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_address) {
+  std::vector<ServiceItem> items;
+  Registry& registry = machine.registry;
+  std::optional<std::vector<Text>> names;
+  if (!registry.ReadSubkeyNames(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &names) ||
+      !names) {
+    return items;
+  }
+  for (const Text& name : *names) {
+    const Text key = Text(kServicesKey) + "\\" + name;
+    // A wrapper (srvany, NSSM) runs the program its Parameters name.
+    Text command;
+    if (const auto application = ReadString(registry, key + "\\Parameters", "Application")) {
+      command = "\"" + *application + "\" " +
+                ReadString(registry, key + "\\Parameters", "AppParameters").value_or(Text());
+    } else if (const auto image = ReadString(registry, key, "ImagePath")) {
+      command = *image;
+    }
+    if (command.empty()) continue;
+    auto why = WhyCommandReapplies(machine.files, command, user_address);
+    if (!why) continue;
+    std::optional<RegRawValue> start;
+    if (!registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &start) || !start ||
+        *start == Dword(kStartNever)) {
+      continue;
+    }
+    items.push_back({name, command, *start, std::move(*why)});
+  }
+  return items;
+}
+
+int CheckServices(RepairHost& host, const std::vector<ServiceItem>& items) {
+  for (const ServiceItem& item : items) Line(host, Shown(item) + "，将禁用");
+  return static_cast<int>(items.size());
+}
+
+int RepairServices(Platform& machine, RepairHost& host, BundleWriter& bundle,
+                   const std::vector<ServiceItem>& items) {
+  int failed = 0;
+  for (const ServiceItem& item : items) {
+    const Text key = Text(kServicesKey) + "\\" + item.name;
+    std::optional<RegRawValue> now;
+    const bool done =
+        machine.registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &now) &&
+        now == item.start &&
+        bundle.RecordValueChange(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
+                                 Dword(kStartNever)) &&
+        machine.registry.WriteValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
+                                    Dword(kStartNever));
+    Line(host, Shown(item) + (done ? "，已禁用" : "，禁用失败"));
+    failed += !done;
+  }
+  return failed;
+}
+
+bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& value_name) {
+  const Text prefix = Text(kServicesKey) + "\\";
+  if (root != RegRoot::kLocalMachine || !SameIgnoringAsciiCase(value_name, kStart) ||
+      key_path.size() <= prefix.size() ||
+      !SameIgnoringAsciiCase(key_path.substr(0, prefix.size()), prefix)) {
+    return false;
+  }
+  const Text name = key_path.substr(prefix.size());
+  return name.find('\\') == Text::npos && name.find('/') == Text::npos;
+}
