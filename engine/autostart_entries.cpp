@@ -57,7 +57,11 @@ std::optional<Text> CommandOfStartupFile(Platform& machine, const Text& path) {
 void PlanRunValues(Platform& machine, std::string_view user_address,
                    std::vector<AutostartItem>& items) {
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
-    for (RegView view : machine.registry.ItemViews()) {
+    // The user's Software is one key in both views: read once.
+    const std::vector<RegView> views = root == RegRoot::kCurrentUser
+                                           ? std::vector<RegView>{RegView::kOwn}
+                                           : machine.registry.ItemViews();
+    for (RegView view : views) {
       for (const char* key : kRunKeys) {
         std::optional<RegKeyTree> tree;
         if (!machine.registry.ReadKeyTree(view, root, key, &tree) || !tree) continue;

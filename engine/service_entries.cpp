@@ -7,6 +7,8 @@ const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 namespace {
 
 const char kWhen[] = "随服务启动";
+// Programs that run, as a service, whatever program their Parameters name.
+const char* const kServiceWrappers[] = {"SRVANY.EXE", "SRVANY-NG.EXE", "NSSM.EXE"};
 const char kStart[] = "Start";
 constexpr std::uint32_t kStartNever = 4;
 
@@ -33,6 +35,15 @@ std::optional<Text> ReadString(Registry& registry, const Text& key, const char* 
   return StringOf(value);
 }
 
+bool IsServiceWrapper(const Text& command) {
+  const Text upper = AsciiUpper(command);
+  for (const char* wrapper : kServiceWrappers) {
+    const std::size_t at = upper.find(wrapper);
+    if (at != Text::npos && (at == 0 || upper[at - 1] == '\\' || upper[at - 1] == '"')) return true;
+  }
+  return false;
+}
+
 Text Shown(const ServiceItem& item) {
   return "系统服务：" + item.name + "（" + ReapplyReason(kWhen, item.why) + "）";
 }
@@ -49,15 +60,15 @@ std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_a
   }
   for (const Text& name : *names) {
     const Text key = Text(kServicesKey) + "\\" + name;
-    // A wrapper (srvany, NSSM) runs the program its Parameters name.
-    Text command;
-    if (const auto application = ReadString(registry, key + "\\Parameters", "Application")) {
-      command = "\"" + *application + "\" " +
-                ReadString(registry, key + "\\Parameters", "AppParameters").value_or(Text());
-    } else if (const auto image = ReadString(registry, key, "ImagePath")) {
-      command = *image;
-    }
+    Text command = ReadString(registry, key, "ImagePath").value_or(Text());
     if (command.empty()) continue;
+    // A wrapper (srvany, NSSM) runs the program its Parameters name.
+    if (IsServiceWrapper(command)) {
+      if (const auto application = ReadString(registry, key + "\\Parameters", "Application")) {
+        command = "\"" + *application + "\" " +
+                  ReadString(registry, key + "\\Parameters", "AppParameters").value_or(Text());
+      }
+    }
     auto why = WhyCommandReapplies(machine.files, command, user_address);
     if (!why) continue;
     std::optional<RegRawValue> start;

@@ -1,6 +1,6 @@
-// Services that put the hijack back: each service's command (ImagePath, or
-// the program and arguments a service wrapper such as srvany or NSSM is
-// given under Parameters) judged by reapply_rules.h. A service found is set
+// Services that put the hijack back: each service's command (ImagePath; for
+// a service wrapper, srvany or NSSM, the program and arguments it is given
+// under Parameters) judged by reapply_rules.h. A service found is set
 // to start never (Start 4), its start type in the restore bundle; it is not
 // stopped mid-way and not deleted.
 #pragma once

@@ -110,6 +110,18 @@ bool RegistryOverCalls::ReadKeyTree(RegView view, RegRoot root, const Text& key_
   return ReadRegKeyTree(calls_, view, root, key_path, tree);
 }
 
+bool RegistryCalls::Values(Key key, std::vector<std::pair<Text, RegRawValue>>* values) {
+  values->clear();
+  std::vector<Text> names;
+  if (!ValueNames(key, &names)) return false;
+  for (Text& name : names) {
+    std::optional<RegRawValue> value;
+    if (!QueryRawValue(key, name, &value)) return false;
+    if (value) values->emplace_back(std::move(name), std::move(*value));
+  }
+  return true;
+}
+
 bool RegistryOverCalls::ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
                                         std::optional<std::vector<Text>>* names) {
   return ReadRegSubkeyNames(calls_, view, root, key_path, names);

@@ -103,6 +103,10 @@ class RegistryCalls {
   // The names below the key; false when one cannot be given exactly in code
   // page 936 or the enumeration fails.
   virtual bool ValueNames(Key key, std::vector<Text>* names) = 0;
+  // Every value with its name, as ValueNames and QueryRawValue give them (a
+  // value gone in between left out); the Windows backend reads each name
+  // and its bytes in one call.
+  virtual bool Values(Key key, std::vector<std::pair<Text, RegRawValue>>* values);
   virtual bool SubkeyNames(Key key, std::vector<Text>* names) = 0;
   virtual bool SetRawValue(Key key, const Text& name, const RegRawValue& value) = 0;
 };

@@ -95,18 +95,17 @@ struct TreeReader {
   bool Count() { return ++entries <= kRegTreeMaxEntries; }
 
   bool Read(RegistryCalls::Key key, const Text& key_path, int depth, RegKeyTree* tree) {
-    std::vector<Text> names;
-    if (!calls.ValueNames(key, &names)) return false;
-    for (const Text& name : names) {
+    std::vector<std::pair<Text, RegRawValue>> values;
+    if (!calls.Values(key, &values)) return false;
+    for (auto& [name, value] : values) {
       if (!Count()) return false;
-      std::optional<RegRawValue> value;
-      if (!calls.QueryRawValue(key, name, &value)) return false;
       // A link to another key (REG_LINK): nothing below it belongs to this
       // tree, and deleting through it would reach wherever it leads.
       constexpr std::uint32_t kRegLink = 6;
-      if (value && value->type == kRegLink) return false;
-      if (value) tree->values.emplace_back(name, std::move(*value));
+      if (value.type == kRegLink) return false;
+      tree->values.emplace_back(std::move(name), std::move(value));
     }
+    std::vector<Text> names;
     if (!calls.SubkeyNames(key, &names)) return false;
     for (const Text& name : names) {
       if (!Count() || depth >= kRegTreeMaxDepth) return false;

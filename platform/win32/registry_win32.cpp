@@ -155,6 +155,32 @@ bool Win32RegistryCalls::QueryRawValue(Key key, const Text& name,
   return false;
 }
 
+bool Win32RegistryCalls::Values(Key key, std::vector<std::pair<Text, RegRawValue>>* values) {
+  values->clear();
+  std::wstring name(kMaxValueName, L'\0');
+  std::string bytes(1024, '\0');
+  int attempts = 0;
+  for (DWORD index = 0;;) {
+    DWORD length = kMaxValueName;
+    DWORD type = 0;
+    auto size = static_cast<DWORD>(bytes.size());
+    const LONG status = RegEnumValueW(AsHkey(key), index, &name[0], &length, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(&bytes[0]), &size);
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    // The value may grow between the call that sizes it and the one that reads it.
+    if (status == ERROR_MORE_DATA && ++attempts < 8) {
+      bytes.resize(size > bytes.size() ? size : bytes.size() * 2);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return false;
+    std::optional<Text> text = ExactName(name.data(), length);
+    if (!text) return false;
+    values->emplace_back(std::move(*text), RegRawValue{type, bytes.substr(0, size)});
+    attempts = 0;
+    ++index;
+  }
+}
+
 bool Win32RegistryCalls::ValueNames(Key key, std::vector<Text>* names) {
   names->clear();
   std::wstring buffer(kMaxValueName, L'\0');

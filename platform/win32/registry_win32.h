@@ -30,6 +30,7 @@ class Win32RegistryCalls final : public RegistryCalls {
   bool OpenKeyForRead(RegRoot root, const Text& key_path, RegView view, Key* key) override;
   bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>* value) override;
   bool ValueNames(Key key, std::vector<Text>* names) override;
+  bool Values(Key key, std::vector<std::pair<Text, RegRawValue>>* values) override;
   bool SubkeyNames(Key key, std::vector<Text>* names) override;
   bool SetRawValue(Key key, const Text& name, const RegRawValue& value) override;
 };
