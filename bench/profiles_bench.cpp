@@ -4,8 +4,9 @@
 // walked round by round, the two in turn:
 //   bare   for each profile: ReadFile of Preferences and Secure Preferences,
 //          parsed with RapidJSON's reader (the same library, no handler);
-//   ours   PlanBrowserProfiles and CheckBrowserProfiles: the folders listed,
-//          Local State read, both files read, scanned, judged and cut.
+//   ours   PlanBrowserProfiles for a check and CheckBrowserProfiles, as
+//          RunCheck calls them: the folders listed, Local State read, both
+//          files read, scanned and judged.
 // Run under Wine: bench/profiles.sh.
 #include <windows.h>
 // after windows.h
@@ -18,25 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_bench.h"
 #include "engine/browser_profiles.h"
 #include "engine/chromium_prefs.h"
-#include "platform/registry.h"
 #include "platform/text_utf8.h"
-#include "platform/win32/files_win32.h"
-#include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
-#include "platform/win32/shell_links_win32.h"
 
 namespace {
-
-class NullHost : public RepairHost {
- public:
-  void ClearRepairLog() override {}
-  void AppendRepairLog(const Text& text) override { bytes += text.size(); }
-  Text ReadHomePageAddress() override { return "https://www.user-home.cn/"; }
-  void EnableRepairButton() override {}
-  std::size_t bytes = 0;
-};
 
 std::string LocalAppData() {
   char path[MAX_PATH] = "";
@@ -124,12 +113,6 @@ std::size_t ScanOnly(const std::vector<std::string>& files) {
   return found;
 }
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return double(to.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,11 +130,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  Win32RegistryCalls registry_calls;
-  RegistryOverCalls registry(registry_calls);
-  Win32FileSystem files;
-  Win32ShellLinks links;
-  Platform machine{registry, files, links};
+  Win32Machine win32;
+  Platform& machine = win32.platform;
 
   std::vector<double> bare, ours, ratios;
   int hijacked = 0;
@@ -161,8 +141,8 @@ int main(int argc, char** argv) {
     const std::size_t parsed = BareLoop(data, profiles);
     QueryPerformanceCounter(&t1);
     NullHost host;
-    hijacked =
-        CheckBrowserProfiles(host, PlanBrowserProfiles(machine, "https://www.user-home.cn/"));
+    hijacked = CheckBrowserProfiles(
+        host, PlanBrowserProfiles(machine, "https://www.user-home.cn/", PlanFor::kCheck));
     QueryPerformanceCounter(&t2);
     if (parsed == 0) return 1;
     bare.push_back(Seconds(t0, t1));
@@ -193,30 +173,26 @@ int main(int argc, char** argv) {
     parse_flags.push_back(Seconds(t2, t3) / whole);
     scan.push_back(Seconds(t3, t4) / whole);
   }
-  const auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
   std::printf("profiles %d of %zu KiB, %d rounds, %d settings found per check\n", profiles,
               size / 1024, rounds, hijacked);
-  std::printf("bare read+parse  median %8.1f ms\n", median(bare) * 1000);
-  std::printf("check            median %8.1f ms\n", median(ours) * 1000);
-  std::printf("ratio check/bare median %8.2f x (min %.2f, max %.2f)\n", median(ratios),
+  std::printf("bare read+parse  median %8.1f ms\n", Median(bare) * 1000);
+  std::printf("check            median %8.1f ms\n", Median(ours) * 1000);
+  std::printf("ratio check/bare median %8.2f x (min %.2f, max %.2f)\n", Median(ratios),
               *std::min_element(ratios.begin(), ratios.end()),
               *std::max_element(ratios.begin(), ratios.end()));
   // What every check pays once, whatever the profiles: the user-data
   // folders looked for, and Firefox's profiles and autoconfig.
   LARGE_INTEGER f0, f1, f2;
   QueryPerformanceCounter(&f0);
-  for (int i = 0; i < 10; ++i) FindChromiumUserData(files);
+  for (int i = 0; i < 10; ++i) FindChromiumUserData(machine.files);
   QueryPerformanceCounter(&f1);
   for (int i = 0; i < 10; ++i) PlanFirefoxProfiles(machine, "https://www.user-home.cn/");
   QueryPerformanceCounter(&f2);
   std::printf("once per check: user-data folders %.2f ms, Firefox %.2f ms\n", Seconds(f0, f1) * 100,
               Seconds(f1, f2) * 100);
   std::printf("steps, as a share of the bare loop (medians):\n");
-  std::printf("  parse in memory, default flags         %5.2f\n", median(parse_default));
-  std::printf("  UTF-8 check and parse as the check does %4.2f\n", median(parse_flags));
-  std::printf("  the check's scan in memory             %5.2f\n", median(scan));
+  std::printf("  parse in memory, default flags         %5.2f\n", Median(parse_default));
+  std::printf("  UTF-8 check and parse as the check does %4.2f\n", Median(parse_flags));
+  std::printf("  the check's scan in memory             %5.2f\n", Median(scan));
   return 0;
 }

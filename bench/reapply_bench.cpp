@@ -14,26 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_bench.h"
 #include "engine/autostart_entries.h"
 #include "engine/service_entries.h"
-#include "platform/registry.h"
-#include "platform/win32/files_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/shell_links_win32.h"
 
 namespace {
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
-
-class NullHost : public RepairHost {
- public:
-  void ClearRepairLog() override {}
-  void AppendRepairLog(const Text& text) override { bytes += text.size(); }
-  Text ReadHomePageAddress() override { return "https://www.user-home.cn/"; }
-  void EnableRepairButton() override {}
-  std::size_t bytes = 0;
-};
 
 bool SetString(HKEY root, const std::string& key, const char* name, const std::string& value) {
   HKEY opened;
@@ -100,12 +88,6 @@ std::size_t BareLoop() {
   return read;
 }
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return double(to.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,11 +111,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  Win32RegistryCalls registry_calls;
-  RegistryOverCalls registry(registry_calls);
-  Win32FileSystem files;
-  Win32ShellLinks links;
-  Platform machine{registry, files, links};
+  Win32Machine win32;
+  Platform& machine = win32.platform;
 
   std::vector<double> bare, ours, ratios, autostart_share, services_share;
   int found = 0;
@@ -160,19 +139,15 @@ int main(int argc, char** argv) {
     autostart_share.push_back(Seconds(t3, t4) / bare.back());
     services_share.push_back(Seconds(t4, t5) / bare.back());
   }
-  const auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
   std::printf("%d Run values, %d services and the system's own, %d rounds, %d found\n", runs,
               service_count, rounds, found);
-  std::printf("bare registry loop median %8.1f ms\n", median(bare) * 1000);
-  std::printf("check              median %8.1f ms\n", median(ours) * 1000);
-  std::printf("ratio check/bare   median %8.2f x (min %.2f, max %.2f)\n", median(ratios),
+  std::printf("bare registry loop median %8.1f ms\n", Median(bare) * 1000);
+  std::printf("check              median %8.1f ms\n", Median(ours) * 1000);
+  std::printf("ratio check/bare   median %8.2f x (min %.2f, max %.2f)\n", Median(ratios),
               *std::min_element(ratios.begin(), ratios.end()),
               *std::max_element(ratios.begin(), ratios.end()));
   std::printf("steps, as a share of the bare loop (medians):\n");
-  std::printf("  Run values and Startup folders  %5.2f\n", median(autostart_share));
-  std::printf("  services                        %5.2f\n", median(services_share));
+  std::printf("  Run values and Startup folders  %5.2f\n", Median(autostart_share));
+  std::printf("  services                        %5.2f\n", Median(services_share));
   return 0;
 }

@@ -126,7 +126,8 @@ struct UserDataFacts {
 // not list counts only when it holds Preferences.
 std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const ChromiumUserData& data,
                                                const FolderEntry& entry, bool listed,
-                                               UserDataFacts& facts, std::string_view address) {
+                                               UserDataFacts& facts, std::string_view address,
+                                               PlanFor use) {
   FileSystem& files = machine.files;
   const Text& profile = entry.name;
   const Text folder = data.folder + profile;
@@ -170,7 +171,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   for (int at = 0; at < 2; ++at) {
     if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
     ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
-    if (!ranges.empty()) {
+    if (!ranges.empty() && use == PlanFor::kRepair) {
       plan.edits.push_back({paths[at], std::move(read[at].json), std::move(ranges)});
     }
   }
@@ -408,7 +409,8 @@ std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
   return found;
 }
 
-std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view address) {
+std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view address,
+                                              PlanFor use) {
   std::vector<ProfilePlan> plans;
   FileSystem& files = machine.files;
   for (const ChromiumUserData& data : FindChromiumUserData(files)) {
@@ -434,7 +436,7 @@ std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_vie
     UserDataFacts facts;
     for (const FolderEntry& entry : folders) {
       if (auto plan = PlanChromiumProfile(machine, data, entry, IsListed(listed, entry.name), facts,
-                                          address)) {
+                                          address, use)) {
         plans.push_back(std::move(*plan));
       }
     }
@@ -457,8 +459,9 @@ std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view
   return plans;
 }
 
-std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view address) {
-  std::vector<ProfilePlan> plans = PlanChromiumProfiles(machine, address);
+std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view address,
+                                             PlanFor use) {
+  std::vector<ProfilePlan> plans = PlanChromiumProfiles(machine, address, use);
   for (ProfilePlan& plan : PlanFirefoxProfiles(machine, address)) plans.push_back(std::move(plan));
   return plans;
 }

@@ -61,11 +61,17 @@ struct ChromiumUserData {
 };
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files);
 
+// What a plan is for: a check shows it and keeps no file's bytes (a
+// Chromium profile's are megabytes); a repair applies it.
+enum class PlanFor { kCheck, kRepair };
+
 // Every profile with something to change or report, Chromium's first, then
 // Firefox's. `user_address` is the address in the box, UTF-8.
-std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view user_address);
+std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view user_address,
+                                              PlanFor use = PlanFor::kRepair);
 std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view user_address);
-std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view user_address);
+std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view user_address,
+                                             PlanFor use = PlanFor::kRepair);
 
 // The check's lines; returns how many settings would change.
 int CheckBrowserProfiles(RepairHost& host, const std::vector<ProfilePlan>& plans);

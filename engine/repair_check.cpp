@@ -169,7 +169,8 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckLinks(host, plan.launch_points);
 
   const std::string address_utf8 = Utf8FromText(address).value_or(std::string());
-  changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address_utf8));
+  changes +=
+      CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address_utf8, PlanFor::kCheck));
   changes += CheckBrowserPolicies(machine, host, address_utf8);
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address_utf8);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
