@@ -3,7 +3,6 @@
 #include "engine/browsers.h"
 #include "engine/lookalike_links.h"
 #include "platform/reg_file.h"
-#include "platform/text_utf16.h"
 
 const char* const kRunKeys[2] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                  "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"};
@@ -14,14 +13,6 @@ const char kWhen[] = "每次开机";
 constexpr std::size_t kLargestStartupFile = 1 << 20;
 
 void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
-
-// A string value's command line; nullopt for any other value.
-std::optional<Text> CommandOfValue(const RegRawValue& value) {
-  if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
-  std::optional<Text> text = TextFromUtf16Le(value.bytes.substr(0, value.bytes.size() & ~1u));
-  if (!text) return std::nullopt;
-  return text->substr(0, text->find('\0'));
-}
 
 // The page an Internet shortcut (.url) opens: its URL= line.
 Text UrlOfInternetShortcut(const std::string& bytes) {
@@ -66,7 +57,7 @@ void PlanRunValues(Platform& machine, std::string_view user_address,
         std::optional<RegKeyTree> tree;
         if (!machine.registry.ReadKeyTree(view, root, key, &tree) || !tree) continue;
         for (const auto& [name, value] : tree->values) {
-          const std::optional<Text> command = CommandOfValue(value);
+          const std::optional<Text> command = TextOfStringValue(value);
           if (!command) continue;
           auto why = WhyCommandReapplies(machine.files, *command, user_address);
           if (!why) continue;

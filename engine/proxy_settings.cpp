@@ -1,7 +1,5 @@
 #include "engine/proxy_settings.h"
 
-#include "platform/text_utf16.h"
-
 const char kInternetSettingsKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
@@ -14,10 +12,7 @@ const char kAutoConfigUrl[] = "AutoConfigURL";
 void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
-  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return std::nullopt;
-  std::optional<Text> text = TextFromUtf16Le(value->bytes.substr(0, value->bytes.size() & ~1u));
-  if (!text) return std::nullopt;
-  return text->substr(0, text->find('\0'));
+  return value ? TextOfStringValue(*value) : std::nullopt;
 }
 
 // The host of "host:port", "scheme://host:port/path" or "[::1]:port".

@@ -462,42 +462,50 @@ bool BundleWriter::RecordKeyTreeBefore(RegView view, RegRoot root, const Text& k
   return false;
 }
 
-bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_path,
-                                    const Text& name) {
+namespace {
+
+// Both views of a key that is not redirected are one key: recorded once.
+Text RecordedValueName(RegView view, RegRoot root, const Text& key_path, const Text& name) {
+  return AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
+}
+
+}  // namespace
+
+bool BundleWriter::ValueLineRecorded(RegView view, RegRoot root, const Text& key_path,
+                                     const Text& name) const {
+  const Text recorded = RecordedValueName(view, root, key_path, name);
+  return std::find(values_after_.begin(), values_after_.end(), recorded) != values_after_.end();
+}
+
+bool BundleWriter::AppendValueLine(RegView view, RegRoot root, const Text& key_path,
+                                   const Text& name, const std::optional<RegRawValue>& after) {
   if (!EnsureFolder()) return false;
-  // Both views of a key that is not redirected are one key: recorded once.
-  const Text recorded = AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
-  if (std::find(values_after_.begin(), values_after_.end(), recorded) != values_after_.end()) {
-    return true;
-  }
+  if (ValueLineRecorded(view, root, key_path, name)) return true;
   BundleChange change;
   change.kind = BundleChange::Kind::kValue;
   change.view = view;
   change.root = root;
   change.key_path = key_path;
   change.value_name = name;
-  if (!machine_.registry.ReadValue(view, root, key_path, name, &change.value_after)) return false;
+  change.value_after = after;
   if (!Append(change)) return false;
-  values_after_.push_back(recorded);
+  values_after_.push_back(RecordedValueName(view, root, key_path, name));
   return true;
+}
+
+bool BundleWriter::RecordValueAfter(RegView view, RegRoot root, const Text& key_path,
+                                    const Text& name) {
+  if (!EnsureFolder()) return false;
+  if (ValueLineRecorded(view, root, key_path, name)) return true;
+  std::optional<RegRawValue> after;
+  return machine_.registry.ReadValue(view, root, key_path, name, &after) &&
+         AppendValueLine(view, root, key_path, name, after);
 }
 
 bool BundleWriter::RecordValueChange(RegView view, RegRoot root, const Text& key_path,
                                      const Text& name, const std::optional<RegRawValue>& after) {
-  if (!EnsureFolder()) return false;
-  const Text recorded = AsciiUpper(RegFileKeyName(root, view, key_path)) + "\n" + AsciiUpper(name);
-  if (std::find(values_after_.begin(), values_after_.end(), recorded) == values_after_.end()) {
-    BundleChange change;
-    change.kind = BundleChange::Kind::kValue;
-    change.view = view;
-    change.root = root;
-    change.key_path = key_path;
-    change.value_name = name;
-    change.value_after = after;
-    if (!Append(change)) return false;
-    values_after_.push_back(recorded);
-  }
-  return RecordValueBefore(view, root, key_path, name);
+  return AppendValueLine(view, root, key_path, name, after) &&
+         RecordValueBefore(view, root, key_path, name);
 }
 
 bool BundleWriter::RecordKeyTreeAfter(RegView view, RegRoot root, const Text& key_path) {

@@ -87,6 +87,10 @@ class BundleWriter {
   bool EnsureFolder();
   bool WriteRegistryFile();
   bool Append(const BundleChange& change);
+  bool ValueLineRecorded(RegView view, RegRoot root, const Text& key_path, const Text& name) const;
+  // The manifest line of a value and what the repair leaves there, once.
+  bool AppendValueLine(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                       const std::optional<RegRawValue>& after);
 
   Platform& machine_;
   Text folder_;

@@ -1,7 +1,5 @@
 #include "engine/service_entries.h"
 
-#include "platform/text_utf16.h"
-
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 
 namespace {
@@ -15,10 +13,7 @@ constexpr std::uint32_t kStartNever = 4;
 void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
-  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return std::nullopt;
-  std::optional<Text> text = TextFromUtf16Le(value->bytes.substr(0, value->bytes.size() & ~1u));
-  if (!text) return std::nullopt;
-  return text->substr(0, text->find('\0'));
+  return value ? TextOfStringValue(*value) : std::nullopt;
 }
 
 RegRawValue Dword(std::uint32_t number) {

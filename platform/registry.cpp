@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/registry_tree.h"
+#include "platform/text_utf16.h"
 
 RegRoot RootFromCode(int root_code) {
   switch (root_code) {
@@ -162,4 +163,11 @@ Text ShownRegValue(const RegRawValue& value) {
     return ToText(static_cast<std::int64_t>(number));
   }
   return "hex:" + HexDigits(value.bytes);
+}
+
+std::optional<Text> TextOfStringValue(const RegRawValue& value) {
+  if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
+  std::optional<Text> text = TextFromUtf16Le(value.bytes.substr(0, value.bytes.size() & ~1u));
+  if (!text) return std::nullopt;
+  return text->substr(0, text->find('\0'));
 }

@@ -62,6 +62,11 @@ struct RegRawValue {
   bool operator!=(const RegRawValue& other) const { return !(*this == other); }
 };
 
+// A string value's text (REG_SZ or REG_EXPAND_SZ, unexpanded) up to its
+// terminating zero; nullopt for any other value, or one code page 936
+// cannot give exactly.
+std::optional<Text> TextOfStringValue(const RegRawValue& value);
+
 // A value as a person reads it in the log: a string's text in quotes (up to
 // its terminating zero, control characters as '?'), a DWORD's number, or
 // else its bytes in hex.
