@@ -15,6 +15,7 @@ arch=$1 root=$2 cli=$3 fake_netapi=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
+source "$here/reg_lib.sh"
 
 address='https://www.user-home.cn/'
 views=(/reg:32)
@@ -23,25 +24,6 @@ chrome='HKLM\Software\Policies\Google\Chrome'
 edge='HKLM\Software\Policies\Microsoft\Edge'
 firefox='HKLM\Software\Policies\Mozilla\Firefox'
 
-# reg.exe, asked again when it crashes (as it has been seen to under load);
-# its status otherwise: 0 done or found, 1 not there.
-reg_exe() {
-  local status attempt
-  for attempt in 1 2 3; do
-    set +e
-    wine reg "$@" 2>/dev/null | tr -d '\r'
-    status=${PIPESTATUS[0]}
-    set -e
-    [ "$status" -le 1 ] && return "$status"
-  done
-  echo "reg $* failed: $status" >&2
-  return 2
-}
-# Adds a value in every view.
-put() {
-  local view
-  for view in "${views[@]}"; do reg_exe add "$@" /f "$view" >/dev/null; done
-}
 seed() {
   put "$chrome" /v HomepageLocation /d 'http://hao.evil.cn/'
   put "$chrome" /v HomepageIsNewTabPage /t REG_DWORD /d 0

@@ -20,6 +20,7 @@ arch=$1 root=$2 cli=$3 lnk_probe=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
+source "$here/reg_lib.sh"
 
 address='https://www.user-home.cn/'
 views=(/reg:32)
@@ -29,23 +30,6 @@ options='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Image File Execution 
 internet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 services='HKLM\System\CurrentControlSet\Services'
 
-# reg.exe, asked again when it crashes (as it has been seen to under load).
-reg_exe() {
-  local status attempt
-  for attempt in 1 2 3; do
-    set +e
-    wine reg "$@" 2>/dev/null | tr -d '\r' | iconv -f GBK -t UTF-8
-    status=${PIPESTATUS[0]}
-    set -e
-    [ "$status" -le 1 ] && return "$status"
-  done
-  echo "reg $* failed: $status" >&2
-  return 2
-}
-put() {
-  local view
-  for view in "${views[@]}"; do reg_exe add "$@" /f "$view" >/dev/null; done
-}
 # The keys the repair may touch, in each view, one line per value, sorted.
 registry_state() {
   local view key
