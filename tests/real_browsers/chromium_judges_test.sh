@@ -486,29 +486,7 @@ ROOT2="$W/root-user"
 UD2="$ROOT2/$REL_UD"
 if qinghe_chromium_make_profile "$UD2" && qinghe_chromium_hijack "$UD2" "$USER_URL"; then
   pass "case 2: the settings page set the user's own $USER_URL as home and startup page"
-  judge tree "$ROOT2" "$W/tree.user.before.json"
-  for addr in "$USER_URL" "https://WWW.User-Home.cn"; do
-    "$TOOL" "$ROOT2" check "$addr" >"$W/check.user.log" 2>&1
-    if grep -qF "浏览器主页：Chromium" "$W/check.user.log"; then
-      fail "case 2: check with the address '$addr' names the profile"
-      grep -F "浏览器主页：Chromium" "$W/check.user.log" | show
-    else
-      pass "case 2: check with the address '$addr' says nothing about the profile"
-    fi
-  done
-  "$TOOL" "$ROOT2" repair "$USER_URL" >"$W/repair.user.log" 2>&1
-  if grep -qF "浏览器主页：Chromium" "$W/repair.user.log"; then
-    fail "case 2: repair names the profile"
-    grep -F "浏览器主页：Chromium" "$W/repair.user.log" | show
-  else
-    pass "case 2: repair says nothing about the profile"
-  fi
-  judge tree "$ROOT2" "$W/tree.user.after.json"
-  if out=$(judge treediff "$W/tree.user.before.json" "$W/tree.user.after.json" "$REL_BUNDLES"); then
-    pass "case 2: every file of the profile is byte-identical after check and repair"
-  else
-    fail "case 2: repair changed the user's own profile"; show <<<"$out"
-  fi
+  judge_users_own_page "$ROOT2" Chromium
 else
   fail "case 2: could not set the user's own start page"
 fi

@@ -429,29 +429,7 @@ if make_root "$ROOT2" \
     && rewrote "$W/prefs.user-before.js" "$P2/prefs.js" \
     && [[ "$(qinghe_firefox_pref "$P2" $HOME_PREF)" == "$USER_URL" ]]; then
   pass "case 2: Firefox saved the user's own $USER_URL as home page"
-  judge tree "$ROOT2" "$W/tree.user.before.json"
-  for addr in "$USER_URL" "https://WWW.User-Home.cn"; do
-    "$TOOL" "$ROOT2" check "$addr" >"$W/check.user.log" 2>&1
-    if grep -qF "浏览器主页：Firefox" "$W/check.user.log"; then
-      fail "case 2: check with the address '$addr' names the profile"
-      grep -F "浏览器主页：Firefox" "$W/check.user.log" | show
-    else
-      pass "case 2: check with the address '$addr' says nothing about the profile"
-    fi
-  done
-  "$TOOL" "$ROOT2" repair "$USER_URL" >"$W/repair.user.log" 2>&1
-  if grep -qF "浏览器主页：Firefox" "$W/repair.user.log"; then
-    fail "case 2: repair names the profile"
-    grep -F "浏览器主页：Firefox" "$W/repair.user.log" | show
-  else
-    pass "case 2: repair says nothing about the profile"
-  fi
-  judge tree "$ROOT2" "$W/tree.user.after.json"
-  if out=$(judge treediff "$W/tree.user.before.json" "$W/tree.user.after.json" "$REL_BUNDLES"); then
-    pass "case 2: every file of the profile is byte-identical after check and repair"
-  else
-    fail "case 2: repair changed the user's own profile"; show <<<"$out"
-  fi
+  judge_users_own_page "$ROOT2" Firefox
 else
   fail "case 2: could not save the user's own home page"
 fi

@@ -13,6 +13,38 @@ finish() {
   exit 1
 }
 
+# Case 2 of both judges: with the user's own page in the profile under ROOT,
+# neither the check (with the address as typed and as the browser may write
+# it) nor the repair names the browser's profile, and no file changes. Uses
+# the judge's TOOL, USER_URL, W, REL_BUNDLES and `judge`.
+judge_users_own_page() {
+  local root=$1 browser=$2 addr out
+  judge tree "$root" "$W/tree.user.before.json"
+  for addr in "$USER_URL" "https://WWW.User-Home.cn"; do
+    "$TOOL" "$root" check "$addr" >"$W/check.user.log" 2>&1
+    if grep -qF "浏览器主页：$browser" "$W/check.user.log"; then
+      fail "case 2: check with the address '$addr' names the profile"
+      grep -F "浏览器主页：$browser" "$W/check.user.log" | show
+    else
+      pass "case 2: check with the address '$addr' says nothing about the profile"
+    fi
+  done
+  "$TOOL" "$root" repair "$USER_URL" >"$W/repair.user.log" 2>&1
+  if grep -qF "浏览器主页：$browser" "$W/repair.user.log"; then
+    fail "case 2: repair names the profile"
+    grep -F "浏览器主页：$browser" "$W/repair.user.log" | show
+  else
+    pass "case 2: repair says nothing about the profile"
+  fi
+  judge tree "$root" "$W/tree.user.after.json"
+  if out=$(judge treediff "$W/tree.user.before.json" "$W/tree.user.after.json" "$REL_BUNDLES"); then
+    pass "case 2: every file of the profile is byte-identical after check and repair"
+  else
+    fail "case 2: repair changed the user's own profile"
+    show <<<"$out"
+  fi
+}
+
 # shellcheck disable=SC2034  # used by the judges that source this file
 QINGHE_TREE_PY=$(
   cat <<'PY'
