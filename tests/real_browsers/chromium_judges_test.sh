@@ -338,21 +338,10 @@ if [ -z "$missing" ] && grep -F "${WHO}homepage 现为" "$W/check.log" | grep -q
 else
   fail "check does not name:$missing"; show <"$W/check.log"
 fi
-judge tree "$ROOT" "$W/tree.checked.json"
-if out=$(judge treediff "$W/tree.hijacked.json" "$W/tree.checked.json"); then
-  pass "check changed no file"
-else
-  fail "check changed files"; show <<<"$out"
-fi
+judge_check_changed_nothing
 
 # The repair.
-"$TOOL" "$ROOT" repair "$USER_URL" >"$W/repair.log" 2>&1
-echo "      repair exit status $?"
-if grep -qxF "${WHO}已恢复默认" <(tr -d '\r' <"$W/repair.log"); then
-  pass "repair reports: ${WHO}已恢复默认"
-else
-  fail "repair does not report ${WHO}已恢复默认"; show <"$W/repair.log"
-fi
+judge_repair_reports_restored
 judge tree "$ROOT" "$W/tree.repaired.json"
 if out=$(judge treediff "$W/tree.hijacked.json" "$W/tree.repaired.json" \
     "$REL_UD/Default/Preferences" "$REL_UD/Default/Secure Preferences" "$REL_BUNDLES"); then

@@ -13,6 +13,31 @@ finish() {
   exit 1
 }
 
+# Case 1 of both judges, after the check wrote $W/check.log: no file of the
+# hijacked profile under ROOT changed ($W/tree.hijacked.json is its tree).
+judge_check_changed_nothing() {
+  local out
+  judge tree "$ROOT" "$W/tree.checked.json"
+  if out=$(judge treediff "$W/tree.hijacked.json" "$W/tree.checked.json"); then
+    pass "check changed no file"
+  else
+    fail "check changed files"
+    show <<<"$out"
+  fi
+}
+
+# Case 1: the repair on ROOT, its log in $W/repair.log, says "${WHO}已恢复默认".
+judge_repair_reports_restored() {
+  "$TOOL" "$ROOT" repair "$USER_URL" >"$W/repair.log" 2>&1
+  echo "      repair exit status $?"
+  if grep -qxF "${WHO}已恢复默认" <(tr -d '\r' <"$W/repair.log"); then
+    pass "repair reports: ${WHO}已恢复默认"
+  else
+    fail "repair does not report ${WHO}已恢复默认"
+    show <"$W/repair.log"
+  fi
+}
+
 # Case 2 of both judges: with the user's own page in the profile under ROOT,
 # neither the check (with the address as typed and as the browser may write
 # it) nor the repair names the browser's profile, and no file changes. Uses
