@@ -20,6 +20,7 @@
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
 #include "platform/text_utf16.h"
+#include "tests/support/drive_files.h"
 #include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
@@ -70,16 +71,7 @@ class LaunchPoints : public ::testing::Test {
   }
 
   // Every file below the drive but the bundles and the desktop's copies.
-  std::map<std::string, std::string> Files() {
-    std::map<std::string, std::string> snapshot;
-    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
-      const std::string path = entry.path().string();
-      if (entry.is_directory() || path.find("/AppData/Local/qinghe") != std::string::npos) continue;
-      std::ifstream in(path, std::ios::binary);
-      snapshot[path] = std::string((std::istreambuf_iterator<char>(in)), {});
-    }
-    return snapshot;
-  }
+  std::map<std::string, std::string> Files() { return FilesBelowDrive(drive_); }
 
   // Every file below the drive but the bundles and the desktop's back-up
   // copies, which a repair adds and an undo keeps.

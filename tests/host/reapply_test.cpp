@@ -22,6 +22,7 @@
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
 #include "platform/text_utf16.h"
+#include "tests/support/drive_files.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -86,13 +87,7 @@ class Reapply : public ::testing::Test {
   // that hold Run values and debuggers (the rest of the repair writes the
   // start page beside them).
   std::map<std::string, std::string> Machine() {
-    std::map<std::string, std::string> snapshot;
-    for (auto& entry : fs::recursive_directory_iterator(drive_)) {
-      const std::string path = entry.path().string();
-      if (entry.is_directory() || path.find("/AppData/Local/qinghe") != std::string::npos) continue;
-      std::ifstream in(path, std::ios::binary);
-      snapshot[path] = std::string((std::istreambuf_iterator<char>(in)), {});
-    }
+    std::map<std::string, std::string> snapshot = FilesBelowDrive(drive_);
     for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
       for (const char* key : {"Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows NT"}) {
         std::optional<RegKeyTree> tree;
