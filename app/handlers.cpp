@@ -10,6 +10,7 @@
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
+#include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
 #include "platform/win32/window_win32.h"
 
@@ -79,7 +80,8 @@ void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
   RegistryOverCalls registry(registry_calls);
   Win32FileSystem files;
   Win32ShellLinks links;
-  Platform machine{registry, files, links};
+  Win32ScheduledTasks tasks;
+  Platform machine{registry, files, links, &tasks};
   job(machine, host);
 }
 

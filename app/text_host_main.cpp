@@ -24,6 +24,7 @@
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
+#include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
 
 namespace {
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
   RegistryOverCalls registry(registry_calls);
   Win32FileSystem files;
   Win32ShellLinks links;
-  Platform machine{registry, files, links};
+  Win32ScheduledTasks tasks;
+  Platform machine{registry, files, links, &tasks};
 
   const char* command = argc >= 2 ? argv[1] : "";
   if (std::strcmp(command, "check") == 0 && argc <= 3) {

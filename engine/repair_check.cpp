@@ -9,6 +9,7 @@
 #include "engine/hosts_file.h"
 #include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
+#include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
 #include "platform/reg_file.h"
@@ -174,15 +175,17 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckBrowserPolicies(machine, host, address_utf8);
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address_utf8);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
+  const TasksPlan tasks = PlanScheduledTasks(machine, address_utf8);
   const std::vector<ServiceItem> services = PlanServices(machine, address_utf8);
   const HostsPlan hosts = PlanHostsFile(machine.files);
   changes += CheckAutostart(host, autostart);
+  changes += CheckScheduledTasks(host, tasks);
   changes += CheckBrowserDebuggers(host, debuggers);
   changes += CheckServices(host, services);
   changes += CheckHostsFile(host, hosts);
-  changes += CheckProxySettings(
-      host, PlanProxySettings(machine),
-      !autostart.empty() || !debuggers.empty() || !services.empty() || !hosts.shown.empty());
+  changes += CheckProxySettings(host, PlanProxySettings(machine),
+                                !autostart.empty() || !tasks.items.empty() || !debuggers.empty() ||
+                                    !services.empty() || !hosts.shown.empty());
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

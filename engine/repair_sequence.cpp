@@ -8,6 +8,7 @@
 #include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
 #include "engine/restore_bundle.h"
+#include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
 #include "platform/folder_tree.h"
@@ -162,12 +163,15 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   // evidence: alone it is as likely the user's own tool.
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
+  const TasksPlan tasks = PlanScheduledTasks(machine, address);
   const std::vector<ServiceItem> services = PlanServices(machine, address);
   const HostsPlan hosts = PlanHostsFile(machine.files);
   const std::vector<ProxyFinding> proxy = PlanProxySettings(machine);
-  const bool evidence =
-      !autostart.empty() || !debuggers.empty() || !services.empty() || !hosts.shown.empty();
+  const bool evidence = !autostart.empty() || !tasks.items.empty() || !debuggers.empty() ||
+                        !services.empty() || !hosts.shown.empty();
   failed += RepairAutostart(machine, host, bundle, autostart);
+  // Tasks not looked at are said where the log already tells of re-appliers.
+  failed += RepairScheduledTasks(machine, host, bundle, tasks, evidence);
   failed += RepairBrowserDebuggers(machine, host, bundle, debuggers);
   failed += RepairServices(machine, host, bundle, services);
   failed += RepairHostsFile(machine, host, bundle, hosts);

@@ -11,6 +11,7 @@
 #include "engine/hosts_file.h"
 #include "engine/proxy_settings.h"
 #include "engine/repair_places.h"
+#include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
 #include "platform/digest.h"
 #include "platform/reg_file.h"
@@ -277,6 +278,9 @@ std::string FormatManifestLine(const BundleChange& change) {
              (change.size_after ? std::to_string(*change.size_after) + " " + change.sha256_after
                                 : Text("absent"));
       break;
+    case BundleChange::Kind::kTask:
+      line = "task\t" + Escape(change.task_path) + "\tdisabled";
+      break;
   }
   return line + "\r\n";
 }
@@ -330,6 +334,11 @@ std::optional<std::vector<BundleChange>> ParseManifest(std::string_view text) {
       change.root = *root;
       change.key_path = *key;
       change.key_after_exists = fields[4] == "present";
+    } else if (fields.size() == 3 && fields[0] == "task" && fields[2] == "disabled") {
+      change.kind = BundleChange::Kind::kTask;
+      const auto path = Unescape(fields[1]);
+      if (!path) return std::nullopt;
+      change.task_path = *path;
     } else if (fields.size() == 5 && fields[0] == "file") {
       change.kind = BundleChange::Kind::kFile;
       const auto copy = Unescape(fields[1]);
@@ -547,6 +556,14 @@ bool BundleWriter::RecordFile(const Text& original, const std::string& bytes,
   return Append(change);
 }
 
+bool BundleWriter::RecordTaskDisabled(const Text& task_path) {
+  if (!EnsureFolder()) return false;
+  BundleChange change;
+  change.kind = BundleChange::Kind::kTask;
+  change.task_path = task_path;
+  return Append(change);
+}
+
 std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folder_path, Text* why) {
   FileSystem& files = machine.files;
   const auto refuse = [why](const Text& reason) -> std::optional<ReadBundle> {
@@ -582,7 +599,8 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
 
   bool has_registry = false;
   for (const BundleChange& change : bundle.changes) {
-    has_registry = has_registry || change.kind != BundleChange::Kind::kFile;
+    has_registry = has_registry || change.kind == BundleChange::Kind::kValue ||
+                   change.kind == BundleChange::Kind::kKeyTree;
   }
   const Text registry_path = bundle.folder + kRegistryName;
   if (has_registry || files.PathExists(registry_path)) {
@@ -616,11 +634,17 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
           return refuse("清单含有修复之外的注册表项：" + change.key_path);
         }
         break;
+      case BundleChange::Kind::kTask:
+        if (!RepairMaySwitchTask(change.task_path)) {
+          return refuse("清单含有修复之外的计划任务：" + change.task_path);
+        }
+        break;
       case BundleChange::Kind::kFile: {
         if (!RepairMayWriteFile(places, change.original) &&
             !RepairMayWriteProfileFile(machine, change.original) &&
             !RepairMayWriteAutostartFile(files, change.original) &&
-            !RepairMayWriteHostsFile(files, change.original)) {
+            !RepairMayWriteHostsFile(files, change.original) &&
+            !RepairMayWriteTaskFile(files, change.original)) {
           return refuse("清单含有修复之外的文件：" + change.original);
         }
         const TextArray steps = SplitText(change.copy, "\\");

@@ -4,7 +4,8 @@
 //   registry.reg   every registry value and key the repair changed, as it was
 //   files\N\NAME   a byte copy of every file it replaced or removed
 //   manifest.txt   each change: what it was, where its copy is, and what the
-//                  repair left there (size and SHA-256, or the value)
+//                  repair left there (size and SHA-256, or the value); and
+//                  each scheduled task the repair disabled
 //   undone.txt     written once an undo has put everything back
 #pragma once
 
@@ -25,6 +26,7 @@ struct BundleChange {
     kValue,    // a registry value: before in registry.reg, after here
     kKeyTree,  // a registry key with everything below it
     kFile,     // a file: before as a copy in the bundle, after here
+    kTask,     // a scheduled task, enabled before, disabled by the repair
   };
   Kind kind = Kind::kFile;
 
@@ -43,6 +45,9 @@ struct BundleChange {
   Text sha256_before;
   std::optional<std::uint64_t> size_after;  // nullopt when absent
   Text sha256_after;
+
+  // kTask: "\Folder\Name".
+  Text task_path;
 };
 
 // The manifest's text for `changes`, and the changes of a manifest text;
@@ -79,6 +84,9 @@ class BundleWriter {
   // saying what the repair will leave there (`after`, or nothing).
   bool RecordFile(const Text& original, const std::string& bytes,
                   const std::optional<std::string>& after);
+
+  // The manifest line of a scheduled task about to be disabled.
+  bool RecordTaskDisabled(const Text& task_path);
 
   // The bundle's folder, once made.
   const Text& folder() const { return folder_; }

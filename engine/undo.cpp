@@ -4,6 +4,7 @@
 #include <set>
 
 #include "engine/restore_bundle.h"
+#include "engine/scheduled_tasks.h"
 #include "engine/shortcut_repair.h"
 #include "platform/digest.h"
 
@@ -220,6 +221,20 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
   return Result::kFailed;
 }
 
+// A task the repair disabled, enabled again; one deleted since is the
+// user's doing and is left.
+Result UndoTask(Platform& machine, const Text& task_path) {
+  switch (EnableTaskAgain(machine, task_path)) {
+    case TaskUndone::kBack:
+      return Result::kBack;
+    case TaskUndone::kGone:
+      return Result::kSkipped;
+    case TaskUndone::kFailed:
+      break;
+  }
+  return Result::kFailed;
+}
+
 // What a killed undo left beside the bundle's files: removed, as a repair
 // does. Only that exact name form is touched.
 void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
@@ -284,6 +299,10 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
       case BundleChange::Kind::kFile:
         name = FileNameOf(change->original);
         result = UndoFile(machine, *bundle, *change);
+        break;
+      case BundleChange::Kind::kTask:
+        name = change->task_path;
+        result = UndoTask(machine, change->task_path);
         break;
     }
     Line(host, result, name);

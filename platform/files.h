@@ -26,6 +26,9 @@ enum SpecialFolder : int {
   kCommonDesktopFolder = 13,
   kCommonProgramsFolder = 14,
   kCommonStartupFolder = 15,
+  // The scheduler's task definitions, one file per task: <system>\Tasks,
+  // reached through Sysnative from a 32-bit program on 64-bit Windows.
+  kTaskDefinitionsFolder = 16,
 };
 
 // One entry of a folder search, as FindFirstFileA/FindNextFileA give it.

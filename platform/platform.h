@@ -3,10 +3,14 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/scheduled_tasks.h"
 #include "platform/shell_links.h"
 
 struct Platform {
   Registry& registry;
   FileSystem& files;
   ShellLinks& links;
+  // Null where there is no scheduler to ask: its task definitions are read
+  // as files instead.
+  ScheduledTasks* tasks = nullptr;
 };

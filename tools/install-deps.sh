@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
   locales liblnk-utils fonts-wqy-microhei e2fsprogs
-  rapidjson-dev
+  rapidjson-dev libexpat1-dev
   # The real browsers whose profiles the tests repair (test dependencies).
   chromium firefox-esr
 )

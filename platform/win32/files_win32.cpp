@@ -11,7 +11,9 @@
 
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/file_security.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/system_library.h"
 
 namespace {
 
@@ -168,6 +170,13 @@ Text Win32FileSystem::GetSpecialFolder(SpecialFolder folder) {
     found = GetWindowsDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
   } else if (folder == kSystemFolder) {
     found = GetSystemDirectoryW(buffer, MAX_PATH) - 1u < MAX_PATH - 1u;
+  } else if (folder == kTaskDefinitionsFolder) {
+    // A 32-bit program's System32 is SysWOW64, which holds no tasks.
+    const UINT length = RunsUnderWow64() ? GetWindowsDirectoryW(buffer, MAX_PATH)
+                                         : GetSystemDirectoryW(buffer, MAX_PATH);
+    const wchar_t* below = RunsUnderWow64() ? L"\\Sysnative\\Tasks" : L"\\Tasks";
+    found = length - 1u < MAX_PATH - 1u && length + wcslen(below) < MAX_PATH;
+    if (found) wcscpy(buffer + length - (buffer[length - 1] == L'\\'), below);
   } else if (folder == kTempFolder) {
     found = GetTempPathW(MAX_PATH, buffer) - 1u < MAX_PATH - 1u;
   }
@@ -365,21 +374,12 @@ bool Win32FileSystem::IsElevated() {
 }
 
 bool Win32FileSystem::IsDomainJoined() {
-  // netapi32 is loaded only here, by its full path in the system folder:
-  // the program's imports stay Windows' core DLLs, and no netapi32.dll put
-  // beside the program is ever loaded.
-  wchar_t system[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
-  const std::wstring path = std::wstring(system, length) + L"\\netapi32.dll";
-  const ScopedLibrary netapi(LoadLibraryW(path.c_str()));
+  // netapi32 is loaded only here (system_library.h).
+  const ScopedLibrary netapi = LoadSystemLibrary(L"netapi32.dll");
   if (!netapi.valid()) return false;
-  using JoinInformation = decltype(&NetGetJoinInformation);
-  using BufferFree = decltype(&NetApiBufferFree);
-  const auto join_information = reinterpret_cast<JoinInformation>(
-      reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetGetJoinInformation")));
-  const auto buffer_free = reinterpret_cast<BufferFree>(
-      reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetApiBufferFree")));
+  const auto join_information =
+      SystemFunction<decltype(&NetGetJoinInformation)>(netapi, "NetGetJoinInformation");
+  const auto buffer_free = SystemFunction<decltype(&NetApiBufferFree)>(netapi, "NetApiBufferFree");
   if (!join_information || !buffer_free) return false;
   wchar_t* name = nullptr;
   NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;

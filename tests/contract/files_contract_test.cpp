@@ -216,7 +216,19 @@ TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
   EXPECT_EQ(desktop.back(), '\\');
   EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
   EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(0)), "");
-  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(16)), "");
+  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(17)), "");
+  // The task definitions, where a backend names them: System32's Tasks,
+  // through Sysnative where System32 is a 32-bit program's own.
+  const Text tasks = files().GetSpecialFolder(kTaskDefinitionsFolder);
+  if (!tasks.empty()) {
+    EXPECT_TRUE(tasks.size() > 7 &&
+                SameIgnoringAsciiCase(tasks.substr(tasks.size() - 7), "\\Tasks\\"))
+        << tasks;
+    const Text windows = files().GetSpecialFolder(kWindowsFolder);
+    EXPECT_TRUE(SameIgnoringAsciiCase(tasks, files().GetSpecialFolder(kSystemFolder) + "Tasks\\") ||
+                SameIgnoringAsciiCase(tasks, windows + "Sysnative\\Tasks\\"))
+        << tasks;
+  }
 }
 
 }  // namespace

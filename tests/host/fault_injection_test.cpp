@@ -16,6 +16,7 @@
 #include "engine/restore_bundle.h"
 #include "engine/undo.h"
 #include "platform/portable/registry_portable.h"
+#include "tests/support/fake_scheduled_tasks.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
@@ -36,6 +37,12 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHomeService[] = "SYSTEM\\CurrentControlSet\\Services\\HomeSvc";
 const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const char kHosts[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+const char kTasks[] = "C:\\Windows\\System32\\Tasks";
+// The same task as the scheduler lists it and as its definition file.
+const char kTaskDefinition[] =
+    "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Settings>"
+    "<Hidden>true</Hidden></Settings><Actions><Exec><Command>C:\\absent\\cmd.exe</Command>"
+    "<Arguments>/c start http://hijack.example/</Arguments></Exec></Actions></Task>";
 const char kChromeOptions[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     "Options\\chrome.exe";
@@ -56,6 +63,7 @@ class RepairUnderFaults {
     files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
     files_.SetSpecialFolder(kStartupFolder, kStartup);
     files_.SetSpecialFolder(kSystemFolder, "C:\\Windows\\System32");
+    files_.SetSpecialFolder(kTaskDefinitionsFolder, kTasks);
     fs::create_directories(drive_ + "/Users/u/AppData/Local");
     Seed();
   }
@@ -64,7 +72,8 @@ class RepairUnderFaults {
     FaultyRegistry registry(registry_items_, plan);
     FaultyFileSystem files(files_, plan);
     FaultyShellLinks links(links_, plan);
-    Platform machine{registry, files, links};
+    FaultyScheduledTasks tasks(tasks_, plan);
+    Platform machine{registry, files, links, &tasks};
     RecordingHost host;
     RunRepairSequence(machine, host);
     return host;
@@ -107,8 +116,9 @@ class RepairUnderFaults {
     }
   }
 
-  // What puts the hijack back, as it is now: the Run value, the Startup link
-  // and the debugger.
+  // What puts the hijack back, as it is now: the Run value, the debugger,
+  // the service, the proxy, the Startup link, the hosts file, and the task
+  // as the scheduler has it and as its definition file says.
   std::string Reappliers() {
     std::string state;
     for (const auto& [root, key, name] :
@@ -122,7 +132,9 @@ class RepairUnderFaults {
                    ? HexDigits(value->bytes) + ";"
                    : "absent;";
     }
-    for (const Text& path : {Text(kStartup) + "\\浏览器.lnk", Text(kHosts)}) {
+    state += tasks_.tasks.at("\\HomeTask").enabled ? "enabled;" : "disabled;";
+    for (const Text& path :
+         {Text(kStartup) + "\\浏览器.lnk", Text(kHosts), Text(kTasks) + "\\HomeTask"}) {
       std::ifstream in(*files_.HostPath(path), std::ios::binary);
       state += in ? std::string((std::istreambuf_iterator<char>(in)), {}) + ";" : "absent;";
     }
@@ -132,7 +144,7 @@ class RepairUnderFaults {
 
   // Undoes every repair, the machine's own calls failing nowhere.
   void UndoAll() {
-    Platform machine{registry_items_, files_, links_};
+    Platform machine{registry_items_, files_, links_, &tasks_};
     for (const Text& bundle : ListBundles(machine)) {
       RecordingHost host;
       RunUndo(machine, host, bundle);
@@ -212,6 +224,8 @@ class RepairUnderFaults {
     registry_.SeedValue(RegRoot::kCurrentUser, kInternetSettings, "AutoConfigURL",
                         {kRegSz, sz("http://127.0.0.1:9090/proxy.pac")});
     Write(kHosts, "127.0.0.1 localhost\r\n1.2.3.4 www.baidu.com\r\n");
+    tasks_.Add("\\HomeTask", "C:\\absent\\cmd.exe", "/c start http://hijack.example/");
+    Write(Text(kTasks) + "\\HomeTask", kTaskDefinition);
     seeded_reappliers_ = Reappliers();
   }
 
@@ -232,6 +246,7 @@ class RepairUnderFaults {
   RegistryOverCalls registry_items_{registry_};
   PortableFileSystem files_;
   FakeShellLinks links_{files_};
+  FakeScheduledTasks tasks_;
   std::map<Text, Seeded> seeded_;
   std::string seeded_reappliers_;
 };
@@ -255,6 +270,8 @@ const std::pair<Operation, const char*> kOperations[] = {
     {Operation::kReadLinkToRewrite, "ReadLinkToRewrite"},
     {Operation::kComposeLink, "ComposeLinkWithoutArguments"},
     {Operation::kParsesAsLink, "ParsesAsLink"},
+    {Operation::kAskTasks, "ListTasks/IsEnabled"},
+    {Operation::kSetTaskEnabled, "SetEnabled"},
 };
 
 TEST(FaultInjection, CleanRunRepairsEverything) {
@@ -263,9 +280,11 @@ TEST(FaultInjection, CleanRunRepairsEverything) {
   RecordingHost host = machine.Run(nothing_fails);
   machine.CheckNothingLost(host, "no fault");
   // Each switched off: removed, set never to start, commented out.
+  // The scheduler answers: the task is disabled there, its file untouched.
   EXPECT_EQ(machine.Reappliers(),
-            "absent;absent;04000000;00000000;absent;absent;"
-            "127.0.0.1 localhost\r\n#1.2.3.4 www.baidu.com\r\n;");
+            "absent;absent;04000000;00000000;absent;disabled;absent;"
+            "127.0.0.1 localhost\r\n#1.2.3.4 www.baidu.com\r\n;" +
+                std::string(kTaskDefinition) + ";");
   EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
                           [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
             6);

@@ -34,6 +34,8 @@ enum class Operation {
   kReadLinkToRewrite,
   kComposeLink,
   kParsesAsLink,
+  kAskTasks,  // ListTasks, IsEnabled
+  kSetTaskEnabled,
 };
 
 enum class FaultKind {
@@ -235,5 +237,24 @@ class FaultyShellLinks : public ShellLinks {
 
  private:
   ShellLinks& inner_;
+  FaultPlan& plan_;
+};
+
+class FaultyScheduledTasks : public ScheduledTasks {
+ public:
+  FaultyScheduledTasks(ScheduledTasks& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
+  TaskListing ListTasks(std::vector<ScheduledTask>* tasks) override {
+    return plan_.Fails(Operation::kAskTasks) ? TaskListing::kNotConnected : inner_.ListTasks(tasks);
+  }
+  std::optional<bool> IsEnabled(const Text& path) override {
+    if (plan_.Fails(Operation::kAskTasks)) return std::nullopt;
+    return inner_.IsEnabled(path);
+  }
+  bool SetEnabled(const Text& path, bool enabled) override {
+    return !plan_.Fails(Operation::kSetTaskEnabled) && inner_.SetEnabled(path, enabled);
+  }
+
+ private:
+  ScheduledTasks& inner_;
   FaultPlan& plan_;
 };

@@ -8,6 +8,10 @@
 # - the repair removes them and leaves a real updater's Run value, a link
 #   that opens a local file, an Edge redirector's debugger and a debugger on
 #   another program;
+# - scheduled tasks, as definition files (Wine's scheduler does not
+#   connect, so these are what is read): one opening a page and one in a
+#   folder writing the start page are disabled in their files, one opening
+#   a local help file is left;
 # - a service made by Wine's sc.exe that opens a page is set never to start,
 #   one with a web address only in its description is left;
 # - hosts lines sending a search engine elsewhere are commented out, a
@@ -49,8 +53,19 @@ files_state() {
     (cd "$folder" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha1sum)
   done
 }
-state() { registry_state; files_state; sha1sum <"$hosts"; }
-lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^(开机启动项|浏览器调试器|系统服务|hosts 文件|网络代理)：' || true; }
+tasks_state() { (cd "$tasks" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha1sum); }
+state() { registry_state; files_state; tasks_state; sha1sum <"$hosts"; }
+lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^(开机启动项|计划任务|浏览器调试器|系统服务|hosts 文件|网络代理)：' || true; }
+# A task definition as the scheduler writes it (UTF-16LE with its mark):
+# task_file FILE SETTINGS COMMAND ARGUMENTS
+task_file() {
+  mkdir -p "$(dirname "$1")"
+  {
+    printf '\xff\xfe'
+    printf '<?xml version="1.0" encoding="UTF-16"?>\r\n<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">\r\n  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>\r\n  <Settings>%s<Hidden>true</Hidden></Settings>\r\n  <Actions Context="Author"><Exec><Command>%s</Command><Arguments>%s</Arguments></Exec></Actions>\r\n</Task>\r\n' \
+      "$2" "$3" "$4" | iconv -f UTF-8 -t UTF-16LE
+  } >"$1"
+}
 run() { wine "$@" || true; }
 
 qinghe_test_prefix "$root" "$arch" reapply
@@ -92,6 +107,14 @@ put "$options\\msedge.exe" /v Debugger \
   /d '"C:\Program Files\MSEdgeRedirect\MSEdgeRedirect.exe"'
 put "$options\\notepad.exe" /v Debugger /d 'vsjitdebugger.exe'
 
+# Tasks: Wine's schtasks cannot connect to its scheduler, so the
+# definitions are written as files where the scheduler keeps them.
+tasks="$prefix/drive_c/windows/system32/tasks"
+task_file "$tasks/HomeTask" '' 'C:\absent\cmd.exe' '/c start http://task.evil.cn/'
+task_file "$tasks/Updater/写主页" '<Enabled>true</Enabled>' 'C:\absent\reg.exe' \
+  'add "HKCU\Software\Microsoft\Internet Explorer\Main" /v "Start Page" /d http://task.evil.cn/ /f'
+task_file "$tasks/Help" '' 'C:\windows\hh.exe' 'C:\windows\help\guide.chm'
+
 # Services, made by Wine's own sc.exe; started by hand only (a service set
 # to start automatically would run at the next session's start).
 wine sc create HomeSvc binPath= 'C:\absent\cmd.exe /c start http://svc.evil.cn/' start= demand \
@@ -132,6 +155,11 @@ want_check+=("开机启动项：$link_name（每次开机打开 http://hao.evil.
 want_repair+=("开机启动项：$link_name 已删除（每次开机打开 http://hao.evil.cn/?from=startup）")
 want_check+=("开机启动项：$common_win\\导航.url（每次开机打开 http://nav.evil.cn/），将删除")
 want_repair+=("开机启动项：$common_win\\导航.url 已删除（每次开机打开 http://nav.evil.cn/）")
+for task in '\HomeTask（按计划打开 http://task.evil.cn/）' \
+  '\Updater\写主页（按计划改写主页设置：Internet Explorer\Main）'; do
+  want_check+=("计划任务：$task，将停用")
+  want_repair+=("计划任务：$task，已停用")
+done
 for soft in "${hklm[@]}"; do
   debugger="浏览器调试器：打开 chrome.exe 时先运行 \"C:\\hp\\open.exe http://hao.evil.cn/\"（$soft\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\chrome.exe）"
   want_check+=("$debugger，将删除")
@@ -162,6 +190,11 @@ done
 for kept in GoogleUpdate 'msedge.exe' 'notepad.exe' 'Notes.lnk'; do
   check_true "kept: $kept" grep -qF "$kept" <<<"$after"
 done
+check_true "the task opening a page is disabled in its file" \
+  grep -q '<Settings><Enabled>false</Enabled><Hidden>' <(iconv -f UTF-16 -t UTF-8 "$tasks/HomeTask")
+check_true "the task writing the start page is disabled in its file" \
+  grep -q '<Settings><Enabled>false</Enabled><Hidden>' <(iconv -f UTF-16 -t UTF-8 "$tasks/Updater/写主页")
+check_true "the help task is left as it was" grep -qF "$(cd "$tasks" && sha1sum ./Help)" <<<"$before"
 check_equal "the service is set never to start" "0x4" \
   "$(reg_exe query "$services\\HomeSvc" /v Start | awk '/Start/ {print $3}')"
 check_equal "the other service still starts by hand" "0x3" \
