@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"
+#include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
 
 class NullHost : public RepairHost {
@@ -33,7 +34,8 @@ struct Win32Machine {
   RegistryOverCalls registry{registry_calls};
   Win32FileSystem files;
   Win32ShellLinks links;
-  Platform platform{registry, files, links};
+  Win32ScheduledTasks tasks;
+  Platform platform{registry, files, links, &tasks};
 };
 
 inline double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Times the check of what puts a hijack back (Run values and services)
+# Times the check of what puts a hijack back (Run values, scheduled tasks
+# and services)
 # against a bare loop that reads the same entries, in one private Wine
 # prefix (reapply_bench.cpp). Needs the win32 preset.
-# Usage: bash bench/reapply.sh [RUN-VALUES [SERVICES [ROUNDS [ARCH]]]]
+# Usage: bash bench/reapply.sh [RUN-VALUES [SERVICES [ROUNDS [ARCH [TASKS]]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-win32}
+runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-win32} tasks=${5:-300}
 source tools/wine-lib.sh
 cmake --build --preset win32 --target reapply_bench >/dev/null
 root=$PWD/build/win32/wine/$arch
@@ -13,5 +14,5 @@ qinghe_bench_prefix "$root" "$arch" bench-reapply
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # One server for the whole run: Wine runs Run values at a session's start.
 wineserver -p
-echo "command: bash bench/reapply.sh $runs $services $rounds $arch"
-wine build/win32/bench/reapply_bench.exe "$runs" "$services" "$rounds"
+echo "command: bash bench/reapply.sh $runs $services $rounds $arch $tasks"
+wine build/win32/bench/reapply_bench.exe "$runs" "$services" "$rounds" "$tasks"

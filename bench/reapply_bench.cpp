@@ -1,12 +1,18 @@
 // The check of what puts a hijack back against a bare loop, in one Wine
-// prefix: RUN values under the user's Run key and SERVICES services (none of
-// them a hijack, as on most PCs), walked round by round, the two in turn:
+// prefix: RUN values under the user's Run key, TASKS scheduled tasks and
+// SERVICES services (none of them a hijack, as on most PCs), walked round by
+// round, the two in turn:
 //   bare   RegOpenKeyEx of the Run key and RegEnumValue of every value; of
 //          the Services key, RegEnumKeyEx of every service and, for each,
-//          RegOpenKeyEx and RegQueryValueEx of its ImagePath;
-//   ours   PlanAutostart and PlanServices, then their checks (the Startup
-//          folders, empty here, included).
-// Scheduled tasks are not in it yet. Run under Wine: bench/reapply.sh.
+//          RegOpenKeyEx and RegQueryValueEx of its ImagePath; FindFirstFile
+//          and FindNextFile over the task definitions and, for each, the
+//          file opened and read whole and its XML read by the system's
+//          reader (ReadTaskDefinition, XmlLite);
+//   ours   PlanAutostart, PlanScheduledTasks and PlanServices, then their
+//          checks (the Startup folders, empty here, included).
+// Wine's scheduler connects but lists no task, so the tasks come from their
+// definition files, as they would on Windows where it does not answer.
+// Run under Wine: bench/reapply.sh.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,7 +22,9 @@
 
 #include "bench/engine_bench.h"
 #include "engine/autostart_entries.h"
+#include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
+#include "platform/text_utf16.h"
 
 namespace {
 
@@ -48,8 +56,47 @@ bool SetDword(HKEY root, const std::string& key, const char* name, DWORD value) 
   return status == ERROR_SUCCESS;
 }
 
-std::size_t BareLoop() {
+// A definition as the scheduler saves one: UTF-16LE with its mark.
+std::string TaskDefinitionBytes(int n) {
+  const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.2\" "
+      "xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n  <RegistrationInfo>"
+      "<Author>Bench</Author><URI>\\BenchTask" +
+      std::to_string(n) +
+      "</URI></RegistrationInfo>\r\n  <Triggers><LogonTrigger><Enabled>true</Enabled>"
+      "</LogonTrigger></Triggers>\r\n  <Settings><MultipleInstancesPolicy>IgnoreNew"
+      "</MultipleInstancesPolicy><StartWhenAvailable>true</StartWhenAvailable>"
+      "<IdleSettings><StopOnIdleEnd>true</StopOnIdleEnd></IdleSettings></Settings>\r\n"
+      "  <Actions Context=\"Author\"><Exec><Command>C:\\Program Files\\Tool" +
+      std::to_string(n) +
+      "\\update.exe</Command><Arguments>/silent</Arguments></Exec></Actions>\r\n</Task>\r\n";
+  return "\xFF\xFE" + *Utf16LeFromText(xml);
+}
+
+std::size_t ReadTaskFiles(const std::string& folder) {
   std::size_t read = 0;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const HANDLE file = CreateFileA((folder + found.cFileName).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    if (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+        got == bytes.size() && ReadTaskDefinition(bytes)) {
+      read += got;
+    }
+    CloseHandle(file);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return read;
+}
+
+std::size_t BareLoop(const std::string& task_folder) {
+  std::size_t read = ReadTaskFiles(task_folder);
   HKEY run;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_READ, &run) == ERROR_SUCCESS) {
     char name[256];
@@ -94,6 +141,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 1 ? atoi(argv[1]) : 200;
   const int service_count = argc > 2 ? atoi(argv[2]) : 400;
   const int rounds = argc > 3 ? atoi(argv[3]) : 41;
+  const int task_count = argc > 4 ? atoi(argv[4]) : 300;
   for (int n = 0; n < runs; ++n) {
     const std::string number = std::to_string(n);
     if (!SetString(HKEY_CURRENT_USER, kRun, ("App" + number).c_str(),
@@ -113,41 +161,55 @@ int main(int argc, char** argv) {
   }
   Win32Machine win32;
   Platform& machine = win32.platform;
+  const std::string task_folder = machine.files.GetSpecialFolder(kTaskDefinitionsFolder);
+  CreateDirectoryA(task_folder.substr(0, task_folder.size() - 1).c_str(), nullptr);
+  for (int n = 0; n < task_count; ++n) {
+    if (machine.files.WriteNewFile(task_folder + "BenchTask" + std::to_string(n),
+                                   TaskDefinitionBytes(n)) == NewFile::kFailed) {
+      std::fprintf(stderr, "cannot seed the tasks in %s\n", task_folder.c_str());
+      return 1;
+    }
+  }
 
-  std::vector<double> bare, ours, ratios, autostart_share, services_share;
+  std::vector<double> bare, ours, ratios, autostart_share, tasks_share, services_share;
   int found = 0;
   for (int round = 0; round < rounds; ++round) {
     LARGE_INTEGER t0, t1, t2;
     QueryPerformanceCounter(&t0);
-    const std::size_t read = BareLoop();
+    const std::size_t read = BareLoop(task_folder);
     QueryPerformanceCounter(&t1);
     NullHost host;
     found = CheckAutostart(host, PlanAutostart(machine, "https://www.user-home.cn/")) +
+            CheckScheduledTasks(host, PlanScheduledTasks(machine, "https://www.user-home.cn/")) +
             CheckServices(host, PlanServices(machine, "https://www.user-home.cn/"));
     QueryPerformanceCounter(&t2);
     if (read == 0) return 1;
     bare.push_back(Seconds(t0, t1));
     ours.push_back(Seconds(t1, t2));
     ratios.push_back(ours.back() / bare.back());
-    // The two plans on their own, as shares of this round's bare loop.
-    LARGE_INTEGER t3, t4, t5;
+    // The three plans on their own, as shares of this round's bare loop.
+    LARGE_INTEGER t3, t4, t5, t6;
     QueryPerformanceCounter(&t3);
     PlanAutostart(machine, "https://www.user-home.cn/");
     QueryPerformanceCounter(&t4);
-    PlanServices(machine, "https://www.user-home.cn/");
+    PlanScheduledTasks(machine, "https://www.user-home.cn/");
     QueryPerformanceCounter(&t5);
+    PlanServices(machine, "https://www.user-home.cn/");
+    QueryPerformanceCounter(&t6);
     autostart_share.push_back(Seconds(t3, t4) / bare.back());
-    services_share.push_back(Seconds(t4, t5) / bare.back());
+    tasks_share.push_back(Seconds(t4, t5) / bare.back());
+    services_share.push_back(Seconds(t5, t6) / bare.back());
   }
-  std::printf("%d Run values, %d services and the system's own, %d rounds, %d found\n", runs,
-              service_count, rounds, found);
-  std::printf("bare registry loop median %8.1f ms\n", Median(bare) * 1000);
+  std::printf("%d Run values, %d tasks, %d services and the system's own, %d rounds, %d found\n",
+              runs, task_count, service_count, rounds, found);
+  std::printf("bare loop          median %8.1f ms\n", Median(bare) * 1000);
   std::printf("check              median %8.1f ms\n", Median(ours) * 1000);
   std::printf("ratio check/bare   median %8.2f x (min %.2f, max %.2f)\n", Median(ratios),
               *std::min_element(ratios.begin(), ratios.end()),
               *std::max_element(ratios.begin(), ratios.end()));
   std::printf("steps, as a share of the bare loop (medians):\n");
   std::printf("  Run values and Startup folders  %5.2f\n", Median(autostart_share));
+  std::printf("  scheduled tasks                 %5.2f\n", Median(tasks_share));
   std::printf("  services                        %5.2f\n", Median(services_share));
   return 0;
 }
