@@ -25,7 +25,7 @@ TEST(TaskDefinitionContract, ProgramsAndStateInEitherEncoding) {
       "<Settings><Enabled>false</Enabled></Settings><Actions>"
       // "导航" in UTF-8: the source's own literals are GBK.
       "<Exec><Command>\"C:\\Program Files\\\xE5\xAF\xBC\xE8\x88\xAA\\nav.exe\"</Command>"
-      "<Arguments>--url http://a.cn/?x=1&amp;y=2</Arguments></Exec>"
+      "<Arguments>--url &#x68;ttp://a.cn/?x=1&amp;y=2</Arguments></Exec>"
       "<ComHandler><ClassId>{0}</ClassId></ComHandler>"
       "<Exec><Command>C:\\b.exe</Command></Exec></Actions>");
   for (const std::string& bytes : {task, Utf16WithMark(task)}) {

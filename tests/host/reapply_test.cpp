@@ -13,8 +13,6 @@
 #include "engine/hosts_file.h"
 #include "engine/proxy_settings.h"
 #include "engine/reapply_rules.h"
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
 #include "engine/service_entries.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
@@ -23,6 +21,7 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf16.h"
 #include "tests/support/drive_files.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -106,16 +105,7 @@ class Reapply : public ::testing::Test {
 
   TextArray Lines(bool check, const char* prefix) {
     RecordingHost host(kAddress);
-    if (check) {
-      RunCheck(machine_, host);
-    } else {
-      RunRepairSequence(machine_, host);
-    }
-    TextArray lines;
-    for (const Text& line : SplitText(host.log(), "\r\n")) {
-      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    }
-    return lines;
+    return RunAndKeepLines(machine_, check ? RunKind::kCheck : RunKind::kRepair, prefix, host);
   }
 
   TempFolder temp_;

@@ -1,5 +1,5 @@
-// Scheduled tasks that put a hijack back: the definition reader and the
-// edit that switches a task off in its file; and the whole round, through a
+// Scheduled tasks that put a hijack back: the edit that switches a task off
+// in its definition file (the reader has its contract test); and the whole round, through a
 // stand-in for the scheduler's interface and through the definition files
 // where it cannot be asked.
 #include "engine/scheduled_tasks.h"
@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
 #include "engine/restore_bundle.h"
 #include "engine/task_definition_edit.h"
 #include "engine/undo.h"
@@ -21,6 +19,7 @@
 #include "platform/text_utf8.h"
 #include "tests/support/drive_files.h"
 #include "tests/support/fake_scheduled_tasks.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -53,30 +52,6 @@ std::string Utf16(const std::string& utf8) {
 
 const std::string kOpensPage =
     Definition("", "C:\\absent\\cmd.exe", "/c start http://task.evil.cn/");
-
-TEST(TaskDefinition, ReadsStateAndProgramsInBothEncodings) {
-  for (const std::string& bytes : {kOpensPage, Utf16(kOpensPage)}) {
-    const auto definition = ReadTaskDefinition(bytes);
-    ASSERT_TRUE(definition);
-    EXPECT_TRUE(definition->enabled);
-    ASSERT_EQ(definition->programs.size(), 1u);
-    EXPECT_EQ(definition->programs[0].path, "C:\\absent\\cmd.exe");
-    EXPECT_EQ(definition->programs[0].arguments, "/c start http://task.evil.cn/");
-  }
-  // A trigger's own Enabled says nothing of the task's.
-  const auto off = ReadTaskDefinition(Definition("<Enabled>false</Enabled>", "a.exe", ""));
-  ASSERT_TRUE(off);
-  EXPECT_FALSE(off->enabled);
-  // Entities and character references are the reader's to resolve.
-  const auto escaped = ReadTaskDefinition(Definition("", "a.exe", "x &amp; &#x68;ttp://e.cn/"));
-  ASSERT_TRUE(escaped);
-  EXPECT_EQ(escaped->programs[0].arguments, "x & http://e.cn/");
-  // Not a task, not whole, not XML.
-  EXPECT_FALSE(ReadTaskDefinition("<Job><Exec/></Job>"));
-  EXPECT_FALSE(ReadTaskDefinition(kOpensPage.substr(0, kOpensPage.size() / 2)));
-  EXPECT_FALSE(ReadTaskDefinition("MZ\x90\x00"));
-  EXPECT_FALSE(ReadTaskDefinition(""));
-}
 
 TEST(TaskDefinitionEdit, SwitchesOffKeepingEveryOtherByte) {
   const std::string inserted = "<Enabled>false</Enabled>";
@@ -162,17 +137,8 @@ class ScheduledTasksRound : public ::testing::Test {
   }
   TextArray Lines(bool check, RecordingHost* host = nullptr) {
     RecordingHost own(kAddress);
-    RecordingHost& used = host ? *host : own;
-    if (check) {
-      RunCheck(machine_, used);
-    } else {
-      RunRepairSequence(machine_, used);
-    }
-    TextArray lines;
-    for (const Text& line : SplitText(used.log(), "\r\n")) {
-      if (line.rfind("计划任务：", 0) == 0) lines.push_back(line);
-    }
-    return lines;
+    return RunAndKeepLines(machine_, check ? RunKind::kCheck : RunKind::kRepair, "计划任务：",
+                           host ? *host : own);
   }
   UndoOutcome Undo(RecordingHost& host) { return RunUndo(machine_, host); }
 
