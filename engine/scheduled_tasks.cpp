@@ -91,7 +91,6 @@ bool DisableInDefinition(Platform& machine, BundleWriter& bundle, const TaskItem
          ReplaceFileSafely(files, item.definition_file, *item.switched_off);
 }
 
-
 // Whether a search of `folder` gives anything but "." and "..": the
 // definitions folder always holds some, unless this user may not list it.
 bool ListsAnything(FileSystem& files, const Text& folder) {
