@@ -18,6 +18,7 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -100,7 +101,7 @@ class TwoViews final : public RegistryCalls {
   bool policies_shared_;
 };
 
-class BrowserPolicies : public ::testing::Test {
+class BrowserPolicies : public PortableMachineTest {
  protected:
   void SetUp() override {
     files_.MapDrive('C', drive_);
@@ -209,13 +210,6 @@ class BrowserPolicies : public ::testing::Test {
     std::ofstream(host_path, std::ios::binary | std::ios::trunc) << bytes;
   }
 
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls registry_items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
-  Platform machine_{registry_items_, files_, links_};
   int last_count_ = -1;
 };
 

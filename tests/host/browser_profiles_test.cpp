@@ -21,6 +21,7 @@
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
 #include "tests/support/drive_files.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -58,7 +59,7 @@ Text Joined(const TextArray& lines) {
   return joined;
 }
 
-class BrowserProfiles : public ::testing::Test {
+class BrowserProfiles : public PortableMachineTest {
  protected:
   void SetUp() override {
     files_.MapDrive('C', drive_);
@@ -102,14 +103,6 @@ class BrowserProfiles : public ::testing::Test {
     }
     return lines;
   }
-
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls registry_items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
-  Platform machine_{registry_items_, files_, links_};
 };
 
 TEST_F(BrowserProfiles, EveryBrowserIsRepairedAndUndone) {

@@ -22,6 +22,7 @@
 #include "platform/text_utf16.h"
 #include "tests/support/drive_files.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -35,7 +36,7 @@ const char kPrograms[] =
 const char kCommonPrograms[] = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 const char kPublicDesktop[] = "C:\\Users\\Public\\Desktop\\";
 
-class LaunchPoints : public ::testing::Test {
+class LaunchPoints : public PortableMachineTest {
  protected:
   void SetUp() override {
     files_.MapDrive('C', drive_);
@@ -109,14 +110,6 @@ class LaunchPoints : public ::testing::Test {
     Link(Text(kPublicDesktop) + "Microsoft Edge.lnk", "C:\\Edge\\msedge.exe", "");
     Link(Text(kPublicDesktop) + "360安全浏览器.lnk", "C:\\360\\360se.EXE", "http://hao.example/");
   }
-
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls registry_items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
-  Platform machine_{registry_items_, files_, links_};
 };
 
 TEST_F(LaunchPoints, BrowserLinksLoseOnlyTheirHijack) {

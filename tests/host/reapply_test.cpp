@@ -22,6 +22,7 @@
 #include "platform/text_utf16.h"
 #include "tests/support/drive_files.h"
 #include "tests/support/log_lines.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -44,7 +45,7 @@ const char kChromeKey[] =
 
 RegRawValue Sz(const Text& text) { return {kRegSz, *Utf16LeFromText(text) + std::string(2, '\0')}; }
 
-class Reapply : public ::testing::Test {
+class Reapply : public PortableMachineTest {
  protected:
   void SetUp() override {
     files_.MapDrive('C', drive_);
@@ -75,7 +76,7 @@ class Reapply : public ::testing::Test {
   }
   std::optional<RegRawValue> Get(RegRoot root, const Text& key, const Text& name) {
     std::optional<RegRawValue> value;
-    EXPECT_TRUE(items_.ReadValue(RegView::kOwn, root, key, name, &value));
+    EXPECT_TRUE(registry_items_.ReadValue(RegView::kOwn, root, key, name, &value));
     return value;
   }
   std::optional<Reapplies> Why(const Text& command) {
@@ -90,7 +91,7 @@ class Reapply : public ::testing::Test {
     for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
       for (const char* key : {"Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows NT"}) {
         std::optional<RegKeyTree> tree;
-        EXPECT_TRUE(items_.ReadKeyTree(RegView::kOwn, root, key, &tree));
+        EXPECT_TRUE(registry_items_.ReadKeyTree(RegView::kOwn, root, key, &tree));
         if (tree) snapshot[key + std::to_string(int(root))] = FlattenTree(*tree);
       }
     }
@@ -107,14 +108,6 @@ class Reapply : public ::testing::Test {
     RecordingHost host(kAddress);
     return RunAndKeepLines(machine_, check ? RunKind::kCheck : RunKind::kRepair, prefix, host);
   }
-
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
-  Platform machine_{items_, files_, links_};
 };
 
 TEST_F(Reapply, TheRulesCatchEachKindAndLeaveItsLookAlike) {
@@ -379,7 +372,8 @@ TEST_F(Reapply, AServiceThatOpensAPageIsSetNeverToStart) {
                             "Start", dword(2)));
   const auto snapshot = [&] {
     std::optional<RegKeyTree> tree;
-    EXPECT_TRUE(items_.ReadKeyTree(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &tree));
+    EXPECT_TRUE(
+        registry_items_.ReadKeyTree(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &tree));
     return tree ? FlattenTree(*tree) : std::string();
   };
   const std::string start = snapshot();

@@ -20,6 +20,7 @@
 #include "tests/support/drive_files.h"
 #include "tests/support/fake_scheduled_tasks.h"
 #include "tests/support/log_lines.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -103,9 +104,10 @@ TEST(TaskDefinitionEdit, RefusesWhatItCannotBeSureOf) {
   }
 }
 
-class ScheduledTasksRound : public ::testing::Test {
+class ScheduledTasksRound : public PortableMachineTest {
  protected:
   void SetUp() override {
+    machine_.tasks = &tasks_;
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Users\\u\\Desktop");
     files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
@@ -142,14 +144,7 @@ class ScheduledTasksRound : public ::testing::Test {
   }
   UndoOutcome Undo(RecordingHost& host) { return RunUndo(machine_, host); }
 
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
   FakeScheduledTasks tasks_;
-  Platform machine_{items_, files_, links_, &tasks_};
 };
 
 TEST_F(ScheduledTasksRound, ThroughTheSchedulerDisabledAndEnabledAgain) {
@@ -272,7 +267,7 @@ TEST_F(ScheduledTasksRound, NotLookedAtIsSaidInTheCheckAndWithOtherFindings) {
   EXPECT_EQ(unlisted.log(), listed.log());
   // With a Run value putting the hijack back, the log says what it could
   // not look at.
-  ASSERT_TRUE(items_.WriteValue(
+  ASSERT_TRUE(registry_items_.WriteValue(
       RegView::kOwn, RegRoot::kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
       "Nav",
       {kRegSz, *Utf16LeFromText("cmd /c start http://run.evil.cn/") + std::string(2, '\0')}));

@@ -18,6 +18,7 @@
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -73,7 +74,7 @@ struct Snapshot {
   }
 };
 
-class UndoRoundTrip : public ::testing::Test {
+class UndoRoundTrip : public PortableMachineTest {
  protected:
   void SetUp() override {
     files_.MapDrive('C', drive_);
@@ -182,14 +183,6 @@ class UndoRoundTrip : public ::testing::Test {
     SetUp();
     SeedHijack();
   }
-
-  TempFolder temp_;
-  std::string drive_ = temp_.path();
-  MemoryRegistry registry_;
-  RegistryOverCalls registry_items_{registry_};
-  PortableFileSystem files_;
-  PortableShellLinks links_{files_};
-  Platform machine_{registry_items_, files_, links_};
 };
 
 TEST_F(UndoRoundTrip, CheckShowsThePlanAndChangesNothing) {
