@@ -27,8 +27,19 @@ if [ "${#missing[@]}" -gt 0 ]; then
     $sudo dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync serves an index that does not match its release
+  # file for a minute or two: try the update again before giving up on it.
+  updated=no
+  for wait in 0 15 30 60 90; do
+    sleep "$wait"
+    if $sudo apt-get update -qq; then updated=yes; break; fi
+  done
+  # Lists that are old or in part may still hold every package needed.
+  if ! $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    [ "$updated" = yes ] || echo "install-deps: the package index could not be updated (mirror out of step?) and these could not be installed: ${missing[*]}; rerun: bash tools/install-deps.sh" >&2
+    [ "$updated" = no ] || echo "install-deps: these packages could not be installed: ${missing[*]}; rerun: bash tools/install-deps.sh" >&2
+    exit 1
+  fi
 fi
 
 # Wine maps Chinese file names through the C library's locale: it must exist.
