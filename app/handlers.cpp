@@ -4,6 +4,7 @@
 #include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
+#include "engine/exclusive_run.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
 #include "engine/undo.h"
@@ -42,15 +43,20 @@ void StartJob(HWND main_window, ThreadRoutine routine) {
   StartWorker(routine);
 }
 
-void RepairJob(Platform& machine, RepairHost& host) { RunRepairSequence(machine, host); }
+void RepairJob(Platform& machine, RepairHost& host) {
+  // The repair gives the button back itself when it ends.
+  if (!RunExclusively(host, "修复", [&] { RunRepairSequence(machine, host); })) {
+    host.EnableRepairButton();
+  }
+}
 
 void CheckJob(Platform& machine, RepairHost& host) {
-  RunCheck(machine, host);
+  RunExclusively(host, "检查", [&] { RunCheck(machine, host); });
   host.EnableRepairButton();
 }
 
 void UndoJob(Platform& machine, RepairHost& host) {
-  RunUndo(machine, host);
+  RunExclusively(host, "撤销", [&] { RunUndo(machine, host); });
   host.EnableRepairButton();
 }
 

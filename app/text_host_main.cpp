@@ -9,7 +9,8 @@
 //
 // Exit codes: 0 when everything asked succeeded (check: nothing to repair),
 // 1 when something failed or was skipped (check: something to repair), 2 for
-// a usage error or when it could not start.
+// a usage error or when it could not start (another check, repair or undo
+// still running after a few seconds' wait, for one).
 #include <fcntl.h>
 #include <io.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 
 #include "app/main_window_layout.h"
+#include "engine/exclusive_run.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
 #include "engine/restore_bundle.h"
@@ -67,13 +69,21 @@ int main(int argc, char** argv) {
   Platform machine{registry, files, links, &tasks};
 
   const char* command = argc >= 2 ? argv[1] : "";
+  // Another run going on: said in one line, exit 2, nothing changed.
+  int exit_code = 2;
   if (std::strcmp(command, "check") == 0 && argc <= 3) {
     ConsoleRepairHost host(argc == 3 ? argv[2] : kDefaultStartPage);
-    return RunCheck(machine, host) == 0 ? 0 : 1;
+    RunExclusively(host, "检查", [&] { exit_code = RunCheck(machine, host) == 0 ? 0 : 1; });
+    return exit_code;
   }
   if (std::strcmp(command, "undo") == 0 && argc <= 3) {
     ConsoleRepairHost host("");
-    switch (RunUndo(machine, host, argc == 3 ? argv[2] : "")) {
+    UndoOutcome outcome = UndoOutcome::kNothing;
+    if (!RunExclusively(host, "撤销",
+                        [&] { outcome = RunUndo(machine, host, argc == 3 ? argv[2] : ""); })) {
+      return 2;
+    }
+    switch (outcome) {
       case UndoOutcome::kDone:
         return 0;
       case UndoOutcome::kNothing:
@@ -99,5 +109,6 @@ int main(int argc, char** argv) {
       std::strcmp(command, "bundles") != 0 && std::strcmp(command, "repair") != 0;
   if (!repair && !bare_address) return Usage();
   ConsoleRepairHost host(repair ? argv[2] : argv[1]);
-  return RunRepairSequence(machine, host) == 0 ? 0 : 1;
+  RunExclusively(host, "修复", [&] { exit_code = RunRepairSequence(machine, host) == 0 ? 0 : 1; });
+  return exit_code;
 }

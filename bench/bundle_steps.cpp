@@ -85,9 +85,21 @@ class Timed {
 class TimedFiles final : public FileSystem {
  public:
   TimedFiles(FileSystem& inner, Tallies& tallies) : inner_(inner), tallies_(tallies) {}
-  Text GetSpecialFolder(SpecialFolder folder) override {
+  Text SystemSpecialFolder(SpecialFolder folder) override {
     TIMED("files: GetSpecialFolder");
     return inner_.GetSpecialFolder(folder);
+  }
+  Text UserProfileFolder() override { return inner_.UserProfileFolder(); }
+  bool UnelevatedUserMayWrite(const Text& folder) override {
+    return inner_.UnelevatedUserMayWrite(folder);
+  }
+  bool LeadsThroughLink(const Text& path) override {
+    TIMED("files: LeadsThroughLink");
+    return inner_.LeadsThroughLink(path);
+  }
+  HeldDelete DeleteFileHolding(const Text& path, const std::string& bytes) override {
+    TIMED("files: DeleteFileHolding");
+    return inner_.DeleteFileHolding(path, bytes);
   }
   bool PathExists(const Text& path) override {
     TIMED("files: PathExists");

@@ -89,7 +89,10 @@ void PlanStartupFiles(Platform& machine, std::string_view user_address,
     for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
       if (entry.is_folder || entry.is_link) continue;
       const Text path = folder + entry.name;
-      if (!files.IsPlainFile(path)) continue;
+      std::string bytes;
+      if (files.ReadPlainFile(path, kLargestStartupFile, &bytes) != FileSystem::PlainRead::kRead) {
+        continue;
+      }
       const std::optional<Text> command = CommandOfStartupFile(machine, path);
       if (!command) continue;
       auto why = WhyCommandReapplies(files, *command, user_address);
@@ -97,6 +100,7 @@ void PlanStartupFiles(Platform& machine, std::string_view user_address,
       AutostartItem item;
       item.kind = AutostartItem::Kind::kStartupFile;
       item.path = path;
+      item.bytes = std::move(bytes);
       item.shown = path;
       item.why = std::move(*why);
       items.push_back(std::move(item));
@@ -115,12 +119,11 @@ bool RemoveRunValue(Platform& machine, BundleWriter& bundle, const AutostartItem
          machine.registry.DeleteValue(item.view, item.root, item.key_path, item.value_name);
 }
 
+// The file goes only while it holds the bytes judged: one swapped in since,
+// or reached through a link put on the way since, is left.
 bool RemoveStartupFile(Platform& machine, BundleWriter& bundle, const AutostartItem& item) {
-  FileSystem& files = machine.files;
-  if (!files.IsPlainFile(item.path)) return false;
-  const auto bytes = files.ReadWholeFile(item.path, kLargestStartupFile);
-  return bytes && bundle.RecordFile(item.path, *bytes, std::nullopt) &&
-         files.DeleteOneFile(item.path);
+  return item.bytes && bundle.RecordFile(item.path, *item.bytes, std::nullopt) &&
+         machine.files.DeleteFileHolding(item.path, *item.bytes) == HeldDelete::kDeleted;
 }
 
 }  // namespace

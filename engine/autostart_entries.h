@@ -21,8 +21,9 @@ struct AutostartItem {
   Text key_path;
   Text value_name;
   RegRawValue value;
-  // kStartupFile.
+  // kStartupFile: where, and the bytes that were judged.
   Text path;
+  std::optional<std::string> bytes;
   Text shown;  // as the log names it
   Reapplies why;
   // The same value under the same name, seen through the other view of a

@@ -196,9 +196,22 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   return plan;
 }
 
+// True when `folder` lies below `base` (ending in a backslash), each step a
+// plain name.
+bool IsBelow(const Text& base, const Text& folder) {
+  if (folder.size() <= base.size() || !SameIgnoringAsciiCase(folder.substr(0, base.size()), base)) {
+    return false;
+  }
+  const TextArray steps = SplitText(folder.substr(base.size()), "\\");
+  return !steps.empty() && std::all_of(steps.begin(), steps.end(), IsPlainName);
+}
+
 // The lines of profiles.ini that name profile folders: [Profile...] sections'
-// Path= with IsRelative=.
-std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base) {
+// Path= with IsRelative=. profiles.ini is the user's to write: a folder it
+// names outside Firefox's own folder (`base`) goes into `outside`, if given,
+// and is never one of the profile folders.
+std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base,
+                                        std::vector<Text>* outside = nullptr) {
   std::vector<Text> folders;
   const std::optional<std::string> ini = files.ReadWholeFile(base + "profiles.ini", 1 << 20);
   if (ini) {
@@ -208,7 +221,11 @@ std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base) {
       if (in_profile && !path.empty()) {
         Text folder = ReplaceText(path, "/", "\\");
         if (relative) folder = base + folder;
-        AddName(folders, folder);
+        if (IsBelow(base, folder)) {
+          AddName(folders, folder);
+        } else if (outside) {
+          AddName(*outside, folder);
+        }
       }
       path.clear();
       relative = true;
@@ -241,6 +258,7 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
                                               std::string_view address) {
   const Text profile = FileNameOfPath(folder);
   if (files.IsFolderLink(folder)) return Left("Firefox", profile, "配置文件夹是链接");
+  if (files.LeadsThroughLink(folder)) return Left("Firefox", profile, "配置文件夹的路径经过链接");
   std::string texts[2];
   std::vector<FirefoxPrefCall> calls[2];
   bool hijacked = false;
@@ -420,6 +438,11 @@ std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_vie
       plans.push_back(Left(data.browser, "User Data", "用户数据文件夹是链接"));
       continue;
     }
+    // A link higher up (the maker's folder, say) may lead to another user's.
+    if (files.LeadsThroughLink(folder)) {
+      plans.push_back(Left(data.browser, "User Data", "用户数据文件夹的路径经过链接"));
+      continue;
+    }
     // The profile folders: those Local State lists, and any other holding
     // Preferences.
     std::vector<Text> listed;
@@ -448,10 +471,20 @@ std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view
   std::vector<ProfilePlan> plans;
   const Text app_data = FolderPath(machine.files, kAppDataFolder);
   if (!app_data.empty() && machine.files.PathExists(app_data + kFirefoxFolder + "*")) {
-    for (const Text& folder : FirefoxProfileFolders(machine.files, app_data + kFirefoxFolder)) {
+    std::vector<Text> outside;
+    for (const Text& folder :
+         FirefoxProfileFolders(machine.files, app_data + kFirefoxFolder, &outside)) {
       if (!machine.files.PathExists(folder)) continue;
       if (auto plan = PlanFirefoxProfile(machine.files, folder, address)) {
         plans.push_back(std::move(*plan));
+      }
+    }
+    // Read as any profile, and reported only when hijacked: never changed.
+    for (const Text& folder : outside) {
+      if (!machine.files.PathExists(folder)) continue;
+      auto plan = PlanFirefoxProfile(machine.files, folder, address);
+      if (plan && plan->state != ProfilePlan::State::kLeft) {
+        plans.push_back(Left("Firefox", plan->profile, "配置文件夹不在 Firefox 自己的文件夹内"));
       }
     }
   }

@@ -12,6 +12,7 @@
 #include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
+#include "engine/user_folders.h"
 #include "platform/reg_file.h"
 #include "platform/text_utf8.h"
 
@@ -152,6 +153,7 @@ int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
 int RunCheck(Platform& machine, RepairHost& host) {
   host.ClearRepairLog();
   Line(host, "检查（不做修改）：");
+  ReportRefusedUserFolders(machine.files, host);
   int changes = 0;
   const Text address = host.ReadHomePageAddress();
   changes += CheckStartPage(machine, host, 1, RegRoot::kCurrentUser, address);

@@ -11,6 +11,7 @@
 #include "engine/scheduled_tasks.h"
 #include "engine/service_entries.h"
 #include "engine/shortcut_repair.h"
+#include "engine/user_folders.h"
 #include "platform/folder_tree.h"
 #include "platform/text_utf8.h"
 
@@ -71,18 +72,21 @@ bool DeletePolicy(Platform& machine, BundleWriter& bundle) {
 }
 
 // Every file below `folder` (no trailing backslash), recorded with what the
-// deletion will leave: nothing. False when one cannot be.
-bool RecordFolderFiles(Platform& machine, BundleWriter& bundle, const Text& folder) {
+// deletion will leave: nothing, and kept in `kept` as recorded. False when
+// one cannot be.
+bool RecordFolderFiles(Platform& machine, BundleWriter& bundle, const Text& folder,
+                       KeptFiles& kept) {
   for (const FolderEntry& entry : machine.files.FindEntries(folder + "\\*")) {
     if (entry.name == "." || entry.name == "..") continue;
     const Text path = folder + "\\" + entry.name;
     if (entry.is_link) return false;
     if (entry.is_folder) {
-      if (!RecordFolderFiles(machine, bundle, path)) return false;
+      if (!RecordFolderFiles(machine, bundle, path, kept)) return false;
       continue;
     }
-    const std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestSystemFile);
+    std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestSystemFile);
     if (!bytes || !bundle.RecordFile(path, *bytes, std::nullopt)) return false;
+    kept[path] = std::move(*bytes);
   }
   return true;
 }
@@ -94,10 +98,13 @@ bool DeleteSystemFolder(Platform& machine, BundleWriter& bundle, const Text& pat
   Text folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   if (machine.files.IsFolderLink(folder)) return false;
-  if (machine.files.PathExists(folder) && !RecordFolderFiles(machine, bundle, folder)) {
+  // Only what is in the bundle is deleted: a file that came since, or a
+  // folder swapped for a link meanwhile, is left.
+  KeptFiles kept;
+  if (machine.files.PathExists(folder) && !RecordFolderFiles(machine, bundle, folder, kept)) {
     return false;
   }
-  return DeleteFolderTree(machine.files, path);
+  return DeleteFolderTree(machine.files, path, kept);
 }
 
 }  // namespace
@@ -105,7 +112,8 @@ bool DeleteSystemFolder(Platform& machine, BundleWriter& bundle, const Text& pat
 int RunRepairSequence(Platform& machine, RepairHost& host) {
   host.ClearRepairLog();
   BundleWriter bundle(machine);
-  int failed = 0;
+  // Their items are passed over, as those of a folder the system lacks.
+  int failed = ReportRefusedUserFolders(machine.files, host);
 
   struct StartPageItem {
     RegRoot root;

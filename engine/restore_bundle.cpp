@@ -391,6 +391,10 @@ bool BundleWriter::EnsureFolder() {
     if (!files.CreateFolder(folder + "files") ||
         files.WriteNewFile(folder + kManifestName, Text(kManifestHeader) + "\r\n") !=
             NewFile::kWritten) {
+      // A bundle without its manifest would stand in every later undo's
+      // way: what this call made goes again (a full disk keeps no file).
+      files.RemoveFolder(folder + "files");
+      files.RemoveFolder(candidate);
       return false;
     }
     folder_ = folder;

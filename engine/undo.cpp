@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kLargestFile = 256 << 20;
 
-enum class Result { kBack, kSkipped, kFailed };
+enum class Result { kBack, kSkipped, kFailed, kThroughLink };
 
 void Line(RepairHost& host, Result result, const Text& name) {
   switch (result) {
@@ -22,6 +22,8 @@ void Line(RepairHost& host, Result result, const Text& name) {
       return host.AppendRepairLog("撤销跳过：" + name + "（修复后已被改动）\r\n");
     case Result::kFailed:
       return host.AppendRepairLog("撤销失败：" + name + "\r\n");
+    case Result::kThroughLink:
+      return host.AppendRepairLog("撤销失败：" + name + "（所在路径经过链接，未写入）\r\n");
   }
 }
 
@@ -202,6 +204,9 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
   const std::optional<std::string> copy =
       files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
   if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
+  // A folder on the way swapped for a link since the repair would take the
+  // copy wherever the link leads.
+  if (files.LeadsThroughLink(change.original)) return Result::kThroughLink;
   // Read first: a missing file is the rarer case, and asking costs a search.
   const std::optional<std::string> now = files.ReadWholeFile(change.original, kLargestFile);
   if (now || files.PathExists(change.original)) {
@@ -257,24 +262,30 @@ void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
 
 UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
   host.ClearRepairLog();
-  Text chosen = folder;
-  if (chosen.empty()) {
-    for (const Text& bundle : ListBundles(machine)) {
-      if (!BundleIsUndone(machine, bundle)) {
-        chosen = bundle;
-        break;
-      }
+  std::optional<ReadBundle> bundle;
+  Text why;
+  if (!folder.empty()) {
+    bundle = ReadBundleForUndo(machine, folder, &why);
+    if (!bundle) {
+      host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
+      return UndoOutcome::kRefused;
     }
-    if (chosen.empty()) {
+  } else {
+    // The newest bundle it accepts: one that is broken, or that someone
+    // made to look like a bundle, is said in one line and passed over.
+    bool refused = false;
+    for (const Text& candidate : ListBundles(machine)) {
+      if (BundleIsUndone(machine, candidate)) continue;
+      bundle = ReadBundleForUndo(machine, candidate, &why);
+      if (bundle) break;
+      host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
+      refused = true;
+    }
+    if (!bundle && refused) return UndoOutcome::kRefused;
+    if (!bundle) {
       host.AppendRepairLog("没有可撤销的修复\r\n");
       return UndoOutcome::kNothing;
     }
-  }
-  Text why;
-  const std::optional<ReadBundle> bundle = ReadBundleForUndo(machine, chosen, &why);
-  if (!bundle) {
-    host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
-    return UndoOutcome::kRefused;
   }
   host.AppendRepairLog("撤销修复：" + bundle->folder + "\r\n");
   // First, so that undos killed one after another leave one at most.
@@ -306,7 +317,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
         break;
     }
     Line(host, result, name);
-    complete = complete && result != Result::kFailed;
+    complete = complete && result != Result::kFailed && result != Result::kThroughLink;
     skipped = skipped || result == Result::kSkipped;
   }
   RemoveLeftoverReplacements(machine, *bundle);

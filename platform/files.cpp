@@ -60,3 +60,41 @@ FileSystem::PlainRead FileSystem::ReadPlainFile(const Text& path, std::size_t ma
   *bytes = std::move(*read);
   return PlainRead::kRead;
 }
+
+bool IsUserFolder(SpecialFolder folder) {
+  switch (folder) {
+    case kDocumentsFolder:
+    case kFavoritesFolder:
+    case kDesktopFolder:
+    case kStartMenuFolder:
+    case kProgramsFolder:
+    case kStartupFolder:
+    case kAppDataFolder:
+    case kLocalAppDataFolder:
+      return true;
+    default:
+      return false;
+  }
+}
+
+FolderTrust JudgeUserFolder(FileSystem& files, const Text& folder) {
+  // A "." or ".." step would climb out of whatever folder it starts in.
+  for (const Text& step : SplitText(folder, "\\")) {
+    if (step == "." || step == "..") return FolderTrust::kNotTheUsers;
+  }
+  if (files.LeadsThroughLink(folder)) return FolderTrust::kThroughLink;
+  const Text profile = files.UserProfileFolder();
+  if (!profile.empty() && folder.size() > profile.size() &&
+      SameIgnoringAsciiCase(folder.substr(0, profile.size()), profile)) {
+    return FolderTrust::kTrusted;
+  }
+  // Moved elsewhere (a desktop on D:\): only where the user may write anyway.
+  return files.UnelevatedUserMayWrite(folder) ? FolderTrust::kTrusted : FolderTrust::kNotTheUsers;
+}
+
+Text FileSystem::GetSpecialFolder(SpecialFolder folder) {
+  Text path = SystemSpecialFolder(folder);
+  // Unelevated, the program can do nothing there the user could not.
+  if (path.empty() || !IsUserFolder(folder) || !IsElevated()) return path;
+  return JudgeUserFolder(*this, path) == FolderTrust::kTrusted ? path : Text();
+}

@@ -47,13 +47,48 @@ enum class NewFile {
   kFailed,     // not made; whatever this call created is gone again
 };
 
+// What became of an attempt to delete a file only while it holds what was
+// read of it before.
+enum class HeldDelete {
+  kDeleted,  // it held those bytes and is gone
+  kChanged,  // it holds something else now, or is no plain file: left
+  kFailed,   // not deleted (read-only, in use, reached through a link)
+};
+
+// Every call that writes, moves or deletes refuses a path that leads through
+// a link (junction, symbolic link, any reparse point) at any level from its
+// drive's root: whoever may change such a link may turn the call to any
+// place on the machine. A link at the end of the path is handled as each
+// call says.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // The folder's path ending in a backslash, or an empty text when the
-  // system cannot supply the folder.
-  virtual Text GetSpecialFolder(SpecialFolder folder) = 0;
+  // system cannot supply the folder or, for a folder of the user's own, when
+  // the user's own value of it may not steer this program (see
+  // JudgeUserFolder).
+  Text GetSpecialFolder(SpecialFolder folder);
+  // The folder as the system names it, unjudged.
+  virtual Text SystemSpecialFolder(SpecialFolder folder) = 0;
+
+  // The user's own profile folder as the machine records it for the
+  // account (not as the user's own values say), ending in a backslash; empty
+  // when unknown.
+  virtual Text UserProfileFolder() = 0;
+
+  // True when the account's own, unelevated token may create files in
+  // `folder`. Where the program has no elevated token of its own, true.
+  virtual bool UnelevatedUserMayWrite(const Text& folder) = 0;
+
+  // True when `path`, or a folder on the way to it from its drive's root,
+  // is a link. What does not exist leads through none.
+  virtual bool LeadsThroughLink(const Text& path) = 0;
+
+  // Deletes the plain file at `path` only while it holds exactly `bytes`,
+  // compared and deleted through one opening that no link leads to, so no
+  // file swapped in since it was read is deleted in its place.
+  virtual HeldDelete DeleteFileHolding(const Text& path, const std::string& bytes) = 0;
 
   // True when a file or folder matches `path`, which is a search pattern:
   // wildcards match, and a folder path matches the folder itself.
@@ -144,6 +179,20 @@ class FileSystem {
   // The local date and time as "YYYYMMDD-HHMMSS".
   virtual Text LocalTimestamp() = 0;
 };
+
+// How far a folder of the user's own (desktop, start menu, application
+// data...) may steer an elevated program, whose every write there lands
+// where the folder's value says. The user, or a hijacker acting as the user,
+// can point those values anywhere.
+enum class FolderTrust {
+  kTrusted,      // below the user's own profile folder, or a place the user may write anyway
+  kThroughLink,  // a link on the way: it may be turned anywhere
+  kNotTheUsers,  // a place the user could not write: the value would lend them our rights
+};
+FolderTrust JudgeUserFolder(FileSystem& files, const Text& folder);
+
+// True for the special folders whose place the user's own values name.
+bool IsUserFolder(SpecialFolder folder);
 
 // Writes `bytes` into a new file in `path`'s folder under a name no one can
 // know beforehand ("~qinghe-" + an unpredictable token + ".tmp"), so nothing

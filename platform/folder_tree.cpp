@@ -13,7 +13,7 @@ Text WithoutTrailingBackslash(const Text& path) {
   return path;
 }
 
-void EmptyFolder(FileSystem& files, const Text& folder) {
+void EmptyFolder(FileSystem& files, const Text& folder, const KeptFiles& kept) {
   struct Listed {
     Text path;
     bool is_folder;
@@ -29,24 +29,28 @@ void EmptyFolder(FileSystem& files, const Text& folder) {
     if (item.is_link) {
       files.RemoveFolder(item.path);
     } else if (item.is_folder) {
-      EmptyFolder(files, item.path);
+      EmptyFolder(files, item.path, kept);
       files.RemoveFolder(item.path);
     } else {
-      files.DeleteOneFile(item.path);
+      // A file that came since its folder was kept, or changed, stays.
+      const auto copy = kept.find(item.path);
+      if (copy != kept.end()) files.DeleteFileHolding(item.path, copy->second);
     }
   }
 }
 
 }  // namespace
 
-bool DeleteFolderTree(FileSystem& files, const Text& path) {
-  const Text folder = path.substr(std::min(path.find_first_not_of(' '), path.size()));
-  if (folder.empty() || IsDriveOrRoot(folder)) return false;
+bool DeleteFolderTree(FileSystem& files, const Text& path, const KeptFiles& kept) {
+  const Text named = path.substr(std::min(path.find_first_not_of(' '), path.size()));
+  if (named.empty() || IsDriveOrRoot(named)) return false;
+  // Its files are named as its listing names them, one backslash apart.
+  const Text folder = WithoutTrailingBackslash(named);
 
   // A hijacker may plant the folder as a link to a folder worth keeping: take
   // the link away and leave what it points at.
-  if (files.IsFolderLink(WithoutTrailingBackslash(folder))) return files.RemoveFolder(folder);
+  if (files.IsFolderLink(folder)) return files.RemoveFolder(named);
 
-  EmptyFolder(files, folder);
-  return files.RemoveFolder(folder);
+  EmptyFolder(files, folder, kept);
+  return files.RemoveFolder(named);
 }

@@ -193,7 +193,8 @@ void PortableFileSystem::SetSpecialFolder(SpecialFolder folder, const Text& wind
   special_folders_[folder] = windows_path;
 }
 
-std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path) const {
+std::optional<std::vector<std::string>> PortableFileSystem::HostSteps(
+    const Text& windows_path) const {
   if (windows_path.size() < 2 || windows_path[1] != ':') return std::nullopt;
   if (windows_path.size() > 2 && windows_path[2] != '\\') return std::nullopt;
   auto drive = drives_.find(UpperDrive(windows_path[0]));
@@ -210,12 +211,36 @@ std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path
     if (!IsValidName(name)) return std::nullopt;
     resolved.push_back(name);
   }
-  std::string host = drive->second;
-  for (const Text& name : resolved) host += "/" + name;
-  return host;
+  std::vector<std::string> steps{drive->second};
+  for (const Text& name : resolved) steps.push_back(steps.back() + "/" + name);
+  return steps;
 }
 
-Text PortableFileSystem::GetSpecialFolder(SpecialFolder folder) {
+std::optional<std::string> PortableFileSystem::HostPath(const Text& windows_path) const {
+  auto steps = HostSteps(windows_path);
+  if (!steps) return std::nullopt;
+  return steps->back();
+}
+
+bool PortableFileSystem::LinkOnTheWay(const Text& windows_path, bool with_last) const {
+  auto steps = HostSteps(windows_path);
+  if (!steps) return true;
+  // The drive's root is where the map says it is: trusted.
+  const std::size_t end = steps->size() - (with_last ? 0 : 1);
+  for (std::size_t at = 1; at < end; ++at) {
+    struct stat info;
+    if (lstat((*steps)[at].c_str(), &info) != 0) return false;
+    if (S_ISLNK(info.st_mode)) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> PortableFileSystem::HostPathToChange(const Text& windows_path) const {
+  if (LinkOnTheWay(windows_path, false)) return std::nullopt;
+  return HostPath(windows_path);
+}
+
+Text PortableFileSystem::SystemSpecialFolder(SpecialFolder folder) {
   auto found = special_folders_.find(folder);
   if (found == special_folders_.end() || found->second.empty()) return Text();
   Text path = found->second;
@@ -240,13 +265,13 @@ bool PortableFileSystem::PathExists(const Text& path) {
 }
 
 bool PortableFileSystem::CreateFolder(const Text& path) {
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   return host && mkdir(host->c_str(), 0777) == 0;
 }
 
 bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
   auto from = HostPath(source);
-  auto to = HostPath(target);
+  auto to = HostPathToChange(target);
   if (!from || !to) return false;
   struct stat info;
   if (stat(from->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
@@ -270,7 +295,7 @@ bool PortableFileSystem::CopyOneFile(const Text& source, const Text& target) {
 }
 
 NewFile PortableFileSystem::WriteNewFile(const Text& path, const std::string& bytes) {
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   if (!host) return NewFile::kFailed;
   // O_EXCL: anything at the name, a dangling link included, is left alone.
   const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -285,7 +310,7 @@ NewFile PortableFileSystem::WriteNewFile(const Text& path, const std::string& by
 }
 
 bool PortableFileSystem::AppendToFile(const Text& path, const std::string& bytes) {
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   if (!host) return false;
   FdCloser file{open(host->c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC)};
   struct stat info;
@@ -313,7 +338,7 @@ Text PortableFileSystem::UnpredictableToken() {
 }
 
 bool PortableFileSystem::DeleteOneFile(const Text& path) {
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   struct stat info;
   if (!host || lstat(host->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR)) return false;
@@ -321,8 +346,8 @@ bool PortableFileSystem::DeleteOneFile(const Text& path) {
 }
 
 bool PortableFileSystem::MoveOverFile(const Text& source, const Text& target) {
-  auto from = HostPath(source);
-  auto to = HostPath(target);
+  auto from = HostPathToChange(source);
+  auto to = HostPathToChange(target);
   if (!from || !to) return false;
   // The file moved in must be the one its maker wrote: not a link to some
   // other file, and not a file that has another name elsewhere.
@@ -366,7 +391,7 @@ std::vector<FolderEntry> PortableFileSystem::FindEntries(const Text& pattern) {
 }
 
 bool PortableFileSystem::RemoveFolder(const Text& path) {
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   if (!host) return false;
   if (IsSymlink(*host)) return IsFolder(*host) && unlink(host->c_str()) == 0;
   return rmdir(host->c_str()) == 0;
@@ -375,6 +400,53 @@ bool PortableFileSystem::RemoveFolder(const Text& path) {
 bool PortableFileSystem::IsFolderLink(const Text& path) {
   auto host = HostPath(path);
   return host && IsSymlink(*host) && IsFolder(*host);
+}
+
+bool PortableFileSystem::LeadsThroughLink(const Text& path) { return LinkOnTheWay(path, true); }
+
+HeldDelete PortableFileSystem::DeleteFileHolding(const Text& path, const std::string& bytes) {
+  auto host = HostPathToChange(path);
+  if (!host) return HeldDelete::kFailed;
+  FdCloser file{open(host->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0) {
+    return errno == ELOOP || errno == ENOENT ? HeldDelete::kChanged : HeldDelete::kFailed;
+  }
+  if (fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+      static_cast<std::uint64_t>(info.st_size) != bytes.size()) {
+    return HeldDelete::kChanged;
+  }
+  std::string now(bytes.size(), '\0');
+  std::size_t got = 0;
+  while (got < now.size()) {
+    const ssize_t n = read(file.fd, &now[got], now.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return HeldDelete::kFailed;
+    got += static_cast<std::size_t>(n);
+  }
+  if (now != bytes) return HeldDelete::kChanged;
+  if (!(info.st_mode & S_IWUSR)) return HeldDelete::kFailed;
+  // The name must still be the file compared: POSIX deletes by name only.
+  struct stat named;
+  if (lstat(host->c_str(), &named) != 0 || named.st_dev != info.st_dev ||
+      named.st_ino != info.st_ino) {
+    return HeldDelete::kChanged;
+  }
+  return unlink(host->c_str()) == 0 ? HeldDelete::kDeleted : HeldDelete::kFailed;
+}
+
+void PortableFileSystem::SetUserProfileFolder(const Text& folder) {
+  user_profile_ = folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+}
+
+Text PortableFileSystem::UserProfileFolder() { return user_profile_; }
+
+void PortableFileSystem::SetUserWriteCheck(std::function<bool(const Text&)> check) {
+  user_may_write_ = std::move(check);
+}
+
+bool PortableFileSystem::UnelevatedUserMayWrite(const Text& folder) {
+  return !user_may_write_ || user_may_write_(folder);
 }
 
 void PortableFileSystem::SetElevated(bool elevated) { elevated_ = elevated; }
@@ -399,7 +471,7 @@ bool PortableFileSystem::IsDomainJoined() { return domain_joined_; }
 
 bool PortableFileSystem::CreatePrivateFolder(const Text& path) {
   if (!elevated_) return CreateFolder(path);
-  auto host = HostPath(path);
+  auto host = HostPathToChange(path);
   if (!host || mkdir(host->c_str(), 0755) != 0) return false;
   if (SetOthersMayWrite(path, false)) return true;
   rmdir(host->c_str());

@@ -11,11 +11,13 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -48,11 +50,21 @@ class PortableFileSystem : public FileSystem {
   // (true) for OthersMayWrite. False when nothing is there.
   bool SetOthersMayWrite(const Text& path, bool others_may_write);
 
+  // What UserProfileFolder answers; empty at first.
+  void SetUserProfileFolder(const Text& folder);
+  // Stands in for the system's access check of the user's unelevated token
+  // (UnelevatedUserMayWrite); without one, every folder is the user's to write.
+  void SetUserWriteCheck(std::function<bool(const Text&)> check);
+
   // The host path of a Windows drive path, or nullopt when it is relative, on
   // an unmapped drive or names something no Windows file can be named.
   std::optional<std::string> HostPath(const Text& windows_path) const;
 
-  Text GetSpecialFolder(SpecialFolder folder) override;
+  Text SystemSpecialFolder(SpecialFolder folder) override;
+  Text UserProfileFolder() override;
+  bool UnelevatedUserMayWrite(const Text& folder) override;
+  bool LeadsThroughLink(const Text& path) override;
+  HeldDelete DeleteFileHolding(const Text& path, const std::string& bytes) override;
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;
@@ -76,6 +88,18 @@ class PortableFileSystem : public FileSystem {
   Text LocalTimestamp() override;
 
  private:
+  // The host paths of the drive's root and of each folder down to the path's
+  // own name.
+  std::optional<std::vector<std::string>> HostSteps(const Text& windows_path) const;
+  // True when a step below the drive's root (the last one too, `with_last`)
+  // is a symbolic link; also for a path that maps nowhere.
+  bool LinkOnTheWay(const Text& windows_path, bool with_last) const;
+  // HostPath, for a call that changes what is there: nullopt when a folder
+  // on the way is a link.
+  std::optional<std::string> HostPathToChange(const Text& windows_path) const;
+
+  Text user_profile_;
+  std::function<bool(const Text&)> user_may_write_;
   bool elevated_ = false;
   bool domain_joined_ = false;
   std::set<std::pair<dev_t, ino_t>> private_;  // made private, by identity

@@ -11,9 +11,11 @@
 
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/file_security.h"
+#include "platform/win32/handle_place.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/system_library.h"
+#include "platform/win32/user_account.h"
 
 namespace {
 
@@ -157,9 +159,36 @@ std::optional<std::string> ReadOpenFile(HANDLE file, const OpenFileFacts& facts,
   return bytes;
 }
 
+// The folder part of a path, without its backslash, and the last name.
+void SplitFolderAndName(const Text& path, Text* folder, Text* name) {
+  std::size_t last = Text::npos;
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
+      ++at;
+    } else if (path[at] == '\\') {
+      last = at;
+    }
+  }
+  *folder = last == Text::npos ? Text() : path.substr(0, last);
+  *name = last == Text::npos ? path : path.substr(last + 1);
+}
+
+// A folder made at `path` by this program is kept only where it really
+// lies at `path`; one a link on the way led elsewhere goes again.
+bool MadeWhereNamed(const Text& path) {
+  ScopedFileHandle made(
+      CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!made.valid()) return false;
+  if (OpenedWhereNamed(made.get(), path)) return true;
+  DeleteThroughHandle(made.get());
+  return false;
+}
+
 }  // namespace
 
-Text Win32FileSystem::GetSpecialFolder(SpecialFolder folder) {
+Text Win32FileSystem::SystemSpecialFolder(SpecialFolder folder) {
   // Asked in UTF-16: the ANSI calls cut a path that is longer in code page
   // 936 than MAX_PATH to its first bytes, which name a parent folder.
   wchar_t buffer[MAX_PATH + 1] = {};
@@ -199,23 +228,29 @@ bool Win32FileSystem::PathExists(const Text& path) {
 }
 
 bool Win32FileSystem::CreateFolder(const Text& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+  return !LinkOnTheWay(path, false) && CreateDirectoryA(path.c_str(), nullptr) &&
+         MadeWhereNamed(path);
 }
 
 bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
-  return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
+  return !LinkOnTheWay(target, false) && CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
 }
 
 NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes) {
   // CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the name
   // counts as taken and is never followed to create or write its target.
-  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                     CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFile::kNameTaken
                                                                        : NewFile::kFailed;
+  }
+  // Made through a link on the way: it goes again, before a byte is in it.
+  if (!OpenedWhereNamed(file.get(), path)) {
+    DeleteThroughHandle(file.get());
+    return NewFile::kFailed;
   }
   BY_HANDLE_FILE_INFORMATION information;
   bool written = GetFileInformationByHandle(file.get(), &information) &&
@@ -239,8 +274,8 @@ bool Win32FileSystem::AppendToFile(const Text& path, const std::string& bytes) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION information;
-  if (!file.valid() || !GetFileInformationByHandle(file.get(), &information) ||
-      information.nNumberOfLinks != 1 ||
+  if (!file.valid() || !OpenedWhereNamed(file.get(), path) ||
+      !GetFileInformationByHandle(file.get(), &information) || information.nNumberOfLinks != 1 ||
       (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return false;
   }
@@ -304,12 +339,72 @@ Text Win32FileSystem::UnpredictableToken() {
   return HexDigits(std::string_view(reinterpret_cast<const char*>(random), sizeof random));
 }
 
-bool Win32FileSystem::DeleteOneFile(const Text& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool Win32FileSystem::DeleteOneFile(const Text& path) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  OpenFileFacts facts;
+  // Windows refuses to delete a read-only file by its handle; Wine may not.
+  return file.valid() && ReadOpenFileFacts(file.get(), &facts) &&
+         !(facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) &&
+         OpenedWhereNamed(file.get(), path) && DeleteThroughHandle(file.get());
+}
+
+HeldDelete Win32FileSystem::DeleteFileHolding(const Text& path, const std::string& bytes) {
+  // Shared for reading only: no one writes it between the comparison and
+  // the deletion.
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? HeldDelete::kChanged
+                                                                          : HeldDelete::kFailed;
+  }
+  OpenFileFacts facts;
+  if (!ReadOpenFileFacts(file.get(), &facts)) return HeldDelete::kFailed;
+  if (!OpenedWhereNamed(file.get(), path)) return HeldDelete::kFailed;
+  if (facts.links != 1 ||
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      facts.size != bytes.size()) {
+    return HeldDelete::kChanged;
+  }
+  const std::optional<std::string> now = ReadOpenFile(file.get(), facts, bytes.size());
+  if (!now) return HeldDelete::kFailed;
+  if (*now != bytes) return HeldDelete::kChanged;
+  if (facts.attributes & FILE_ATTRIBUTE_READONLY) return HeldDelete::kFailed;
+  return DeleteThroughHandle(file.get()) ? HeldDelete::kDeleted : HeldDelete::kFailed;
+}
 
 bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
   // The file moved in must be the one its maker wrote: not a link to some
   // other file, and not a file that has another name elsewhere.
-  if (!OpensAsPlainFile(source)) return false;
+  ScopedFileHandle moved(CreateFileA(source.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  OpenFileFacts facts;
+  if (!moved.valid() || !ReadOpenFileFacts(moved.get(), &facts) || facts.links != 1 ||
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      !OpenedWhereNamed(moved.get(), source)) {
+    return false;
+  }
+  // The target's folder, held so that it cannot be renamed or swapped for a
+  // link while the file moves in; the move names the file within it.
+  Text folder_path, name;
+  SplitFolderAndName(target, &folder_path, &name);
+  if (folder_path.size() < 2 || name.empty()) return false;
+  // A drive's root is named with its backslash.
+  if (folder_path.size() == 2) folder_path += '\\';
+  ScopedFileHandle folder(CreateFileA(
+      folder_path.c_str(), FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  OpenFileFacts folder_facts;
+  if (!folder.valid() || !ReadOpenFileFacts(folder.get(), &folder_facts) ||
+      (folder_facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(folder_facts.attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !OpenedWhereNamed(folder.get(), folder_path)) {
+    return false;
+  }
   // Windows refuses to replace a read-only file; Wine does not: ask first.
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
@@ -323,10 +418,7 @@ bool Win32FileSystem::MoveOverFile(const Text& source, const Text& target) {
                                                        (attributes & kept)))) {
     return false;
   }
-  if (MoveFileExA(source.c_str(), target.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
+  if (RenameIntoFolder(moved.get(), folder.get(), WideFromAnsi(name))) return true;
   if (keep) SetFileAttributesA(source.c_str(), source_attributes);
   return false;
 }
@@ -351,7 +443,24 @@ std::vector<FolderEntry> Win32FileSystem::FindEntries(const Text& pattern) {
 }
 
 bool Win32FileSystem::RemoveFolder(const Text& path) {
-  return RemoveDirectoryA(path.c_str()) != FALSE;
+  if (LinkOnTheWay(path, false)) return false;
+  // A link itself goes by its name: nothing behind it is touched.
+  if (IsFolderLink(path)) return RemoveDirectoryA(path.c_str()) != FALSE;
+  {
+    ScopedFileHandle folder(
+        CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    OpenFileFacts facts;
+    if (!folder.valid() || !ReadOpenFileFacts(folder.get(), &facts) ||
+        !(facts.attributes & FILE_ATTRIBUTE_DIRECTORY) || !OpenedWhereNamed(folder.get(), path) ||
+        !DeleteThroughHandle(folder.get())) {
+      return false;
+    }
+  }
+  // Gone once the handle is closed; a folder not empty is refused at once
+  // by Windows, and only at the close by some file systems.
+  return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32FileSystem::IsFolderLink(const Text& path) {
@@ -410,7 +519,8 @@ bool Win32FileSystem::CreatePrivateFolder(const Text& path) {
     return false;
   }
   PrivateFolderSecurity security(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
-  return security.attributes() && CreateDirectoryA(path.c_str(), security.attributes()) != FALSE;
+  return security.attributes() && !LinkOnTheWay(path, false) &&
+         CreateDirectoryA(path.c_str(), security.attributes()) && MadeWhereNamed(path);
 }
 
 bool Win32FileSystem::OthersMayWrite(const Text& path) {
@@ -439,6 +549,14 @@ bool Win32FileSystem::OthersMayWrite(const Text& path) {
 }
 
 bool Win32FileSystem::IsPlainFile(const Text& path) { return OpensAsPlainFile(path); }
+
+Text Win32FileSystem::UserProfileFolder() { return ProfileFolderOfAccount(); }
+
+bool Win32FileSystem::UnelevatedUserMayWrite(const Text& folder) {
+  return UnelevatedTokenMayWrite(folder);
+}
+
+bool Win32FileSystem::LeadsThroughLink(const Text& path) { return LinkOnTheWay(path, true); }
 
 Text Win32FileSystem::LocalTimestamp() {
   SYSTEMTIME now;

@@ -5,7 +5,11 @@
 
 class Win32FileSystem : public FileSystem {
  public:
-  Text GetSpecialFolder(SpecialFolder folder) override;
+  Text SystemSpecialFolder(SpecialFolder folder) override;
+  Text UserProfileFolder() override;
+  bool UnelevatedUserMayWrite(const Text& folder) override;
+  bool LeadsThroughLink(const Text& path) override;
+  HeldDelete DeleteFileHolding(const Text& path, const std::string& bytes) override;
   bool PathExists(const Text& path) override;
   bool CreateFolder(const Text& path) override;
   bool CopyOneFile(const Text& source, const Text& target) override;

@@ -22,6 +22,21 @@ class FilesContract : public ::testing::Test {
     sandbox_->WriteFile(root_ + path, bytes);
   }
   bool Exists(const Text& path) { return sandbox_->Exists(root_ + path); }
+  // Every file below `folder` with its bytes, as a repair keeps them before
+  // it deletes the folder.
+  KeptFiles Kept(const Text& folder) {
+    KeptFiles kept;
+    for (const FolderEntry& entry : files().FindEntries(root_ + folder + "\\*")) {
+      if (entry.name == "." || entry.name == ".." || entry.is_link) continue;
+      const Text path = folder + "\\" + entry.name;
+      if (entry.is_folder) {
+        kept.merge(Kept(path));
+      } else if (auto bytes = sandbox_->ReadFile(root_ + path)) {
+        kept[root_ + path] = *bytes;
+      }
+    }
+    return kept;
+  }
 
   std::unique_ptr<FilesSandbox> sandbox_;
   Text root_;
@@ -130,13 +145,13 @@ TEST_F(FilesContract, DeleteFolderTreeInBothForms) {
     Folder("OEM8\\sub\\deeper");
     File("OEM8\\a.exe");
     File("OEM8\\sub\\deeper\\b.dll");
-    EXPECT_TRUE(DeleteFolderTree(files(), root_ + form)) << form;
+    EXPECT_TRUE(DeleteFolderTree(files(), root_ + form, Kept("OEM8"))) << form;
     EXPECT_FALSE(Exists("OEM8")) << form;
   }
 }
 
 TEST_F(FilesContract, DeleteFolderTreeOfMissingFolderFails) {
-  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8", {}));
 }
 
 TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
@@ -145,7 +160,7 @@ TEST_F(FilesContract, DeleteFolderTreeKeepsDotNamesAndTheirFolder) {
   File("OEM8\\.config");
   File("OEM8\\a.exe");
   File("OEM8\\sub\\b.exe");
-  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8", Kept("OEM8")));
   EXPECT_TRUE(Exists("OEM8\\.config"));
   EXPECT_FALSE(Exists("OEM8\\a.exe"));
   EXPECT_FALSE(Exists("OEM8\\sub"));
@@ -155,7 +170,7 @@ TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
   File("keep.txt");
   for (const Text& path :
        {Text(""), Text("   "), Text("C:"), Text("C:\\"), Text("  C:"), Text("  C:\\")}) {
-    EXPECT_FALSE(DeleteFolderTree(files(), path)) << "[" << path << "]";
+    EXPECT_FALSE(DeleteFolderTree(files(), path, {})) << "[" << path << "]";
   }
   EXPECT_TRUE(Exists("keep.txt"));
 }
@@ -163,7 +178,7 @@ TEST_F(FilesContract, DeleteFolderTreeRefusesDrivesAndRoots) {
 TEST_F(FilesContract, DeleteFolderTreeSkipsLeadingSpaces) {
   Folder("OEM8");
   File("OEM8\\a.exe");
-  EXPECT_TRUE(DeleteFolderTree(files(), "  " + root_ + "OEM8"));
+  EXPECT_TRUE(DeleteFolderTree(files(), "  " + root_ + "OEM8", Kept("OEM8")));
   EXPECT_FALSE(Exists("OEM8"));
 }
 
@@ -174,7 +189,7 @@ TEST_F(FilesContract, DeleteFolderTreeKeepsReadOnlyFile) {
   if (!sandbox_->MakeReadOnly(root_ + "OEM8\\locked.exe")) {
     GTEST_SKIP() << "this backend cannot make a file undeletable here";
   }
-  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8"));
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8", Kept("OEM8")));
   EXPECT_TRUE(Exists("OEM8\\locked.exe"));
   EXPECT_FALSE(Exists("OEM8\\other.exe"));
 }
@@ -188,12 +203,103 @@ TEST_F(FilesContract, DeleteFolderTreeRemovesLinksButNothingBehindThem) {
       !sandbox_->MakeFolderLink(root_ + "planted", root_ + "precious")) {
     GTEST_SKIP() << "this backend cannot plant folder links here";
   }
-  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "OEM8"));
+  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "OEM8", Kept("OEM8")));
   EXPECT_FALSE(Exists("OEM8"));
   // The folder given is itself a link: only the link goes.
-  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "planted\\"));
+  EXPECT_TRUE(DeleteFolderTree(files(), root_ + "planted\\", {}));
   EXPECT_FALSE(files().PathExists(root_ + "planted"));
   EXPECT_EQ(sandbox_->ReadFile(root_ + "precious\\document.txt"), "keep me");
+}
+
+TEST_F(FilesContract, DeleteFolderTreeTakesOnlyWhatWasKeptAsItWas) {
+  Folder("OEM8");
+  Folder("OEM8\\sub");
+  File("OEM8\\kept.exe", "kept");
+  File("OEM8\\sub\\changed.dll", "before");
+  const KeptFiles kept = Kept("OEM8");
+  // Since its copy was kept: one file changed, one came.
+  File("OEM8\\sub\\changed.dll", "after");
+  File("OEM8\\came.exe", "new");
+  EXPECT_FALSE(DeleteFolderTree(files(), root_ + "OEM8", kept));
+  EXPECT_FALSE(Exists("OEM8\\kept.exe"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "OEM8\\sub\\changed.dll"), "after");
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "OEM8\\came.exe"), "new");
+}
+
+TEST_F(FilesContract, DeleteFileHoldingComparesBeforeItDeletes) {
+  File("startup.bat", "start http://hijack.test/");
+  EXPECT_EQ(files().DeleteFileHolding(root_ + "startup.bat", "start http://other.test/"),
+            HeldDelete::kChanged);
+  EXPECT_TRUE(Exists("startup.bat"));
+  EXPECT_EQ(files().DeleteFileHolding(root_ + "startup.bat", "start http://hijack.test/"),
+            HeldDelete::kDeleted);
+  EXPECT_FALSE(Exists("startup.bat"));
+  EXPECT_EQ(files().DeleteFileHolding(root_ + "startup.bat", "start http://hijack.test/"),
+            HeldDelete::kChanged);
+  File("second.bat", "x");
+  ASSERT_TRUE(sandbox_->MakeHardLink(root_ + "second.bat", root_ + "other-name.bat"));
+  EXPECT_EQ(files().DeleteFileHolding(root_ + "second.bat", "x"), HeldDelete::kChanged);
+  EXPECT_TRUE(Exists("other-name.bat"));
+}
+
+// A standard user can make a junction anywhere in their own folders: every
+// call that changes something refuses a path one leads through, and the
+// folder it leads to is left exactly as it was.
+TEST_F(FilesContract, NoChangeGoesThroughALinkOnTheWay) {
+  Folder("victim");
+  Folder("victim\\Startup");
+  File("victim\\Startup\\keep.vbs", "keep");
+  File("victim\\Startup\\same.bat", "same");
+  Folder("user");
+  File("user\\mine.txt", "mine");
+  if (!sandbox_->MakeFolderLink(root_ + "user\\Programs", root_ + "victim")) {
+    GTEST_SKIP() << "this backend cannot plant folder links here";
+  }
+  const Text through = root_ + "user\\Programs\\Startup\\";
+  EXPECT_TRUE(files().LeadsThroughLink(through + "keep.vbs"));
+  EXPECT_TRUE(files().LeadsThroughLink(root_ + "user\\Programs"));
+  EXPECT_FALSE(files().LeadsThroughLink(root_ + "user\\mine.txt"));
+  EXPECT_FALSE(files().LeadsThroughLink(root_ + "user\\missing\\deeper"));
+
+  EXPECT_NE(files().WriteNewFile(through + "homekeeper.bat", "start http://hijack.test/"),
+            NewFile::kWritten);
+  EXPECT_FALSE(files().CreateFolder(through + "made"));
+  EXPECT_FALSE(files().CreatePrivateFolder(through + "made"));
+  EXPECT_FALSE(files().AppendToFile(through + "keep.vbs", "more"));
+  EXPECT_FALSE(files().DeleteOneFile(through + "keep.vbs"));
+  EXPECT_EQ(files().DeleteFileHolding(through + "same.bat", "same"), HeldDelete::kFailed);
+  EXPECT_FALSE(files().RemoveFolder(root_ + "user\\Programs\\Startup"));
+  EXPECT_FALSE(ReplaceFileSafely(files(), through + "keep.vbs", "replaced"));
+  File("user\\new.bat", "new");
+  EXPECT_FALSE(files().MoveOverFile(root_ + "user\\new.bat", through + "keep.vbs"));
+
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "victim\\Startup\\keep.vbs"), "keep");
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "victim\\Startup\\same.bat"), "same");
+  EXPECT_FALSE(Exists("victim\\Startup\\homekeeper.bat"));
+  EXPECT_FALSE(Exists("victim\\Startup\\made"));
+  std::size_t entries = 0;
+  for (const FolderEntry& entry : files().FindEntries(root_ + "victim\\Startup\\*")) {
+    entries += entry.name != "." && entry.name != "..";
+  }
+  EXPECT_EQ(entries, 2u);
+  // The link itself may still go: nothing behind it is touched.
+  EXPECT_TRUE(files().RemoveFolder(root_ + "user\\Programs"));
+  EXPECT_EQ(sandbox_->ReadFile(root_ + "victim\\Startup\\keep.vbs"), "keep");
+}
+
+TEST_F(FilesContract, ChangesWithoutALinkOnTheWayStillWork) {
+  Folder("user");
+  Folder("user\\Startup");
+  const Text folder = root_ + "user\\Startup\\";
+  EXPECT_EQ(files().WriteNewFile(folder + "a.bat", "a"), NewFile::kWritten);
+  EXPECT_TRUE(files().AppendToFile(folder + "a.bat", "b"));
+  EXPECT_TRUE(ReplaceFileSafely(files(), folder + "a.bat", "replaced"));
+  EXPECT_EQ(sandbox_->ReadFile(folder + "a.bat"), "replaced");
+  EXPECT_TRUE(files().CreateFolder(folder + "sub"));
+  EXPECT_TRUE(files().RemoveFolder(folder + "sub"));
+  // Named with a doubled backslash, as a folder ending in one joined to a name.
+  EXPECT_TRUE(files().DeleteOneFile(root_ + "user\\Startup\\\\a.bat"));
+  EXPECT_FALSE(Exists("user\\Startup\\a.bat"));
 }
 
 TEST_F(FilesContract, FindEntriesReportsFoldersAndFiles) {

@@ -123,8 +123,18 @@ class FaultyRegistry : public Registry {
 class FaultyFileSystem : public FileSystem {
  public:
   FaultyFileSystem(FileSystem& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
-  Text GetSpecialFolder(SpecialFolder folder) override {
+  Text SystemSpecialFolder(SpecialFolder folder) override {
     return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.GetSpecialFolder(folder);
+  }
+  // Not fault sites: each answers towards the cautious side on its own.
+  Text UserProfileFolder() override { return inner_.UserProfileFolder(); }
+  bool UnelevatedUserMayWrite(const Text& folder) override {
+    return inner_.UnelevatedUserMayWrite(folder);
+  }
+  bool LeadsThroughLink(const Text& path) override { return inner_.LeadsThroughLink(path); }
+  HeldDelete DeleteFileHolding(const Text& path, const std::string& bytes) override {
+    if (plan_.Fails(Operation::kDeleteOneFile)) return HeldDelete::kFailed;
+    return inner_.DeleteFileHolding(path, bytes);
   }
   bool PathExists(const Text& path) override {
     return !plan_.Fails(Operation::kPathExists) && inner_.PathExists(path);
