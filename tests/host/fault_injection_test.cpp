@@ -151,6 +151,58 @@ class RepairUnderFaults {
     }
   }
 
+  // Before the `nth` call of the repair, and of the undo after it, the
+  // folder at `path` is moved aside and a link to C:\victim put in its
+  // place. C:\victim holds files of the same names and bytes as the
+  // folder's, and others the repair never judged.
+  void RunAndUndoWithFolderSwappedAt(const Text& path, int nth) {
+    const fs::path folder = *files_.HostPath(path);
+    const fs::path victim = *files_.HostPath("C:\\victim");
+    // Gone by then (the repair removed it): a link where it was.
+    const auto swap = [folder, victim] {
+      std::error_code error;
+      if (fs::is_symlink(folder) || !fs::exists(folder.parent_path())) return;
+      if (fs::exists(folder)) fs::rename(folder, folder.string() + ".moved", error);
+      fs::create_directory_symlink(victim, folder, error);
+    };
+    FaultPlan repair_plan = FaultPlan::ChangingAt(nth, swap);
+    Run(repair_plan);
+    FaultPlan undo_plan = FaultPlan::ChangingAt(nth, swap);
+    FaultyRegistry registry(registry_items_, undo_plan);
+    FaultyFileSystem files(files_, undo_plan);
+    FaultyShellLinks links(links_, undo_plan);
+    FaultyScheduledTasks tasks(tasks_, undo_plan);
+    Platform machine{registry, files, links, &tasks};
+    for (const Text& bundle : ListBundles(machine)) {
+      RecordingHost host;
+      RunUndo(machine, host, bundle);
+    }
+  }
+
+  // Makes C:\victim, the folder a link swapped in for `path` leads to.
+  void MakeVictimFor(const Text& path) {
+    const fs::path folder = *files_.HostPath(path);
+    const fs::path victim = *files_.HostPath("C:\\victim");
+    fs::create_directories(victim);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.is_regular_file()) fs::copy_file(entry.path(), victim / entry.path().filename());
+    }
+    std::ofstream(victim / "slmgr.vbs", std::ios::binary) << "' licence tool";
+  }
+
+  // Every file below the folder, with its bytes.
+  std::map<std::string, std::string> Tree(const Text& path) {
+    std::map<std::string, std::string> tree;
+    const fs::path root = *files_.HostPath(path);
+    if (!fs::exists(root)) return tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      tree[entry.path().lexically_relative(root).string()] =
+          entry.is_regular_file() ? std::string((std::istreambuf_iterator<char>(in)), {}) : "/";
+    }
+    return tree;
+  }
+
   // The temporary files a replacement left anywhere on the drive.
   int LeftoverTemporaries() {
     int count = 0;
@@ -321,6 +373,37 @@ TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
     }
   }
   EXPECT_GT(runs, 40);
+}
+
+// A standard user may swap any folder of their own for a junction at any
+// moment, to turn the elevated repair (or undo) against the machine: a
+// Startup folder between a script's judgement and its deletion, an OEM8
+// subfolder between its listing and its emptying, a desktop folder between
+// a link's copy and its replacement. Whenever the swap comes, nothing behind
+// the link is written, moved or deleted.
+TEST(FaultInjection, AFolderSwappedForALinkAtAnyCallTurnsNothingAgainstThePC) {
+  FaultPlan counting;
+  {
+    RepairUnderFaults machine;
+    machine.Run(counting);
+  }
+  const int calls = counting.all_calls();
+  ASSERT_GT(calls, 50);
+  // About a hundred points of each run, the first calls each.
+  const int step = std::max(1, calls / 100);
+  int runs = 0;
+  for (const Text& folder : {Text(kStartup), Text("C:\\OEM8\\bin"), Text(kDesktop) + "\\one"}) {
+    for (int nth = 1; nth <= calls; nth += nth < 40 ? 1 : step) {
+      RepairUnderFaults machine;
+      machine.MakeVictimFor(folder);
+      const auto before = machine.Tree("C:\\victim");
+      machine.RunAndUndoWithFolderSwappedAt(folder, nth);
+      EXPECT_EQ(machine.Tree("C:\\victim"), before)
+          << folder << " swapped for a link before call " << nth;
+      ++runs;
+    }
+  }
+  EXPECT_GT(runs, 100);
 }
 
 // A full disk: a write the system took only in part but reported as done, and

@@ -9,10 +9,12 @@
 #include <fstream>
 #include <map>
 
+#include "engine/exclusive_run.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
 #include "engine/restore_bundle.h"
 #include "engine/undo.h"
+#include "platform/machine_lock.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
@@ -451,6 +453,124 @@ TEST_F(UndoRoundTrip, FaultsInRepairOrUndoLoseNothing) {
     }
   }
   EXPECT_GT(runs, 20);
+}
+
+}  // namespace
+
+namespace {
+
+// A bundle that could not start, or a folder someone made among the
+// bundles, never stands in the way of undoing the repairs before it.
+TEST_F(UndoRoundTrip, ABundleThatCannotStartIsGoneAndAPlantedOneIsPassedOver) {
+  SeedHijack();
+  const Snapshot original = Take();
+  RecordingHost first;
+  Repair(first);
+  ASSERT_EQ(Bundles().size(), 1u);
+  // The disk fills as the next repair starts its bundle: the manifest cannot be made.
+  SeedHijack();
+  FaultPlan full_disk(Operation::kWriteNewFile, 1);
+  FaultyRegistry registry(registry_items_, full_disk);
+  FaultyFileSystem files(files_, full_disk);
+  FaultyShellLinks links(links_, full_disk);
+  Platform machine{registry, files, links};
+  RecordingHost broken;
+  Repair(machine, broken);
+  EXPECT_EQ(Bundles().size(), 1u) << "the bundle that could not start is still there";
+  // A folder the user made, named to sort first.
+  fs::create_directories(Host(BundlesFolder(files_) + "99991231-235959"));
+  RecordingHost undo;
+  EXPECT_EQ(Undo(undo), UndoOutcome::kDone) << undo.log();
+  ASSERT_GE(undo.appended().size(), 2u);
+  EXPECT_EQ(undo.appended()[0].rfind("撤销被拒绝：缺少清单：", 0), 0u) << undo.log();
+  EXPECT_EQ(undo.appended()[1], "撤销修复：" + Bundles()[1] + "\\\r\n") << undo.log();
+  EXPECT_EQ(Take(), original);
+}
+
+TEST_F(UndoRoundTrip, OnlyOneRunAtATime) {
+  SeedHijack();
+  const Snapshot before = Take();
+  Text holder;
+  std::unique_ptr<MachineLock> repair_running = TakeMachineLock("修复", 0, &holder);
+  ASSERT_TRUE(repair_running);
+  RecordingHost undo;
+  bool ran = false;
+  EXPECT_FALSE(RunExclusively(undo, "撤销", [&] { ran = true; }));
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(undo.log(), "另一个青禾正在运行（修复），请等它结束后再试\r\n");
+  EXPECT_EQ(Take(), before);
+  repair_running.reset();
+  RecordingHost repair;
+  EXPECT_TRUE(RunExclusively(repair, "修复", [&] { Repair(repair); }));
+  EXPECT_EQ(Bundles().size(), 1u);
+}
+
+// An elevated run follows the user's own folder values only where the user
+// could write anyway: below their profile folder, or a folder they moved
+// somewhere of their own (a desktop on D:\). The access check of the
+// user's unelevated token is a stand-in here: Wine keeps no access lists.
+class UserFolderValues : public UndoRoundTrip {
+ protected:
+  void SetUp() override {
+    UndoRoundTrip::SetUp();
+    files_.MapDrive('D', drive_ + "/d-drive");
+    fs::create_directories(drive_ + "/d-drive/Desktop");
+    fs::create_directories(drive_ + "/victim3");
+    files_.SetElevated(true);
+    files_.SetUserProfileFolder(kUser);
+    files_.SetUserWriteCheck([](const Text& folder) { return folder.rfind("D:\\", 0) == 0; });
+  }
+};
+
+TEST_F(UserFolderValues, BelowTheProfileOrWhereTheUserMayWriteIsFollowed) {
+  EXPECT_EQ(files_.GetSpecialFolder(kDesktopFolder), Text(kUser) + "Desktop\\");
+  files_.SetSpecialFolder(kDesktopFolder, "D:\\Desktop");
+  EXPECT_EQ(files_.GetSpecialFolder(kDesktopFolder), "D:\\Desktop\\");
+  // The machine's folders are no value of the user's.
+  files_.SetSpecialFolder(kSystemFolder, "C:\\Windows\\System32");
+  EXPECT_EQ(files_.GetSpecialFolder(kSystemFolder), "C:\\Windows\\System32\\");
+}
+
+TEST_F(UserFolderValues, AnywhereElseIsSaidAndItsItemsLeft) {
+  SeedHijack();
+  // An uninstaller's link, whose arguments a desktop repair would strip.
+  const Text uninstall = "C:\\victim3\\卸载.lnk";
+  Link(uninstall, "C:\\Windows\\System32\\msiexec.exe",
+       "/x {12345678-1234-1234-1234-123456789ABC}");
+  files_.SetSpecialFolder(kDesktopFolder, "C:\\victim3");
+  files_.SetSpecialFolder(kStartupFolder, "C:\\Users\\u\\..\\..\\victim3");
+  const Text line =
+      "用户文件夹：桌面（C:\\victim3\\）不在本用户的个人文件夹内，本用户也无权写入，"
+      "其中的项目已跳过\r\n";
+  RecordingHost check;
+  RunCheck(machine_, check);
+  ASSERT_GE(check.appended().size(), 3u);
+  EXPECT_EQ(check.appended()[1], line) << check.log();
+  EXPECT_NE(check.log().find("用户文件夹：启动（C:\\Users\\u\\..\\..\\victim3\\）"), Text::npos)
+      << check.log();
+  const std::string before = *ReadHostFile(Host(uninstall), 1 << 20);
+  RecordingHost repair;
+  EXPECT_GT(Repair(repair), 0);
+  EXPECT_EQ(repair.appended()[0], line) << repair.log();
+  EXPECT_EQ(*ReadHostFile(Host(uninstall), 1 << 20), before);
+  EXPECT_FALSE(fs::exists(drive_ + "/victim3/修复前桌面图标备份"));
+  // The rest of the repair went on.
+  EXPECT_NE(repair.log().find("正在修复注册表项1：成功"), Text::npos) << repair.log();
+}
+
+TEST_F(UserFolderValues, ALinkOnTheWayIsNeverFollowed) {
+  fs::create_directories(drive_ + "/d-drive/real");
+  fs::create_directory_symlink(drive_ + "/victim3", drive_ + "/d-drive/real/linked");
+  files_.SetSpecialFolder(kDesktopFolder, "D:\\real\\linked");
+  EXPECT_EQ(files_.GetSpecialFolder(kDesktopFolder), "");
+  EXPECT_EQ(JudgeUserFolder(files_, "D:\\real\\linked\\"), FolderTrust::kThroughLink);
+  // Below the profile too.
+  fs::create_directory_symlink(drive_ + "/victim3", drive_ + "/Users/u/linked");
+  files_.SetSpecialFolder(kDesktopFolder, Text(kUser) + "linked\\Desktop");
+  EXPECT_EQ(files_.GetSpecialFolder(kDesktopFolder), "");
+  // Unelevated, the program can do nothing there the user could not.
+  files_.SetElevated(false);
+  EXPECT_EQ(files_.GetSpecialFolder(kDesktopFolder), Text(kUser) + "linked\\Desktop\\");
 }
 
 }  // namespace

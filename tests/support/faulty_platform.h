@@ -4,6 +4,7 @@
 // in part while reported as written, or made and then reported as failed.
 #pragma once
 
+#include <functional>
 #include <map>
 
 #include "platform/platform.h"
@@ -50,11 +51,23 @@ class FaultPlan {
   FaultPlan(Operation operation, int nth, FaultKind kind = FaultKind::kRefused)
       : operation_(operation), nth_(nth), kind_(kind) {}
 
+  // Before the `nth` call of any operation, `change` is made to the machine
+  // (a folder swapped for a link, say), as another program might make it
+  // while the repair runs.
+  static FaultPlan ChangingAt(int nth, std::function<void()> change) {
+    FaultPlan plan;
+    plan.change_at_ = nth;
+    plan.change_ = std::move(change);
+    return plan;
+  }
+
   // Counts the call; true when it is the one to fail.
   bool Fails(Operation operation) {
+    if (++all_calls_ == change_at_ && change_) change_();
     const int call = ++calls_[operation];
     return nth_ > 0 && operation == operation_ && call == nth_;
   }
+  int all_calls() const { return all_calls_; }
   FaultKind kind() const { return kind_; }
   int calls(Operation operation) const {
     auto found = calls_.find(operation);
@@ -66,6 +79,9 @@ class FaultPlan {
   int nth_ = 0;  // 0: nothing fails
   FaultKind kind_ = FaultKind::kRefused;
   std::map<Operation, int> calls_;
+  int all_calls_ = 0;
+  int change_at_ = 0;
+  std::function<void()> change_;
 };
 
 class FaultyRegistry : public Registry {
