@@ -1,5 +1,6 @@
 #include "platform/win32/handle_place.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/ansi_text.h"
@@ -63,27 +64,36 @@ std::wstring FullLongPath(const std::wstring& path) {
   return long_form;
 }
 
-}  // namespace
+using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
-bool OpenedWhereNamed(HANDLE handle, const Text& path) {
-  using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+// Vista on; absent on XP.
+FinalPathFn FinalPath() {
   static const auto final_path = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
-  if (!final_path) return !LinkOnTheWay(path, false);
-  std::wstring found(MAX_PATH, L'\0');
-  // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS: links resolved, with a drive letter.
-  DWORD length = final_path(handle, &found[0], static_cast<DWORD>(found.size()), 0);
-  if (length >= found.size()) {
-    found.assign(length + 1, L'\0');
-    length = final_path(handle, &found[0], static_cast<DWORD>(found.size()), 0);
-  }
-  if (length == 0 || length >= found.size()) return false;
-  found.resize(length);
-  return Comparable(found) == Comparable(FullLongPath(WideFromAnsi(path)));
+  return final_path;
 }
 
-bool LinkOnTheWay(const Text& path, bool with_last) {
-  const std::wstring wide = WideFromAnsi(path);
+// A 32-bit program on 64-bit Windows names the 64-bit system folder
+// "Sysnative", an alias of the system's own that no link makes: the object
+// lies in System32.
+std::wstring WithoutSysnative(std::wstring path) {
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return path;
+  std::wstring alias = Comparable(windows);
+  alias += L"\\SYSNATIVE";
+  const std::wstring upper = Comparable(path);
+  if (upper.compare(0, alias.size(), alias) == 0 &&
+      (upper.size() == alias.size() || upper[alias.size()] == L'\\')) {
+    path = std::wstring(windows, length) + (windows[length - 1] == L'\\' ? L"" : L"\\") +
+           L"System32" + path.substr(alias.size());
+  }
+  return path;
+}
+
+// The attributes of each folder of the path from its drive's root: a link
+// to a folder is a reparse point, and so is a volume mounted in a folder.
+bool ReparsePointOnTheWay(const std::wstring& wide, bool with_last) {
   // The drive's root, or a share's, is where the system says it is.
   std::size_t start = 3;
   if (wide.compare(0, 2, L"\\\\") == 0) {
@@ -105,6 +115,57 @@ bool LinkOnTheWay(const Text& path, bool with_last) {
       return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     }
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  }
+  return false;
+}
+
+// OpenedWhereNamed, where the system can tell.
+bool LiesAt(FinalPathFn final_path, HANDLE handle, const std::wstring& path) {
+  std::wstring found(MAX_PATH, L'\0');
+  // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS: links resolved, with a drive letter.
+  DWORD length = final_path(handle, &found[0], static_cast<DWORD>(found.size()), 0);
+  if (length >= found.size()) {
+    found.assign(length + 1, L'\0');
+    length = final_path(handle, &found[0], static_cast<DWORD>(found.size()), 0);
+  }
+  if (length == 0 || length >= found.size()) return false;
+  found.resize(length);
+  return Comparable(found) == Comparable(WithoutSysnative(FullLongPath(path)));
+}
+
+}  // namespace
+
+bool OpenedWhereNamed(HANDLE handle, const Text& path) {
+  const FinalPathFn final_path = FinalPath();
+  if (!final_path) return !LinkOnTheWay(path, false);
+  return LiesAt(final_path, handle, WideFromAnsi(path));
+}
+
+bool LinkOnTheWay(const Text& path, bool with_last) {
+  std::wstring wide = WideFromAnsi(path);
+  const FinalPathFn final_path = FinalPath();
+  if (!final_path) return ReparsePointOnTheWay(wide, with_last);
+  // The deepest folder of the path that is there, opened with every link on
+  // the way followed: where it really lies tells whether one led elsewhere.
+  // A volume mounted in a folder leads nowhere else, and only an
+  // administrator can mount one.
+  while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
+  if (!with_last) wide.resize(std::min(wide.size(), wide.rfind(L'\\')));
+  while (wide.size() > 2) {
+    const HANDLE opened = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened != INVALID_HANDLE_VALUE) {
+      const bool elsewhere = !LiesAt(final_path, opened, wide);
+      CloseHandle(opened);
+      return elsewhere;
+    }
+    const DWORD error = GetLastError();
+    // What cannot be opened for another reason may be a link to nowhere.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return true;
+    const std::size_t last = wide.rfind(L'\\');
+    if (last == std::wstring::npos) break;
+    wide.resize(last);
   }
   return false;
 }
