@@ -1,14 +1,22 @@
 // A check, repair or undo runs only while no other runs on the machine.
 #pragma once
 
-#include <functional>
+#include <memory>
 
 #include "engine/repair_host.h"
+#include "platform/machine_lock.h"
 
 // How long a second run waits for the first to end before it gives up.
 constexpr unsigned kWaitForOtherRunMs = 5000;
 
-// Runs `job` while holding the machine's lock for `what` ("检查", "修复",
-// "撤销"). When another run holds it still, the log says which, and nothing
-// runs: false.
-bool RunExclusively(RepairHost& host, const Text& what, const std::function<void()>& job);
+// The machine's lock for a run of `what` ("检查", "修复", "撤销"). When
+// another run holds it still, the log says which: null, and nothing may run.
+std::unique_ptr<MachineLock> LockForRun(RepairHost& host, const Text& what);
+
+// Runs `job` while holding that lock; false when it did not run.
+template <typename Job>
+bool RunExclusively(RepairHost& host, const Text& what, Job&& job) {
+  const std::unique_ptr<MachineLock> lock = LockForRun(host, what);
+  if (lock) job();
+  return lock != nullptr;
+}

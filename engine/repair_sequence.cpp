@@ -86,7 +86,7 @@ bool RecordFolderFiles(Platform& machine, BundleWriter& bundle, const Text& fold
     }
     std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestSystemFile);
     if (!bytes || !bundle.RecordFile(path, *bytes, std::nullopt)) return false;
-    kept[path] = std::move(*bytes);
+    kept.emplace_back(path, std::move(*bytes));
   }
   return true;
 }

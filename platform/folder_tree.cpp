@@ -33,8 +33,9 @@ void EmptyFolder(FileSystem& files, const Text& folder, const KeptFiles& kept) {
       files.RemoveFolder(item.path);
     } else {
       // A file that came since its folder was kept, or changed, stays.
-      const auto copy = kept.find(item.path);
-      if (copy != kept.end()) files.DeleteFileHolding(item.path, copy->second);
+      for (const auto& [path, bytes] : kept) {
+        if (path == item.path) files.DeleteFileHolding(item.path, bytes);
+      }
     }
   }
 }

@@ -2,15 +2,17 @@
 // backend supplies.
 #pragma once
 
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/files.h"
 
 // The files a deletion may take, each with the bytes it held when its copy
 // was kept, by its path as the folder's listing names it (the folder
-// without a trailing backslash, a backslash, the entry's name).
-using KeptFiles = std::map<Text, std::string>;
+// without a trailing backslash, a backslash, the entry's name). A leftover
+// folder holds a few files: a list is enough.
+using KeptFiles = std::vector<std::pair<Text, std::string>>;
 
 // Empties the folder and removes it; true when the folder itself went.
 // Refuses bare drives and drive roots. A file goes only when `kept` holds it

@@ -30,9 +30,9 @@ class FilesContract : public ::testing::Test {
       if (entry.name == "." || entry.name == ".." || entry.is_link) continue;
       const Text path = folder + "\\" + entry.name;
       if (entry.is_folder) {
-        kept.merge(Kept(path));
+        for (auto& below : Kept(path)) kept.push_back(std::move(below));
       } else if (auto bytes = sandbox_->ReadFile(root_ + path)) {
-        kept[root_ + path] = *bytes;
+        kept.emplace_back(root_ + path, *bytes);
       }
     }
     return kept;
