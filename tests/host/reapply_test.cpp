@@ -4,9 +4,11 @@
 // repair with nothing else touched and given back by the undo.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "engine/autostart_entries.h"
 #include "engine/browser_debuggers.h"
@@ -488,6 +490,159 @@ TEST_F(Reapply, HostsLinesSendingASearchEngineElsewhereAreCommentedOut) {
   ASSERT_EQ(bundles.size(), 2u);
   RunUndo(machine_, undo, bundles.back());
   EXPECT_EQ(Machine(), machine) << undo.log();
+}
+
+// A Google hosts file as users install them: thousands of Google's names
+// sent to Google's own addresses (CRLF, comments, tabs), YouTube and
+// googleapis among them.
+std::string GoogleHosts() {
+  std::string text =
+      "# Copyright (c) 1993-2009 Microsoft Corp.\r\n#\r\n127.0.0.1\tlocalhost\r\n::1 localhost\r\n"
+      "\r\n# Google hosts 2024 start\r\n";
+  for (int i = 0; i < 4000; ++i) {
+    const std::string address =
+        "142.250." + std::to_string(i % 200) + "." + std::to_string(1 + i / 200);
+    text += address + "\tw" + std::to_string(i) + ".google.com\r\n";
+    if (i % 3 == 0) text += address + " r" + std::to_string(i) + ".youtube.com\r\n";
+    if (i % 4 == 0)
+      text += address + "    fonts" + std::to_string(i) + ".googleapis.com # fonts\r\n";
+  }
+  return text +
+         "172.217.160.99 google.com.hk www.google.com.hk\r\n172.217.160.99\tgoogle.cn\r\n"
+         "# Google hosts 2024 end\r\n";
+}
+
+const char kHosts[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+const char kHostsOwnLine[] =
+    "hosts 文件：C:\\Windows\\System32\\drivers\\etc\\hosts 中 %d "
+    "行是用户自己添加的访问修复（如谷歌 hosts），不修改";
+
+Text HostsOwnLine(int lines) {
+  char text[256];
+  std::snprintf(text, sizeof text, kHostsOwnLine, lines);
+  return text;
+}
+
+// The user's own hosts fixes stay, told once with their count; a
+// hijacker's line beside them goes; neither gates the user's proxy.
+TEST_F(Reapply, TheUsersOwnHostsFixesStay) {
+  const RegRawValue on{kRegDword, std::string("\1\0\0\0", 4)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", on));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "127.0.0.1:1080");
+  const TextArray proxy_left = {
+      "网络代理：本机代理 "
+      "127.0.0.1:1080（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改"};
+  const auto read = [&] {
+    std::ifstream in(Host(kHosts), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+
+  // The translate fix alone.
+  const std::string translate =
+      "# Copyright (c) Microsoft Corp.\r\n142.250.101.90 translate.google.com\r\n";
+  Write(kHosts, translate);
+  EXPECT_EQ(Lines(true, "hosts 文件："), TextArray{HostsOwnLine(1)});
+  EXPECT_TRUE(Lines(false, "hosts 文件：").empty());
+  EXPECT_EQ(Lines(false, "网络代理："), proxy_left);
+  EXPECT_EQ(read(), translate);
+
+  // A Google hosts file with a hijacker's line appended.
+  const std::string google = GoogleHosts();
+  Write(kHosts, google + "1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            (TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，将注释掉", HostsOwnLine(4002)}));
+  EXPECT_EQ(Lines(true, "网络代理："), proxy_left);
+  EXPECT_EQ(Lines(false, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，已注释掉"});
+  EXPECT_EQ(Lines(false, "网络代理："), proxy_left);
+  EXPECT_EQ(read(), google + "#1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyEnable"), on);
+}
+
+// Lines that send names to where a page this run found is, and the shape of
+// a hijack however many lines it takes, go; an install of one company's
+// names sent to its many addresses stays.
+TEST_F(Reapply, HostsLinesFollowTheHijackPagesFound) {
+  Set(RegRoot::kCurrentUser, kRun, "Nav", "cmd /c start http://5.6.7.8/nav");
+  Set(RegRoot::kCurrentUser, kRun, "Home",
+      "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" http://hao.evil.cn/");
+  // A tracking link on a search engine's own name: its lines are judged as
+  // that company's.
+  Set(RegRoot::kCurrentUser, kRun, "Search", "cmd /c start https://www.google.com.hk/?client=x");
+  std::string hosts =
+      "5.6.7.8 www.google.com\r\n"                     // sent to a page's own address
+      "9.9.9.9 hao.evil.cn\r\n9.9.9.9\tgoogle.cn\r\n"  // to where this file sends a page's host
+      "0.0.0.0 nav.evil.cn\r\n"                        // a block, whoever's
+      "142.250.1.1 www.google.com www.google.com.hk\r\n"
+      "142.250.1.2 www.google.com www.baidu.com\r\n";  // Baidu hidden on a Google line
+  TextArray redirects = {"5.6.7.8 www.google.com", "9.9.9.9 hao.evil.cn", "9.9.9.9\tgoogle.cn",
+                         "142.250.1.2 www.google.com www.baidu.com"};
+  for (int i = 0; i < 24; ++i) {
+    // Microsoft's download names on four of its addresses: an install.
+    hosts += "23.4" + std::to_string(i % 4) + ".0.1 tlu" + std::to_string(i) +
+             ".dl.delivery.mp.microsoft.com\r\n";
+  }
+  for (int i = 0; i < 24; ++i) {
+    // As many of Bing's names, all on one server: a hijack.
+    const std::string line = "1.2.3.4 cn" + std::to_string(i) + ".bing.com";
+    hosts += line + "\r\n";
+    redirects.push_back(line);
+  }
+  Write(kHosts, hosts);
+
+  TextArray want;
+  for (const Text& line : redirects) want.push_back("hosts 文件：\"" + line + "\"，将注释掉");
+  want.push_back(HostsOwnLine(25));
+  EXPECT_EQ(Lines(true, "hosts 文件："), want);
+}
+
+// A hosts file the repair will not read is said so, in the check (counted,
+// so that the console check fails) and in the repair, and left as it is; a
+// block list of megabytes is read.
+TEST_F(Reapply, AHostsFileThatCannotBeReadSafelyIsReported) {
+  std::string block_list;
+  for (int i = 0; block_list.size() < 5900000; ++i) {
+    block_list += "0.0.0.0 ad" + std::to_string(i) + ".tracker.example.com\r\n";
+  }
+  Write(kHosts, block_list + "1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，将注释掉"});
+  EXPECT_EQ(Lines(false, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，已注释掉"});
+
+  const TextArray unread = {"hosts 文件：" + Text(kHosts) + " 无法安全读取，未检查"};
+  const std::string hijacked = "1.2.3.4 www.baidu.com\r\n";
+  const auto shapes = {"a second name", "a link", "larger than 64 MiB"};
+  for (const std::string shape : shapes) {
+    fs::remove(Host(kHosts));
+    fs::remove(Host(Text(kUser) + "hosts"));
+    RecordingHost clean(kAddress);
+    const int without_hosts = RunCheck(machine_, clean);
+    Write(Text(kUser) + "hosts", hijacked);
+    if (shape == "a second name") {
+      fs::create_hard_link(Host(Text(kUser) + "hosts"), Host(kHosts));
+    } else if (shape == "a link") {
+      fs::create_symlink(Host(Text(kUser) + "hosts"), Host(kHosts));
+    } else {
+      Write(kHosts, hijacked);
+      fs::resize_file(Host(kHosts), kLargestHostsFile + 1);
+    }
+    // What a write through either name would change (a snapshot would read
+    // the large file byte by byte).
+    const auto hosts_state = [&] {
+      std::ifstream other(Host(Text(kUser) + "hosts"), std::ios::binary);
+      return std::make_tuple(fs::file_size(Host(kHosts)), fs::last_write_time(Host(kHosts)),
+                             fs::is_symlink(Host(kHosts)), fs::hard_link_count(Host(kHosts)),
+                             std::string((std::istreambuf_iterator<char>(other)), {}));
+    };
+    const auto before = hosts_state();
+    EXPECT_EQ(Lines(true, "hosts 文件："), unread) << shape;
+    RecordingHost host(kAddress);
+    EXPECT_EQ(RunCheck(machine_, host), without_hosts + 1) << shape;
+    EXPECT_EQ(Lines(false, "hosts 文件："), unread) << shape;
+    EXPECT_EQ(hosts_state(), before) << shape;
+  }
 }
 
 TEST_F(Reapply, AProxyOnThisPcIsSwitchedOffOnlyWithOtherEvidence) {
