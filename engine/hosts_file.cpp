@@ -1,6 +1,5 @@
 #include "engine/hosts_file.h"
 
-#include <map>
 #include <set>
 #include <string_view>
 
@@ -50,31 +49,23 @@ const GuardedDomain* GuardedDomainOf(std::string_view upper) {
   return nullptr;
 }
 
-// One line's address and names, upper-cased; no address for a comment, a
-// blank line or a block.
-struct HostsEntry {
-  Text address;
-  TextArray names;
-};
-HostsEntry EntryOf(std::string_view line) {
-  HostsEntry entry;
+// One line's address and names, upper-cased, the address first; none for
+// a comment, a blank line, a lone word or a block.
+TextArray FieldsOf(std::string_view line) {
+  TextArray fields;
   line = line.substr(0, line.find('#'));
-  std::vector<std::string_view> fields;
   for (std::size_t at = line.find_first_not_of(" \t\r"); at != std::string_view::npos;) {
-    const std::size_t end = line.find_first_of(" \t\r", at);
-    fields.push_back(line.substr(at, end == std::string_view::npos ? end : end - at));
-    at = end == std::string_view::npos ? end : line.find_first_not_of(" \t\r", end);
+    const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+    const std::string_view field = line.substr(at, end - at);
+    // A block list runs to hundreds of thousands of lines: told apart first.
+    for (const char* blocking : kBlockingAddresses) {
+      if (fields.empty() && field == blocking) return fields;
+    }
+    fields.push_back(AsciiUpper(Text(field)));
+    at = line.find_first_not_of(" \t\r", end);
   }
-  if (fields.size() < 2) return entry;
-  // A block list runs to hundreds of thousands of lines: told apart first.
-  for (const char* blocking : kBlockingAddresses) {
-    if (fields[0] == blocking) return entry;
-  }
-  entry.address = AsciiUpper(Text(fields[0]));
-  for (std::size_t at = 1; at < fields.size(); ++at) {
-    entry.names.push_back(AsciiUpper(Text(fields[at])));
-  }
-  return entry;
+  if (fields.size() < 2) fields.clear();
+  return fields;
 }
 
 // Calls `visit(start, line)` for each line of `bytes`, its line break off.
@@ -91,12 +82,15 @@ void ForEachLine(const std::string& bytes, Visit visit) {
   }
 }
 
+constexpr std::size_t kDomains = sizeof kGuardedDomains / sizeof kGuardedDomains[0];
+
 // What the whole file tells about its lines: the addresses the hijack
 // pages are at (their own, or where this file sends their names), and the
-// domains whose names it sends to their company's many addresses.
+// domains whose names it sends to their company's many addresses (by their
+// place in kGuardedDomains).
 struct HostsFacts {
   std::set<Text> hijack_addresses;
-  std::set<const GuardedDomain*> installed;
+  bool installed[kDomains] = {};
 };
 HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
   HostsFacts facts;
@@ -108,27 +102,26 @@ HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
   for (const Text& host : page_hosts) {
     if (!GuardedDomainOf(host)) facts.hijack_addresses.insert(host);
   }
-  std::map<const GuardedDomain*, std::size_t> domain_lines;
-  std::map<const GuardedDomain*, std::set<Text>> domain_addresses;
+  std::size_t lines[kDomains] = {};
+  std::set<Text> addresses[kDomains];
   ForEachLine(bytes, [&](std::size_t, std::string_view line) {
-    const HostsEntry entry = EntryOf(line);
-    std::set<const GuardedDomain*> domains;
-    for (const Text& name : entry.names) {
-      const GuardedDomain* domain = GuardedDomainOf(name);
+    const TextArray fields = FieldsOf(line);
+    bool named[kDomains] = {};
+    for (std::size_t at = 1; at < fields.size(); ++at) {
+      const GuardedDomain* domain = GuardedDomainOf(fields[at]);
       // A page on a search engine's own name (a tracking link) is no
       // server of the hijacker's: its lines are judged as its company's.
-      if (!domain && page_hosts.count(name)) facts.hijack_addresses.insert(entry.address);
-      if (domain) domains.insert(domain);
+      if (!domain && page_hosts.count(fields[at])) facts.hijack_addresses.insert(fields[0]);
+      if (domain) named[domain - kGuardedDomains] = true;
     }
-    for (const GuardedDomain* domain : domains) {
-      ++domain_lines[domain];
-      domain_addresses[domain].insert(entry.address);
+    for (std::size_t at = 0; at < kDomains; ++at) {
+      if (!named[at]) continue;
+      ++lines[at];
+      if (addresses[at].size() < kInstallAddresses) addresses[at].insert(fields[0]);
     }
   });
-  for (const auto& [domain, lines] : domain_lines) {
-    if (lines >= kInstallLines && domain_addresses[domain].size() >= kInstallAddresses) {
-      facts.installed.insert(domain);
-    }
+  for (std::size_t at = 0; at < kDomains; ++at) {
+    facts.installed[at] = lines[at] >= kInstallLines && addresses[at].size() >= kInstallAddresses;
   }
   return facts;
 }
@@ -136,15 +129,15 @@ HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
 enum class Verdict { kNothing, kUsersOwn, kRedirect };
 
 Verdict JudgeLine(std::string_view line, const HostsFacts& facts) {
-  const HostsEntry entry = EntryOf(line);
-  if (entry.address.empty()) return Verdict::kNothing;
-  if (facts.hijack_addresses.count(entry.address)) return Verdict::kRedirect;
+  const TextArray fields = FieldsOf(line);
+  if (fields.empty()) return Verdict::kNothing;
+  if (facts.hijack_addresses.count(fields[0])) return Verdict::kRedirect;
   bool guarded = false;
-  for (const Text& name : entry.names) {
-    const GuardedDomain* domain = GuardedDomainOf(name);
+  for (std::size_t at = 1; at < fields.size(); ++at) {
+    const GuardedDomain* domain = GuardedDomainOf(fields[at]);
     if (!domain) continue;
     guarded = true;
-    if (domain->reachable && !facts.installed.count(domain)) return Verdict::kRedirect;
+    if (domain->reachable && !facts.installed[domain - kGuardedDomains]) return Verdict::kRedirect;
   }
   return guarded ? Verdict::kUsersOwn : Verdict::kNothing;
 }

@@ -1,6 +1,7 @@
 #include "engine/reapply_rules.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "engine/browser_arguments.h"
 #include "engine/browsers.h"
@@ -36,9 +37,7 @@ const SettingMark kProfileFiles[] = {
     {"PREFS.JS", "prefs.js"},
     {"USER.JS", "user.js"},
 };
-const SettingMark kProfilePrefs[] = {
-    {"BROWSER.STARTUP.HOMEPAGE", "browser.startup.homepage"},
-};
+const char kFirefoxHomepagePref[] = "BROWSER.STARTUP.HOMEPAGE";
 
 const char* const kScriptEndings[] = {".BAT", ".CMD", ".VBS", ".JS", ".PS1"};
 const char* const kProgramEndings[] = {".EXE", ".COM", ".BAT", ".CMD", ".VBS", ".JS", ".PS1"};
@@ -85,17 +84,6 @@ std::pair<Text, Text> SplitCommand(const Text& command) {
   return {command.substr(start, space - start), command.substr(space)};
 }
 
-// A word of a line, as the judgements below read commands: `begin` is
-// where it starts in the text; `passed_over` for an option, a page or
-// start's title, what may stand between a command and the page it opens;
-// `separator` for what ends a command (; | &).
-struct Word {
-  Text text;
-  std::size_t begin = 0;
-  bool passed_over = false;
-  bool separator = false;
-};
-
 bool IsOption(const Text& word) { return word.size() > 1 && (word[0] == '-' || word[0] == '/'); }
 
 bool PageStartsAt(const Text& text, std::size_t at) {
@@ -121,100 +109,133 @@ bool IsSeparator(char c, bool ampersand_joins) {
 }
 
 // The words of `text` from the start of the line holding `at` up to `at`,
-// split at spaces, quotes, brackets and the separators of commands. A page
-// is one word; so is a quoted option value (--x="a b") and start's quoted
-// title. `*inside` tells whether `at` falls inside a word, as the value of
+// split at spaces, quotes, brackets and the separators of commands (each a
+// word of its own), with where each begins and ends. A page is one word; so
+// is a quoted option value (--x="a b"); start's quoted title is an empty
+// word. `*inside` tells whether `at` falls inside a word, as the value of
 // "--gui-address=http://…" does. In VBScript '&' joins strings and
 // separates nothing (`ampersand_joins`).
-std::vector<Word> WordsBefore(const Text& text, std::size_t at, bool* inside,
-                              bool ampersand_joins = false) {
+std::vector<ArgumentToken> WordsBefore(const Text& text, std::size_t at, bool* inside,
+                                       bool ampersand_joins = false) {
   const std::size_t line = at == 0 ? Text::npos : text.rfind('\n', at - 1);
-  std::vector<Word> words;
-  Word word;
-  const auto end_word = [&] {
-    if (!word.text.empty()) {
-      word.passed_over = word.passed_over || IsOption(word.text);
+  std::vector<ArgumentToken> words;
+  ArgumentToken word;
+  const auto end_word = [&](std::size_t end) {
+    if (!word.value.empty()) {
+      word.end = end;
       words.push_back(std::move(word));
     }
-    word = Word();
+    word = ArgumentToken();
   };
   const auto after_start = [&] {
     for (auto it = words.rbegin(); it != words.rend(); ++it) {
-      if (!IsOption(it->text)) return SameIgnoringAsciiCase(it->text, "start");
+      if (!IsOption(it->value)) return SameIgnoringAsciiCase(it->value, "start");
     }
     return false;
   };
   for (std::size_t i = line == Text::npos ? 0 : line + 1; i < at;) {
     const char c = text[i];
-    const bool value = !word.text.empty() && word.text.back() == '=';
-    if (c == '"' && (value || (word.text.empty() && after_start()))) {
+    const bool value = !word.value.empty() && word.value.back() == '=';
+    if (c == '"' && (value || (word.value.empty() && after_start()))) {
       const std::size_t close = std::min(text.find('"', i + 1), at);
-      if (word.text.empty()) word = Word{Text(), i, !value};
-      word.text += text.substr(i + 1, close - i - 1);
-      if (!value) end_word();
+      if (value) {
+        word.value += text.substr(i + 1, close - i - 1);
+      } else {
+        words.push_back(ArgumentToken{i, close, Text()});
+      }
       i = close + 1;
-    } else if (IsSeparator(c, ampersand_joins)) {
-      end_word();
-      words.push_back(Word{Text(1, c), i, false, true});
+    } else if (IsSeparator(c, ampersand_joins) || IsWordBreak(c)) {
+      end_word(i);
+      if (IsSeparator(c, ampersand_joins)) words.push_back(ArgumentToken{i, i + 1, Text(1, c)});
       ++i;
-    } else if (IsWordBreak(c)) {
-      end_word();
-      ++i;
-    } else if (word.text.empty() && PageStartsAt(text, i)) {
+    } else if (word.value.empty() && PageStartsAt(text, i)) {
       const std::size_t end = std::min(PageEnd(text, i), at);
-      words.push_back(Word{text.substr(i, end - i), i, true});
+      words.push_back(ArgumentToken{i, end, text.substr(i, end - i)});
       i = end;
     } else {
-      if (word.text.empty()) word.begin = i;
+      if (word.value.empty()) word.begin = i;
       // A double-byte character is taken whole: its second byte may be '|'.
       const std::size_t size = IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < at ? 2 : 1;
-      word.text += text.substr(i, size);
+      word.value += text.substr(i, size);
       i += size;
     }
   }
-  *inside = !word.text.empty();
-  end_word();
+  *inside = !word.value.empty();
+  end_word(at);
   return words;
 }
 
-// How a command names what it runs: its program, the file name in upper
-// case without ".EXE" ("C:\Windows\explorer.exe" is EXPLORER), and the
-// method it calls, what follows its last dot or colon ("s.Run" is RUN,
-// "[IO.File]::Copy" is COPY).
-struct CommandName {
-  Text program;
-  Text method;
+// What may stand between a command and the page it opens: an option, a
+// page, start's title.
+bool PassedOver(const ArgumentToken& word) {
+  return word.value.empty() || IsOption(word.value) || PageStartsAt(word.value, 0);
+}
+
+// What a command does with what it is given, by its program (the file
+// name in upper case without ".EXE": "C:\Windows\explorer.exe" is
+// EXPLORER) or by the method it calls (what follows its last dot or colon:
+// "s.Run" is RUN, "[IO.File]::Copy" is COPY).
+enum class Does : unsigned char { kNothing, kOpens, kCopies, kWrites };
+struct KnownCommand {
+  const char* name;
+  bool method;
+  Does does;
 };
-CommandName NameOf(const Text& word) {
-  CommandName name;
-  name.program = AsciiUpper(FileNameOfPath(word));
-  if (EndsWith(name.program, ".EXE")) name.program.resize(name.program.size() - 4);
-  const std::size_t dot = name.program.find_last_of(".:");
-  if (dot != Text::npos) name.method = name.program.substr(dot + 1);
-  return name;
+const KnownCommand kKnownCommands[] = {
+    // Open the address they are given: cmd's and PowerShell's start,
+    // explorer, mshta, the URL handlers' entry points of rundll32;
+    // WScript.Shell's Run, Shell.Application's ShellExecute, .NET's
+    // Process.Start. And a browser (below).
+    {"START", false, Does::kOpens},
+    {"START-PROCESS", false, Does::kOpens},
+    {"EXPLORER", false, Does::kOpens},
+    {"MSHTA", false, Does::kOpens},
+    {"FILEPROTOCOLHANDLER", false, Does::kOpens},
+    {"OPENURL", false, Does::kOpens},
+    {"SHELLEXEC_RUNDLL", false, Does::kOpens},
+    {"RUN", true, Does::kOpens},
+    {"SHELLEXECUTE", true, Does::kOpens},
+    {"START", true, Does::kOpens},
+    // Copy or move a file.
+    {"COPY", false, Does::kCopies},
+    {"XCOPY", false, Does::kCopies},
+    {"ROBOCOPY", false, Does::kCopies},
+    {"MOVE", false, Does::kCopies},
+    {"COPY-ITEM", false, Does::kCopies},
+    {"MOVE-ITEM", false, Does::kCopies},
+    {"COPY", true, Does::kCopies},
+    {"COPYFILE", true, Does::kCopies},
+    {"MOVE", true, Does::kCopies},
+    {"MOVEFILE", true, Does::kCopies},
+    // Write or delete one.
+    {"SET-CONTENT", false, Does::kWrites},
+    {"ADD-CONTENT", false, Does::kWrites},
+    {"OUT-FILE", false, Does::kWrites},
+    {"DEL", false, Does::kWrites},
+    {"ERASE", false, Does::kWrites},
+    {"REMOVE-ITEM", false, Does::kWrites},
+    {"WRITEALLTEXT", true, Does::kWrites},
+    {"WRITEALLLINES", true, Does::kWrites},
+    {"WRITEALLBYTES", true, Does::kWrites},
+    {"APPENDALLTEXT", true, Does::kWrites},
+    {"CREATETEXTFILE", true, Does::kWrites},
+    {"DELETEFILE", true, Does::kWrites},
+};
+
+Text ProgramOf(const Text& word) {
+  Text program = AsciiUpper(FileNameOfPath(word));
+  if (EndsWith(program, ".EXE")) program.resize(program.size() - 4);
+  return program;
 }
 
-template <std::size_t N>
-bool NamedIn(const Text& name, const char* const (&names)[N]) {
-  for (const char* known : names) {
-    if (name == known) return true;
+Does WhatItDoes(const Text& word) {
+  const Text program = ProgramOf(word);
+  const std::size_t dot = program.find_last_of(".:");
+  const Text method = dot == Text::npos ? Text() : program.substr(dot + 1);
+  for (const KnownCommand& known : kKnownCommands) {
+    if ((known.method ? method : program) == known.name) return known.does;
   }
-  return false;
-}
-
-// What opens the address it is given: a browser, cmd's and PowerShell's
-// start, explorer, mshta, the URL handlers' entry points of rundll32; and
-// the methods WScript.Shell's Run, Shell.Application's ShellExecute and
-// .NET's Process.Start.
-const char* const kOpeningPrograms[] = {"START",           "START-PROCESS",       "EXPLORER",
-                                        "MSHTA",           "FILEPROTOCOLHANDLER", "OPENURL",
-                                        "SHELLEXEC_RUNDLL"};
-const char* const kOpeningMethods[] = {"RUN", "SHELLEXECUTE", "START"};
-
-bool IsOpeningWord(const Text& word) {
-  const CommandName name = NameOf(word);
-  return NamedIn(name.program, kOpeningPrograms) || NamedIn(name.method, kOpeningMethods) ||
-         BrowserOfExecutable(name.program + ".EXE");
+  return BrowserOfExecutable(program + ".EXE") ? Does::kOpens : Does::kNothing;
 }
 
 // Whether the page at `at` is given to an opening word: the words before
@@ -222,10 +243,10 @@ bool IsOpeningWord(const Text& word) {
 // one that opens. A page inside a word (an option's value) is not opened.
 bool OpenedBefore(const Text& text, std::size_t at) {
   bool inside = false;
-  const std::vector<Word> words = WordsBefore(text, at, &inside);
+  const std::vector<ArgumentToken> words = WordsBefore(text, at, &inside);
   if (inside) return false;
   for (auto it = words.rbegin(); it != words.rend(); ++it) {
-    if (!it->passed_over) return IsOpeningWord(it->text);
+    if (!PassedOver(*it)) return WhatItDoes(it->value) == Does::kOpens;
   }
   return false;
 }
@@ -260,14 +281,6 @@ std::optional<Text> HijackPageIn(const Text& text, std::string_view user_address
   }
 }
 
-// Commands that copy or move a file, and those that write or delete one.
-const char* const kCopyPrograms[] = {"COPY", "XCOPY", "ROBOCOPY", "MOVE", "COPY-ITEM", "MOVE-ITEM"};
-const char* const kCopyMethods[] = {"COPY", "COPYFILE", "MOVE", "MOVEFILE"};
-const char* const kWritingPrograms[] = {"SET-CONTENT", "ADD-CONTENT", "OUT-FILE",
-                                        "DEL",         "ERASE",       "REMOVE-ITEM"};
-const char* const kWritingMethods[] = {"WRITEALLTEXT",  "WRITEALLLINES",  "WRITEALLBYTES",
-                                       "APPENDALLTEXT", "CREATETEXTFILE", "DELETEFILE"};
-
 // Whether `at` lies in the target of a redirection (> or >>) on its line;
 // "=>" and "->" are a script's arrows, not redirections.
 bool RedirectedInto(const Text& text, std::size_t line, std::size_t at) {
@@ -284,8 +297,8 @@ bool RedirectedInto(const Text& text, std::size_t line, std::size_t at) {
 }
 
 // Whether `at`, in the arguments after a copy command that end at `line_end`,
-// is in its destination: after the first argument (robocopy: the second,
-// its files' names follow), or after -Destination. Arguments are separated
+// is in its destination: after the first argument that is no option
+// (robocopy: the second, its files' names follow). Arguments are separated
 // by commas where the call has them (fso.CopyFile a, b), else by spaces; a
 // command separator before `at` ends the copy's arguments.
 bool InDestination(const Text& text, std::size_t arguments, std::size_t at, std::size_t line_end,
@@ -305,18 +318,10 @@ bool InDestination(const Text& text, std::size_t arguments, std::size_t at, std:
   }
   if (!commas) {
     index = 0;
-    Text option;
     for (const ArgumentToken& token : SplitArguments(rest)) {
       if (token.end > offset) break;
-      if (IsOption(token.value)) {
-        option = AsciiUpper(token.value);
-      } else {
-        ++index;
-        option.clear();
-      }
+      index += !IsOption(token.value);
     }
-    if (option == "-DESTINATION") return true;
-    if (option == "-PATH" || option == "-LITERALPATH") return false;
   }
   return robocopy ? index == 1 : index >= 1;
 }
@@ -330,16 +335,15 @@ bool WrittenAt(const Text& text, std::size_t at, bool ampersand_joins) {
   const std::size_t line = newline == Text::npos ? 0 : newline + 1;
   if (RedirectedInto(text, line, at)) return true;
   bool inside = false;
-  const std::vector<Word> words = WordsBefore(text, at, &inside, ampersand_joins);
-  for (auto it = words.rbegin(); it != words.rend() && !it->separator; ++it) {
-    const CommandName name = NameOf(it->text);
-    if (NamedIn(name.program, kWritingPrograms) || NamedIn(name.method, kWritingMethods)) {
-      return true;
-    }
-    if (NamedIn(name.program, kCopyPrograms) || NamedIn(name.method, kCopyMethods)) {
+  const std::vector<ArgumentToken> words = WordsBefore(text, at, &inside, ampersand_joins);
+  for (auto it = words.rbegin(); it != words.rend(); ++it) {
+    if (it->end - it->begin == 1 && IsSeparator(text[it->begin], ampersand_joins)) break;
+    const Does does = WhatItDoes(it->value);
+    if (does == Does::kWrites) return true;
+    if (does == Does::kCopies) {
       const std::size_t line_end = std::min(text.find('\n', at), text.size());
-      return InDestination(text, it->begin + it->text.size(), at, line_end,
-                           name.program == "ROBOCOPY", ampersand_joins);
+      return InDestination(text, it->end, at, line_end, ProgramOf(it->value) == "ROBOCOPY",
+                           ampersand_joins);
     }
   }
   return false;
@@ -355,7 +359,7 @@ std::optional<Text> ProfileFileWritten(const Text& text, bool vbscript) {
       const std::size_t after = at + std::char_traits<char>::length(mark.upper);
       const bool whole =
           after == upper.size() || (!std::isalnum(static_cast<unsigned char>(upper[after])) &&
-                                    Text("._-").find(upper[after]) == Text::npos);
+                                    !std::strchr("._-", upper[after]));
       if (whole && WrittenAt(text, at, vbscript)) return Text(mark.shown);
     }
   }
@@ -429,7 +433,8 @@ std::optional<Reapplies> WhyCommandReapplies(FileSystem& files, const Text& comm
   for (const Text& script : scripts) {
     const std::optional<Text> text = ReadScript(files, script);
     if (!text) continue;
-    if (MarkIn(*text, kRegistryMarks) || MarkIn(*text, kProfilePrefs) ||
+    if (MarkIn(*text, kRegistryMarks) ||
+        AsciiUpper(*text).find(kFirefoxHomepagePref) != Text::npos ||
         ProfileFileWritten(*text, EndsWith(AsciiUpper(script), ".VBS"))) {
       return WritesSetting(script);
     }
