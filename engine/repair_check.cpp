@@ -179,15 +179,23 @@ int RunCheck(Platform& machine, RepairHost& host) {
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
   const TasksPlan tasks = PlanScheduledTasks(machine, address_utf8);
   const std::vector<ServiceItem> services = PlanServices(machine, address_utf8);
-  const HostsPlan hosts = PlanHostsFile(machine.files);
+  TextArray pages;
+  const auto add_page = [&](const Reapplies& why) {
+    if (why.how == Reapplies::How::kOpensPage) pages.push_back(why.detail);
+  };
+  for (const AutostartItem& item : autostart) add_page(item.why);
+  for (const TaskItem& item : tasks.items) add_page(item.why);
+  for (const ServiceItem& item : services) add_page(item.why);
+  const HostsPlan hosts = PlanHostsFile(machine.files, pages);
   changes += CheckAutostart(host, autostart);
   changes += CheckScheduledTasks(host, tasks);
   changes += CheckBrowserDebuggers(host, debuggers);
   changes += CheckServices(host, services);
   changes += CheckHostsFile(host, hosts);
-  changes += CheckProxySettings(host, PlanProxySettings(machine),
-                                !autostart.empty() || !tasks.items.empty() || !debuggers.empty() ||
-                                    !services.empty() || !hosts.shown.empty());
+  // Hosts lines alone never gate the proxy, as in the repair.
+  changes += CheckProxySettings(
+      host, PlanProxySettings(machine),
+      !autostart.empty() || !tasks.items.empty() || !debuggers.empty() || !services.empty());
 
   Line(host,
        changes == 0 ? Text("共 0 项：无需修复") : "共 " + std::to_string(changes) + " 项将被修改");

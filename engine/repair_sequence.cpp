@@ -168,18 +168,26 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
   failed += RepairBrowserPolicies(machine, host, bundle, address);
   // What would put the hijack back. A proxy on this PC goes only with other
-  // evidence: alone it is as likely the user's own tool.
+  // evidence of a page put back: alone, or beside hosts lines, it is as
+  // likely the user's own tool.
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
   const TasksPlan tasks = PlanScheduledTasks(machine, address);
   const std::vector<ServiceItem> services = PlanServices(machine, address);
-  const HostsPlan hosts = PlanHostsFile(machine.files);
+  TextArray pages;
+  const auto add_page = [&](const Reapplies& why) {
+    if (why.how == Reapplies::How::kOpensPage) pages.push_back(why.detail);
+  };
+  for (const AutostartItem& item : autostart) add_page(item.why);
+  for (const TaskItem& item : tasks.items) add_page(item.why);
+  for (const ServiceItem& item : services) add_page(item.why);
+  const HostsPlan hosts = PlanHostsFile(machine.files, pages);
   const std::vector<ProxyFinding> proxy = PlanProxySettings(machine);
-  const bool evidence = !autostart.empty() || !tasks.items.empty() || !debuggers.empty() ||
-                        !services.empty() || !hosts.shown.empty();
+  const bool evidence =
+      !autostart.empty() || !tasks.items.empty() || !debuggers.empty() || !services.empty();
   failed += RepairAutostart(machine, host, bundle, autostart);
   // Tasks not looked at are said where the log already tells of re-appliers.
-  failed += RepairScheduledTasks(machine, host, bundle, tasks, evidence);
+  failed += RepairScheduledTasks(machine, host, bundle, tasks, evidence || !hosts.shown.empty());
   failed += RepairBrowserDebuggers(machine, host, bundle, debuggers);
   failed += RepairServices(machine, host, bundle, services);
   failed += RepairHostsFile(machine, host, bundle, hosts);

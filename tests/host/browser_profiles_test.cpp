@@ -205,6 +205,25 @@ TEST_F(BrowserProfiles, WithoutAHijackTheLogIsTodays) {
   EXPECT_TRUE(BrowserLines(Run(true)).empty());
 }
 
+// A blank page the user picked (Chromium's about:blank, Firefox's own
+// "Blank Page") and the new-tab pages stay, in the check and the repair.
+TEST_F(BrowserProfiles, TheBrowsersOwnBlankPagesStay) {
+  Write(
+      Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences",
+      R"({"homepage":"about:blank","homepage_is_newtabpage":false,)"
+      R"("session":{"restore_on_startup":4,"startup_urls":["about:blank","chrome://new-tab-page/"]}})");
+  const Text firefox = Text(kRoaming) + "Mozilla\\Firefox\\Profiles\\";
+  Write(firefox + "a.default\\prefs.js",
+        "user_pref(\"browser.startup.homepage\", \"chrome://browser/content/blanktab.html\");\n"
+        "user_pref(\"browser.startup.page\", 1);\n");
+  Write(firefox + "b.default\\prefs.js",
+        "user_pref(\"browser.startup.homepage\", \"about:blank|about:home\");\n");
+  const auto before = Files();
+  EXPECT_TRUE(BrowserLines(Run(true)).empty());
+  EXPECT_TRUE(BrowserLines(Run(false)).empty());
+  EXPECT_EQ(Files(), before);
+}
+
 TEST_F(BrowserProfiles, WhatCannotBeChangedSafelyIsLeftAndReported) {
   const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
   // Running: its lockfile held by another process.

@@ -73,6 +73,28 @@ TEST(StartUrls, SamePageAsTheBrowserWouldOpenIt) {
   EXPECT_TRUE(IsHijackedStartPage("chrome://newtab.evil/", kUser));
 }
 
+// The browsers' own blank and new-tab pages, and pages on this PC or its
+// network (a router, a local web UI), are never a hijacker's; look-alikes
+// of each are.
+TEST(StartUrls, OwnPagesAndLocalPagesAreNoHijack) {
+  for (const char* own :
+       {"about:blank", "chrome://new-tab-page/", "chrome://browser/content/blanktab.html",
+        "edge://newtab", "http://localhost:3000", "http://dev.localhost/", "http://127.0.0.1:8384/",
+        "http://192.168.1.1/", "10.0.0.8", "http://172.20.1.1/", "http://169.254.1.1/",
+        "http://100.100.1.1/", "http://0.0.0.0:8080/", "http://[::1]:8080/", "http://[fe80::1]/",
+        "http://[fd12:3456::1]/"}) {
+    EXPECT_FALSE(IsHijackedStartPage(own, kUser)) << own;
+  }
+  for (const char* evil :
+       {"about:blank.evil.cn", "chrome://browser/content/blanktab.html.evil.cn",
+        "http://127.0.0.1.evil.cn/", "http://localhost.evil.cn/", "http://10.0.0.1@evil.cn/",
+        "http://evil.cn\\@10.0.0.1/", "http://010.1.2.3/", "http://172.32.0.1/",
+        "http://192.169.1.1/", "http://100.128.0.1/", "http://1.2.3.4/", "http://[2001:db8::1]/",
+        "http://[fd::1]/"}) {
+    EXPECT_TRUE(IsHijackedStartPage(evil, kUser)) << evil;
+  }
+}
+
 TEST(JsonCut, TakesTheRightCommaAndKeepsEveryOtherByte) {
   const std::string pretty =
       "{\n   \"a\": 1,\n   \"homepage\": \"x\",\n   \"b\": [ 1, 2 ],\n   \"c\": {\"d\": null}\n}\n";

@@ -4,9 +4,11 @@
 // repair with nothing else touched and given back by the undo.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "engine/autostart_entries.h"
 #include "engine/browser_debuggers.h"
@@ -21,6 +23,7 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf16.h"
 #include "tests/support/drive_files.h"
+#include "tests/support/fake_scheduled_tasks.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
@@ -171,6 +174,201 @@ TEST_F(Reapply, TheRulesCatchEachKindAndLeaveItsLookAlike) {
   }
 }
 
+// What opens a page is a command (a browser, start, Start-Process, a Run
+// call), never a word that merely holds one; a page on this PC or its
+// network is the user's; a browser's app or profile is the user's own.
+TEST_F(Reapply, APageCountsOnlyWhereACommandOpensIt) {
+  const auto script = [&](const char* name, const std::string& text) {
+    Write(Text("C:\\Tools\\") + name, text);
+    return Text("C:\\Tools\\") + name;
+  };
+  struct Case {
+    Text command;
+    const char* opens;  // the page caught, or null for a case left
+  };
+  const Case cases[] = {
+      // Left: a server's message, a heartbeat, a download, a program given
+      // an address as its option, local pages.
+      {script("server.js",
+              "const http = require('http');\r\nhttp.createServer(app).listen(3000, () =>\r\n"
+              "  console.log('started, docs at https://nodejs.org/api/'));\r\n"),
+       nullptr},
+      {"powershell.exe -NoProfile -WindowStyle Hidden -Command \"while ($true) { Start-Sleep 60; "
+       "Invoke-RestMethod https://hc-ping.com/5e1f }\"",
+       nullptr},
+      {"cmd.exe /c curl -o C:\\Data\\rates.json https://api.example.com/v1/rates", nullptr},
+      {script("sync.bat",
+              "start \"\" syncthing.exe --no-browser "
+              "--gui-address=https://sync.example.org:8384\r\n"),
+       nullptr},
+      {"cmd /c start http://127.0.0.1:8384/", nullptr},
+      {"explorer.exe http://192.168.1.1/", nullptr},
+      {"\"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe\" "
+       "--app=https://mail.google.com/",
+       nullptr},
+      // Caught: start with a title and options, Run given a command line,
+      // Start-Process naming a browser, .NET's Process.Start, ShellExecute,
+      // shell32's handler, a browser after its profile switch.
+      {script("nav.bat", "@echo off\r\nstart /max \"主页\" http://hao.evil.cn/a\r\n"),
+       "http://hao.evil.cn/a"},
+      {script("nav.vbs",
+              "CreateObject(\"WScript.Shell\").Run \"cmd /c start http://hao.evil.cn/b\", 0\r\n"),
+       "http://hao.evil.cn/b"},
+      {script("nav.ps1",
+              "Start-Process -FilePath \"iexplore.exe\" -ArgumentList "
+              "\"http://hao.evil.cn/c\"\r\n"),
+       "http://hao.evil.cn/c"},
+      {script("net.ps1", "[System.Diagnostics.Process]::Start(\"http://hao.evil.cn/d\")\r\n"),
+       "http://hao.evil.cn/d"},
+      {script(
+           "shell.js",
+           "new ActiveXObject(\"Shell.Application\").ShellExecute(\"http://hao.evil.cn/e\");\r\n"),
+       "http://hao.evil.cn/e"},
+      {"rundll32.exe shell32.dll,ShellExec_RunDLL http://hao.evil.cn/f", "http://hao.evil.cn/f"},
+      {"powershell -w hidden -c \"while(1){Start-Process 'http://hao.evil.cn/g'; Start-Sleep 9}\"",
+       "http://hao.evil.cn/g"},
+      {"cmd /c start http://127.0.0.1.evil.cn/", "http://127.0.0.1.evil.cn/"},
+      {"chrome.exe --profile-directory=\"Profile 1\" http://hao.evil.cn/h", "http://hao.evil.cn/h"},
+      {"firefox.exe -P work http://hao.evil.cn/i", "http://hao.evil.cn/i"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<Reapplies> why = Why(c.command);
+    if (!c.opens) {
+      EXPECT_FALSE(why) << c.command << " -> " << why->detail;
+      continue;
+    }
+    ASSERT_TRUE(why) << c.command;
+    EXPECT_EQ(why->how, Reapplies::How::kOpensPage) << c.command;
+    EXPECT_EQ(why->detail, c.opens) << c.command;
+  }
+}
+
+// A browser's settings file counts where a script writes it, not where a
+// backup reads or copies it.
+TEST_F(Reapply, AProfileFileCountsOnlyAsWhatIsWritten) {
+  const char* const chrome = "%LOCALAPPDATA%\\Google\\Chrome\\User Data\\Default";
+  const std::string firefox = "%APPDATA%\\Mozilla\\Firefox\\Profiles\\x.default";
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* writes;  // the file the log names, or null
+  };
+  const Case cases[] = {
+      {"backup.bat",
+       std::string("@echo off\r\nxcopy \"") + chrome +
+           "\\Preferences\" \"D:\\Backup\\Chrome\\\" /Y\r\n" + "copy \"" + firefox +
+           "\\prefs.js\" D:\\Backup\\ >nul\r\n" + "robocopy \"" + chrome +
+           "\" D:\\Backup \"Secure Preferences\" Preferences /R:1\r\n",
+       nullptr},
+      {"backup.ps1",
+       std::string("Copy-Item -Path \"") + chrome + "\\Preferences\" -Destination D:\\Backup\r\n" +
+           "Remove-Item D:\\Backup\\ff.zip -ErrorAction Ignore; Compress-Archive -Path \"" +
+           firefox + "\\prefs.js\" -DestinationPath D:\\Backup\\ff.zip\r\n",
+       nullptr},
+      {"backup.vbs",
+       "Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+       "fso.CopyFile profile & \"\\Default\\Preferences\", \"D:\\Backup\\\", True\r\n",
+       nullptr},
+      {"beside.bat",
+       std::string("copy /y \"") + chrome + "\\Preferences\" \"" + chrome +
+           "\\Preferences.bak\"\r\n",
+       nullptr},
+      {"backup.js", "files.forEach(p=>copy(p+\"\\\\prefs.js\", \"D:\\\\Backup\\\\\"));\r\n",
+       nullptr},
+      {"put.bat", std::string("copy /y \"%~dp0p.json\" \"") + chrome + "\\Preferences\"\r\n",
+       "Preferences"},
+      {"append.bat",
+       "echo user_pref(\"browser.startup.page\", 1); >> \"" + firefox + "\\user.js\"\r\n",
+       "user.js"},
+      {"reset.bat", std::string("del /f /q \"") + chrome + "\\Secure Preferences\"\r\n",
+       "Secure Preferences"},
+      {"put.vbs",
+       "fso.CopyFile \"C:\\ProgramData\\hp\\p.json\", profile & \"\\Default\\Preferences\", "
+       "True\r\n",
+       "Preferences"},
+      {"edit.ps1", "(Get-Content $p\\prefs.js) -replace 'a','b' | Set-Content $p\\prefs.js\r\n",
+       "prefs.js"},
+  };
+  for (const Case& c : cases) {
+    const Text path = Text("C:\\Tools\\") + c.name;
+    Write(path, c.text);
+    const std::optional<Reapplies> why = Why(path);
+    if (!c.writes) {
+      EXPECT_FALSE(why) << c.name << " -> " << why->detail;
+      continue;
+    }
+    ASSERT_TRUE(why) << c.name;
+    EXPECT_EQ(why->how, Reapplies::How::kWritesSetting) << c.name;
+    EXPECT_EQ(why->detail, path) << c.name;
+  }
+}
+
+// Seven programs of the user's own that look like re-appliers, all in one
+// machine: the check and the repair leave every one, and the user's local
+// proxy with them; a real re-applier beside them goes, and they stay.
+TEST_F(Reapply, TheUsersOwnProgramsStay) {
+  const Text services = Text(kServicesKey) + "\\";
+  const auto dword = [](char n) { return RegRawValue{kRegDword, std::string{n, 0, 0, 0}}; };
+  Write("C:\\app\\server.js",
+        "require('http').createServer(app).listen(3000);\r\n"
+        "console.log('started on http://localhost:3000');\r\n");
+  Set(RegRoot::kLocalMachine, services + "NodeApp", "ImagePath", "C:\\Tools\\nssm.exe");
+  Set(RegRoot::kLocalMachine, services + "NodeApp\\Parameters", "Application",
+      "C:\\Program Files\\nodejs\\node.exe");
+  Set(RegRoot::kLocalMachine, services + "NodeApp\\Parameters", "AppParameters",
+      "C:\\app\\server.js");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, services + "NodeApp",
+                            "Start", dword(2)));
+  Set(RegRoot::kCurrentUser, kRun, "Heartbeat",
+      "powershell.exe -WindowStyle Hidden -Command \"while ($true) { Start-Sleep 60; "
+      "Invoke-RestMethod https://hc-ping.com/5e1f }\"");
+  Write(Text(kStartup) + "syncthing.bat",
+        "@echo off\r\nstart \"\" syncthing.exe --no-browser "
+        "--gui-address=http://127.0.0.1:8384\r\n");
+  Write(Text(kStartup) + "backup.bat",
+        "@echo off\r\ncopy /y \"%LOCALAPPDATA%\\Google\\Chrome\\User "
+        "Data\\Default\\Preferences\" D:\\Backup\\\r\n");
+  ASSERT_TRUE(links_.CreateShortcut(Text(kStartup) + "Gmail.lnk",
+                                    "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe",
+                                    Text(), Text("--app=https://mail.google.com/")));
+  FakeScheduledTasks scheduler;
+  scheduler.Add("\\Rates", "cmd.exe",
+                "/c curl -o C:\\Data\\rates.json https://api.example.com/v1/rates");
+  machine_.tasks = &scheduler;
+  const RegRawValue on{kRegDword, std::string("\1\0\0\0", 4)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", on));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "127.0.0.1:7890");
+  const auto before = Machine();
+
+  const TextArray proxy_left = {
+      "网络代理：本机代理 "
+      "127.0.0.1:7890（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改"};
+  for (const bool check : {true, false}) {
+    for (const char* prefix : {"开机启动项：", "计划任务：", "系统服务："}) {
+      EXPECT_TRUE(Lines(check, prefix).empty()) << prefix << (check ? " check" : " repair");
+    }
+    EXPECT_EQ(Lines(check, "网络代理："), proxy_left);
+  }
+  EXPECT_EQ(Machine(), before);
+  EXPECT_EQ(Get(RegRoot::kLocalMachine, services + "NodeApp", "Start"), dword(2));
+  EXPECT_TRUE(scheduler.tasks["\\Rates"].enabled);
+
+  // A page put back beside them: it goes, with the proxy; they stay.
+  Set(RegRoot::kCurrentUser, kRun, "HomeKeeper", "cmd /c start http://hao.evil.cn/");
+  EXPECT_EQ(Lines(false, "开机启动项："),
+            TextArray{"开机启动项：HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+                      "\\Run\\HomeKeeper 已删除（每次开机打开 http://hao.evil.cn/）"});
+  EXPECT_TRUE(Get(RegRoot::kCurrentUser, kRun, "Heartbeat"));
+  for (const char* file : {"syncthing.bat", "backup.bat", "Gmail.lnk"}) {
+    EXPECT_TRUE(fs::exists(Host(Text(kStartup) + file))) << file;
+  }
+  EXPECT_EQ(Get(RegRoot::kLocalMachine, services + "NodeApp", "Start"), dword(2));
+  EXPECT_TRUE(scheduler.tasks["\\Rates"].enabled);
+  EXPECT_EQ(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyEnable"),
+            (RegRawValue{kRegDword, std::string(4, '\0')}));
+}
+
 TEST_F(Reapply, RunValuesAndStartupFilesAreRemovedAndComeBack) {
   Set(RegRoot::kCurrentUser, kRun, "HomeKeeper",
       "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" http://hao.evil.cn/");
@@ -292,6 +490,159 @@ TEST_F(Reapply, HostsLinesSendingASearchEngineElsewhereAreCommentedOut) {
   ASSERT_EQ(bundles.size(), 2u);
   RunUndo(machine_, undo, bundles.back());
   EXPECT_EQ(Machine(), machine) << undo.log();
+}
+
+// A Google hosts file as users install them: thousands of Google's names
+// sent to Google's own addresses (CRLF, comments, tabs), YouTube and
+// googleapis among them.
+std::string GoogleHosts() {
+  std::string text =
+      "# Copyright (c) 1993-2009 Microsoft Corp.\r\n#\r\n127.0.0.1\tlocalhost\r\n::1 localhost\r\n"
+      "\r\n# Google hosts 2024 start\r\n";
+  for (int i = 0; i < 4000; ++i) {
+    const std::string address =
+        "142.250." + std::to_string(i % 200) + "." + std::to_string(1 + i / 200);
+    text += address + "\tw" + std::to_string(i) + ".google.com\r\n";
+    if (i % 3 == 0) text += address + " r" + std::to_string(i) + ".youtube.com\r\n";
+    if (i % 4 == 0)
+      text += address + "    fonts" + std::to_string(i) + ".googleapis.com # fonts\r\n";
+  }
+  return text +
+         "172.217.160.99 google.com.hk www.google.com.hk\r\n172.217.160.99\tgoogle.cn\r\n"
+         "# Google hosts 2024 end\r\n";
+}
+
+const char kHosts[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+const char kHostsOwnLine[] =
+    "hosts 文件：C:\\Windows\\System32\\drivers\\etc\\hosts 中 %d "
+    "行是用户自己添加的访问修复（如谷歌 hosts），不修改";
+
+Text HostsOwnLine(int lines) {
+  char text[256];
+  std::snprintf(text, sizeof text, kHostsOwnLine, lines);
+  return text;
+}
+
+// The user's own hosts fixes stay, told once with their count; a
+// hijacker's line beside them goes; neither gates the user's proxy.
+TEST_F(Reapply, TheUsersOwnHostsFixesStay) {
+  const RegRawValue on{kRegDword, std::string("\1\0\0\0", 4)};
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", on));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "127.0.0.1:1080");
+  const TextArray proxy_left = {
+      "网络代理：本机代理 "
+      "127.0.0.1:1080（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改"};
+  const auto read = [&] {
+    std::ifstream in(Host(kHosts), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+
+  // The translate fix alone.
+  const std::string translate =
+      "# Copyright (c) Microsoft Corp.\r\n142.250.101.90 translate.google.com\r\n";
+  Write(kHosts, translate);
+  EXPECT_EQ(Lines(true, "hosts 文件："), TextArray{HostsOwnLine(1)});
+  EXPECT_TRUE(Lines(false, "hosts 文件：").empty());
+  EXPECT_EQ(Lines(false, "网络代理："), proxy_left);
+  EXPECT_EQ(read(), translate);
+
+  // A Google hosts file with a hijacker's line appended.
+  const std::string google = GoogleHosts();
+  Write(kHosts, google + "1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            (TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，将注释掉", HostsOwnLine(4002)}));
+  EXPECT_EQ(Lines(true, "网络代理："), proxy_left);
+  EXPECT_EQ(Lines(false, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，已注释掉"});
+  EXPECT_EQ(Lines(false, "网络代理："), proxy_left);
+  EXPECT_EQ(read(), google + "#1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Get(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyEnable"), on);
+}
+
+// Lines that send names to where a page this run found is, and the shape of
+// a hijack however many lines it takes, go; an install of one company's
+// names sent to its many addresses stays.
+TEST_F(Reapply, HostsLinesFollowTheHijackPagesFound) {
+  Set(RegRoot::kCurrentUser, kRun, "Nav", "cmd /c start http://5.6.7.8/nav");
+  Set(RegRoot::kCurrentUser, kRun, "Home",
+      "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" http://hao.evil.cn/");
+  // A tracking link on a search engine's own name: its lines are judged as
+  // that company's.
+  Set(RegRoot::kCurrentUser, kRun, "Search", "cmd /c start https://www.google.com.hk/?client=x");
+  std::string hosts =
+      "5.6.7.8 www.google.com\r\n"                     // sent to a page's own address
+      "9.9.9.9 hao.evil.cn\r\n9.9.9.9\tgoogle.cn\r\n"  // to where this file sends a page's host
+      "0.0.0.0 nav.evil.cn\r\n"                        // a block, whoever's
+      "142.250.1.1 www.google.com www.google.com.hk\r\n"
+      "142.250.1.2 www.google.com www.baidu.com\r\n";  // Baidu hidden on a Google line
+  TextArray redirects = {"5.6.7.8 www.google.com", "9.9.9.9 hao.evil.cn", "9.9.9.9\tgoogle.cn",
+                         "142.250.1.2 www.google.com www.baidu.com"};
+  for (int i = 0; i < 24; ++i) {
+    // Microsoft's download names on four of its addresses: an install.
+    hosts += "23.4" + std::to_string(i % 4) + ".0.1 tlu" + std::to_string(i) +
+             ".dl.delivery.mp.microsoft.com\r\n";
+  }
+  for (int i = 0; i < 24; ++i) {
+    // As many of Bing's names, all on one server: a hijack.
+    const std::string line = "1.2.3.4 cn" + std::to_string(i) + ".bing.com";
+    hosts += line + "\r\n";
+    redirects.push_back(line);
+  }
+  Write(kHosts, hosts);
+
+  TextArray want;
+  for (const Text& line : redirects) want.push_back("hosts 文件：\"" + line + "\"，将注释掉");
+  want.push_back(HostsOwnLine(25));
+  EXPECT_EQ(Lines(true, "hosts 文件："), want);
+}
+
+// A hosts file the repair will not read is said so, in the check (counted,
+// so that the console check fails) and in the repair, and left as it is; a
+// block list of megabytes is read.
+TEST_F(Reapply, AHostsFileThatCannotBeReadSafelyIsReported) {
+  std::string block_list;
+  for (int i = 0; block_list.size() < 5900000; ++i) {
+    block_list += "0.0.0.0 ad" + std::to_string(i) + ".tracker.example.com\r\n";
+  }
+  Write(kHosts, block_list + "1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，将注释掉"});
+  EXPECT_EQ(Lines(false, "hosts 文件："),
+            TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，已注释掉"});
+
+  const TextArray unread = {"hosts 文件：" + Text(kHosts) + " 无法安全读取，未检查"};
+  const std::string hijacked = "1.2.3.4 www.baidu.com\r\n";
+  const auto shapes = {"a second name", "a link", "larger than 64 MiB"};
+  for (const std::string shape : shapes) {
+    fs::remove(Host(kHosts));
+    fs::remove(Host(Text(kUser) + "hosts"));
+    RecordingHost clean(kAddress);
+    const int without_hosts = RunCheck(machine_, clean);
+    Write(Text(kUser) + "hosts", hijacked);
+    if (shape == "a second name") {
+      fs::create_hard_link(Host(Text(kUser) + "hosts"), Host(kHosts));
+    } else if (shape == "a link") {
+      fs::create_symlink(Host(Text(kUser) + "hosts"), Host(kHosts));
+    } else {
+      Write(kHosts, hijacked);
+      fs::resize_file(Host(kHosts), kLargestHostsFile + 1);
+    }
+    // What a write through either name would change (a snapshot would read
+    // the large file byte by byte).
+    const auto hosts_state = [&] {
+      std::ifstream other(Host(Text(kUser) + "hosts"), std::ios::binary);
+      return std::make_tuple(fs::file_size(Host(kHosts)), fs::last_write_time(Host(kHosts)),
+                             fs::is_symlink(Host(kHosts)), fs::hard_link_count(Host(kHosts)),
+                             std::string((std::istreambuf_iterator<char>(other)), {}));
+    };
+    const auto before = hosts_state();
+    EXPECT_EQ(Lines(true, "hosts 文件："), unread) << shape;
+    RecordingHost host(kAddress);
+    EXPECT_EQ(RunCheck(machine_, host), without_hosts + 1) << shape;
+    EXPECT_EQ(Lines(false, "hosts 文件："), unread) << shape;
+    EXPECT_EQ(hosts_state(), before) << shape;
+  }
 }
 
 TEST_F(Reapply, AProxyOnThisPcIsSwitchedOffOnlyWithOtherEvidence) {

@@ -15,9 +15,12 @@
 # - a service made by Wine's sc.exe that opens a page is set never to start,
 #   one with a web address only in its description is left;
 # - hosts lines sending a search engine elsewhere are commented out, a
-#   blocking line is left; a proxy and a configuration script on this PC
-#   are switched off (there is other evidence here);
-# - the undo gives every value and file back exactly.
+#   blocking line and the user's own translate fix are left; a proxy and a
+#   configuration script on this PC are switched off (there is other
+#   evidence here);
+# - the undo gives every value and file back exactly;
+# - a hosts file with a second name is reported by the check and the
+#   repair, and written by neither.
 # Usage: reapply_test.sh ARCH PREFIX-ROOT QINGHE-CLI LNK-PROBE
 set -euo pipefail
 arch=$1 root=$2 cli=$3 lnk_probe=$4
@@ -128,7 +131,9 @@ check_true "sc.exe made the services" reg_exe query "$services\\HomeSvc" /v Imag
 # configuration script on this PC.
 hosts="$prefix/drive_c/windows/system32/drivers/etc/hosts"
 check_true "the prefix has a hosts file of its own" test "$(stat -c %h "$hosts")" = 1
-printf '1.2.3.4 www.baidu.com\r\n0.0.0.0 ads.google.com\r\n' >>"$hosts"
+printf '1.2.3.4 www.baidu.com\r\n0.0.0.0 ads.google.com\r\n142.250.101.90 translate.google.com\r\n' \
+  >>"$hosts"
+hosts_win='C:\windows\system32\drivers\etc\hosts'
 reg_exe add "$internet" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null
 reg_exe add "$internet" /v ProxyServer /d '127.0.0.1:8888' /f >/dev/null
 reg_exe add "$internet" /v AutoConfigURL /d 'http://127.0.0.1:9090/proxy.pac' /f >/dev/null
@@ -168,6 +173,7 @@ done
 
 want_check+=('系统服务：HomeSvc（随服务启动打开 http://svc.evil.cn/），将禁用'
   'hosts 文件："1.2.3.4 www.baidu.com"，将注释掉'
+  "hosts 文件：$hosts_win 中 1 行是用户自己添加的访问修复（如谷歌 hosts），不修改"
   '网络代理：本机代理 127.0.0.1:8888，将关闭'
   '网络代理：自动配置脚本 http://127.0.0.1:9090/proxy.pac，将关闭')
 want_repair+=('系统服务：HomeSvc（随服务启动打开 http://svc.evil.cn/），已禁用'
@@ -201,6 +207,7 @@ check_equal "the other service still starts by hand" "0x3" \
   "$(reg_exe query "$services\\UpdSvc" /v Start | awk '/Start/ {print $3}')"
 check_true "the hosts line is commented out" grep -q '^#1.2.3.4 www.baidu.com' "$hosts"
 check_true "the blocking hosts line stays" grep -q '^0.0.0.0 ads.google.com' "$hosts"
+check_true "the translate fix stays" grep -q '^142.250.101.90 translate.google.com' "$hosts"
 check_true "the proxy is off" grep -qE 'ProxyEnable +REG_DWORD +0x0' <<<"$after"
 check_fails "the configuration script is gone" grep -q 'AutoConfigURL' <<<"$after"
 check_equal "a second repair finds nothing" "" "$(run "$cli" repair "$address" | lines)"
@@ -208,5 +215,14 @@ check_equal "a second repair finds nothing" "" "$(run "$cli" repair "$address" |
 run "$cli" undo >/dev/null
 run "$cli" undo >/dev/null
 check_equal "the undo gives every value and file back" "$before" "$(state)"
+
+# A second name for the hosts file: reported, never written through.
+ln "$hosts" "$prefix/drive_c/hosts-again"
+linked=$(sha1sum <"$hosts")
+unread="hosts 文件：$hosts_win 无法安全读取，未检查"
+check_equal "the check reports a hosts file with a second name" "$unread" \
+  "$(run "$cli" check "$address" | lines | grep '^hosts' || true)"
+check_equal "so does the repair" "$unread" "$(run "$cli" repair "$address" | lines | grep '^hosts' || true)"
+check_equal "and neither writes it" "$linked" "$(sha1sum <"$hosts")"
 
 check_summary
