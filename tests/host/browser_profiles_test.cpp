@@ -279,6 +279,31 @@ TEST_F(BrowserProfiles, AFileChangedAfterThePlanIsLeft) {
   EXPECT_EQ(Read(path), kHijackedPrefs + " ");
 }
 
+// A top-level name "session.startup_urls" is a decoy the browser never
+// reads as its start pages: the check shows and the repair removes only the
+// member startup_urls of session, the same one.
+TEST_F(BrowserProfiles, ADottedDecoyIsNoSettingToTheCheckOrTheRepair) {
+  const Text path = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences";
+  // The decoy holds the hijack; the user's own pages are the real setting.
+  Write(path,
+        R"({"session.startup_urls":["http://hao.evil.cn/"],)"
+        R"("session":{"restore_on_startup":4,"startup_urls":["https://www.user-home.cn/"]}})");
+  const auto before = Files();
+  EXPECT_TRUE(BrowserLines(Run(true)).empty());
+  EXPECT_TRUE(BrowserLines(Run(false)).empty());
+  EXPECT_EQ(Files(), before);
+
+  // The real setting hijacked, the decoy holding the user's page.
+  Write(path, R"({"session.startup_urls":["https://www.user-home.cn/"],)"
+              R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})");
+  EXPECT_EQ(BrowserLines(Run(true)),
+            (TextArray{"浏览器主页：Chrome（Default）session.restore_on_startup 现为 \"4\"，将删除",
+                       "浏览器主页：Chrome（Default）session.startup_urls 现为 "
+                       "\"http://hao.evil.cn/\"，将删除"}));
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：Chrome（Default）已恢复默认"});
+  EXPECT_EQ(Read(path), R"({"session.startup_urls":["https://www.user-home.cn/"],"session":{}})");
+}
+
 TEST_F(BrowserProfiles, AnUndoWritesOnlyProfileFiles) {
   const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
   Write(data + "Default\\Preferences", "{}");
