@@ -357,6 +357,23 @@ bool ReadArguments(Tokenizer& tokens, FirefoxPrefCall* call, bool* semicolon) {
   return true;
 }
 
+// Whether the first statement after `tokens` that is no pref call ends
+// what came before them, even without a ';'.
+bool NothingGoesOnWith(Tokenizer tokens) {
+  Token next;
+  for (;;) {
+    if (!tokens.Next(&next)) return !tokens.failed();
+    Tokenizer after_call = tokens;
+    FirefoxPrefCall call;
+    call.function = next.text;
+    bool semicolon = false;
+    if (!IsPrefFunction(next) || !ReadArguments(after_call, &call, &semicolon) || !semicolon) {
+      return CannotContinue(next);
+    }
+    tokens = after_call;
+  }
+}
+
 // Whether only blanks stand before the call on its first line, and only
 // blanks and comments that end there after it on its last; then its cut
 // is those lines with their line break.
@@ -451,11 +468,10 @@ AutoconfigScript ReadAutoconfigScript(std::string_view text) {
         bool starts_statement = previous.kind == Kind::kNone || IsPunct(previous, ';') ||
                                 IsPunct(previous, '{') || IsPunct(previous, '}');
         // A '}' may end an expression left without its ';' ("var o = {}"):
-        // what follows the call must not be able to go on with it.
+        // what follows the call, and the calls after it that may go too,
+        // must not be able to go on with it.
         if (starts_statement && IsPunct(previous, '}')) {
-          Tokenizer after = tokens;
-          Token next;
-          starts_statement = after.Next(&next) ? CannotContinue(next) : !after.failed();
+          starts_statement = NothingGoesOnWith(tokens);
         }
         found.alone = semicolon && starts_statement && (open.empty() || open.back() == '{') &&
                       StandsOnItsOwnLines(text, start, &found);

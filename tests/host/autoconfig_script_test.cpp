@@ -58,6 +58,7 @@ TEST(AutoconfigScript, OnlyAStatementOfItsOwnOnItsOwnLinesCanBeCut) {
       {"x = 1;\n" + std::string(kCall), true},
       {"if (x) {\n}\n" + std::string(kCall) + "\nlockPref(\"b\", 2);\n", true},
       {"var o = {}\n" + std::string(kCall) + "\n(function () {})();\n", false},
+      {"var o = {}\n" + std::string(kCall) + "\n" + kCall + "\n(function () {})();\n", false},
       {"lockPref(\"a\",\n         1);\n", true},
       {"if (x)\n  " + std::string(kCall) + "\n", false},
       {"if (x) " + std::string(kCall) + "\n", false},
