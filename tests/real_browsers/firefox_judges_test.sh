@@ -243,10 +243,6 @@ user_pref("browser.newtabpage.enabled", false);
 user_pref("qinghe.user.prefs_js_keep", "mine");
 EOF
 printf '%s\n' "// the user's own settings" 'user_pref("qinghe.user.user_js_keep", "stays");' >"$P/user.js"
-# Firefox saves prefs.js on exit only when a pref changed while it ran; the
-# one that changes at every start, toolkit.startup.last_success, counts
-# seconds, so each run below starts at least a second after the last one.
-sleep 1.1
 if qinghe_firefox_run "$P" && [[ -z "$(complaints "$P")" ]] \
     && [[ "$(qinghe_firefox_pref "$P" qinghe.user.prefs_js_keep)" == mine ]] \
     && [[ "$(qinghe_firefox_pref "$P" browser.newtabpage.enabled)" == false ]] \
@@ -255,7 +251,6 @@ if qinghe_firefox_run "$P" && [[ -z "$(complaints "$P")" ]] \
 else
   fail "Firefox did not take the user's own prefs"; finish
 fi
-sleep 1.1
 if qinghe_firefox_hijack "$P" "$HIJACK_URL"; then
   pass "hijack through user.js: Firefox saved $HOME_PREF=$HIJACK_URL in prefs.js"
   grep -hF "$HOME_PREF" "$P/prefs.js" "$P/user.js" | show
@@ -313,7 +308,6 @@ CTRL="$W/control"
 cp -a "$SNAP" "$CTRL"
 CP="$CTRL/$REL_P"
 cp "$CP/prefs.js" "$W/prefs.control-before.js"
-sleep 1.1
 if qinghe_firefox_run "$CP"; then
   if ! rewrote "$W/prefs.control-before.js" "$CP/prefs.js"; then
     fail "control run: Firefox did not save prefs.js"
@@ -328,7 +322,6 @@ else
 fi
 
 # Firefox again, on the repaired profile.
-sleep 1.1
 qinghe_firefox_run "$P"
 rc=$?
 found=$(complaints "$P")
@@ -414,7 +407,7 @@ P2="$ROOT2/$REL_P"
 if make_root "$ROOT2" \
     && printf 'user_pref("%s", "%s");\n' "$HOME_PREF" "$USER_URL" >>"$P2/prefs.js" \
     && cp "$P2/prefs.js" "$W/prefs.user-before.js" \
-    && sleep 1.1 && qinghe_firefox_run "$P2" \
+    && qinghe_firefox_run "$P2" \
     && rewrote "$W/prefs.user-before.js" "$P2/prefs.js" \
     && [[ "$(qinghe_firefox_pref "$P2" $HOME_PREF)" == "$USER_URL" ]]; then
   pass "case 2: Firefox saved the user's own $USER_URL as home page"
