@@ -416,4 +416,23 @@ else
   fail "case 2: could not save the user's own home page"
 fi
 
+# ---------------------------------------------------------------- the harness
+# A Firefox run that starts within the second prefs.js records as the last
+# start saves nothing: the home page user.js sets never reaches prefs.js
+# (docs/firefox-profiles.md, section 6). Stamped with the second that has
+# just begun, a hijack's run starts within it unless the harness waits.
+P3="$W/harness/profile"
+if qinghe_firefox_make_profile "$P3"; then
+  python3 -c 'import time; time.sleep(1.01 - time.time() % 1)'
+  sed -i "s/\"toolkit.startup.last_success\", [0-9]*/\"toolkit.startup.last_success\", $(date +%s)/" \
+    "$P3/prefs.js"
+  if qinghe_firefox_hijack "$P3" "$HIJACK_URL"; then
+    pass "harness: a hijack started within the second prefs.js records still reaches prefs.js"
+  else
+    fail "harness: a hijack started within the second prefs.js records did not reach prefs.js"
+  fi
+else
+  fail "harness: Firefox could not make a profile"
+fi
+
 finish
