@@ -1,7 +1,9 @@
 #include "engine/browser_profiles.h"
 
 #include <algorithm>
+#include <string>
 
+#include "engine/autoconfig_script.h"
 #include "engine/browsers.h"
 #include "engine/chromium_prefs.h"
 #include "engine/firefox_prefs.h"
@@ -332,19 +334,37 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
     Text why;
     ReadSettingsFile(files, path, cfg, &bytes, &why);
     if (!why.empty()) return Left("Firefox", cfg, why);
-    const std::vector<FirefoxPrefCall> found = FindAutoconfigCalls(bytes);
-    if (!FirefoxHomepageHijacked(found, address)) {
+    const AutoconfigScript script = ReadAutoconfigScript(bytes);
+    std::vector<FirefoxPrefCall> found;
+    for (const AutoconfigCall& call : script.calls) found.push_back(call.call);
+    const bool hijacked = script.understood && FirefoxHomepageHijacked(found, address);
+    if (!hijacked) {
       if (obscured && !bytes.empty()) return Left("Firefox", cfg, "自动配置文件经过混淆，无法检查");
+      // Where the script cannot be read for sure, a home page it names may
+      // be set, or not, by code that a cut would break.
+      if (!script.understood && bytes.find(kFirefoxHomepage) != std::string::npos) {
+        return Left("Firefox", cfg, "自动配置文件无法可靠解析");
+      }
       continue;
     }
-    const std::vector<FirefoxPrefCall> removed = HijackedFirefoxCalls(found, true);
     ProfilePlan plan;
     plan.browser = "Firefox";
     plan.profile = cfg;
-    for (const FirefoxPrefCall& call : removed) {
-      plan.settings.push_back({cfg + " " + call.function + " " + call.name, call.value});
+    ByteRanges ranges;
+    for (const FirefoxPrefCall& removed : HijackedFirefoxCalls(found, true)) {
+      for (const AutoconfigCall& call : script.calls) {
+        if (call.call.begin != removed.begin) continue;
+        // Cut out of an `if` or an expression, the call would leave the
+        // script doing something else, or nothing at all.
+        if (!call.alone) {
+          return Left("Firefox", cfg,
+                      "自动配置文件第 " + std::to_string(call.line) +
+                          " 行的设置不是单独成行的语句，无法安全删除");
+        }
+        ranges.emplace_back(call.cut_begin, call.cut_end);
+      }
+      plan.settings.push_back({cfg + " " + removed.function + " " + removed.name, removed.value});
     }
-    ByteRanges ranges = CallRanges(bytes, removed);
     plan.edits.push_back({path, std::move(bytes), std::move(ranges)});
     return plan;
   }

@@ -28,7 +28,6 @@ class Reader {
   explicit Reader(std::string_view text) : text_(text) {}
 
   std::size_t at() const { return at_; }
-  void Seek(std::size_t at) { at_ = at; }
   bool AtEnd() const { return at_ >= text_.size(); }
   char Peek() const { return AtEnd() ? '\0' : text_[at_]; }
 
@@ -133,8 +132,8 @@ class Reader {
     return true;
   }
 
-  // After the function's name: ( "name" , value [, attributes] ) [;]
-  bool Arguments(FirefoxPrefCall* call, bool need_semicolon) {
+  // After the function's name: ( "name" , value [, attributes] ) ;
+  bool Arguments(FirefoxPrefCall* call) {
     if (!Take('(')) return false;
     auto name = String();
     if (!name || !Take(',')) return false;
@@ -144,15 +143,9 @@ class Reader {
     while (Take(',')) {
       if (!SkipBlanks() || Word().empty()) return false;
     }
-    if (!Take(')')) return false;
-    const std::size_t after_paren = at_;
-    if (Take(';')) {
-      call->end = at_;
-      return true;
-    }
-    at_ = after_paren;
+    if (!Take(')') || !Take(';')) return false;
     call->end = at_;
-    return !need_semicolon;
+    return true;
   }
 
  private:
@@ -174,43 +167,9 @@ std::optional<std::vector<FirefoxPrefCall>> ParseFirefoxPrefs(std::string_view t
     if (call.function != "user_pref" && call.function != "pref" && call.function != "sticky_pref") {
       return std::nullopt;
     }
-    if (!reader.Arguments(&call, true)) return std::nullopt;
+    if (!reader.Arguments(&call)) return std::nullopt;
     calls.push_back(std::move(call));
   }
-}
-
-std::vector<FirefoxPrefCall> FindAutoconfigCalls(std::string_view text) {
-  std::vector<FirefoxPrefCall> calls;
-  for (const char* function : {"lockPref", "defaultPref", "pref", "clearPref"}) {
-    const std::string_view name(function);
-    for (std::size_t at = text.find(name); at != std::string_view::npos;
-         at = text.find(name, at + 1)) {
-      if ((at > 0 && (IsNameChar(text[at - 1]) || text[at - 1] == '.')) ||
-          (at + name.size() < text.size() && IsNameChar(text[at + name.size()]))) {
-        continue;
-      }
-      Reader reader(text);
-      reader.Seek(at + name.size());
-      FirefoxPrefCall call;
-      call.function = function;
-      call.begin = at;
-      if (name == "clearPref") {
-        // clearPref("name") has no value.
-        auto pref = reader.Take('(') ? reader.String() : std::nullopt;
-        if (!pref || !reader.Take(')')) continue;
-        call.name = std::move(*pref);
-        const std::size_t after = reader.at();
-        if (!reader.Take(';')) reader.Seek(after);
-        call.end = reader.at();
-      } else if (!reader.Arguments(&call, false)) {
-        continue;
-      }
-      calls.push_back(std::move(call));
-    }
-  }
-  std::sort(calls.begin(), calls.end(),
-            [](const auto& a, const auto& b) { return a.begin < b.begin; });
-  return calls;
 }
 
 ByteRanges CallRanges(std::string_view text, const std::vector<FirefoxPrefCall>& calls) {

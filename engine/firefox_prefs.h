@@ -1,7 +1,8 @@
 // Firefox's preference files: the calls of prefs.js and user.js (the syntax
 // of modules/libpref/parser/src/lib.rs: user_pref/pref/sticky_pref, strings
 // in either quote with escapes, numbers, true and false, three kinds of
-// comment), and the pref calls of an autoconfig file, which is JavaScript.
+// comment), and which calls set a hijacked start page. An autoconfig
+// file's calls are read by engine/autoconfig_script.h.
 #pragma once
 
 #include <cstddef>
@@ -25,11 +26,6 @@ struct FirefoxPrefCall {
 // Every call of a prefs.js or user.js; nullopt when the text is not what
 // Firefox's parser reads without error.
 std::optional<std::vector<FirefoxPrefCall>> ParseFirefoxPrefs(std::string_view text);
-
-// The calls of pref functions an autoconfig file makes with a literal name
-// and a literal value ("lockPref(\"a\", \"b\");"); the rest of its
-// JavaScript is passed over.
-std::vector<FirefoxPrefCall> FindAutoconfigCalls(std::string_view text);
 
 // The bytes of `text` that hold the given calls; a line left holding nothing
 // but spaces goes too, with its line break.

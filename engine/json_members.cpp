@@ -4,6 +4,7 @@
 #include <rapidjson/reader.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "platform/text_utf8.h"
@@ -87,7 +88,11 @@ class MemberScanner {
     }
     return false;
   }
-  std::string ChildPath(const Frame& frame) const {
+  // The path of the member being read, one step a name. A name holding a
+  // '.' is no step of any path asked for: "session.startup_urls" as one name
+  // is not the member startup_urls of session, and the browser never reads it so.
+  std::optional<std::string> ChildPath(const Frame& frame) const {
+    if (frame.key.find('.') != std::string::npos) return std::nullopt;
     return frame.path.empty() ? frame.key : frame.path + "." + frame.key;
   }
 
@@ -96,10 +101,10 @@ class MemberScanner {
     if (frames_.empty() || !frames_.back().object) return -1;
     const Frame& frame = frames_.back();
     if (!frame.watched) return -1;
-    const std::string path = ChildPath(frame);
-    if (!Asked(path)) return -1;
+    std::optional<std::string> path = ChildPath(frame);
+    if (!path || !Asked(*path)) return -1;
     JsonMember member;
-    member.path = path;
+    member.path = std::move(*path);
     member.kind = kind;
     member.key_begin = frame.key_begin;
     member.object = frame.id;
@@ -155,9 +160,11 @@ class MemberScanner {
     if (frames_.empty()) {
       child.watched = true;
     } else if (frames_.back().object) {
-      child.path = ChildPath(frames_.back());
-      child.member = StartMember(kind);
-      child.watched = child.member >= 0 || LeadsToAsked(child.path);
+      if (std::optional<std::string> path = ChildPath(frames_.back())) {
+        child.path = std::move(*path);
+        child.member = StartMember(kind);
+        child.watched = child.member >= 0 || LeadsToAsked(child.path);
+      }
     } else if (frames_.back().member >= 0) {
       scan_->members[frames_.back().member].only_strings = false;
     }

@@ -18,7 +18,7 @@ constexpr int kLargestJsonDepth = 199;
 // One member found at a path asked for.
 struct JsonMember {
   enum class Kind { kNull, kFalse, kTrue, kNumber, kString, kArray, kObject };
-  std::string path;  // the keys from the root, joined with '.'
+  std::string path;  // the keys from the root, joined with '.' (none holds one)
   Kind kind = Kind::kNull;
   std::string text;                  // a string's value, a number as written
   std::vector<std::string> strings;  // an array's string elements
@@ -51,10 +51,11 @@ enum class JsonFault {
   kDuplicateKey,  // a name twice in an object on a path asked for
 };
 
-// Scans `json` for the members at `paths` ("a.b.c"; "a.*" for every member of
-// the object at "a"). The objects leading to a path are checked for names
-// given twice; a text with one is refused, since a reader that keeps the
-// first and one that keeps the last would see different settings.
+// Scans `json` for the members at `paths` ("a.b.c": member c of member b of
+// member a; a member whose own name holds a '.' is on no path). The objects
+// leading to a path are checked for names given twice; a text with one is
+// refused, since a reader that keeps the first and one that keeps the last
+// would see different settings.
 JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>& paths,
                           JsonScan* scan);
 

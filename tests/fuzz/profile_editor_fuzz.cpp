@@ -1,7 +1,11 @@
 // libFuzzer target for the profile editors. Any input is either refused
 // untouched, or edited into text whose only change is the removed settings:
-//   Chromium: the cut text parses, and equals the input's DOM without them;
-//   Firefox:  the cut text parses, and holds the input's other calls.
+//   Chromium:   the cut text parses, and equals the input's DOM without them;
+//   Firefox:    the cut text parses, and holds the input's other calls;
+//   autoconfig: the script without every call that may go is still read
+//               for sure, and holds the other calls.
+// The first byte picks the editor: even Chromium, odd Firefox (with bit 1
+// set, an autoconfig script).
 #include <rapidjson/document.h>
 
 #include <cstddef>
@@ -9,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/autoconfig_script.h"
 #include "engine/chromium_prefs.h"
 #include "engine/firefox_prefs.h"
 
@@ -31,6 +36,28 @@ void RemovePath(rapidjson::Value* object, const std::string& path) {
   }
 }
 
+// The same JSON, member by member in order: RapidJSON's == looks a name up,
+// so an object that gives one twice, as the scanner allows where no setting
+// lives, would differ from itself.
+bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b) {
+  if (a.GetType() != b.GetType()) return false;
+  if (a.IsObject()) {
+    if (a.MemberCount() != b.MemberCount()) return false;
+    for (auto x = a.MemberBegin(), y = b.MemberBegin(); x != a.MemberEnd(); ++x, ++y) {
+      if (x->name != y->name || !SameJson(x->value, y->value)) return false;
+    }
+    return true;
+  }
+  if (a.IsArray()) {
+    if (a.Size() != b.Size()) return false;
+    for (rapidjson::SizeType at = 0; at < a.Size(); ++at) {
+      if (!SameJson(a[at], b[at])) return false;
+    }
+    return true;
+  }
+  return a == b;
+}
+
 void Chromium(const std::string& input) {
   ChromiumPrefsFile file;
   if (ScanChromiumPrefs(input, &file) != ChromiumPrefsFault::kNone) return;
@@ -51,7 +78,7 @@ void Chromium(const std::string& input) {
     RemovePath(&before, "protection.macs." + path);
     RemovePath(&before, "protection.macs." + path + "_encrypted_hash");
   }
-  Require(before == after);
+  Require(SameJson(before, after));
   ChromiumPrefsFile again;
   Require(ScanChromiumPrefs(out, &again) == ChromiumPrefsFault::kNone);
 }
@@ -70,13 +97,38 @@ void Firefox(const std::string& input) {
   }
 }
 
+void Autoconfig(const std::string& input) {
+  const AutoconfigScript script = ReadAutoconfigScript(input);
+  if (!script.understood) return;
+  ByteRanges cut;
+  std::vector<const FirefoxPrefCall*> kept;
+  for (const AutoconfigCall& call : script.calls) {
+    if (call.alone) {
+      cut.emplace_back(call.cut_begin, call.cut_end);
+    } else {
+      kept.push_back(&call.call);
+    }
+  }
+  const AutoconfigScript after = ReadAutoconfigScript(WithoutRanges(input, cut));
+  Require(after.understood && after.calls.size() == kept.size());
+  for (std::size_t at = 0; at < kept.size(); ++at) {
+    const FirefoxPrefCall& call = after.calls[at].call;
+    Require(call.function == kept[at]->function && call.name == kept[at]->name &&
+            call.value == kept[at]->value);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   if (data[0] & 1) {
-    Firefox(input);
+    if (data[0] & 2) {
+      Autoconfig(input);
+    } else {
+      Firefox(input);
+    }
   } else {
     Chromium(input);
   }

@@ -298,6 +298,31 @@ TEST_F(BrowserProfiles, AFileChangedAfterThePlanIsLeft) {
   EXPECT_EQ(Read(path), kHijackedPrefs + " ");
 }
 
+// A top-level name "session.startup_urls" is a decoy the browser never
+// reads as its start pages: the check shows and the repair removes only the
+// member startup_urls of session, the same one.
+TEST_F(BrowserProfiles, ADottedDecoyIsNoSettingToTheCheckOrTheRepair) {
+  const Text path = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences";
+  // The decoy holds the hijack; the user's own pages are the real setting.
+  Write(path,
+        R"({"session.startup_urls":["http://hao.evil.cn/"],)"
+        R"("session":{"restore_on_startup":4,"startup_urls":["https://www.user-home.cn/"]}})");
+  const auto before = Files();
+  EXPECT_TRUE(BrowserLines(Run(true)).empty());
+  EXPECT_TRUE(BrowserLines(Run(false)).empty());
+  EXPECT_EQ(Files(), before);
+
+  // The real setting hijacked, the decoy holding the user's page.
+  Write(path, R"({"session.startup_urls":["https://www.user-home.cn/"],)"
+              R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})");
+  EXPECT_EQ(BrowserLines(Run(true)),
+            (TextArray{"浏览器主页：Chrome（Default）session.restore_on_startup 现为 \"4\"，将删除",
+                       "浏览器主页：Chrome（Default）session.startup_urls 现为 "
+                       "\"http://hao.evil.cn/\"，将删除"}));
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：Chrome（Default）已恢复默认"});
+  EXPECT_EQ(Read(path), R"({"session.startup_urls":["https://www.user-home.cn/"],"session":{}})");
+}
+
 TEST_F(BrowserProfiles, AnUndoWritesOnlyProfileFiles) {
   const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
   Write(data + "Default\\Preferences", "{}");
@@ -407,4 +432,84 @@ TEST_F(FirefoxAutoconfig, ANameThatLeavesTheFolderIsRefused) {
   const TextArray lines = BrowserLines(Run(false));
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("自动配置文件的名称不是普通文件名"), Text::npos) << lines[0];
+}
+
+// Cut out of its place, a call that is part of an expression or of an `if`
+// breaks the script or changes what it does: `k ? lockPref(..) : lockPref(..);`
+// would become `k ?  : ;`, a syntax error for which Firefox reads no
+// configuration at all; an `if` would govern the next statement. Such a
+// file is reported and left whole, by the check and the repair alike.
+TEST_F(FirefoxAutoconfig, ACallThatIsNoStatementOfItsOwnLeavesTheFileWhole) {
+  InstallFirefox(
+      "pref(\"general.config.filename\", \"mozilla.cfg\");\n"
+      "pref(\"general.config.obscure_value\", 0);\n");
+  const Text cfg = Text(kFirefoxInstall) + "mozilla.cfg";
+  const char kHome[] = "lockPref(\"browser.startup.homepage\", \"http://hao.evil.cn/\")";
+  struct Case {
+    std::string script;
+    int line;
+  };
+  const Case cases[] = {
+      {"var kiosk = getenv(\"KIOSK\");\nkiosk ? " + std::string(kHome) + " : " + kHome + ";\n", 3},
+      {"if (getenv(\"USERNAME\") != \"admin\")\n  " + std::string(kHome) +
+           ";\nlockPref(\"app.update.enabled\", false);\n",
+       3},
+      // One call that could go does not go alone: nothing of the file is cut.
+      {std::string(kHome) + ";\nvar x = 1; defaultPref(\"browser.startup.page\", 1);\n", 3},
+  };
+  for (const Case& c : cases) {
+    Write(cfg, "// first line\n" + c.script);
+    const auto before = Files();
+    const Text why =
+        "自动配置文件第 " + std::to_string(c.line) + " 行的设置不是单独成行的语句，无法安全删除";
+    EXPECT_EQ(BrowserLines(Run(true)),
+              TextArray{"浏览器主页：Firefox（mozilla.cfg）" + why + "，不会修改"})
+        << c.script;
+    EXPECT_EQ(BrowserLines(Run(false)),
+              TextArray{"浏览器主页：Firefox（mozilla.cfg）未修改：" + why})
+        << c.script;
+    EXPECT_EQ(Files(), before) << c.script;
+  }
+  // A script the reader cannot be sure of, naming the home page.
+  Write(cfg, "// first line\nvar t = `${1}`;\n" + std::string(kHome) + ";\n");
+  EXPECT_EQ(BrowserLines(Run(false)),
+            TextArray{"浏览器主页：Firefox（mozilla.cfg）未修改：自动配置文件无法可靠解析"});
+}
+
+// What comments and strings hold is no call; a call alone on its lines goes
+// with them, indented, with a comment after it, across lines, in a block.
+TEST_F(FirefoxAutoconfig, WholeStatementsGoWhateverTheCommentsAndStringsAround) {
+  InstallFirefox(
+      "pref(\"general.config.filename\", \"mozilla.cfg\");\n"
+      "pref(\"general.config.obscure_value\", 0);\n");
+  const Text cfg = Text(kFirefoxInstall) + "mozilla.cfg";
+  const std::string hijacked =
+      "// lockPref(\"browser.startup.homepage\", \"http://first.line.is.skipped/\");\n"
+      "/* lockPref(\"browser.startup.homepage\", \"http://in.a.comment/\");\n"
+      "   lockPref(\"app.update.enabled\", true); */\n"
+      "var note = \"lockPref(\\\"browser.startup.homepage\\\", \\\"x\\\"); // no code\";\n"
+      "    lockPref(\"browser.startup.homepage\", \"http://hao.evil.cn/\");   // the bundle's\n"
+      "if (note) {\n"
+      "\tdefaultPref(\"browser.startup.page\",\n"
+      "\t            1); /* start with it */\n"
+      "}\n"
+      "lockPref(\"app.update.enabled\", false);\n";
+  const std::string repaired =
+      "// lockPref(\"browser.startup.homepage\", \"http://first.line.is.skipped/\");\n"
+      "/* lockPref(\"browser.startup.homepage\", \"http://in.a.comment/\");\n"
+      "   lockPref(\"app.update.enabled\", true); */\n"
+      "var note = \"lockPref(\\\"browser.startup.homepage\\\", \\\"x\\\"); // no code\";\n"
+      "if (note) {\n"
+      "}\n"
+      "lockPref(\"app.update.enabled\", false);\n";
+  for (const char* line_break : {"\n", "\r\n"}) {
+    Write(cfg, ReplaceText(hijacked, "\n", line_break));
+    EXPECT_EQ(BrowserLines(Run(true)),
+              (TextArray{"浏览器主页：Firefox（mozilla.cfg）mozilla.cfg lockPref "
+                         "browser.startup.homepage 现为 \"http://hao.evil.cn/\"，将删除",
+                         "浏览器主页：Firefox（mozilla.cfg）mozilla.cfg defaultPref "
+                         "browser.startup.page 现为 \"1\"，将删除"}));
+    EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：Firefox（mozilla.cfg）已恢复默认"});
+    EXPECT_EQ(Read(cfg), ReplaceText(repaired, "\n", line_break));
+  }
 }

@@ -195,6 +195,37 @@ TEST(ChromiumPrefs, TheUsersOwnChoicesStay) {
             std::vector<std::string>{"session.startup_urls"});
 }
 
+// A name holding a '.' is one member, not a path: the browser reads
+// session.startup_urls only as member startup_urls of member session.
+TEST(ChromiumPrefs, ADottedNameIsNoSetting) {
+  // A decoy at the top holding the hijack: the user's real pages stay.
+  const std::string decoy_hijack =
+      R"({"session.startup_urls":["http://hao.evil.cn/"],"homepage.x":"http://hao.evil.cn/",)"
+      R"("session":{"restore_on_startup":4,"startup_urls":["https://www.user-home.cn/"]}})";
+  const ChromiumPrefsFile user = Scanned(decoy_hijack);
+  ChromiumPrefsFault fault;
+  EXPECT_TRUE(JudgeChromiumStartSettings({&user}, kUser, &fault).empty());
+  // The path's cut takes the member at the path, never the decoy.
+  EXPECT_EQ(WithoutChromiumSettings(user, {"session.startup_urls"}),
+            R"({"session.startup_urls":["http://hao.evil.cn/"],"homepage.x":"http://hao.evil.cn/",)"
+            R"("session":{"restore_on_startup":4}})");
+
+  // The real hijack beside decoys of the user's page and of its code: the
+  // real one and its code go, the decoys stay byte for byte.
+  const std::string real_hijack =
+      R"({"session.startup_urls":["https://www.user-home.cn/"],)"
+      R"("protection":{"macs":{"session.startup_urls":"XX","session":{"startup_urls":"AB"}}},)"
+      R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})";
+  const ChromiumPrefsFile hijacked = Scanned(real_hijack);
+  const auto settings = JudgeChromiumStartSettings({&hijacked}, kUser, &fault);
+  ASSERT_EQ(Paths(settings),
+            (std::vector<std::string>{"session.restore_on_startup", "session.startup_urls"}));
+  EXPECT_EQ(settings[1].shown, "http://hao.evil.cn/");
+  EXPECT_EQ(WithoutChromiumSettings(hijacked, Paths(settings)),
+            R"({"session.startup_urls":["https://www.user-home.cn/"],)"
+            R"("protection":{"macs":{"session.startup_urls":"XX","session":{}}},"session":{}})");
+}
+
 TEST(ChromiumPrefs, HostileFilesAreRefused) {
   std::string deep;
   // As Chromium reads it: 199 nested containers, not 200.

@@ -13,8 +13,9 @@
 #       first-run migrations).  DIR must not exist or be empty.
 #   qinghe_firefox_run DIR
 #       Starts Firefox headless on DIR and lets it exit by itself
-#       (--screenshot of about:blank).  Firefox rewrites DIR/prefs.js on the
-#       way out.  Returns Firefox's exit status; the run's stderr is kept
+#       (--screenshot of about:blank), and makes sure Firefox rewrote
+#       DIR/prefs.js on the way out (below).  Returns Firefox's exit status,
+#       or 1 when Firefox saved nothing; the run's stderr is kept
 #       (qinghe_firefox_last_log DIR).
 #   qinghe_firefox_hijack DIR URL
 #       What a bundled installer does: writes browser.startup.homepage=URL
@@ -128,8 +129,35 @@ sys.exit(1)
 PY
 }
 
+# Firefox saves prefs.js on exit only when a pref changed while it ran:
+# InitializeUserPrefs reads prefs.js, then user.js, then marks the prefs
+# clean.  In a short run the one pref that changes is
+# toolkit.startup.last_success, the second the run's main() started
+# (nsAppStartup::TrackStartupCrashEnd, at quit-application-granted).  A run
+# starting within the second prefs.js already records changes nothing and
+# saves nothing: what user.js set never reaches prefs.js, and prefs.js stays
+# as someone else left it.  So a run starts only once the clock has passed
+# that second, and counts only when that pref moved.
+_qinghe_firefox_last_start() {
+    local value
+    value="$(qinghe_firefox_pref "$1" toolkit.startup.last_success 2>/dev/null)"
+    if [[ "$value" =~ ^[0-9]+$ ]]; then printf '%s\n' "$value"; fi
+}
+
+_qinghe_firefox_wait_past() {
+    local second="$1" _
+    [[ -z "$second" ]] && return 0
+    # A few seconds at most: a later time means the clock went back.
+    for _ in $(seq 1 100); do
+        (( $(date +%s) > second )) && return 0
+        sleep 0.05
+    done
+    echo "qinghe_firefox: prefs.js records a start at $second, later than the clock ($(date +%s))" >&2
+    return 1
+}
+
 qinghe_firefox_run() {
-    local dir rc
+    local dir rc before after
     dir="$(_qinghe_firefox_abs "$1")" || return 1
     if [[ ! -d "$dir" ]]; then
         echo "qinghe_firefox_run: no profile folder $dir" >&2
@@ -140,12 +168,21 @@ qinghe_firefox_run() {
         return 1
     fi
     mkdir -p "${dir}.home" || return 1
+    before="$(_qinghe_firefox_last_start "$dir")"
+    _qinghe_firefox_wait_past "$before" || return 1
     _qinghe_firefox_exec "$dir" --profile "$dir" \
         --screenshot "${dir}.home/screenshot.png" about:blank \
         >"${dir}.home/last-run.log" 2>&1
     rc=$?
     _qinghe_firefox_wait_gone "$dir" || return 1
-    return "$rc"
+    [[ $rc -ne 0 ]] && return "$rc"
+    after="$(_qinghe_firefox_last_start "$dir")"
+    if [[ -z "$after" || ( -n "$before" && "$after" -le "$before" ) ]]; then
+        echo "qinghe_firefox_run: Firefox did not save $dir/prefs.js on its way out" \
+            "(toolkit.startup.last_success ${before:-none} -> ${after:-none})" >&2
+        return 1
+    fi
+    return 0
 }
 
 qinghe_firefox_make_profile() {

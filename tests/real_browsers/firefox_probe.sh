@@ -164,7 +164,6 @@ fi
 #    hijacked profile, nothing else changed.
 dump_prefs "$P/prefs.js" >"$SCRATCH/run0.json"
 for i in 1 2 3; do
-    sleep 1.1
     qinghe_firefox_run "$P" || fail "calibration run $i failed"
     dump_prefs "$P/prefs.js" >"$SCRATCH/run$i.json"
 done
