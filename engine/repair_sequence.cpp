@@ -174,14 +174,8 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
   const TasksPlan tasks = PlanScheduledTasks(machine, address);
   const std::vector<ServiceItem> services = PlanServices(machine, address);
-  TextArray pages;
-  const auto add_page = [&](const Reapplies& why) {
-    if (why.how == Reapplies::How::kOpensPage) pages.push_back(why.detail);
-  };
-  for (const AutostartItem& item : autostart) add_page(item.why);
-  for (const TaskItem& item : tasks.items) add_page(item.why);
-  for (const ServiceItem& item : services) add_page(item.why);
-  const HostsPlan hosts = PlanHostsFile(machine.files, pages);
+  const HostsPlan hosts =
+      PlanHostsFile(machine.files, PagesOpened(autostart, tasks.items, services));
   const std::vector<ProxyFinding> proxy = PlanProxySettings(machine);
   const bool evidence =
       !autostart.empty() || !tasks.items.empty() || !debuggers.empty() || !services.empty();
