@@ -469,17 +469,8 @@ bool Win32FileSystem::IsFolderLink(const Text& path) {
 }
 
 bool Win32FileSystem::IsElevated() {
-  ScopedKernelHandle token;
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  // Windows XP knows no TokenElevation and fails the call.
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
-      GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
-    return elevation.TokenIsElevated != 0;
-  }
-  // There an administrator's token is always the full one: membership decides.
-  BOOL member = FALSE;
-  return CheckTokenMembership(nullptr, AdministratorsSid(), &member) && member;
+  if (!elevated_) elevated_ = ProcessIsElevated();
+  return *elevated_;
 }
 
 bool Win32FileSystem::IsDomainJoined() {
@@ -550,7 +541,10 @@ bool Win32FileSystem::OthersMayWrite(const Text& path) {
 
 bool Win32FileSystem::IsPlainFile(const Text& path) { return OpensAsPlainFile(path); }
 
-Text Win32FileSystem::UserProfileFolder() { return ProfileFolderOfAccount(); }
+Text Win32FileSystem::UserProfileFolder() {
+  if (!profile_folder_) profile_folder_ = ProfileFolderOfAccount();
+  return *profile_folder_;
+}
 
 bool Win32FileSystem::UnelevatedUserMayWrite(const Text& folder) {
   return UnelevatedTokenMayWrite(folder);

@@ -1,6 +1,8 @@
 // File and folder operations over kernel32 and shell32.
 #pragma once
 
+#include <optional>
+
 #include "platform/files.h"
 
 class Win32FileSystem : public FileSystem {
@@ -30,4 +32,9 @@ class Win32FileSystem : public FileSystem {
   bool IsPlainFile(const Text& path) override;
   PlainRead ReadPlainFile(const Text& path, std::size_t max_size, std::string* bytes) override;
   Text LocalTimestamp() override;
+
+ private:
+  // Asked once per object: neither changes while a run lasts.
+  std::optional<bool> elevated_;
+  std::optional<Text> profile_folder_;
 };

@@ -57,6 +57,9 @@ std::wstring FullLongPath(const std::wstring& path) {
   }
   if (length == 0 || length >= full.size()) return path;
   full.resize(length);
+  // A short name always holds a tilde; asking for the long form costs a
+  // search per folder of the path.
+  if (full.find(L'~') == std::wstring::npos) return full;
   std::wstring long_form(full.size() + MAX_PATH, L'\0');
   length = GetLongPathNameW(full.c_str(), &long_form[0], static_cast<DWORD>(long_form.size()));
   if (length == 0 || length >= long_form.size()) return full;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/file_security.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
 
@@ -103,4 +104,18 @@ bool UnelevatedTokenMayWrite(const Text& folder) {
   return AccessCheck(descriptor.data(), user_token.get(), wanted, &mapping, &privileges,
                      &privileges_size, &granted, &allowed) &&
          allowed;
+}
+
+bool ProcessIsElevated() {
+  ScopedKernelHandle token;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  // Windows XP knows no TokenElevation and fails the call.
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+      GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+    return elevation.TokenIsElevated != 0;
+  }
+  // There an administrator's token is always the full one: membership decides.
+  BOOL member = FALSE;
+  return CheckTokenMembership(nullptr, AdministratorsSid(), &member) && member;
 }

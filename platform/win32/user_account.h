@@ -4,6 +4,9 @@
 
 #include "platform/text.h"
 
+// True when the process runs with an administrator's full token.
+bool ProcessIsElevated();
+
 // The account's profile folder from the machine's ProfileList, ending in a
 // backslash; empty when it is not recorded.
 Text ProfileFolderOfAccount();
