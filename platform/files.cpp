@@ -5,15 +5,8 @@ namespace {
 // The folder part of a path, up to and with its last backslash, stepping over
 // double-byte characters whose second byte is 0x5C.
 Text FolderOf(const Text& path) {
-  std::size_t end = 0;
-  for (std::size_t at = 0; at < path.size(); ++at) {
-    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
-      ++at;
-    } else if (path[at] == '\\') {
-      end = at + 1;
-    }
-  }
-  return path.substr(0, end);
+  const std::size_t last = LastBackslash(path);
+  return last == Text::npos ? Text() : path.substr(0, last + 1);
 }
 
 }  // namespace

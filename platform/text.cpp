@@ -129,6 +129,18 @@ bool SameIgnoringAsciiCase(const Text& a, const Text& b) {
   return true;
 }
 
+std::size_t LastBackslash(const Text& path) {
+  std::size_t last = Text::npos;
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
+      ++at;
+    } else if (path[at] == '\\') {
+      last = at;
+    }
+  }
+  return last;
+}
+
 Text AsciiUpper(const Text& text) {
   Text upper = text;
   for (char& c : upper) {

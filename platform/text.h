@@ -14,6 +14,10 @@ using TextArray = std::vector<Text>;
 // True for the first byte of a double-byte character in code page 936.
 inline bool IsLeadByte(unsigned char byte) { return byte >= 0x80; }
 
+// Where the last backslash of a path stands, stepping over double-byte
+// characters whose second byte is 0x5C; npos when there is none.
+std::size_t LastBackslash(const Text& path);
+
 // The first n bytes (n <= 0 gives an empty text). May cut a double-byte character.
 Text TextLeft(const Text& text, int n);
 

@@ -62,14 +62,7 @@ TextArray PathNames(const Text& rest) {
 
 // Splits a pattern into its folder (with trailing backslash) and last name.
 void SplitLastName(const Text& path, Text* folder, Text* name) {
-  std::size_t last = Text::npos;
-  for (std::size_t at = 0; at < path.size(); ++at) {
-    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
-      ++at;
-    } else if (path[at] == '\\') {
-      last = at;
-    }
-  }
+  const std::size_t last = LastBackslash(path);
   *folder = last == Text::npos ? Text() : path.substr(0, last + 1);
   *name = last == Text::npos ? path : path.substr(last + 1);
 }

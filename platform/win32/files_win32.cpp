@@ -161,14 +161,7 @@ std::optional<std::string> ReadOpenFile(HANDLE file, const OpenFileFacts& facts,
 
 // The folder part of a path, without its backslash, and the last name.
 void SplitFolderAndName(const Text& path, Text* folder, Text* name) {
-  std::size_t last = Text::npos;
-  for (std::size_t at = 0; at < path.size(); ++at) {
-    if (IsLeadByte(static_cast<unsigned char>(path[at]))) {
-      ++at;
-    } else if (path[at] == '\\') {
-      last = at;
-    }
-  }
+  const std::size_t last = LastBackslash(path);
   *folder = last == Text::npos ? Text() : path.substr(0, last);
   *name = last == Text::npos ? path : path.substr(last + 1);
 }

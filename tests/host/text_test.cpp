@@ -120,3 +120,11 @@ TEST(IsUtf8WithoutZero, AgreesWhereverTheOddByteFalls) {
   // A byte of 0x80 or more beside a zero in one word: both are seen.
   EXPECT_FALSE(IsUtf8WithoutZero(std::string("abc\xE6\x89\xA9") + std::string(1, '\0') + ascii));
 }
+
+TEST(LastBackslash, StepsOverADoubleByteCharacterEndingInTheSameByte) {
+  // 0x95 0x5C is one character whose second byte is a backslash's.
+  EXPECT_EQ(LastBackslash("C:\\a\\\x95\x5C"), 4u);
+  EXPECT_EQ(LastBackslash("C:\\a\\b"), 4u);
+  EXPECT_EQ(LastBackslash("\x95\x5C"), Text::npos);
+  EXPECT_EQ(LastBackslash(""), Text::npos);
+}
