@@ -87,7 +87,7 @@ class TimedFiles final : public FileSystem {
   TimedFiles(FileSystem& inner, Tallies& tallies) : inner_(inner), tallies_(tallies) {}
   Text SystemSpecialFolder(SpecialFolder folder) override {
     TIMED("files: GetSpecialFolder");
-    return inner_.GetSpecialFolder(folder);
+    return inner_.SystemSpecialFolder(folder);
   }
   Text UserProfileFolder() override { return inner_.UserProfileFolder(); }
   bool UnelevatedUserMayWrite(const Text& folder) override {

@@ -644,12 +644,19 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         }
         break;
       case BundleChange::Kind::kFile: {
-        if (!RepairMayWriteFile(places, change.original) &&
-            !RepairMayWriteProfileFile(machine, change.original) &&
-            !RepairMayWriteAutostartFile(files, change.original) &&
-            !RepairMayWriteHostsFile(files, change.original) &&
-            !RepairMayWriteTaskFile(files, change.original)) {
-          return refuse("清单含有修复之外的文件：" + change.original);
+        const auto may_write = [&](const RepairPlaces& where) {
+          return RepairMayWriteFile(where, change.original) ||
+                 RepairMayWriteProfileFile(machine, change.original) ||
+                 RepairMayWriteAutostartFile(files, change.original) ||
+                 RepairMayWriteHostsFile(files, change.original) ||
+                 RepairMayWriteTaskFile(files, change.original);
+        };
+        if (!may_write(places)) {
+          const FileSystem::UnjudgedFolders unjudged(files);
+          if (!may_write(FindRepairPlaces(files))) {
+            return refuse("清单含有修复之外的文件：" + change.original);
+          }
+          bundle.refused_places.push_back(change.original);
         }
         const TextArray steps = SplitText(change.copy, "\\");
         if (steps.size() != 3 || steps[0] != "files" || !Number(steps[1]) ||

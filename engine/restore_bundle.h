@@ -114,6 +114,10 @@ struct ReadBundle {
   std::vector<BundleChange> changes;
   std::vector<RegFileEntry> registry;
   bool undone = false;
+  // Files the repair wrote in a folder of the user's that no longer steers
+  // this program (a link on the way now, or a place the user could not
+  // write): never written by the undo, which says so and does the rest.
+  std::vector<Text> refused_places;
 };
 
 // The bundle in `folder` when it is whole and names only what a repair may

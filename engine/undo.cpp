@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kLargestFile = 256 << 20;
 
-enum class Result { kBack, kSkipped, kFailed, kThroughLink };
+enum class Result { kBack, kSkipped, kFailed, kThroughLink, kNotTheUsers };
 
 void Line(RepairHost& host, Result result, const Text& name) {
   switch (result) {
@@ -24,6 +24,8 @@ void Line(RepairHost& host, Result result, const Text& name) {
       return host.AppendRepairLog("撤销失败：" + name + "\r\n");
     case Result::kThroughLink:
       return host.AppendRepairLog("撤销失败：" + name + "（所在路径经过链接，未写入）\r\n");
+    case Result::kNotTheUsers:
+      return host.AppendRepairLog("撤销失败：" + name + "（所在文件夹已不属于本用户，未写入）\r\n");
   }
 }
 
@@ -207,6 +209,9 @@ Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange&
   // A folder on the way swapped for a link since the repair would take the
   // copy wherever the link leads.
   if (files.LeadsThroughLink(change.original)) return Result::kThroughLink;
+  for (const Text& refused : bundle.refused_places) {
+    if (refused == change.original) return Result::kNotTheUsers;
+  }
   // Read first: a missing file is the rarer case, and asking costs a search.
   const std::optional<std::string> now = files.ReadWholeFile(change.original, kLargestFile);
   if (now || files.PathExists(change.original)) {
@@ -246,6 +251,10 @@ void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
   std::set<Text> folders;
   for (const BundleChange& change : bundle.changes) {
     if (change.kind != BundleChange::Kind::kFile) continue;
+    if (std::find(bundle.refused_places.begin(), bundle.refused_places.end(), change.original) !=
+        bundle.refused_places.end()) {
+      continue;
+    }
     folders.insert(
         change.original.substr(0, change.original.size() - FileNameOf(change.original).size()));
   }
@@ -317,7 +326,8 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
         break;
     }
     Line(host, result, name);
-    complete = complete && result != Result::kFailed && result != Result::kThroughLink;
+    complete = complete && result != Result::kFailed && result != Result::kThroughLink &&
+               result != Result::kNotTheUsers;
     skipped = skipped || result == Result::kSkipped;
   }
   RemoveLeftoverReplacements(machine, *bundle);

@@ -88,6 +88,6 @@ FolderTrust JudgeUserFolder(FileSystem& files, const Text& folder) {
 Text FileSystem::GetSpecialFolder(SpecialFolder folder) {
   Text path = SystemSpecialFolder(folder);
   // Unelevated, the program can do nothing there the user could not.
-  if (path.empty() || !IsUserFolder(folder) || !IsElevated()) return path;
+  if (path.empty() || !judge_ || !IsUserFolder(folder) || !IsElevated()) return path;
   return JudgeUserFolder(*this, path) == FolderTrust::kTrusted ? path : Text();
 }

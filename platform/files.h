@@ -72,6 +72,23 @@ class FileSystem {
   // The folder as the system names it, unjudged.
   virtual Text SystemSpecialFolder(SpecialFolder folder) = 0;
 
+  // While one lives, GetSpecialFolder gives every folder as the system
+  // names it: for telling a place a repair once wrote from one it never
+  // could, never for writing there.
+  class UnjudgedFolders {
+   public:
+    explicit UnjudgedFolders(FileSystem& files) : files_(files), was_(files.judge_) {
+      files.judge_ = false;
+    }
+    ~UnjudgedFolders() { files_.judge_ = was_; }
+    UnjudgedFolders(const UnjudgedFolders&) = delete;
+    UnjudgedFolders& operator=(const UnjudgedFolders&) = delete;
+
+   private:
+    FileSystem& files_;
+    bool was_;
+  };
+
   // The user's own profile folder as the machine records it for the
   // account (not as the user's own values say), ending in a backslash; empty
   // when unknown.
@@ -178,6 +195,9 @@ class FileSystem {
 
   // The local date and time as "YYYYMMDD-HHMMSS".
   virtual Text LocalTimestamp() = 0;
+
+ private:
+  bool judge_ = true;
 };
 
 // How far a folder of the user's own (desktop, start menu, application

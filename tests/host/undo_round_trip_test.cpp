@@ -574,3 +574,65 @@ TEST_F(UserFolderValues, ALinkOnTheWayIsNeverFollowed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A folder of the user's the repair wrote in no longer steers the undo (its
+// programs folder swapped for a link to the all-users one): that one file
+// is said and left, and everything else comes back; with the folder back,
+// the next undo finishes.
+TEST_F(UserFolderValues, AFolderNoLongerTheUsersIsLeftAndTheRestUndone) {
+  SeedHijack();
+  const Text startup =
+      Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+  files_.SetSpecialFolder(kStartupFolder, startup);
+  File(startup + "\\homekeeper.bat", "@echo off\r\nstart http://hijack.example/\r\n");
+  fs::create_directories(drive_ + "/ProgramData/Start Menu/Programs/Startup");
+  const Snapshot original = Take();
+  RecordingHost repair;
+  Repair(repair);
+  ASSERT_FALSE(fs::exists(Host(startup + "\\homekeeper.bat"))) << repair.log();
+  const std::string programs =
+      Host(Text(kUser) + "AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
+  fs::rename(programs, programs + ".own");
+  fs::create_directory_symlink(drive_ + "/ProgramData/Start Menu/Programs", programs);
+  RecordingHost undo;
+  EXPECT_EQ(Undo(undo), UndoOutcome::kIncomplete) << undo.log();
+  EXPECT_NE(undo.log().find("撤销失败：homekeeper.bat（所在路径经过链接，未写入）\r\n"), Text::npos)
+      << undo.log();
+  EXPECT_FALSE(fs::exists(drive_ + "/ProgramData/Start Menu/Programs/Startup/homekeeper.bat"));
+  // The start pages came back.
+  std::optional<RegRawValue> page;
+  ASSERT_TRUE(
+      ReadRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kMainKey, "Start Page", &page));
+  EXPECT_EQ(page, Utf16Sz("http://hijack.example/"));
+  fs::remove(programs);
+  fs::rename(programs + ".own", programs);
+  RecordingHost again;
+  EXPECT_EQ(Undo(again), UndoOutcome::kDone) << again.log();
+  EXPECT_EQ(Take(), original);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UserFolderValues, ADesktopTheUserMayNoLongerWriteIsLeftByTheUndo) {
+  files_.SetSpecialFolder(kDesktopFolder, "D:\\Desktop");
+  Link("D:\\Desktop\\Browser.lnk", "C:\\Program Files\\Browser\\browser.exe",
+       "http://hijack.example/");
+  const std::string before = *ReadHostFile(Host("D:\\Desktop\\Browser.lnk"), 1 << 20);
+  RecordingHost repair;
+  Repair(repair);
+  ASSERT_NE(*ReadHostFile(Host("D:\\Desktop\\Browser.lnk"), 1 << 20), before) << repair.log();
+  // Since the repair, D:\Desktop has become a place only others may write.
+  files_.SetUserWriteCheck([](const Text&) { return false; });
+  RecordingHost undo;
+  EXPECT_EQ(Undo(undo), UndoOutcome::kIncomplete) << undo.log();
+  EXPECT_NE(undo.log().find("撤销失败：Browser.lnk（所在文件夹已不属于本用户，未写入）\r\n"),
+            Text::npos)
+      << undo.log();
+  EXPECT_NE(*ReadHostFile(Host("D:\\Desktop\\Browser.lnk"), 1 << 20), before);
+}
+
+}  // namespace

@@ -140,7 +140,7 @@ class FaultyFileSystem : public FileSystem {
  public:
   FaultyFileSystem(FileSystem& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
   Text SystemSpecialFolder(SpecialFolder folder) override {
-    return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.GetSpecialFolder(folder);
+    return plan_.Fails(Operation::kGetSpecialFolder) ? Text() : inner_.SystemSpecialFolder(folder);
   }
   // Not fault sites: each answers towards the cautious side on its own.
   Text UserProfileFolder() override { return inner_.UserProfileFolder(); }
