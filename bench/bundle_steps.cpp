@@ -26,10 +26,10 @@
 
 #include "bench/bench_process.h"
 #include "bench/seeded_machine.h"
+#include "engine/finders/shortcut_repair.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
 #include "engine/restore_bundle.h"
-#include "engine/shortcut_repair.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/digest.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/bench_link_object.h"
-#include "engine/browser_links.h"
+#include "engine/finders/launch_points.h"
 #include "platform/com_scope.h"
 #include "platform/registry.h"
 #include "platform/win32/files_win32.h"
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
   Win32FileSystem files;
   Win32ShellLinks links;
   Platform machine{registry, files, links};
-  const RepairPlaces places = FindRepairPlaces(files);
+  const RepairFolders places = FindRepairFolders(files);
   const TextArray walked = LaunchPointFolders(places);
 
   std::vector<double> bare, ours, ratios;

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "bench/engine_bench.h"
-#include "engine/browser_profiles.h"
-#include "engine/chromium_prefs.h"
+#include "engine/finders/browser_profiles.h"
+#include "engine/rules/chromium_prefs.h"
 #include "platform/text_utf8.h"
 #include "platform/win32/scoped_handle.h"
 

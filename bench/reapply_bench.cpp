@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "bench/engine_bench.h"
-#include "engine/autostart_entries.h"
-#include "engine/scheduled_tasks.h"
-#include "engine/service_entries.h"
+#include "engine/finders/autostart_entries.h"
+#include "engine/finders/scheduled_tasks.h"
+#include "engine/finders/service_entries.h"
 #include "platform/text_utf16.h"
 
 namespace {

@@ -2,16 +2,16 @@
 
 #include <set>
 
-#include "engine/autostart_entries.h"
-#include "engine/browser_debuggers.h"
-#include "engine/browser_policies.h"
-#include "engine/browser_profiles.h"
-#include "engine/hosts_file.h"
-#include "engine/proxy_settings.h"
-#include "engine/repair_places.h"
-#include "engine/scheduled_tasks.h"
-#include "engine/service_entries.h"
-#include "engine/shortcut_repair.h"
+#include "engine/finders/autostart_entries.h"
+#include "engine/finders/browser_debuggers.h"
+#include "engine/finders/browser_policies.h"
+#include "engine/finders/browser_profiles.h"
+#include "engine/finders/hosts_file.h"
+#include "engine/finders/proxy_settings.h"
+#include "engine/finders/repair_folders.h"
+#include "engine/finders/scheduled_tasks.h"
+#include "engine/finders/service_entries.h"
+#include "engine/finders/shortcut_repair.h"
 #include "engine/user_folders.h"
 #include "platform/reg_file.h"
 #include "platform/text_utf8.h"
@@ -161,7 +161,7 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckStartPage(machine, host, 3, RegRoot::kUsers, address);
   changes += CheckPolicy(machine, host);
 
-  const RepairPlaces places = FindRepairPlaces(machine.files);
+  const RepairFolders places = FindRepairFolders(machine.files);
   changes += CheckSystemFolder(machine, host, 1, SystemFolderItem(places, 1));
   changes += CheckSystemFolder(machine, host, 2, SystemFolderItem(places, 2));
 

@@ -1,16 +1,16 @@
 #include "engine/repair_sequence.h"
 
-#include "engine/autostart_entries.h"
-#include "engine/browser_debuggers.h"
-#include "engine/browser_policies.h"
-#include "engine/browser_profiles.h"
-#include "engine/hosts_file.h"
-#include "engine/proxy_settings.h"
-#include "engine/repair_places.h"
+#include "engine/finders/autostart_entries.h"
+#include "engine/finders/browser_debuggers.h"
+#include "engine/finders/browser_policies.h"
+#include "engine/finders/browser_profiles.h"
+#include "engine/finders/hosts_file.h"
+#include "engine/finders/proxy_settings.h"
+#include "engine/finders/repair_folders.h"
+#include "engine/finders/scheduled_tasks.h"
+#include "engine/finders/service_entries.h"
+#include "engine/finders/shortcut_repair.h"
 #include "engine/restore_bundle.h"
-#include "engine/scheduled_tasks.h"
-#include "engine/service_entries.h"
-#include "engine/shortcut_repair.h"
 #include "engine/user_folders.h"
 #include "platform/folder_tree.h"
 #include "platform/text_utf8.h"
@@ -144,7 +144,7 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
 
   // The leftover folders lie on the drive of the user's desktop, which need
   // not be the drive Windows is on.
-  const RepairPlaces places = FindRepairPlaces(machine.files);
+  const RepairFolders places = FindRepairFolders(machine.files);
   const Text drive = places.drive;
   for (int item = 1; item <= 2; ++item) {
     const Text path = SystemFolderItem(places, item);

@@ -4,15 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/autostart_entries.h"
-#include "engine/browser_debuggers.h"
-#include "engine/browser_policies.h"
-#include "engine/browser_profiles.h"
-#include "engine/hosts_file.h"
-#include "engine/proxy_settings.h"
-#include "engine/repair_places.h"
-#include "engine/scheduled_tasks.h"
-#include "engine/service_entries.h"
+#include "engine/finders/autostart_entries.h"
+#include "engine/finders/browser_debuggers.h"
+#include "engine/finders/browser_policies.h"
+#include "engine/finders/browser_profiles.h"
+#include "engine/finders/hosts_file.h"
+#include "engine/finders/proxy_settings.h"
+#include "engine/finders/repair_folders.h"
+#include "engine/finders/scheduled_tasks.h"
+#include "engine/finders/service_entries.h"
 #include "platform/digest.h"
 #include "platform/reg_file.h"
 
@@ -619,7 +619,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
     bundle.registry = std::move(*entries);
   }
 
-  const RepairPlaces places = FindRepairPlaces(files);
+  const RepairFolders places = FindRepairFolders(files);
   const bool files_folder_is_link = files.IsFolderLink(bundle.folder + "files");
   for (const BundleChange& change : bundle.changes) {
     switch (change.kind) {
@@ -644,7 +644,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         }
         break;
       case BundleChange::Kind::kFile: {
-        const auto may_write = [&](const RepairPlaces& where) {
+        const auto may_write = [&](const RepairFolders& where) {
           return RepairMayWriteFile(where, change.original) ||
                  RepairMayWriteProfileFile(machine, change.original) ||
                  RepairMayWriteAutostartFile(files, change.original) ||
@@ -653,7 +653,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Text& folde
         };
         if (!may_write(places)) {
           const FileSystem::UnjudgedFolders unjudged(files);
-          if (!may_write(FindRepairPlaces(files))) {
+          if (!may_write(FindRepairFolders(files))) {
             return refuse("清单含有修复之外的文件：" + change.original);
           }
           bundle.refused_places.push_back(change.original);

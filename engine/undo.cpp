@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/finders/scheduled_tasks.h"
+#include "engine/finders/shortcut_repair.h"
 #include "engine/restore_bundle.h"
-#include "engine/scheduled_tasks.h"
-#include "engine/shortcut_repair.h"
 #include "platform/digest.h"
 
 namespace {

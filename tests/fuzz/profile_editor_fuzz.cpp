@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/autoconfig_script.h"
-#include "engine/chromium_prefs.h"
-#include "engine/firefox_prefs.h"
+#include "engine/rules/autoconfig_script.h"
+#include "engine/rules/chromium_prefs.h"
+#include "engine/rules/firefox_prefs.h"
 
 namespace {
 

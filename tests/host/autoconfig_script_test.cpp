@@ -2,7 +2,7 @@
 // never in its first line, comments, strings or regular expressions; a call
 // removable only as a statement of its own on its own lines; a script the
 // reader cannot be sure of said so.
-#include "engine/autoconfig_script.h"
+#include "engine/rules/autoconfig_script.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The splitting of a browser link's arguments and the choice of what stays:
 // the cases a hijacker or a user's own link produce, and a fuzzed property
 // over random command lines.
-#include "engine/browser_arguments.h"
+#include "engine/rules/browser_arguments.h"
 
 #include <gtest/gtest.h>
 

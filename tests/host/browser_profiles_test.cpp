@@ -3,7 +3,7 @@
 // removed by the repair with nothing else touched, given back byte for byte
 // by the undo; a running browser, links and hostile files left and reported;
 // a machine without a hijack logs exactly as before.
-#include "engine/browser_profiles.h"
+#include "engine/finders/browser_profiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/file.h>

@@ -1,14 +1,14 @@
 // A Chromium profile's start settings: found, judged, and cut out of the
 // files' text with every other byte kept; hostile files refused.
-#include "engine/chromium_prefs.h"
+#include "engine/rules/chromium_prefs.h"
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
 #include <string>
 
-#include "engine/json_members.h"
-#include "engine/start_urls.h"
+#include "engine/rules/json_members.h"
+#include "engine/rules/start_urls.h"
 
 namespace {
 

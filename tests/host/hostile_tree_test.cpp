@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/shortcut_repair.h"
+#include "engine/finders/shortcut_repair.h"
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/recording_host.h"

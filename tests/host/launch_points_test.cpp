@@ -3,13 +3,14 @@
 // byte elsewhere; any other link is never touched; the check and the repair
 // agree, a machine without a hijack there logs exactly as before, and an undo
 // gives every byte back.
+#include "engine/finders/launch_points.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 
-#include "engine/browser_links.h"
 #include "engine/repair_check.h"
 #include "engine/repair_sequence.h"
 #include "engine/undo.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <random>
 
-#include "engine/browser_arguments.h"
+#include "engine/rules/browser_arguments.h"
 #include "platform/lnk_arguments.h"
 #include "platform/portable/lnk_format.h"
 #include "platform/text_utf16.h"

@@ -10,12 +10,12 @@
 #include <map>
 #include <tuple>
 
-#include "engine/autostart_entries.h"
-#include "engine/browser_debuggers.h"
-#include "engine/hosts_file.h"
-#include "engine/proxy_settings.h"
-#include "engine/reapply_rules.h"
-#include "engine/service_entries.h"
+#include "engine/finders/autostart_entries.h"
+#include "engine/finders/browser_debuggers.h"
+#include "engine/finders/hosts_file.h"
+#include "engine/finders/proxy_settings.h"
+#include "engine/finders/service_entries.h"
+#include "engine/rules/reapply_rules.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"

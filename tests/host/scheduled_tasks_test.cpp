@@ -2,7 +2,7 @@
 // in its definition file (the reader has its contract test); and the whole round, through a
 // stand-in for the scheduler's interface and through the definition files
 // where it cannot be asked.
-#include "engine/scheduled_tasks.h"
+#include "engine/finders/scheduled_tasks.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "engine/restore_bundle.h"
-#include "engine/task_definition_edit.h"
+#include "engine/rules/task_definition_edit.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/shortcut_repair.h"
+#include "engine/finders/shortcut_repair.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/support/link_corpus.h"

@@ -1,6 +1,6 @@
 // The shortcut repair over a temporary folder tree, with links kept by a
 // stand-in link object so that every outcome can be arranged.
-#include "engine/shortcut_repair.h"
+#include "engine/finders/shortcut_repair.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

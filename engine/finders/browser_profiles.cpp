@@ -1,0 +1,598 @@
+#include "engine/finders/browser_profiles.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/finders/lookalike_links.h"
+#include "engine/rules/autoconfig_script.h"
+#include "engine/rules/browsers.h"
+#include "engine/rules/chromium_prefs.h"
+#include "engine/rules/firefox_prefs.h"
+#include "platform/text_utf16.h"
+#include "platform/text_utf8.h"
+
+namespace {
+
+// Where each Chromium-family browser keeps its user-data folder on Windows
+// (docs/browser-profiles.md cites each).
+struct UserDataPlace {
+  const char* browser;
+  SpecialFolder base;
+  const char* folder;
+  const char* codes_key;
+};
+const UserDataPlace kUserDataPlaces[] = {
+    {"Chrome", kLocalAppDataFolder, "Google\\Chrome\\User Data",
+     "Software\\Google\\Chrome\\PreferenceMACs"},
+    {"Chromium", kLocalAppDataFolder, "Chromium\\User Data", "Software\\Chromium\\PreferenceMACs"},
+    {"Edge", kLocalAppDataFolder, "Microsoft\\Edge\\User Data",
+     "Software\\Microsoft\\Edge\\PreferenceMACs"},
+    {"360安全浏览器", kAppDataFolder, "360se6\\User Data", nullptr},
+    {"360安全浏览器", kLocalAppDataFolder, "360Browser\\Browser\\User Data", nullptr},
+    {"360极速浏览器", kLocalAppDataFolder, "360Chrome\\Chrome\\User Data", nullptr},
+    {"360极速浏览器X", kLocalAppDataFolder, "360ChromeX\\Chrome\\User Data", nullptr},
+    {"QQ浏览器", kLocalAppDataFolder, "Tencent\\QQBrowser\\User Data", nullptr},
+    {"搜狗高速浏览器", kAppDataFolder, "SogouExplorer\\Webkit", nullptr},
+    {"搜狗高速浏览器", kLocalAppDataFolder, "Sogou\\SogouExplorer\\User Data", nullptr},
+    {"2345加速浏览器", kLocalAppDataFolder, "2345Explorer\\User Data", nullptr},
+    {"猎豹安全浏览器", kLocalAppDataFolder, "liebao\\User Data", nullptr},
+};
+
+const char* const kChromiumFiles[] = {"Preferences", "Secure Preferences"};
+const char kChromiumLock[] = "lockfile";
+const char kFirefoxFolder[] = "Mozilla\\Firefox\\";
+const char kFirefoxLock[] = "parent.lock";
+const char* const kFirefoxFiles[] = {"prefs.js", "user.js"};
+
+Text FolderPath(FileSystem& files, SpecialFolder which) {
+  const Text path = files.GetSpecialFolder(which);
+  return path.empty() || path.back() == '\\' ? path : path + "\\";
+}
+
+std::optional<Text> TextFromUtf8(std::string_view utf8) {
+  const std::optional<std::string> units = Utf16LeFromUtf8(utf8);
+  return units ? TextFromUtf16Le(*units) : std::nullopt;
+}
+
+// A name that is one plain step: no separators, no "." or "..", nothing a
+// Windows name cannot hold.
+bool IsPlainName(const Text& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(name[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+      continue;
+    }
+    if (byte < 0x20 || Text("\\/:*?\"<>|").find(static_cast<char>(byte)) != Text::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsListed(const std::vector<Text>& names, const Text& name) {
+  for (const Text& known : names) {
+    if (SameIgnoringAsciiCase(known, name)) return true;
+  }
+  return false;
+}
+
+void AddName(std::vector<Text>& names, const Text& name) {
+  if (!IsListed(names, name)) names.push_back(name);
+}
+
+ProfilePlan Left(const Text& browser, const Text& profile, const Text& why) {
+  ProfilePlan plan;
+  plan.state = ProfilePlan::State::kLeft;
+  plan.browser = browser;
+  plan.profile = profile;
+  plan.why = why;
+  return plan;
+}
+
+// Reads a settings file for a plan, with `why` set when it must be left. An
+// absent file leaves `bytes` empty.
+FileSystem::PlainRead ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
+                                       std::string* bytes, Text* why) {
+  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestProfileFile, bytes);
+  if (read == FileSystem::PlainRead::kNotPlain) *why = name + " 是链接或有多个名称";
+  if (read == FileSystem::PlainRead::kUnreadable) *why = name + " 无法读取或大于 64 MiB";
+  return read;
+}
+
+Text FaultText(ChromiumPrefsFault fault) {
+  switch (fault) {
+    case ChromiumPrefsFault::kNotJson:
+      return "不是完整的 JSON";
+    case ChromiumPrefsFault::kTooDeep:
+      return "嵌套过深";
+    case ChromiumPrefsFault::kDuplicateKey:
+      return "含有重复的名称";
+    case ChromiumPrefsFault::kWrongType:
+      return "设置的类型不对";
+    case ChromiumPrefsFault::kNone:
+      break;
+  }
+  return Text();
+}
+
+// What is asked once per user-data folder, and only when a profile in it
+// is hijacked: each asking is a call to the system.
+struct UserDataFacts {
+  std::optional<bool> running;
+  std::optional<bool> has_codes;
+};
+
+// A profile folder found in the user-data folder. One that Local State does
+// not list counts only when it holds Preferences.
+std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const ChromiumUserData& data,
+                                               const FolderEntry& entry, bool listed,
+                                               UserDataFacts& facts, std::string_view address,
+                                               PlanFor use) {
+  FileSystem& files = machine.files;
+  const Text& profile = entry.name;
+  const Text folder = data.folder + profile;
+  if (entry.is_link) return Left(data.browser, profile, "配置文件夹是链接");
+  ChromiumPrefsFile read[2];
+  std::vector<const ChromiumPrefsFile*> present;
+  Text paths[2];
+  for (int at = 0; at < 2; ++at) {
+    paths[at] = folder + "\\" + kChromiumFiles[at];
+    std::string bytes;
+    Text why;
+    if (ReadSettingsFile(files, paths[at], kChromiumFiles[at], &bytes, &why) ==
+        FileSystem::PlainRead::kAbsent) {
+      if (at == 0 && !listed) return std::nullopt;
+      continue;
+    }
+    if (!why.empty()) return Left(data.browser, profile, why);
+    const ChromiumPrefsFault fault = ScanChromiumPrefs(std::move(bytes), &read[at]);
+    if (fault != ChromiumPrefsFault::kNone) {
+      return Left(data.browser, profile, Text(kChromiumFiles[at]) + " " + FaultText(fault));
+    }
+    present.push_back(&read[at]);
+  }
+  ChromiumPrefsFault fault;
+  const std::vector<HijackedSetting> hijacked =
+      JudgeChromiumStartSettings(present, address, &fault);
+  if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
+  if (hijacked.empty()) return std::nullopt;
+
+  ProfilePlan plan;
+  plan.browser = data.browser;
+  plan.profile = profile;
+  plan.lock = data.folder + kChromiumLock;
+  std::vector<std::string> removed;
+  for (const HijackedSetting& setting : hijacked) {
+    plan.settings.push_back({setting.path, setting.shown});
+    if (std::find(removed.begin(), removed.end(), setting.path) == removed.end()) {
+      removed.push_back(setting.path);
+    }
+  }
+  for (int at = 0; at < 2; ++at) {
+    if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
+    ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
+    if (!ranges.empty() && use == PlanFor::kRepair) {
+      plan.edits.push_back({paths[at], std::move(read[at].json), std::move(ranges)});
+    }
+  }
+  // Most machines have no copy of the codes.
+  if (!facts.has_codes) {
+    facts.has_codes =
+        !data.codes_key.empty() &&
+        machine.registry.KeyExists(RegView::kOwn, RegRoot::kCurrentUser, data.codes_key);
+  }
+  const Text key = data.codes_key + "\\" + profile;
+  if (*facts.has_codes) {
+    for (const std::string& path : removed) {
+      std::optional<RegRawValue> value;
+      if (machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, key, path, &value) &&
+          value) {
+        plan.registry_values.push_back({key, path});
+      }
+    }
+  }
+  if (!facts.running) facts.running = files.IsHeldOpen(plan.lock);
+  if (*facts.running) plan.state = ProfilePlan::State::kRunning;
+  return plan;
+}
+
+// True when `folder` lies below `base` (ending in a backslash), each step a
+// plain name.
+bool IsBelow(const Text& base, const Text& folder) {
+  if (folder.size() <= base.size() || !SameIgnoringAsciiCase(folder.substr(0, base.size()), base)) {
+    return false;
+  }
+  const TextArray steps = SplitText(folder.substr(base.size()), "\\");
+  return !steps.empty() && std::all_of(steps.begin(), steps.end(), IsPlainName);
+}
+
+// The lines of profiles.ini that name profile folders: [Profile...] sections'
+// Path= with IsRelative=. profiles.ini is the user's to write: a folder it
+// names outside Firefox's own folder (`base`) goes into `outside`, if given,
+// and is never one of the profile folders.
+std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base,
+                                        std::vector<Text>* outside = nullptr) {
+  std::vector<Text> folders;
+  const std::optional<std::string> ini = files.ReadWholeFile(base + "profiles.ini", 1 << 20);
+  if (ini) {
+    bool in_profile = false, relative = true;
+    Text path;
+    const auto finish = [&] {
+      if (in_profile && !path.empty()) {
+        Text folder = ReplaceText(path, "/", "\\");
+        if (relative) folder = base + folder;
+        if (IsBelow(base, folder)) {
+          AddName(folders, folder);
+        } else if (outside) {
+          AddName(*outside, folder);
+        }
+      }
+      path.clear();
+      relative = true;
+    };
+    for (Text line : SplitText(*ini, "\n")) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && line[0] == '[') {
+        finish();
+        in_profile = line.compare(0, 8, "[Profile") == 0;
+      } else if (line.compare(0, 5, "Path=") == 0) {
+        // Firefox writes the file in UTF-8.
+        path = TextFromUtf8(line.substr(5)).value_or(Text());
+      } else if (line.compare(0, 11, "IsRelative=") == 0) {
+        relative = line.substr(11) != "0";
+      }
+    }
+    finish();
+  }
+  // A profile folder no profiles.ini lists is still read at a -profile start.
+  for (const FolderEntry& entry : files.FindEntries(base + "Profiles\\*")) {
+    if (entry.is_folder && IsPlainName(entry.name) &&
+        files.PathExists(base + "Profiles\\" + entry.name + "\\prefs.js")) {
+      AddName(folders, base + "Profiles\\" + entry.name);
+    }
+  }
+  return folders;
+}
+
+std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& folder,
+                                              std::string_view address) {
+  const Text profile = FileNameOfPath(folder);
+  if (files.IsFolderLink(folder)) return Left("Firefox", profile, "配置文件夹是链接");
+  if (files.LeadsThroughLink(folder)) return Left("Firefox", profile, "配置文件夹的路径经过链接");
+  std::string texts[2];
+  std::vector<FirefoxPrefCall> calls[2];
+  bool hijacked = false;
+  for (int at = 0; at < 2; ++at) {
+    Text why;
+    ReadSettingsFile(files, folder + "\\" + kFirefoxFiles[at], kFirefoxFiles[at], &texts[at], &why);
+    if (!why.empty()) return Left("Firefox", profile, why);
+    auto parsed = ParseFirefoxPrefs(texts[at]);
+    if (!parsed) return Left("Firefox", profile, Text(kFirefoxFiles[at]) + " 无法解析");
+    calls[at] = std::move(*parsed);
+    hijacked = hijacked || FirefoxHomepageHijacked(calls[at], address);
+  }
+  if (!hijacked) return std::nullopt;
+  ProfilePlan plan;
+  plan.browser = "Firefox";
+  plan.profile = profile;
+  plan.lock = folder + "\\" + kFirefoxLock;
+  for (int at = 0; at < 2; ++at) {
+    const std::vector<FirefoxPrefCall> removed = HijackedFirefoxCalls(calls[at], true);
+    if (removed.empty()) continue;
+    for (const FirefoxPrefCall& call : removed) {
+      plan.settings.push_back({Text(kFirefoxFiles[at]) + " " + call.name, call.value});
+    }
+    ByteRanges ranges = CallRanges(texts[at], removed);
+    plan.edits.push_back(
+        {folder + "\\" + kFirefoxFiles[at], std::move(texts[at]), std::move(ranges)});
+  }
+  if (files.IsHeldOpen(plan.lock)) plan.state = ProfilePlan::State::kRunning;
+  return plan;
+}
+
+// Firefox's install folder ("...\\"), or nothing where it is not installed.
+Text FirefoxInstallFolder(Platform& machine) {
+  const Text exe = InstalledBrowserPath(machine, *BrowserOfExecutable("firefox.exe"));
+  return exe.empty() ? Text() : FolderOfPath(exe) + "\\";
+}
+
+// The autoconfig files Firefox's install folder names: each
+// defaults\pref\*.js that sets general.config.filename, in the order listed.
+struct AutoconfigName {
+  Text file;
+  bool obscured = true;  // general.config.obscure_value is not 0
+};
+std::vector<AutoconfigName> AutoconfigNames(FileSystem& files, const Text& install) {
+  std::vector<AutoconfigName> names;
+  for (const FolderEntry& entry : files.FindEntries(install + "defaults\\pref\\*.js")) {
+    if (entry.is_folder || entry.is_link) continue;
+    const auto js = files.ReadWholeFile(install + "defaults\\pref\\" + entry.name, 1 << 20);
+    const auto calls = js ? ParseFirefoxPrefs(*js) : std::nullopt;
+    if (!calls) continue;
+    AutoconfigName name;
+    for (const FirefoxPrefCall& call : *calls) {
+      if (call.name == "general.config.filename" && call.is_string) name.file = call.value;
+      if (call.name == "general.config.obscure_value") name.obscured = call.value != "0";
+    }
+    if (!name.file.empty()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// Firefox's autoconfig: a .cfg named by the install folder's defaults whose
+// pref calls set the start page. Read when not obscured.
+std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_view address) {
+  const Text install = FirefoxInstallFolder(machine);
+  if (install.empty()) return std::nullopt;
+  FileSystem& files = machine.files;
+  for (const auto& [cfg, obscured] : AutoconfigNames(files, install)) {
+    if (!IsPlainName(cfg)) return Left("Firefox", cfg, "自动配置文件的名称不是普通文件名");
+    const Text path = install + cfg;
+    std::string bytes;
+    Text why;
+    ReadSettingsFile(files, path, cfg, &bytes, &why);
+    if (!why.empty()) return Left("Firefox", cfg, why);
+    const AutoconfigScript script = ReadAutoconfigScript(bytes);
+    std::vector<FirefoxPrefCall> found;
+    for (const AutoconfigCall& call : script.calls) found.push_back(call.call);
+    const bool hijacked = script.understood && FirefoxHomepageHijacked(found, address);
+    if (!hijacked) {
+      if (obscured && !bytes.empty()) return Left("Firefox", cfg, "自动配置文件经过混淆，无法检查");
+      // Where the script cannot be read for sure, a home page it names may
+      // be set, or not, by code that a cut would break.
+      if (!script.understood && bytes.find(kFirefoxHomepage) != std::string::npos) {
+        return Left("Firefox", cfg, "自动配置文件无法可靠解析");
+      }
+      continue;
+    }
+    ProfilePlan plan;
+    plan.browser = "Firefox";
+    plan.profile = cfg;
+    ByteRanges ranges;
+    for (const FirefoxPrefCall& removed : HijackedFirefoxCalls(found, true)) {
+      for (const AutoconfigCall& call : script.calls) {
+        if (call.call.begin != removed.begin) continue;
+        // Cut out of an `if` or an expression, the call would leave the
+        // script doing something else, or nothing at all.
+        if (!call.alone) {
+          return Left("Firefox", cfg,
+                      "自动配置文件第 " + std::to_string(call.line) +
+                          " 行的设置不是单独成行的语句，无法安全删除");
+        }
+        ranges.emplace_back(call.cut_begin, call.cut_end);
+      }
+      plan.settings.push_back({cfg + " " + removed.function + " " + removed.name, removed.value});
+    }
+    plan.edits.push_back({path, std::move(bytes), std::move(ranges)});
+    return plan;
+  }
+  return std::nullopt;
+}
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+Text Who(const ProfilePlan& plan) {
+  return "浏览器主页：" + plan.browser + "（" + plan.profile + "）";
+}
+
+constexpr std::size_t kLargestShownValue = 200;
+
+Text ShownValue(const std::string& utf8) {
+  Text shown = TextShownFromUtf8(utf8.substr(0, kLargestShownValue));
+  if (utf8.size() > kLargestShownValue) shown += "…";
+  return shown;
+}
+
+// False, with the line, when the plan could not be applied.
+bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const ProfilePlan& plan) {
+  FileSystem& files = machine.files;
+  switch (plan.state) {
+    case ProfilePlan::State::kLeft:
+      Line(host, Who(plan) + "未修改：" + plan.why);
+      return false;
+    case ProfilePlan::State::kRunning:
+      Line(host, Who(plan) + "已跳过，请先关闭浏览器");
+      return false;
+    case ProfilePlan::State::kHijacked:
+      break;
+  }
+  // The browser may have started since the plan was made.
+  if (!plan.lock.empty() && files.IsHeldOpen(plan.lock)) {
+    Line(host, Who(plan) + "已跳过，请先关闭浏览器");
+    return false;
+  }
+  for (const ProfileFileEdit& edit : plan.edits) {
+    if (!files.IsPlainFile(edit.path) || !FileHolds(files, edit.path, edit.before)) {
+      Line(host, Who(plan) + "未修改：" + FileNameOfPath(edit.path) + " 已被改动");
+      return false;
+    }
+  }
+  bool done = true;
+  for (const ProfileFileEdit& edit : plan.edits) {
+    if (!done) break;
+    const std::string after = WithoutRanges(edit.before, edit.removed);
+    done = bundle.RecordFile(edit.path, edit.before, after) &&
+           ReplaceFileSafely(files, edit.path, after);
+  }
+  for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
+    done = done &&
+           bundle.RecordValueBefore(RegView::kOwn, RegRoot::kCurrentUser, value.key_path,
+                                    value.name) &&
+           machine.registry.DeleteValue(RegView::kOwn, RegRoot::kCurrentUser, value.key_path,
+                                        value.name);
+    if (done) {
+      bundle.RecordValueAfter(RegView::kOwn, RegRoot::kCurrentUser, value.key_path, value.name);
+    }
+  }
+  Line(host, Who(plan) + (done ? "已恢复默认" : "修复失败"));
+  return done;
+}
+
+}  // namespace
+
+std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
+  std::vector<ChromiumUserData> found;
+  // Each base folder asked once: the shell's answer is slow to come.
+  const Text local = FolderPath(files, kLocalAppDataFolder);
+  const Text roaming = FolderPath(files, kAppDataFolder);
+  for (const UserDataPlace& place : kUserDataPlaces) {
+    const Text& base = place.base == kAppDataFolder ? roaming : local;
+    if (base.empty()) continue;
+    const Text folder = base + place.folder;
+    if (!files.PathExists(folder)) continue;
+    found.push_back({place.browser, folder + "\\", place.codes_key ? place.codes_key : ""});
+  }
+  return found;
+}
+
+std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view address,
+                                              PlanFor use) {
+  std::vector<ProfilePlan> plans;
+  FileSystem& files = machine.files;
+  for (const ChromiumUserData& data : FindChromiumUserData(files)) {
+    Text folder = data.folder;
+    folder.pop_back();
+    if (files.IsFolderLink(folder)) {
+      plans.push_back(Left(data.browser, "User Data", "用户数据文件夹是链接"));
+      continue;
+    }
+    // A link higher up (the maker's folder, say) may lead to another user's.
+    if (files.LeadsThroughLink(folder)) {
+      plans.push_back(Left(data.browser, "User Data", "用户数据文件夹的路径经过链接"));
+      continue;
+    }
+    // The profile folders: those Local State lists, and any other holding
+    // Preferences.
+    std::vector<Text> listed;
+    const auto local_state = files.ReadWholeFile(data.folder + "Local State", kLargestProfileFile);
+    if (local_state) {
+      for (const std::string& name : ProfilesListedInLocalState(*local_state)) {
+        if (const std::optional<Text> text = TextFromUtf8(name)) AddName(listed, *text);
+      }
+    }
+    std::vector<FolderEntry> folders;
+    for (FolderEntry& entry : files.FindEntries(data.folder + "*")) {
+      if (entry.is_folder && IsPlainName(entry.name)) folders.push_back(std::move(entry));
+    }
+    UserDataFacts facts;
+    for (const FolderEntry& entry : folders) {
+      if (auto plan = PlanChromiumProfile(machine, data, entry, IsListed(listed, entry.name), facts,
+                                          address, use)) {
+        plans.push_back(std::move(*plan));
+      }
+    }
+  }
+  return plans;
+}
+
+std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view address) {
+  std::vector<ProfilePlan> plans;
+  const Text app_data = FolderPath(machine.files, kAppDataFolder);
+  if (!app_data.empty() && machine.files.PathExists(app_data + kFirefoxFolder + "*")) {
+    std::vector<Text> outside;
+    for (const Text& folder :
+         FirefoxProfileFolders(machine.files, app_data + kFirefoxFolder, &outside)) {
+      if (!machine.files.PathExists(folder)) continue;
+      if (auto plan = PlanFirefoxProfile(machine.files, folder, address)) {
+        plans.push_back(std::move(*plan));
+      }
+    }
+    // Read as any profile, and reported only when hijacked: never changed.
+    for (const Text& folder : outside) {
+      if (!machine.files.PathExists(folder)) continue;
+      auto plan = PlanFirefoxProfile(machine.files, folder, address);
+      if (plan && plan->state != ProfilePlan::State::kLeft) {
+        plans.push_back(Left("Firefox", plan->profile, "配置文件夹不在 Firefox 自己的文件夹内"));
+      }
+    }
+  }
+  if (auto plan = PlanFirefoxAutoconfig(machine, address)) plans.push_back(std::move(*plan));
+  return plans;
+}
+
+std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view address,
+                                             PlanFor use) {
+  std::vector<ProfilePlan> plans = PlanChromiumProfiles(machine, address, use);
+  for (ProfilePlan& plan : PlanFirefoxProfiles(machine, address)) plans.push_back(std::move(plan));
+  return plans;
+}
+
+int CheckBrowserProfiles(RepairHost& host, const std::vector<ProfilePlan>& plans) {
+  int changes = 0;
+  for (const ProfilePlan& plan : plans) {
+    if (plan.state == ProfilePlan::State::kLeft) {
+      Line(host, Who(plan) + plan.why + "，不会修改");
+      continue;
+    }
+    for (const ShownSetting& setting : plan.settings) {
+      Line(host, Who(plan) + TextShownFromUtf8(setting.name) + " 现为 \"" +
+                     ShownValue(setting.now) + "\"，将删除");
+      ++changes;
+    }
+    for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
+      Line(host, Who(plan) + "校验值 HKEY_CURRENT_USER\\" + value.key_path + "\\" + value.name +
+                     "，将删除");
+      ++changes;
+    }
+    if (plan.state == ProfilePlan::State::kRunning) {
+      Line(host, Who(plan) + "浏览器正在运行，修复前请先关闭");
+    }
+  }
+  return changes;
+}
+
+int RepairBrowserProfiles(Platform& machine, RepairHost& host, BundleWriter& bundle,
+                          const std::vector<ProfilePlan>& plans) {
+  int failed = 0;
+  for (const ProfilePlan& plan : plans) failed += !ApplyPlan(machine, host, bundle, plan);
+  return failed;
+}
+
+bool RepairMayWriteProfileFile(Platform& machine, const Text& path) {
+  FileSystem& files = machine.files;
+  const Text name = FileNameOfPath(path);
+  const Text profile_folder = FolderOfPath(path);
+  const Text folder = profile_folder + "\\";
+  const Text profile = FileNameOfPath(profile_folder);
+  if (!IsPlainName(name) || !IsPlainName(profile)) return false;
+  const Text above = FolderOfPath(profile_folder) + "\\";
+  if (name == kChromiumFiles[0] || name == kChromiumFiles[1]) {
+    for (const ChromiumUserData& data : FindChromiumUserData(files)) {
+      if (SameIgnoringAsciiCase(data.folder, above)) return true;
+    }
+    return false;
+  }
+  const Text app_data = FolderPath(files, kAppDataFolder);
+  if ((name == kFirefoxFiles[0] || name == kFirefoxFiles[1]) && !app_data.empty()) {
+    for (const Text& known : FirefoxProfileFolders(files, app_data + kFirefoxFolder)) {
+      if (SameIgnoringAsciiCase(known, profile_folder)) return true;
+    }
+    return false;
+  }
+  // An autoconfig file: in Firefox's install folder, named by its defaults.
+  const Text install = FirefoxInstallFolder(machine);
+  if (install.empty() || !SameIgnoringAsciiCase(install, folder)) return false;
+  for (const AutoconfigName& cfg : AutoconfigNames(files, install)) {
+    if (SameIgnoringAsciiCase(cfg.file, name)) return true;
+  }
+  return false;
+}
+
+bool RepairMayWriteProfileValue(RegRoot root, const Text& key_path, const Text& value_name) {
+  if (root != RegRoot::kCurrentUser) return false;
+  bool known = false;
+  for (const char* setting : kChromiumStartSettings) known = known || value_name == setting;
+  if (!known) return false;
+  for (const UserDataPlace& place : kUserDataPlaces) {
+    if (!place.codes_key) continue;
+    const Text key = Text(place.codes_key) + "\\";
+    if (key_path.size() > key.size() &&
+        SameIgnoringAsciiCase(key_path.substr(0, key.size()), key) &&
+        IsPlainName(key_path.substr(key.size()))) {
+      return true;
+    }
+  }
+  return false;
+}

@@ -1,0 +1,234 @@
+#include "engine/finders/hosts_file.h"
+
+#include <set>
+#include <string_view>
+
+#include "engine/rules/start_urls.h"
+
+namespace {
+
+// Search engines people use here, and the makers of the browsers of
+// docs/browsers.md: a name that is one of these or ends in "." and one.
+// `reachable` is false for the names that open here only through a hosts
+// line: no hijacker needs to send those elsewhere, and users send them to
+// the company's own addresses on purpose.
+struct GuardedDomain {
+  const char* upper;
+  bool reachable;
+};
+const GuardedDomain kGuardedDomains[] = {
+    {"BAIDU.COM", true},   {"GOOGLE.COM", false}, {"GOOGLE.COM.HK", false},
+    {"GOOGLE.CN", false},  {"BING.COM", true},    {"SOGOU.COM", true},
+    {"SO.COM", true},      {"SM.CN", true},       {"YAHOO.COM", true},
+    {"MSN.COM", true},     {"MSN.CN", true},      {"MICROSOFT.COM", true},
+    {"MOZILLA.ORG", true}, {"FIREFOX.COM", true}, {"FIREFOXCHINA.CN", true},
+    {"360.CN", true},      {"2345.COM", true},    {"LIEBAO.CN", true},
+    {"QQ.COM", true},
+};
+
+// An install of one company's names below one of these (a Microsoft Store
+// or download fix): this many lines for them, sent to this many different
+// addresses. A hijacker sends its names to its one server.
+constexpr std::size_t kInstallLines = 20;
+constexpr std::size_t kInstallAddresses = 3;
+
+// Addresses that send a name nowhere: a block, not a redirect.
+const char* const kBlockingAddresses[] = {"0.0.0.0", "127.0.0.1", "::1", "::", "0:0:0:0:0:0:0:0"};
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+const GuardedDomain* GuardedDomainOf(std::string_view upper) {
+  for (const GuardedDomain& domain : kGuardedDomains) {
+    const std::string_view name = domain.upper;
+    if (upper == name ||
+        (upper.size() > name.size() + 1 && upper.substr(upper.size() - name.size()) == name &&
+         upper[upper.size() - name.size() - 1] == '.')) {
+      return &domain;
+    }
+  }
+  return nullptr;
+}
+
+// One line's address and names, upper-cased, the address first; none for
+// a comment, a blank line, a lone word or a block.
+TextArray FieldsOf(std::string_view line) {
+  TextArray fields;
+  line = line.substr(0, line.find('#'));
+  for (std::size_t at = line.find_first_not_of(" \t\r"); at != std::string_view::npos;) {
+    const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+    const std::string_view field = line.substr(at, end - at);
+    // A block list runs to hundreds of thousands of lines: told apart first.
+    for (const char* blocking : kBlockingAddresses) {
+      if (fields.empty() && field == blocking) return fields;
+    }
+    fields.push_back(AsciiUpper(Text(field)));
+    at = line.find_first_not_of(" \t\r", end);
+  }
+  if (fields.size() < 2) fields.clear();
+  return fields;
+}
+
+// Calls `visit(start, line)` for each line of `bytes`, its line break off.
+template <typename Visit>
+void ForEachLine(const std::string& bytes, Visit visit) {
+  const std::string_view all = bytes;
+  for (std::size_t start = 0; start < all.size();) {
+    std::size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    visit(start, line);
+    start = end + 1;
+  }
+}
+
+constexpr std::size_t kDomains = sizeof kGuardedDomains / sizeof kGuardedDomains[0];
+
+// What the whole file tells about its lines: the addresses the hijack
+// pages are at (their own, or where this file sends their names), and the
+// domains whose names it sends to their company's many addresses (by their
+// place in kGuardedDomains).
+struct HostsFacts {
+  std::set<Text> hijack_addresses;
+  bool installed[kDomains] = {};
+};
+HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
+  HostsFacts facts;
+  std::set<Text> page_hosts;
+  for (const Text& page : hijack_pages) {
+    const Text host = AsciiUpper(HostOfPage(page));
+    if (!host.empty()) page_hosts.insert(host);
+  }
+  for (const Text& host : page_hosts) {
+    if (!GuardedDomainOf(host)) facts.hijack_addresses.insert(host);
+  }
+  std::size_t lines[kDomains] = {};
+  std::set<Text> addresses[kDomains];
+  ForEachLine(bytes, [&](std::size_t, std::string_view line) {
+    const TextArray fields = FieldsOf(line);
+    bool named[kDomains] = {};
+    for (std::size_t at = 1; at < fields.size(); ++at) {
+      const GuardedDomain* domain = GuardedDomainOf(fields[at]);
+      // A page on a search engine's own name (a tracking link) is no
+      // server of the hijacker's: its lines are judged as its company's.
+      if (!domain && page_hosts.count(fields[at])) facts.hijack_addresses.insert(fields[0]);
+      if (domain) named[domain - kGuardedDomains] = true;
+    }
+    for (std::size_t at = 0; at < kDomains; ++at) {
+      if (!named[at]) continue;
+      ++lines[at];
+      if (addresses[at].size() < kInstallAddresses) addresses[at].insert(fields[0]);
+    }
+  });
+  for (std::size_t at = 0; at < kDomains; ++at) {
+    facts.installed[at] = lines[at] >= kInstallLines && addresses[at].size() >= kInstallAddresses;
+  }
+  return facts;
+}
+
+enum class Verdict { kNothing, kUsersOwn, kRedirect };
+
+Verdict JudgeLine(std::string_view line, const HostsFacts& facts) {
+  const TextArray fields = FieldsOf(line);
+  if (fields.empty()) return Verdict::kNothing;
+  if (facts.hijack_addresses.count(fields[0])) return Verdict::kRedirect;
+  bool guarded = false;
+  for (std::size_t at = 1; at < fields.size(); ++at) {
+    const GuardedDomain* domain = GuardedDomainOf(fields[at]);
+    if (!domain) continue;
+    guarded = true;
+    if (domain->reachable && !facts.installed[domain - kGuardedDomains]) return Verdict::kRedirect;
+  }
+  return guarded ? Verdict::kUsersOwn : Verdict::kNothing;
+}
+
+Text UnreadableLine(const HostsPlan& plan) {
+  return "hosts 文件：" + plan.path + " 无法安全读取，未检查";
+}
+
+}  // namespace
+
+Text HostsFilePath(FileSystem& files) {
+  const Text system = files.GetSpecialFolder(kSystemFolder);
+  return system.empty() ? Text() : system + "drivers\\etc\\hosts";
+}
+
+HostsPlan PlanHostsFile(FileSystem& files, const TextArray& hijack_pages) {
+  HostsPlan plan;
+  const Text path = HostsFilePath(files);
+  if (path.empty()) return plan;
+  std::string bytes;
+  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestHostsFile, &bytes);
+  if (read == FileSystem::PlainRead::kAbsent) return plan;
+  plan.path = path;
+  if (read != FileSystem::PlainRead::kRead) {
+    plan.unreadable = true;
+    return plan;
+  }
+  const HostsFacts facts = FactsOf(bytes, hijack_pages);
+  ForEachLine(bytes, [&](std::size_t start, std::string_view line) {
+    switch (JudgeLine(line, facts)) {
+      case Verdict::kNothing:
+        break;
+      case Verdict::kUsersOwn:
+        ++plan.users_own;
+        break;
+      case Verdict::kRedirect:
+        plan.line_starts.push_back(start);
+        plan.shown.emplace_back(line);
+        break;
+    }
+  });
+  if (!plan.line_starts.empty()) plan.before = std::move(bytes);
+  return plan;
+}
+
+std::string WithLinesCommentedOut(const std::string& before,
+                                  const std::vector<std::size_t>& line_starts) {
+  std::string after;
+  after.reserve(before.size() + line_starts.size());
+  std::size_t next = 0;
+  for (const std::size_t start : line_starts) {
+    after.append(before, next, start - next);
+    after += '#';
+    next = start;
+  }
+  after.append(before, next, std::string::npos);
+  return after;
+}
+
+int CheckHostsFile(RepairHost& host, const HostsPlan& plan) {
+  if (plan.unreadable) {
+    Line(host, UnreadableLine(plan));
+    return 1;
+  }
+  for (const Text& line : plan.shown) Line(host, "hosts 文件：\"" + line + "\"，将注释掉");
+  if (plan.users_own > 0) {
+    Line(host, "hosts 文件：" + plan.path + " 中 " + std::to_string(plan.users_own) +
+                   " 行是用户自己添加的访问修复（如谷歌 hosts），不修改");
+  }
+  return static_cast<int>(plan.shown.size());
+}
+
+int RepairHostsFile(Platform& machine, RepairHost& host, BundleWriter& bundle,
+                    const HostsPlan& plan) {
+  if (plan.unreadable) {
+    Line(host, UnreadableLine(plan));
+    return 1;
+  }
+  if (plan.line_starts.empty()) return 0;
+  FileSystem& files = machine.files;
+  const std::string after = WithLinesCommentedOut(plan.before, plan.line_starts);
+  const bool done = files.IsPlainFile(plan.path) && FileHolds(files, plan.path, plan.before) &&
+                    bundle.RecordFile(plan.path, plan.before, after) &&
+                    ReplaceFileSafely(files, plan.path, after);
+  for (const Text& line : plan.shown) {
+    Line(host, "hosts 文件：\"" + line + (done ? "\"，已注释掉" : "\"，修复失败"));
+  }
+  return done ? 0 : static_cast<int>(plan.shown.size());
+}
+
+bool RepairMayWriteHostsFile(FileSystem& files, const Text& path) {
+  const Text hosts = HostsFilePath(files);
+  return !hosts.empty() && SameIgnoringAsciiCase(hosts, path);
+}

@@ -1,0 +1,128 @@
+#include "engine/finders/repair_folders.h"
+
+#include <cstring>
+
+#include "engine/finders/browser_policies.h"
+#include "engine/finders/shortcut_repair.h"
+
+const char kStartPageKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+const char kStartPageValue[] = "Start Page";
+const char kPoliciesKey[] = "Software\\Policies";
+const char kPolicyName[] = "Microsoft";
+const char kPolicyKey[] = "Software\\Policies\\Microsoft";
+
+namespace {
+
+// `path` lies strictly below `folder` (a path ending in a backslash), letter
+// case aside; the rest is returned in `rest`.
+bool Below(const Text& folder, const Text& path, Text* rest) {
+  if (folder.empty() || path.size() <= folder.size()) return false;
+  if (!SameIgnoringAsciiCase(path.substr(0, folder.size()), folder)) return false;
+  *rest = path.substr(folder.size());
+  return true;
+}
+
+// Every step of a relative path names a file or folder, and only that.
+bool PlainSteps(const Text& relative) {
+  for (const Text& step : SplitText(relative, "\\")) {
+    if (step.empty() || step == "." || step == ".." || step.back() == '.' || step.back() == ' ') {
+      return false;
+    }
+    for (std::size_t at = 0; at < step.size(); ++at) {
+      const auto byte = static_cast<unsigned char>(step[at]);
+      if (IsLeadByte(byte)) {
+        ++at;
+      } else if (byte < 0x20 || std::strchr("/:*?\"<>|", byte) != nullptr) {
+        return false;
+      }
+    }
+  }
+  // SplitText gives no element for a trailing backslash: a path ending in one
+  // names a folder.
+  return !relative.empty() && relative.back() != '\\';
+}
+
+}  // namespace
+
+RepairFolders FindRepairFolders(FileSystem& files) {
+  RepairFolders places;
+  places.start_menu = files.GetSpecialFolder(kStartMenuFolder);
+  if (!places.start_menu.empty()) {
+    constexpr int kFromTheFirstByte = 1;
+    constexpr int kFirstOccurrenceOnly = 1;
+    constexpr bool kCaseSensitive = true;
+    const Text quick_launch =
+        ReplaceText(places.start_menu, "Windows\\Start Menu\\", "Internet Explorer\\Quick Launch",
+                    kFromTheFirstByte, kFirstOccurrenceOnly, kCaseSensitive);
+    // Unchanged, it would be the start menu itself.
+    if (quick_launch != places.start_menu) places.quick_launch = quick_launch + "\\";
+  }
+  places.desktop = files.GetSpecialFolder(kDesktopFolder);
+  places.drive = TextLeft(places.desktop, 1);
+  const auto folder = [&files](SpecialFolder which) {
+    const Text path = files.GetSpecialFolder(which);
+    return path.empty() || path.back() == '\\' ? path : path + "\\";
+  };
+  places.programs = folder(kProgramsFolder);
+  places.common_programs = folder(kCommonProgramsFolder);
+  places.common_desktop = folder(kCommonDesktopFolder);
+  return places;
+}
+
+TextArray LaunchPointFolders(const RepairFolders& places) {
+  TextArray folders;
+  for (const Text& folder : {places.programs, places.common_programs, places.common_desktop}) {
+    // On a system without all-users folders a name may give the user's own.
+    bool walked = folder.empty();
+    for (const Text& earlier : folders) walked = walked || SameIgnoringAsciiCase(earlier, folder);
+    if (!walked) folders.push_back(folder);
+  }
+  return folders;
+}
+
+Text SystemFolderItem(const RepairFolders& places, int item) {
+  if (places.drive.empty()) return Text();
+  return item == 1 ? places.drive + ":\\OEM8" : places.drive + ":\\Windows\\OEM8\\";
+}
+
+bool RepairMayWriteFile(const RepairFolders& places, const Text& path) {
+  Text rest;
+  if (!places.start_menu.empty() &&
+      (SameIgnoringAsciiCase(path, places.start_menu + "Programs\\Internet Explorer.lnk") ||
+       SameIgnoringAsciiCase(path,
+                             places.start_menu + "Programs\\Internet Explorer (64-bit).lnk"))) {
+    return true;
+  }
+  if (Below(places.quick_launch, path, &rest)) return PlainSteps(rest);
+  if (Below(places.desktop, path, &rest)) {
+    // The back-up folder's copies belong to the user, never to an undo.
+    const Text backup = Text(kBackupFolderName) + "\\";
+    if (rest.size() >= backup.size() && rest.compare(0, backup.size(), backup) == 0) return false;
+    return PlainSteps(rest);
+  }
+  for (const Text& folder : LaunchPointFolders(places)) {
+    if (Below(folder, path, &rest)) return PlainSteps(rest);
+  }
+  if (!places.drive.empty()) {
+    for (const Text& folder : {places.drive + ":\\OEM8\\", places.drive + ":\\Windows\\OEM8\\"}) {
+      if (Below(folder, path, &rest)) return PlainSteps(rest);
+    }
+  }
+  return false;
+}
+
+bool RepairMayWriteValue(RegRoot root, const Text& key_path, const Text& value_name) {
+  if (SameIgnoringAsciiCase(key_path, kStartPageKey) &&
+      SameIgnoringAsciiCase(value_name, kStartPageValue)) {
+    return root == RegRoot::kCurrentUser || root == RegRoot::kLocalMachine ||
+           root == RegRoot::kUsers;
+  }
+  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPoliciesKey) &&
+          SameIgnoringAsciiCase(value_name, kPolicyName)) ||
+         RepairMayWritePolicyValue(root, key_path, value_name);
+}
+
+bool RepairMayWriteKeyTree(RegRoot root, const Text& key_path) {
+  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPolicyKey)) ||
+         RepairMayWritePolicyKeyTree(root, key_path);
+}

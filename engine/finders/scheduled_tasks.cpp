@@ -1,0 +1,204 @@
+#include "engine/finders/scheduled_tasks.h"
+
+#include <algorithm>
+
+#include "engine/rules/task_definition_edit.h"
+
+namespace {
+
+const char kWhen[] = "按计划";
+// A definition the scheduler writes is a few KiB.
+constexpr std::size_t kLargestDefinition = 1 << 20;
+// Task folders nest no deeper than this; a deeper tree is not followed.
+constexpr int kDeepestFolder = 32;
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+// A program and its arguments as one command line, the program quoted.
+Text CommandOf(const TaskProgram& program) {
+  Text path = program.path;
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+    path = path.substr(1, path.size() - 2);
+  }
+  return "\"" + path + "\" " + program.arguments;
+}
+
+std::optional<Reapplies> WhyTaskReapplies(FileSystem& files,
+                                          const std::vector<TaskProgram>& programs,
+                                          std::string_view user_address) {
+  for (const TaskProgram& program : programs) {
+    if (auto why = WhyCommandReapplies(files, CommandOf(program), user_address)) return why;
+  }
+  return std::nullopt;
+}
+
+Text Shown(const TaskItem& item) {
+  return "计划任务：" + item.path + "（" + ReapplyReason(kWhen, item.why) + "）";
+}
+
+// The log lists tasks by path, whatever order they were found in. Few are
+// ever found: an insertion keeps the program smaller than a sort.
+void AddInPathOrder(std::vector<TaskItem>& items, TaskItem item) {
+  items.push_back(std::move(item));
+  for (std::size_t at = items.size() - 1; at > 0 && items[at].path < items[at - 1].path; --at) {
+    std::swap(items[at], items[at - 1]);
+  }
+}
+
+// The definition files below `folder` (ending in a backslash), as tasks
+// named from `task_folder` ("\" or "\Folder\"). Links are not followed.
+void PlanDefinitionFiles(FileSystem& files, const Text& folder, const Text& task_folder, int depth,
+                         std::string_view user_address, std::vector<TaskItem>& items) {
+  for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
+    if (entry.is_link || entry.name == "." || entry.name == "..") continue;
+    const Text path = folder + entry.name;
+    if (entry.is_folder) {
+      if (depth < kDeepestFolder) {
+        PlanDefinitionFiles(files, path + "\\", task_folder + entry.name + "\\", depth + 1,
+                            user_address, items);
+      }
+      continue;
+    }
+    std::string bytes;
+    if (files.ReadPlainFile(path, kLargestDefinition, &bytes) != FileSystem::PlainRead::kRead)
+      continue;
+    const auto definition = ReadTaskDefinition(bytes);
+    if (!definition || !definition->enabled) continue;
+    auto why = WhyTaskReapplies(files, definition->programs, user_address);
+    if (!why) continue;
+    TaskItem item{task_folder + entry.name, std::move(*why), path, std::move(bytes), std::nullopt};
+    item.switched_off = DefinitionSwitchedOff(item.definition);
+    AddInPathOrder(items, std::move(item));
+  }
+}
+
+bool DisableThroughScheduler(Platform& machine, BundleWriter& bundle, const TaskItem& item) {
+  ScheduledTasks* tasks = machine.tasks;
+  if (!tasks) return false;
+  const std::optional<bool> enabled = tasks->IsEnabled(item.path);
+  if (enabled == false) return true;  // switched off since the plan
+  return enabled && bundle.RecordTaskDisabled(item.path) && tasks->SetEnabled(item.path, false);
+}
+
+bool DisableInDefinition(Platform& machine, BundleWriter& bundle, const TaskItem& item) {
+  FileSystem& files = machine.files;
+  std::string now;
+  return item.switched_off &&
+         files.ReadPlainFile(item.definition_file, kLargestDefinition, &now) ==
+             FileSystem::PlainRead::kRead &&
+         now == item.definition &&
+         bundle.RecordFile(item.definition_file, item.definition, item.switched_off) &&
+         ReplaceFileSafely(files, item.definition_file, *item.switched_off);
+}
+
+// Whether a search of `folder` gives anything but "." and "..": the
+// definitions folder always holds some, unless this user may not list it.
+bool ListsAnything(FileSystem& files, const Text& folder) {
+  for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
+    if (entry.name != "." && entry.name != "..") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TasksPlan PlanScheduledTasks(Platform& machine, std::string_view user_address) {
+  TasksPlan plan;
+  TaskListing listing = TaskListing::kNotConnected;
+  std::vector<ScheduledTask> tasks;
+  if (machine.tasks) listing = machine.tasks->ListTasks(&tasks);
+  if (listing == TaskListing::kListed) {
+    for (ScheduledTask& task : tasks) {
+      if (!task.enabled) continue;
+      if (auto why = WhyTaskReapplies(machine.files, task.programs, user_address)) {
+        TaskItem item;
+        item.path = std::move(task.path);
+        item.why = std::move(*why);
+        AddInPathOrder(plan.items, std::move(item));
+      }
+    }
+    return plan;
+  }
+  // The scheduler keeps one definition file per task: read where it cannot
+  // be asked. No folder there means no tasks to know of.
+  FileSystem& files = machine.files;
+  const Text folder = files.GetSpecialFolder(kTaskDefinitionsFolder);
+  const bool folder_exists =
+      !folder.empty() && files.PathExists(folder.substr(0, folder.size() - 1));
+  if (folder_exists) PlanDefinitionFiles(files, folder, "\\", 0, user_address, plan.items);
+  if (listing == TaskListing::kNoInterface) {
+    plan.not_looked_at = "计划任务：本系统没有任务计划程序 2.0 接口，其中的计划任务未检查";
+  } else if (folder_exists && !ListsAnything(files, folder)) {
+    plan.not_looked_at = "计划任务：任务计划程序没有响应，任务定义文件夹也无法读取，计划任务未检查";
+  }
+  return plan;
+}
+
+int CheckScheduledTasks(RepairHost& host, const TasksPlan& plan) {
+  int changes = 0;
+  for (const TaskItem& item : plan.items) {
+    if (!item.definition_file.empty() && !item.switched_off) {
+      Line(host, Shown(item) + "，无法停用：任务定义文件的格式无法安全修改");
+      continue;
+    }
+    Line(host, Shown(item) + "，将停用");
+    ++changes;
+  }
+  if (!plan.not_looked_at.empty()) Line(host, plan.not_looked_at);
+  return changes;
+}
+
+int RepairScheduledTasks(Platform& machine, RepairHost& host, BundleWriter& bundle,
+                         const TasksPlan& plan, bool say_not_looked_at) {
+  int failed = 0;
+  for (const TaskItem& item : plan.items) {
+    if (!item.definition_file.empty() && !item.switched_off) {
+      Line(host, Shown(item) + "，未修改：任务定义文件的格式无法安全修改");
+      continue;
+    }
+    const bool done = item.definition_file.empty() ? DisableThroughScheduler(machine, bundle, item)
+                                                   : DisableInDefinition(machine, bundle, item);
+    Line(host, Shown(item) + (done ? "，已停用" : "，停用失败"));
+    failed += !done;
+  }
+  if (say_not_looked_at && !plan.not_looked_at.empty()) Line(host, plan.not_looked_at);
+  return failed;
+}
+
+bool RepairMaySwitchTask(const Text& task_path) {
+  if (task_path.size() < 2 || task_path[0] != '\\' || task_path.back() == '\\') return false;
+  for (const Text& name : SplitText(task_path.substr(1), "\\")) {
+    if (name.empty() || name == "." || name == "..") return false;
+  }
+  for (unsigned char c : task_path) {
+    if (c < 0x20) return false;
+  }
+  return true;
+}
+
+bool RepairMayWriteTaskFile(FileSystem& files, const Text& path) {
+  const Text folder = files.GetSpecialFolder(kTaskDefinitionsFolder);
+  if (folder.empty() || path.size() <= folder.size() ||
+      !SameIgnoringAsciiCase(path.substr(0, folder.size()), folder)) {
+    return false;
+  }
+  // The rest names a task as the scheduler would.
+  return RepairMaySwitchTask("\\" + path.substr(folder.size()));
+}
+
+TaskUndone EnableTaskAgain(Platform& machine, const Text& task_path) {
+  ScheduledTasks* tasks = machine.tasks;
+  if (!tasks) return TaskUndone::kFailed;
+  const std::optional<bool> enabled = tasks->IsEnabled(task_path);
+  if (enabled == true) return TaskUndone::kBack;
+  if (enabled == false) {
+    return tasks->SetEnabled(task_path, true) ? TaskUndone::kBack : TaskUndone::kFailed;
+  }
+  // Not found: gone, when the scheduler answers and lists no such task.
+  std::vector<ScheduledTask> listed;
+  if (tasks->ListTasks(&listed) != TaskListing::kListed) return TaskUndone::kFailed;
+  for (const ScheduledTask& task : listed) {
+    if (SameIgnoringAsciiCase(task.path, task_path)) return TaskUndone::kFailed;
+  }
+  return TaskUndone::kGone;
+}

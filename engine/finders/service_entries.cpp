@@ -1,0 +1,112 @@
+#include "engine/finders/service_entries.h"
+
+const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
+
+namespace {
+
+const char kWhen[] = "随服务启动";
+// Programs that run, as a service, whatever program their Parameters name.
+const char* const kServiceWrappers[] = {"SRVANY.EXE", "SRVANY-NG.EXE", "NSSM.EXE"};
+const char kStart[] = "Start";
+constexpr std::uint32_t kStartNever = 4;
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
+  return value ? TextOfStringValue(*value) : std::nullopt;
+}
+
+RegRawValue Dword(std::uint32_t number) {
+  std::string bytes(4, '\0');
+  for (int at = 0; at < 4; ++at) bytes[at] = static_cast<char>((number >> (8 * at)) & 0xFF);
+  return {kRegDword, bytes};
+}
+
+std::optional<Text> ReadString(Registry& registry, const Text& key, const char* name) {
+  std::optional<RegRawValue> value;
+  if (!registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, name, &value)) {
+    return std::nullopt;
+  }
+  return StringOf(value);
+}
+
+bool IsServiceWrapper(const Text& command) {
+  const Text upper = AsciiUpper(command);
+  for (const char* wrapper : kServiceWrappers) {
+    const std::size_t at = upper.find(wrapper);
+    if (at != Text::npos && (at == 0 || upper[at - 1] == '\\' || upper[at - 1] == '"')) return true;
+  }
+  return false;
+}
+
+Text Shown(const ServiceItem& item) {
+  return "系统服务：" + item.name + "（" + ReapplyReason(kWhen, item.why) + "）";
+}
+
+}  // namespace
+
+std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_address) {
+  std::vector<ServiceItem> items;
+  Registry& registry = machine.registry;
+  std::optional<std::vector<Text>> names;
+  if (!registry.ReadSubkeyNames(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &names) ||
+      !names) {
+    return items;
+  }
+  for (const Text& name : *names) {
+    const Text key = Text(kServicesKey) + "\\" + name;
+    Text command = ReadString(registry, key, "ImagePath").value_or(Text());
+    if (command.empty()) continue;
+    // A wrapper (srvany, NSSM) runs the program its Parameters name.
+    if (IsServiceWrapper(command)) {
+      if (const auto application = ReadString(registry, key + "\\Parameters", "Application")) {
+        command = "\"" + *application + "\" " +
+                  ReadString(registry, key + "\\Parameters", "AppParameters").value_or(Text());
+      }
+    }
+    auto why = WhyCommandReapplies(machine.files, command, user_address);
+    if (!why) continue;
+    std::optional<RegRawValue> start;
+    if (!registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &start) || !start ||
+        *start == Dword(kStartNever)) {
+      continue;
+    }
+    items.push_back({name, command, *start, std::move(*why)});
+  }
+  return items;
+}
+
+int CheckServices(RepairHost& host, const std::vector<ServiceItem>& items) {
+  for (const ServiceItem& item : items) Line(host, Shown(item) + "，将禁用");
+  return static_cast<int>(items.size());
+}
+
+int RepairServices(Platform& machine, RepairHost& host, BundleWriter& bundle,
+                   const std::vector<ServiceItem>& items) {
+  int failed = 0;
+  for (const ServiceItem& item : items) {
+    const Text key = Text(kServicesKey) + "\\" + item.name;
+    std::optional<RegRawValue> now;
+    const bool done =
+        machine.registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &now) &&
+        now == item.start &&
+        bundle.RecordValueChange(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
+                                 Dword(kStartNever)) &&
+        machine.registry.WriteValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
+                                    Dword(kStartNever));
+    Line(host, Shown(item) + (done ? "，已禁用" : "，禁用失败"));
+    failed += !done;
+  }
+  return failed;
+}
+
+bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& value_name) {
+  const Text prefix = Text(kServicesKey) + "\\";
+  if (root != RegRoot::kLocalMachine || !SameIgnoringAsciiCase(value_name, kStart) ||
+      key_path.size() <= prefix.size() ||
+      !SameIgnoringAsciiCase(key_path.substr(0, prefix.size()), prefix)) {
+    return false;
+  }
+  const Text name = key_path.substr(prefix.size());
+  return name.find('\\') == Text::npos && name.find('/') == Text::npos;
+}

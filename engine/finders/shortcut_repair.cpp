@@ -1,0 +1,345 @@
+#include "engine/finders/shortcut_repair.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "engine/finders/launch_points.h"
+#include "engine/finders/lookalike_links.h"
+#include "engine/finders/repair_folders.h"
+#include "engine/restore_bundle.h"
+#include "platform/shell_link_names.h"
+#include "platform/text_utf16.h"
+
+const char kBackupFolderName[] = "修复前桌面图标备份";
+
+namespace {
+
+const char kRepairedDescription[] = "青禾 快捷方式修复操作";
+
+// Real links are a few kilobytes; a file above this is no shortcut to copy.
+constexpr std::size_t kLargestShortcut = 1 << 20;
+// Names tried for one back-up copy; a folder holding that many copies of one
+// shortcut is no back-up folder.
+constexpr int kMostBackupNames = 10000;
+
+void Report(RepairHost& host, const Text& prefix, const Text& name) {
+  host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
+}
+
+bool Failed(RepairHost& host, const Text& name) {
+  Report(host, "修复失败：", name);
+  return false;
+}
+
+// Copies the shortcut into the back-up folder under a name no other copy
+// has, the way Explorer names copies: "a.lnk", then "a (2).lnk", "a (3).lnk",
+// ... Each copy is a new file, so no copy ever replaces another. The search
+// goes on only past names that are taken; any other failure (a full disk)
+// ends it, with the failed copy removed.
+bool BackUp(FileSystem& files, const std::string& original, const Text& name,
+            const Text& backup_root) {
+  const Text backup_folder = backup_root + kBackupFolderName;
+  // A back-up folder planted as a link could lead anywhere: no copy goes through it.
+  if (files.IsFolderLink(backup_folder)) return false;
+  const std::size_t dot = name.rfind('.');
+  const Text stem = dot == Text::npos ? name : name.substr(0, dot);
+  const Text extension = dot == Text::npos ? Text() : name.substr(dot);
+  Text copy = backup_folder + "\\" + name;
+  for (int number = 2; number <= kMostBackupNames + 1; ++number) {
+    switch (files.WriteNewFile(copy, original)) {
+      case NewFile::kWritten:
+        if (FileHolds(files, copy, original)) return true;
+        files.DeleteOneFile(copy);
+        return false;
+      case NewFile::kNameTaken:
+        break;
+      case NewFile::kFailed:
+        return false;
+    }
+    copy = backup_folder + "\\" + stem + " (" + std::to_string(number) + ")" + extension;
+  }
+  return false;
+}
+
+// Writes the new link into a new file beside the old one, checks that the
+// disk holds it whole, then moves it over the old one in one step: the old
+// shortcut is never gone or cut before its replacement is there, complete.
+bool ReplaceLink(Platform& machine, const Text& path, const std::string& replacement) {
+  const std::optional<Text> temporary = WriteNewFileBeside(machine.files, path, replacement);
+  if (!temporary) return false;
+  if (FileHolds(machine.files, *temporary, replacement) &&
+      machine.links.ParsesAsLink(replacement) && machine.files.MoveOverFile(*temporary, path)) {
+    return true;
+  }
+  machine.files.DeleteOneFile(*temporary);
+  return false;
+}
+
+// Steps over whole characters, so a second byte of 0x5C or 0x7C is never
+// taken for a backslash or a bar.
+template <typename Test>
+bool AnyCharacter(const Text& text, Test test) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+    } else if (test(byte)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A name ending in a dot or a space is named without them by every path the
+// file functions take: "sub.\\a.lnk" opens "sub\\a.lnk", another file.
+bool EndsInDotOrSpace(const Text& name) {
+  return !name.empty() && (name.back() == '.' || name.back() == ' ');
+}
+
+// Characters Windows never allows in a name. A name listed with one (made by
+// another system, or shown with '?' for a character this code page lacks)
+// cannot be given back to the file functions: as a path it would be a pattern,
+// a stream, or another file or folder.
+bool IsForbiddenInName(unsigned char byte) {
+  return byte < 0x20 || std::strchr("\\/:*?\"<>|", byte) != nullptr;
+}
+
+// CON, AUX, COM1, ... name a device, whatever follows the first dot: opening
+// one opens the device (a read from it may never end), not a file.
+bool IsDeviceName(const Text& name) {
+  Text base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+// True when `name` is still an entry of `folder` (a path ending in a
+// backslash): the file is there, only its path is beyond the file functions
+// (longer than they take, for one).
+bool StillListed(FileSystem& files, const Text& folder, const Text& name) {
+  for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
+    if (!entry.is_folder && entry.name == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool NamesOnlyThisFile(const Text& path, const Text& name) {
+  // The system shows a name it cannot give in this code page with '?' in it;
+  // as a pattern it could match another file, which must not be touched instead.
+  if (path.find_first_of("?*") != Text::npos || AnyCharacter(name, IsForbiddenInName) ||
+      EndsInDotOrSpace(name) || IsDeviceName(name)) {
+    return false;
+  }
+  // "xlnk" would be read as "xlnk.lnk", another file whose target it would get.
+  return CompleteLinkNameForRead(path) == path;
+}
+
+// The name WriteNewFileBeside gives a replacement: "~qinghe-", sixteen hex
+// digits, ".tmp". Found in a walk, it is what a run that was killed left.
+bool IsLeftoverReplacement(const Text& name) {
+  static const char kPrefix[] = "~qinghe-";
+  static const char kSuffix[] = ".tmp";
+  constexpr std::size_t kDigits = 16;
+  if (name.size() != sizeof kPrefix - 1 + kDigits + sizeof kSuffix - 1) return false;
+  if (name.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return false;
+  if (name.compare(name.size() - (sizeof kSuffix - 1), Text::npos, kSuffix) != 0) return false;
+  const Text digits = name.substr(sizeof kPrefix - 1, kDigits);
+  return digits.find_first_not_of("0123456789abcdef") == Text::npos;
+}
+
+PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& backup_root) {
+  PlannedLink link;
+  link.path = path;
+  link.backup_root = backup_root;
+  const TextArray parts = SplitText(path, "\\");
+  link.name = parts.empty() ? path : parts.back();
+  const Text& name = link.name;
+  // Removing only the name loses nothing: a file of that name is a copy of a
+  // replacement link at most, and a planted link to a file only loses itself.
+  if (IsLeftoverReplacement(name)) {
+    link.action = PlannedLink::Action::kRemoveLeftover;
+    return link;
+  }
+  if (TextRight(path, 3) != "lnk") return link;
+  link.action = PlannedLink::Action::kReport;
+  if (!NamesOnlyThisFile(path, name)) return link;
+  // A link the link object cannot read, or whose target it cannot give as a
+  // path, is left alone: rewriting it would lose it.
+  std::optional<LinkToRewrite> source = machine.links.ReadLinkToRewrite(path);
+  if (!source) {
+    // Only a shortcut that has gone since the listing goes without a line.
+    if (!machine.files.PathExists(path) &&
+        !StillListed(machine.files, path.substr(0, path.size() - name.size()), name)) {
+      link.action = PlannedLink::Action::kNothing;
+    }
+    return link;
+  }
+  link.action = PlannedLink::Action::kRewrite;
+  link.source = std::move(*source);
+  if (const std::optional<Text> target = TextFromUtf16Le(link.source.kept_target)) {
+    link.lookalike = FindLookalike(machine, path, *target);
+  }
+  return link;
+}
+
+namespace {
+
+bool ApplyPlannedChange(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                        const PlannedLink& link) {
+  switch (link.action) {
+    case PlannedLink::Action::kNothing:
+      return true;
+    case PlannedLink::Action::kRemoveLeftover:
+      machine.files.DeleteOneFile(link.path);
+      return true;
+    case PlannedLink::Action::kReport:
+      return Failed(host, link.name);
+    case PlannedLink::Action::kRewriteArguments:
+      return ApplyArgumentsRewrite(machine, host, bundle, link);
+    case PlannedLink::Action::kRewrite:
+      break;
+  }
+  // The new link is made before anything is touched.
+  const std::optional<std::string> replacement =
+      machine.links.ComposeLinkWithoutArguments(link.source, kRepairedDescription);
+  if (!replacement) return Failed(host, link.name);
+  // The bytes the copies are made of: the desktop's back-up copy and the
+  // restore bundle's.
+  const std::optional<std::string> original =
+      machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  if (!original) return Failed(host, link.name);
+  if (!link.backup_root.empty() && !BackUp(machine.files, *original, link.name, link.backup_root)) {
+    return Failed(host, link.name);
+  }
+  if (bundle && !bundle->RecordFile(link.path, *original, *replacement)) {
+    return Failed(host, link.name);
+  }
+  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
+  Report(host, "修复：", link.name);
+  return true;
+}
+
+}  // namespace
+
+bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                      const PlannedLink& link) {
+  if (!ApplyPlannedChange(machine, host, bundle, link)) return false;
+  if (!link.lookalike) return true;
+  // The second change to the same file: its before-state is what the first left.
+  if (link.lookalike->browser_path.empty()) return Failed(host, link.name);
+  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  const std::optional<std::string> replacement = machine.links.ComposeLinkTo(
+      link.lookalike->browser_path, FolderOfPath(link.lookalike->browser_path),
+      link.lookalike->icon_location, link.lookalike->description);
+  if (!now || !replacement) return Failed(host, link.name);
+  if (bundle && !bundle->RecordFile(link.path, *now, *replacement)) return Failed(host, link.name);
+  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
+  Report(host, "修复仿冒快捷方式：", link.name);
+  return true;
+}
+
+bool ApplyArgumentsRewrite(Platform& machine, RepairHost& host, BundleWriter* bundle,
+                           const PlannedLink& link) {
+  // Changed since it was planned: what the check showed is no longer there.
+  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
+  if (!now || *now != link.original) return Failed(host, link.name);
+  if (bundle && !bundle->RecordFile(link.path, link.original, link.replacement)) {
+    return Failed(host, link.name);
+  }
+  if (!ReplaceLink(machine, link.path, link.replacement)) return Failed(host, link.name);
+  Report(host, "修复：", link.name);
+  return true;
+}
+
+void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
+                        const Text& backup_root) {
+  ApplyPlannedLink(machine, host, nullptr, PlanShortcutFile(machine, path, backup_root));
+}
+
+void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, const Text& excluded) {
+  const std::vector<FolderEntry> entries = files.FindEntries(folder + "*");
+  for (const FolderEntry& entry : entries) {
+    if (!entry.is_folder || entry.is_link || entry.name == "." || entry.name == "..") continue;
+    // As a path, a folder name like "..\\x" leads out of the tree, and one
+    // like "sub." leads into "sub"; either could be the back-up folder.
+    if (AnyCharacter(entry.name, IsForbiddenInName) || EndsInDotOrSpace(entry.name)) continue;
+    const Text subfolder = folder + entry.name + "\\";
+    if (subfolder == excluded) continue;
+    ListFolderTree(files, subfolder, list, excluded);
+  }
+  for (const FolderEntry& entry : entries) {
+    if (entry.is_folder) continue;
+    // A backslash in a file name would make its path name another file: it is
+    // listed with '?' there, as the system lists a character it cannot give,
+    // so that it is reported and never acted on.
+    Text name = entry.name;
+    for (std::size_t at = 0; at < name.size(); ++at) {
+      if (IsLeadByte(static_cast<unsigned char>(name[at]))) {
+        ++at;
+      } else if (name[at] == '\\') {
+        name[at] = '?';
+      }
+    }
+    list.push_back(folder + name);
+  }
+}
+
+ShortcutPlan PlanShortcutRepair(Platform& machine) {
+  ShortcutPlan plan;
+  const RepairFolders places = FindRepairFolders(machine.files);
+  // Without a start menu every path below would be relative to wherever the
+  // program happens to run.
+  if (!places.start_menu.empty()) {
+    for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
+      plan.start_menu.push_back(
+          PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()));
+    }
+    // Without the expected piece it would be the start menu itself,
+    // rewritten without a back-up.
+    if (!places.quick_launch.empty()) {
+      TextArray list;
+      ListFolderTree(machine.files, places.quick_launch, list);
+      for (const Text& path : list)
+        plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
+    }
+  }
+  PlanLaunchPoints(machine, places, plan.launch_points);
+  if (places.desktop.empty()) return plan;
+  plan.backup_folder = places.desktop + kBackupFolderName;
+  // The back-up folder is left out: its copies are never overwritten or rewritten.
+  TextArray list;
+  ListFolderTree(machine.files, places.desktop, list, plan.backup_folder + "\\");
+  for (const Text& path : list) {
+    plan.desktop.push_back(PlanShortcutFile(machine, path, places.desktop));
+  }
+  return plan;
+}
+
+int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle) {
+  const ShortcutPlan plan = PlanShortcutRepair(machine);
+  int failed = 0;
+  for (const PlannedLink& link : plan.start_menu) {
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
+  }
+  for (const PlannedLink& link : plan.quick_launch) {
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
+  }
+  if (!plan.backup_folder.empty()) {
+    if (!machine.files.PathExists(plan.backup_folder)) {
+      machine.files.CreateFolder(plan.backup_folder);
+    }
+    for (const PlannedLink& link : plan.desktop) {
+      failed += !ApplyPlannedLink(machine, host, bundle, link);
+    }
+  }
+  for (const PlannedLink& link : plan.launch_points)
+    failed += !ApplyPlannedLink(machine, host, bundle, link);
+  return failed;
+}

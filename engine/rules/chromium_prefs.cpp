@@ -1,0 +1,154 @@
+#include "engine/rules/chromium_prefs.h"
+
+#include <algorithm>
+
+#include "engine/rules/start_urls.h"
+
+const char* const kChromiumStartSettings[4] = {
+    "homepage",
+    "homepage_is_newtabpage",
+    "session.restore_on_startup",
+    "session.startup_urls",
+};
+
+namespace {
+
+const char kMacs[] = "protection.macs";
+const char kEncryptedSuffix[] = "_encrypted_hash";
+
+std::string MacPath(const std::string& setting) { return std::string(kMacs) + "." + setting; }
+
+const JsonMember* Find(const ChromiumPrefsFile& file, std::string_view path) {
+  for (const JsonMember& member : file.scan.members) {
+    if (member.path == path) return &member;
+  }
+  return nullptr;
+}
+
+// Every file's member at `path`.
+std::vector<const JsonMember*> FindAll(const std::vector<const ChromiumPrefsFile*>& files,
+                                       std::string_view path) {
+  std::vector<const JsonMember*> found;
+  for (const ChromiumPrefsFile* file : files) {
+    if (const JsonMember* member = Find(*file, path)) found.push_back(member);
+  }
+  return found;
+}
+
+std::string Joined(const std::vector<std::string>& pages) {
+  std::string joined;
+  for (const std::string& page : pages) joined += (joined.empty() ? "" : " ") + page;
+  return joined;
+}
+
+}  // namespace
+
+const std::vector<std::string>& ChromiumScanPaths() {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> list = {kMacs, MacPath("session")};
+    for (const char* setting : kChromiumStartSettings) {
+      list.emplace_back(setting);
+      list.push_back(MacPath(setting));
+      list.push_back(MacPath(setting) + kEncryptedSuffix);
+    }
+    return list;
+  }();
+  return paths;
+}
+
+ChromiumPrefsFault ScanChromiumPrefs(std::string json, ChromiumPrefsFile* file) {
+  file->json = std::move(json);
+  switch (ScanJsonMembers(file->json, ChromiumScanPaths(), &file->scan)) {
+    case JsonFault::kNone:
+      break;
+    case JsonFault::kNotJson:
+      return ChromiumPrefsFault::kNotJson;
+    case JsonFault::kTooDeep:
+      return ChromiumPrefsFault::kTooDeep;
+    case JsonFault::kDuplicateKey:
+      return ChromiumPrefsFault::kDuplicateKey;
+  }
+  for (const std::string& path : {std::string(kMacs), MacPath("session")}) {
+    const JsonMember* macs = Find(*file, path);
+    if (macs && macs->kind != JsonMember::Kind::kObject) return ChromiumPrefsFault::kWrongType;
+  }
+  return ChromiumPrefsFault::kNone;
+}
+
+std::vector<HijackedSetting> JudgeChromiumStartSettings(
+    const std::vector<const ChromiumPrefsFile*>& files, std::string_view user_address,
+    ChromiumPrefsFault* fault) {
+  using Kind = JsonMember::Kind;
+  *fault = ChromiumPrefsFault::kNone;
+  const auto homepages = FindAll(files, "homepage");
+  const auto new_tab_flags = FindAll(files, "homepage_is_newtabpage");
+  const auto restores = FindAll(files, "session.restore_on_startup");
+  const auto url_lists = FindAll(files, "session.startup_urls");
+  const auto typed = [](const std::vector<const JsonMember*>& members, auto is_right) {
+    return std::all_of(members.begin(), members.end(), is_right);
+  };
+  if (!typed(homepages, [](auto* m) { return m->kind == Kind::kString; }) ||
+      !typed(new_tab_flags,
+             [](auto* m) { return m->kind == Kind::kTrue || m->kind == Kind::kFalse; }) ||
+      !typed(restores, [](auto* m) { return m->kind == Kind::kNumber; }) ||
+      !typed(url_lists, [](auto* m) { return m->kind == Kind::kArray && m->only_strings; })) {
+    *fault = ChromiumPrefsFault::kWrongType;
+    return {};
+  }
+
+  std::vector<HijackedSetting> hijacked;
+  const bool homepage_hijacked = std::any_of(homepages.begin(), homepages.end(), [&](auto* m) {
+    return IsHijackedStartPage(m->text, user_address);
+  });
+  if (homepage_hijacked) {
+    for (auto* m : homepages) hijacked.push_back({"homepage", m->text});
+    for (auto* m : new_tab_flags) {
+      hijacked.push_back({"homepage_is_newtabpage", m->kind == Kind::kTrue ? "true" : "false"});
+    }
+  }
+  const bool urls_hijacked = std::any_of(url_lists.begin(), url_lists.end(), [&](auto* m) {
+    return std::any_of(m->strings.begin(), m->strings.end(), [&](const std::string& page) {
+      return IsHijackedStartPage(page, user_address);
+    });
+  });
+  if (urls_hijacked) {
+    for (auto* m : restores) {
+      if (m->text == std::to_string(kRestoreOpensStartupUrls) ||
+          m->text == std::to_string(kRestoreLastSessionAndStartupUrls)) {
+        hijacked.push_back({"session.restore_on_startup", m->text});
+      }
+    }
+    for (auto* m : url_lists) hijacked.push_back({"session.startup_urls", Joined(m->strings)});
+  }
+  return hijacked;
+}
+
+ByteRanges ChromiumSettingRanges(const ChromiumPrefsFile& file,
+                                 const std::vector<std::string>& paths) {
+  std::vector<const JsonMember*> cut;
+  for (const JsonMember& member : file.scan.members) {
+    for (const std::string& path : paths) {
+      if (member.path == path || member.path == MacPath(path) ||
+          member.path == MacPath(path) + kEncryptedSuffix) {
+        cut.push_back(&member);
+      }
+    }
+  }
+  return JsonMemberRanges(file.scan, cut);
+}
+
+std::string WithoutChromiumSettings(const ChromiumPrefsFile& file,
+                                    const std::vector<std::string>& paths) {
+  return WithoutRanges(file.json, ChromiumSettingRanges(file, paths));
+}
+
+std::vector<std::string> ProfilesListedInLocalState(std::string_view json) {
+  JsonScan scan;
+  if (ScanJsonMembers(json, {"profile.info_cache"}, &scan) != JsonFault::kNone) return {};
+  for (const JsonMember& member : scan.members) {
+    if (member.path == "profile.info_cache" && member.kind == JsonMember::Kind::kObject) {
+      return member.keys;
+    }
+  }
+  return {};
+}

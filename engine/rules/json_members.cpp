@@ -1,0 +1,265 @@
+#include "engine/rules/json_members.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "platform/text_utf8.h"
+
+namespace {
+
+bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The SAX handler: follows the nesting, keeps the members asked for.
+class MemberScanner {
+ public:
+  MemberScanner(std::string_view json, const std::vector<std::string>& paths, JsonScan* scan,
+                const rapidjson::MemoryStream* in)
+      : json_(json), paths_(paths), scan_(scan), in_(in) {}
+
+  JsonFault fault() const { return fault_; }
+
+  bool Null() { return Scalar(JsonMember::Kind::kNull, {}); }
+  bool Bool(bool value) {
+    return Scalar(value ? JsonMember::Kind::kTrue : JsonMember::Kind::kFalse, {});
+  }
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+    return Scalar(JsonMember::Kind::kNumber, std::string_view(text, length));
+  }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    return Scalar(JsonMember::Kind::kString, std::string_view(text, length));
+  }
+  // RawNumber stands for these: numbers are kept as written.
+  bool Int(int) { return true; }
+  bool Uint(unsigned) { return true; }
+  bool Int64(int64_t) { return true; }
+  bool Uint64(uint64_t) { return true; }
+  bool Double(double) { return true; }
+
+  bool StartObject() { return Open(JsonMember::Kind::kObject); }
+  bool StartArray() { return Open(JsonMember::Kind::kArray); }
+  bool EndObject(rapidjson::SizeType) { return Close(); }
+  bool EndArray(rapidjson::SizeType) { return Close(); }
+
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    if (skipped_ > 0) return true;
+    Frame& frame = frames_.back();
+    std::size_t begin = last_end_;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    if (begin < json_.size() && json_[begin] == ',') ++begin;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    frame.key.assign(text, length);
+    frame.key_begin = begin;
+    if (frame.watched) {
+      if (std::find(frame.keys.begin(), frame.keys.end(), frame.key) != frame.keys.end()) {
+        fault_ = JsonFault::kDuplicateKey;
+        return false;
+      }
+      frame.keys.push_back(frame.key);
+    }
+    last_end_ = in_->Tell();
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool object = false;
+    int id = 0;
+    std::string path;
+    bool watched = false;  // on the way to a path asked for, or asked for itself
+    int member = -1;       // the member this container is the value of, when asked for
+    std::vector<std::string> keys;
+    std::string key;  // of the member being read
+    std::size_t key_begin = 0;
+  };
+
+  bool Asked(const std::string& path) const {
+    return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
+  }
+  bool LeadsToAsked(const std::string& path) const {
+    for (const std::string& asked : paths_) {
+      if (asked.size() > path.size() && asked[path.size()] == '.' &&
+          asked.compare(0, path.size(), path) == 0) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // The path of the member being read, one step a name. A name holding a
+  // '.' is no step of any path asked for: "session.startup_urls" as one name
+  // is not the member startup_urls of session, and the browser never reads it so.
+  std::optional<std::string> ChildPath(const Frame& frame) const {
+    if (frame.key.find('.') != std::string::npos) return std::nullopt;
+    return frame.path.empty() ? frame.key : frame.path + "." + frame.key;
+  }
+
+  // A new member of the object on top, when it is asked for: its index.
+  int StartMember(JsonMember::Kind kind) {
+    if (frames_.empty() || !frames_.back().object) return -1;
+    const Frame& frame = frames_.back();
+    if (!frame.watched) return -1;
+    std::optional<std::string> path = ChildPath(frame);
+    if (!path || !Asked(*path)) return -1;
+    JsonMember member;
+    member.path = std::move(*path);
+    member.kind = kind;
+    member.key_begin = frame.key_begin;
+    member.object = frame.id;
+    scan_->members.push_back(std::move(member));
+    return static_cast<int>(scan_->members.size()) - 1;
+  }
+
+  // The value of the object's current member ends here.
+  void EndMember(int member, std::size_t end) {
+    const Frame& frame = frames_.back();
+    if (member >= 0) scan_->members[member].value_end = end;
+    if (frame.watched) scan_->siblings.push_back({frame.id, frame.key_begin, end});
+  }
+
+  bool Scalar(JsonMember::Kind kind, std::string_view text) {
+    if (skipped_ > 0) return true;
+    const std::size_t end = in_->Tell();
+    last_end_ = end;
+    if (frames_.empty()) return true;
+    Frame& frame = frames_.back();
+    if (!frame.object) {
+      if (frame.member >= 0) {
+        JsonMember& array = scan_->members[frame.member];
+        if (kind == JsonMember::Kind::kString) {
+          array.strings.emplace_back(text);
+        } else {
+          array.only_strings = false;
+        }
+      }
+      return true;
+    }
+    const int member = StartMember(kind);
+    if (member >= 0) scan_->members[member].text.assign(text);
+    EndMember(member, end);
+    return true;
+  }
+
+  // A container no asked-for path leads into is only counted: most of a
+  // long-used profile (extension settings) is read this way.
+  bool Open(JsonMember::Kind kind) {
+    if (static_cast<int>(frames_.size()) + skipped_ >= kLargestJsonDepth) {
+      fault_ = JsonFault::kTooDeep;
+      return false;
+    }
+    if (skipped_ > 0) {
+      ++skipped_;
+      return true;
+    }
+    last_end_ = in_->Tell();
+    Frame child;
+    child.object = kind == JsonMember::Kind::kObject;
+    child.id = ++objects_;
+    if (frames_.empty()) {
+      child.watched = true;
+    } else if (frames_.back().object) {
+      if (std::optional<std::string> path = ChildPath(frames_.back())) {
+        child.path = std::move(*path);
+        child.member = StartMember(kind);
+        child.watched = child.member >= 0 || LeadsToAsked(child.path);
+      }
+    } else if (frames_.back().member >= 0) {
+      scan_->members[frames_.back().member].only_strings = false;
+    }
+    if (!child.watched) {
+      skipped_ = 1;
+      return true;
+    }
+    frames_.push_back(std::move(child));
+    return true;
+  }
+
+  bool Close() {
+    const std::size_t end = in_->Tell();
+    if (skipped_ > 1) {
+      --skipped_;
+      return true;
+    }
+    last_end_ = end;
+    int member = -1;
+    if (skipped_ == 1) {
+      skipped_ = 0;  // an uncounted child of the frame on top ends
+    } else {
+      Frame closed = std::move(frames_.back());
+      frames_.pop_back();
+      if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
+      member = closed.member;
+    }
+    if (!frames_.empty() && frames_.back().object) EndMember(member, end);
+    return true;
+  }
+
+  std::string_view json_;
+  const std::vector<std::string>& paths_;
+  JsonScan* scan_;
+  const rapidjson::MemoryStream* in_;
+  std::vector<Frame> frames_;
+  std::size_t last_end_ = 0;
+  int objects_ = 0;
+  int skipped_ = 0;  // depth inside containers no asked-for path leads into
+  JsonFault fault_ = JsonFault::kNone;
+};
+
+}  // namespace
+
+JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>& paths,
+                          JsonScan* scan) {
+  *scan = JsonScan();
+  // The reader takes a zero byte for the end: a text holding one is no JSON
+  // for it, and would hide what follows the zero. UTF-8 is checked here in
+  // one pass, not by the reader character by character.
+  if (!IsUtf8WithoutZero(json)) return JsonFault::kNotJson;
+  rapidjson::MemoryStream in(json.data(), json.size());
+  MemberScanner scanner(json, paths, scan, &in);
+  rapidjson::Reader reader;
+  // The recursive reader: its depth is the handler's, which stops it at
+  // kLargestJsonDepth.
+  const bool parsed = !reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(in, scanner).IsError();
+  if (scanner.fault() != JsonFault::kNone) return scanner.fault();
+  if (!parsed) return JsonFault::kNotJson;
+  return JsonFault::kNone;
+}
+
+ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMember*>& cut) {
+  const auto is_cut = [&cut](int object, std::size_t key_begin) {
+    return std::any_of(cut.begin(), cut.end(), [&](const JsonMember* member) {
+      return member->object == object && member->key_begin == key_begin;
+    });
+  };
+  ByteRanges ranges;
+  for (const JsonMember* member : cut) {
+    std::vector<JsonScan::Sibling> siblings;
+    for (const JsonScan::Sibling& sibling : scan.siblings) {
+      if (sibling.object == member->object) siblings.push_back(sibling);
+    }
+    const auto at = std::find_if(siblings.begin(), siblings.end(), [&](const auto& sibling) {
+      return sibling.key_begin == member->key_begin;
+    });
+    if (at == siblings.end()) continue;
+    if (at + 1 != siblings.end()) {
+      // Up to the next member's key: this one, its comma and the spaces.
+      ranges.emplace_back(at->key_begin, (at + 1)->key_begin);
+      continue;
+    }
+    // The last member: the comma before it goes, unless every member before
+    // it goes too (each of those then takes its own comma).
+    auto kept = siblings.end();
+    for (auto before = siblings.begin(); before != at; ++before) {
+      if (!is_cut(before->object, before->key_begin)) kept = before;
+    }
+    ranges.emplace_back(kept != siblings.end() ? kept->value_end : at->key_begin, at->value_end);
+  }
+  return ranges;
+}
+
+std::string CutJsonMembers(std::string_view json, const JsonScan& scan,
+                           const std::vector<const JsonMember*>& cut) {
+  return WithoutRanges(json, JsonMemberRanges(scan, cut));
+}
