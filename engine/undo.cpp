@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/bundle/format.h"
+#include "engine/bundle/listing.h"
+#include "engine/bundle/reader.h"
 #include "engine/finders/scheduled_tasks.h"
 #include "engine/finders/shortcut_repair.h"
-#include "engine/restore_bundle.h"
+#include "engine/sequence.h"
 #include "platform/digest.h"
 
 namespace {
@@ -27,11 +30,6 @@ void Line(RepairHost& host, Result result, const Text& name) {
     case Result::kNotTheUsers:
       return host.AppendRepairLog("撤销失败：" + name + "（所在文件夹已不属于本用户，未写入）\r\n");
   }
-}
-
-Text FileNameOf(const Text& path) {
-  const TextArray parts = SplitText(path, "\\");
-  return parts.empty() ? path : parts.back();
 }
 
 // A key tree in a form two readings can be compared in: names in one letter
@@ -136,7 +134,7 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
   return tree;
 }
 
-Result UndoValue(Platform& machine, const ReadBundle& bundle, const BundleChange& change,
+Result UndoValue(Platform& machine, const ReadBundle& bundle, const Change& change,
                  const Text& key_name) {
   Registry& registry = machine.registry;
   const ValueBefore before = FindValueBefore(bundle.registry, key_name, change.value_name);
@@ -168,7 +166,7 @@ Result UndoValue(Platform& machine, const ReadBundle& bundle, const BundleChange
              : Result::kFailed;
 }
 
-Result UndoKeyTree(Platform& machine, const ReadBundle& bundle, const BundleChange& change,
+Result UndoKeyTree(Platform& machine, const ReadBundle& bundle, const Change& change,
                    const Text& key_name) {
   Registry& registry = machine.registry;
   bool found = false;
@@ -201,11 +199,16 @@ bool MakeFoldersAbove(FileSystem& files, const Text& path) {
   return MakeFoldersAbove(files, folder) && files.CreateFolder(folder);
 }
 
-Result UndoFile(Platform& machine, const ReadBundle& bundle, const BundleChange& change) {
+Result UndoFile(Platform& machine, const ReadBundle& bundle, std::size_t index) {
   FileSystem& files = machine.files;
-  const std::optional<std::string> copy =
-      files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
-  if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
+  const Change& change = bundle.changes[index];
+  // Checked against the manifest as the bundle was read; a large copy, not
+  // kept then, is read and checked again.
+  std::optional<std::string> copy = bundle.copies[index];
+  if (!copy) {
+    copy = files.ReadWholeFile(bundle.folder + change.copy, kLargestFile);
+    if (!copy || Sha256Hex(*copy) != change.sha256_before) return Result::kFailed;
+  }
   // A folder on the way swapped for a link since the repair would take the
   // copy wherever the link leads.
   if (files.LeadsThroughLink(change.original)) return Result::kThroughLink;
@@ -249,8 +252,8 @@ Result UndoTask(Platform& machine, const Text& task_path) {
 // does. Only that exact name form is touched.
 void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
   std::set<Text> folders;
-  for (const BundleChange& change : bundle.changes) {
-    if (change.kind != BundleChange::Kind::kFile) continue;
+  for (const Change& change : bundle.changes) {
+    if (change.kind != Change::Kind::kFile) continue;
     if (std::find(bundle.refused_places.begin(), bundle.refused_places.end(), change.original) !=
         bundle.refused_places.end()) {
       continue;
@@ -274,7 +277,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
   std::optional<ReadBundle> bundle;
   Text why;
   if (!folder.empty()) {
-    bundle = ReadBundleForUndo(machine, folder, &why);
+    bundle = ReadBundleForUndo(machine, RepairPlaces(), folder, &why);
     if (!bundle) {
       host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
       return UndoOutcome::kRefused;
@@ -285,7 +288,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
     bool refused = false;
     for (const Text& candidate : ListBundles(machine)) {
       if (BundleIsUndone(machine, candidate)) continue;
-      bundle = ReadBundleForUndo(machine, candidate, &why);
+      bundle = ReadBundleForUndo(machine, RepairPlaces(), candidate, &why);
       if (bundle) break;
       host.AppendRepairLog("撤销被拒绝：" + why + "\r\n");
       refused = true;
@@ -305,25 +308,28 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
     Result result = Result::kFailed;
     Text name;
     switch (change->kind) {
-      case BundleChange::Kind::kValue: {
+      case Change::Kind::kValue: {
         const Text key_name = RegFileKeyName(change->root, change->view, change->key_path);
         name = key_name + "\\" + change->value_name;
         result = UndoValue(machine, *bundle, *change, key_name);
         break;
       }
-      case BundleChange::Kind::kKeyTree: {
+      case Change::Kind::kKeyTree: {
         name = RegFileKeyName(change->root, change->view, change->key_path);
         result = UndoKeyTree(machine, *bundle, *change, name);
         break;
       }
-      case BundleChange::Kind::kFile:
+      case Change::Kind::kFile:
         name = FileNameOf(change->original);
-        result = UndoFile(machine, *bundle, *change);
+        result = UndoFile(machine, *bundle,
+                          static_cast<std::size_t>(bundle->changes.rend() - change - 1));
         break;
-      case BundleChange::Kind::kTask:
+      case Change::Kind::kTask:
         name = change->task_path;
         result = UndoTask(machine, change->task_path);
         break;
+      case Change::Kind::kFolderTree:
+        continue;  // never in a manifest: its files are
     }
     Line(host, result, name);
     complete = complete && result != Result::kFailed && result != Result::kThroughLink &&

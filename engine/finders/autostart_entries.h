@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "engine/rules/reapply_rules.h"
 #include "platform/platform.h"
 
@@ -49,3 +50,6 @@ int RepairAutostart(Platform& machine, RepairHost& host, BundleWriter& bundle,
 // Startup folder.
 bool RepairMayWriteAutostartValue(RegRoot root, const Text& key_path);
 bool RepairMayWriteAutostartFile(FileSystem& files, const Text& path);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kAutostartPlaces;

@@ -120,3 +120,28 @@ bool RepairMayWriteDebuggerValue(RegRoot root, const Text& key_path, const Text&
   }
   return BrowserOfExecutable(key_path.substr(prefix.size())) != nullptr;
 }
+
+namespace {
+
+// An entry of registry.reg the removal of a browser's debugger records: a value Debugger of a
+// browser's options key that the manifest names as changed (so the file cannot carry a program to
+// start that the repair never removed); never a key deleted whole.
+bool DebuggerEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
+  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
+    return false;
+  }
+  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
+  for (const EntryKey& key : KeysOfEntry(entry.key)) {
+    if (RepairMayWriteDebuggerValue(key.root, key.key_path, kDebuggerValue) &&
+        (key_line || SameIgnoringAsciiCase(entry.name, kDebuggerValue)))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const FinderPlaces kDebuggerPlaces = {
+    .value = RepairMayWriteDebuggerValue,
+    .registry_entry = DebuggerEntry,
+};

@@ -7,8 +7,9 @@
 
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "platform/platform.h"
 
 struct BrowserDebugger {
@@ -35,3 +36,6 @@ int RepairBrowserDebuggers(Platform& machine, RepairHost& host, BundleWriter& bu
 
 // What an undo may put back: the Debugger value of a browser's key.
 bool RepairMayWriteDebuggerValue(RegRoot root, const Text& key_path, const Text& value_name);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kDebuggerPlaces;

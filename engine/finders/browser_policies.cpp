@@ -429,3 +429,17 @@ bool PolicyRegistryEntryAllowed(const RegFileEntry& entry) {
   }
   return false;
 }
+
+namespace {
+
+bool PolicyEntry(const RegFileEntry& entry, const std::vector<Change>&) {
+  return PolicyRegistryEntryAllowed(entry);
+}
+
+}  // namespace
+
+const FinderPlaces kPolicyPlaces = {
+    .value = RepairMayWritePolicyValue,
+    .key_tree = RepairMayWritePolicyKeyTree,
+    .registry_entry = PolicyEntry,
+};

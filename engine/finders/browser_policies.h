@@ -7,8 +7,9 @@
 
 #include <string_view>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "platform/platform.h"
 
 // The check's lines for the hijacked policies; returns how many would change.
@@ -30,3 +31,6 @@ bool RepairMayWritePolicyKeyTree(RegRoot root, const Text& key_path);
 // policy repair removes, in any view: one of its values beside its key line,
 // or anything within one of its key trees.
 bool PolicyRegistryEntryAllowed(const RegFileEntry& entry);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kPolicyPlaces;

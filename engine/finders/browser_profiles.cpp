@@ -596,3 +596,33 @@ bool RepairMayWriteProfileValue(RegRoot root, const Text& key_path, const Text& 
   }
   return false;
 }
+
+namespace {
+
+// A value of the registry copy of a browser's protection codes, which the
+// profile repair removes.
+bool ProfileCodeEntry(const RegFileEntry& entry, const std::vector<Change>&) {
+  const Text root = RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, Text()) + "\\";
+  if (entry.key.size() <= root.size() ||
+      !SameIgnoringAsciiCase(entry.key.substr(0, root.size()), root)) {
+    return false;
+  }
+  const Text key_path = entry.key.substr(root.size());
+  if (entry.kind == RegFileEntry::Kind::kKey) {
+    return RepairMayWriteProfileValue(RegRoot::kCurrentUser, key_path, "homepage");
+  }
+  return entry.kind != RegFileEntry::Kind::kDeletedKey &&
+         RepairMayWriteProfileValue(RegRoot::kCurrentUser, key_path, entry.name);
+}
+
+bool ProfileFile(const PlaceRoots& roots, const Text& path) {
+  return RepairMayWriteProfileFile(roots.machine, path);
+}
+
+}  // namespace
+
+const FinderPlaces kProfilePlaces = {
+    .value = RepairMayWriteProfileValue,
+    .file = ProfileFile,
+    .registry_entry = ProfileCodeEntry,
+};

@@ -7,8 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
+#include "engine/plan/plan_context.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "engine/rules/byte_ranges.h"
 #include "platform/platform.h"
 
@@ -61,10 +63,6 @@ struct ChromiumUserData {
 };
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files);
 
-// What a plan is for: a check shows it and keeps no file's bytes (a
-// Chromium profile's are megabytes); a repair applies it.
-enum class PlanFor { kCheck, kRepair };
-
 // Every profile with something to change or report, Chromium's first, then
 // Firefox's. `user_address` is the address in the box, UTF-8.
 std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view user_address,
@@ -84,3 +82,6 @@ int RepairBrowserProfiles(Platform& machine, RepairHost& host, BundleWriter& bun
 // registry value one may remove: what an undo may put back.
 bool RepairMayWriteProfileFile(Platform& machine, const Text& path);
 bool RepairMayWriteProfileValue(RegRoot root, const Text& key_path, const Text& value_name);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kProfilePlaces;

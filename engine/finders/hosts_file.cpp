@@ -232,3 +232,13 @@ bool RepairMayWriteHostsFile(FileSystem& files, const Text& path) {
   const Text hosts = HostsFilePath(files);
   return !hosts.empty() && SameIgnoringAsciiCase(hosts, path);
 }
+
+namespace {
+
+bool HostsFile(const PlaceRoots& roots, const Text& path) {
+  return RepairMayWriteHostsFile(roots.machine.files, path);
+}
+
+}  // namespace
+
+const FinderPlaces kHostsPlaces = {.file = HostsFile};

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "platform/platform.h"
 
 // Block lists run to megabytes; larger than this, the file is not read.
@@ -54,3 +55,6 @@ bool RepairMayWriteHostsFile(FileSystem& files, const Text& path);
 // `before` with "#" put before each line that starts at `line_starts`.
 std::string WithLinesCommentedOut(const std::string& before,
                                   const std::vector<std::size_t>& line_starts);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kHostsPlaces;

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "engine/finders/repair_folders.h"
 #include "engine/finders/shortcut_repair.h"
+#include "engine/plan/repair_folders.h"
 #include "platform/platform.h"
 
 // The plan for one file of a launch-point folder: kNothing for anything but

@@ -116,3 +116,28 @@ bool RepairMayWriteProxyValue(RegRoot root, const Text& key_path, const Text& va
          (SameIgnoringAsciiCase(value_name, kProxyEnable) ||
           SameIgnoringAsciiCase(value_name, kAutoConfigUrl));
 }
+
+namespace {
+
+// An entry of registry.reg the removal of a proxy setting records: a value of Internet Settings
+// that the manifest names as changed (so the file cannot carry a program to
+// start that the repair never removed); never a key deleted whole.
+bool ProxyEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
+  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
+    return false;
+  }
+  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
+  for (const EntryKey& key : KeysOfEntry(entry.key)) {
+    if (RepairMayWriteProxyValue(key.root, key.key_path,
+                                 key_line ? Text("ProxyEnable") : entry.name))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const FinderPlaces kProxyPlaces = {
+    .value = RepairMayWriteProxyValue,
+    .registry_entry = ProxyEntry,
+};

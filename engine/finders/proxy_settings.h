@@ -8,8 +8,9 @@
 
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "platform/platform.h"
 
 extern const char kInternetSettingsKey[];
@@ -36,3 +37,6 @@ int RepairProxySettings(Platform& machine, RepairHost& host, BundleWriter& bundl
 // What an undo may put back: ProxyEnable or AutoConfigURL of the user's
 // Internet Settings.
 bool RepairMayWriteProxyValue(RegRoot root, const Text& key_path, const Text& value_name);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kProxyPlaces;

@@ -202,3 +202,16 @@ TaskUndone EnableTaskAgain(Platform& machine, const Text& task_path) {
   }
   return TaskUndone::kGone;
 }
+
+namespace {
+
+bool TaskFile(const PlaceRoots& roots, const Text& path) {
+  return RepairMayWriteTaskFile(roots.machine.files, path);
+}
+
+}  // namespace
+
+const FinderPlaces kTaskPlaces = {
+    .file = TaskFile,
+    .task = RepairMaySwitchTask,
+};

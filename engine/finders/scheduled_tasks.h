@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "engine/rules/reapply_rules.h"
 #include "platform/platform.h"
 
@@ -49,3 +50,6 @@ bool RepairMayWriteTaskFile(FileSystem& files, const Text& path);
 // What the undo of one disabled task left it as.
 enum class TaskUndone { kBack, kGone, kFailed };
 TaskUndone EnableTaskAgain(Platform& machine, const Text& task_path);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kTaskPlaces;

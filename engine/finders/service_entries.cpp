@@ -110,3 +110,27 @@ bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& 
   const Text name = key_path.substr(prefix.size());
   return name.find('\\') == Text::npos && name.find('/') == Text::npos;
 }
+
+namespace {
+
+// An entry of registry.reg the removal of a service records: a value Start of a service's key
+// that the manifest names as changed (so the file cannot carry a program to
+// start that the repair never removed); never a key deleted whole.
+bool ServiceEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
+  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
+    return false;
+  }
+  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
+  for (const EntryKey& key : KeysOfEntry(entry.key)) {
+    if (RepairMayWriteServiceValue(key.root, key.key_path, key_line ? Text(kStart) : entry.name))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const FinderPlaces kServicePlaces = {
+    .value = RepairMayWriteServiceValue,
+    .registry_entry = ServiceEntry,
+};

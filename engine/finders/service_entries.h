@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/bundle/writer.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
-#include "engine/restore_bundle.h"
 #include "engine/rules/reapply_rules.h"
 #include "platform/platform.h"
 
@@ -35,3 +36,6 @@ int RepairServices(Platform& machine, RepairHost& host, BundleWriter& bundle,
 
 // What an undo may put back: a service's Start value.
 bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& value_name);
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kServicePlaces;

@@ -3,10 +3,10 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/bundle/writer.h"
 #include "engine/finders/launch_points.h"
 #include "engine/finders/lookalike_links.h"
-#include "engine/finders/repair_folders.h"
-#include "engine/restore_bundle.h"
+#include "engine/plan/repair_folders.h"
 #include "platform/shell_link_names.h"
 #include "platform/text_utf16.h"
 
@@ -342,4 +342,102 @@ int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle)
   for (const PlannedLink& link : plan.launch_points)
     failed += !ApplyPlannedLink(machine, host, bundle, link);
   return failed;
+}
+
+namespace {
+
+// One of the two browser links of the start menu, or a file below the
+// quick-launch tree, the desktop tree (not its back-up folder) or a
+// launch-point folder's tree.
+bool ShortcutFile(const PlaceRoots& roots, const Text& path) {
+  const RepairFolders& places = roots.folders;
+  if (!places.start_menu.empty() &&
+      (SameIgnoringAsciiCase(path, places.start_menu + "Programs\\Internet Explorer.lnk") ||
+       SameIgnoringAsciiCase(path,
+                             places.start_menu + "Programs\\Internet Explorer (64-bit).lnk"))) {
+    return true;
+  }
+  if (PlainPathBelow(places.quick_launch, path)) return true;
+  if (PlainPathBelow(places.desktop, path)) {
+    // The back-up folder's copies belong to the user, never to an undo.
+    return !PlainPathBelow(places.desktop + kBackupFolderName + "\\", path);
+  }
+  for (const Text& folder : LaunchPointFolders(places)) {
+    if (PlainPathBelow(folder, path)) return true;
+  }
+  return false;
+}
+
+bool BackupFolder(const PlaceRoots& roots, const Text& folder) {
+  return !roots.folders.desktop.empty() &&
+         SameIgnoringAsciiCase(folder, roots.folders.desktop + kBackupFolderName);
+}
+
+}  // namespace
+
+const FinderPlaces kShortcutPlaces = {
+    .file = ShortcutFile,
+    .copy_folder = BackupFolder,
+};
+
+namespace {
+
+void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
+
+// Arguments as a line can show them: a control character (a line break, a
+// zero planted to cut the line short) is shown as '?'.
+Text Shown(Text text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+    } else if (byte < 0x20) {
+      text[at] = '?';
+    }
+  }
+  return text;
+}
+
+// The line of one planned link, when it is changed or reported.
+int CheckLink(RepairHost& host, const PlannedLink& link) {
+  switch (link.action) {
+    case PlannedLink::Action::kNothing:
+    case PlannedLink::Action::kRemoveLeftover:
+      return 0;
+    case PlannedLink::Action::kReport:
+      Line(host, "快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
+      return 0;
+    case PlannedLink::Action::kRewriteArguments:
+      Line(host, "快捷方式：" + link.name + "（参数：" + Shown(link.source.arguments) + "），将" +
+                     (link.kept_arguments.empty() ? Text("去掉参数")
+                                                  : "只保留：" + Shown(link.kept_arguments)));
+      return 1;
+    case PlannedLink::Action::kRewrite:
+      break;
+  }
+  const Text arguments = Shown(link.source.arguments);
+  Line(host, "快捷方式：" + link.name +
+                 (arguments.empty() ? Text("（无参数），将重写")
+                                    : "（参数：" + arguments + "），将去掉参数重写"));
+  return 1;
+}
+
+}  // namespace
+
+int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
+  int changes = 0;
+  for (const PlannedLink& link : links) {
+    changes += CheckLink(host, link);
+    if (!link.lookalike || link.action == PlannedLink::Action::kReport) continue;
+    const Lookalike& lookalike = *link.lookalike;
+    if (lookalike.browser_path.empty()) {
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
+                     "），未找到该浏览器，不会修改");
+    } else {
+      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
+                     "），将改为指向 " + lookalike.browser_path);
+      ++changes;
+    }
+  }
+  return changes;
 }

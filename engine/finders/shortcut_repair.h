@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
 #include "platform/platform.h"
 
@@ -90,6 +91,9 @@ int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle 
 void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
                         const Text& backup_root = Text());
 
+// The check's lines for planned links; the number that would change.
+int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links);
+
 // True for the name WriteNewFileBeside gives a replacement, "~qinghe-",
 // sixteen hex digits, ".tmp": found later, it is what a killed run left.
 bool IsLeftoverReplacement(const Text& name);
@@ -100,3 +104,6 @@ bool IsLeftoverReplacement(const Text& name);
 // neither is `excluded` (a folder path ending in a backslash).
 void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list,
                     const Text& excluded = Text());
+
+// Where its repair writes, for the one list of places.
+extern const FinderPlaces kShortcutPlaces;

@@ -3,6 +3,7 @@
 // two; a domain's policies left; a record that cannot be written leaves its
 // policy; the undo gives every value and key back exactly and refuses a
 // bundle naming a policy the repair never removes.
+#include "engine/bundle/listing.h"
 #include "engine/finders/browser_policies.h"
 
 #include <gtest/gtest.h>

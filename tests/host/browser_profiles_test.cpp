@@ -3,7 +3,8 @@
 // removed by the repair with nothing else touched, given back byte for byte
 // by the undo; a running browser, links and hostile files left and reported;
 // a machine without a hijack logs exactly as before.
-#include "engine/finders/browser_profiles.h"
+#include "engine/bundle/listing.h"
+#include "engine//finders/browser_profiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -13,8 +14,8 @@
 #include <fstream>
 #include <map>
 
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
+#include "engine/sequence.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"

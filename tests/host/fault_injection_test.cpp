@@ -12,8 +12,11 @@
 #include <fstream>
 #include <tuple>
 
-#include "engine/repair_sequence.h"
-#include "engine/restore_bundle.h"
+#include "engine/sequence.h"
+#include "engine/bundle/format.h"
+#include "engine/bundle/listing.h"
+#include "engine/bundle/reader.h"
+#include "engine/bundle/writer.h"
 #include "engine/undo.h"
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_scheduled_tasks.h"

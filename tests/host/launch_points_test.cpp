@@ -11,8 +11,8 @@
 #include <fstream>
 #include <map>
 
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
+#include "engine/sequence.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/lnk_arguments.h"
 #include "platform/portable/files_portable.h"

@@ -10,7 +10,8 @@
 #include <map>
 #include <tuple>
 
-#include "engine/finders/autostart_entries.h"
+#include "engine/bundle/listing.h"
+#include "engine//finders/autostart_entries.h"
 #include "engine/finders/browser_debuggers.h"
 #include "engine/finders/hosts_file.h"
 #include "engine/finders/proxy_settings.h"

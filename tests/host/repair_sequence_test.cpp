@@ -1,13 +1,12 @@
 // The repair sequence over the portable machine: a temporary folder as the
 // drives and the in-memory registry.
-#include "engine/repair_sequence.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "engine/sequence.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
@@ -125,8 +124,9 @@ TEST_F(RepairSequence, UsersRootWritesWhereTheKeyExists) {
 
 TEST_F(RepairSequence, AddressIsReadAfreshForEveryItem) {
   RecordingHost host("http://first/");
+  // Read once for the plan, then by each item as it is written.
   host.on_address_read([&](int read) {
-    if (read == 2) host.set_address("http://second/");
+    if (read == 3) host.set_address("http://second/");
   });
   Run(host);
   EXPECT_EQ(StartPage(RegRoot::kCurrentUser), "http://first/");

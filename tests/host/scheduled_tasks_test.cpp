@@ -9,7 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/restore_bundle.h"
+#include "engine/bundle/format.h"
+#include "engine/bundle/listing.h"
+#include "engine/bundle/reader.h"
+#include "engine/bundle/writer.h"
 #include "engine/rules/task_definition_edit.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"

@@ -2,8 +2,8 @@
 // with one prefix: what the tests of one kind of finding compare.
 #pragma once
 
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
+#include "engine/sequence.h"
+#include "engine/sequence.h"
 #include "tests/support/recording_host.h"
 
 enum class RunKind { kCheck, kRepair };

@@ -12,7 +12,7 @@
 #include <map>
 #include <set>
 
-#include "engine/repair_sequence.h"
+#include "engine/sequence.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/registry_win32.h"

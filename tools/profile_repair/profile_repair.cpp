@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/repair_check.h"
-#include "engine/repair_sequence.h"
+#include "engine/sequence.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"

@@ -1,15 +1,6 @@
-#include "engine/finders/repair_folders.h"
+#include "engine/plan/repair_folders.h"
 
 #include <cstring>
-
-#include "engine/finders/browser_policies.h"
-#include "engine/finders/shortcut_repair.h"
-
-const char kStartPageKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
-const char kStartPageValue[] = "Start Page";
-const char kPoliciesKey[] = "Software\\Policies";
-const char kPolicyName[] = "Microsoft";
-const char kPolicyKey[] = "Software\\Policies\\Microsoft";
 
 namespace {
 
@@ -80,49 +71,7 @@ TextArray LaunchPointFolders(const RepairFolders& places) {
   return folders;
 }
 
-Text SystemFolderItem(const RepairFolders& places, int item) {
-  if (places.drive.empty()) return Text();
-  return item == 1 ? places.drive + ":\\OEM8" : places.drive + ":\\Windows\\OEM8\\";
-}
-
-bool RepairMayWriteFile(const RepairFolders& places, const Text& path) {
+bool PlainPathBelow(const Text& folder, const Text& path) {
   Text rest;
-  if (!places.start_menu.empty() &&
-      (SameIgnoringAsciiCase(path, places.start_menu + "Programs\\Internet Explorer.lnk") ||
-       SameIgnoringAsciiCase(path,
-                             places.start_menu + "Programs\\Internet Explorer (64-bit).lnk"))) {
-    return true;
-  }
-  if (Below(places.quick_launch, path, &rest)) return PlainSteps(rest);
-  if (Below(places.desktop, path, &rest)) {
-    // The back-up folder's copies belong to the user, never to an undo.
-    const Text backup = Text(kBackupFolderName) + "\\";
-    if (rest.size() >= backup.size() && rest.compare(0, backup.size(), backup) == 0) return false;
-    return PlainSteps(rest);
-  }
-  for (const Text& folder : LaunchPointFolders(places)) {
-    if (Below(folder, path, &rest)) return PlainSteps(rest);
-  }
-  if (!places.drive.empty()) {
-    for (const Text& folder : {places.drive + ":\\OEM8\\", places.drive + ":\\Windows\\OEM8\\"}) {
-      if (Below(folder, path, &rest)) return PlainSteps(rest);
-    }
-  }
-  return false;
-}
-
-bool RepairMayWriteValue(RegRoot root, const Text& key_path, const Text& value_name) {
-  if (SameIgnoringAsciiCase(key_path, kStartPageKey) &&
-      SameIgnoringAsciiCase(value_name, kStartPageValue)) {
-    return root == RegRoot::kCurrentUser || root == RegRoot::kLocalMachine ||
-           root == RegRoot::kUsers;
-  }
-  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPoliciesKey) &&
-          SameIgnoringAsciiCase(value_name, kPolicyName)) ||
-         RepairMayWritePolicyValue(root, key_path, value_name);
-}
-
-bool RepairMayWriteKeyTree(RegRoot root, const Text& key_path) {
-  return (root == RegRoot::kCurrentUser && SameIgnoringAsciiCase(key_path, kPolicyKey)) ||
-         RepairMayWritePolicyKeyTree(root, key_path);
+  return Below(folder, path, &rest) && PlainSteps(rest);
 }

@@ -1,0 +1,64 @@
+// Writes a restore bundle as a repair goes (engine/bundle/format.h): the
+// folder is made before the first change is recorded, and every record is
+// written and flushed before the change it describes is made.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/plan/change.h"
+#include "platform/platform.h"
+#include "platform/reg_file.h"
+
+// Writes a bundle as a repair goes: the folder is made before the first
+// change is recorded, and every record is written and flushed before the
+// change it describes is made. A record that cannot be written leaves the
+// bundle as it was and says so; the change must then not be made.
+class BundleWriter {
+ public:
+  explicit BundleWriter(Platform& machine) : machine_(machine) {}
+
+  // The registry value's present state into registry.reg, in each view the
+  // change reaches.
+  bool RecordValueBefore(RegView view, RegRoot root, const Text& key_path, const Text& name);
+  // The key with everything below it into registry.reg.
+  bool RecordKeyTreeBefore(RegView view, RegRoot root, const Text& key_path);
+  // The manifest line of a registry change, once it is made.
+  bool RecordValueAfter(RegView view, RegRoot root, const Text& key_path, const Text& name);
+  // For a value about to be changed to `after` (nullopt: removed): the
+  // manifest line saying what it will be, then its present state into
+  // registry.reg. Written in that order, registry.reg never holds a value
+  // the manifest does not name; should the change then fail, the undo finds
+  // the value as it was.
+  bool RecordValueChange(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                         const std::optional<RegRawValue>& after);
+  bool RecordKeyTreeAfter(RegView view, RegRoot root, const Text& key_path);
+
+  // A copy of `bytes`, the file at `original` now, and the manifest line
+  // saying what the repair will leave there (`after`, or nothing).
+  bool RecordFile(const Text& original, const std::string& bytes,
+                  const std::optional<std::string>& after);
+
+  // The manifest line of a scheduled task about to be disabled.
+  bool RecordTaskDisabled(const Text& task_path);
+
+  // The bundle's folder, once made.
+  const Text& folder() const { return folder_; }
+
+ private:
+  bool EnsureFolder();
+  bool WriteRegistryFile();
+  bool Append(const Change& change);
+  bool ValueLineRecorded(RegView view, RegRoot root, const Text& key_path, const Text& name) const;
+  // The manifest line of a value and what the repair leaves there, once.
+  bool AppendValueLine(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                       const std::optional<RegRawValue>& after);
+
+  Platform& machine_;
+  Text folder_;
+  bool failed_ = false;
+  std::vector<RegFileEntry> registry_entries_;
+  std::vector<Text> values_after_;  // file key name and value name of each recorded
+  int copies_ = 0;
+};

@@ -1,0 +1,253 @@
+#include "engine/plan/apply.h"
+
+#include "engine/bundle/format.h"
+#include "platform/folder_tree.h"
+
+namespace {
+
+// A file larger than this is neither copied into the bundle nor changed.
+constexpr std::size_t kLargestChangedFile = kLargestCopy;
+
+bool RegistryValueIs(Registry& registry, const Change& change,
+                     const std::optional<RegRawValue>& wanted) {
+  std::optional<RegRawValue> now;
+  return registry.ReadValue(change.view, change.root, change.key_path, change.value_name, &now) &&
+         now == wanted;
+}
+
+// A value written the way the start-page items always have: the key made
+// when missing, the value recorded first in every view it may reach and,
+// once written, as each view reads it then.
+bool ApplyItemValue(Platform& machine, BundleWriter& bundle, const Change& change,
+                    const RegRawValue& after) {
+  std::vector<RegView> views{change.view};
+  views.insert(views.end(), change.also_recorded_in.begin(), change.also_recorded_in.end());
+  for (RegView view : views) {
+    if (!bundle.RecordValueBefore(view, change.root, change.key_path, change.value_name))
+      return false;
+  }
+  const std::optional<Text> text = TextOfStringValue(after);
+  const bool written =
+      text && machine.registry.WriteRegItem(change.root, change.key_path + "\\" + change.value_name,
+                                            RegValue::String(*text));
+  for (RegView view : views) {
+    bundle.RecordValueAfter(view, change.root, change.key_path, change.value_name);
+  }
+  return written;
+}
+
+bool ApplyValue(Platform& machine, BundleWriter& bundle, const Change& change) {
+  Registry& registry = machine.registry;
+  std::optional<RegRawValue> after = change.value_after;
+  if (change.value_when_applied) {
+    after = change.value_when_applied();
+    if (!after) return false;
+  }
+  if (change.makes_key) return ApplyItemValue(machine, bundle, change, *after);
+  std::optional<RegRawValue> now;
+  if (!registry.ReadValue(change.view, change.root, change.key_path, change.value_name, &now)) {
+    return false;
+  }
+  // Already as the repair would leave it: through another view of the same
+  // key, or by someone else since the plan.
+  if (now == after) return true;
+  if (change.guarded && now != change.value_seen) return false;
+  if (!bundle.RecordValueChange(change.view, change.root, change.key_path, change.value_name,
+                                after)) {
+    return false;
+  }
+  const bool made =
+      after ? registry.WriteValue(change.view, change.root, change.key_path, change.value_name,
+                                  *after)
+            : registry.DeleteValue(change.view, change.root, change.key_path, change.value_name);
+  return made && RegistryValueIs(registry, change, after);
+}
+
+bool ApplyKeyTree(Platform& machine, BundleWriter& bundle, const Change& change) {
+  Registry& registry = machine.registry;
+  if (!registry.KeyExists(change.view, change.root, change.key_path)) return !change.guarded;
+  if (!bundle.RecordKeyTreeBefore(change.view, change.root, change.key_path)) return false;
+  registry.DeleteKeyTree(change.view, change.root, change.key_path);
+  bundle.RecordKeyTreeAfter(change.view, change.root, change.key_path);
+  return !registry.KeyExists(change.view, change.root, change.key_path);
+}
+
+std::optional<std::string> ReadNow(FileSystem& files, const Change& change, bool* absent) {
+  *absent = false;
+  if (!change.plain_only) {
+    std::optional<std::string> bytes = files.ReadWholeFile(change.original, kLargestChangedFile);
+    *absent = !bytes && !files.PathExists(change.original);
+    return bytes;
+  }
+  std::string bytes;
+  switch (files.ReadPlainFile(change.original, kLargestChangedFile, &bytes)) {
+    case FileSystem::PlainRead::kRead:
+      return bytes;
+    case FileSystem::PlainRead::kAbsent:
+      *absent = true;
+      break;
+    case FileSystem::PlainRead::kNotPlain:
+    case FileSystem::PlainRead::kUnreadable:
+      break;
+  }
+  return std::nullopt;
+}
+
+// Writes `bytes` beside the link, checks the disk holds them and that they
+// read as a link, then moves them over it in one step.
+bool ReplaceLinkSafely(Platform& machine, const Text& path, const std::string& bytes) {
+  const std::optional<Text> temporary = WriteNewFileBeside(machine.files, path, bytes);
+  if (!temporary) return false;
+  if (FileHolds(machine.files, *temporary, bytes) && machine.links.ParsesAsLink(bytes) &&
+      machine.files.MoveOverFile(*temporary, path)) {
+    return true;
+  }
+  machine.files.DeleteOneFile(*temporary);
+  return false;
+}
+
+bool ApplyFile(Platform& machine, BundleWriter& bundle, const Change& change) {
+  FileSystem& files = machine.files;
+  if (change.unrecorded) {
+    files.DeleteOneFile(change.original);
+    return true;
+  }
+  bool absent = false;
+  const std::optional<std::string> now = ReadNow(files, change, &absent);
+  if (!now) {
+    // Gone since the plan: the file is as a removal leaves it.
+    return absent && !change.bytes_after && !change.bytes_when_applied;
+  }
+  std::optional<std::string> after = change.bytes_after;
+  if (change.bytes_when_applied) {
+    after = change.bytes_when_applied(machine, *now);
+    if (!after) return false;
+  }
+  if (after && *now == *after && !change.keep_copy) return true;
+  if (change.guarded && (!change.bytes_seen || *now != *change.bytes_seen)) return false;
+  if (change.keep_copy && !change.keep_copy(files, *now)) return false;
+  if (!bundle.RecordFile(change.original, *now, after)) return false;
+  if (!after) return files.DeleteFileHolding(change.original, *now) == HeldDelete::kDeleted;
+  return change.must_be_link ? ReplaceLinkSafely(machine, change.original, *after)
+                             : ReplaceFileSafely(files, change.original, *after);
+}
+
+bool ApplyTask(Platform& machine, BundleWriter& bundle, const Change& change) {
+  ScheduledTasks* tasks = machine.tasks;
+  if (!tasks) return false;
+  const std::optional<bool> enabled = tasks->IsEnabled(change.task_path);
+  if (enabled == false) return true;  // switched off since the plan
+  return enabled && bundle.RecordTaskDisabled(change.task_path) &&
+         tasks->SetEnabled(change.task_path, false) && tasks->IsEnabled(change.task_path) == false;
+}
+
+// Every file below `folder` (no trailing backslash), allowed and recorded
+// with what the removal leaves (nothing), and kept as recorded. False when
+// one cannot be.
+bool RecordFolderFiles(Platform& machine, const Places& places, const PlaceRoots& roots,
+                       BundleWriter& bundle, const Text& folder, KeptFiles& kept) {
+  for (const FolderEntry& entry : machine.files.FindEntries(folder + "\\*")) {
+    if (entry.name == "." || entry.name == "..") continue;
+    const Text path = folder + "\\" + entry.name;
+    if (entry.is_link) return false;
+    if (entry.is_folder) {
+      if (!RecordFolderFiles(machine, places, roots, bundle, path, kept)) return false;
+      continue;
+    }
+    if (!places.AllowsFile(roots, path)) return false;
+    std::optional<std::string> bytes = machine.files.ReadWholeFile(path, kLargestChangedFile);
+    if (!bytes || !bundle.RecordFile(path, *bytes, std::nullopt)) return false;
+    kept.emplace_back(path, std::move(*bytes));
+  }
+  return true;
+}
+
+// A folder with all its files, each copied into the bundle first. A folder
+// that is a link is left: nothing behind it can be copied, and a link is not
+// a file the bundle can give back. Only what is in the bundle is deleted: a
+// file that came since, or a folder swapped for a link meanwhile, is left.
+bool ApplyFolderTree(Platform& machine, const Places& places, const PlaceRoots& roots,
+                     BundleWriter& bundle, const Change& change) {
+  Text folder = change.original;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  if (machine.files.IsFolderLink(folder)) return false;
+  KeptFiles kept;
+  if (machine.files.PathExists(folder) &&
+      !RecordFolderFiles(machine, places, roots, bundle, folder, kept)) {
+    return false;
+  }
+  return DeleteFolderTree(machine.files, change.original, kept);
+}
+
+bool ApplyChange(Platform& machine, const Places& places, const PlaceRoots& roots,
+                 BundleWriter& bundle, const Change& change) {
+  switch (change.kind) {
+    case Change::Kind::kValue:
+      return ApplyValue(machine, bundle, change);
+    case Change::Kind::kKeyTree:
+      return ApplyKeyTree(machine, bundle, change);
+    case Change::Kind::kFile:
+      return ApplyFile(machine, bundle, change);
+    case Change::Kind::kTask:
+      return ApplyTask(machine, bundle, change);
+    case Change::Kind::kFolderTree:
+      return ApplyFolderTree(machine, places, roots, bundle, change);
+  }
+  return false;
+}
+
+// The place of a Change as a refusal names it.
+Text PlaceName(const Change& change) {
+  switch (change.kind) {
+    case Change::Kind::kValue:
+      return RegFileKeyName(change.root, change.view, change.key_path) + "\\" + change.value_name;
+    case Change::Kind::kKeyTree:
+      return RegFileKeyName(change.root, change.view, change.key_path);
+    case Change::Kind::kTask:
+      return change.task_path;
+    case Change::Kind::kFile:
+    case Change::Kind::kFolderTree:
+      break;
+  }
+  return change.original;
+}
+
+bool Allowed(const Places& places, const PlaceRoots& roots, const Change& change) {
+  if (!places.Allows(roots, change)) return false;
+  return change.copy_folder.empty() || places.AllowsCopy(roots, change.copy_folder);
+}
+
+}  // namespace
+
+Applied ApplyStep(Platform& machine, const Places& places, const PlaceRoots& roots,
+                  BundleWriter& bundle, RepairHost& host, const Step& step) {
+  // Every place is asked before the first is written.
+  for (const Change& change : step.changes) {
+    if (Allowed(places, roots, change)) continue;
+    host.AppendRepairLog("拒绝修改：" + PlaceName(change) + "（不在修复范围内，未写入）\r\n");
+    return Applied::kRefused;
+  }
+  bool done = !step.changes.empty() && !step.reports_failure;
+  for (const Change& change : step.changes) {
+    if (!done) break;
+    done = ApplyChange(machine, places, roots, bundle, change);
+  }
+  const Text& line = done ? step.done_line : step.failed_line;
+  if (!line.empty()) host.AppendRepairLog(line + "\r\n");
+  return done ? Applied::kDone : Applied::kFailed;
+}
+
+int ApplyPlan(Platform& machine, const Places& places, BundleWriter& bundle, RepairHost& host,
+              const Plan& plan) {
+  const PlaceRoots roots(machine);
+  int failed = 0;
+  for (const Step& step : plan) {
+    const Applied applied = ApplyStep(machine, places, roots, bundle, host, step);
+    if (applied == Applied::kRefused) {
+      ++failed;
+    } else if (applied == Applied::kFailed) {
+      failed += (step.changes_something && !step.failure_expected) || step.reports_failure;
+    }
+  }
+  return failed;
+}

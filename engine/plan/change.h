@@ -1,0 +1,76 @@
+// One place a repair changes: where it is, what the plan saw there (the
+// guard) and what the repair leaves. The manifest of a restore bundle is its
+// Changes written down, one line each, so that another process (the undo, a
+// later run) can rebuild them; the plan's own parts are never written.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/text.h"
+
+struct Platform;
+class FileSystem;
+
+struct Change {
+  enum class Kind {
+    kValue,       // a registry value: before in registry.reg, after here
+    kKeyTree,     // a registry key with everything below it, removed
+    kFile,        // a file: before as a copy in the bundle, after here
+    kTask,        // a scheduled task, enabled before, disabled by the repair
+    kFolderTree,  // a folder removed with the files in it, each one a kFile
+  };
+  Kind kind = Kind::kFile;
+
+  // Where, and what the repair left there, as the manifest records it.
+  // kValue and kKeyTree.
+  RegView view = RegView::kOwn;
+  RegRoot root = RegRoot::kCurrentUser;
+  Text key_path;
+  Text value_name;                         // kValue
+  std::optional<RegRawValue> value_after;  // kValue: nullopt when absent
+  bool key_after_exists = false;           // kKeyTree
+  // kFile: the copy below the bundle folder ("files\N\NAME") and the file.
+  Text copy;
+  Text original;
+  std::uint64_t size_before = 0;
+  Text sha256_before;
+  std::optional<std::uint64_t> size_after;  // nullopt when absent
+  Text sha256_after;
+  // kTask: "\Folder\Name".
+  Text task_path;
+
+  // The plan's own parts, never written down.
+  // The guard: the change is made only while the place is as the plan saw
+  // it (a value or its absence; a file's bytes or its absence).
+  bool guarded = false;
+  std::optional<RegRawValue> value_seen;
+  std::optional<std::string> bytes_seen;
+  // kFile: the bytes the repair leaves; nullopt removes the file.
+  std::optional<std::string> bytes_after;
+  // What the repair leaves when it is known only when applied: a value read
+  // afresh (the address in the box), or a link composed from what the file
+  // holds then. nullopt from either: the change cannot be made.
+  std::function<std::optional<RegRawValue>()> value_when_applied;
+  std::function<std::optional<std::string>(Platform&, const std::string& now)> bytes_when_applied;
+  // kValue: the other registry views the same value is recorded in first,
+  // as a change through one view may reach the others.
+  std::vector<RegView> also_recorded_in;
+  // kValue: written as the start-page items write (the key made when
+  // missing); otherwise the key must be there.
+  bool makes_key = false;
+  // kFile: the result must read as a shell link before it replaces one.
+  bool must_be_link = false;
+  // kFile: a file a killed run left; removed without a copy.
+  bool unrecorded = false;
+  // kFile: read only as a plain file with one name (no link, no second name).
+  bool plain_only = false;
+  // kFile: a copy of what it holds is kept in `copy_folder` first (the
+  // desktop's back-up folder), by `keep_copy`; never undone.
+  Text copy_folder;
+  std::function<bool(FileSystem&, const std::string& bytes)> keep_copy;
+};

@@ -1,0 +1,25 @@
+// What a finder plans from: the machine, the address in the box, what the
+// plan is for, and what the finders before it found.
+#pragma once
+
+#include <string>
+
+#include "engine/repair_host.h"
+#include "platform/platform.h"
+
+// A check shows a plan and keeps no file's bytes (a Chromium profile's are
+// megabytes); a repair applies it.
+enum class PlanFor { kCheck, kRepair };
+
+struct PlanContext {
+  Platform& machine;
+  RepairHost& host;  // the box is read afresh where an item always has
+  PlanFor purpose;
+  Text address;
+  std::string address_utf8;
+  // What the finders before found: the pages re-appliers open (for the
+  // hosts file), and whether anything puts the hijack back (for the proxy).
+  TextArray pages_opened;
+  bool reapplier_found = false;
+  bool hosts_lines_found = false;
+};

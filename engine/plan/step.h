@@ -1,0 +1,31 @@
+// A Step: the Changes that make one line of the repair's log, with the lines
+// the check shows for them; a Plan is the Steps in the order the repair takes
+// them. Finders only append Steps; Apply and Check (engine/plan) run them.
+#pragma once
+
+#include <vector>
+
+#include "engine/plan/change.h"
+#include "platform/text.h"
+
+struct Step {
+  // Names the place for the check and the repair alike, so that a test can
+  // hold one to the other ("注册表项1", a link's path...).
+  Text key;
+  TextArray check_lines;  // each shown as one line of the check's log
+  Text done_line;         // the repair's line once every Change is made
+  Text failed_line;       // its line otherwise; either empty: no line
+  std::vector<Change> changes;
+  // Something here would change: counted in the check's total, and a
+  // failure is counted as one. A Step with nothing to change still says its
+  // failed line where it always has ("正在修复注册表项4：失败").
+  bool changes_something = false;
+  // A failure the repair expects and does not count (a key Windows may not
+  // let anyone make).
+  bool failure_expected = false;
+  // A Step reported whatever happens: counted as a failure though it
+  // changes nothing (a link left because it cannot be read).
+  bool reports_failure = false;
+};
+
+using Plan = std::vector<Step>;
