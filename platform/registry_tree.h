@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <optional>
 
-#include "platform/registry.h"
+#include "platform/registry_calls.h"
+#include "platform/registry_value.h"
 
 // How far ReadRegKeyTree and WriteRegKeyTree go: levels of keys below the
 // key named, and keys and values below it in all.
