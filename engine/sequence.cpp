@@ -54,6 +54,13 @@ Plan MakePlan(Platform& machine, RepairHost& host, PlanFor purpose) {
       machine, host, purpose, address, Utf8FromText(address).value_or(std::string()), {}};
   Plan plan;
   for (const Finder& finder : kFinders) finder.plan(context, plan);
+  if (!context.reapplier_found && !context.hosts_lines_found) {
+    for (Step& step : plan) {
+      if (!step.said_beside_reappliers_only) continue;
+      step.done_line.clear();
+      step.failed_line.clear();
+    }
+  }
   return plan;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
+#include "platform/registry_value.h"
 #include "platform/text.h"
 
 struct Platform;

@@ -26,6 +26,10 @@ struct Step {
   // A Step reported whatever happens: counted as a failure though it
   // changes nothing (a link left because it cannot be read).
   bool reports_failure = false;
+  // A note the repair says only where its log already tells of something
+  // putting the hijack back (a re-applier or a hosts line); the check
+  // always shows it. Decided once every finder has planned.
+  bool said_beside_reappliers_only = false;
 };
 
 using Plan = std::vector<Step>;
