@@ -26,13 +26,12 @@
 
 #include "bench/bench_process.h"
 #include "bench/seeded_machine.h"
-#include "engine/finders/shortcut_repair.h"
-#include "engine/sequence.h"
-#include "engine/sequence.h"
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
 #include "engine/bundle/reader.h"
 #include "engine/bundle/writer.h"
+#include "engine/finders/shortcut_repair.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/digest.h"
@@ -374,7 +373,7 @@ void ComposeSteps(const std::string& path, StepOf step) {
 }
 
 // Each step a link takes, timed one by one over the desktop's links.
-void TimeSteps(const Places& places) {
+void TimeSteps(const SeededPlaces& places) {
   std::vector<std::string> links;
   {
     WIN32_FIND_DATAA found;
@@ -515,7 +514,7 @@ int main(int argc, char** argv) {
   const char* probe = argv[1];
   const int desktop_links = std::atoi(argv[2]), quick_links = std::atoi(argv[3]);
   const int links = desktop_links + quick_links;
-  const Places places = FindPlaces();
+  const SeededPlaces places = FindSeededPlaces();
   ScopedComInitializer com;
   Tallies tallies;
   TimedMachine machine(tallies);
@@ -551,7 +550,7 @@ int main(int argc, char** argv) {
   if (bundles.empty()) return 1;
   run("  ReadBundleForUndo alone", [&] {
     Text why;
-    ReadBundleForUndo(machine.platform, bundles.front(), &why);
+    ReadBundleForUndo(machine.platform, RepairPlaces(), bundles.front(), &why);
   });
   run("RunUndo", [&] { RunUndo(machine.platform, host); });
   if (!SeedMachine(places, probe, desktop_links, 0)) return 1;
