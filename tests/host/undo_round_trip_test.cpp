@@ -22,6 +22,7 @@
 #include "platform/portable/shell_links_portable.h"
 #include "platform/registry_tree.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/plan_agreement.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
@@ -217,6 +218,11 @@ TEST_F(UndoRoundTrip, CheckShowsThePlanAndChangesNothing) {
   EXPECT_NE(log.find("记事本.lnk（无参数），将重写"), Text::npos) << log;
   const Text last = "共 10 项将被修改\r\n";
   EXPECT_EQ(log.rfind(last), log.size() - last.size()) << log;
+}
+
+TEST_F(UndoRoundTrip, TheCheckForetellsTheRepairStepForStep) {
+  SeedHijack();
+  EXPECT_EQ(ExpectCheckAndRepairAgree(machine_, "http://www.example.com/"), 10);
 }
 
 TEST_F(UndoRoundTrip, CheckOfACleanMachineCountsNothing) {
