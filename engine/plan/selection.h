@@ -1,0 +1,36 @@
+// Findings a person chooses: each Step that would change something (or that
+// is left, and says why) has an id made from its kind and place, the same on
+// every run while the place is there; a repair may take only some.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "engine/plan/step.h"
+
+// "a1b2c3d4": the first eight hex digits of the SHA-256 of kind and key.
+Text FindingId(const Text& kind, const Text& key);
+
+// A Step a person sees in the list: it would change something, or it is
+// left and says why.
+bool IsFinding(const Step& step);
+
+// What to repair: every Step (no list given), only the listed ids, or all
+// but them.
+struct Selection {
+  enum class Mode { kAll, kOnly, kSkip };
+  Mode mode = Mode::kAll;
+  std::vector<Text> ids;
+};
+
+// "ID,ID,..." as a Selection of `mode`; nullopt for an empty or malformed
+// list.
+std::optional<Selection> ParseSelection(Selection::Mode mode, const Text& list);
+
+// The ids of `selection` that name no finding of `plan`.
+std::vector<Text> UnknownIds(const Plan& plan, const Selection& selection);
+
+// The Steps of `plan` the selection takes, in order. With kAll, all of
+// them; otherwise only findings chosen, and the silent Steps of the same
+// place (a second try at the same folder).
+Plan Selected(const Plan& plan, const Selection& selection);

@@ -1,0 +1,69 @@
+// Findings chosen by id: ids stay with their place, a list names only
+// findings, and a chosen Step brings its silent second try along.
+#include "engine/plan/selection.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Step Finding(const Text& kind, const Text& key, bool changes = true) {
+  Step step;
+  step.kind = kind;
+  step.key = key;
+  step.id = FindingId(kind, key);
+  step.check_lines = {key + " 将修改"};
+  step.done_line = key + "：成功";
+  step.changes_something = changes;
+  return step;
+}
+
+Text Keys(const Plan& plan) {
+  Text keys;
+  for (const Step& step : plan) keys += step.key + ";";
+  return keys;
+}
+
+TEST(Selection, AnIdIsTheKindAndThePlaceAndNothingElse) {
+  EXPECT_EQ(FindingId("注册表", "注册表项1"), FindingId("注册表", "注册表项1"));
+  EXPECT_NE(FindingId("注册表", "注册表项1"), FindingId("注册表", "注册表项2"));
+  EXPECT_NE(FindingId("注册表", "x"), FindingId("快捷方式", "x"));
+  EXPECT_EQ(FindingId("a", "b").size(), 8u);
+}
+
+TEST(Selection, OnlyMalformedListsAreRefused) {
+  const Text id = FindingId("a", "b");
+  ASSERT_TRUE(ParseSelection(Selection::Mode::kOnly, id));
+  EXPECT_EQ(ParseSelection(Selection::Mode::kSkip, id + "," + id)->ids.size(), 2u);
+  for (const Text& bad : {Text(), Text(","), id + ",", "," + id, id + ",," + id, Text("ABCDEF12"),
+                          Text("1234567"), Text("123456789"), id + ";" + id}) {
+    EXPECT_FALSE(ParseSelection(Selection::Mode::kOnly, bad)) << bad;
+  }
+}
+
+TEST(Selection, OnlyAndSkipTakeExactlyWhatTheyName) {
+  Plan plan = {Finding("注册表", "注册表项1"), Finding("注册表", "注册表项2", false),
+               Finding("快捷方式", "C:\\a.lnk"), Finding("hosts 文件", "hosts")};
+  Step again;  // the silent second try at the first Step's place
+  again.kind = "注册表";
+  again.key = "注册表项1";
+  again.id = plan[0].id;
+  plan.insert(plan.begin() + 1, again);
+  Step leftover;  // a silent Step of a place no one can list
+  leftover.kind = "快捷方式";
+  leftover.key = "C:\\~qinghe-0.tmp";
+  leftover.id = FindingId(leftover.kind, leftover.key);
+  plan.push_back(leftover);
+
+  const Selection all;
+  EXPECT_EQ(Selected(plan, all).size(), plan.size());
+  const auto only = ParseSelection(Selection::Mode::kOnly, plan[0].id + "," + plan[4].id);
+  EXPECT_EQ(Keys(Selected(plan, *only)), "注册表项1;注册表项1;hosts;");
+  const auto skip = ParseSelection(Selection::Mode::kSkip, plan[3].id);
+  // Nothing to change, the second item is no finding and goes with neither.
+  EXPECT_EQ(Keys(Selected(plan, *skip)), "注册表项1;注册表项1;hosts;C:\\~qinghe-0.tmp;");
+  EXPECT_TRUE(UnknownIds(plan, *only).empty());
+  const auto unknown = ParseSelection(Selection::Mode::kOnly, plan[2].id + ",00000000");
+  EXPECT_EQ(UnknownIds(plan, *unknown), std::vector<Text>({plan[2].id, "00000000"}));
+}
+
+}  // namespace
