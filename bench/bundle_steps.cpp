@@ -1,6 +1,6 @@
 // Where the time of the check, the repair with its bundle and the undo goes,
 // under Wine, on the same seeded machine as bundle_bench:
-//  1. the engine's own runs in this process (RunCheck, PlanShortcutRepair,
+//  1. the engine's own runs in this process (RunCheck, PlanShortcuts,
 //     RunRepairSequence, ReadBundleForUndo, RunUndo), with every call to the
 //     file system and the link object timed and counted on its way through;
 //     what is left of a run's time is the engine's own work, hashing
@@ -26,13 +26,12 @@
 
 #include "bench/bench_process.h"
 #include "bench/seeded_machine.h"
-#include "engine/finders/shortcut_repair.h"
-#include "engine/sequence.h"
-#include "engine/sequence.h"
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
 #include "engine/bundle/reader.h"
 #include "engine/bundle/writer.h"
+#include "engine/finders/shortcut_repair.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/digest.h"
@@ -545,7 +544,11 @@ int main(int argc, char** argv) {
   }
   if (!SeedMachine(places, probe, desktop_links, quick_links)) return 1;
   run("RunCheck", [&] { RunCheck(machine.platform, host); });
-  run("  of it, PlanShortcutRepair alone", [&] { PlanShortcutRepair(machine.platform); });
+  run("  of it, PlanShortcuts alone", [&] {
+    PlanContext context{machine.platform, host, PlanFor::kCheck, Text(), std::string(), {}};
+    Plan plan;
+    PlanShortcuts(context, plan);
+  });
   run("RunRepairSequence", [&] { RunRepairSequence(machine.platform, host); });
   const std::vector<Text> bundles = ListBundles(machine.platform);
   if (bundles.empty()) return 1;
