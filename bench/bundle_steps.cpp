@@ -373,7 +373,7 @@ void ComposeSteps(const std::string& path, StepOf step) {
 }
 
 // Each step a link takes, timed one by one over the desktop's links.
-void TimeSteps(const Places& places) {
+void TimeSteps(const SeededFolders& places) {
   std::vector<std::string> links;
   {
     WIN32_FIND_DATAA found;
@@ -514,7 +514,7 @@ int main(int argc, char** argv) {
   const char* probe = argv[1];
   const int desktop_links = std::atoi(argv[2]), quick_links = std::atoi(argv[3]);
   const int links = desktop_links + quick_links;
-  const Places places = FindPlaces();
+  const SeededFolders places = FindPlaces();
   ScopedComInitializer com;
   Tallies tallies;
   TimedMachine machine(tallies);
@@ -554,7 +554,7 @@ int main(int argc, char** argv) {
   if (bundles.empty()) return 1;
   run("  ReadBundleForUndo alone", [&] {
     Text why;
-    ReadBundleForUndo(machine.platform, bundles.front(), &why);
+    ReadBundleForUndo(machine.platform, RepairPlaces(), bundles.front(), &why);
   });
   run("RunUndo", [&] { RunUndo(machine.platform, host); });
   if (!SeedMachine(places, probe, desktop_links, 0)) return 1;
