@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
   const int desktop_links = std::atoi(argv[4]), quick_links = std::atoi(argv[5]);
   const int links = desktop_links + quick_links;
   const int rounds = std::atoi(argv[6]);
-  const SeededPlaces places = FindSeededPlaces();
+  const SeededFolders places = FindPlaces();
   const auto seed = [&] { return SeedMachine(places, probe, desktop_links, quick_links); };
   std::vector<double> ms[kRuns];
   std::vector<WindowMemory> memories[3];

@@ -1,6 +1,6 @@
 // Where the time of the check, the repair with its bundle and the undo goes,
 // under Wine, on the same seeded machine as bundle_bench:
-//  1. the engine's own runs in this process (RunCheck, PlanShortcutRepair,
+//  1. the engine's own runs in this process (RunCheck, PlanShortcuts,
 //     RunRepairSequence, ReadBundleForUndo, RunUndo), with every call to the
 //     file system and the link object timed and counted on its way through;
 //     what is left of a run's time is the engine's own work, hashing
@@ -373,7 +373,7 @@ void ComposeSteps(const std::string& path, StepOf step) {
 }
 
 // Each step a link takes, timed one by one over the desktop's links.
-void TimeSteps(const SeededPlaces& places) {
+void TimeSteps(const SeededFolders& places) {
   std::vector<std::string> links;
   {
     WIN32_FIND_DATAA found;
@@ -514,7 +514,7 @@ int main(int argc, char** argv) {
   const char* probe = argv[1];
   const int desktop_links = std::atoi(argv[2]), quick_links = std::atoi(argv[3]);
   const int links = desktop_links + quick_links;
-  const SeededPlaces places = FindSeededPlaces();
+  const SeededFolders places = FindPlaces();
   ScopedComInitializer com;
   Tallies tallies;
   TimedMachine machine(tallies);
@@ -544,7 +544,11 @@ int main(int argc, char** argv) {
   }
   if (!SeedMachine(places, probe, desktop_links, quick_links)) return 1;
   run("RunCheck", [&] { RunCheck(machine.platform, host); });
-  run("  of it, PlanShortcutRepair alone", [&] { PlanShortcutRepair(machine.platform); });
+  run("  of it, PlanShortcuts alone", [&] {
+    PlanContext context{machine.platform, host, PlanFor::kCheck, Text(), std::string(), {}};
+    Plan plan;
+    PlanShortcuts(context, plan);
+  });
   run("RunRepairSequence", [&] { RunRepairSequence(machine.platform, host); });
   const std::vector<Text> bundles = ListBundles(machine.platform);
   if (bundles.empty()) return 1;

@@ -113,15 +113,15 @@ inline bool SeedHijack() {
 }
 
 // The places a run touches, each a path ending in a backslash.
-struct SeededPlaces {
+struct SeededFolders {
   std::string desktop, quick_launch;
   std::string local;    // the user's local application data
   std::string bundles;  // the program's restore bundles
   std::string copies;   // the bare loops' copies
 };
 
-inline SeededPlaces FindSeededPlaces() {
-  SeededPlaces places;
+inline SeededFolders FindPlaces() {
+  SeededFolders places;
   places.desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
   places.quick_launch = QuickLaunchFolder();
   places.local = ShellFolder(CSIDL_LOCAL_APPDATA);
@@ -132,7 +132,7 @@ inline SeededPlaces FindSeededPlaces() {
 
 // The machine as a hijacker leaves it, with no bundle, no back-up folder and
 // no copies: `desktop_links` and `quick_links` links seeded by the link probe.
-inline bool SeedMachine(const SeededPlaces& places, const char* probe, int desktop_links,
+inline bool SeedMachine(const SeededFolders& places, const char* probe, int desktop_links,
                         int quick_links) {
   Empty(places.desktop);
   Empty(places.quick_launch);

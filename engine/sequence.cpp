@@ -6,6 +6,7 @@
 #include "engine/finders/browser_policies.h"
 #include "engine/finders/browser_profiles.h"
 #include "engine/finders/hosts_file.h"
+#include "engine/finders/launch_points.h"
 #include "engine/finders/proxy_settings.h"
 #include "engine/finders/scheduled_tasks.h"
 #include "engine/finders/service_entries.h"
@@ -28,12 +29,14 @@ struct Finder {
 const Finder kFinders[] = {
     {PlanStartPageItems, &kStartPagePlaces},
     {PlanSystemFolders, &kSystemFolderPlaces},
+    {PlanShortcuts, &kShortcutPlaces},
+    {PlanLaunchPoints, &kLaunchPointPlaces},
 };
 
 // Places of the finders not yet planning Steps.
 const FinderPlaces* const kOtherPlaces[] = {
-    &kShortcutPlaces, &kProfilePlaces, &kPolicyPlaces, &kAutostartPlaces, &kTaskPlaces,
-    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,  &kProxyPlaces,
+    &kProfilePlaces,  &kPolicyPlaces,  &kAutostartPlaces, &kTaskPlaces,
+    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,     &kProxyPlaces,
 };
 
 }  // namespace
@@ -70,12 +73,6 @@ int RunCheck(Platform& machine, RepairHost& host) {
   ReportRefusedUserFolders(machine.files, host);
   int changes = ShowPlan(host, MakePlan(machine, host, PlanFor::kCheck));
 
-  const ShortcutPlan links = PlanShortcutRepair(machine);
-  changes += CheckLinks(host, links.start_menu);
-  changes += CheckLinks(host, links.quick_launch);
-  changes += CheckLinks(host, links.desktop);
-  changes += CheckLinks(host, links.launch_points);
-
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
   changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address, PlanFor::kCheck));
   changes += CheckBrowserPolicies(machine, host, address);
@@ -107,8 +104,6 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   int failed = ReportRefusedUserFolders(machine.files, host);
   failed +=
       ApplyPlan(machine, RepairPlaces(), bundle, host, MakePlan(machine, host, PlanFor::kRepair));
-
-  failed += RunShortcutRepair(machine, host, &bundle);
 
   // The browsers' own start pages and policies: lines only where something
   // is found.

@@ -329,7 +329,8 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
         result = UndoTask(machine, change->task_path);
         break;
       case Change::Kind::kFolderTree:
-        continue;  // never in a manifest: its files are
+      case Change::Kind::kFolder:
+        continue;  // never in a manifest (a folder tree's files are)
     }
     Line(host, result, name);
     complete = complete && result != Result::kFailed && result != Result::kThroughLink &&

@@ -142,6 +142,8 @@ std::string FormatManifestLine(const Change& change) {
       break;
     case Change::Kind::kFolderTree:
       return std::string();  // its files are recorded, each as a file
+    case Change::Kind::kFolder:
+      return std::string();  // never recorded
   }
   return line + "\r\n";
 }

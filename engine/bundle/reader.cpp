@@ -77,6 +77,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& pla
         }
         break;
       case Change::Kind::kFolderTree:
+      case Change::Kind::kFolder:
         return refuse("清单已损坏：" + bundle.folder + kManifestName);
       case Change::Kind::kFile: {
         if (!places.AllowsFile(judged, change.original)) {

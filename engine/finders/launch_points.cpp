@@ -4,6 +4,8 @@
 #include <string>
 
 #include "engine/finders/lookalike_links.h"
+#include "engine/finders/planned_link.h"
+#include "engine/finders/shortcut_repair.h"
 #include "engine/rules/browser_arguments.h"
 #include "engine/rules/browsers.h"
 #include "platform/lnk_arguments.h"
@@ -14,8 +16,10 @@ namespace {
 // Real links are a few kilobytes.
 constexpr std::size_t kLargestLink = 1 << 20;
 
-}  // namespace
-
+// kNothing for anything but a browser's link with arguments the browser does
+// not need, kRewriteArguments for one, kReport for one that cannot be
+// rewritten safely, kRemoveLeftover for a replacement a killed run left;
+// kNothing with a look-alike for a link named as a browser's leading elsewhere.
 PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
   PlannedLink link;
   link.path = path;
@@ -77,8 +81,16 @@ PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path) {
   return link;
 }
 
-void PlanLaunchPoints(Platform& machine, const RepairFolders& places,
-                      std::vector<PlannedLink>& plan) {
+bool LaunchPointFile(const PlaceRoots& roots, const Text& path) {
+  for (const Text& folder : LaunchPointFolders(roots.folders)) {
+    if (PlainPathBelow(folder, path)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TextArray LaunchPointFiles(FileSystem& files, const RepairFolders& places) {
   TextArray today;
   if (!places.start_menu.empty()) {
     for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
@@ -89,12 +101,13 @@ void PlanLaunchPoints(Platform& machine, const RepairFolders& places,
   // opens a page is removed whole (autostart_entries.h), not rewritten.
   TextArray startup;
   for (SpecialFolder which : {kStartupFolder, kCommonStartupFolder}) {
-    const Text folder = machine.files.GetSpecialFolder(which);
+    const Text folder = files.GetSpecialFolder(which);
     if (!folder.empty()) startup.push_back(folder);
   }
+  TextArray walked;
   for (const Text& folder : LaunchPointFolders(places)) {
     TextArray list;
-    ListFolderTree(machine.files, folder, list);
+    ListFolderTree(files, folder, list);
     for (const Text& path : list) {
       bool skipped = false;
       for (const Text& item : today) skipped = skipped || SameIgnoringAsciiCase(item, path);
@@ -102,7 +115,17 @@ void PlanLaunchPoints(Platform& machine, const RepairFolders& places,
         skipped = skipped || (path.size() > item.size() &&
                               SameIgnoringAsciiCase(path.substr(0, item.size()), item));
       }
-      if (!skipped) plan.push_back(PlanLaunchPointLink(machine, path));
+      if (!skipped) walked.push_back(path);
     }
   }
+  return walked;
 }
+
+void PlanLaunchPoints(PlanContext& context, Plan& plan) {
+  const RepairFolders places = FindRepairFolders(context.machine.files);
+  for (const Text& path : LaunchPointFiles(context.machine.files, places)) {
+    AppendLinkSteps(PlanLaunchPointLink(context.machine, path), plan);
+  }
+}
+
+const FinderPlaces kLaunchPointPlaces = {.file = LaunchPointFile};

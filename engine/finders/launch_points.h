@@ -4,19 +4,20 @@
 // arguments field; every other link is left as it is, whatever it holds.
 #pragma once
 
-#include <vector>
-
-#include "engine/finders/shortcut_repair.h"
+#include "engine/plan/places.h"
+#include "engine/plan/plan_context.h"
 #include "engine/plan/repair_folders.h"
+#include "engine/plan/step.h"
 #include "platform/platform.h"
 
-// The plan for one file of a launch-point folder: kNothing for anything but
-// a browser's link with arguments the browser does not need, kRewriteArguments
-// for one, kReport for one that cannot be rewritten safely, kRemoveLeftover
-// for a replacement a killed run left.
-PlannedLink PlanLaunchPointLink(Platform& machine, const Text& path);
+// The Steps of every file below the launch-point folders, in walking order:
+// a browser's link with arguments the browser does not need loses them, one
+// that cannot be rewritten safely is reported, a replacement a killed run
+// left is removed, and a look-alike is pointed at its browser.
+void PlanLaunchPoints(PlanContext& context, Plan& plan);
+extern const FinderPlaces kLaunchPointPlaces;
 
-// Plans every file below the launch-point folders, in walking order, the
-// start menu's two Internet Explorer links (today's own items) left out.
-void PlanLaunchPoints(Platform& machine, const RepairFolders& places,
-                      std::vector<PlannedLink>& plan);
+// Every file the launch points' plan looks at, in walking order: the start
+// menu's two Internet Explorer links (today's own items) and the Startup
+// folders left out.
+TextArray LaunchPointFiles(FileSystem& files, const RepairFolders& places);

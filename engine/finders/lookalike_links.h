@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "engine/finders/shortcut_repair.h"
+#include "engine/finders/planned_link.h"
 #include "engine/rules/browsers.h"
 #include "platform/platform.h"
 

@@ -3,8 +3,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/bundle/writer.h"
-#include "engine/finders/launch_points.h"
 #include "engine/finders/lookalike_links.h"
 #include "engine/plan/repair_folders.h"
 #include "platform/shell_link_names.h"
@@ -22,23 +20,13 @@ constexpr std::size_t kLargestShortcut = 1 << 20;
 // shortcut is no back-up folder.
 constexpr int kMostBackupNames = 10000;
 
-void Report(RepairHost& host, const Text& prefix, const Text& name) {
-  host.AppendRepairLog(ConcatTexts(prefix, name, "\r\n"));
-}
-
-bool Failed(RepairHost& host, const Text& name) {
-  Report(host, "修复失败：", name);
-  return false;
-}
-
 // Copies the shortcut into the back-up folder under a name no other copy
 // has, the way Explorer names copies: "a.lnk", then "a (2).lnk", "a (3).lnk",
 // ... Each copy is a new file, so no copy ever replaces another. The search
 // goes on only past names that are taken; any other failure (a full disk)
 // ends it, with the failed copy removed.
 bool BackUp(FileSystem& files, const std::string& original, const Text& name,
-            const Text& backup_root) {
-  const Text backup_folder = backup_root + kBackupFolderName;
+            const Text& backup_folder) {
   // A back-up folder planted as a link could lead anywhere: no copy goes through it.
   if (files.IsFolderLink(backup_folder)) return false;
   const std::size_t dot = name.rfind('.');
@@ -58,20 +46,6 @@ bool BackUp(FileSystem& files, const std::string& original, const Text& name,
     }
     copy = backup_folder + "\\" + stem + " (" + std::to_string(number) + ")" + extension;
   }
-  return false;
-}
-
-// Writes the new link into a new file beside the old one, checks that the
-// disk holds it whole, then moves it over the old one in one step: the old
-// shortcut is never gone or cut before its replacement is there, complete.
-bool ReplaceLink(Platform& machine, const Text& path, const std::string& replacement) {
-  const std::optional<Text> temporary = WriteNewFileBeside(machine.files, path, replacement);
-  if (!temporary) return false;
-  if (FileHolds(machine.files, *temporary, replacement) &&
-      machine.links.ParsesAsLink(replacement) && machine.files.MoveOverFile(*temporary, path)) {
-    return true;
-  }
-  machine.files.DeleteOneFile(*temporary);
   return false;
 }
 
@@ -154,6 +128,8 @@ bool IsLeftoverReplacement(const Text& name) {
   return digits.find_first_not_of("0123456789abcdef") == Text::npos;
 }
 
+namespace {
+
 PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& backup_root) {
   PlannedLink link;
   link.path = path;
@@ -189,78 +165,147 @@ PlannedLink PlanShortcutFile(Platform& machine, const Text& path, const Text& ba
   return link;
 }
 
-namespace {
+// Arguments as a line can show them: a control character (a line break, a
+// zero planted to cut the line short) is shown as '?'.
+Text Shown(Text text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (IsLeadByte(byte)) {
+      ++at;
+    } else if (byte < 0x20) {
+      text[at] = '?';
+    }
+  }
+  return text;
+}
 
-bool ApplyPlannedChange(Platform& machine, RepairHost& host, BundleWriter* bundle,
-                        const PlannedLink& link) {
-  switch (link.action) {
-    case PlannedLink::Action::kNothing:
-      return true;
-    case PlannedLink::Action::kRemoveLeftover:
-      machine.files.DeleteOneFile(link.path);
-      return true;
-    case PlannedLink::Action::kReport:
-      return Failed(host, link.name);
-    case PlannedLink::Action::kRewriteArguments:
-      return ApplyArgumentsRewrite(machine, host, bundle, link);
-    case PlannedLink::Action::kRewrite:
-      break;
+Step LinkStep(const PlannedLink& link) {
+  Step step;
+  step.key = link.path;
+  step.done_line = "修复：" + link.name;
+  step.failed_line = "修复失败：" + link.name;
+  return step;
+}
+
+// The link at the planned path, replaced only by bytes that read as a link.
+Change LinkChange(const PlannedLink& link) {
+  Change change;
+  change.kind = Change::Kind::kFile;
+  change.original = link.path;
+  change.must_be_link = true;
+  change.written_when_same = true;
+  change.largest_size = kLargestShortcut;
+  return change;
+}
+
+// Left alone and said: counted as a failure, never as a change.
+Step ReportStep(const PlannedLink& link) {
+  Step step = LinkStep(link);
+  step.check_lines.push_back("快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
+  step.done_line.clear();
+  step.reports_failure = true;
+  return step;
+}
+
+// Composed anew without arguments when applied, from what the plan read; a
+// desktop shortcut is copied into the back-up folder first.
+Step RewriteStep(const PlannedLink& link) {
+  Step step = LinkStep(link);
+  const Text arguments = Shown(link.source.arguments);
+  step.check_lines.push_back("快捷方式：" + link.name +
+                             (arguments.empty() ? Text("（无参数），将重写")
+                                                : "（参数：" + arguments + "），将去掉参数重写"));
+  step.changes_something = true;
+  Change change = LinkChange(link);
+  const LinkToRewrite source = link.source;
+  change.bytes_when_applied = [source](Platform& machine, const std::string&) {
+    return machine.links.ComposeLinkWithoutArguments(source, kRepairedDescription);
+  };
+  if (!link.backup_root.empty()) {
+    change.copy_folder = link.backup_root + kBackupFolderName;
+    change.keep_copy = [name = link.name, folder = change.copy_folder](FileSystem& files,
+                                                                       const std::string& bytes) {
+      return BackUp(files, bytes, name, folder);
+    };
   }
-  // The new link is made before anything is touched.
-  const std::optional<std::string> replacement =
-      machine.links.ComposeLinkWithoutArguments(link.source, kRepairedDescription);
-  if (!replacement) return Failed(host, link.name);
-  // The bytes the copies are made of: the desktop's back-up copy and the
-  // restore bundle's.
-  const std::optional<std::string> original =
-      machine.files.ReadWholeFile(link.path, kLargestShortcut);
-  if (!original) return Failed(host, link.name);
-  if (!link.backup_root.empty() && !BackUp(machine.files, *original, link.name, link.backup_root)) {
-    return Failed(host, link.name);
+  step.changes.push_back(std::move(change));
+  return step;
+}
+
+// Only the arguments field changed, and only while the link holds the bytes
+// the plan read: what the check showed is otherwise no longer there.
+Step ArgumentsStep(const PlannedLink& link) {
+  Step step = LinkStep(link);
+  step.check_lines.push_back(
+      "快捷方式：" + link.name + "（参数：" + Shown(link.source.arguments) + "），将" +
+      (link.kept_arguments.empty() ? Text("去掉参数") : "只保留：" + Shown(link.kept_arguments)));
+  step.changes_something = true;
+  Change change = LinkChange(link);
+  change.guarded = true;
+  change.bytes_seen = link.original;
+  change.bytes_after = link.replacement;
+  step.changes.push_back(std::move(change));
+  return step;
+}
+
+// Pointed at the installed browser; without one, left and said.
+Step LookalikeStep(const PlannedLink& link) {
+  const Lookalike& lookalike = *link.lookalike;
+  Step step = LinkStep(link);
+  const Text shown = "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) + "），";
+  if (lookalike.browser_path.empty()) {
+    step.check_lines.push_back(shown + "未找到该浏览器，不会修改");
+    step.done_line.clear();
+    step.reports_failure = true;
+    return step;
   }
-  if (bundle && !bundle->RecordFile(link.path, *original, *replacement)) {
-    return Failed(host, link.name);
-  }
-  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
-  Report(host, "修复：", link.name);
-  return true;
+  step.check_lines.push_back(shown + "将改为指向 " + lookalike.browser_path);
+  step.done_line = "修复仿冒快捷方式：" + link.name;
+  step.changes_something = true;
+  Change change = LinkChange(link);
+  change.bytes_when_applied = [lookalike](Platform& machine, const std::string&) {
+    return machine.links.ComposeLinkTo(lookalike.browser_path, FolderOfPath(lookalike.browser_path),
+                                       lookalike.icon_location, lookalike.description);
+  };
+  step.changes.push_back(std::move(change));
+  return step;
 }
 
 }  // namespace
 
-bool ApplyPlannedLink(Platform& machine, RepairHost& host, BundleWriter* bundle,
-                      const PlannedLink& link) {
-  if (!ApplyPlannedChange(machine, host, bundle, link)) return false;
-  if (!link.lookalike) return true;
-  // The second change to the same file: its before-state is what the first left.
-  if (link.lookalike->browser_path.empty()) return Failed(host, link.name);
-  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
-  const std::optional<std::string> replacement = machine.links.ComposeLinkTo(
-      link.lookalike->browser_path, FolderOfPath(link.lookalike->browser_path),
-      link.lookalike->icon_location, link.lookalike->description);
-  if (!now || !replacement) return Failed(host, link.name);
-  if (bundle && !bundle->RecordFile(link.path, *now, *replacement)) return Failed(host, link.name);
-  if (!ReplaceLink(machine, link.path, *replacement)) return Failed(host, link.name);
-  Report(host, "修复仿冒快捷方式：", link.name);
-  return true;
-}
-
-bool ApplyArgumentsRewrite(Platform& machine, RepairHost& host, BundleWriter* bundle,
-                           const PlannedLink& link) {
-  // Changed since it was planned: what the check showed is no longer there.
-  const std::optional<std::string> now = machine.files.ReadWholeFile(link.path, kLargestShortcut);
-  if (!now || *now != link.original) return Failed(host, link.name);
-  if (bundle && !bundle->RecordFile(link.path, link.original, link.replacement)) {
-    return Failed(host, link.name);
+void AppendLinkSteps(const PlannedLink& link, Plan& plan) {
+  bool own_step = false;
+  switch (link.action) {
+    case PlannedLink::Action::kNothing:
+      break;
+    case PlannedLink::Action::kRemoveLeftover: {
+      // Removed without a copy and without a line.
+      Step step;
+      step.key = link.path;
+      Change change;
+      change.kind = Change::Kind::kFile;
+      change.original = link.path;
+      change.unrecorded = true;
+      step.changes.push_back(std::move(change));
+      plan.push_back(std::move(step));
+      return;
+    }
+    case PlannedLink::Action::kReport:
+      plan.push_back(ReportStep(link));
+      return;
+    case PlannedLink::Action::kRewrite:
+      plan.push_back(RewriteStep(link));
+      own_step = true;
+      break;
+    case PlannedLink::Action::kRewriteArguments:
+      plan.push_back(ArgumentsStep(link));
+      own_step = true;
+      break;
   }
-  if (!ReplaceLink(machine, link.path, link.replacement)) return Failed(host, link.name);
-  Report(host, "修复：", link.name);
-  return true;
-}
-
-void RepairShortcutFile(Platform& machine, RepairHost& host, const Text& path,
-                        const Text& backup_root) {
-  ApplyPlannedLink(machine, host, nullptr, PlanShortcutFile(machine, path, backup_root));
+  if (!link.lookalike) return;
+  // The second change to the same file: its before-state is what the first left.
+  plan.push_back(LookalikeStep(link));
+  plan.back().only_after_previous_done = own_step;
 }
 
 void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, const Text& excluded) {
@@ -291,64 +336,47 @@ void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, cons
   }
 }
 
-ShortcutPlan PlanShortcutRepair(Platform& machine) {
-  ShortcutPlan plan;
+void PlanShortcuts(PlanContext& context, Plan& plan) {
+  Platform& machine = context.machine;
   const RepairFolders places = FindRepairFolders(machine.files);
   // Without a start menu every path below would be relative to wherever the
   // program happens to run.
   if (!places.start_menu.empty()) {
     for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
-      plan.start_menu.push_back(
-          PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()));
+      AppendLinkSteps(PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()),
+                      plan);
     }
     // Without the expected piece it would be the start menu itself,
     // rewritten without a back-up.
     if (!places.quick_launch.empty()) {
       TextArray list;
       ListFolderTree(machine.files, places.quick_launch, list);
-      for (const Text& path : list)
-        plan.quick_launch.push_back(PlanShortcutFile(machine, path, Text()));
+      for (const Text& path : list) AppendLinkSteps(PlanShortcutFile(machine, path, Text()), plan);
     }
   }
-  PlanLaunchPoints(machine, places, plan.launch_points);
-  if (places.desktop.empty()) return plan;
-  plan.backup_folder = places.desktop + kBackupFolderName;
+  if (places.desktop.empty()) return;
+  // Made before the desktop's shortcuts, whether one is copied or not, as
+  // it always has been.
+  const Text backup_folder = places.desktop + kBackupFolderName;
+  Step made;
+  made.key = backup_folder;
+  Change folder;
+  folder.kind = Change::Kind::kFolder;
+  folder.original = backup_folder;
+  made.changes.push_back(std::move(folder));
+  plan.push_back(std::move(made));
   // The back-up folder is left out: its copies are never overwritten or rewritten.
   TextArray list;
-  ListFolderTree(machine.files, places.desktop, list, plan.backup_folder + "\\");
+  ListFolderTree(machine.files, places.desktop, list, backup_folder + "\\");
   for (const Text& path : list) {
-    plan.desktop.push_back(PlanShortcutFile(machine, path, places.desktop));
+    AppendLinkSteps(PlanShortcutFile(machine, path, places.desktop), plan);
   }
-  return plan;
-}
-
-int RunShortcutRepair(Platform& machine, RepairHost& host, BundleWriter* bundle) {
-  const ShortcutPlan plan = PlanShortcutRepair(machine);
-  int failed = 0;
-  for (const PlannedLink& link : plan.start_menu) {
-    failed += !ApplyPlannedLink(machine, host, bundle, link);
-  }
-  for (const PlannedLink& link : plan.quick_launch) {
-    failed += !ApplyPlannedLink(machine, host, bundle, link);
-  }
-  if (!plan.backup_folder.empty()) {
-    if (!machine.files.PathExists(plan.backup_folder)) {
-      machine.files.CreateFolder(plan.backup_folder);
-    }
-    for (const PlannedLink& link : plan.desktop) {
-      failed += !ApplyPlannedLink(machine, host, bundle, link);
-    }
-  }
-  for (const PlannedLink& link : plan.launch_points)
-    failed += !ApplyPlannedLink(machine, host, bundle, link);
-  return failed;
 }
 
 namespace {
 
 // One of the two browser links of the start menu, or a file below the
-// quick-launch tree, the desktop tree (not its back-up folder) or a
-// launch-point folder's tree.
+// quick-launch tree or the desktop tree (not its back-up folder).
 bool ShortcutFile(const PlaceRoots& roots, const Text& path) {
   const RepairFolders& places = roots.folders;
   if (!places.start_menu.empty() &&
@@ -358,14 +386,9 @@ bool ShortcutFile(const PlaceRoots& roots, const Text& path) {
     return true;
   }
   if (PlainPathBelow(places.quick_launch, path)) return true;
-  if (PlainPathBelow(places.desktop, path)) {
-    // The back-up folder's copies belong to the user, never to an undo.
-    return !PlainPathBelow(places.desktop + kBackupFolderName + "\\", path);
-  }
-  for (const Text& folder : LaunchPointFolders(places)) {
-    if (PlainPathBelow(folder, path)) return true;
-  }
-  return false;
+  // The back-up folder's copies belong to the user, never to an undo.
+  return PlainPathBelow(places.desktop, path) &&
+         !PlainPathBelow(places.desktop + kBackupFolderName + "\\", path);
 }
 
 bool BackupFolder(const PlaceRoots& roots, const Text& folder) {
@@ -379,65 +402,3 @@ const FinderPlaces kShortcutPlaces = {
     .file = ShortcutFile,
     .copy_folder = BackupFolder,
 };
-
-namespace {
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
-
-// Arguments as a line can show them: a control character (a line break, a
-// zero planted to cut the line short) is shown as '?'.
-Text Shown(Text text) {
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (IsLeadByte(byte)) {
-      ++at;
-    } else if (byte < 0x20) {
-      text[at] = '?';
-    }
-  }
-  return text;
-}
-
-// The line of one planned link, when it is changed or reported.
-int CheckLink(RepairHost& host, const PlannedLink& link) {
-  switch (link.action) {
-    case PlannedLink::Action::kNothing:
-    case PlannedLink::Action::kRemoveLeftover:
-      return 0;
-    case PlannedLink::Action::kReport:
-      Line(host, "快捷方式：" + link.name + " 无法读取或无法按名称处理，不会修改");
-      return 0;
-    case PlannedLink::Action::kRewriteArguments:
-      Line(host, "快捷方式：" + link.name + "（参数：" + Shown(link.source.arguments) + "），将" +
-                     (link.kept_arguments.empty() ? Text("去掉参数")
-                                                  : "只保留：" + Shown(link.kept_arguments)));
-      return 1;
-    case PlannedLink::Action::kRewrite:
-      break;
-  }
-  const Text arguments = Shown(link.source.arguments);
-  Line(host, "快捷方式：" + link.name +
-                 (arguments.empty() ? Text("（无参数），将重写")
-                                    : "（参数：" + arguments + "），将去掉参数重写"));
-  return 1;
-}
-
-}  // namespace
-
-int CheckLinks(RepairHost& host, const std::vector<PlannedLink>& links) {
-  int changes = 0;
-  for (const PlannedLink& link : links) {
-    changes += CheckLink(host, link);
-    if (!link.lookalike || link.action == PlannedLink::Action::kReport) continue;
-    const Lookalike& lookalike = *link.lookalike;
-    if (lookalike.browser_path.empty()) {
-      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
-                     "），未找到该浏览器，不会修改");
-    } else {
-      Line(host, "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) +
-                     "），将改为指向 " + lookalike.browser_path);
-      ++changes;
-    }
-  }
-  return changes;
-}

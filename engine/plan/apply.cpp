@@ -74,13 +74,14 @@ bool ApplyKeyTree(Platform& machine, BundleWriter& bundle, const Change& change)
 
 std::optional<std::string> ReadNow(FileSystem& files, const Change& change, bool* absent) {
   *absent = false;
+  const std::size_t largest = change.largest_size ? change.largest_size : kLargestChangedFile;
   if (!change.plain_only) {
-    std::optional<std::string> bytes = files.ReadWholeFile(change.original, kLargestChangedFile);
+    std::optional<std::string> bytes = files.ReadWholeFile(change.original, largest);
     *absent = !bytes && !files.PathExists(change.original);
     return bytes;
   }
   std::string bytes;
-  switch (files.ReadPlainFile(change.original, kLargestChangedFile, &bytes)) {
+  switch (files.ReadPlainFile(change.original, largest, &bytes)) {
     case FileSystem::PlainRead::kRead:
       return bytes;
     case FileSystem::PlainRead::kAbsent:
@@ -123,7 +124,7 @@ bool ApplyFile(Platform& machine, BundleWriter& bundle, const Change& change) {
     after = change.bytes_when_applied(machine, *now);
     if (!after) return false;
   }
-  if (after && *now == *after && !change.keep_copy) return true;
+  if (after && *now == *after && !change.keep_copy && !change.written_when_same) return true;
   if (change.guarded && (!change.bytes_seen || *now != *change.bytes_seen)) return false;
   if (change.keep_copy && !change.keep_copy(files, *now)) return false;
   if (!bundle.RecordFile(change.original, *now, after)) return false;
@@ -179,6 +180,10 @@ bool ApplyFolderTree(Platform& machine, const Places& places, const PlaceRoots& 
   return DeleteFolderTree(machine.files, change.original, kept);
 }
 
+bool ApplyFolder(Platform& machine, const Change& change) {
+  return machine.files.PathExists(change.original) || machine.files.CreateFolder(change.original);
+}
+
 bool ApplyChange(Platform& machine, const Places& places, const PlaceRoots& roots,
                  BundleWriter& bundle, const Change& change) {
   switch (change.kind) {
@@ -192,6 +197,8 @@ bool ApplyChange(Platform& machine, const Places& places, const PlaceRoots& root
       return ApplyTask(machine, bundle, change);
     case Change::Kind::kFolderTree:
       return ApplyFolderTree(machine, places, roots, bundle, change);
+    case Change::Kind::kFolder:
+      return ApplyFolder(machine, change);
   }
   return false;
 }
@@ -207,6 +214,7 @@ Text PlaceName(const Change& change) {
       return change.task_path;
     case Change::Kind::kFile:
     case Change::Kind::kFolderTree:
+    case Change::Kind::kFolder:
       break;
   }
   return change.original;
@@ -241,8 +249,11 @@ int ApplyPlan(Platform& machine, const Places& places, BundleWriter& bundle, Rep
               const Plan& plan) {
   const PlaceRoots roots(machine);
   int failed = 0;
+  bool previous_done = false;
   for (const Step& step : plan) {
+    if (step.only_after_previous_done && !previous_done) continue;
     const Applied applied = ApplyStep(machine, places, roots, bundle, host, step);
+    previous_done = applied == Applied::kDone;
     if (applied == Applied::kRefused) {
       ++failed;
     } else if (applied == Applied::kFailed) {

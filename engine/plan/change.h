@@ -4,6 +4,7 @@
 // later run) can rebuild them; the plan's own parts are never written.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,6 +24,9 @@ struct Change {
     kFile,        // a file: before as a copy in the bundle, after here
     kTask,        // a scheduled task, enabled before, disabled by the repair
     kFolderTree,  // a folder removed with the files in it, each one a kFile
+    // A folder made when missing, for the copies a repair adds (the desktop's
+    // back-up folder): never recorded, never undone.
+    kFolder,
   };
   Kind kind = Kind::kFile;
 
@@ -65,10 +69,17 @@ struct Change {
   bool makes_key = false;
   // kFile: the result must read as a shell link before it replaces one.
   bool must_be_link = false;
+  // kFile: recorded and written even when it holds what the repair leaves
+  // already, not taken as done: a link is rewritten, said and given back by
+  // the undo on every run, as it always has been.
+  bool written_when_same = false;
   // kFile: a file a killed run left; removed without a copy.
   bool unrecorded = false;
   // kFile: read only as a plain file with one name (no link, no second name).
   bool plain_only = false;
+  // kFile: a larger file is neither read nor changed; 0: the largest the
+  // bundle copies. A link is a few kilobytes: a bigger one is no link to read.
+  std::size_t largest_size = 0;
   // kFile: a copy of what it holds is kept in `copy_folder` first (the
   // desktop's back-up folder), by `keep_copy`; never undone.
   Text copy_folder;

@@ -55,6 +55,8 @@ bool Places::Allows(const PlaceRoots& roots, const Change& change) const {
       return AllowsFile(roots, change.original);
     case Change::Kind::kTask:
       return AllowsTask(change.task_path);
+    case Change::Kind::kFolder:
+      return AllowsCopy(roots, change.original);
   }
   return false;
 }

@@ -32,6 +32,10 @@ struct Step {
   // putting the hijack back (a re-applier or a hosts line); the check
   // always shows it. Decided once every finder has planned.
   bool said_beside_reappliers_only = false;
+  // Made only once the Step before it is done, else passed over without a
+  // line or a count: a second change to a place the one before changes (a
+  // look-alike pointed at its browser after its rewrite).
+  bool only_after_previous_done = false;
 };
 
 using Plan = std::vector<Step>;

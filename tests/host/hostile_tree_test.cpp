@@ -10,6 +10,7 @@
 #include "engine/finders/shortcut_repair.h"
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_shell_links.h"
+#include "tests/support/link_steps.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,7 +23,9 @@ class HostileTree : public ::testing::Test {
   void SetUp() override {
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kDesktopFolder, "C:\\Desktop");
+    files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Local");
     fs::create_directories(drive_ + "/Desktop");
+    fs::create_directories(drive_ + "/Local");
   }
 
   // Plants a hijacked link whose target names the file, so a mix-up shows.
@@ -41,7 +44,7 @@ class HostileTree : public ::testing::Test {
   }
   void Run() {
     Platform machine{registry_items_, files_, links_};
-    RunShortcutRepair(machine, host_);
+    RepairLinks(machine, host_);
   }
   int Lines(const Text& prefix) {
     return static_cast<int>(std::count_if(host_.appended().begin(), host_.appended().end(),
@@ -129,8 +132,10 @@ TEST(HostileTreeLongPath, AShortcutListedButBeyondTheFileFunctionsGetsItsLine) {
   ShortPathFiles files;
   files.MapDrive('C', temp_folder.path());
   files.SetSpecialFolder(kDesktopFolder, "C:\\Desktop");
+  files.SetSpecialFolder(kLocalAppDataFolder, "C:\\Local");
   const std::string name = std::string(250, 'n') + ".lnk";
   fs::create_directories(temp_folder.path() + "/Desktop");
+  fs::create_directories(temp_folder.path() + "/Local");
   FakeLink link;
   link.target = "C:\\long.exe";
   link.arguments = "http://hijack.example/";
@@ -140,7 +145,7 @@ TEST(HostileTreeLongPath, AShortcutListedButBeyondTheFileFunctionsGetsItsLine) {
   FakeShellLinks links{files};
   RecordingHost host;
   Platform machine{registry, files, links};
-  RunShortcutRepair(machine, host);
+  RepairLinks(machine, host);
   EXPECT_EQ(host.appended(), TextArray{"修复失败：" + name + "\r\n"});
 }
 

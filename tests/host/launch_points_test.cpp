@@ -6,12 +6,13 @@
 #include "engine/finders/launch_points.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
-#include "engine/sequence.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/lnk_arguments.h"
@@ -23,6 +24,7 @@
 #include "platform/text_utf16.h"
 #include "tests/support/drive_files.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/link_steps.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
@@ -191,14 +193,22 @@ TEST_F(LaunchPoints, UndoGivesBackTheHijackedBytes) {
 TEST_F(LaunchPoints, ALinkChangedAfterTheCheckIsLeftAndReported) {
   SeedLaunchPoints();
   const Text chrome = Text(kPrograms) + "Google Chrome.lnk";
-  PlannedLink planned = PlanLaunchPointLink(machine_, chrome);
-  ASSERT_EQ(planned.action, PlannedLink::Action::kRewriteArguments);
+  RecordingHost planning;
+  const Plan plan = PlanLinks(machine_, planning);
+  const auto step = std::find_if(plan.begin(), plan.end(),
+                                 [&](const Step& planned) { return planned.key == chrome; });
+  ASSERT_NE(step, plan.end());
+  ASSERT_TRUE(step->changes_something);
   Link(chrome, "C:\\Program Files\\Google\\Chrome\\chrome.exe", "http://other.example/");
   const std::string changed = Bytes(chrome);
   RecordingHost host;
-  EXPECT_FALSE(ApplyPlannedLink(machine_, host, nullptr, planned));
+  BundleWriter bundle(machine_);
+  const PlaceRoots roots(machine_);
+  EXPECT_EQ(ApplyStep(machine_, RepairPlaces(), roots, bundle, host, *step), Applied::kFailed);
   EXPECT_EQ(host.log(), "修复失败：Google Chrome.lnk\r\n");
   EXPECT_EQ(Bytes(chrome), changed);
+  // Nothing was recorded for it: the bundle was never begun.
+  EXPECT_TRUE(bundle.folder().empty());
 }
 
 RegRawValue Utf16Sz(const Text& ascii) {
@@ -260,6 +270,33 @@ TEST_F(LaunchPoints, LookalikesArePointedBackAtTheInstalledBrowser) {
   RecordingHost undo;
   EXPECT_EQ(RunUndo(machine_, undo), UndoOutcome::kDone) << undo.log();
   EXPECT_EQ(FilesAnUndoGivesBack(), before) << undo.log();
+}
+
+// A look-alike whose rewrite fails is not pointed at its browser, and says
+// so once; one whose browser is not installed is a failure, not a change.
+TEST_F(LaunchPoints, ALookalikeIsPointedAtItsBrowserOnlyOnceItsRewriteIsDone) {
+  InstallChrome();
+  const Text desktop_link = Text(kUser) + "Desktop\\Google Chrome.lnk";
+  ASSERT_TRUE(links_.CreateShortcut(desktop_link, "C:\\Windows\\system32\\cmd.exe",
+                                    Text("谷歌浏览器"), Text("/c start http://hao.example/"),
+                                    Text("C:\\")));
+  chmod(Host(desktop_link).c_str(), 0444);
+  const std::string bytes = Bytes(desktop_link);
+  Link(Text(kPublicDesktop) + "QQ浏览器.lnk", "C:\\Users\\Public\\hao.url", "");
+
+  RecordingHost check;
+  EXPECT_EQ(CheckLinks(machine_, check), 2) << check.log();
+  EXPECT_EQ(check.log(),
+            "快捷方式：Google Chrome.lnk（参数：/c start http://hao.example/），将去掉参数重写\r\n"
+            "仿冒快捷方式：Google Chrome.lnk（指向 C:\\Windows\\system32\\cmd.exe），将改为指向 "
+            "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe\r\n"
+            "仿冒快捷方式：QQ浏览器.lnk（指向 "
+            "C:\\Users\\Public\\hao.url），未找到该浏览器，不会修改\r\n");
+
+  RecordingHost repair;
+  EXPECT_EQ(RepairLinks(machine_, repair), 2);
+  EXPECT_EQ(repair.log(), "修复失败：Google Chrome.lnk\r\n修复失败：QQ浏览器.lnk\r\n");
+  EXPECT_EQ(Bytes(desktop_link), bytes);
 }
 
 // Every call of the repair failing in turn, then an undo, and every call of

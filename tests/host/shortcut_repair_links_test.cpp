@@ -10,6 +10,7 @@
 #include "platform/portable/registry_portable.h"
 #include "platform/portable/shell_links_portable.h"
 #include "tests/support/link_corpus.h"
+#include "tests/support/link_steps.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -29,7 +30,9 @@ class RepairOfRealLinks : public ::testing::Test {
   void SetUp() override {
     files_.MapDrive('C', temp_folder_.path());
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
+    files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
     fs::create_directories(temp_folder_.path() + "/Users/u/Desktop");
+    fs::create_directories(temp_folder_.path() + "/Users/u/AppData/Local");
     // This program is 32-bit: on 64-bit Windows it sees the 32-bit folder.
     files_.SetEnvironmentValue("ProgramFiles", "C:\\Program Files (x86)");
   }
@@ -55,7 +58,7 @@ class RepairOfRealLinks : public ::testing::Test {
 
   void Run() {
     Platform machine{registry_items_, files_, links_};
-    RunShortcutRepair(machine, host_);
+    RepairLinks(machine, host_);
   }
 
   TempFolder temp_folder_;

@@ -9,8 +9,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/bundle/format.h"
+#include "engine/bundle/listing.h"
 #include "platform/portable/registry_portable.h"
+#include "tests/support/drive_files.h"
 #include "tests/support/fake_shell_links.h"
+#include "tests/support/link_steps.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
 
@@ -27,6 +31,9 @@ class ShortcutRepair : public ::testing::Test {
     files_.MapDrive('C', drive_);
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kDesktopFolder, kDesktop);
+    // The restore bundles: every change is recorded before it is made.
+    files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
+    fs::create_directories(Host("C:\\Users\\u\\AppData\\Local"));
     fs::create_directories(Host(kStartMenu) + "/Programs");
     fs::create_directories(Host(kDesktop));
     fs::create_directories(Host(kQuickLaunch));
@@ -63,9 +70,26 @@ class ShortcutRepair : public ::testing::Test {
   bool Exists(const Text& path) { return fs::exists(fs::symlink_status(Host(path))); }
   Text Backup(const Text& name) { return Text(kDesktop) + "\\修复前桌面图标备份\\" + name; }
 
-  void Run() {
+  int Run() {
     Platform machine{registry_items_, files_, links_};
-    RunShortcutRepair(machine, host_);
+    return RepairLinks(machine, host_);
+  }
+
+  // The manifest lines of every bundle's changes, oldest bundle first.
+  std::vector<Change> Recorded() {
+    Platform machine{registry_items_, files_, links_};
+    std::vector<Text> bundles = ListBundles(machine);
+    std::vector<Change> changes;
+    for (auto bundle = bundles.rbegin(); bundle != bundles.rend(); ++bundle) {
+      const auto parsed = ParseManifest(Bytes(*bundle + "\\" + kManifestName));
+      if (parsed) changes.insert(changes.end(), parsed->begin(), parsed->end());
+    }
+    return changes;
+  }
+  TextArray RecordedFiles() {
+    TextArray paths;
+    for (const Change& change : Recorded()) paths.push_back(change.original);
+    return paths;
   }
 
   // Every file left below the drive whose name marks a half-done replacement.
@@ -96,9 +120,15 @@ TEST_F(ShortcutRepair, DesktopShortcutIsBackedUpThenRewrittenWithoutArguments) {
   PlantLink(Text(kDesktop) + "\\Work.LNK");
   const std::string work = Bytes(Text(kDesktop) + "\\Work.LNK");
 
-  Run();
+  EXPECT_EQ(Run(), 0);
 
   EXPECT_EQ(host_.log(), "修复：a.lnk\r\n");
+  // Recorded before it was replaced, with what the repair left.
+  const std::vector<Change> recorded = Recorded();
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].original, link);
+  EXPECT_EQ(recorded[0].size_before, original.size());
+  EXPECT_EQ(recorded[0].size_after, Bytes(link).size());
   FakeLink repaired = Read(link);
   EXPECT_EQ(repaired.target, "C:\\Program Files\\Browser\\browser.exe");
   EXPECT_EQ(repaired.working_directory, "C:\\Program Files\\Browser");
@@ -127,6 +157,12 @@ TEST_F(ShortcutRepair, BrowserLinksThenQuickLaunchSubfoldersFirstThenDesktop) {
   EXPECT_EQ(host_.log(),
             "修复：Internet Explorer.lnk\r\n修复：Internet Explorer (64-bit).lnk\r\n"
             "修复：pinned.lnk\r\n修复：ql.lnk\r\n修复：d.lnk\r\n");
+  // Each recorded in the order of its line.
+  EXPECT_EQ(RecordedFiles(),
+            (TextArray{Text(kStartMenu) + "\\Programs\\Internet Explorer.lnk",
+                       Text(kStartMenu) + "\\Programs\\Internet Explorer (64-bit).lnk",
+                       Text(kQuickLaunch) + "\\User Pinned\\TaskBar\\pinned.lnk",
+                       Text(kQuickLaunch) + "\\ql.lnk", Text(kDesktop) + "\\d.lnk"}));
   // Only desktop shortcuts are backed up; other start-menu links are not touched.
   EXPECT_FALSE(Exists(Backup("ql.lnk")));
   EXPECT_FALSE(Exists(Backup("Internet Explorer.lnk")));
@@ -150,7 +186,7 @@ TEST_F(ShortcutRepair, CopiesKeepBareNamesAndNeverReplaceEachOther) {
   // A second run backs up the rewritten links beside the first run's copies.
   RecordingHost second_host;
   Platform machine{registry_items_, files_, links_};
-  RunShortcutRepair(machine, second_host);
+  RepairLinks(machine, second_host);
   EXPECT_EQ(second_host.log(), "修复：a.lnk\r\n修复：a.lnk\r\n");
   EXPECT_EQ(Bytes(Backup("a.lnk")), first_run_copy);
   EXPECT_TRUE(Exists(Backup("a (3).lnk")));
@@ -306,7 +342,7 @@ TEST(ShortcutRepairFullDrive, BackupStopsAtTheFirstWriteThatFails) {
   FakeShellLinks links{files};
   RecordingHost host;
   Platform machine{registry, files, links};
-  RunShortcutRepair(machine, host);
+  EXPECT_EQ(RepairLinks(machine, host), 3);
 
   EXPECT_EQ(host.appended().size(), 3u);
   for (const Text& line : host.appended()) EXPECT_EQ(line.rfind("修复失败：", 0), 0u) << line;
@@ -364,6 +400,85 @@ TEST_F(ShortcutRepair, ExistingBackupFolderIsUsedAsItIs) {
   Run();
   EXPECT_EQ(host_.log(), "修复：a.lnk\r\n");
   EXPECT_TRUE(Exists(Backup("a.lnk")));
+}
+
+TEST_F(ShortcutRepair, TheCheckShowsALineForEachRepairLineAndCountsTheChanges) {
+  PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
+  PlantBytes(Text(kQuickLaunch) + "\\~qinghe-0123456789abcdef.tmp", "left by a killed run");
+  PlantBytes(Text(kQuickLaunch) + "\\sub\\corrupt.lnk", "not a link");
+  FakeLink bare;
+  bare.target = "C:\\tool.exe";
+  PlantBytes(Text(kDesktop) + "\\bare.lnk", bare.Serialize());
+  PlantBytes(Text(kDesktop) + "\\notes.txt", "notes");
+  const auto before = FilesBelowDrive(drive_);
+  Platform machine{registry_items_, files_, links_};
+  RecordingHost check;
+  // The report is said but changes nothing; the leftover goes silently.
+  EXPECT_EQ(CheckLinks(machine, check), 2);
+  EXPECT_EQ(check.log(),
+            "快捷方式：corrupt.lnk 无法读取或无法按名称处理，不会修改\r\n"
+            "快捷方式：ql.lnk（参数：http://hijack.example/），将去掉参数重写\r\n"
+            "快捷方式：bare.lnk（无参数），将重写\r\n");
+  EXPECT_EQ(FilesBelowDrive(drive_), before);
+  EXPECT_FALSE(Exists(Backup("")));
+
+  // The report counts as the repair's one failure.
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(host_.log(), "修复失败：corrupt.lnk\r\n修复：ql.lnk\r\n修复：bare.lnk\r\n");
+  EXPECT_FALSE(Exists(Text(kQuickLaunch) + "\\~qinghe-0123456789abcdef.tmp"));
+  EXPECT_EQ(RecordedFiles(),
+            (TextArray{Text(kQuickLaunch) + "\\ql.lnk", Text(kDesktop) + "\\bare.lnk"}));
+}
+
+TEST_F(ShortcutRepair, TheBackupFolderIsMadeBeforeTheDesktopsShortcutsEvenWithoutOne) {
+  PlantBytes(Text(kDesktop) + "\\notes.txt", "notes");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host_.log(), "");
+  EXPECT_TRUE(fs::is_directory(Host(Backup(""))));
+  EXPECT_TRUE(Recorded().empty());
+}
+
+TEST_F(ShortcutRepair, ALinkTooLargeToBeOneIsLeftAndNeitherCopiedNorRecorded) {
+  // It reads as a link; its bytes are more than any real one holds.
+  FakeLink link;
+  link.target = "C:\\tool.exe";
+  link.arguments = "http://hijack.example/";
+  const std::string bytes = link.Serialize() + std::string((1 << 20) + 1, 'x');
+  PlantBytes(Text(kDesktop) + "\\big.lnk", bytes);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(host_.log(), "修复失败：big.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\big.lnk"), bytes);
+  EXPECT_FALSE(Exists(Backup("big.lnk")));
+  EXPECT_TRUE(Recorded().empty());
+}
+
+TEST_F(ShortcutRepair, ALinkAlreadyRewrittenIsRewrittenAndRecordedAgain) {
+  PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
+  EXPECT_EQ(Run(), 0);
+  const std::string repaired = Bytes(Text(kQuickLaunch) + "\\ql.lnk");
+  RecordingHost second;
+  Platform machine{registry_items_, files_, links_};
+  EXPECT_EQ(RepairLinks(machine, second), 0);
+  // Said as repaired, and each bundle gives back what its repair found.
+  EXPECT_EQ(second.log(), "修复：ql.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kQuickLaunch) + "\\ql.lnk"), repaired);
+  const std::vector<Change> recorded = Recorded();
+  ASSERT_EQ(recorded.size(), 2u);
+  EXPECT_EQ(recorded[1].sha256_before, recorded[0].sha256_after);
+  EXPECT_EQ(recorded[1].sha256_after, recorded[0].sha256_after);
+}
+
+TEST_F(ShortcutRepair, WithoutABundleNoLinkIsChanged) {
+  files_.SetSpecialFolder(kLocalAppDataFolder, "");
+  PlantLink(Text(kQuickLaunch) + "\\ql.lnk");
+  PlantLink(Text(kDesktop) + "\\a.lnk");
+  const std::string quick = Bytes(Text(kQuickLaunch) + "\\ql.lnk");
+  const std::string desktop = Bytes(Text(kDesktop) + "\\a.lnk");
+  EXPECT_EQ(Run(), 2);
+  EXPECT_EQ(host_.log(), "修复失败：ql.lnk\r\n修复失败：a.lnk\r\n");
+  EXPECT_EQ(Bytes(Text(kQuickLaunch) + "\\ql.lnk"), quick);
+  EXPECT_EQ(Bytes(Text(kDesktop) + "\\a.lnk"), desktop);
+  EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST(ListFolderTree, SubfoldersCompleteBeforeOwnFilesAndNothingElse) {
