@@ -8,8 +8,9 @@
 //          and FindNextFile over the task definitions and, for each, the
 //          file opened and read whole and its XML read by the system's
 //          reader (ReadTaskDefinition, XmlLite);
-//   ours   PlanAutostart, PlanScheduledTasks and PlanServices, then their
-//          checks (the Startup folders, empty here, included).
+//   ours   PlanAutostart, PlanScheduledTasks and PlanServices, then the
+//          check's showing of their Steps (the Startup folders, empty
+//          here, included).
 // Wine's scheduler connects but lists no task, so the tasks come from their
 // definition files, as they would on Windows where it does not answer.
 // Run under Wine: bench/reapply.sh.
@@ -24,12 +25,22 @@
 #include "engine/finders/autostart_entries.h"
 #include "engine/finders/scheduled_tasks.h"
 #include "engine/finders/service_entries.h"
+#include "engine/plan/check.h"
 #include "platform/text_utf16.h"
 
 namespace {
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
+const char kAddress[] = "https://www.user-home.cn/";
+
+// A plan of the check's kind by one finder.
+Plan PlanOf(void (*finder)(PlanContext&, Plan&), Platform& machine, RepairHost& host) {
+  PlanContext context{machine, host, PlanFor::kCheck, kAddress, kAddress, {}};
+  Plan plan;
+  finder(context, plan);
+  return plan;
+}
 
 bool SetString(HKEY root, const std::string& key, const char* name, const std::string& value) {
   HKEY opened;
@@ -179,9 +190,14 @@ int main(int argc, char** argv) {
     const std::size_t read = BareLoop(task_folder);
     QueryPerformanceCounter(&t1);
     NullHost host;
-    found = CheckAutostart(host, PlanAutostart(machine, "https://www.user-home.cn/")) +
-            CheckScheduledTasks(host, PlanScheduledTasks(machine, "https://www.user-home.cn/")) +
-            CheckServices(host, PlanServices(machine, "https://www.user-home.cn/"));
+    {
+      PlanContext context{machine, host, PlanFor::kCheck, kAddress, kAddress, {}};
+      Plan plan;
+      PlanAutostart(context, plan);
+      PlanScheduledTasks(context, plan);
+      PlanServices(context, plan);
+      found = ShowPlan(host, plan);
+    }
     QueryPerformanceCounter(&t2);
     if (read == 0) return 1;
     bare.push_back(Seconds(t0, t1));
@@ -190,11 +206,11 @@ int main(int argc, char** argv) {
     // The three plans on their own, as shares of this round's bare loop.
     LARGE_INTEGER t3, t4, t5, t6;
     QueryPerformanceCounter(&t3);
-    PlanAutostart(machine, "https://www.user-home.cn/");
+    PlanOf(PlanAutostart, machine, host);
     QueryPerformanceCounter(&t4);
-    PlanScheduledTasks(machine, "https://www.user-home.cn/");
+    PlanOf(PlanScheduledTasks, machine, host);
     QueryPerformanceCounter(&t5);
-    PlanServices(machine, "https://www.user-home.cn/");
+    PlanOf(PlanServices, machine, host);
     QueryPerformanceCounter(&t6);
     autostart_share.push_back(Seconds(t3, t4) / bare.back());
     tasks_share.push_back(Seconds(t4, t5) / bare.back());

@@ -31,12 +31,20 @@ const Finder kFinders[] = {
     {PlanSystemFolders, &kSystemFolderPlaces},
     {PlanShortcuts, &kShortcutPlaces},
     {PlanLaunchPoints, &kLaunchPointPlaces},
+    // What puts the hijack back; hosts sees the pages the three before it
+    // found opened, and the proxy whether anything before it was found.
+    {PlanAutostart, &kAutostartPlaces},
+    {PlanScheduledTasks, &kTaskPlaces},
+    {PlanBrowserDebuggers, &kDebuggerPlaces},
+    {PlanServices, &kServicePlaces},
+    {PlanHostsFile, &kHostsPlaces},
+    {PlanProxySettings, &kProxyPlaces},
 };
 
 // Places of the finders not yet planning Steps.
 const FinderPlaces* const kOtherPlaces[] = {
-    &kProfilePlaces,  &kPolicyPlaces,  &kAutostartPlaces, &kTaskPlaces,
-    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,     &kProxyPlaces,
+    &kProfilePlaces,
+    &kPolicyPlaces,
 };
 
 }  // namespace
@@ -76,21 +84,6 @@ int RunCheck(Platform& machine, RepairHost& host) {
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
   changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address, PlanFor::kCheck));
   changes += CheckBrowserPolicies(machine, host, address);
-  const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
-  const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
-  const TasksPlan tasks = PlanScheduledTasks(machine, address);
-  const std::vector<ServiceItem> services = PlanServices(machine, address);
-  const HostsPlan hosts =
-      PlanHostsFile(machine.files, PagesOpened(autostart, tasks.items, services));
-  changes += CheckAutostart(host, autostart);
-  changes += CheckScheduledTasks(host, tasks);
-  changes += CheckBrowserDebuggers(host, debuggers);
-  changes += CheckServices(host, services);
-  changes += CheckHostsFile(host, hosts);
-  // Hosts lines alone never gate the proxy, as in the repair.
-  changes += CheckProxySettings(
-      host, PlanProxySettings(machine),
-      !autostart.empty() || !tasks.items.empty() || !debuggers.empty() || !services.empty());
 
   host.AppendRepairLog(changes == 0 ? Text("共 0 项：无需修复\r\n")
                                     : "共 " + std::to_string(changes) + " 项将被修改\r\n");
@@ -110,25 +103,6 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
   failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
   failed += RepairBrowserPolicies(machine, host, bundle, address);
-  // What would put the hijack back. A proxy on this PC goes only with other
-  // evidence of a page put back: alone, or beside hosts lines, it is as
-  // likely the user's own tool.
-  const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
-  const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
-  const TasksPlan tasks = PlanScheduledTasks(machine, address);
-  const std::vector<ServiceItem> services = PlanServices(machine, address);
-  const HostsPlan hosts =
-      PlanHostsFile(machine.files, PagesOpened(autostart, tasks.items, services));
-  const std::vector<ProxyFinding> proxy = PlanProxySettings(machine);
-  const bool evidence =
-      !autostart.empty() || !tasks.items.empty() || !debuggers.empty() || !services.empty();
-  failed += RepairAutostart(machine, host, bundle, autostart);
-  // Tasks not looked at are said where the log already tells of re-appliers.
-  failed += RepairScheduledTasks(machine, host, bundle, tasks, evidence || !hosts.shown.empty());
-  failed += RepairBrowserDebuggers(machine, host, bundle, debuggers);
-  failed += RepairServices(machine, host, bundle, services);
-  failed += RepairHostsFile(machine, host, bundle, hosts);
-  failed += RepairProxySettings(machine, host, bundle, proxy, evidence);
   host.EnableRepairButton();
   return failed;
 }

@@ -1,7 +1,9 @@
 #include "engine/finders/autostart_entries.h"
 
 #include "engine/finders/lookalike_links.h"
+#include "engine/plan/value_changes.h"
 #include "engine/rules/browsers.h"
+#include "engine/rules/reapply_rules.h"
 #include "platform/reg_file.h"
 
 const char* const kRunKeys[2] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -11,8 +13,6 @@ namespace {
 
 const char kWhen[] = "每次开机";
 constexpr std::size_t kLargestStartupFile = 1 << 20;
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 // The page an Internet shortcut (.url) opens: its URL= line.
 Text UrlOfInternetShortcut(const std::string& bytes) {
@@ -45,8 +45,22 @@ std::optional<Text> CommandOfStartupFile(Platform& machine, const Text& path) {
   return "\"" + path + "\"";
 }
 
-void PlanRunValues(Platform& machine, std::string_view user_address,
-                   std::vector<AutostartItem>& items) {
+// The removal of one item, said as the log has always said it.
+Step RemovalStep(const Text& shown, const Reapplies& why, Change change) {
+  const Text reason = ReapplyReason(kWhen, why);
+  Step step;
+  step.key = shown;
+  step.check_lines.push_back("开机启动项：" + shown + "（" + reason + "），将删除");
+  step.done_line = "开机启动项：" + shown + " 已删除（" + reason + "）";
+  step.failed_line = "开机启动项：" + shown + " 删除失败（" + reason + "）";
+  step.changes_something = true;
+  step.changes.push_back(std::move(change));
+  return step;
+}
+
+void PlanRunValues(PlanContext& context, Plan& plan) {
+  Platform& machine = context.machine;
+  const std::size_t first = plan.size();
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
     // The user's Software is one key in both views: read once.
     const std::vector<RegView> views = root == RegRoot::kCurrentUser
@@ -59,30 +73,26 @@ void PlanRunValues(Platform& machine, std::string_view user_address,
         for (const auto& [name, value] : tree->values) {
           const std::optional<Text> command = TextOfStringValue(value);
           if (!command) continue;
-          auto why = WhyCommandReapplies(machine.files, *command, user_address);
+          const auto why = WhyCommandReapplies(machine.files, *command, context.address_utf8);
           if (!why) continue;
-          AutostartItem item;
-          item.view = view;
-          item.root = root;
-          item.key_path = key;
-          item.value_name = name;
-          item.value = value;
-          item.shown = RegFileKeyName(root, view, key) + "\\" + name;
-          item.why = std::move(*why);
-          // Both views of a key they share show it under one name.
-          for (const AutostartItem& earlier : items) {
-            item.twin = item.twin || (earlier.shown == item.shown && earlier.value == value);
+          AddPageOpened(*why, context.pages_opened);
+          Change change = GuardedValueChange(view, root, key, name, value, std::nullopt);
+          if (Step* same = StepOfSameValue(plan, first, change)) {
+            same->changes.push_back(std::move(change));
+            continue;
           }
-          items.push_back(std::move(item));
+          plan.push_back(
+              RemovalStep(RegFileKeyName(root, view, key) + "\\" + name, *why, std::move(change)));
         }
       }
     }
   }
 }
 
-void PlanStartupFiles(Platform& machine, std::string_view user_address,
-                      std::vector<AutostartItem>& items) {
-  FileSystem& files = machine.files;
+// The file goes only while it holds the bytes judged: one swapped in since,
+// or reached through a link put on the way since, is left.
+void PlanStartupFiles(PlanContext& context, Plan& plan) {
+  FileSystem& files = context.machine.files;
   for (SpecialFolder which : {kStartupFolder, kCommonStartupFolder}) {
     const Text folder = files.GetSpecialFolder(which);
     if (folder.empty()) continue;
@@ -93,88 +103,29 @@ void PlanStartupFiles(Platform& machine, std::string_view user_address,
       if (files.ReadPlainFile(path, kLargestStartupFile, &bytes) != FileSystem::PlainRead::kRead) {
         continue;
       }
-      const std::optional<Text> command = CommandOfStartupFile(machine, path);
+      const std::optional<Text> command = CommandOfStartupFile(context.machine, path);
       if (!command) continue;
-      auto why = WhyCommandReapplies(files, *command, user_address);
+      const auto why = WhyCommandReapplies(files, *command, context.address_utf8);
       if (!why) continue;
-      AutostartItem item;
-      item.kind = AutostartItem::Kind::kStartupFile;
-      item.path = path;
-      item.bytes = std::move(bytes);
-      item.shown = path;
-      item.why = std::move(*why);
-      items.push_back(std::move(item));
+      AddPageOpened(*why, context.pages_opened);
+      Change change;
+      change.kind = Change::Kind::kFile;
+      change.original = path;
+      change.plain_only = true;
+      change.guarded = true;
+      if (context.purpose == PlanFor::kRepair) change.bytes_seen = std::move(bytes);
+      plan.push_back(RemovalStep(path, *why, std::move(change)));
     }
   }
-}
-
-bool RemoveRunValue(Platform& machine, BundleWriter& bundle, const AutostartItem& item) {
-  std::optional<RegRawValue> now;
-  if (!machine.registry.ReadValue(item.view, item.root, item.key_path, item.value_name, &now) ||
-      now != item.value) {
-    return false;
-  }
-  return bundle.RecordValueChange(item.view, item.root, item.key_path, item.value_name,
-                                  std::nullopt) &&
-         machine.registry.DeleteValue(item.view, item.root, item.key_path, item.value_name);
-}
-
-// The file goes only while it holds the bytes judged: one swapped in since,
-// or reached through a link put on the way since, is left.
-bool RemoveStartupFile(Platform& machine, BundleWriter& bundle, const AutostartItem& item) {
-  return item.bytes && bundle.RecordFile(item.path, *item.bytes, std::nullopt) &&
-         machine.files.DeleteFileHolding(item.path, *item.bytes) == HeldDelete::kDeleted;
 }
 
 }  // namespace
 
-std::vector<AutostartItem> PlanAutostart(Platform& machine, std::string_view user_address) {
-  std::vector<AutostartItem> items;
-  PlanRunValues(machine, user_address, items);
-  PlanStartupFiles(machine, user_address, items);
-  return items;
-}
-
-int CheckAutostart(RepairHost& host, const std::vector<AutostartItem>& items) {
-  int changes = 0;
-  for (const AutostartItem& item : items) {
-    if (item.twin) continue;
-    Line(host, "开机启动项：" + item.shown + "（" + ReapplyReason(kWhen, item.why) + "），将删除");
-    ++changes;
-  }
-  return changes;
-}
-
-int RepairAutostart(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                    const std::vector<AutostartItem>& items) {
-  int failed = 0;
-  std::vector<const AutostartItem*> done;
-  for (const AutostartItem& item : items) {
-    // Gone with one removed through the other view: the views share the key,
-    // under one name (the user's Run key) or under two.
-    bool gone_with_other = false;
-    if (item.kind == AutostartItem::Kind::kRunValue) {
-      std::optional<RegRawValue> now;
-      const bool gone =
-          machine.registry.ReadValue(item.view, item.root, item.key_path, item.value_name, &now) &&
-          !now;
-      for (const AutostartItem* other : done) {
-        gone_with_other =
-            gone_with_other || (gone && other->kind == item.kind && other->root == item.root &&
-                                other->key_path == item.key_path &&
-                                other->value_name == item.value_name && other->value == item.value);
-      }
-    }
-    if (gone_with_other && item.twin) continue;
-    const bool removed = gone_with_other || (item.kind == AutostartItem::Kind::kRunValue
-                                                 ? RemoveRunValue(machine, bundle, item)
-                                                 : RemoveStartupFile(machine, bundle, item));
-    Line(host, "开机启动项：" + item.shown + (removed ? " 已删除（" : " 删除失败（") +
-                   ReapplyReason(kWhen, item.why) + "）");
-    if (removed) done.push_back(&item);
-    failed += !removed;
-  }
-  return failed;
+void PlanAutostart(PlanContext& context, Plan& plan) {
+  const std::size_t first = plan.size();
+  PlanRunValues(context, plan);
+  PlanStartupFiles(context, plan);
+  if (plan.size() > first) context.reapplier_found = true;
 }
 
 bool RepairMayWriteAutostartValue(RegRoot root, const Text& key_path) {

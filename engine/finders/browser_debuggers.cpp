@@ -1,5 +1,6 @@
 #include "engine/finders/browser_debuggers.h"
 
+#include "engine/plan/value_changes.h"
 #include "engine/rules/browsers.h"
 #include "platform/reg_file.h"
 #include "platform/text_utf16.h"
@@ -15,8 +16,6 @@ const char kOptionsKey[] =
 // browser the user chose (docs/reapply.md).
 const char* const kEdgeRedirectors[] = {"MSEDGEREDIRECT", "CHREDGEFKOFF", "OPENWEBSEARCH"};
 
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
-
 bool IsEdgeRedirector(const Text& executable, const Text& command) {
   if (!SameIgnoringAsciiCase(executable, "msedge.exe")) return false;
   const Text upper = AsciiUpper(command);
@@ -26,87 +25,49 @@ bool IsEdgeRedirector(const Text& executable, const Text& command) {
   return false;
 }
 
-Text Shown(const BrowserDebugger& found) {
-  return "浏览器调试器：打开 " + found.executable + " 时先运行 \"" + found.command + "\"（" +
-         RegFileKeyName(RegRoot::kLocalMachine, found.view, found.key_path) + "）";
+// The debugger's command line as the log shows it: its quotes off.
+Text ShownCommand(const RegRawValue& value) {
+  Text command = ShownRegValue(value);
+  if (command.size() >= 2 && command.front() == '"')
+    command = command.substr(1, command.size() - 2);
+  return command;
 }
 
 }  // namespace
 
-std::vector<BrowserDebugger> PlanBrowserDebuggers(Platform& machine) {
-  std::vector<BrowserDebugger> found;
-  for (RegView view : machine.registry.ItemViews()) {
+void PlanBrowserDebuggers(PlanContext& context, Plan& plan) {
+  Registry& registry = context.machine.registry;
+  const std::size_t first = plan.size();
+  for (RegView view : registry.ItemViews()) {
     for (const Browser& browser : KnownBrowsers()) {
       const Text key = Text(kOptionsKey) + browser.executable;
       std::optional<RegRawValue> value;
-      if (!machine.registry.ReadValue(view, RegRoot::kLocalMachine, key, kDebuggerValue, &value) ||
+      if (!registry.ReadValue(view, RegRoot::kLocalMachine, key, kDebuggerValue, &value) ||
           !value) {
         continue;
       }
-      BrowserDebugger debugger;
-      debugger.view = view;
-      debugger.executable = browser.executable;
-      debugger.key_path = key;
-      debugger.value = *value;
-      debugger.command = ShownRegValue(*value);
-      if (debugger.command.size() >= 2 && debugger.command.front() == '"') {
-        debugger.command = debugger.command.substr(1, debugger.command.size() - 2);
+      const Text command = ShownCommand(*value);
+      if (IsEdgeRedirector(browser.executable, command)) continue;
+      Change change = GuardedValueChange(view, RegRoot::kLocalMachine, key, kDebuggerValue, *value,
+                                         std::nullopt);
+      if (Step* same = StepOfSameValue(plan, first, change)) {
+        same->changes.push_back(std::move(change));
+        continue;
       }
-      if (IsEdgeRedirector(debugger.executable, debugger.command)) continue;
-      // Both views of a key they share show it under one name.
-      for (const BrowserDebugger& earlier : found) {
-        debugger.twin =
-            debugger.twin || (RegFileKeyName(RegRoot::kLocalMachine, earlier.view, key) ==
-                                  RegFileKeyName(RegRoot::kLocalMachine, view, key) &&
-                              earlier.value == *value);
-      }
-      found.push_back(std::move(debugger));
+      const Text key_name = RegFileKeyName(RegRoot::kLocalMachine, view, key);
+      const Text shown = Text("浏览器调试器：打开 ") + browser.executable + " 时先运行 \"" +
+                         command + "\"（" + key_name + "）";
+      Step step;
+      step.key = key_name;
+      step.check_lines.push_back(shown + "，将删除");
+      step.done_line = shown + "，已删除";
+      step.failed_line = shown + "，删除失败";
+      step.changes_something = true;
+      step.changes.push_back(std::move(change));
+      plan.push_back(std::move(step));
     }
   }
-  return found;
-}
-
-int CheckBrowserDebuggers(RepairHost& host, const std::vector<BrowserDebugger>& found) {
-  int changes = 0;
-  for (const BrowserDebugger& debugger : found) {
-    if (debugger.twin) continue;
-    Line(host, Shown(debugger) + "，将删除");
-    ++changes;
-  }
-  return changes;
-}
-
-int RepairBrowserDebuggers(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                           const std::vector<BrowserDebugger>& found) {
-  int failed = 0;
-  std::vector<const BrowserDebugger*> done;
-  for (const BrowserDebugger& debugger : found) {
-    std::optional<RegRawValue> now;
-    const bool read = machine.registry.ReadValue(debugger.view, RegRoot::kLocalMachine,
-                                                 debugger.key_path, kDebuggerValue, &now);
-    // Gone with one removed through the other view: the views share the key
-    // (on Windows 7 and later, and Wine, under other names in each view).
-    bool gone_with_other = false;
-    for (const BrowserDebugger* other : done) {
-      gone_with_other = gone_with_other || (other->key_path == debugger.key_path &&
-                                            other->value == debugger.value && read && !now);
-    }
-    if (gone_with_other && debugger.twin) continue;
-    if (gone_with_other) {
-      Line(host, Shown(debugger) + "，已删除");
-      continue;
-    }
-    const bool removed =
-        read && now == debugger.value &&
-        bundle.RecordValueChange(debugger.view, RegRoot::kLocalMachine, debugger.key_path,
-                                 kDebuggerValue, std::nullopt) &&
-        machine.registry.DeleteValue(debugger.view, RegRoot::kLocalMachine, debugger.key_path,
-                                     kDebuggerValue);
-    Line(host, Shown(debugger) + (removed ? "，已删除" : "，删除失败"));
-    if (removed) done.push_back(&debugger);
-    failed += !removed;
-  }
-  return failed;
+  if (plan.size() > first) context.reapplier_found = true;
 }
 
 bool RepairMayWriteDebuggerValue(RegRoot root, const Text& key_path, const Text& value_name) {

@@ -5,34 +5,16 @@
 // Edge's links to another browser are left (docs/reapply.md names them).
 #pragma once
 
-#include <vector>
-
-#include "engine/bundle/writer.h"
 #include "engine/plan/places.h"
-#include "engine/repair_host.h"
-#include "platform/platform.h"
-
-struct BrowserDebugger {
-  RegView view = RegView::kOwn;
-  Text executable;  // "chrome.exe"
-  Text key_path;
-  RegRawValue value;
-  Text command;       // the debugger's command line
-  bool twin = false;  // the same value under the same key name, another view
-};
+#include "engine/plan/plan_context.h"
+#include "engine/plan/step.h"
 
 extern const char kDebuggerValue[];
 
-std::vector<BrowserDebugger> PlanBrowserDebuggers(Platform& machine);
-
-// One line each ("浏览器调试器：打开 chrome.exe 时先运行 "…"（key），将删除");
-// the number of changes.
-int CheckBrowserDebuggers(RepairHost& host, const std::vector<BrowserDebugger>& found);
-
-// Removes each value still as planned, one line each; the number that
-// failed.
-int RepairBrowserDebuggers(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                           const std::vector<BrowserDebugger>& found);
+// One Step each ("浏览器调试器：打开 chrome.exe 时先运行 "…"（key），将删除"),
+// the value removed while still as found; whether any was found goes into
+// `context`.
+void PlanBrowserDebuggers(PlanContext& context, Plan& plan);
 
 // What an undo may put back: the Debugger value of a browser's key.
 bool RepairMayWriteDebuggerValue(RegRoot root, const Text& key_path, const Text& value_name);

@@ -1,5 +1,6 @@
 #include "engine/finders/hosts_file.h"
 
+#include <memory>
 #include <set>
 #include <string_view>
 
@@ -34,8 +35,6 @@ constexpr std::size_t kInstallAddresses = 3;
 
 // Addresses that send a name nowhere: a block, not a redirect.
 const char* const kBlockingAddresses[] = {"0.0.0.0", "127.0.0.1", "::1", "::", "0:0:0:0:0:0:0:0"};
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 const GuardedDomain* GuardedDomainOf(std::string_view upper) {
   for (const GuardedDomain& domain : kGuardedDomains) {
@@ -142,47 +141,13 @@ Verdict JudgeLine(std::string_view line, const HostsFacts& facts) {
   return guarded ? Verdict::kUsersOwn : Verdict::kNothing;
 }
 
-Text UnreadableLine(const HostsPlan& plan) {
-  return "hosts 文件：" + plan.path + " 无法安全读取，未检查";
-}
-
-}  // namespace
-
+// The hosts file of the system folder.
 Text HostsFilePath(FileSystem& files) {
   const Text system = files.GetSpecialFolder(kSystemFolder);
   return system.empty() ? Text() : system + "drivers\\etc\\hosts";
 }
 
-HostsPlan PlanHostsFile(FileSystem& files, const TextArray& hijack_pages) {
-  HostsPlan plan;
-  const Text path = HostsFilePath(files);
-  if (path.empty()) return plan;
-  std::string bytes;
-  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestHostsFile, &bytes);
-  if (read == FileSystem::PlainRead::kAbsent) return plan;
-  plan.path = path;
-  if (read != FileSystem::PlainRead::kRead) {
-    plan.unreadable = true;
-    return plan;
-  }
-  const HostsFacts facts = FactsOf(bytes, hijack_pages);
-  ForEachLine(bytes, [&](std::size_t start, std::string_view line) {
-    switch (JudgeLine(line, facts)) {
-      case Verdict::kNothing:
-        break;
-      case Verdict::kUsersOwn:
-        ++plan.users_own;
-        break;
-      case Verdict::kRedirect:
-        plan.line_starts.push_back(start);
-        plan.shown.emplace_back(line);
-        break;
-    }
-  });
-  if (!plan.line_starts.empty()) plan.before = std::move(bytes);
-  return plan;
-}
-
+// `before` with "#" put before each line that starts at `line_starts`.
 std::string WithLinesCommentedOut(const std::string& before,
                                   const std::vector<std::size_t>& line_starts) {
   std::string after;
@@ -197,35 +162,95 @@ std::string WithLinesCommentedOut(const std::string& before,
   return after;
 }
 
-int CheckHostsFile(RepairHost& host, const HostsPlan& plan) {
-  if (plan.unreadable) {
-    Line(host, UnreadableLine(plan));
-    return 1;
-  }
-  for (const Text& line : plan.shown) Line(host, "hosts 文件：\"" + line + "\"，将注释掉");
-  if (plan.users_own > 0) {
-    Line(host, "hosts 文件：" + plan.path + " 中 " + std::to_string(plan.users_own) +
-                   " 行是用户自己添加的访问修复（如谷歌 hosts），不修改");
-  }
-  return static_cast<int>(plan.shown.size());
+// The file there but not read: said by the check and the repair, counted
+// by both (a change the check cannot rule out, a failure of the repair),
+// written by neither.
+Step UnreadStep(const Text& path) {
+  Step step;
+  step.key = path;
+  const Text line = "hosts 文件：" + path + " 无法安全读取，未检查";
+  step.check_lines.push_back(line);
+  step.failed_line = line;
+  step.changes_something = true;
+  step.reports_failure = true;
+  return step;
 }
 
-int RepairHostsFile(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                    const HostsPlan& plan) {
-  if (plan.unreadable) {
-    Line(host, UnreadableLine(plan));
-    return 1;
+// The Steps of the lines to comment out, all one change of the file: the
+// first Step makes it while the file holds what was read; each after it is
+// done where the file holds what the first left, and never writes.
+void PlanLines(const Text& path, std::string bytes, const std::vector<std::size_t>& line_starts,
+               const TextArray& shown, PlanFor purpose, Plan& plan) {
+  std::shared_ptr<const std::string> after;
+  if (purpose == PlanFor::kRepair) {
+    after = std::make_shared<const std::string>(WithLinesCommentedOut(bytes, line_starts));
   }
-  if (plan.line_starts.empty()) return 0;
-  FileSystem& files = machine.files;
-  const std::string after = WithLinesCommentedOut(plan.before, plan.line_starts);
-  const bool done = files.IsPlainFile(plan.path) && FileHolds(files, plan.path, plan.before) &&
-                    bundle.RecordFile(plan.path, plan.before, after) &&
-                    ReplaceFileSafely(files, plan.path, after);
-  for (const Text& line : plan.shown) {
-    Line(host, "hosts 文件：\"" + line + (done ? "\"，已注释掉" : "\"，修复失败"));
+  for (std::size_t at = 0; at < shown.size(); ++at) {
+    Step step;
+    step.key = path + "：" + shown[at];
+    step.check_lines.push_back("hosts 文件：\"" + shown[at] + "\"，将注释掉");
+    step.done_line = "hosts 文件：\"" + shown[at] + "\"，已注释掉";
+    step.failed_line = "hosts 文件：\"" + shown[at] + "\"，修复失败";
+    step.changes_something = true;
+    Change change;
+    change.kind = Change::Kind::kFile;
+    change.original = path;
+    change.plain_only = true;
+    if (after && at == 0) {
+      change.guarded = true;
+      change.bytes_seen = std::move(bytes);
+      change.bytes_when_applied = [after](Platform&, const std::string&) { return *after; };
+    } else if (after) {
+      change.bytes_when_applied = [after](Platform&, const std::string& now) {
+        return now == *after ? std::optional<std::string>(now) : std::nullopt;
+      };
+    }
+    step.changes.push_back(std::move(change));
+    plan.push_back(std::move(step));
   }
-  return done ? 0 : static_cast<int>(plan.shown.size());
+}
+
+}  // namespace
+
+void PlanHostsFile(PlanContext& context, Plan& plan) {
+  FileSystem& files = context.machine.files;
+  const Text path = HostsFilePath(files);
+  if (path.empty()) return;
+  std::string bytes;
+  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestHostsFile, &bytes);
+  if (read == FileSystem::PlainRead::kAbsent) return;
+  if (read != FileSystem::PlainRead::kRead) {
+    plan.push_back(UnreadStep(path));
+    return;
+  }
+  const HostsFacts facts = FactsOf(bytes, context.pages_opened);
+  std::vector<std::size_t> line_starts;
+  TextArray shown;
+  std::size_t users_own = 0;
+  ForEachLine(bytes, [&](std::size_t start, std::string_view line) {
+    switch (JudgeLine(line, facts)) {
+      case Verdict::kNothing:
+        break;
+      case Verdict::kUsersOwn:
+        ++users_own;
+        break;
+      case Verdict::kRedirect:
+        line_starts.push_back(start);
+        shown.emplace_back(line);
+        break;
+    }
+  });
+  if (!shown.empty()) {
+    context.hosts_lines_found = true;
+    PlanLines(path, std::move(bytes), line_starts, shown, context.purpose, plan);
+  }
+  if (users_own > 0) {
+    Step step;
+    step.key = path;
+    step.check_lines.push_back("hosts 文件：" + path + " 中 " + std::to_string(users_own) +
+                               " 行是用户自己添加的访问修复（如谷歌 hosts），不修改");
+    plan.push_back(std::move(step));
+  }
 }
 
 bool RepairMayWriteHostsFile(FileSystem& files, const Text& path) {

@@ -1,5 +1,7 @@
 #include "engine/finders/proxy_settings.h"
 
+#include "engine/plan/value_changes.h"
+
 const char kInternetSettingsKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
@@ -8,8 +10,6 @@ namespace {
 const char kProxyEnable[] = "ProxyEnable";
 const char kProxyServer[] = "ProxyServer";
 const char kAutoConfigUrl[] = "AutoConfigURL";
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
   return value ? TextOfStringValue(*value) : std::nullopt;
@@ -38,17 +38,17 @@ bool ServerIsThisPc(const Text& server) {
   return false;
 }
 
-Text Verdict(const ProxyFinding& finding, bool with_other_evidence, const char* done) {
-  return "网络代理：" + finding.shown +
-         (with_other_evidence ? Text(done)
-                              : Text("（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改"));
-}
+// A setting found: what it is, as the log shows it, the value that switches
+// it off and that value as found.
+struct ProxyFinding {
+  Text shown;  // "本机代理 127.0.0.1:8888"
+  const char* name;
+  RegRawValue found;
+  std::optional<RegRawValue> off;  // nullopt: the value goes
+};
 
-}  // namespace
-
-std::vector<ProxyFinding> PlanProxySettings(Platform& machine) {
+std::vector<ProxyFinding> FindProxySettings(Registry& registry) {
   std::vector<ProxyFinding> found;
-  Registry& registry = machine.registry;
   std::optional<RegRawValue> enable, server, script;
   if (!registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey, kProxyEnable,
                           &enable) ||
@@ -62,53 +62,41 @@ std::vector<ProxyFinding> PlanProxySettings(Platform& machine) {
                        enable->bytes != std::string(4, '\0');
   const std::optional<Text> server_text = StringOf(server);
   if (enabled && server_text && ServerIsThisPc(*server_text)) {
-    found.push_back({ProxyFinding::Kind::kLocalProxy, "本机代理 " + *server_text, *enable});
+    found.push_back({"本机代理 " + *server_text, kProxyEnable, *enable,
+                     RegRawValue{kRegDword, std::string(4, '\0')}});
   }
   const std::optional<Text> script_text = StringOf(script);
   if (script_text && !script_text->empty() &&
       (IsThisPc(HostOf(*script_text)) || AsciiUpper(script_text->substr(0, 5)) == "FILE:")) {
-    found.push_back({ProxyFinding::Kind::kLocalScript, "自动配置脚本 " + *script_text, *script});
+    found.push_back({"自动配置脚本 " + *script_text, kAutoConfigUrl, *script, std::nullopt});
   }
   return found;
 }
 
-int CheckProxySettings(RepairHost& host, const std::vector<ProxyFinding>& found,
-                       bool with_other_evidence) {
-  for (const ProxyFinding& finding : found) {
-    Line(host, Verdict(finding, with_other_evidence, "，将关闭"));
-  }
-  return with_other_evidence ? static_cast<int>(found.size()) : 0;
-}
+}  // namespace
 
-int RepairProxySettings(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                        const std::vector<ProxyFinding>& found, bool with_other_evidence) {
-  int failed = 0;
-  for (const ProxyFinding& finding : found) {
-    if (!with_other_evidence) {
-      Line(host, Verdict(finding, false, ""));
+void PlanProxySettings(PlanContext& context, Plan& plan) {
+  for (ProxyFinding& finding : FindProxySettings(context.machine.registry)) {
+    const Text shown = "网络代理：" + finding.shown;
+    Step step;
+    step.key = RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, kInternetSettingsKey) + "\\" +
+               finding.name;
+    if (!context.reapplier_found) {
+      const Text left = shown + "（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改";
+      step.check_lines.push_back(left);
+      step.failed_line = left;
+      plan.push_back(std::move(step));
       continue;
     }
-    const bool proxy = finding.kind == ProxyFinding::Kind::kLocalProxy;
-    const char* name = proxy ? kProxyEnable : kAutoConfigUrl;
-    const std::optional<RegRawValue> off =
-        proxy ? std::optional<RegRawValue>(RegRawValue{kRegDword, std::string(4, '\0')})
-              : std::nullopt;
-    std::optional<RegRawValue> now;
-    bool done = machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser,
-                                           kInternetSettingsKey, name, &now) &&
-                now == finding.value &&
-                bundle.RecordValueChange(RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
-                                         name, off);
-    if (done) {
-      done = off ? machine.registry.WriteValue(RegView::kOwn, RegRoot::kCurrentUser,
-                                               kInternetSettingsKey, name, *off)
-                 : machine.registry.DeleteValue(RegView::kOwn, RegRoot::kCurrentUser,
-                                                kInternetSettingsKey, name);
-    }
-    Line(host, Verdict(finding, true, done ? "，已关闭" : "，关闭失败"));
-    failed += !done;
+    step.check_lines.push_back(shown + "，将关闭");
+    step.done_line = shown + "，已关闭";
+    step.failed_line = shown + "，关闭失败";
+    step.changes_something = true;
+    step.changes.push_back(GuardedValueChange(RegView::kOwn, RegRoot::kCurrentUser,
+                                              kInternetSettingsKey, finding.name, finding.found,
+                                              finding.off));
+    plan.push_back(std::move(step));
   }
-  return failed;
 }
 
 bool RepairMayWriteProxyValue(RegRoot root, const Text& key_path, const Text& value_name) {

@@ -2,17 +2,27 @@
 
 #include <algorithm>
 
+#include "engine/rules/reapply_rules.h"
 #include "engine/rules/task_definition_edit.h"
 
 namespace {
+
+struct TaskItem {
+  Text path;  // "\Folder\Name"
+  Reapplies why;
+  // Read from its definition file: the file, its bytes as read, and the
+  // bytes with the task switched off (nullopt when the file's form is not
+  // one that edit is sure of, task_definition_edit.h).
+  Text definition_file;
+  std::string definition;
+  std::optional<std::string> switched_off;
+};
 
 const char kWhen[] = "按计划";
 // A definition the scheduler writes is a few KiB.
 constexpr std::size_t kLargestDefinition = 1 << 20;
 // Task folders nest no deeper than this; a deeper tree is not followed.
 constexpr int kDeepestFolder = 32;
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 // A program and its arguments as one command line, the program quoted.
 Text CommandOf(const TaskProgram& program) {
@@ -47,14 +57,14 @@ void AddInPathOrder(std::vector<TaskItem>& items, TaskItem item) {
 
 // The definition files below `folder` (ending in a backslash), as tasks
 // named from `task_folder` ("\" or "\Folder\"). Links are not followed.
-void PlanDefinitionFiles(FileSystem& files, const Text& folder, const Text& task_folder, int depth,
+void FindDefinitionFiles(FileSystem& files, const Text& folder, const Text& task_folder, int depth,
                          std::string_view user_address, std::vector<TaskItem>& items) {
   for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
     if (entry.is_link || entry.name == "." || entry.name == "..") continue;
     const Text path = folder + entry.name;
     if (entry.is_folder) {
       if (depth < kDeepestFolder) {
-        PlanDefinitionFiles(files, path + "\\", task_folder + entry.name + "\\", depth + 1,
+        FindDefinitionFiles(files, path + "\\", task_folder + entry.name + "\\", depth + 1,
                             user_address, items);
       }
       continue;
@@ -72,25 +82,6 @@ void PlanDefinitionFiles(FileSystem& files, const Text& folder, const Text& task
   }
 }
 
-bool DisableThroughScheduler(Platform& machine, BundleWriter& bundle, const TaskItem& item) {
-  ScheduledTasks* tasks = machine.tasks;
-  if (!tasks) return false;
-  const std::optional<bool> enabled = tasks->IsEnabled(item.path);
-  if (enabled == false) return true;  // switched off since the plan
-  return enabled && bundle.RecordTaskDisabled(item.path) && tasks->SetEnabled(item.path, false);
-}
-
-bool DisableInDefinition(Platform& machine, BundleWriter& bundle, const TaskItem& item) {
-  FileSystem& files = machine.files;
-  std::string now;
-  return item.switched_off &&
-         files.ReadPlainFile(item.definition_file, kLargestDefinition, &now) ==
-             FileSystem::PlainRead::kRead &&
-         now == item.definition &&
-         bundle.RecordFile(item.definition_file, item.definition, item.switched_off) &&
-         ReplaceFileSafely(files, item.definition_file, *item.switched_off);
-}
-
 // Whether a search of `folder` gives anything but "." and "..": the
 // definitions folder always holds some, unless this user may not list it.
 bool ListsAnything(FileSystem& files, const Text& folder) {
@@ -100,10 +91,11 @@ bool ListsAnything(FileSystem& files, const Text& folder) {
   return false;
 }
 
-}  // namespace
-
-TasksPlan PlanScheduledTasks(Platform& machine, std::string_view user_address) {
-  TasksPlan plan;
+// The tasks found, in path order; `not_looked_at` says why, when the tasks
+// could not be looked at.
+std::vector<TaskItem> FindTasks(Platform& machine, std::string_view user_address,
+                                Text* not_looked_at) {
+  std::vector<TaskItem> items;
   TaskListing listing = TaskListing::kNotConnected;
   std::vector<ScheduledTask> tasks;
   if (machine.tasks) listing = machine.tasks->ListTasks(&tasks);
@@ -114,10 +106,10 @@ TasksPlan PlanScheduledTasks(Platform& machine, std::string_view user_address) {
         TaskItem item;
         item.path = std::move(task.path);
         item.why = std::move(*why);
-        AddInPathOrder(plan.items, std::move(item));
+        AddInPathOrder(items, std::move(item));
       }
     }
-    return plan;
+    return items;
   }
   // The scheduler keeps one definition file per task: read where it cannot
   // be asked. No folder there means no tasks to know of.
@@ -125,44 +117,68 @@ TasksPlan PlanScheduledTasks(Platform& machine, std::string_view user_address) {
   const Text folder = files.GetSpecialFolder(kTaskDefinitionsFolder);
   const bool folder_exists =
       !folder.empty() && files.PathExists(folder.substr(0, folder.size() - 1));
-  if (folder_exists) PlanDefinitionFiles(files, folder, "\\", 0, user_address, plan.items);
+  if (folder_exists) FindDefinitionFiles(files, folder, "\\", 0, user_address, items);
   if (listing == TaskListing::kNoInterface) {
-    plan.not_looked_at = "计划任务：本系统没有任务计划程序 2.0 接口，其中的计划任务未检查";
+    *not_looked_at = "计划任务：本系统没有任务计划程序 2.0 接口，其中的计划任务未检查";
   } else if (folder_exists && !ListsAnything(files, folder)) {
-    plan.not_looked_at = "计划任务：任务计划程序没有响应，任务定义文件夹也无法读取，计划任务未检查";
+    *not_looked_at = "计划任务：任务计划程序没有响应，任务定义文件夹也无法读取，计划任务未检查";
   }
-  return plan;
+  return items;
 }
 
-int CheckScheduledTasks(RepairHost& host, const TasksPlan& plan) {
-  int changes = 0;
-  for (const TaskItem& item : plan.items) {
-    if (!item.definition_file.empty() && !item.switched_off) {
-      Line(host, Shown(item) + "，无法停用：任务定义文件的格式无法安全修改");
-      continue;
-    }
-    Line(host, Shown(item) + "，将停用");
-    ++changes;
+// A task switched off through the scheduler, or in its definition file
+// while that still holds what was read; one whose file's form the edit is
+// not sure of is reported and left.
+Step TaskStep(TaskItem& item, PlanFor purpose) {
+  Step step;
+  step.key = item.path;
+  const Text shown = Shown(item);
+  if (!item.definition_file.empty() && !item.switched_off) {
+    step.check_lines.push_back(shown + "，无法停用：任务定义文件的格式无法安全修改");
+    step.failed_line = shown + "，未修改：任务定义文件的格式无法安全修改";
+    return step;
   }
-  if (!plan.not_looked_at.empty()) Line(host, plan.not_looked_at);
-  return changes;
+  step.check_lines.push_back(shown + "，将停用");
+  step.done_line = shown + "，已停用";
+  step.failed_line = shown + "，停用失败";
+  step.changes_something = true;
+  Change change;
+  if (item.definition_file.empty()) {
+    change.kind = Change::Kind::kTask;
+    change.task_path = item.path;
+  } else {
+    change.kind = Change::Kind::kFile;
+    change.original = item.definition_file;
+    change.plain_only = true;
+    change.guarded = true;
+    if (purpose == PlanFor::kRepair) {
+      change.bytes_seen = std::move(item.definition);
+      change.bytes_after = std::move(item.switched_off);
+    }
+  }
+  step.changes.push_back(std::move(change));
+  return step;
 }
 
-int RepairScheduledTasks(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                         const TasksPlan& plan, bool say_not_looked_at) {
-  int failed = 0;
-  for (const TaskItem& item : plan.items) {
-    if (!item.definition_file.empty() && !item.switched_off) {
-      Line(host, Shown(item) + "，未修改：任务定义文件的格式无法安全修改");
-      continue;
-    }
-    const bool done = item.definition_file.empty() ? DisableThroughScheduler(machine, bundle, item)
-                                                   : DisableInDefinition(machine, bundle, item);
-    Line(host, Shown(item) + (done ? "，已停用" : "，停用失败"));
-    failed += !done;
+}  // namespace
+
+void PlanScheduledTasks(PlanContext& context, Plan& plan) {
+  Text not_looked_at;
+  std::vector<TaskItem> items = FindTasks(context.machine, context.address_utf8, &not_looked_at);
+  for (TaskItem& item : items) {
+    AddPageOpened(item.why, context.pages_opened);
+    plan.push_back(TaskStep(item, context.purpose));
   }
-  if (say_not_looked_at && !plan.not_looked_at.empty()) Line(host, plan.not_looked_at);
-  return failed;
+  // Reported or left, a task found puts the hijack back.
+  if (!items.empty()) context.reapplier_found = true;
+  if (!not_looked_at.empty()) {
+    Step step;
+    step.key = "计划任务";
+    step.check_lines.push_back(not_looked_at);
+    step.failed_line = not_looked_at;
+    step.said_beside_reappliers_only = true;
+    plan.push_back(std::move(step));
+  }
 }
 
 bool RepairMaySwitchTask(const Text& task_path) {

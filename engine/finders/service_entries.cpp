@@ -1,5 +1,8 @@
 #include "engine/finders/service_entries.h"
 
+#include "engine/plan/value_changes.h"
+#include "engine/rules/reapply_rules.h"
+
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 
 namespace {
@@ -9,8 +12,6 @@ const char kWhen[] = "随服务启动";
 const char* const kServiceWrappers[] = {"SRVANY.EXE", "SRVANY-NG.EXE", "NSSM.EXE"};
 const char kStart[] = "Start";
 constexpr std::uint32_t kStartNever = 4;
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 std::optional<Text> StringOf(const std::optional<RegRawValue>& value) {
   return value ? TextOfStringValue(*value) : std::nullopt;
@@ -39,19 +40,14 @@ bool IsServiceWrapper(const Text& command) {
   return false;
 }
 
-Text Shown(const ServiceItem& item) {
-  return "系统服务：" + item.name + "（" + ReapplyReason(kWhen, item.why) + "）";
-}
-
 }  // namespace
 
-std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_address) {
-  std::vector<ServiceItem> items;
-  Registry& registry = machine.registry;
+void PlanServices(PlanContext& context, Plan& plan) {
+  Registry& registry = context.machine.registry;
   std::optional<std::vector<Text>> names;
   if (!registry.ReadSubkeyNames(RegView::kOwn, RegRoot::kLocalMachine, kServicesKey, &names) ||
       !names) {
-    return items;
+    return;
   }
   for (const Text& name : *names) {
     const Text key = Text(kServicesKey) + "\\" + name;
@@ -64,40 +60,26 @@ std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_a
                   ReadString(registry, key + "\\Parameters", "AppParameters").value_or(Text());
       }
     }
-    auto why = WhyCommandReapplies(machine.files, command, user_address);
+    const auto why = WhyCommandReapplies(context.machine.files, command, context.address_utf8);
     if (!why) continue;
     std::optional<RegRawValue> start;
     if (!registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &start) || !start ||
         *start == Dword(kStartNever)) {
       continue;
     }
-    items.push_back({name, command, *start, std::move(*why)});
+    AddPageOpened(*why, context.pages_opened);
+    context.reapplier_found = true;
+    const Text shown = "系统服务：" + name + "（" + ReapplyReason(kWhen, *why) + "）";
+    Step step;
+    step.key = RegFileKeyName(RegRoot::kLocalMachine, RegView::kOwn, key) + "\\" + kStart;
+    step.check_lines.push_back(shown + "，将禁用");
+    step.done_line = shown + "，已禁用";
+    step.failed_line = shown + "，禁用失败";
+    step.changes_something = true;
+    step.changes.push_back(GuardedValueChange(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
+                                              *start, Dword(kStartNever)));
+    plan.push_back(std::move(step));
   }
-  return items;
-}
-
-int CheckServices(RepairHost& host, const std::vector<ServiceItem>& items) {
-  for (const ServiceItem& item : items) Line(host, Shown(item) + "，将禁用");
-  return static_cast<int>(items.size());
-}
-
-int RepairServices(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                   const std::vector<ServiceItem>& items) {
-  int failed = 0;
-  for (const ServiceItem& item : items) {
-    const Text key = Text(kServicesKey) + "\\" + item.name;
-    std::optional<RegRawValue> now;
-    const bool done =
-        machine.registry.ReadValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart, &now) &&
-        now == item.start &&
-        bundle.RecordValueChange(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
-                                 Dword(kStartNever)) &&
-        machine.registry.WriteValue(RegView::kOwn, RegRoot::kLocalMachine, key, kStart,
-                                    Dword(kStartNever));
-    Line(host, Shown(item) + (done ? "，已禁用" : "，禁用失败"));
-    failed += !done;
-  }
-  return failed;
 }
 
 bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& value_name) {

@@ -5,34 +5,16 @@
 // stopped mid-way and not deleted.
 #pragma once
 
-#include <string_view>
-#include <vector>
-
-#include "engine/bundle/writer.h"
 #include "engine/plan/places.h"
-#include "engine/repair_host.h"
-#include "engine/rules/reapply_rules.h"
-#include "platform/platform.h"
+#include "engine/plan/plan_context.h"
+#include "engine/plan/step.h"
 
 extern const char kServicesKey[];
 
-struct ServiceItem {
-  Text name;  // the service's key name
-  Text command;
-  RegRawValue start;  // its Start value as found
-  Reapplies why;
-};
-
-std::vector<ServiceItem> PlanServices(Platform& machine, std::string_view user_address);
-
-// One line each ("系统服务：…（随服务启动打开 http://…），将禁用"); the
-// number of changes.
-int CheckServices(RepairHost& host, const std::vector<ServiceItem>& items);
-
-// Sets each still as planned to start never, one line each; the number
-// that failed.
-int RepairServices(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                   const std::vector<ServiceItem>& items);
+// One Step each ("系统服务：…（随服务启动打开 http://…），将禁用"), made
+// while its Start value is still as found; the pages they open and whether
+// any was found go into `context`.
+void PlanServices(PlanContext& context, Plan& plan);
 
 // What an undo may put back: a service's Start value.
 bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& value_name);

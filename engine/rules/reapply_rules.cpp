@@ -449,3 +449,7 @@ Text ReapplyReason(const Text& when, const Reapplies& why) {
   return why.how == Reapplies::How::kOpensPage ? when + "打开 " + why.detail
                                                : when + "改写主页设置：" + why.detail;
 }
+
+void AddPageOpened(const Reapplies& why, TextArray& pages) {
+  if (why.how == Reapplies::How::kOpensPage) pages.push_back(why.detail);
+}

@@ -37,16 +37,6 @@ std::optional<Reapplies> WhyCommandReapplies(FileSystem& files, const Text& comm
 // The words the check and the repair use for `why`, after `when` ("每次开机").
 Text ReapplyReason(const Text& when, const Reapplies& why);
 
-// The pages the found re-appliers open, from each list of items with their
-// `why`: the hijack pages a hosts line may not send a name to.
-template <typename... Lists>
-TextArray PagesOpened(const Lists&... lists) {
-  TextArray pages;
-  const auto add = [&pages](const auto& list) {
-    for (const auto& item : list) {
-      if (item.why.how == Reapplies::How::kOpensPage) pages.push_back(item.why.detail);
-    }
-  };
-  (add(lists), ...);
-  return pages;
-}
+// Adds the page `why` opens, if it opens one, to `pages`: the hijack pages
+// a hosts line may not send a name to.
+void AddPageOpened(const Reapplies& why, TextArray& pages);

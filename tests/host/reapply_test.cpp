@@ -10,12 +10,13 @@
 #include <map>
 #include <tuple>
 
-#include "engine/bundle/listing.h"
 #include "engine//finders/autostart_entries.h"
+#include "engine/bundle/listing.h"
 #include "engine/finders/browser_debuggers.h"
 #include "engine/finders/hosts_file.h"
 #include "engine/finders/proxy_settings.h"
 #include "engine/finders/service_entries.h"
+#include "engine/plan/value_changes.h"
 #include "engine/rules/reapply_rules.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
@@ -618,6 +619,8 @@ TEST_F(Reapply, AHostsFileThatCannotBeReadSafelyIsReported) {
   for (const std::string shape : shapes) {
     fs::remove(Host(kHosts));
     fs::remove(Host(Text(kUser) + "hosts"));
+    RecordingHost clean_repair(kAddress);
+    const int failures_without_hosts = RunRepairSequence(machine_, clean_repair);
     RecordingHost clean(kAddress);
     const int without_hosts = RunCheck(machine_, clean);
     Write(Text(kUser) + "hosts", hijacked);
@@ -641,9 +644,142 @@ TEST_F(Reapply, AHostsFileThatCannotBeReadSafelyIsReported) {
     EXPECT_EQ(Lines(true, "hosts 文件："), unread) << shape;
     RecordingHost host(kAddress);
     EXPECT_EQ(RunCheck(machine_, host), without_hosts + 1) << shape;
+    // The repair says it too, and counts it as the failure the check
+    // counted.
+    RecordingHost repair(kAddress);
+    EXPECT_EQ(RunRepairSequence(machine_, repair), failures_without_hosts + 1) << shape;
+    EXPECT_NE(repair.log().find(unread.front() + "\r\n"), Text::npos) << shape;
     EXPECT_EQ(Lines(false, "hosts 文件："), unread) << shape;
     EXPECT_EQ(hosts_state(), before) << shape;
   }
+}
+
+// The lines of one hosts file are one change of it: made while the file
+// holds what the plan read, and recorded once. A file the user edited
+// meanwhile is left, every line said and counted as failed.
+TEST_F(Reapply, TheHostsLinesAreOneChangeMadeOnlyOnTheFileAsRead) {
+  const std::string hijacked = "1.2.3.4 www.baidu.com\r\n5.6.7.8 cn.bing.com\r\n";
+  const std::string edited = hijacked + "10.0.0.5 nas.home\r\n";
+  Write(kHosts, hijacked);
+  RecordingHost raced(kAddress);
+  // The plan reads the box first; the start page's item reads it again as
+  // it applies, before the hosts file's turn.
+  raced.on_address_read([&](int read) {
+    if (read == 2) Write(kHosts, edited);
+  });
+  const int failures = RunRepairSequence(machine_, raced);
+  TextArray lines;
+  for (const Text& line : SplitText(raced.log(), "\r\n")) {
+    if (line.rfind("hosts 文件：", 0) == 0) lines.push_back(line);
+  }
+  EXPECT_EQ(lines, (TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，修复失败",
+                              "hosts 文件：\"5.6.7.8 cn.bing.com\"，修复失败"}));
+  EXPECT_GE(failures, 2);
+  std::ifstream in(Host(kHosts), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), edited);
+
+  EXPECT_EQ(Lines(false, "hosts 文件："),
+            (TextArray{"hosts 文件：\"1.2.3.4 www.baidu.com\"，已注释掉",
+                       "hosts 文件：\"5.6.7.8 cn.bing.com\"，已注释掉"}));
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_FALSE(bundles.empty());
+  const auto manifest = files_.ReadWholeFile(bundles.front() + "\\manifest.txt", 1 << 20);
+  ASSERT_TRUE(manifest);
+  std::size_t records = 0;
+  for (const Text& line : SplitText(*manifest, "\r\n")) {
+    records += line.find(kHosts) != Text::npos;
+  }
+  EXPECT_EQ(records, 1u) << *manifest;
+}
+
+// The pages a task and a service open are hijack pages for the hosts file
+// too: a line sending Google's names to where one of them is goes.
+TEST_F(Reapply, HostsLinesFollowThePagesOfTasksAndServices) {
+  Write(kHosts, "5.6.7.8 www.google.com\r\n6.7.8.9\twww.google.cn\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件："), TextArray{HostsOwnLine(2)});
+  FakeScheduledTasks scheduler;
+  scheduler.Add("\\Nav", "C:\\absent\\cmd.exe", "/c start http://5.6.7.8/nav");
+  machine_.tasks = &scheduler;
+  const Text service = Text(kServicesKey) + "\\NavSvc";
+  Set(RegRoot::kLocalMachine, service, "ImagePath", "C:\\absent\\cmd.exe /c start http://6.7.8.9/");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, service, "Start",
+                            {kRegDword, std::string("\2\0\0\0", 4)}));
+  EXPECT_EQ(Lines(true, "hosts 文件："),
+            (TextArray{"hosts 文件：\"5.6.7.8 www.google.com\"，将注释掉",
+                       "hosts 文件：\"6.7.8.9\twww.google.cn\"，将注释掉"}));
+}
+
+// Whatever kind of re-applier is found, the local proxy goes with it; with
+// none, it stays.
+TEST_F(Reapply, EachKindOfReapplierIsEvidenceForTheProxy) {
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kInternetSettingsKey,
+                            "ProxyEnable", {kRegDword, std::string("\1\0\0\0", 4)}));
+  Set(RegRoot::kCurrentUser, kInternetSettingsKey, "ProxyServer", "127.0.0.1:8888");
+  const TextArray off = {"网络代理：本机代理 127.0.0.1:8888，将关闭"};
+  const TextArray left = {
+      "网络代理：本机代理 "
+      "127.0.0.1:8888（抓包、加速等软件也这样设置），未发现其他劫持迹象，不修改"};
+  EXPECT_EQ(Lines(true, "网络代理："), left);
+
+  const Text chrome = Text(kOptions) + "chrome.exe";
+  Set(RegRoot::kLocalMachine, chrome, kDebuggerValue, "C:\\hp\\open.exe http://hao.evil.cn/");
+  EXPECT_EQ(Lines(true, "网络代理："), off) << "a debugger";
+  ASSERT_TRUE(
+      DeleteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, chrome, kDebuggerValue));
+
+  const Text service = Text(kServicesKey) + "\\HomeSvc";
+  Set(RegRoot::kLocalMachine, service, "ImagePath",
+      "C:\\absent\\cmd.exe /c start http://svc.evil.cn/");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine, service, "Start",
+                            {kRegDword, std::string("\3\0\0\0", 4)}));
+  EXPECT_EQ(Lines(true, "网络代理："), off) << "a service";
+  ASSERT_TRUE(DeleteRegKeyTree(registry_, RegView::kOwn, RegRoot::kLocalMachine, service));
+
+  FakeScheduledTasks scheduler;
+  scheduler.Add("\\HomeTask", "C:\\absent\\cmd.exe", "/c start http://task.evil.cn/");
+  machine_.tasks = &scheduler;
+  EXPECT_EQ(Lines(true, "网络代理："), off) << "a task";
+  machine_.tasks = nullptr;
+  EXPECT_EQ(Lines(true, "网络代理："), left);
+}
+
+// Two browsers given the same debugger are two values: each is shown and
+// each removed, the check and the repair alike.
+TEST_F(Reapply, TheSameDebuggerOnTwoBrowsersIsShownForEach) {
+  const Text debugger = "C:\\ProgramData\\hp\\open.exe http://hao.evil.cn/";
+  Set(RegRoot::kLocalMachine, Text(kOptions) + "chrome.exe", kDebuggerValue, debugger);
+  Set(RegRoot::kLocalMachine, Text(kOptions) + "firefox.exe", kDebuggerValue, debugger);
+  const auto line = [&](const char* executable, const char* outcome) {
+    return "浏览器调试器：打开 " + Text(executable) + " 时先运行 \"" + debugger +
+           "\"（HKEY_LOCAL_MACHINE\\" + kOptions + executable + "），" + outcome;
+  };
+  EXPECT_EQ(Lines(true, "浏览器调试器："),
+            (TextArray{line("chrome.exe", "将删除"), line("firefox.exe", "将删除")}));
+  EXPECT_EQ(Lines(false, "浏览器调试器："),
+            (TextArray{line("chrome.exe", "已删除"), line("firefox.exe", "已删除")}));
+  EXPECT_FALSE(Get(RegRoot::kLocalMachine, Text(kOptions) + "firefox.exe", kDebuggerValue));
+}
+
+// One value seen through both views of a key they share, under one name,
+// is one Step; a value of the same name elsewhere is not.
+TEST(ValueChanges, OneValueThroughBothViewsIsOneStep) {
+  const RegRawValue value = Sz("cmd /c start http://hao.evil.cn/");
+  const auto change = [&](RegView view, const Text& key, const Text& name,
+                          const RegRawValue& seen) {
+    return GuardedValueChange(view, RegRoot::kLocalMachine, key, name, seen, std::nullopt);
+  };
+  const Text shared = "SYSTEM\\Setup\\Run";
+  Plan plan(2);
+  plan[1].changes.push_back(change(RegView::k64Bit, shared, "Nav", value));
+  EXPECT_EQ(StepOfSameValue(plan, 0, change(RegView::k32Bit, shared, "NAV", value)), &plan[1]);
+  // Another value, another name, the same view, a Step before `first`.
+  EXPECT_FALSE(StepOfSameValue(plan, 0, change(RegView::k32Bit, shared, "Nav", Sz("other"))));
+  EXPECT_FALSE(StepOfSameValue(plan, 0, change(RegView::k32Bit, shared, "Home", value)));
+  EXPECT_FALSE(StepOfSameValue(plan, 0, change(RegView::k64Bit, shared, "Nav", value)));
+  EXPECT_FALSE(StepOfSameValue(plan, 2, change(RegView::k32Bit, shared, "Nav", value)));
+  // Below Software each view names its own key (WOW6432Node): two values.
+  plan[1].changes.push_back(change(RegView::k64Bit, kRun, "Nav", value));
+  EXPECT_FALSE(StepOfSameValue(plan, 0, change(RegView::k32Bit, kRun, "Nav", value)));
 }
 
 TEST_F(Reapply, AProxyOnThisPcIsSwitchedOffOnlyWithOtherEvidence) {

@@ -268,8 +268,10 @@ TEST_F(ScheduledTasksRound, NotLookedAtIsSaidInTheCheckAndWithOtherFindings) {
   RecordingHost unlisted(kAddress);
   Lines(false, &unlisted);
   EXPECT_EQ(unlisted.log(), listed.log());
-  // With a Run value putting the hijack back, the log says what it could
-  // not look at.
+  // Beside a hosts line sending a search engine elsewhere, and with a Run
+  // value putting the hijack back, the log says what it could not look at.
+  Write("C:\\Windows\\System32\\drivers\\etc\\hosts", "1.2.3.4 www.baidu.com\r\n");
+  EXPECT_EQ(Lines(false), TextArray{said});
   ASSERT_TRUE(registry_items_.WriteValue(
       RegView::kOwn, RegRoot::kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
       "Nav",
