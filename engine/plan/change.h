@@ -69,6 +69,9 @@ struct Change {
   bool unrecorded = false;
   // kFile: read only as a plain file with one name (no link, no second name).
   bool plain_only = false;
+  // kFile, guarded: the Step's line when, held to its guard first
+  // (Step::guards_first), the file is no longer as the plan saw it.
+  Text changed_line;
   // kFile: a copy of what it holds is kept in `copy_folder` first (the
   // desktop's back-up folder), by `keep_copy`; never undone.
   Text copy_folder;
