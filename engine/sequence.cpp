@@ -28,12 +28,13 @@ struct Finder {
 const Finder kFinders[] = {
     {PlanStartPageItems, &kStartPagePlaces},
     {PlanSystemFolders, &kSystemFolderPlaces},
+    {PlanBrowserProfiles, &kProfilePlaces},
 };
 
 // Places of the finders not yet planning Steps.
 const FinderPlaces* const kOtherPlaces[] = {
-    &kShortcutPlaces, &kProfilePlaces, &kPolicyPlaces, &kAutostartPlaces, &kTaskPlaces,
-    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,  &kProxyPlaces,
+    &kShortcutPlaces, &kPolicyPlaces,  &kAutostartPlaces, &kTaskPlaces,
+    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,     &kProxyPlaces,
 };
 
 }  // namespace
@@ -77,7 +78,6 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckLinks(host, links.launch_points);
 
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address, PlanFor::kCheck));
   changes += CheckBrowserPolicies(machine, host, address);
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
@@ -110,10 +110,8 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
 
   failed += RunShortcutRepair(machine, host, &bundle);
 
-  // The browsers' own start pages and policies: lines only where something
-  // is found.
+  // The browsers' policies: lines only where something is found.
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
   failed += RepairBrowserPolicies(machine, host, bundle, address);
   // What would put the hijack back. A proxy on this PC goes only with other
   // evidence of a page put back: alone, or beside hosts lines, it is as
