@@ -29,12 +29,13 @@ const Finder kFinders[] = {
     {PlanStartPageItems, &kStartPagePlaces},
     {PlanSystemFolders, &kSystemFolderPlaces},
     {PlanBrowserProfiles, &kProfilePlaces},
+    {PlanBrowserPolicies, &kPolicyPlaces},
 };
 
 // Places of the finders not yet planning Steps.
 const FinderPlaces* const kOtherPlaces[] = {
-    &kShortcutPlaces, &kPolicyPlaces,  &kAutostartPlaces, &kTaskPlaces,
-    &kDebuggerPlaces, &kServicePlaces, &kHostsPlaces,     &kProxyPlaces,
+    &kShortcutPlaces, &kAutostartPlaces, &kTaskPlaces,  &kDebuggerPlaces,
+    &kServicePlaces,  &kHostsPlaces,     &kProxyPlaces,
 };
 
 }  // namespace
@@ -78,7 +79,6 @@ int RunCheck(Platform& machine, RepairHost& host) {
   changes += CheckLinks(host, links.launch_points);
 
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  changes += CheckBrowserPolicies(machine, host, address);
   const std::vector<AutostartItem> autostart = PlanAutostart(machine, address);
   const std::vector<BrowserDebugger> debuggers = PlanBrowserDebuggers(machine);
   const TasksPlan tasks = PlanScheduledTasks(machine, address);
@@ -110,9 +110,7 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
 
   failed += RunShortcutRepair(machine, host, &bundle);
 
-  // The browsers' policies: lines only where something is found.
   const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  failed += RepairBrowserPolicies(machine, host, bundle, address);
   // What would put the hijack back. A proxy on this PC goes only with other
   // evidence of a page put back: alone, or beside hosts lines, it is as
   // likely the user's own tool.
