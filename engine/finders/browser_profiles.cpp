@@ -478,8 +478,12 @@ Step StepOf(ProfilePlan& plan) {
   return step;
 }
 
-void AppendSteps(std::vector<ProfilePlan> plans, Plan& plan) {
-  for (ProfilePlan& each : plans) plan.push_back(StepOf(each));
+void AppendSteps(std::vector<ProfilePlan> plans, PlanFor use, Plan& plan) {
+  for (ProfilePlan& each : plans) {
+    // A check keeps no file's bytes.
+    if (use == PlanFor::kCheck) each.edits.clear();
+    plan.push_back(StepOf(each));
+  }
 }
 
 }  // namespace
@@ -569,11 +573,12 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
 }  // namespace
 
 void PlanChromiumProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose), plan);
+  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose),
+              context.purpose, plan);
 }
 
 void PlanFirefoxProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), plan);
+  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context.purpose, plan);
 }
 
 void PlanBrowserProfiles(PlanContext& context, Plan& plan) {

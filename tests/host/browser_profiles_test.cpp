@@ -369,7 +369,9 @@ TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
   }
   // Chrome's: Preferences and the code, its bytes kept only for a repair.
   EXPECT_EQ(shown[0].key, "浏览器主页：Chrome（Default）");
-  for (const Change& change : shown[0].changes) EXPECT_NE(change.kind, Change::Kind::kFile);
+  for (const Step& step : shown) {
+    for (const Change& change : step.changes) EXPECT_NE(change.kind, Change::Kind::kFile);
+  }
   ASSERT_EQ(applied[0].changes.size(), 2u);
   EXPECT_EQ(applied[0].changes[0].kind, Change::Kind::kFile);
   EXPECT_EQ(applied[0].changes[1].kind, Change::Kind::kValue);
@@ -380,6 +382,8 @@ TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
   EXPECT_TRUE(applied[1].reports_failure);
   EXPECT_FALSE(applied[1].changes_something);
   EXPECT_EQ(applied[2].key, "浏览器主页：Firefox（x.default）");
+  ASSERT_EQ(applied[2].changes.size(), 1u);
+  EXPECT_EQ(applied[2].changes[0].kind, Change::Kind::kFile);
 }
 
 // A top-level name "session.startup_urls" is a decoy the browser never
