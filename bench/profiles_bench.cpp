@@ -4,9 +4,9 @@
 // walked round by round, the two in turn:
 //   bare   for each profile: ReadFile of Preferences and Secure Preferences,
 //          parsed with RapidJSON's reader (the same library, no handler);
-//   ours   PlanBrowserProfiles for a check and CheckBrowserProfiles, as
-//          RunCheck calls them: the folders listed, Local State read, both
-//          files read, scanned and judged.
+//   ours   PlanBrowserProfiles for a check and ShowPlan, as RunCheck
+//          calls them: the folders listed, Local State read, both files
+//          read, scanned and judged.
 // Run under Wine: bench/profiles.sh.
 #include <windows.h>
 // after windows.h
@@ -21,6 +21,7 @@
 
 #include "bench/engine_bench.h"
 #include "engine/finders/browser_profiles.h"
+#include "engine/plan/check.h"
 #include "engine/rules/chromium_prefs.h"
 #include "platform/text_utf8.h"
 #include "platform/win32/scoped_handle.h"
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
   Win32Machine win32;
   Platform& machine = win32.platform;
 
+  const Text address = "https://www.user-home.cn/";
   std::vector<double> bare, ours, ratios;
   int hijacked = 0;
   for (int round = 0; round < rounds; ++round) {
@@ -141,8 +143,10 @@ int main(int argc, char** argv) {
     const std::size_t parsed = BareLoop(data, profiles);
     QueryPerformanceCounter(&t1);
     NullHost host;
-    hijacked = CheckBrowserProfiles(
-        host, PlanBrowserProfiles(machine, "https://www.user-home.cn/", PlanFor::kCheck));
+    PlanContext context{machine, host, PlanFor::kCheck, address, address, {}};
+    Plan plan;
+    PlanBrowserProfiles(context, plan);
+    hijacked = ShowPlan(host, plan);
     QueryPerformanceCounter(&t2);
     if (parsed == 0) return 1;
     bare.push_back(Seconds(t0, t1));
@@ -173,7 +177,7 @@ int main(int argc, char** argv) {
     parse_flags.push_back(Seconds(t2, t3) / whole);
     scan.push_back(Seconds(t3, t4) / whole);
   }
-  std::printf("profiles %d of %zu KiB, %d rounds, %d settings found per check\n", profiles,
+  std::printf("profiles %d of %zu KiB, %d rounds, %d hijacked profiles found per check\n", profiles,
               size / 1024, rounds, hijacked);
   std::printf("bare read+parse  median %8.1f ms\n", Median(bare) * 1000);
   std::printf("check            median %8.1f ms\n", Median(ours) * 1000);
@@ -186,7 +190,12 @@ int main(int argc, char** argv) {
   QueryPerformanceCounter(&f0);
   for (int i = 0; i < 10; ++i) FindChromiumUserData(machine.files);
   QueryPerformanceCounter(&f1);
-  for (int i = 0; i < 10; ++i) PlanFirefoxProfiles(machine, "https://www.user-home.cn/");
+  for (int i = 0; i < 10; ++i) {
+    NullHost host;
+    PlanContext context{machine, host, PlanFor::kCheck, address, address, {}};
+    Plan plan;
+    PlanFirefoxProfiles(context, plan);
+  }
   QueryPerformanceCounter(&f2);
   std::printf("once per check: user-data folders %.2f ms, Firefox %.2f ms\n", Seconds(f0, f1) * 100,
               Seconds(f1, f2) * 100);

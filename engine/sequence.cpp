@@ -31,6 +31,10 @@ const Finder kFinders[] = {
     {PlanSystemFolders, &kSystemFolderPlaces},
     {PlanShortcuts, &kShortcutPlaces},
     {PlanLaunchPoints, &kLaunchPointPlaces},
+    // The browsers' own start pages and policies: Steps only where
+    // something is found.
+    {PlanBrowserProfiles, &kProfilePlaces},
+    {PlanBrowserPolicies, &kPolicyPlaces},
     // What puts the hijack back; hosts sees the pages the three before it
     // found opened, and the proxy whether anything before it was found.
     {PlanAutostart, &kAutostartPlaces},
@@ -41,19 +45,12 @@ const Finder kFinders[] = {
     {PlanProxySettings, &kProxyPlaces},
 };
 
-// Places of the finders not yet planning Steps.
-const FinderPlaces* const kOtherPlaces[] = {
-    &kProfilePlaces,
-    &kPolicyPlaces,
-};
-
 }  // namespace
 
 const Places& RepairPlaces() {
   static const Places places = [] {
     std::vector<const FinderPlaces*> all;
     for (const Finder& finder : kFinders) all.push_back(finder.places);
-    for (const FinderPlaces* places : kOtherPlaces) all.push_back(places);
     return Places(std::move(all));
   }();
   return places;
@@ -79,12 +76,7 @@ int RunCheck(Platform& machine, RepairHost& host) {
   host.ClearRepairLog();
   host.AppendRepairLog("检查（不做修改）：\r\n");
   ReportRefusedUserFolders(machine.files, host);
-  int changes = ShowPlan(host, MakePlan(machine, host, PlanFor::kCheck));
-
-  const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  changes += CheckBrowserProfiles(host, PlanBrowserProfiles(machine, address, PlanFor::kCheck));
-  changes += CheckBrowserPolicies(machine, host, address);
-
+  const int changes = ShowPlan(host, MakePlan(machine, host, PlanFor::kCheck));
   host.AppendRepairLog(changes == 0 ? Text("共 0 项：无需修复\r\n")
                                     : "共 " + std::to_string(changes) + " 项将被修改\r\n");
   return changes;
@@ -97,12 +89,6 @@ int RunRepairSequence(Platform& machine, RepairHost& host) {
   int failed = ReportRefusedUserFolders(machine.files, host);
   failed +=
       ApplyPlan(machine, RepairPlaces(), bundle, host, MakePlan(machine, host, PlanFor::kRepair));
-
-  // The browsers' own start pages and policies: lines only where something
-  // is found.
-  const std::string address = Utf8FromText(host.ReadHomePageAddress()).value_or(std::string());
-  failed += RepairBrowserProfiles(machine, host, bundle, PlanBrowserProfiles(machine, address));
-  failed += RepairBrowserPolicies(machine, host, bundle, address);
   host.EnableRepairButton();
   return failed;
 }

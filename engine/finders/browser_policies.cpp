@@ -1,9 +1,9 @@
 #include "engine/finders/browser_policies.h"
 
-#include <algorithm>
 #include <iterator>
 #include <set>
 
+#include "engine/rules/registry_views.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text_utf8.h"
 
@@ -42,26 +42,19 @@ const char* const kChromiumTrees[] = {kRestoreOnStartupUrls, kExtensionInstallFo
 enum Kind { kHomepage, kNewTabPage, kStartupPages, kForcedExtensions, kKinds };
 const char* const kKindNames[kKinds] = {"主页策略", "新标签页策略", "启动页策略", "强制安装的扩展"};
 
-// One policy the repair removes, as the check found it.
+// One policy the repair removes, as the plan found it.
 struct Found {
   int browser = 0;
   Kind kind = kHomepage;
-  RegView view = RegView::kOwn;
-  RegRoot root = RegRoot::kLocalMachine;
-  Text key;   // the key it is in
-  Text name;  // its value's or its subkey's name
+  ViewedEntry entry;  // its key, its value's or its subkey's name, what it holds
   bool tree = false;
-  bool unreadable = false;  // could not be read: neither judged nor removed
-  Text state;               // what it holds, as the line shows it
-  std::string content;      // what it holds exactly
-  int leader = -1;          // the found policy it goes with, by index
-  // The same as one found in the other view: most likely the same key, as
-  // HKEY_LOCAL_MACHINE\Software\Policies is on Windows 7 and later and in
-  // Wine. Not shown again; the repair sees to it once that one is gone.
-  int twin_of = -1;
+  bool unreadable = false;           // could not be read: neither judged nor removed
+  Text state;                        // what it holds, as the line shows it
+  std::optional<RegRawValue> value;  // a value's, as the plan saw it
+  // The same as one found through the other view: not shown again, and
+  // removed after it (already gone with it where the views share the key).
+  bool twin = false;
 };
-
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
 
 bool IsString(const RegRawValue& value) {
   return value.type == kRegSz || value.type == kRegExpandSz;
@@ -84,25 +77,6 @@ bool HijackedPage(const RegRawValue& value, std::string_view user_address) {
 bool IsDword(const std::optional<RegRawValue>& value, std::uint32_t number) {
   return value && value->type == kRegDword && value->bytes.size() == 4 &&
          value->bytes == std::string{static_cast<char>(number), 0, 0, 0};
-}
-
-std::string Content(const RegRawValue& value) {
-  return std::to_string(value.type) + ":" + HexDigits(value.bytes);
-}
-
-// A tree's names (in one letter case) and values, in one order.
-std::string Content(const RegKeyTree& tree) {
-  std::vector<std::string> parts;
-  for (const auto& [name, value] : tree.values) {
-    parts.push_back("v" + AsciiUpper(name) + "=" + Content(value));
-  }
-  for (const auto& [name, subkey] : tree.subkeys) {
-    parts.push_back("k" + AsciiUpper(name) + "{" + Content(subkey) + "}");
-  }
-  std::sort(parts.begin(), parts.end());
-  std::string all;
-  for (const std::string& part : parts) all += part + ";";
-  return all;
 }
 
 int ValueCount(const RegKeyTree& tree) {
@@ -138,12 +112,15 @@ class Finder {
   Finder(Registry& registry, std::string_view user_address, std::vector<Found>* found)
       : registry_(registry), user_address_(user_address), found_(found) {}
 
+  // A companion is found after its policy and goes in the same Step: a
+  // Step stops at its first failure, so HomepageIsNewTabPage never goes
+  // alone to open the hijacked page.
   void Chromium(const Found& place) {
     const std::optional<RegRawValue> homepage = Value(place, kHomepage, kHomepageLocation);
     if (homepage && HijackedPage(*homepage, user_address_)) {
-      const int leader = Add(place, kHomepage, kHomepageLocation, *homepage);
+      Add(place, kHomepage, kHomepageLocation, *homepage);
       if (const auto flag = Value(place, kHomepage, kHomepageIsNewTabPage)) {
-        Add(place, kHomepage, kHomepageIsNewTabPage, *flag, leader);
+        Add(place, kHomepage, kHomepageIsNewTabPage, *flag);
       }
     }
     const std::optional<RegRawValue> new_tab = Value(place, kNewTabPage, kNewTabPageLocation);
@@ -152,10 +129,10 @@ class Finder {
     }
     const std::optional<RegKeyTree> pages = Tree(place, kStartupPages, kRestoreOnStartupUrls);
     if (pages && AnyHijackedPage(*pages, user_address_)) {
-      const int leader = Add(place, kStartupPages, kRestoreOnStartupUrls, *pages);
+      Add(place, kStartupPages, kRestoreOnStartupUrls, *pages);
       const std::optional<RegRawValue> restore = Value(place, kStartupPages, kRestoreOnStartup);
       if (IsDword(restore, kRestoreOpensUrls)) {
-        Add(place, kStartupPages, kRestoreOnStartup, *restore, leader);
+        Add(place, kStartupPages, kRestoreOnStartup, *restore);
       }
     }
     // Every entry forces an extension in: none is the user's to keep.
@@ -180,45 +157,44 @@ class Finder {
   }
 
  private:
-  int Add(const Found& place, Kind kind, const char* name, int leader = -1) {
+  Found& Add(const Found& place, Kind kind, const char* name) {
     Found found = place;
     found.kind = kind;
-    found.name = name;
-    found.leader = leader;
+    found.entry.name = name;
     found_->push_back(found);
-    return static_cast<int>(found_->size()) - 1;
+    return found_->back();
   }
-  int Add(const Found& place, Kind kind, const char* name, const RegRawValue& value,
-          int leader = -1) {
-    const int at = Add(place, kind, name, leader);
-    (*found_)[at].state = "现为 " + ShownRegValue(value);
-    (*found_)[at].content = Content(value);
-    return at;
+  void Add(const Found& place, Kind kind, const char* name, const RegRawValue& value) {
+    Found& found = Add(place, kind, name);
+    found.state = "现为 " + ShownRegValue(value);
+    found.entry.content = ViewedContent(value);
+    found.value = value;
   }
-  int Add(const Found& place, Kind kind, const char* name, const RegKeyTree& tree) {
-    const int at = Add(place, kind, name);
-    (*found_)[at].tree = true;
-    (*found_)[at].state = "有 " + std::to_string(ValueCount(tree)) + " 项";
-    (*found_)[at].content = Content(tree);
-    return at;
+  void Add(const Found& place, Kind kind, const char* name, const RegKeyTree& tree) {
+    Found& found = Add(place, kind, name);
+    found.tree = true;
+    found.state = "有 " + std::to_string(ValueCount(tree)) + " 项";
+    found.entry.content = ViewedContent(tree);
   }
 
   void Unreadable(const Found& place, Kind kind, const char* name, bool tree) {
-    const int at = Add(place, kind, name);
-    (*found_)[at].tree = tree;
-    (*found_)[at].unreadable = true;
+    Found& found = Add(place, kind, name);
+    found.tree = tree;
+    found.unreadable = true;
   }
 
   std::optional<RegRawValue> Value(const Found& place, Kind kind, const char* name) {
+    const ViewedEntry& at = place.entry;
     std::optional<RegRawValue> value;
-    if (registry_.ReadValue(place.view, place.root, place.key, name, &value)) return value;
+    if (registry_.ReadValue(at.view, at.root, at.key_path, name, &value)) return value;
     Unreadable(place, kind, name, false);
     return std::nullopt;
   }
 
   std::optional<RegKeyTree> Tree(const Found& place, Kind kind, const char* name) {
+    const ViewedEntry& at = place.entry;
     std::optional<RegKeyTree> tree;
-    if (registry_.ReadKeyTree(place.view, place.root, place.key + "\\" + name, &tree)) return tree;
+    if (registry_.ReadKeyTree(at.view, at.root, at.key_path + "\\" + name, &tree)) return tree;
     Unreadable(place, kind, name, true);
     return std::nullopt;
   }
@@ -244,9 +220,9 @@ std::vector<Found> FindPolicies(Platform& machine, std::string_view user_address
           if (!seen.insert(AsciiUpper(RegFileKeyName(root, view, key))).second) continue;
           Found place;
           place.browser = browser;
-          place.view = view;
-          place.root = root;
-          place.key = key;
+          place.entry.view = view;
+          place.entry.root = root;
+          place.entry.key_path = key;
           if (which.chromium) {
             finder.Chromium(place);
           } else {
@@ -258,40 +234,65 @@ std::vector<Found> FindPolicies(Platform& machine, std::string_view user_address
   }
   for (std::size_t at = 0; at < found.size(); ++at) {
     Found& later = found[at];
-    for (std::size_t earlier = 0; earlier < at && later.twin_of < 0; ++earlier) {
+    for (std::size_t earlier = 0; earlier < at && !later.twin; ++earlier) {
       const Found& first = found[earlier];
-      if (!first.unreadable && !later.unreadable && first.view != later.view &&
-          first.root == later.root && first.tree == later.tree &&
-          SameIgnoringAsciiCase(first.key, later.key) &&
-          SameIgnoringAsciiCase(first.name, later.name) && first.content == later.content) {
-        later.twin_of = static_cast<int>(earlier);
-      }
+      later.twin = !first.unreadable && !later.unreadable && first.tree == later.tree &&
+                   SameThroughOtherView(first.entry, later.entry);
     }
   }
   return found;
 }
 
-Text PathOf(const Found& found) { return found.tree ? found.key + "\\" + found.name : found.key; }
-
-// Removes one found policy, its before-state recorded first. True when it is
-// gone; a policy gone already (a key both views show) needs no record.
-bool Remove(Platform& machine, BundleWriter& bundle, const Found& found) {
-  Registry& registry = machine.registry;
-  const Text path = PathOf(found);
+// Its removal: a value guarded by what the plan saw; a key tree with all
+// below it, gone already being as good as removed.
+Change Removal(const Found& found) {
+  const ViewedEntry& entry = found.entry;
+  Change change;
+  change.view = entry.view;
+  change.root = entry.root;
   if (found.tree) {
-    if (!registry.KeyExists(found.view, found.root, path)) return true;
-    if (!bundle.RecordKeyTreeBefore(found.view, found.root, path)) return false;
-    registry.DeleteKeyTree(found.view, found.root, path);
-    bundle.RecordKeyTreeAfter(found.view, found.root, path);
-    return !registry.KeyExists(found.view, found.root, path);
+    change.kind = Change::Kind::kKeyTree;
+    change.key_path = entry.key_path + "\\" + entry.name;
+    return change;
   }
-  std::optional<RegRawValue> value;
-  if (!registry.ReadValue(found.view, found.root, path, found.name, &value)) return false;
-  if (!value) return true;
-  if (!bundle.RecordValueBefore(found.view, found.root, path, found.name)) return false;
-  registry.DeleteValue(found.view, found.root, path, found.name);
-  bundle.RecordValueAfter(found.view, found.root, path, found.name);
-  return registry.ReadValue(found.view, found.root, path, found.name, &value) && !value;
+  change.kind = Change::Kind::kValue;
+  change.key_path = entry.key_path;
+  change.value_name = entry.name;
+  change.guarded = true;
+  change.value_seen = found.value;
+  return change;
+}
+
+// One browser's policies of one kind: one line of the repair, each found
+// policy one line of the check. On a domain's PC shown and left.
+Step PlanKind(int browser, Kind kind, const std::vector<Found>& found, bool domain) {
+  const Text prefix = Text("浏览器策略：") + kBrowsers[browser].name + " " + kKindNames[kind];
+  Step step;
+  step.key = prefix;
+  step.done_line = prefix + "已删除";
+  step.failed_line = prefix + (domain ? "由域管理员设置，未修改" : "删除失败");
+  bool unread = false;
+  for (const Found& each : found) {
+    if (each.browser != browser || each.kind != kind) continue;
+    const ViewedEntry& entry = each.entry;
+    if (!each.twin) {
+      const Text shown = Text("浏览器策略：") + kBrowsers[browser].name + " " + entry.name + "（" +
+                         RegFileKeyName(entry.root, entry.view, entry.key_path) + "）";
+      step.check_lines.push_back(shown + (each.unreadable ? Text("无法读取")
+                                          : domain ? each.state + "，由域管理员设置，不会修改"
+                                                   : each.state + "，将删除"));
+    }
+    if (each.unreadable) {
+      unread = true;
+    } else if (!domain) {
+      step.changes.push_back(Removal(each));
+      step.changes_something = step.changes_something || !each.twin;
+    }
+  }
+  // What could not be read is a failure to remove it; the rest still goes.
+  step.partly_unread = unread && !step.changes.empty();
+  step.reports_failure = unread && step.changes.empty() && !domain;
+  return step;
 }
 
 bool SameKey(const Text& a, const Text& b) { return SameIgnoringAsciiCase(a, b); }
@@ -331,66 +332,17 @@ TextArray PolicyTrees() {
 
 }  // namespace
 
-int CheckBrowserPolicies(Platform& machine, RepairHost& host, std::string_view user_address) {
-  const std::vector<Found> found = FindPolicies(machine, user_address);
-  const bool domain = !found.empty() && machine.files.IsDomainJoined();
-  int changes = 0;
-  for (const Found& each : found) {
-    if (each.twin_of >= 0) continue;
-    const Text prefix = Text("浏览器策略：") + kBrowsers[each.browser].name + " " + each.name +
-                        "（" + RegFileKeyName(each.root, each.view, each.key) + "）";
-    if (each.unreadable) {
-      Line(host, prefix + "无法读取");
-    } else if (domain) {
-      Line(host, prefix + each.state + "，由域管理员设置，不会修改");
-    } else {
-      Line(host, prefix + each.state + "，将删除");
-      ++changes;
-    }
-  }
-  return changes;
-}
-
-int RepairBrowserPolicies(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                          std::string_view user_address) {
-  const std::vector<Found> found = FindPolicies(machine, user_address);
-  if (found.empty()) return 0;
-  struct Outcome {
-    int found = 0;
-    int failed = 0;
-  };
-  Outcome outcomes[std::size(kBrowsers)][kKinds] = {};
+void PlanBrowserPolicies(PlanContext& context, Plan& plan) {
+  const std::vector<Found> found = FindPolicies(context.machine, context.address_utf8);
+  if (found.empty()) return;
   // A domain's administrator set them, or may have: left as they are.
-  const bool domain = machine.files.IsDomainJoined();
-  std::vector<bool> removed(found.size(), false);
-  for (std::size_t at = 0; at < found.size(); ++at) {
-    const Found& each = found[at];
-    // A twin whose first is still there is that one's failure, not another.
-    if (each.twin_of >= 0 && (domain || !removed[each.twin_of])) continue;
-    Outcome& outcome = outcomes[each.browser][each.kind];
-    ++outcome.found;
-    if (domain) continue;
-    // A companion goes only with its policy: HomepageIsNewTabPage alone
-    // gone would open the hijacked page.
-    removed[at] = !each.unreadable && (each.leader < 0 || removed[each.leader]) &&
-                  Remove(machine, bundle, each);
-    outcome.failed += !removed[at];
-  }
-  int failed = 0;
+  const bool domain = context.machine.files.IsDomainJoined();
   for (int browser = 0; browser < static_cast<int>(std::size(kBrowsers)); ++browser) {
     for (int kind = 0; kind < kKinds; ++kind) {
-      const Outcome& outcome = outcomes[browser][kind];
-      if (outcome.found == 0) continue;
-      const Text prefix = Text("浏览器策略：") + kBrowsers[browser].name + " " + kKindNames[kind];
-      if (domain) {
-        Line(host, prefix + "由域管理员设置，未修改");
-      } else {
-        Line(host, prefix + (outcome.failed == 0 ? "已删除" : "删除失败"));
-      }
-      failed += outcome.failed;
+      Step step = PlanKind(browser, static_cast<Kind>(kind), found, domain);
+      if (!step.check_lines.empty()) plan.push_back(std::move(step));
     }
   }
-  return failed;
 }
 
 bool RepairMayWritePolicyValue(RegRoot root, const Text& key_path, const Text& value_name) {

@@ -5,22 +5,13 @@
 // administrator's: shown, never changed.
 #pragma once
 
-#include <string_view>
-
-#include "engine/bundle/writer.h"
 #include "engine/plan/places.h"
-#include "engine/repair_host.h"
-#include "platform/platform.h"
+#include "engine/plan/plan_context.h"
+#include "engine/plan/step.h"
 
-// The check's lines for the hijacked policies; returns how many would change.
-// `user_address` is the address in the box, UTF-8.
-int CheckBrowserPolicies(Platform& machine, RepairHost& host, std::string_view user_address);
-
-// Removes the hijacked policies, each recorded in `bundle` first, one line
-// per browser and kind only when something was found. Returns how many found
-// changes could not be made.
-int RepairBrowserPolicies(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                          std::string_view user_address);
+// One Step per browser and kind found (its line in the repair), each found
+// policy one line of its check; the address in the box is the user's page.
+void PlanBrowserPolicies(PlanContext& context, Plan& plan);
 
 // True when the value, or the key with everything below it, is one the
 // policy repair removes: what an undo may put back.

@@ -6,12 +6,51 @@
 #include "engine/finders/lookalike_links.h"
 #include "engine/rules/autoconfig_script.h"
 #include "engine/rules/browsers.h"
+#include "engine/rules/byte_ranges.h"
 #include "engine/rules/chromium_prefs.h"
 #include "engine/rules/firefox_prefs.h"
 #include "platform/text_utf16.h"
 #include "platform/text_utf8.h"
 
 namespace {
+
+// One file of a profile: its bytes when planned and the bytes the repair
+// removes from them.
+struct ProfileFileEdit {
+  Text path;
+  std::string before;
+  ByteRanges removed;
+};
+
+// One hijacked setting as the check shows it: its name and what it holds
+// now (UTF-8).
+struct ShownSetting {
+  std::string name;
+  std::string now;
+};
+
+// A profile holding a hijacked start setting, or one that cannot be read.
+struct ProfilePlan {
+  enum class State {
+    kHijacked,  // the edits remove the hijack
+    kRunning,   // hijacked, but its browser holds it open
+    kLeft,      // cannot be judged or changed safely: `why`
+  };
+  State state = State::kHijacked;
+  Text browser;  // as the log names it: "Chrome", "Firefox", "QQ浏览器"
+  Text profile;  // the profile's folder name, or an autoconfig file's
+  Text why;
+  Text lock;  // the file its running browser holds open
+  std::vector<ShownSetting> settings;
+  std::vector<ProfileFileEdit> edits;
+  // Values under HKEY_CURRENT_USER (the registry copy of Chrome's codes) the
+  // repair removes with the settings.
+  struct RegistryValue {
+    Text key_path;
+    Text name;
+  };
+  std::vector<RegistryValue> registry_values;
+};
 
 // Where each Chromium-family browser keeps its user-data folder on Windows
 // (docs/browser-profiles.md cites each).
@@ -371,8 +410,6 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
   return std::nullopt;
 }
 
-void Line(RepairHost& host, const Text& text) { host.AppendRepairLog(text + "\r\n"); }
-
 Text Who(const ProfilePlan& plan) {
   return "浏览器主页：" + plan.browser + "（" + plan.profile + "）";
 }
@@ -385,49 +422,68 @@ Text ShownValue(const std::string& utf8) {
   return shown;
 }
 
-// False, with the line, when the plan could not be applied.
-bool ApplyPlan(Platform& machine, RepairHost& host, BundleWriter& bundle, const ProfilePlan& plan) {
-  FileSystem& files = machine.files;
-  switch (plan.state) {
-    case ProfilePlan::State::kLeft:
-      Line(host, Who(plan) + "未修改：" + plan.why);
-      return false;
-    case ProfilePlan::State::kRunning:
-      Line(host, Who(plan) + "已跳过，请先关闭浏览器");
-      return false;
-    case ProfilePlan::State::kHijacked:
-      break;
+// A profile's one Step: its settings shown one a line, and its files and
+// registry values changed together, or a line saying why it is left.
+Step StepOf(ProfilePlan& plan) {
+  const Text who = Who(plan);
+  Step step;
+  step.key = who;
+  if (plan.state == ProfilePlan::State::kLeft) {
+    step.check_lines.push_back(who + plan.why + "，不会修改");
+    step.failed_line = who + "未修改：" + plan.why;
+    step.reports_failure = true;
+    return step;
   }
-  // The browser may have started since the plan was made.
-  if (!plan.lock.empty() && files.IsHeldOpen(plan.lock)) {
-    Line(host, Who(plan) + "已跳过，请先关闭浏览器");
-    return false;
-  }
-  for (const ProfileFileEdit& edit : plan.edits) {
-    if (!files.IsPlainFile(edit.path) || !FileHolds(files, edit.path, edit.before)) {
-      Line(host, Who(plan) + "未修改：" + FileNameOfPath(edit.path) + " 已被改动");
-      return false;
-    }
-  }
-  bool done = true;
-  for (const ProfileFileEdit& edit : plan.edits) {
-    if (!done) break;
-    const std::string after = WithoutRanges(edit.before, edit.removed);
-    done = bundle.RecordFile(edit.path, edit.before, after) &&
-           ReplaceFileSafely(files, edit.path, after);
+  for (const ShownSetting& setting : plan.settings) {
+    step.check_lines.push_back(who + TextShownFromUtf8(setting.name) + " 现为 \"" +
+                               ShownValue(setting.now) + "\"，将删除");
   }
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
-    done = done &&
-           bundle.RecordValueBefore(RegView::kOwn, RegRoot::kCurrentUser, value.key_path,
-                                    value.name) &&
-           machine.registry.DeleteValue(RegView::kOwn, RegRoot::kCurrentUser, value.key_path,
-                                        value.name);
-    if (done) {
-      bundle.RecordValueAfter(RegView::kOwn, RegRoot::kCurrentUser, value.key_path, value.name);
-    }
+    step.check_lines.push_back(who + "校验值 HKEY_CURRENT_USER\\" + value.key_path + "\\" +
+                               value.name + "，将删除");
   }
-  Line(host, Who(plan) + (done ? "已恢复默认" : "修复失败"));
-  return done;
+  step.changes_something = true;
+  const Text skipped = who + "已跳过，请先关闭浏览器";
+  if (plan.state == ProfilePlan::State::kRunning) {
+    step.check_lines.push_back(who + "浏览器正在运行，修复前请先关闭");
+    step.failed_line = skipped;
+    step.reports_failure = true;
+    return step;
+  }
+  step.done_line = who + "已恢复默认";
+  step.failed_line = who + "修复失败";
+  // The browser may have started since the plan was made.
+  step.left_while_held_open = plan.lock;
+  step.held_open_line = skipped;
+  step.guards_first = true;
+  for (ProfileFileEdit& edit : plan.edits) {
+    Change change;
+    change.kind = Change::Kind::kFile;
+    change.original = edit.path;
+    change.plain_only = true;
+    change.guarded = true;
+    change.bytes_after = WithoutRanges(edit.before, edit.removed);
+    change.bytes_seen = std::move(edit.before);
+    change.changed_line = who + "未修改：" + FileNameOfPath(edit.path) + " 已被改动";
+    step.changes.push_back(std::move(change));
+  }
+  for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
+    Change change;
+    change.kind = Change::Kind::kValue;
+    change.root = RegRoot::kCurrentUser;
+    change.key_path = value.key_path;
+    change.value_name = value.name;
+    step.changes.push_back(std::move(change));
+  }
+  return step;
+}
+
+void AppendSteps(std::vector<ProfilePlan> plans, PlanFor use, Plan& plan) {
+  for (ProfilePlan& each : plans) {
+    // A check keeps no file's bytes.
+    if (use == PlanFor::kCheck) each.edits.clear();
+    plan.push_back(StepOf(each));
+  }
 }
 
 }  // namespace
@@ -447,8 +503,10 @@ std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
   return found;
 }
 
-std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_view address,
-                                              PlanFor use) {
+namespace {
+
+std::vector<ProfilePlan> ChromiumProfiles(Platform& machine, std::string_view address,
+                                          PlanFor use) {
   std::vector<ProfilePlan> plans;
   FileSystem& files = machine.files;
   for (const ChromiumUserData& data : FindChromiumUserData(files)) {
@@ -487,7 +545,7 @@ std::vector<ProfilePlan> PlanChromiumProfiles(Platform& machine, std::string_vie
   return plans;
 }
 
-std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view address) {
+std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view address) {
   std::vector<ProfilePlan> plans;
   const Text app_data = FolderPath(machine.files, kAppDataFolder);
   if (!app_data.empty() && machine.files.PathExists(app_data + kFirefoxFolder + "*")) {
@@ -512,42 +570,20 @@ std::vector<ProfilePlan> PlanFirefoxProfiles(Platform& machine, std::string_view
   return plans;
 }
 
-std::vector<ProfilePlan> PlanBrowserProfiles(Platform& machine, std::string_view address,
-                                             PlanFor use) {
-  std::vector<ProfilePlan> plans = PlanChromiumProfiles(machine, address, use);
-  for (ProfilePlan& plan : PlanFirefoxProfiles(machine, address)) plans.push_back(std::move(plan));
-  return plans;
+}  // namespace
+
+void PlanChromiumProfiles(PlanContext& context, Plan& plan) {
+  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose),
+              context.purpose, plan);
 }
 
-int CheckBrowserProfiles(RepairHost& host, const std::vector<ProfilePlan>& plans) {
-  int changes = 0;
-  for (const ProfilePlan& plan : plans) {
-    if (plan.state == ProfilePlan::State::kLeft) {
-      Line(host, Who(plan) + plan.why + "，不会修改");
-      continue;
-    }
-    for (const ShownSetting& setting : plan.settings) {
-      Line(host, Who(plan) + TextShownFromUtf8(setting.name) + " 现为 \"" +
-                     ShownValue(setting.now) + "\"，将删除");
-      ++changes;
-    }
-    for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
-      Line(host, Who(plan) + "校验值 HKEY_CURRENT_USER\\" + value.key_path + "\\" + value.name +
-                     "，将删除");
-      ++changes;
-    }
-    if (plan.state == ProfilePlan::State::kRunning) {
-      Line(host, Who(plan) + "浏览器正在运行，修复前请先关闭");
-    }
-  }
-  return changes;
+void PlanFirefoxProfiles(PlanContext& context, Plan& plan) {
+  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context.purpose, plan);
 }
 
-int RepairBrowserProfiles(Platform& machine, RepairHost& host, BundleWriter& bundle,
-                          const std::vector<ProfilePlan>& plans) {
-  int failed = 0;
-  for (const ProfilePlan& plan : plans) failed += !ApplyPlan(machine, host, bundle, plan);
-  return failed;
+void PlanBrowserProfiles(PlanContext& context, Plan& plan) {
+  PlanChromiumProfiles(context, plan);
+  PlanFirefoxProfiles(context, plan);
 }
 
 bool RepairMayWriteProfileFile(Platform& machine, const Text& path) {

@@ -225,6 +225,31 @@ bool Allowed(const Places& places, const PlaceRoots& roots, const Change& change
   return change.copy_folder.empty() || places.AllowsCopy(roots, change.copy_folder);
 }
 
+// A guarded file still as the plan saw it, or already as the repair would
+// leave it.
+bool StillAsSeen(FileSystem& files, const Change& change) {
+  bool absent = false;
+  const std::optional<std::string> now = ReadNow(files, change, &absent);
+  if (!now) return absent && !change.bytes_after && !change.bytes_when_applied;
+  return *now == change.bytes_seen || (change.bytes_after && *now == *change.bytes_after);
+}
+
+// What stops the Step before anything is written: the line it says, or
+// nothing when it may go on.
+std::optional<Text> Stopped(FileSystem& files, const Step& step) {
+  if (!step.left_while_held_open.empty() && files.IsHeldOpen(step.left_while_held_open)) {
+    return step.held_open_line;
+  }
+  if (!step.guards_first) return std::nullopt;
+  for (const Change& change : step.changes) {
+    if (change.kind != Change::Kind::kFile || !change.guarded || StillAsSeen(files, change)) {
+      continue;
+    }
+    return change.changed_line.empty() ? step.failed_line : change.changed_line;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 Applied ApplyStep(Platform& machine, const Places& places, const PlaceRoots& roots,
@@ -235,11 +260,16 @@ Applied ApplyStep(Platform& machine, const Places& places, const PlaceRoots& roo
     host.AppendRepairLog("拒绝修改：" + PlaceName(change) + "（不在修复范围内，未写入）\r\n");
     return Applied::kRefused;
   }
+  if (const std::optional<Text> line = Stopped(machine.files, step)) {
+    if (!line->empty()) host.AppendRepairLog(*line + "\r\n");
+    return Applied::kFailed;
+  }
   bool done = !step.changes.empty() && !step.reports_failure;
   for (const Change& change : step.changes) {
     if (!done) break;
     done = ApplyChange(machine, places, roots, bundle, change);
   }
+  done = done && !step.partly_unread;
   const Text& line = done ? step.done_line : step.failed_line;
   if (!line.empty()) host.AppendRepairLog(line + "\r\n");
   return done ? Applied::kDone : Applied::kFailed;

@@ -80,6 +80,9 @@ struct Change {
   // kFile: a larger file is neither read nor changed; 0: the largest the
   // bundle copies. A link is a few kilobytes: a bigger one is no link to read.
   std::size_t largest_size = 0;
+  // kFile, guarded: the Step's line when, held to its guard first
+  // (Step::guards_first), the file is no longer as the plan saw it.
+  Text changed_line;
   // kFile: a copy of what it holds is kept in `copy_folder` first (the
   // desktop's back-up folder), by `keep_copy`; never undone.
   Text copy_folder;

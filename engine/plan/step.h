@@ -36,6 +36,19 @@ struct Step {
   // line or a count: a second change to a place the one before changes (a
   // look-alike pointed at its browser after its rewrite).
   bool only_after_previous_done = false;
+  // Asked before any Change is made. A file held open then (the lock of a
+  // browser started since the plan) leaves the whole Step, with its own line.
+  Text left_while_held_open;
+  Text held_open_line;
+  // Every guarded kFile Change is held to its guard before the first Change
+  // is made: files that only make sense together (a profile's two settings
+  // files) change together or not at all. The first one found changed says
+  // its Change's `changed_line`.
+  bool guards_first = false;
+  // Part of what the Step is about could not be read: its Changes are still
+  // made, but its line is the failed one (a policy unreadable beside others
+  // of its kind).
+  bool partly_unread = false;
 };
 
 using Plan = std::vector<Step>;

@@ -3,7 +3,6 @@
 // two; a domain's policies left; a record that cannot be written leaves its
 // policy; the undo gives every value and key back exactly and refuses a
 // bundle naming a policy the repair never removes.
-#include "engine/bundle/listing.h"
 #include "engine/finders/browser_policies.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/bundle/listing.h"
+#include "engine/bundle/writer.h"
+#include "engine/plan/apply.h"
+#include "engine/plan/check.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
 #include "platform/portable/registry_portable.h"
@@ -185,15 +189,23 @@ class BrowserPolicies : public PortableMachineTest {
       Flatten(name + "\\" + subkey_name, subkey, out);
   }
 
+  static Plan PolicyPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
+    PlanContext context{machine, host, purpose, kAddress, kAddress, {}};
+    Plan plan;
+    PlanBrowserPolicies(context, plan);
+    return plan;
+  }
+  // The policies' Steps alone, shown or applied: the count is of Steps.
   TextArray CheckLines(Platform& machine) {
     RecordingHost host(kAddress);
-    last_count_ = CheckBrowserPolicies(machine, host, kAddress);
+    last_count_ = ShowPlan(host, PolicyPlan(machine, host, PlanFor::kCheck));
     return host.appended();
   }
   TextArray RepairLines(Platform& machine) {
     RecordingHost host(kAddress);
     BundleWriter bundle(machine);
-    last_count_ = RepairBrowserPolicies(machine, host, bundle, kAddress);
+    last_count_ = ApplyPlan(machine, RepairPlaces(), bundle, host,
+                            PolicyPlan(machine, host, PlanFor::kRepair));
     return host.appended();
   }
   TextArray CheckLines() { return CheckLines(machine_); }
@@ -230,15 +242,16 @@ TEST_F(BrowserPolicies, EachKindIsFoundAndOnlyTheHijackedGo) {
       "浏览器策略：Chrome "
       "RestoreOnStartup（HKEY_LOCAL_MACHINE\\Software\\Policies\\Google\\Chrome\\"
       "Recommended）现为 4，将删除\r\n",
-      "浏览器策略：Chromium "
-      "RestoreOnStartupURLs（HKEY_LOCAL_MACHINE\\Software\\Policies\\Chromium）"
-      "有 1 项，将删除\r\n",
+      // A browser's policies by kind, as the repair's lines go.
       "浏览器策略：Chromium "
       "HomepageLocation（HKEY_CURRENT_USER\\Software\\Policies\\Chromium）现为 "
       "\"http://evil.cn/??浏览器策略：假行\"，将删除\r\n",
       "浏览器策略：Chromium "
       "NewTabPageLocation（HKEY_CURRENT_USER\\Software\\Policies\\Chromium）现为 "
       "\"http://nav.evil.cn/\"，将删除\r\n",
+      "浏览器策略：Chromium "
+      "RestoreOnStartupURLs（HKEY_LOCAL_MACHINE\\Software\\Policies\\Chromium）"
+      "有 1 项，将删除\r\n",
       "浏览器策略：Edge "
       "ExtensionInstallForcelist（HKEY_LOCAL_MACHINE\\Software\\Policies\\Microsoft\\"
       "Edge）有 2 项，将删除\r\n",
@@ -249,7 +262,7 @@ TEST_F(BrowserPolicies, EachKindIsFoundAndOnlyTheHijackedGo) {
       "项，将删除\r\n",
   };
   EXPECT_EQ(CheckLines(), expected_check);
-  EXPECT_EQ(last_count_, 10);
+  EXPECT_EQ(last_count_, 7) << "one for each line of the repair";
   EXPECT_EQ(Snapshot(), seeded) << "the check changes nothing";
 
   const TextArray expected_repair = {
@@ -409,7 +422,7 @@ TEST_F(BrowserPolicies, AKeyBothViewsShowIsShownOnce) {
       "Microsoft\\Edge）有 1 项，将删除\r\n",
   };
   EXPECT_EQ(CheckLines(machine), expected_check);
-  EXPECT_EQ(last_count_, 4);
+  EXPECT_EQ(last_count_, 3);
   for (bool domain : {true, false}) {
     files_.SetDomainJoined(domain);
     const Text done = domain ? "由域管理员设置，未修改\r\n" : "已删除\r\n";
@@ -447,15 +460,15 @@ TEST_F(BrowserPolicies, EveryViewIsLookedAt) {
   const TextArray expected_check = {
       Text("浏览器策略：Chrome HomepageLocation（") + kMachineChrome +
           "）现为 \"http://64.evil.cn/\"，将删除\r\n",
-      Text("浏览器策略：Chrome ExtensionInstallForcelist（") + kMachineChrome +
-          "）有 1 项，将删除\r\n",
       "浏览器策略：Chrome HomepageLocation（HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Policies\\"
       "Google\\Chrome）现为 \"http://32.evil.cn/\"，将删除\r\n",
+      Text("浏览器策略：Chrome ExtensionInstallForcelist（") + kMachineChrome +
+          "）有 1 项，将删除\r\n",
       "浏览器策略：Edge ExtensionInstallForcelist（HKEY_CURRENT_USER\\Software\\Policies\\"
       "Microsoft\\Edge）有 1 项，将删除\r\n",
   };
   EXPECT_EQ(CheckLines(machine), expected_check);
-  EXPECT_EQ(last_count_, 4);
+  EXPECT_EQ(last_count_, 3);
   EXPECT_EQ(RepairLines(machine), TextArray({"浏览器策略：Chrome 主页策略已删除\r\n",
                                              "浏览器策略：Chrome 强制安装的扩展已删除\r\n",
                                              "浏览器策略：Edge 强制安装的扩展已删除\r\n"}));
@@ -490,7 +503,7 @@ TEST_F(BrowserPolicies, WhatCannotBeRecordedOrReadIsLeft) {
     Platform machine{registry_items_, files, links_};
     EXPECT_EQ(RepairLines(machine), TextArray({"浏览器策略：Chrome 主页策略删除失败\r\n",
                                                "浏览器策略：Edge 强制安装的扩展已删除\r\n"}));
-    EXPECT_EQ(last_count_, 2);
+    EXPECT_EQ(last_count_, 1) << "one failure a line";
   }
   EXPECT_TRUE(Has(kMachine, kChrome, "HomepageLocation"));
   EXPECT_TRUE(Has(kMachine, kChrome, "HomepageIsNewTabPage")) << "would open the hijacked page";
@@ -521,10 +534,78 @@ TEST_F(BrowserPolicies, WhatCannotBeRecordedOrReadIsLeft) {
     FaultyRegistry registry(registry_items_, plan);
     Platform machine{registry, files_, links_};
     EXPECT_EQ(RepairLines(machine), TextArray({"浏览器策略：Chrome 主页策略删除失败\r\n"}));
-    EXPECT_EQ(last_count_, 2);
+    EXPECT_EQ(last_count_, 1);
   }
   EXPECT_TRUE(Has(kMachine, kChrome, "HomepageLocation"));
   EXPECT_TRUE(Has(kMachine, kChrome, "HomepageIsNewTabPage"));
+}
+
+// One browser's policies in several places go kind by kind, each kind one
+// line of the repair: the check's lines, the changes and their records in
+// the bundle all in that order, not in the order of the places.
+TEST_F(BrowserPolicies, ABrowsersPoliciesGoKindByKind) {
+  Seed(kMachine, Text(kChromium) + "\\RestoreOnStartupURLs", "1", Sz("http://hao.evil.cn/"));
+  Seed(kUser, kChromium, "NewTabPageLocation", Sz("http://nav.evil.cn/"));
+  Seed(kUser, kChromium, "HomepageLocation", Sz("http://hao.evil.cn/"));
+  const TextArray check = CheckLines();
+  ASSERT_EQ(check.size(), 3u);
+  EXPECT_EQ(check[0].find("浏览器策略：Chromium HomepageLocation（HKEY_CURRENT_USER"), 0u);
+  EXPECT_EQ(check[1].find("浏览器策略：Chromium NewTabPageLocation（HKEY_CURRENT_USER"), 0u);
+  EXPECT_EQ(check[2].find("浏览器策略：Chromium RestoreOnStartupURLs（HKEY_LOCAL_MACHINE"), 0u);
+  EXPECT_EQ(last_count_, 3);
+  EXPECT_EQ(RepairLines(), TextArray({"浏览器策略：Chromium 主页策略已删除\r\n",
+                                      "浏览器策略：Chromium 新标签页策略已删除\r\n",
+                                      "浏览器策略：Chromium 启动页策略已删除\r\n"}));
+  const std::string manifest = Read(BundleFile("manifest.txt"));
+  const std::size_t homepage = manifest.find("\tHomepageLocation\tabsent");
+  const std::size_t new_tab = manifest.find("\tNewTabPageLocation\tabsent");
+  const std::size_t pages = manifest.find("Chromium\\RestoreOnStartupURLs\tabsent");
+  ASSERT_NE(pages, std::string::npos) << manifest;
+  EXPECT_LT(homepage, new_tab) << manifest;
+  EXPECT_LT(new_tab, pages) << manifest;
+}
+
+// What cannot be read fails its line; the rest of its kind still goes, and
+// what goes with a policy goes only with it.
+TEST_F(BrowserPolicies, AnUnreadablePolicyFailsItsLineAndTheRestStillGoes) {
+  Seed(kMachine, kChrome, "HomepageLocation", Sz("http://hao.evil.cn/"));
+  Seed(kUser, kChrome, "HomepageLocation", Sz("http://hao.evil.cn/"));
+  Seed(kUser, kChrome, "HomepageIsNewTabPage", Dword(0));
+  // The first read is the machine's HomepageLocation.
+  FaultPlan plan(Operation::kReadRegistry, 1);
+  FaultyRegistry registry(registry_items_, plan);
+  Platform machine{registry, files_, links_};
+  EXPECT_EQ(RepairLines(machine), TextArray({"浏览器策略：Chrome 主页策略删除失败\r\n"}));
+  EXPECT_EQ(last_count_, 1);
+  EXPECT_TRUE(Has(kMachine, kChrome, "HomepageLocation"));
+  EXPECT_FALSE(Has(kUser, kChrome, "HomepageLocation"));
+  EXPECT_FALSE(Has(kUser, kChrome, "HomepageIsNewTabPage"));
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
+  EXPECT_TRUE(Has(kUser, kChrome, "HomepageIsNewTabPage"));
+}
+
+// Edge's policies for the user lie below the key item 4 removes whole. The
+// plan is made before either changes anything: the check names the policy,
+// and the repair says it gone, with the key item 4 removed and recorded.
+TEST_F(BrowserPolicies, AnEdgePolicyGoneWithItemFoursKeyIsSaidGone) {
+  Seed(kUser, Text(kEdge) + "\\ExtensionInstallForcelist", "1", Sz("abc"));
+  RecordingHost check(kAddress);
+  RunCheck(machine_, check);
+  EXPECT_NE(check.log().find("浏览器策略：Edge ExtensionInstallForcelist（HKEY_CURRENT_USER"),
+            Text::npos)
+      << check.log();
+  RecordingHost repair(kAddress);
+  RunRepairSequence(machine_, repair);
+  EXPECT_NE(repair.log().find("正在修复注册表项4：成功\r\n"), Text::npos) << repair.log();
+  EXPECT_NE(repair.log().find("浏览器策略：Edge 强制安装的扩展已删除\r\n"), Text::npos)
+      << repair.log();
+  EXPECT_FALSE(registry_.KeyExists(kUser, Text(kEdge) + "\\ExtensionInstallForcelist"));
+  RecordingHost undo;
+  RunUndo(machine_, undo, Text());
+  EXPECT_EQ(registry_.ReadRawValue(kUser, Text(kEdge) + "\\ExtensionInstallForcelist", "1"),
+            Sz("abc"))
+      << undo.log();
 }
 
 TEST_F(BrowserPolicies, OnlyTheListedPoliciesMayBeWritten) {

@@ -3,8 +3,7 @@
 // removed by the repair with nothing else touched, given back byte for byte
 // by the undo; a running browser, links and hostile files left and reported;
 // a machine without a hijack logs exactly as before.
-#include "engine/bundle/listing.h"
-#include "engine//finders/browser_profiles.h"
+#include "engine/finders/browser_profiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -12,9 +11,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
-#include "engine/sequence.h"
+#include "engine/bundle/listing.h"
+#include "engine/bundle/writer.h"
+#include "engine/plan/apply.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
@@ -286,17 +288,102 @@ TEST_F(BrowserProfiles, WhatCannotBeChangedSafelyIsLeftAndReported) {
   EXPECT_EQ(Read(data + "Default\\Preferences"), kRepairedPrefs);
 }
 
-TEST_F(BrowserProfiles, AFileChangedAfterThePlanIsLeft) {
-  const Text path = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\Preferences";
-  Write(path, kHijackedPrefs);
-  const auto plans = PlanBrowserProfiles(machine_, kAddress);
-  ASSERT_EQ(plans.size(), 1u);
-  Write(path, kHijackedPrefs + " ");
+// What the repair holds the plan to: a file changed since, either of the
+// two, leaves the whole profile as it is, and so does a browser started
+// since; each says why, and counts as a failure.
+TEST_F(BrowserProfiles, WhatChangedAfterThePlanLeavesTheWholeProfile) {
+  const Text data = Text(kLocal) + "Google\\Chrome\\User Data\\";
+  const Text prefs = data + "Default\\Preferences";
+  const Text secure = data + "Default\\Secure Preferences";
+  const std::string secure_hijacked = R"({"protection":{"macs":{"session":{"startup_urls":"AB"}}},)"
+                                      R"("session":{"startup_urls":["http://hao.evil.cn/"]}})";
+  const Text who = "浏览器主页：Chrome（Default）";
+  struct Case {
+    const char* what;
+    std::function<void()> since;
+    Text line;
+  };
+  int holder = -1;
+  const Case cases[] = {
+      {"Preferences changed", [&] { Write(prefs, kHijackedPrefs + " "); },
+       who + "未修改：Preferences 已被改动"},
+      {"the second file changed", [&] { Write(secure, secure_hijacked + " "); },
+       who + "未修改：Secure Preferences 已被改动"},
+      {"the second file gone", [&] { fs::remove(Host(secure)); },
+       who + "未修改：Secure Preferences 已被改动"},
+      {"the browser started",
+       [&] {
+         Write(data + "lockfile", "");
+         holder = open(Host(data + "lockfile").c_str(), O_RDONLY);
+         ASSERT_EQ(flock(holder, LOCK_EX), 0);
+       },
+       who + "已跳过，请先关闭浏览器"},
+  };
+  for (const Case& c : cases) {
+    Write(prefs, kHijackedPrefs);
+    Write(secure, secure_hijacked);
+    RecordingHost host(kAddress);
+    PlanContext context{machine_, host, PlanFor::kRepair, kAddress, kAddress, {}};
+    Plan plan;
+    PlanBrowserProfiles(context, plan);
+    ASSERT_EQ(plan.size(), 1u) << c.what;
+    ASSERT_EQ(plan[0].changes.size(), 2u) << c.what;
+    c.since();
+    const auto before = Files();
+    BundleWriter bundle(machine_);
+    EXPECT_EQ(ApplyPlan(machine_, RepairPlaces(), bundle, host, plan), 1) << c.what;
+    EXPECT_EQ(host.log(), c.line + "\r\n") << c.what;
+    EXPECT_EQ(Files(), before) << c.what;
+    EXPECT_TRUE(ListBundles(machine_).empty()) << c.what << ": nothing was recorded";
+  }
+  close(holder);
+}
+
+// A profile is one Step: its settings the check's lines, its files and the
+// registry copy of its codes one line of the repair. The check counts the
+// profiles it would change, not the settings, and never one it leaves.
+TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
+  RecordingHost empty(kAddress);
+  const int without = RunCheck(machine_, empty);
+  const Text chrome = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\";
+  Write(chrome + "Preferences", kHijackedPrefs);
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                            "Software\\Google\\Chrome\\PreferenceMACs\\Default", "homepage",
+                            {kRegSz, std::string("A\0\0\0", 4)}));
+  Write(Text(kRoaming) + "Mozilla\\Firefox\\Profiles\\x.default\\prefs.js", kHijackedFirefox);
+  Write(Text(kLocal) + "Tencent\\QQBrowser\\User Data\\Default\\Preferences", "{");
   RecordingHost host(kAddress);
-  BundleWriter bundle(machine_);
-  EXPECT_EQ(RepairBrowserProfiles(machine_, host, bundle, plans), 1);
-  EXPECT_EQ(host.log(), "浏览器主页：Chrome（Default）未修改：Preferences 已被改动\r\n");
-  EXPECT_EQ(Read(path), kHijackedPrefs + " ");
+  EXPECT_EQ(RunCheck(machine_, host), without + 2) << host.log();
+
+  PlanContext check{machine_, host, PlanFor::kCheck, kAddress, kAddress, {}};
+  PlanContext repair{machine_, host, PlanFor::kRepair, kAddress, kAddress, {}};
+  Plan shown, applied;
+  PlanBrowserProfiles(check, shown);
+  PlanBrowserProfiles(repair, applied);
+  ASSERT_EQ(shown.size(), 3u);
+  ASSERT_EQ(applied.size(), 3u);
+  for (std::size_t at = 0; at < shown.size(); ++at) {
+    EXPECT_EQ(shown[at].key, applied[at].key);
+    EXPECT_EQ(shown[at].check_lines, applied[at].check_lines);
+    for (const Text& line : shown[at].check_lines) EXPECT_EQ(line.rfind(shown[at].key, 0), 0u);
+  }
+  // Chrome's: Preferences and the code, its bytes kept only for a repair.
+  EXPECT_EQ(shown[0].key, "浏览器主页：Chrome（Default）");
+  for (const Step& step : shown) {
+    for (const Change& change : step.changes) EXPECT_NE(change.kind, Change::Kind::kFile);
+  }
+  ASSERT_EQ(applied[0].changes.size(), 2u);
+  EXPECT_EQ(applied[0].changes[0].kind, Change::Kind::kFile);
+  EXPECT_EQ(applied[0].changes[1].kind, Change::Kind::kValue);
+  EXPECT_EQ(applied[0].check_lines.size(), 5u);
+  EXPECT_EQ(applied[0].done_line, "浏览器主页：Chrome（Default）已恢复默认");
+  // Left: no change, always a failure, never counted by the check.
+  EXPECT_TRUE(applied[1].changes.empty());
+  EXPECT_TRUE(applied[1].reports_failure);
+  EXPECT_FALSE(applied[1].changes_something);
+  EXPECT_EQ(applied[2].key, "浏览器主页：Firefox（x.default）");
+  ASSERT_EQ(applied[2].changes.size(), 1u);
+  EXPECT_EQ(applied[2].changes[0].kind, Change::Kind::kFile);
 }
 
 // A top-level name "session.startup_urls" is a decoy the browser never
