@@ -30,6 +30,7 @@ struct LinkToRewrite {
   std::string kept_target;        // UTF-16LE
   std::string working_directory;  // UTF-16LE
   Text arguments;
+  Text description;  // read with the rest, so a plan knows a link it rewrote before
 };
 
 // The calling thread must hold a ScopedComInitializer (platform/com_scope.h).

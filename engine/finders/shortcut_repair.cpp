@@ -212,10 +212,14 @@ Step ReportStep(const PlannedLink& link) {
 Step RewriteStep(const PlannedLink& link) {
   Step step = LinkStep(link);
   const Text arguments = Shown(link.source.arguments);
+  // One this program rewrote before, with no arguments since, is as a
+  // repair leaves it: rewritten again as every link is, but not counted.
+  const bool as_repaired = arguments.empty() && link.source.description == kRepairedDescription;
   step.check_lines.push_back("快捷方式：" + link.name +
-                             (arguments.empty() ? Text("（无参数），将重写")
-                                                : "（参数：" + arguments + "），将去掉参数重写"));
-  step.changes_something = true;
+                             (as_repaired ? Text("（无参数，已修复过），将照常重写")
+                              : arguments.empty() ? Text("（无参数），将重写")
+                                                  : "（参数：" + arguments + "），将去掉参数重写"));
+  step.changes_something = !as_repaired;
   Change change = LinkChange(link);
   const LinkToRewrite source = link.source;
   change.bytes_when_applied = [source](Platform& machine, const std::string&) {

@@ -161,8 +161,9 @@ bool PortableShellLinks::CreateShortcut(const Text& link_name, const Text& targe
 }
 
 std::optional<LinkToRewrite> PortableShellLinks::ReadLinkToRewrite(const Text& link_name) {
-  Text target, raw_target, working_directory, arguments;
+  Text target, raw_target, working_directory, arguments, description;
   ShortcutFields fields;
+  fields.description = &description;
   fields.target = &target;
   fields.raw_target = &raw_target;
   fields.working_directory = &working_directory;
@@ -178,7 +179,7 @@ std::optional<LinkToRewrite> PortableShellLinks::ReadLinkToRewrite(const Text& l
   std::optional<std::string> kept_bytes = Utf16LeFromText(kept);
   std::optional<std::string> folder_bytes = Utf16LeFromText(working_directory);
   if (!kept_bytes || !folder_bytes) return std::nullopt;
-  return LinkToRewrite{std::move(*kept_bytes), std::move(*folder_bytes), arguments};
+  return LinkToRewrite{std::move(*kept_bytes), std::move(*folder_bytes), arguments, description};
 }
 
 std::optional<std::string> PortableShellLinks::ComposeLinkWithoutArguments(

@@ -107,6 +107,8 @@ std::optional<LinkToRewrite> Win32ShellLinks::ReadLinkToRewrite(const Text& link
       [old](wchar_t* buffer, int size) { return old->GetWorkingDirectory(buffer, size); });
   const auto arguments =
       ReadWideField([old](wchar_t* buffer, int size) { return old->GetArguments(buffer, size); });
+  const auto description =
+      ReadWideField([old](wchar_t* buffer, int size) { return old->GetDescription(buffer, size); });
   if (!target || !raw_target || !working_directory) return std::nullopt;
   // A target kept with %VAR% forms is written back in that form: expanded for
   // this 32-bit process it could name another program on 64-bit Windows.
@@ -124,6 +126,7 @@ std::optional<LinkToRewrite> Win32ShellLinks::ReadLinkToRewrite(const Text& link
   link.kept_target = BytesOfWide(kept);
   link.working_directory = BytesOfWide(*working_directory);
   link.arguments = arguments ? AnsiFromWideMarked(*arguments) : Text();
+  link.description = description ? AnsiFromWideMarked(*description) : Text();
   return link;
 }
 

@@ -106,7 +106,7 @@ class FakeShellLinks : public ShellLinks {
     auto kept = Utf16LeFromText(old->raw_target.empty() ? old->target : old->raw_target);
     auto folder = Utf16LeFromText(old->working_directory);
     if (!kept || !folder) return std::nullopt;
-    return LinkToRewrite{*kept, *folder, old->arguments};
+    return LinkToRewrite{*kept, *folder, old->arguments, old->description};
   }
 
   std::optional<std::string> ComposeLinkWithoutArguments(const LinkToRewrite& old,
