@@ -16,15 +16,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "app/main_window_layout.h"
+#include "engine/bundle/listing.h"
 #include "engine/exclusive_run.h"
 #include "engine/sequence.h"
-#include "engine/sequence.h"
-#include "engine/bundle/format.h"
-#include "engine/bundle/listing.h"
-#include "engine/bundle/reader.h"
-#include "engine/bundle/writer.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
@@ -52,8 +50,8 @@ class ConsoleRepairHost : public RepairHost {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: qinghe-cli repair ADDRESS | ADDRESS | check [ADDRESS] | undo [BUNDLE] | "
-               "bundles\n");
+               "usage: qinghe-cli repair ADDRESS [--only ID,... | --skip ID,...] | ADDRESS |\n"
+               "       check [--list] [ADDRESS] | undo [BUNDLE] | bundles\n");
   return 2;
 }
 
@@ -74,6 +72,17 @@ int main(int argc, char** argv) {
   const char* command = argc >= 2 ? argv[1] : "";
   // Another run going on: said in one line, exit 2, nothing changed.
   int exit_code = 2;
+  if (std::strcmp(command, "check") == 0 && argc >= 3 && std::strcmp(argv[2], "--list") == 0 &&
+      argc <= 4) {
+    // One finding a line, with the id a repair's --only and --skip take.
+    ConsoleRepairHost host(argc == 4 ? argv[3] : kDefaultStartPage);
+    RunExclusively(host, "检查", [&] {
+      const Text list = FindingsList(MakePlan(machine, host, PlanFor::kCheck));
+      host.AppendRepairLog(list);
+      exit_code = list.empty() ? 0 : 1;
+    });
+    return exit_code;
+  }
   if (std::strcmp(command, "check") == 0 && argc <= 3) {
     ConsoleRepairHost host(argc == 3 ? argv[2] : kDefaultStartPage);
     RunExclusively(host, "检查", [&] { exit_code = RunCheck(machine, host) == 0 ? 0 : 1; });
@@ -105,6 +114,26 @@ int main(int argc, char** argv) {
       std::fwrite(line.data(), 1, line.size(), stdout);
     }
     return 0;
+  }
+  if (std::strcmp(command, "repair") == 0 && argc == 5) {
+    const bool only = std::strcmp(argv[3], "--only") == 0;
+    if (!only && std::strcmp(argv[3], "--skip") != 0) return Usage();
+    const std::optional<Selection> selection =
+        ParseSelection(only ? Selection::Mode::kOnly : Selection::Mode::kSkip, argv[4]);
+    if (!selection) return Usage();
+    ConsoleRepairHost host(argv[2]);
+    RunExclusively(host, "修复", [&] {
+      // An id that names nothing found here is a mistake: nothing is changed.
+      const std::vector<Text> unknown =
+          UnknownIds(MakePlan(machine, host, PlanFor::kCheck), *selection);
+      if (!unknown.empty()) {
+        for (const Text& id : unknown) std::fprintf(stderr, "unknown finding id: %s\n", id.c_str());
+        exit_code = 2;
+        return;
+      }
+      exit_code = RunRepairSequence(machine, host, *selection) == 0 ? 0 : 1;
+    });
+    return exit_code;
   }
   const bool repair = std::strcmp(command, "repair") == 0 && argc == 3;
   const bool bare_address =

@@ -545,7 +545,7 @@ int main(int argc, char** argv) {
   if (!SeedMachine(places, probe, desktop_links, quick_links)) return 1;
   run("RunCheck", [&] { RunCheck(machine.platform, host); });
   run("  of it, PlanShortcuts alone", [&] {
-    PlanContext context{machine.platform, host, PlanFor::kCheck, Text(), std::string(), {}};
+    PlanContext context(machine.platform, host, PlanFor::kCheck, Text());
     Plan plan;
     PlanShortcuts(context, plan);
   });

@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
       if (bare_turn) {
         for (const Text& folder : walked) loaded += BareWalk(folder);
       } else {
-        PlanContext context{machine, host, PlanFor::kCheck, Text(), std::string(), {}};
+        PlanContext context(machine, host, PlanFor::kCheck, Text());
         Plan plan;
         PlanLaunchPoints(context, plan);
         changed = plan.size();

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     const std::size_t parsed = BareLoop(data, profiles);
     QueryPerformanceCounter(&t1);
     NullHost host;
-    PlanContext context{machine, host, PlanFor::kCheck, address, address, {}};
+    PlanContext context(machine, host, PlanFor::kCheck, address);
     Plan plan;
     PlanBrowserProfiles(context, plan);
     hijacked = ShowPlan(host, plan);
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
   QueryPerformanceCounter(&f1);
   for (int i = 0; i < 10; ++i) {
     NullHost host;
-    PlanContext context{machine, host, PlanFor::kCheck, address, address, {}};
+    PlanContext context(machine, host, PlanFor::kCheck, address);
     Plan plan;
     PlanFirefoxProfiles(context, plan);
   }

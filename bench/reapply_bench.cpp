@@ -36,7 +36,7 @@ const char kAddress[] = "https://www.user-home.cn/";
 
 // A plan of the check's kind by one finder.
 Plan PlanOf(void (*finder)(PlanContext&, Plan&), Platform& machine, RepairHost& host) {
-  PlanContext context{machine, host, PlanFor::kCheck, kAddress, kAddress, {}};
+  PlanContext context(machine, host, PlanFor::kCheck, kAddress);
   Plan plan;
   finder(context, plan);
   return plan;
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&t1);
     NullHost host;
     {
-      PlanContext context{machine, host, PlanFor::kCheck, kAddress, kAddress, {}};
+      PlanContext context(machine, host, PlanFor::kCheck, kAddress);
       Plan plan;
       PlanAutostart(context, plan);
       PlanScheduledTasks(context, plan);

@@ -15,6 +15,7 @@
 #include "engine/finders/system_folders.h"
 #include "engine/plan/apply.h"
 #include "engine/plan/check.h"
+#include "engine/plan/selection.h"
 #include "engine/user_folders.h"
 #include "platform/text_utf8.h"
 
@@ -23,26 +24,27 @@ namespace {
 struct Finder {
   void (*plan)(PlanContext& context, Plan& plan);
   const FinderPlaces* places;
+  const char* kind;  // as a person's list of findings groups them
 };
 
 // The order of the log.
 const Finder kFinders[] = {
-    {PlanStartPageItems, &kStartPagePlaces},
-    {PlanSystemFolders, &kSystemFolderPlaces},
-    {PlanShortcuts, &kShortcutPlaces},
-    {PlanLaunchPoints, &kLaunchPointPlaces},
+    {PlanStartPageItems, &kStartPagePlaces, "注册表"},
+    {PlanSystemFolders, &kSystemFolderPlaces, "系统文件"},
+    {PlanShortcuts, &kShortcutPlaces, "快捷方式"},
+    {PlanLaunchPoints, &kLaunchPointPlaces, "快捷方式"},
     // The browsers' own start pages and policies: Steps only where
     // something is found.
-    {PlanBrowserProfiles, &kProfilePlaces},
-    {PlanBrowserPolicies, &kPolicyPlaces},
+    {PlanBrowserProfiles, &kProfilePlaces, "浏览器主页"},
+    {PlanBrowserPolicies, &kPolicyPlaces, "浏览器策略"},
     // What puts the hijack back; hosts sees the pages the three before it
     // found opened, and the proxy whether anything before it was found.
-    {PlanAutostart, &kAutostartPlaces},
-    {PlanScheduledTasks, &kTaskPlaces},
-    {PlanBrowserDebuggers, &kDebuggerPlaces},
-    {PlanServices, &kServicePlaces},
-    {PlanHostsFile, &kHostsPlaces},
-    {PlanProxySettings, &kProxyPlaces},
+    {PlanAutostart, &kAutostartPlaces, "开机启动项"},
+    {PlanScheduledTasks, &kTaskPlaces, "计划任务"},
+    {PlanBrowserDebuggers, &kDebuggerPlaces, "浏览器调试器"},
+    {PlanServices, &kServicePlaces, "系统服务"},
+    {PlanHostsFile, &kHostsPlaces, "hosts 文件"},
+    {PlanProxySettings, &kProxyPlaces, "网络代理"},
 };
 
 }  // namespace
@@ -58,10 +60,13 @@ const Places& RepairPlaces() {
 
 Plan MakePlan(Platform& machine, RepairHost& host, PlanFor purpose) {
   const Text address = host.ReadHomePageAddress();
-  PlanContext context{
-      machine, host, purpose, address, Utf8FromText(address).value_or(std::string()), {}};
+  PlanContext context(machine, host, purpose, address);
   Plan plan;
-  for (const Finder& finder : kFinders) finder.plan(context, plan);
+  for (const Finder& finder : kFinders) {
+    const std::size_t first = plan.size();
+    finder.plan(context, plan);
+    for (std::size_t at = first; at < plan.size(); ++at) plan[at].kind = finder.kind;
+  }
   if (!context.reapplier_found && !context.hosts_lines_found) {
     for (Step& step : plan) {
       if (!step.said_beside_reappliers_only) continue;
@@ -82,13 +87,39 @@ int RunCheck(Platform& machine, RepairHost& host) {
   return changes;
 }
 
-int RunRepairSequence(Platform& machine, RepairHost& host) {
+namespace {
+
+int Repair(Platform& machine, RepairHost& host, const Selection* selection) {
   host.ClearRepairLog();
   BundleWriter bundle(machine);
   // Their items are passed over, as those of a folder the system lacks.
   int failed = ReportRefusedUserFolders(machine.files, host);
-  failed +=
-      ApplyPlan(machine, RepairPlaces(), bundle, host, MakePlan(machine, host, PlanFor::kRepair));
+  Plan plan = MakePlan(machine, host, PlanFor::kRepair);
+  if (selection) plan = Selected(plan, *selection);
+  failed += ApplyPlan(machine, RepairPlaces(), bundle, host, plan);
   host.EnableRepairButton();
   return failed;
+}
+
+}  // namespace
+
+int RunRepairSequence(Platform& machine, RepairHost& host) {
+  return Repair(machine, host, nullptr);
+}
+
+int RunRepairSequence(Platform& machine, RepairHost& host, const Selection& selection) {
+  return Repair(machine, host, &selection);
+}
+
+Text FindingsList(const Plan& plan) {
+  Text list;
+  for (const Step& step : plan) {
+    if (!IsFinding(step)) continue;
+    list += FindingId(step) + "\t" + step.kind + "\t";
+    for (std::size_t at = 0; at < step.check_lines.size(); ++at) {
+      list += (at == 0 ? Text() : Text("；")) + step.check_lines[at];
+    }
+    list += "\r\n";
+  }
+  return list;
 }

@@ -5,6 +5,7 @@
 
 #include "engine/plan/places.h"
 #include "engine/plan/plan_context.h"
+#include "engine/plan/selection.h"
 #include "engine/plan/step.h"
 #include "engine/repair_host.h"
 #include "platform/platform.h"
@@ -20,7 +21,12 @@ Plan MakePlan(Platform& machine, RepairHost& host, PlanFor purpose);
 // something. Returns that count.
 int RunCheck(Platform& machine, RepairHost& host);
 
-// Runs every Step in order on the calling thread, reporting each to `host`;
-// no failure stops the Steps after it. Returns how many found changes could
-// not be made.
+// Runs every Step the selection takes (all of them, by default) in order on
+// the calling thread, reporting each to `host`; no failure stops the Steps
+// after it. Returns how many found changes could not be made.
 int RunRepairSequence(Platform& machine, RepairHost& host);
+int RunRepairSequence(Platform& machine, RepairHost& host, const Selection& selection);
+
+// One line per finding of `plan`: its id, a tab, its kind, a tab, its check
+// lines (joined by "；").
+Text FindingsList(const Plan& plan);

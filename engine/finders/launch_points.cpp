@@ -122,8 +122,7 @@ TextArray LaunchPointFiles(FileSystem& files, const RepairFolders& places) {
 }
 
 void PlanLaunchPoints(PlanContext& context, Plan& plan) {
-  const RepairFolders places = FindRepairFolders(context.machine.files);
-  for (const Text& path : LaunchPointFiles(context.machine.files, places)) {
+  for (const Text& path : LaunchPointFiles(context.machine.files, context.folders)) {
     AppendLinkSteps(PlanLaunchPointLink(context.machine, path), plan);
   }
 }

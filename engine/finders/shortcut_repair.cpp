@@ -342,7 +342,7 @@ void ListFolderTree(FileSystem& files, const Text& folder, TextArray& list, cons
 
 void PlanShortcuts(PlanContext& context, Plan& plan) {
   Platform& machine = context.machine;
-  const RepairFolders places = FindRepairFolders(machine.files);
+  const RepairFolders& places = context.folders;
   // Without a start menu every path below would be relative to wherever the
   // program happens to run.
   if (!places.start_menu.empty()) {

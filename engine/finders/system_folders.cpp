@@ -64,7 +64,7 @@ void PlanSystemFolders(PlanContext& context, Plan& plan) {
   // chance, and the log keeps its six lines.
   if (!drive.empty()) {
     Step again;
-    again.key = "系统文件项2（再次）";
+    again.key = "系统文件项2";  // chosen, or left, with the item it tries again
     again.changes.push_back(FolderTree(drive + ":\\Windows\\OEM8"));
     plan.push_back(std::move(again));
   }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/plan/repair_folders.h"
 #include "engine/repair_host.h"
 #include "platform/platform.h"
 
@@ -12,11 +13,15 @@
 enum class PlanFor { kCheck, kRepair };
 
 struct PlanContext {
+  PlanContext(Platform& on, RepairHost& box, PlanFor use, const Text& address_in_box);
+
   Platform& machine;
   RepairHost& host;  // the box is read afresh where an item always has
   PlanFor purpose;
   Text address;
   std::string address_utf8;
+  // The user's folders, found once for the whole plan.
+  RepairFolders folders;
   // What the finders before found: the pages re-appliers open (for the
   // hosts file), and whether anything puts the hijack back (for the proxy).
   TextArray pages_opened;

@@ -39,7 +39,7 @@ std::vector<Text> UnknownIds(const Plan& plan, const Selection& selection) {
   std::vector<Text> unknown;
   for (const Text& id : selection.ids) {
     const bool found = std::any_of(plan.begin(), plan.end(), [&id](const Step& step) {
-      return IsFinding(step) && step.id == id;
+      return IsFinding(step) && FindingId(step) == id;
     });
     if (!found) unknown.push_back(id);
   }
@@ -53,7 +53,7 @@ Plan Selected(const Plan& plan, const Selection& selection) {
     const bool silent =
         step.check_lines.empty() && step.done_line.empty() && step.failed_line.empty();
     if (!IsFinding(step) && !silent) continue;
-    if (Listed(selection, step.id) == (selection.mode == Selection::Mode::kOnly)) {
+    if (Listed(selection, FindingId(step)) == (selection.mode == Selection::Mode::kOnly)) {
       chosen.push_back(step);
     }
   }

@@ -11,6 +11,9 @@
 // "a1b2c3d4": the first eight hex digits of the SHA-256 of kind and key.
 Text FindingId(const Text& kind, const Text& key);
 
+// The id of a Step's finding.
+inline Text FindingId(const Step& step) { return FindingId(step.kind, step.key); }
+
 // A Step a person sees in the list: it would change something, or it is
 // left and says why.
 bool IsFinding(const Step& step);

@@ -13,7 +13,6 @@ struct Step {
   // hold one to the other ("注册表项1", a link's path...).
   Text key;
   Text kind;  // the finder's kind, as a person's list groups it ("注册表", "快捷方式"...)
-  Text id;    // FindingId(kind, key), set once the plan is made
   TextArray check_lines;  // each shown as one line of the check's log
   Text done_line;         // the repair's line once every Change is made
   Text failed_line;       // its line otherwise; either empty: no line

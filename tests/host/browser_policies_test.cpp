@@ -190,7 +190,7 @@ class BrowserPolicies : public PortableMachineTest {
   }
 
   static Plan PolicyPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context{machine, host, purpose, kAddress, kAddress, {}};
+    PlanContext context(machine, host, purpose, kAddress);
     Plan plan;
     PlanBrowserPolicies(context, plan);
     return plan;

@@ -323,7 +323,7 @@ TEST_F(BrowserProfiles, WhatChangedAfterThePlanLeavesTheWholeProfile) {
     Write(prefs, kHijackedPrefs);
     Write(secure, secure_hijacked);
     RecordingHost host(kAddress);
-    PlanContext context{machine_, host, PlanFor::kRepair, kAddress, kAddress, {}};
+    PlanContext context(machine_, host, PlanFor::kRepair, kAddress);
     Plan plan;
     PlanBrowserProfiles(context, plan);
     ASSERT_EQ(plan.size(), 1u) << c.what;
@@ -355,8 +355,8 @@ TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
   RecordingHost host(kAddress);
   EXPECT_EQ(RunCheck(machine_, host), without + 2) << host.log();
 
-  PlanContext check{machine_, host, PlanFor::kCheck, kAddress, kAddress, {}};
-  PlanContext repair{machine_, host, PlanFor::kRepair, kAddress, kAddress, {}};
+  PlanContext check(machine_, host, PlanFor::kCheck, kAddress);
+  PlanContext repair(machine_, host, PlanFor::kRepair, kAddress);
   Plan shown, applied;
   PlanBrowserProfiles(check, shown);
   PlanBrowserProfiles(repair, applied);

@@ -10,7 +10,6 @@ Step Finding(const Text& kind, const Text& key, bool changes = true) {
   Step step;
   step.kind = kind;
   step.key = key;
-  step.id = FindingId(kind, key);
   step.check_lines = {key + " 将修改"};
   step.done_line = key + "：成功";
   step.changes_something = changes;
@@ -46,24 +45,23 @@ TEST(Selection, OnlyAndSkipTakeExactlyWhatTheyName) {
   Step again;  // the silent second try at the first Step's place
   again.kind = "注册表";
   again.key = "注册表项1";
-  again.id = plan[0].id;
   plan.insert(plan.begin() + 1, again);
   Step leftover;  // a silent Step of a place no one can list
   leftover.kind = "快捷方式";
   leftover.key = "C:\\~qinghe-0.tmp";
-  leftover.id = FindingId(leftover.kind, leftover.key);
   plan.push_back(leftover);
 
   const Selection all;
   EXPECT_EQ(Selected(plan, all).size(), plan.size());
-  const auto only = ParseSelection(Selection::Mode::kOnly, plan[0].id + "," + plan[4].id);
+  const auto only =
+      ParseSelection(Selection::Mode::kOnly, FindingId(plan[0]) + "," + FindingId(plan[4]));
   EXPECT_EQ(Keys(Selected(plan, *only)), "注册表项1;注册表项1;hosts;");
-  const auto skip = ParseSelection(Selection::Mode::kSkip, plan[3].id);
+  const auto skip = ParseSelection(Selection::Mode::kSkip, FindingId(plan[3]));
   // Nothing to change, the second item is no finding and goes with neither.
   EXPECT_EQ(Keys(Selected(plan, *skip)), "注册表项1;注册表项1;hosts;C:\\~qinghe-0.tmp;");
   EXPECT_TRUE(UnknownIds(plan, *only).empty());
-  const auto unknown = ParseSelection(Selection::Mode::kOnly, plan[2].id + ",00000000");
-  EXPECT_EQ(UnknownIds(plan, *unknown), std::vector<Text>({plan[2].id, "00000000"}));
+  const auto unknown = ParseSelection(Selection::Mode::kOnly, FindingId(plan[2]) + ",00000000");
+  EXPECT_EQ(UnknownIds(plan, *unknown), std::vector<Text>({FindingId(plan[2]), "00000000"}));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "engine/sequence.h"
 
 inline Plan PlanLinks(Platform& machine, RepairHost& host, PlanFor purpose = PlanFor::kRepair) {
-  PlanContext context{machine, host, purpose, Text(), std::string(), {}};
+  PlanContext context(machine, host, purpose, Text());
   Plan plan;
   PlanShortcuts(context, plan);
   PlanLaunchPoints(context, plan);
