@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/bench_process.h"
+#include "bench/durable_floor.h"
 #include "bench/seeded_machine.h"
 #include "engine/finders/shortcut_repair.h"
 #include "engine/repair_check.h"
@@ -34,6 +35,7 @@
 #include "platform/com_scope.h"
 #include "platform/digest.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/handle_place.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_links_win32.h"
@@ -399,8 +401,12 @@ void TimeSteps(const Places& places) {
   const std::string unflushed = places.copies + "quick\\";
   const std::string copied = places.copies + "copied\\";
   const std::string folders = places.copies + "folders\\";
+  const std::string floor_files = places.copies + "floor\\";
+  const std::string floor_folders = places.copies + "floor-folders\\";
   MakeFolder(copied);
   MakeFolder(folders);
+  MakeFolder(floor_files);
+  MakeFolder(floor_folders);
   const std::string manifest = places.copies + "manifest.txt";
   files.WriteNewFile(manifest, "qinghe restore bundle 1\r\n");
   const std::string line(190, 'x');
@@ -458,6 +464,46 @@ void TimeSteps(const Places& places) {
              [&] { return files.CreateFolder(folders + std::to_string(++number)); });
     TimeStep(step("AppendToFile (a manifest line, flushed)"),
              [&] { return files.AppendToFile(manifest, line); });
+    // The durable floor's own calls (bench/durable_floor.h), and the checks
+    // the program's calls make beyond them.
+    std::string floor_bytes;
+    TimeStep(step("floor: ReadWhole of a link"), [&] { return ReadWhole(path, &floor_bytes); });
+    TimeStep(step("floor: WriteNewFlushed"),
+             [&] { return WriteNewFlushed(floor_files + name, *bytes); });
+    TimeStep(step("floor: ReadWhole of the new file (read back)"),
+             [&] { return ReadWhole(floor_files + name, &floor_bytes); });
+    TimeStep(step("floor: CreateDirectory (a files\\N)"), [&] {
+      return CreateDirectoryA((floor_folders + std::to_string(number)).c_str(), nullptr);
+    });
+    TimeStep(step("floor: AppendFlushed (FILE_APPEND_DATA)"),
+             [&] { return AppendFlushed(manifest, line); });
+    TimeStep(step("floor: ComposeWithoutArguments (load, compose)"),
+             [&] { return ComposeWithoutArguments(path, &floor_bytes); });
+    {
+      ScopedFileHandle open(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      BY_HANDLE_FILE_INFORMATION information;
+      TimeStep(step("  GetFileInformationByHandle of an open link"),
+               [&] { return GetFileInformationByHandle(open.get(), &information); });
+      using InfoExFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+      static const auto info_ex = reinterpret_cast<InfoExFn>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+      // FILE_STANDARD_INFO, which the headers show only to programs for Vista on.
+      struct {
+        LARGE_INTEGER allocation_size, end_of_file;
+        DWORD links;
+        BOOLEAN delete_pending, directory;
+      } standard;
+      if (info_ex) {
+        TimeStep(step("  GetFileInformationByHandleEx, standard"),
+                 [&] { return info_ex(open.get(), 1, &standard, sizeof standard); });
+      }
+      TimeStep(step("  OpenedWhereNamed of an open link"),
+               [&] { return OpenedWhereNamed(open.get(), path); });
+    }
+    TimeStep(step("  LinkOnTheWay of a link's path"), [&] { return LinkOnTheWay(path, true); });
+    TimeStep(step("FindEntries of ~qinghe-* beside 1,000 links"),
+             [&] { return files.FindEntries(places.desktop + "~qinghe-*").size(); });
     const auto source = TimeStep(step("ReadLinkToRewrite (load and read)"),
                                  [&] { return shell.ReadLinkToRewrite(path); });
     if (!source) continue;
