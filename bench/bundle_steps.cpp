@@ -539,6 +539,45 @@ void TimeSteps(const Places& places) {
       });
     }
   }
+  // The write beside a link and the move over it, as the undo makes them
+  // (WriteNewFileBeside, MoveOverFile) and as its floor does, in the folder
+  // of 1,000 links; then the parts of the program's that the floor lacks.
+  for (const std::string& name : links) {
+    const std::string path = places.desktop + name;
+    std::string bytes;
+    if (!ReadWhole(path, &bytes)) continue;
+    const auto beside = TimeStep(step("beside: WriteNewFileBeside (the program's)"),
+                                 [&] { return WriteNewFileBeside(files, path, bytes); });
+    if (!beside) continue;
+    TimeStep(step("beside: MoveOverFile of it (the program's)"),
+             [&] { return files.MoveOverFile(*beside, path); });
+    const std::string plain = path + ".undo";
+    TimeStep(step("beside: floor's WriteNewFlushed"),
+             [&] { return WriteNewFlushed(plain, bytes); });
+    TimeStep(step("beside: floor's MoveFileEx"),
+             [&] { return MoveFileExA(plain.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING); });
+    // The program's name holds a '~', which OpenedWhereNamed takes for a
+    // short name to be made long.
+    const std::string tilde = places.desktop + "~qinghe-" + files.UnpredictableToken() + ".tmp";
+    TimeStep(step("beside: floor's WriteNewFlushed, a ~qinghe- name"),
+             [&] { return WriteNewFlushed(tilde, bytes); });
+    {
+      ScopedFileHandle open(CreateFileA(tilde.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      TimeStep(step("  OpenedWhereNamed of the ~qinghe- file"),
+               [&] { return OpenedWhereNamed(open.get(), tilde); });
+      TimeStep(step("  OpenedWhereNamed, a path with no '~'"),
+               [&] { return OpenedWhereNamed(open.get(), path); });
+      BY_HANDLE_FILE_INFORMATION information;
+      TimeStep(step("  GetFileInformationByHandle of it"),
+               [&] { return GetFileInformationByHandle(open.get(), &information); });
+    }
+    wchar_t wide[MAX_PATH], long_form[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, tilde.c_str(), -1, wide, MAX_PATH);
+    TimeStep(step("  GetLongPathNameW of the ~qinghe- path"),
+             [&] { return GetLongPathNameW(wide, long_form, MAX_PATH); });
+    DeleteFileA(tilde.c_str());
+  }
   std::printf("\neach step, one at a time over %zu desktop links\n", links.size());
   std::printf("  %-46s %9s\n", "step", "us/call");
   for (const Step& known : steps) {
