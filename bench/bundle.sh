@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times the check, the repair with its restore bundle and the undo through
-# qinghe-cli, each against a bare loop of the same link calls, in one private
+# qinghe-cli, each against a floor loop of the durable calls its work needs
+# (and the older bare loop of the link calls alone), in one private
 # Wine prefix on a private X server, and reads the window program's memory
 # idle and after its check, repair and undo (bundle_bench.cpp). With "memory"
 # first, only the window's memory, three ways: as above, without the check
@@ -18,8 +19,8 @@ desktop=${1:-1000} quick=${2:-100}
 if [ -n "$steps" ]; then rounds= arch=${3:-win32}; else rounds=${3:-5} arch=${4:-win32}; fi
 source tools/wine-lib.sh
 source tests/wine/xvfb.sh
-cmake --build --preset win32 -j2 --target qinghe qinghe-cli lnk_probe bundle_bench bundle_steps \
-  >/dev/null
+cmake --build --preset win32 -j2 --target qinghe qinghe-cli lnk_probe bundle_bench console_floor \
+  bundle_steps >/dev/null
 root=$PWD/build/win32/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-bundle
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT

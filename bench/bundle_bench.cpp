@@ -1,20 +1,47 @@
 // The check, the repair with its restore bundle and the undo through
-// qinghe-cli, each paired with a bare loop of the calls it cannot do
-// without, in one Wine prefix, round by round:
-//   check   `qinghe-cli check ADDRESS`  against  a walk of the same folders
+// qinghe-cli, each against a floor: a loop of the durable calls its work
+// cannot do without, and nothing more, so that the ratio is our overhead.
+// In one Wine prefix, round by round:
+//   check   `qinghe-cli check ADDRESS`  against  the start of a console
+//           program built as qinghe-cli is, with its imports, doing nothing
+//           (console_floor.exe), then a walk of the same folders
 //           (FindFirstFile, recursing) that loads each link and reads its
 //           target and arguments;
-//   repair  `qinghe-cli repair ADDRESS`  against  for each link: a copy into
-//           a folder (CopyFile, fail-if-exists), its replacement saved beside
-//           it through the link object without arguments, moved over it
-//           (MoveFileEx);
-//   undo    `qinghe-cli undo`  against  for each link: the bundle's copy of
-//           it copied beside it (CopyFile) and moved over it (MoveFileEx),
-//           the pairs read from the bundle's manifest.
+//   repair  `qinghe-cli repair ADDRESS`  against, for each link, what
+//           ApplyPlannedChange, BackUp, BundleWriter::RecordFile and
+//           ReplaceLink make durable, by plain calls: the link loaded and
+//           its replacement composed through the link object without
+//           arguments (in memory); its bytes read whole; on the desktop a
+//           back-up copy written as a new file (CREATE_NEW, FlushFileBuffers)
+//           and read back whole to compare; SHA-256 of the bytes before and
+//           after (the program's Sha256Hex); the bundle's copy written new in
+//           its own folder files\N\NAME, flushed, read back; one manifest
+//           line appended, flushed; the replacement written new beside the
+//           link, flushed, read back, moved over it (MoveFileEx). A desktop
+//           link: 3 flushed writes, 1 flushed append, 1 read and 3
+//           read-backs, 2 hashes, 1 folder, 1 move; a quick-launch link has
+//           no back-up copy, as in the program: 2 writes, 2 read-backs;
+//   undo    `qinghe-cli undo`  against, for each link the manifest names:
+//           the bundle's copy read once and hashed (checked against the
+//           manifest), the current file read and hashed (checked against
+//           what the repair left), the copy written new beside it, flushed,
+//           read back, moved over it (MoveFileEx): 2 reads, 2 hashes,
+//           1 flushed write, 1 read-back, 1 move.
+// Left out of the floors, so counted as our overhead: the checks the
+// program makes around each call (where an opened file lies, its count of
+// names, a random name beside, the replacement parsed as a link, the move
+// through held handles) and each run's fixed work past the start (the
+// registry, the OEM8 folders, the bundle's registry file, the other finders).
+// The older bare loops (the link calls alone: the walk without a start;
+// CopyFile and the replacement saved and moved; CopyFile and MoveFileEx)
+// still run once a round, so their ratios can be compared with earlier
+// figures. And the fixed costs: console_floor.exe alone and writing a log
+// line a link as qinghe-cli does, `qinghe-cli bundles`, and `qinghe-cli
+// check` with no links at all.
 // Before every run the machine is hijacked afresh: the start pages, the
 // policy key, the two OEM8 folders, the desktop and quick-launch links
-// (seeded by the link probe), with no bundle and no back-up folder. Both
-// undo runs start from the same repair by qinghe-cli, not timed.
+// (seeded by the link probe), with no bundle and no back-up folder. Each
+// undo run starts from a repair by qinghe-cli, not timed.
 // The window program's memory (GetProcessMemoryInfo from outside) is read
 // once per round: idle, then after its check, its repair with the bundle
 // and its undo, each started from the window as a person would.
@@ -31,6 +58,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,7 +66,9 @@
 #include "app/main_window_layout.h"
 #include "bench/bench_link_object.h"
 #include "bench/bench_process.h"
+#include "bench/durable_floor.h"
 #include "bench/seeded_machine.h"
+#include "platform/digest.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace {
@@ -197,6 +227,92 @@ int CopyBackAndMove(const std::string& bundles) {
   return moved;
 }
 
+// The floor's bundle: a folder with its files folder and its manifest.
+struct FloorBundle {
+  std::string folder;  // ends in a backslash
+  int copies = 0;
+};
+
+bool StartFloorBundle(const std::string& folder, FloorBundle* bundle) {
+  bundle->folder = folder;
+  return CreateDirectoryA(folder.substr(0, folder.size() - 1).c_str(), nullptr) &&
+         CreateDirectoryA((folder + "files").c_str(), nullptr) &&
+         WriteNewAndReadBack(folder + "manifest.txt", "qinghe restore bundle 1\r\n");
+}
+
+// (2') The repair's durable floor for one link; `backups` is empty where the
+// program makes no back-up copy (the quick-launch links).
+bool RepairDurably(const std::string& path, const std::string& backups, FloorBundle* bundle) {
+  std::string replacement, before;
+  if (!ComposeWithoutArguments(path, &replacement) || !ReadWhole(path, &before)) return false;
+  const std::string name = NameOf(path);
+  if (!backups.empty() && !WriteNewAndReadBack(backups + name, before)) return false;
+  const std::string sha_before = Sha256Hex(before), sha_after = Sha256Hex(replacement);
+  if (sha_before.empty() || sha_after.empty()) return false;
+  const std::string number = std::to_string(++bundle->copies);
+  const std::string copy = "files\\" + number + "\\" + name;
+  // The manifest's line as the program writes it (these names need no escapes).
+  const std::string line = "file\t" + copy + "\t" + path + "\t" + std::to_string(before.size()) +
+                           " " + sha_before + "\t" + std::to_string(replacement.size()) + " " +
+                           sha_after + "\r\n";
+  if (!CreateDirectoryA((bundle->folder + "files\\" + number).c_str(), nullptr) ||
+      !WriteNewAndReadBack(bundle->folder + copy, before) ||
+      !AppendFlushed(bundle->folder + "manifest.txt", line)) {
+    return false;
+  }
+  const std::string temporary = path + ".new";
+  return WriteNewAndReadBack(temporary, replacement) &&
+         MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+int RepairFolderDurably(const std::string& folder, const std::string& backups,
+                        FloorBundle* bundle) {
+  std::vector<std::string> links;
+  ListFiles(folder, &links);
+  int replaced = 0;
+  for (const std::string& path : links) replaced += RepairDurably(path, backups, bundle);
+  return replaced;
+}
+
+// (3') The undo's durable floor: for each link the manifest names, the copy
+// read once and hashed, the file there now read and hashed, each checked
+// against the manifest; the copy written new beside it, flushed, read back
+// and moved over it. Lines "file <tab> copy <tab> original <tab> size sha
+// <tab> size sha".
+int UndoDurably(const std::string& bundles) {
+  const std::string bundle = OnlyBundle(bundles);
+  std::string manifest;
+  if (bundle.empty() || !ReadWhole(bundle + "manifest.txt", &manifest)) return 0;
+  int moved = 0;
+  for (std::size_t at = 0; at < manifest.size();) {
+    std::size_t end = manifest.find("\r\n", at);
+    if (end == std::string::npos) end = manifest.size();
+    const std::string line = manifest.substr(at, end - at);
+    at = end + 2;
+    if (line.compare(0, 5, "file\t") != 0) continue;
+    std::vector<std::string> fields;
+    for (std::size_t from = 0;;) {
+      const std::size_t tab = line.find('\t', from);
+      fields.push_back(Unescape(line.substr(from, tab - from)));
+      if (tab == std::string::npos) break;
+      from = tab + 1;
+    }
+    if (fields.size() != 5) continue;
+    const std::string& original = fields[2];
+    if (original.size() < 4 || original.compare(original.size() - 4, 4, ".lnk") != 0) continue;
+    const auto sha_of = [](const std::string& field) { return field.substr(field.find(' ') + 1); };
+    std::string copy, now;
+    if (!ReadWhole(bundle + fields[1], &copy) || Sha256Hex(copy) != sha_of(fields[3]) ||
+        !ReadWhole(original, &now) || Sha256Hex(now) != sha_of(fields[4])) {
+      continue;
+    }
+    const std::string temporary = original + ".undo";
+    moved += WriteNewAndReadBack(temporary, copy) &&
+             MoveFileExA(temporary.c_str(), original.c_str(), MOVEFILE_REPLACE_EXISTING);
+  }
+  return moved;
+}
+
 struct Memory {
   double peak_working_set_mib = 0;
   double peak_private_mib = 0;
@@ -299,15 +415,47 @@ void PrintMemoryHeader(int rounds) {
               "after undo");
 }
 
-enum Run { kCheckCli, kWalkLoop, kRepairCli, kRepairLoop, kUndoCli, kUndoLoop, kCliStart, kRuns };
+// Each job's three runs in a row: qinghe-cli, its durable floor, its old bare
+// loop; then the fixed costs.
+enum Run {
+  kCheckCli,
+  kCheckFloor,
+  kWalkLoop,
+  kRepairCli,
+  kRepairFloor,
+  kRepairLoop,
+  kUndoCli,
+  kUndoFloor,
+  kUndoLoop,
+  kFloorStart,
+  kFloorLines,
+  kCliStart,
+  kCheckNoLinks,
+  kRuns
+};
 
 const char* const kRunNames[kRuns] = {"qinghe-cli check",
-                                      "  bare walk and load",
+                                      "  floor: console start, walk and load",
+                                      "  bare walk and load (old loop)",
                                       "qinghe-cli repair",
-                                      "  bare copy and replace",
+                                      "  floor: durable repair loop",
+                                      "  bare copy and replace (old loop)",
                                       "qinghe-cli undo",
-                                      "  bare copy and move",
-                                      "qinghe-cli bundles (start only)"};
+                                      "  floor: durable undo loop",
+                                      "  bare copy and move (old loop)",
+                                      "console_floor.exe (start only)",
+                                      "console_floor.exe, a log line a link",
+                                      "qinghe-cli bundles (start only)",
+                                      "qinghe-cli check, no links"};
+
+// console_floor.exe, built beside this harness.
+std::string FloorProgram() {
+  char path[MAX_PATH] = "";
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  std::string folder(path, length);
+  return folder.substr(0, folder.rfind('\\') + 1) + "console_floor.exe";
+}
 
 }  // namespace
 
@@ -359,11 +507,18 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  const std::string floor_program = "\"" + FloorProgram() + "\"";
   // One run: the machine seeded, then the run timed; false when it did not
   // do its work.
   const auto run_one = [&](int run) {
-    if (!seed()) return false;
-    if (run == kUndoCli || run == kUndoLoop) {
+    // The start alone touches nothing; the fixed cost of the check is taken
+    // with the hijack and no links.
+    if (run == kCheckNoLinks) {
+      if (!SeedMachine(places, probe, 0, 0)) return false;
+    } else if (run != kFloorStart && run != kFloorLines && !seed()) {
+      return false;
+    }
+    if (run == kUndoCli || run == kUndoFloor || run == kUndoLoop) {
       if (RunToEnd(cli + "repair " + kAddress) != 0) {
         std::fprintf(stderr, "the repair before an undo failed\n");
         return false;
@@ -373,6 +528,7 @@ int main(int argc, char** argv) {
     int done = -1, expected = 0;
     switch (run) {
       case kCheckCli:
+      case kCheckNoLinks:
         done = RunToEnd(cli + "check " + kAddress);
         expected = 1;  // something to repair
         break;
@@ -385,10 +541,37 @@ int main(int argc, char** argv) {
       case kCliStart:
         done = RunToEnd(cli + "bundles");
         break;
+      case kFloorStart:
+        done = RunToEnd(floor_program);
+        break;
+      case kFloorLines:
+        done = RunToEnd(floor_program + " lines " + std::to_string(links));
+        break;
+      case kCheckFloor: {
+        const int started = RunToEnd(floor_program);
+        ComScope com;
+        done = WalkAndLoad(places.quick_launch, "") +
+               WalkAndLoad(places.desktop, places.desktop + "修复前桌面图标备份\\");
+        if (started != 0) done = -1;
+        expected = links;
+        break;
+      }
       case kWalkLoop: {
         ComScope com;
         done = WalkAndLoad(places.quick_launch, "") +
                WalkAndLoad(places.desktop, places.desktop + "修复前桌面图标备份\\");
+        expected = links;
+        break;
+      }
+      case kRepairFloor: {
+        ComScope com;
+        FloorBundle bundle;
+        // The quick-launch links first, as the program goes; the desktop's
+        // get their back-up copies.
+        done = StartFloorBundle(places.copies + "bundle\\", &bundle)
+                   ? RepairFolderDurably(places.quick_launch, std::string(), &bundle) +
+                         RepairFolderDurably(places.desktop, places.copies + "desktop\\", &bundle)
+                   : 0;
         expected = links;
         break;
       }
@@ -399,6 +582,10 @@ int main(int argc, char** argv) {
         expected = links;
         break;
       }
+      case kUndoFloor:
+        done = UndoDurably(places.bundles);
+        expected = links;
+        break;
       case kUndoLoop:
         done = CopyBackAndMove(places.bundles);
         expected = links;
@@ -412,39 +599,54 @@ int main(int argc, char** argv) {
     return true;
   };
 
-  // The pairs take turns going first, and within a pair the program and its
-  // loop swap places every round.
+  // Untimed: the first runs in a fresh prefix pay for starting it.
+  if (!run_one(kCheckCli) || !run_one(kCheckFloor)) return 1;
+  for (std::vector<double>& runs : ms) runs.clear();
+
+  // The jobs take turns going first; within a job qinghe-cli and its floor
+  // swap places every round, the old bare loop after them.
   for (int round = 0; round < rounds; ++round) {
     for (int turn = 0; turn < 3; ++turn) {
-      const int pair = (round + turn) % 3;
-      const int first = 2 * pair + round % 2, second = 2 * pair + 1 - round % 2;
-      if (!run_one(first) || !run_one(second)) return 1;
+      const int job = (round + turn) % 3;
+      const int first = 3 * job + round % 2, second = 3 * job + 1 - round % 2;
+      if (!run_one(first) || !run_one(second) || !run_one(3 * job + 2)) return 1;
     }
-    if (!run_one(kCliStart) || !run_window(WindowWay::kShown)) return 1;
+    for (int run : {kFloorStart, kFloorLines, kCliStart, kCheckNoLinks}) {
+      if (!run_one(run)) return 1;
+    }
+    if (!run_window(WindowWay::kShown)) return 1;
     std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
   }
 
   std::printf("%d desktop and %d quick-launch shortcuts, median of %d rounds\n", desktop_links,
               quick_links, rounds);
-  std::printf("%-32s %9s %8s %8s   %s\n", "run", "ms", "/ loop", "fastest",
-              "each round / its loop");
-  const auto print_pair = [&](int program, int loop) {
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < ms[program].size(); ++i) {
-      ratios.push_back(ms[program][i] / ms[loop][i]);
-    }
-    const auto fastest = [](const std::vector<double>& runs) {
-      return *std::min_element(runs.begin(), runs.end());
-    };
-    std::printf("%-32s %9.0f %8.2f %8.2f  ", kRunNames[program], Median(ms[program]),
-                Median(ratios), fastest(ms[program]) / fastest(ms[loop]));
-    for (double ratio : ratios) std::printf(" %.2f", ratio);
-    std::printf("\n%-32s %9.0f %8.2f %8.2f\n", kRunNames[loop], Median(ms[loop]), 1.0, 1.0);
+  std::printf("%-40s %7s %9s %8s   %s\n", "run", "ms", "cli / it", "fastest",
+              "each round: cli / it");
+  const auto fastest = [](const std::vector<double>& runs) {
+    return *std::min_element(runs.begin(), runs.end());
   };
-  print_pair(kCheckCli, kWalkLoop);
-  print_pair(kRepairCli, kRepairLoop);
-  print_pair(kUndoCli, kUndoLoop);
-  std::printf("%-32s %9.0f\n", kRunNames[kCliStart], Median(ms[kCliStart]));
+  // qinghe-cli's row, then each loop's with qinghe-cli's time over its own:
+  // the median of the paired rounds, fastest over fastest, each round.
+  const auto print_job = [&](int program) {
+    std::printf("%-40s %7.0f\n", kRunNames[program], Median(ms[program]));
+    for (int loop : {program + 1, program + 2}) {
+      std::vector<double> ratios;
+      for (std::size_t i = 0; i < ms[program].size(); ++i) {
+        ratios.push_back(ms[program][i] / ms[loop][i]);
+      }
+      std::printf("%-40s %7.0f %9.2f %8.2f  ", kRunNames[loop], Median(ms[loop]), Median(ratios),
+                  fastest(ms[program]) / fastest(ms[loop]));
+      for (double ratio : ratios) std::printf(" %.2f", ratio);
+      std::printf("\n");
+    }
+  };
+  print_job(kCheckCli);
+  print_job(kRepairCli);
+  print_job(kUndoCli);
+  std::printf("fixed costs, median and fastest\n");
+  for (int run : {kFloorStart, kFloorLines, kCliStart, kCheckNoLinks}) {
+    std::printf("%-40s %7.0f %18.0f\n", kRunNames[run], Median(ms[run]), fastest(ms[run]));
+  }
 
   PrintMemoryHeader(rounds);
   PrintMemoryRow((std::string("PeakWorkingSetSize, ") + way_names[0]).c_str(), memories[0],

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/bench_process.h"
+#include "bench/durable_floor.h"
 #include "bench/seeded_machine.h"
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
@@ -36,6 +37,7 @@
 #include "platform/com_scope.h"
 #include "platform/digest.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/handle_place.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_links_win32.h"
@@ -401,8 +403,12 @@ void TimeSteps(const SeededFolders& places) {
   const std::string unflushed = places.copies + "quick\\";
   const std::string copied = places.copies + "copied\\";
   const std::string folders = places.copies + "folders\\";
+  const std::string floor_files = places.copies + "floor\\";
+  const std::string floor_folders = places.copies + "floor-folders\\";
   MakeFolder(copied);
   MakeFolder(folders);
+  MakeFolder(floor_files);
+  MakeFolder(floor_folders);
   const std::string manifest = places.copies + "manifest.txt";
   files.WriteNewFile(manifest, "qinghe restore bundle 1\r\n");
   const std::string line(190, 'x');
@@ -460,6 +466,46 @@ void TimeSteps(const SeededFolders& places) {
              [&] { return files.CreateFolder(folders + std::to_string(++number)); });
     TimeStep(step("AppendToFile (a manifest line, flushed)"),
              [&] { return files.AppendToFile(manifest, line); });
+    // The durable floor's own calls (bench/durable_floor.h), and the checks
+    // the program's calls make beyond them.
+    std::string floor_bytes;
+    TimeStep(step("floor: ReadWhole of a link"), [&] { return ReadWhole(path, &floor_bytes); });
+    TimeStep(step("floor: WriteNewFlushed"),
+             [&] { return WriteNewFlushed(floor_files + name, *bytes); });
+    TimeStep(step("floor: ReadWhole of the new file (read back)"),
+             [&] { return ReadWhole(floor_files + name, &floor_bytes); });
+    TimeStep(step("floor: CreateDirectory (a files\\N)"), [&] {
+      return CreateDirectoryA((floor_folders + std::to_string(number)).c_str(), nullptr);
+    });
+    TimeStep(step("floor: AppendFlushed (FILE_APPEND_DATA)"),
+             [&] { return AppendFlushed(manifest, line); });
+    TimeStep(step("floor: ComposeWithoutArguments (load, compose)"),
+             [&] { return ComposeWithoutArguments(path, &floor_bytes); });
+    {
+      ScopedFileHandle open(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      BY_HANDLE_FILE_INFORMATION information;
+      TimeStep(step("  GetFileInformationByHandle of an open link"),
+               [&] { return GetFileInformationByHandle(open.get(), &information); });
+      using InfoExFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+      static const auto info_ex = reinterpret_cast<InfoExFn>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+      // FILE_STANDARD_INFO, which the headers show only to programs for Vista on.
+      struct {
+        LARGE_INTEGER allocation_size, end_of_file;
+        DWORD links;
+        BOOLEAN delete_pending, directory;
+      } standard;
+      if (info_ex) {
+        TimeStep(step("  GetFileInformationByHandleEx, standard"),
+                 [&] { return info_ex(open.get(), 1, &standard, sizeof standard); });
+      }
+      TimeStep(step("  OpenedWhereNamed of an open link"),
+               [&] { return OpenedWhereNamed(open.get(), path); });
+    }
+    TimeStep(step("  LinkOnTheWay of a link's path"), [&] { return LinkOnTheWay(path, true); });
+    TimeStep(step("FindEntries of ~qinghe-* beside 1,000 links"),
+             [&] { return files.FindEntries(places.desktop + "~qinghe-*").size(); });
     const auto source = TimeStep(step("ReadLinkToRewrite (load and read)"),
                                  [&] { return shell.ReadLinkToRewrite(path); });
     if (!source) continue;
@@ -494,6 +540,45 @@ void TimeSteps(const SeededFolders& places) {
         return MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
       });
     }
+  }
+  // The write beside a link and the move over it, as the undo makes them
+  // (WriteNewFileBeside, MoveOverFile) and as its floor does, in the folder
+  // of 1,000 links; then the parts of the program's that the floor lacks.
+  for (const std::string& name : links) {
+    const std::string path = places.desktop + name;
+    std::string bytes;
+    if (!ReadWhole(path, &bytes)) continue;
+    const auto beside = TimeStep(step("beside: WriteNewFileBeside (the program's)"),
+                                 [&] { return WriteNewFileBeside(files, path, bytes); });
+    if (!beside) continue;
+    TimeStep(step("beside: MoveOverFile of it (the program's)"),
+             [&] { return files.MoveOverFile(*beside, path); });
+    const std::string plain = path + ".undo";
+    TimeStep(step("beside: floor's WriteNewFlushed"),
+             [&] { return WriteNewFlushed(plain, bytes); });
+    TimeStep(step("beside: floor's MoveFileEx"),
+             [&] { return MoveFileExA(plain.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING); });
+    // The program's name holds a '~', which OpenedWhereNamed takes for a
+    // short name to be made long.
+    const std::string tilde = places.desktop + "~qinghe-" + files.UnpredictableToken() + ".tmp";
+    TimeStep(step("beside: floor's WriteNewFlushed, a ~qinghe- name"),
+             [&] { return WriteNewFlushed(tilde, bytes); });
+    {
+      ScopedFileHandle open(CreateFileA(tilde.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      TimeStep(step("  OpenedWhereNamed of the ~qinghe- file"),
+               [&] { return OpenedWhereNamed(open.get(), tilde); });
+      TimeStep(step("  OpenedWhereNamed, a path with no '~'"),
+               [&] { return OpenedWhereNamed(open.get(), path); });
+      BY_HANDLE_FILE_INFORMATION information;
+      TimeStep(step("  GetFileInformationByHandle of it"),
+               [&] { return GetFileInformationByHandle(open.get(), &information); });
+    }
+    wchar_t wide[MAX_PATH], long_form[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, tilde.c_str(), -1, wide, MAX_PATH);
+    TimeStep(step("  GetLongPathNameW of the ~qinghe- path"),
+             [&] { return GetLongPathNameW(wide, long_form, MAX_PATH); });
+    DeleteFileA(tilde.c_str());
   }
   std::printf("\neach step, one at a time over %zu desktop links\n", links.size());
   std::printf("  %-46s %9s\n", "step", "us/call");
