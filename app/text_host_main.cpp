@@ -22,6 +22,7 @@
 #include "app/main_window_layout.h"
 #include "engine/bundle/listing.h"
 #include "engine/exclusive_run.h"
+#include "engine/run_logs.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
@@ -84,15 +85,22 @@ int main(int argc, char** argv) {
     return exit_code;
   }
   if (std::strcmp(command, "check") == 0 && argc <= 3) {
-    ConsoleRepairHost host(argc == 3 ? argv[2] : kDefaultStartPage);
-    RunExclusively(host, "检查", [&] { exit_code = RunCheck(machine, host) == 0 ? 0 : 1; });
+    ConsoleRepairHost console(argc == 3 ? argv[2] : kDefaultStartPage);
+    LogCopy host(console);
+    RunExclusively(host, "检查", [&] {
+      exit_code = RunCheck(machine, host) == 0 ? 0 : 1;
+      KeepRunLog(machine, "check", host.text());
+    });
     return exit_code;
   }
   if (std::strcmp(command, "undo") == 0 && argc <= 3) {
-    ConsoleRepairHost host("");
+    ConsoleRepairHost console("");
+    LogCopy host(console);
     UndoOutcome outcome = UndoOutcome::kNothing;
-    if (!RunExclusively(host, "撤销",
-                        [&] { outcome = RunUndo(machine, host, argc == 3 ? argv[2] : ""); })) {
+    if (!RunExclusively(host, "撤销", [&] {
+          outcome = RunUndo(machine, host, argc == 3 ? argv[2] : "");
+          KeepRunLog(machine, "undo", host.text());
+        })) {
       return 2;
     }
     switch (outcome) {

@@ -77,16 +77,16 @@ bool IsLinkToFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+struct OpenFileFacts;
+bool ReadOpenFileFacts(HANDLE file, OpenFileFacts* facts);
+bool IsPlainOpenFile(HANDLE file);
+
 // Opened without following a link: a file, no reparse point, one name only.
 bool OpensAsPlainFile(const Text& path) {
   ScopedFileHandle file(CreateFileA(path.c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION information;
-  return file.valid() && GetFileInformationByHandle(file.get(), &information) &&
-         information.nNumberOfLinks == 1 &&
-         !(information.dwFileAttributes &
-           (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  return file.valid() && IsPlainOpenFile(file.get());
 }
 
 // What reading an open file needs to know of it.
@@ -134,6 +134,15 @@ bool ReadOpenFileFacts(HANDLE file, OpenFileFacts* facts) {
   facts->links = information.nNumberOfLinks;
   facts->attributes = information.dwFileAttributes;
   return true;
+}
+
+// One name, no reparse point, no folder: asked as the reads ask it, with
+// GetFileInformationByHandleEx where there is one (the older call also asks
+// the volume for its serial, a hundred times slower under Wine).
+bool IsPlainOpenFile(HANDLE file) {
+  OpenFileFacts facts;
+  return ReadOpenFileFacts(file, &facts) && facts.links == 1 &&
+         !(facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // The whole of an open file of at most `max_size` bytes; nullopt when it is
@@ -245,10 +254,7 @@ NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes
     DeleteThroughHandle(file.get());
     return NewFile::kFailed;
   }
-  BY_HANDLE_FILE_INFORMATION information;
-  bool written = GetFileInformationByHandle(file.get(), &information) &&
-                 information.nNumberOfLinks == 1 &&
-                 !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  bool written = IsPlainOpenFile(file.get());
   for (std::size_t done = 0; written && done < bytes.size();) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
     DWORD put = 0;
@@ -266,15 +272,14 @@ NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes
 bool Win32FileSystem::AppendToFile(const Text& path, const std::string& bytes) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION information;
+  OpenFileFacts facts;
   if (!file.valid() || !OpenedWhereNamed(file.get(), path) ||
-      !GetFileInformationByHandle(file.get(), &information) || information.nNumberOfLinks != 1 ||
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      !ReadOpenFileFacts(file.get(), &facts) || facts.links != 1 ||
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return false;
   }
   LARGE_INTEGER end = {};
-  end.LowPart = information.nFileSizeLow;
-  end.HighPart = static_cast<LONG>(information.nFileSizeHigh);
+  end.QuadPart = static_cast<LONGLONG>(facts.size);
   bool written = SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != FALSE;
   for (std::size_t done = 0; written && done < bytes.size();) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));

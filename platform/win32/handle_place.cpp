@@ -1,6 +1,7 @@
 #include "platform/win32/handle_place.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "platform/win32/ansi_text.h"
@@ -57,9 +58,19 @@ std::wstring FullLongPath(const std::wstring& path) {
   }
   if (length == 0 || length >= full.size()) return path;
   full.resize(length);
-  // A short name always holds a tilde; asking for the long form costs a
-  // search per folder of the path.
-  if (full.find(L'~') == std::wstring::npos) return full;
+  // A short name always holds a tilde and is at most 8.3, twelve
+  // characters: asking for the long form costs a search per folder of the
+  // path, so a longer step with a tilde (this program's own "~qinghe-..."
+  // names beside a file) is no reason to ask.
+  bool may_be_short = false;
+  for (std::size_t start = 0; start < full.size() && !may_be_short;) {
+    std::size_t end = full.find(L'\\', start);
+    if (end == std::wstring::npos) end = full.size();
+    const std::wstring_view step(full.data() + start, end - start);
+    may_be_short = step.size() <= 12 && step.find(L'~') != std::wstring_view::npos;
+    start = end + 1;
+  }
+  if (!may_be_short) return full;
   std::wstring long_form(full.size() + MAX_PATH, L'\0');
   length = GetLongPathNameW(full.c_str(), &long_form[0], static_cast<DWORD>(long_form.size()));
   if (length == 0 || length >= long_form.size()) return full;

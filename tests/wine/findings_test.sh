@@ -54,4 +54,14 @@ wine "$cli" repair "http://www.example.com/" --skip "$minder,$policy" >/dev/null
 check_equal "--skip leaves what it names" 1 "$(value_of "$run" PageMinder)"
 check_true "--skip leaves the policy it names" wine reg query 'HKEY_CURRENT_USER\Software\Policies\Microsoft'
 check_true "--skip repairs the rest" sh -c "wine reg query '$main' /v 'Start Page' | grep -q example.com"
+# The console's check and undo leave their logs for a person to send.
+logs="$(qinghe_wine_user_dir "$WINEPREFIX")/AppData/Local/qinghe/logs"
+wine "$cli" check "http://www.example.com/" >/dev/null || true
+wine "$cli" undo >/dev/null || true
+check_true "the check left a log" sh -c "ls '$logs' | grep -Eq '^check-[0-9]{8}-[0-9]{6}(-[0-9]+)?\.txt$'"
+check_true "the undo left a log" sh -c "ls '$logs' | grep -q '^undo-'"
+newest=$(ls "$logs"/check-* | sort | tail -1)
+check_equal "a log starts with the UTF-8 mark" "efbbbf" "$(head -c 3 "$newest" | od -An -tx1 | tr -d ' \n')"
+check_true "a log is UTF-8 and holds the check" grep -q '检查（不做修改）' "$newest"
+check_true "a log says whether it ran elevated" grep -q '以管理员身份运行：' "$newest"
 check_summary
