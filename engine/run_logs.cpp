@@ -96,9 +96,21 @@ bool KeepRunLog(Platform& machine, const char* kind, const Text& log) {
         name.size() > dash && name[dash] == '-' ? std::atoi(name.c_str() + dash + 1) : 1;
     return std::make_pair(name.substr(prefix.size(), 15), number);
   };
+  // Only names of this form are ours: anything else put there is left.
+  const auto ours = [&prefix](const Text& name) {
+    const std::size_t stamp_end = prefix.size() + 15;
+    if (name.size() < stamp_end + 4 || name.compare(name.size() - 4, 4, ".txt") != 0) return false;
+    const Text stamp = name.substr(prefix.size(), 15);
+    const Text rest = name.substr(stamp_end, name.size() - 4 - stamp_end);
+    const auto digits = [](const Text& text) {
+      return !text.empty() && text.find_first_not_of("0123456789") == Text::npos;
+    };
+    return digits(stamp.substr(0, 8)) && stamp[8] == '-' && digits(stamp.substr(9)) &&
+           (rest.empty() || (rest[0] == '-' && rest.size() <= 4 && digits(rest.substr(1))));
+  };
   std::vector<Text> names;
   for (const FolderEntry& entry : files.FindEntries(logs + prefix + "*.txt")) {
-    if (!entry.is_folder && !entry.is_link) names.push_back(entry.name);
+    if (!entry.is_folder && !entry.is_link && ours(entry.name)) names.push_back(entry.name);
   }
   // After the newest of this second, never in a name an older one freed.
   int number = 1;

@@ -158,14 +158,7 @@ bool BundleWriter::AppendValueLine(RegView view, RegRoot root, const Text& key_p
                                    const Text& name, const std::optional<RegRawValue>& after) {
   if (!EnsureFolder()) return false;
   if (ValueLineRecorded(view, root, key_path, name)) return true;
-  Change change;
-  change.kind = Change::Kind::kValue;
-  change.view = view;
-  change.root = root;
-  change.key_path = key_path;
-  change.value_name = name;
-  change.value_after = after;
-  if (!Append(change)) return false;
+  if (!Append(ValueChange(view, root, key_path, name, after))) return false;
   values_after_.push_back(RecordedValueName(view, root, key_path, name));
   return true;
 }

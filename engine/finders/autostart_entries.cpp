@@ -149,21 +149,13 @@ bool RepairMayWriteAutostartFile(FileSystem& files, const Text& path) {
 
 namespace {
 
-// An entry of registry.reg the removal of a Run value records: a value of a Run key
-// that the manifest names as changed (so the file cannot carry a program to
-// start that the repair never removed); never a key deleted whole.
-bool AutostartEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
-    return false;
-  }
-  for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    if (RepairMayWriteAutostartValue(key.root, key.key_path)) return true;
-  }
-  return false;
-}
-
 bool AutostartValue(RegRoot root, const Text& key_path, const Text&) {
   return RepairMayWriteAutostartValue(root, key_path);
+}
+
+// What its records put into registry.reg: only values the manifest names.
+bool AutostartEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
+  return NamedValueEntry(entry, changes, AutostartValue, Text());
 }
 
 bool AutostartFile(const PlaceRoots& roots, const Text& path) {

@@ -84,20 +84,9 @@ bool RepairMayWriteDebuggerValue(RegRoot root, const Text& key_path, const Text&
 
 namespace {
 
-// An entry of registry.reg the removal of a browser's debugger records: a value Debugger of a
-// browser's options key that the manifest names as changed (so the file cannot carry a program to
-// start that the repair never removed); never a key deleted whole.
+// What its records put into registry.reg: only values the manifest names.
 bool DebuggerEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
-    return false;
-  }
-  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
-  for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    if (RepairMayWriteDebuggerValue(key.root, key.key_path, kDebuggerValue) &&
-        (key_line || SameIgnoringAsciiCase(entry.name, kDebuggerValue)))
-      return true;
-  }
-  return false;
+  return NamedValueEntry(entry, changes, RepairMayWriteDebuggerValue, kDebuggerValue);
 }
 
 }  // namespace

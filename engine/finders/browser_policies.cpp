@@ -247,17 +247,15 @@ std::vector<Found> FindPolicies(Platform& machine, std::string_view user_address
 // below it, gone already being as good as removed.
 Change Removal(const Found& found) {
   const ViewedEntry& entry = found.entry;
-  Change change;
-  change.view = entry.view;
-  change.root = entry.root;
   if (found.tree) {
+    Change change;
     change.kind = Change::Kind::kKeyTree;
+    change.view = entry.view;
+    change.root = entry.root;
     change.key_path = entry.key_path + "\\" + entry.name;
     return change;
   }
-  change.kind = Change::Kind::kValue;
-  change.key_path = entry.key_path;
-  change.value_name = entry.name;
+  Change change = ValueChange(entry.view, entry.root, entry.key_path, entry.name);
   change.guarded = true;
   change.value_seen = found.value;
   return change;

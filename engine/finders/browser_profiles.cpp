@@ -468,12 +468,8 @@ Step StepOf(ProfilePlan& plan) {
     step.changes.push_back(std::move(change));
   }
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
-    Change change;
-    change.kind = Change::Kind::kValue;
-    change.root = RegRoot::kCurrentUser;
-    change.key_path = value.key_path;
-    change.value_name = value.name;
-    step.changes.push_back(std::move(change));
+    step.changes.push_back(
+        ValueChange(RegView::kOwn, RegRoot::kCurrentUser, value.key_path, value.name));
   }
   return step;
 }

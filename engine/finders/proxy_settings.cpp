@@ -107,20 +107,9 @@ bool RepairMayWriteProxyValue(RegRoot root, const Text& key_path, const Text& va
 
 namespace {
 
-// An entry of registry.reg the removal of a proxy setting records: a value of Internet Settings
-// that the manifest names as changed (so the file cannot carry a program to
-// start that the repair never removed); never a key deleted whole.
+// What its records put into registry.reg: only values the manifest names.
 bool ProxyEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
-    return false;
-  }
-  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
-  for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    if (RepairMayWriteProxyValue(key.root, key.key_path,
-                                 key_line ? Text("ProxyEnable") : entry.name))
-      return true;
-  }
-  return false;
+  return NamedValueEntry(entry, changes, RepairMayWriteProxyValue, "ProxyEnable");
 }
 
 }  // namespace

@@ -95,19 +95,9 @@ bool RepairMayWriteServiceValue(RegRoot root, const Text& key_path, const Text& 
 
 namespace {
 
-// An entry of registry.reg the removal of a service records: a value Start of a service's key
-// that the manifest names as changed (so the file cannot carry a program to
-// start that the repair never removed); never a key deleted whole.
+// What its records put into registry.reg: only values the manifest names.
 bool ServiceEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
-    return false;
-  }
-  const bool key_line = entry.kind == RegFileEntry::Kind::kKey;
-  for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    if (RepairMayWriteServiceValue(key.root, key.key_path, key_line ? Text(kStart) : entry.name))
-      return true;
-  }
-  return false;
+  return NamedValueEntry(entry, changes, RepairMayWriteServiceValue, kStart);
 }
 
 }  // namespace

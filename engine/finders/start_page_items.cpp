@@ -61,15 +61,10 @@ Step PlanStartPage(PlanContext& context, int item, RegRoot root) {
     }
     step.changes_something = true;
   }
-  Change change;
-  change.kind = Change::Kind::kValue;
-  change.view = views.front();
+  Change change = ValueChange(views.front(), root, kStartPageKey, kStartPageValue,
+                              StringValue(context.address));
   change.also_recorded_in.assign(views.begin() + 1, views.end());
-  change.root = root;
-  change.key_path = kStartPageKey;
-  change.value_name = kStartPageValue;
   change.makes_key = true;
-  change.value_after = StringValue(context.address);
   // Read afresh when applied: the box stays editable during a repair.
   RepairHost* host = &context.host;
   change.value_when_applied = [host] { return StringValue(host->ReadHomePageAddress()); };
@@ -92,13 +87,7 @@ Step PlanPolicy(PlanContext& context) {
   if (read && value) {
     step.check_lines.push_back("注册表项4：值 " + RegFileKeyName(root, view, kPoliciesKey) + "\\" +
                                kPolicyName + " 现为 " + ShownRegValue(*value) + "，将删除");
-    Change change;
-    change.kind = Change::Kind::kValue;
-    change.view = view;
-    change.root = root;
-    change.key_path = kPoliciesKey;
-    change.value_name = kPolicyName;
-    step.changes.push_back(std::move(change));
+    step.changes.push_back(ValueChange(view, root, kPoliciesKey, kPolicyName));
   }
   const Text key_name = RegFileKeyName(root, view, kPolicyKey);
   if (registry.KeyExists(view, root, kPolicyKey)) {

@@ -88,3 +88,17 @@ struct Change {
   Text copy_folder;
   std::function<bool(FileSystem&, const std::string& bytes)> keep_copy;
 };
+
+// A change of the value `name` of `key_path` to `after` (nullopt: removed),
+// as the manifest records one.
+inline Change ValueChange(RegView view, RegRoot root, const Text& key_path, const Text& name,
+                          const std::optional<RegRawValue>& after = std::nullopt) {
+  Change change;
+  change.kind = Change::Kind::kValue;
+  change.view = view;
+  change.root = root;
+  change.key_path = key_path;
+  change.value_name = name;
+  change.value_after = after;
+  return change;
+}

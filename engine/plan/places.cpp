@@ -98,6 +98,19 @@ bool NamedByManifest(const RegFileEntry& entry, const std::vector<Change>& chang
   return false;
 }
 
+bool NamedValueEntry(const RegFileEntry& entry, const std::vector<Change>& changes,
+                     bool (*may_write)(RegRoot root, const Text& key_path, const Text& value_name),
+                     const Text& key_line_value) {
+  if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
+    return false;
+  }
+  const Text& name = entry.kind == RegFileEntry::Kind::kKey ? key_line_value : entry.name;
+  for (const EntryKey& key : KeysOfEntry(entry.key)) {
+    if (may_write(key.root, key.key_path, name)) return true;
+  }
+  return false;
+}
+
 bool StartsWithKey(const Text& name, const Text& key) {
   return SameIgnoringAsciiCase(name, key) ||
          (name.size() > key.size() && name[key.size()] == '\\' &&

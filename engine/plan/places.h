@@ -62,5 +62,13 @@ std::vector<EntryKey> KeysOfEntry(const Text& key_name);
 // True when the manifest names the entry as a changed value: its key (for a
 // key line) or its key and value name.
 bool NamedByManifest(const RegFileEntry& entry, const std::vector<Change>& changes);
+// The rule of a finder whose records name each value they put into
+// registry.reg: the entry is no key deleted whole, the manifest names it as
+// a changed value, and `may_write` allows its value at some place its key
+// name may stand for (for a key line, the value `key_line_value`). So the
+// file cannot carry a value the repair never changed.
+bool NamedValueEntry(const RegFileEntry& entry, const std::vector<Change>& changes,
+                     bool (*may_write)(RegRoot root, const Text& key_path, const Text& value_name),
+                     const Text& key_line_value);
 // `name` is `key` or lies below it, letter case aside.
 bool StartsWithKey(const Text& name, const Text& key);

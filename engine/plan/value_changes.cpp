@@ -4,13 +4,7 @@
 
 Change GuardedValueChange(RegView view, RegRoot root, const Text& key_path, const Text& name,
                           const RegRawValue& seen, const std::optional<RegRawValue>& after) {
-  Change change;
-  change.kind = Change::Kind::kValue;
-  change.view = view;
-  change.root = root;
-  change.key_path = key_path;
-  change.value_name = name;
-  change.value_after = after;
+  Change change = ValueChange(view, root, key_path, name, after);
   change.guarded = true;
   change.value_seen = seen;
   return change;

@@ -57,16 +57,22 @@ TEST_F(RunLogs, ALogIsUtf8WithItsMarkAndTheRunsFactsFirst) {
 }
 
 TEST_F(RunLogs, TheNewestTwentyOfEachKindAreKept) {
+  // Files someone else put there under names of another form stay.
+  fs::create_directories(drive_ + "/Users/u/AppData/Local/qinghe/logs");
+  for (const char* planted : {"check-mine.txt", "check-00000000-000000-x.txt"}) {
+    std::ofstream(drive_ + "/Users/u/AppData/Local/qinghe/logs/" + planted) << "kept";
+  }
   // Runs within one second: their numbers, not their names as text, order them.
   for (int run = 0; run < 25; ++run) {
     ASSERT_TRUE(KeepRunLog(machine_, "check", "run " + std::to_string(run) + "\r\n"));
   }
   ASSERT_TRUE(KeepRunLog(machine_, "undo", "undo\r\n"));
   const std::vector<std::string> checks = Logs("check");
-  EXPECT_EQ(checks.size(), 20u);
+  EXPECT_EQ(checks.size(), 22u);
   EXPECT_EQ(Logs("undo").size(), 1u);
   std::string all;
   for (const std::string& name : checks) all += Read(name);
+  EXPECT_NE(all.find("kept"), std::string::npos);
   for (int run = 0; run < 5; ++run) {
     EXPECT_EQ(all.find("run " + std::to_string(run) + "\r\n"), std::string::npos) << run;
   }

@@ -10,9 +10,9 @@ import unittest
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                       "include_graph.py")
-spec = importlib.util.spec_from_file_location("include_graph", SCRIPT)
-include_graph = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(include_graph)
+found_script = importlib.util.spec_from_file_location("include_graph", SCRIPT)
+include_graph = importlib.util.module_from_spec(found_script)
+found_script.loader.exec_module(include_graph)
 
 
 class PlantedTree(unittest.TestCase):
