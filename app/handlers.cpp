@@ -1,11 +1,13 @@
 #include "app/handlers.h"
 
+#include <memory>
+
 #include "app/control_repair_host.h"
 #include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
 #include "engine/exclusive_run.h"
-#include "engine/sequence.h"
+#include "engine/run_logs.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/com_scope.h"
@@ -17,9 +19,11 @@
 
 namespace {
 
-// The window the worker reports to; set on the main thread before the worker
-// starts and only read afterwards.
+// The window the worker reports to, and the findings a selected repair
+// takes; set on the main thread before the worker starts and only read
+// afterwards.
 HWND repair_window = nullptr;
+Selection chosen_findings;
 
 const char kNoticeTitle[] = "版权说明";
 const char kNoticeText[] =
@@ -50,13 +54,35 @@ void RepairJob(Platform& machine, RepairHost& host) {
   }
 }
 
-void CheckJob(Platform& machine, RepairHost& host) {
-  RunExclusively(host, "检查", [&] { RunCheck(machine, host); });
-  host.EnableRepairButton();
+void SelectedRepairJob(Platform& machine, RepairHost& host) {
+  if (!RunExclusively(host, "修复", [&] { RunRepairSequence(machine, host, chosen_findings); })) {
+    host.EnableRepairButton();
+  }
 }
 
-void UndoJob(Platform& machine, RepairHost& host) {
-  RunExclusively(host, "撤销", [&] { RunUndo(machine, host); });
+// The check's lines in the log and its file, then its findings to the
+// window, which lists them once the button is back.
+void CheckJob(Platform& machine, RepairHost& window) {
+  LogCopy host(window);
+  Plan plan;
+  const bool ran = RunExclusively(host, "检查", [&] {
+    RunCheck(machine, host, &plan);
+    KeepRunLog(machine, "check", host.text());
+  });
+  host.EnableRepairButton();
+  if (!ran) return;
+  auto* results = new CheckResults{FindingRows(plan), RunFacts(machine)};
+  if (!PostMessageA(repair_window, kCheckResultsMessage, 0, reinterpret_cast<LPARAM>(results))) {
+    delete results;
+  }
+}
+
+void UndoJob(Platform& machine, RepairHost& window) {
+  LogCopy host(window);
+  RunExclusively(host, "撤销", [&] {
+    RunUndo(machine, host);
+    KeepRunLog(machine, "undo", host.text());
+  });
   host.EnableRepairButton();
 }
 
@@ -67,6 +93,28 @@ void OnRepairButtonClick(HWND main_window) { StartJob(main_window, RepairThreadM
 void OnMenuCheck(HWND main_window) { StartJob(main_window, CheckThreadMain); }
 
 void OnMenuUndo(HWND main_window) { StartJob(main_window, UndoThreadMain); }
+
+void OnRepairSelected(HWND main_window, Selection selection) {
+  chosen_findings = std::move(selection);
+  StartJob(main_window, SelectedRepairThreadMain);
+}
+
+CheckResults TakeCheckResults(LPARAM lparam) {
+  std::unique_ptr<CheckResults> results(reinterpret_cast<CheckResults*>(lparam));
+  return results ? std::move(*results) : CheckResults();
+}
+
+bool WriteReportFile(const Text& path, const Text& run_facts, const Text& report) {
+  Win32FileSystem files;
+  const std::string bytes = LogFileBytes(run_facts, report);
+  if (!files.PathExists(path)) return files.WriteNewFile(path, bytes) == NewFile::kWritten;
+  // Replaced whole or not at all: written beside it first.
+  const Text beside = path + "." + files.UnpredictableToken() + ".tmp";
+  if (files.WriteNewFile(beside, bytes) != NewFile::kWritten) return false;
+  if (files.MoveOverFile(beside, path)) return true;
+  files.DeleteOneFile(beside);
+  return false;
+}
 
 void OnAddressLabelDoubleClick(HWND main_window) {
   SetControlText(GetDlgItem(main_window, kAddressBoxId), kSearchEngineHome);
@@ -108,5 +156,11 @@ DWORD WINAPI CheckThreadMain(void*) {
 DWORD WINAPI UndoThreadMain(void*) {
   ControlRepairHost host(repair_window);
   RunRepairOnWorker(host, UndoJob);
+  return 0;
+}
+
+DWORD WINAPI SelectedRepairThreadMain(void*) {
+  ControlRepairHost host(repair_window);
+  RunRepairOnWorker(host, SelectedRepairJob);
   return 0;
 }

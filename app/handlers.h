@@ -3,8 +3,24 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "engine/plan/finding_rows.h"
+#include "engine/plan/selection.h"
 #include "engine/repair_host.h"
 #include "platform/platform.h"
+
+// What a check found, for its results window: the rows, and the facts
+// about the run its report begins with.
+struct CheckResults {
+  std::vector<FindingRow> rows;
+  Text run_facts;
+};
+
+// Posted by the check's worker to the main window: a CheckResults* in
+// lParam that the window takes (TakeCheckResults).
+constexpr UINT kCheckResultsMessage = WM_APP + 0x67;
+CheckResults TakeCheckResults(LPARAM lparam);
 
 // Runs once the window and its controls exist, before it is first shown.
 void OnMainWindowCreated(HWND main_window);
@@ -15,12 +31,18 @@ void OnMenuClose(HWND main_window);
 void OnMenuCheck(HWND main_window);
 void OnMenuUndo(HWND main_window);
 void OnMenuNotice(HWND main_window);
+// The results window's "修复选中项": the repair of only those findings.
+void OnRepairSelected(HWND main_window, Selection selection);
+// "保存报告…": the run's facts and `report` to `path` (replaced when the
+// person said so). False when it could not be written.
+bool WriteReportFile(const Text& path, const Text& run_facts, const Text& report);
 
 // The worker thread's routines: one repair, check or undo of this machine,
 // reported to the main window's controls.
 DWORD WINAPI RepairThreadMain(void* unused);
 DWORD WINAPI CheckThreadMain(void* unused);
 DWORD WINAPI UndoThreadMain(void* unused);
+DWORD WINAPI SelectedRepairThreadMain(void* unused);
 
 // The worker's work: `job` over this machine, with COM readied for the run
 // and undone on every way out; a job cut short by an exception gives the

@@ -6,6 +6,7 @@
 #include "app/destroy_request.h"
 #include "app/handlers.h"
 #include "app/paced_log.h"
+#include "app/results_window.h"
 #include "app/window_owners.h"
 #include "platform/win32/window_win32.h"
 
@@ -81,6 +82,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       }
       return 0;
     }
+    case kCheckResultsMessage:
+      OpenResultsWindow(window, TakeCheckResults(lparam));
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

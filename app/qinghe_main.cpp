@@ -5,10 +5,12 @@
 
 #include "app/handlers.h"
 #include "app/main_window.h"
+#include "app/results_window.h"
 #include "platform/win32/window_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                   ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 
   HWND main_window = CreateMainWindow(instance);
@@ -23,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   // Ends with the quit message the window posts when it is destroyed.
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (HandleMainWindowKey(main_window, message)) continue;
+    if (HandleMainWindowKey(main_window, message) || HandleResultsWindowKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/sorting.h"
 #include "platform/text_utf8.h"
 
 #ifndef QINGHE_VERSION
@@ -63,6 +64,25 @@ bool FolderReady(FileSystem& files, const Text& folder) {
   return files.PathExists(folder) || files.CreateFolder(folder);
 }
 
+// The order of one of our log names, "PREFIX-YYYYMMDD-HHMMSS[-N].txt": the
+// stamp and N in four digits (1 without one); empty for any other name.
+Text LogOrder(const Text& prefix, const Text& name) {
+  const std::size_t end = prefix.size() + 15;
+  if (name.size() < end + 4 || name.compare(name.size() - 4, 4, ".txt") != 0) return Text();
+  const Text stamp = name.substr(prefix.size(), 15);
+  Text number = name.substr(end, name.size() - 4 - end);
+  for (std::size_t at = 0; at < 15; ++at) {
+    if (at == 8 ? stamp[at] != '-' : (stamp[at] < '0' || stamp[at] > '9')) return Text();
+  }
+  if (number.empty()) return stamp + "0001";
+  number.erase(0, 1);
+  if (name[end] != '-' || number.empty() || number.size() > 3 ||
+      number.find_first_not_of("0123456789") != Text::npos) {
+    return Text();
+  }
+  return stamp + Text(4 - number.size(), '0') + number;
+}
+
 }  // namespace
 
 Text LogsFolder(FileSystem& files) {
@@ -70,11 +90,17 @@ Text LogsFolder(FileSystem& files) {
   return local.empty() ? Text() : local + "qinghe\\logs\\";
 }
 
+Text RunFacts(Platform& machine) {
+  return Text("青禾 ") + QINGHE_VERSION + "\r\nWindows：" + WindowsVersion(machine.registry) +
+         "\r\n以管理员身份运行：" + (machine.files.IsElevated() ? "是" : "否") + "\r\n\r\n";
+}
+
+std::string LogFileBytes(const Text& facts, const Text& log) {
+  return kByteOrderMark + Utf8Shown(facts + log);
+}
+
 std::string RunLogFile(Platform& machine, const Text& log) {
-  const Text head = Text("青禾 ") + QINGHE_VERSION + "\r\nWindows：" +
-                    WindowsVersion(machine.registry) + "\r\n以管理员身份运行：" +
-                    (machine.files.IsElevated() ? "是" : "否") + "\r\n\r\n";
-  return kByteOrderMark + Utf8Shown(head + log);
+  return LogFileBytes(RunFacts(machine), log);
 }
 
 bool KeepRunLog(Platform& machine, const char* kind, const Text& log) {
@@ -88,49 +114,30 @@ bool KeepRunLog(Platform& machine, const char* kind, const Text& log) {
     return false;
   }
   const Text prefix = Text(kind) + "-";
-  // Ordered by stamp, then by the number runs within one second get
-  // ("-2", "-3", ...).
-  const auto order = [&prefix](const Text& name) {
-    const std::size_t dash = prefix.size() + 15;
-    const int number =
-        name.size() > dash && name[dash] == '-' ? std::atoi(name.c_str() + dash + 1) : 1;
-    return std::make_pair(name.substr(prefix.size(), 15), number);
-  };
-  // Only names of this form are ours: anything else put there is left.
-  const auto ours = [&prefix](const Text& name) {
-    const std::size_t stamp_end = prefix.size() + 15;
-    if (name.size() < stamp_end + 4 || name.compare(name.size() - 4, 4, ".txt") != 0) return false;
-    const Text stamp = name.substr(prefix.size(), 15);
-    const Text rest = name.substr(stamp_end, name.size() - 4 - stamp_end);
-    const auto digits = [](const Text& text) {
-      return !text.empty() && text.find_first_not_of("0123456789") == Text::npos;
-    };
-    return digits(stamp.substr(0, 8)) && stamp[8] == '-' && digits(stamp.substr(9)) &&
-           (rest.empty() || (rest[0] == '-' && rest.size() <= 4 && digits(rest.substr(1))));
-  };
-  std::vector<Text> names;
+  // Only names of our form, each with its order: anything else put there
+  // is left.
+  std::vector<std::pair<Text, Text>> ours;
   for (const FolderEntry& entry : files.FindEntries(logs + prefix + "*.txt")) {
-    if (!entry.is_folder && !entry.is_link && ours(entry.name)) names.push_back(entry.name);
+    const Text order = LogOrder(prefix, entry.name);
+    if (!entry.is_folder && !entry.is_link && !order.empty()) ours.push_back({order, entry.name});
   }
   // After the newest of this second, never in a name an older one freed.
   int number = 1;
-  for (const Text& name : names) {
-    if (order(name).first == stamp) number = std::max(number, order(name).second + 1);
+  for (const auto& [order, name] : ours) {
+    if (order.compare(0, 15, stamp) == 0) number = std::max(number, std::atoi(&order[15]) + 1);
   }
   bool written = false;
   for (const int last = number + 100; number < last && !written; ++number) {
-    const Text name =
-        prefix + stamp + (number == 1 ? Text() : "-" + std::to_string(number)) + ".txt";
+    const Text name = prefix + stamp + (number == 1 ? Text() : "-" + Decimal(number)) + ".txt";
     const NewFile made = files.WriteNewFile(logs + name, RunLogFile(machine, log));
     if (made == NewFile::kFailed) return false;
     written = made == NewFile::kWritten;
-    if (written) names.push_back(name);
+    if (written) ours.push_back({LogOrder(prefix, name), name});
   }
   // The newest kLogsKept of this kind stay.
-  std::sort(names.begin(), names.end(),
-            [&order](const Text& a, const Text& b) { return order(a) < order(b); });
-  for (std::size_t at = 0; at + kLogsKept < names.size(); ++at) {
-    files.DeleteOneFile(logs + names[at]);
+  SortItems(ours);
+  for (std::size_t at = 0; at + kLogsKept < ours.size(); ++at) {
+    files.DeleteOneFile(logs + ours[at].second);
   }
   return written;
 }

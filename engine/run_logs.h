@@ -35,7 +35,14 @@ constexpr int kLogsKept = 20;
 // <local application data>\qinghe\logs\ ; empty when that folder is unknown.
 Text LogsFolder(FileSystem& files);
 
-// The file's bytes for `log`: the three lines about this run, then the log.
+// The three lines about this run: the program's version, Windows' and
+// whether it runs elevated.
+Text RunFacts(Platform& machine);
+
+// A log file's bytes: `facts`, then `log`.
+std::string LogFileBytes(const Text& facts, const Text& log);
+
+// The file's bytes for `log`: the run's facts, then the log.
 std::string RunLogFile(Platform& machine, const Text& log);
 
 // Writes `log` as `kind`-STAMP.txt into the logs folder and prunes the

@@ -16,6 +16,7 @@
 #include "engine/plan/apply.h"
 #include "engine/plan/check.h"
 #include "engine/plan/selection.h"
+#include "engine/run_logs.h"
 #include "engine/user_folders.h"
 #include "platform/text_utf8.h"
 
@@ -77,19 +78,22 @@ Plan MakePlan(Platform& machine, RepairHost& host, PlanFor purpose) {
   return plan;
 }
 
-int RunCheck(Platform& machine, RepairHost& host) {
+int RunCheck(Platform& machine, RepairHost& host, Plan* shown) {
   host.ClearRepairLog();
   host.AppendRepairLog("检查（不做修改）：\r\n");
   ReportRefusedUserFolders(machine.files, host);
-  const int changes = ShowPlan(host, MakePlan(machine, host, PlanFor::kCheck));
+  Plan plan = MakePlan(machine, host, PlanFor::kCheck);
+  const int changes = ShowPlan(host, plan);
+  if (shown) *shown = std::move(plan);
   host.AppendRepairLog(changes == 0 ? Text("共 0 项：无需修复\r\n")
-                                    : "共 " + std::to_string(changes) + " 项将被修改\r\n");
+                                    : "共 " + Decimal(changes) + " 项将被修改\r\n");
   return changes;
 }
 
 namespace {
 
-int Repair(Platform& machine, RepairHost& host, const Selection* selection) {
+int Repair(Platform& machine, RepairHost& window, const Selection* selection) {
+  LogCopy host(window);
   host.ClearRepairLog();
   BundleWriter bundle(machine);
   // Their items are passed over, as those of a folder the system lacks.
@@ -97,6 +101,8 @@ int Repair(Platform& machine, RepairHost& host, const Selection* selection) {
   Plan plan = MakePlan(machine, host, PlanFor::kRepair);
   if (selection) plan = Selected(plan, *selection);
   failed += ApplyPlan(machine, RepairPlaces(), bundle, host, plan);
+  // The log a person sends when asking for help, beside what it tells of.
+  KeepRepairLog(machine, bundle.folder(), host.text());
   host.EnableRepairButton();
   return failed;
 }
@@ -115,11 +121,7 @@ Text FindingsList(const Plan& plan) {
   Text list;
   for (const Step& step : plan) {
     if (!IsFinding(step)) continue;
-    list += FindingId(step) + "\t" + step.kind + "\t";
-    for (std::size_t at = 0; at < step.check_lines.size(); ++at) {
-      list += (at == 0 ? Text() : Text("；")) + step.check_lines[at];
-    }
-    list += "\r\n";
+    list += FindingId(step) + "\t" + step.kind + "\t" + CheckText(step) + "\r\n";
   }
   return list;
 }

@@ -18,8 +18,8 @@ Plan MakePlan(Platform& machine, RepairHost& host, PlanFor purpose);
 
 // Shows in the log, in the order a repair goes, what each Step would change
 // and what it leaves, and last the count of Steps that would change
-// something. Returns that count.
-int RunCheck(Platform& machine, RepairHost& host);
+// something. Returns that count; the Plan shown goes to `shown` when given.
+int RunCheck(Platform& machine, RepairHost& host, Plan* shown = nullptr);
 
 // Runs every Step the selection takes (all of them, by default) in order on
 // the calling thread, reporting each to `host`; no failure stops the Steps

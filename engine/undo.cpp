@@ -1,7 +1,6 @@
 #include "engine/undo.h"
 
 #include <algorithm>
-#include <set>
 
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
@@ -10,6 +9,8 @@
 #include "engine/finders/shortcut_repair.h"
 #include "engine/sequence.h"
 #include "platform/digest.h"
+#include "platform/sorting.h"
+#include "platform/text_set.h"
 
 namespace {
 
@@ -40,10 +41,8 @@ RegKeyTree Normalized(const RegKeyTree& tree) {
   for (const auto& [name, subkey] : tree.subkeys) {
     normal.subkeys.emplace_back(AsciiUpper(name), Normalized(subkey));
   }
-  std::sort(normal.values.begin(), normal.values.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::sort(normal.subkeys.begin(), normal.subkeys.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  SortItems(normal.values, [](const auto& a, const auto& b) { return a.first < b.first; });
+  SortItems(normal.subkeys, [](const auto& a, const auto& b) { return a.first < b.first; });
   return normal;
 }
 
@@ -251,7 +250,7 @@ Result UndoTask(Platform& machine, const Text& task_path) {
 // What a killed undo left beside the bundle's files: removed, as a repair
 // does. Only that exact name form is touched.
 void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
-  std::set<Text> folders;
+  TextSet folders;
   for (const Change& change : bundle.changes) {
     if (change.kind != Change::Kind::kFile) continue;
     if (std::find(bundle.refused_places.begin(), bundle.refused_places.end(), change.original) !=

@@ -87,10 +87,13 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
 
 Text ToText(const Text& value) { return value; }
 Text ToText(const char* value) { return value ? Text(value) : Text(); }
-Text ToText(std::uint8_t value) { return std::to_string(static_cast<unsigned>(value)); }
-Text ToText(std::int16_t value) { return std::to_string(value); }
-Text ToText(std::int32_t value) { return std::to_string(value); }
-Text ToText(std::int64_t value) { return std::to_string(static_cast<long long>(value)); }
+Text ToText(std::uint8_t value) { return Decimal(value); }
+Text ToText(std::int16_t value) { return ToText(static_cast<std::int64_t>(value)); }
+Text ToText(std::int32_t value) { return ToText(static_cast<std::int64_t>(value)); }
+Text ToText(std::int64_t value) {
+  return value < 0 ? "-" + Decimal(0 - static_cast<std::uint64_t>(value))
+                   : Decimal(static_cast<std::uint64_t>(value));
+}
 Text ToText(bool value) { return value ? "真" : "假"; }
 
 Text ToText(const std::vector<std::uint8_t>& bytes) {

@@ -36,6 +36,11 @@ Text ReplaceText(const Text& text, const Text& find, const Text& replacement = T
 TextArray SplitText(const Text& text, const Text& delimiter = ",",
                     std::optional<int> max_count = std::nullopt);
 
+// A number in decimal digits. Every number the programs write goes through
+// this one conversion: each integer type std::to_string is given adds its
+// own copy (bench/size.sh).
+inline Text Decimal(std::uint64_t number) { return std::to_string(number); }
+
 Text ToText(const Text& value);
 Text ToText(const char* value);
 Text ToText(std::uint8_t value);

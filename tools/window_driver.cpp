@@ -2,8 +2,10 @@
 // at a display: clicks the repair button (or chooses "检查（不做修改）" or
 // "撤销上次修复" in the menu), waits for the run to finish, prints the log
 // (code page 936 bytes) and writes the window's screen rectangle
-// "left top width height" to the file given as the first argument.
-//   window_driver RECT-FILE [repair|check|undo]
+// "left top width height" to the file given as the first argument. With
+// "results", the check's results window is waited for and its rectangle
+// written instead; "repair-selected" clicks its "修复选中项".
+//   window_driver RECT-FILE [repair|check|undo|results|repair-selected]
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -17,6 +19,13 @@ const char kInitialLogStart[] = "\r\n\r\n";
 // The menu's command identifiers (app/main_window_layout.h).
 constexpr WPARAM kMenuCheckId = 203;
 constexpr WPARAM kMenuUndoId = 204;
+// The results window's (app/results_window.h).
+constexpr int kRepairSelectedId = 302;
+
+HWND ResultsWindow() {
+  HWND results = FindWindowA("QingheResults", "检查结果");
+  return results && IsWindowVisible(results) ? results : nullptr;
+}
 
 std::string TextOf(HWND window) {
   const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
@@ -46,8 +55,10 @@ BOOL CALLBACK Collect(HWND child, LPARAM context) {
 
 int main(int argc, char** argv) {
   const std::string action = argc == 3 ? argv[2] : "repair";
-  if ((argc != 2 && argc != 3) || (action != "repair" && action != "check" && action != "undo")) {
-    std::fprintf(stderr, "usage: window_driver RECT-FILE [repair|check|undo]\n");
+  if ((argc != 2 && argc != 3) || (action != "repair" && action != "check" && action != "undo" &&
+                                   action != "results" && action != "repair-selected")) {
+    std::fprintf(stderr,
+                 "usage: window_driver RECT-FILE [repair|check|undo|results|repair-selected]\n");
     return 2;
   }
   HWND window = nullptr;
@@ -69,8 +80,18 @@ int main(int argc, char** argv) {
   // The handler has run when this returns; the run is done once the log has
   // been written anew and the button is enabled again.
   const std::string before = TextOf(controls.log);
+  HWND shown = window;
   if (action == "repair") {
     SendMessageA(controls.button, BM_CLICK, 0, 0);
+  } else if (action == "repair-selected") {
+    HWND results = ResultsWindow();
+    if (!results) {
+      std::fprintf(stderr, "no results window is open\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(results, kRepairSelectedId), BM_CLICK, 0, 0);
+  } else if (action == "results") {
+    SendMessageA(window, WM_COMMAND, kMenuCheckId, 0);
   } else {
     SendMessageA(window, WM_COMMAND, action == "check" ? kMenuCheckId : kMenuUndoId, 0);
   }
@@ -85,6 +106,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the repair did not finish\n");
     return 1;
   }
+  if (action == "results") {
+    for (int i = 0; i < 300 && !(shown = ResultsWindow()); ++i) Sleep(100);
+    if (!shown) {
+      std::fprintf(stderr, "the results window did not open\n");
+      return 1;
+    }
+  }
   Sleep(500);  // the last paint reaches the screen before the shot is taken
 
   _setmode(_fileno(stdout), _O_BINARY);
@@ -92,7 +120,7 @@ int main(int argc, char** argv) {
   std::fwrite(log.data(), 1, log.size(), stdout);
 
   RECT rect;
-  GetWindowRect(window, &rect);
+  GetWindowRect(shown, &rect);
   if (FILE* out = std::fopen(argv[1], "w")) {
     std::fprintf(out, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top);

@@ -120,21 +120,21 @@ std::string FormatManifestLine(const Change& change) {
   switch (change.kind) {
     case Change::Kind::kValue:
       line = Text("value\t") + ViewName(change.view) + "\t" +
-             std::to_string(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
+             Decimal(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
              Escape(change.value_name) + "\t" +
-             (change.value_after ? std::to_string(change.value_after->type) + " " +
-                                       HexDigits(change.value_after->bytes)
-                                 : Text("absent"));
+             (change.value_after
+                  ? Decimal(change.value_after->type) + " " + HexDigits(change.value_after->bytes)
+                  : Text("absent"));
       break;
     case Change::Kind::kKeyTree:
       line = Text("tree\t") + ViewName(change.view) + "\t" +
-             std::to_string(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
+             Decimal(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
              (change.key_after_exists ? "present" : "absent");
       break;
     case Change::Kind::kFile:
       line = "file\t" + Escape(change.copy) + "\t" + Escape(change.original) + "\t" +
-             std::to_string(change.size_before) + " " + change.sha256_before + "\t" +
-             (change.size_after ? std::to_string(*change.size_after) + " " + change.sha256_after
+             Decimal(change.size_before) + " " + change.sha256_before + "\t" +
+             (change.size_after ? Decimal(*change.size_after) + " " + change.sha256_after
                                 : Text("absent"));
       break;
     case Change::Kind::kTask:

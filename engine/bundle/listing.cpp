@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/bundle/format.h"
+#include "platform/sorting.h"
 
 Text BundlesFolder(FileSystem& files) {
   const Text local = files.GetSpecialFolder(kLocalAppDataFolder);
@@ -25,7 +26,7 @@ std::vector<Text> ListBundles(Platform& machine) {
     bundles.push_back(repairs + entry.name);
   }
   // Newest first: the stamp sorts as text; a suffix sorts by its number.
-  std::sort(bundles.begin(), bundles.end(), [](const Text& a, const Text& b) {
+  SortItems(bundles, [](const Text& a, const Text& b) {
     const auto key = [](const Text& path) {
       const Text name = FileNameOf(path);
       const int suffix = name.size() > 16 ? std::atoi(name.c_str() + 16) : 1;

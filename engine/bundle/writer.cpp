@@ -48,7 +48,7 @@ bool BundleWriter::EnsureFolder() {
   const Text stamp = files.LocalTimestamp();
   if (stamp.empty()) return false;
   for (int number = 1; number <= kMostSameSecond; ++number) {
-    const Text candidate = repairs + stamp + (number == 1 ? Text() : "-" + std::to_string(number));
+    const Text candidate = repairs + stamp + (number == 1 ? Text() : "-" + Decimal(number));
     if (files.PathExists(candidate)) continue;
     if (!files.CreatePrivateFolder(candidate)) return false;
     const Text folder = candidate + "\\";
@@ -196,7 +196,7 @@ bool BundleWriter::RecordFile(const Text& original, const std::string& bytes,
   const Text sha_before = Sha256Hex(bytes);
   const Text sha_after = after ? Sha256Hex(*after) : Text();
   if (sha_before.empty() || (after && sha_after.empty())) return false;
-  const Text number = std::to_string(++copies_);
+  const Text number = Decimal(++copies_);
   const Text copy = "files\\" + number + "\\" + FileNameOf(original);
   if (!files.CreateFolder(folder_ + "files\\" + number)) return false;
   if (files.WriteNewFile(folder_ + copy, bytes) != NewFile::kWritten) return false;

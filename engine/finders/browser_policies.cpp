@@ -1,10 +1,10 @@
 #include "engine/finders/browser_policies.h"
 
 #include <iterator>
-#include <set>
 
 #include "engine/rules/registry_views.h"
 #include "engine/rules/start_urls.h"
+#include "platform/text_set.h"
 #include "platform/text_utf8.h"
 
 namespace {
@@ -173,7 +173,7 @@ class Finder {
   void Add(const Found& place, Kind kind, const char* name, const RegKeyTree& tree) {
     Found& found = Add(place, kind, name);
     found.tree = true;
-    found.state = "有 " + std::to_string(ValueCount(tree)) + " 项";
+    found.state = "有 " + Decimal(ValueCount(tree)) + " 项";
     found.entry.content = ViewedContent(tree);
   }
 
@@ -209,7 +209,7 @@ class Finder {
 std::vector<Found> FindPolicies(Platform& machine, std::string_view user_address) {
   std::vector<Found> found;
   Finder finder(machine.registry, user_address, &found);
-  std::set<Text> seen;
+  TextSet seen;
   const std::vector<RegView> views = machine.registry.ItemViews();
   for (int browser = 0; browser < static_cast<int>(std::size(kBrowsers)); ++browser) {
     const Browser& which = kBrowsers[browser];
@@ -217,7 +217,7 @@ std::vector<Found> FindPolicies(Platform& machine, std::string_view user_address
       for (RegView view : views) {
         for (const Text& key : which.chromium ? TextArray{which.key, Text(which.key) + kRecommended}
                                               : TextArray{which.key}) {
-          if (!seen.insert(AsciiUpper(RegFileKeyName(root, view, key))).second) continue;
+          if (!seen.insert(AsciiUpper(RegFileKeyName(root, view, key)))) continue;
           Found place;
           place.browser = browser;
           place.entry.view = view;

@@ -396,9 +396,9 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
         // Cut out of an `if` or an expression, the call would leave the
         // script doing something else, or nothing at all.
         if (!call.alone) {
-          return Left("Firefox", cfg,
-                      "自动配置文件第 " + std::to_string(call.line) +
-                          " 行的设置不是单独成行的语句，无法安全删除");
+          return Left(
+              "Firefox", cfg,
+              "自动配置文件第 " + Decimal(call.line) + " 行的设置不是单独成行的语句，无法安全删除");
         }
         ranges.emplace_back(call.cut_begin, call.cut_end);
       }
@@ -435,9 +435,12 @@ Step StepOf(ProfilePlan& plan) {
     return step;
   }
   for (const ShownSetting& setting : plan.settings) {
-    step.check_lines.push_back(who + TextShownFromUtf8(setting.name) + " 现为 \"" +
-                               ShownValue(setting.now) + "\"，将删除");
+    const Text shown =
+        TextShownFromUtf8(setting.name) + " 现为 \"" + ShownValue(setting.now) + "\"";
+    step.check_lines.push_back(who + shown + "，将删除");
+    step.shown_now += (step.shown_now.empty() ? Text() : Text("；")) + shown;
   }
+  step.shown_after = "删除这些设置及其校验值，浏览器改用默认";
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
     step.check_lines.push_back(who + "校验值 HKEY_CURRENT_USER\\" + value.key_path + "\\" +
                                value.name + "，将删除");

@@ -1,10 +1,10 @@
 #include "engine/finders/hosts_file.h"
 
 #include <memory>
-#include <set>
 #include <string_view>
 
 #include "engine/rules/start_urls.h"
+#include "platform/text_set.h"
 
 namespace {
 
@@ -88,12 +88,12 @@ constexpr std::size_t kDomains = sizeof kGuardedDomains / sizeof kGuardedDomains
 // domains whose names it sends to their company's many addresses (by their
 // place in kGuardedDomains).
 struct HostsFacts {
-  std::set<Text> hijack_addresses;
+  TextSet hijack_addresses;
   bool installed[kDomains] = {};
 };
 HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
   HostsFacts facts;
-  std::set<Text> page_hosts;
+  TextSet page_hosts;
   for (const Text& page : hijack_pages) {
     const Text host = AsciiUpper(HostOfPage(page));
     if (!host.empty()) page_hosts.insert(host);
@@ -102,7 +102,7 @@ HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
     if (!GuardedDomainOf(host)) facts.hijack_addresses.insert(host);
   }
   std::size_t lines[kDomains] = {};
-  std::set<Text> addresses[kDomains];
+  TextSet addresses[kDomains];
   ForEachLine(bytes, [&](std::size_t, std::string_view line) {
     const TextArray fields = FieldsOf(line);
     bool named[kDomains] = {};
@@ -110,7 +110,7 @@ HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
       const GuardedDomain* domain = GuardedDomainOf(fields[at]);
       // A page on a search engine's own name (a tracking link) is no
       // server of the hijacker's: its lines are judged as its company's.
-      if (!domain && page_hosts.count(fields[at])) facts.hijack_addresses.insert(fields[0]);
+      if (!domain && page_hosts.contains(fields[at])) facts.hijack_addresses.insert(fields[0]);
       if (domain) named[domain - kGuardedDomains] = true;
     }
     for (std::size_t at = 0; at < kDomains; ++at) {
@@ -130,7 +130,7 @@ enum class Verdict { kNothing, kUsersOwn, kRedirect };
 Verdict JudgeLine(std::string_view line, const HostsFacts& facts) {
   const TextArray fields = FieldsOf(line);
   if (fields.empty()) return Verdict::kNothing;
-  if (facts.hijack_addresses.count(fields[0])) return Verdict::kRedirect;
+  if (facts.hijack_addresses.contains(fields[0])) return Verdict::kRedirect;
   bool guarded = false;
   for (std::size_t at = 1; at < fields.size(); ++at) {
     const GuardedDomain* domain = GuardedDomainOf(fields[at]);
@@ -247,7 +247,7 @@ void PlanHostsFile(PlanContext& context, Plan& plan) {
   if (users_own > 0) {
     Step step;
     step.key = path;
-    step.check_lines.push_back("hosts 文件：" + path + " 中 " + std::to_string(users_own) +
+    step.check_lines.push_back("hosts 文件：" + path + " 中 " + Decimal(users_own) +
                                " 行是用户自己添加的访问修复（如谷歌 hosts），不修改");
     plan.push_back(std::move(step));
   }

@@ -44,7 +44,7 @@ bool BackUp(FileSystem& files, const std::string& original, const Text& name,
       case NewFile::kFailed:
         return false;
     }
-    copy = backup_folder + "\\" + stem + " (" + std::to_string(number) + ")" + extension;
+    copy = backup_folder + "\\" + stem + " (" + Decimal(number) + ")" + extension;
   }
   return false;
 }

@@ -1,8 +1,7 @@
 #include "engine/finders/start_page_items.h"
 
-#include <set>
-
 #include "platform/reg_file.h"
+#include "platform/text_set.h"
 #include "platform/text_utf16.h"
 
 const char kStartPageKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
@@ -25,22 +24,28 @@ std::optional<RegRawValue> StringValue(const Text& text) {
 // when missing, as the item always has; every view is recorded.
 Step PlanStartPage(PlanContext& context, int item, RegRoot root) {
   Registry& registry = context.machine.registry;
-  const Text number = std::to_string(item);
+  const Text number = Decimal(item);
   Step step;
   step.key = "注册表项" + number;
   step.done_line = "正在修复注册表项" + number + "：成功";
   step.failed_line = "正在修复注册表项" + number + "：失败";
   const Text wanted = "\"" + context.address + "\"";
   const std::vector<RegView> views = registry.ItemViews();
-  std::set<Text> shown;
+  TextSet shown;
   for (RegView view : views) {
     const Text key_name = RegFileKeyName(root, view, kStartPageKey);
-    if (!shown.insert(key_name).second) continue;
+    if (!shown.insert(key_name)) continue;
     const Text prefix = "注册表项" + number + "：" + key_name + "\\" + kStartPageValue;
     std::optional<RegRawValue> value;
     if (!registry.ReadValue(view, root, kStartPageKey, kStartPageValue, &value)) {
       step.check_lines.push_back(prefix + " 无法读取");
       continue;
+    }
+    // The results list shows the first view's value.
+    if (step.shown_what.empty()) {
+      step.shown_what = key_name + "\\" + kStartPageValue;
+      step.shown_now = value ? ShownRegValue(*value) : Text("（不存在）");
+      step.shown_after = wanted;
     }
     // Directly below HKEY_USERS the key may not be made (Windows lets no one
     // but a hive's loader put a key there): the repair tries, and a failure

@@ -10,7 +10,7 @@ Change FolderTree(const Text& path) {
 }
 
 Step PlanSystemFolder(FileSystem& files, int item, const Text& drive) {
-  const Text number = std::to_string(item);
+  const Text number = Decimal(item);
   // The second item names its folder with a trailing backslash, as it always has.
   const Text path = drive.empty() ? Text()
                     : item == 1   ? drive + ":\\OEM8"

@@ -14,9 +14,20 @@ Text FindingId(const Text& kind, const Text& key);
 // The id of a Step's finding.
 inline Text FindingId(const Step& step) { return FindingId(step.kind, step.key); }
 
+// The Step's check lines joined by "；": what a finding showed.
+Text CheckText(const Step& step);
+
 // A Step a person sees in the list: it would change something, or it is
 // left and says why.
 bool IsFinding(const Step& step);
+
+// A finding as a person saw it when choosing it: what it is and its check
+// lines.
+struct SeenFinding {
+  Text id;
+  Text what;
+  Text check_text;
+};
 
 // What to repair: every Step (no list given), only the listed ids, or all
 // but them.
@@ -24,6 +35,9 @@ struct Selection {
   enum class Mode { kAll, kOnly, kSkip };
   Mode mode = Mode::kAll;
   std::vector<Text> ids;
+  // kOnly, from a list a person ticked: a chosen finding whose check lines
+  // differ now, or that is gone, is left with a line saying so.
+  std::vector<SeenFinding> seen;
 };
 
 // "ID,ID,..." as a Selection of `mode`; nullopt for an empty or malformed
@@ -35,5 +49,7 @@ std::vector<Text> UnknownIds(const Plan& plan, const Selection& selection);
 
 // The Steps of `plan` the selection takes, in order. With kAll, all of
 // them; otherwise only findings chosen, and the silent Steps of the same
-// place (a second try at the same folder).
+// place (a second try at the same folder). A seen finding changed since is
+// replaced by a Step that changes nothing and says so (counted as left); one
+// gone is said after the rest.
 Plan Selected(const Plan& plan, const Selection& selection);

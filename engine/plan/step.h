@@ -14,8 +14,13 @@ struct Step {
   Text key;
   Text kind;  // the finder's kind, as a person's list groups it ("注册表", "快捷方式"...)
   TextArray check_lines;  // each shown as one line of the check's log
-  Text done_line;         // the repair's line once every Change is made
-  Text failed_line;       // its line otherwise; either empty: no line
+  // The results list's columns, where the finder names them better than
+  // the key and the Changes do (engine/plan/finding_rows.h).
+  Text shown_what;
+  Text shown_now;
+  Text shown_after;
+  Text done_line;    // the repair's line once every Change is made
+  Text failed_line;  // its line otherwise; either empty: no line
   std::vector<Change> changes;
   // Something here would change: counted in the check's total, and a
   // failure is counted as one. A Step with nothing to change still says its

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/sorting.h"
+
 std::string WithoutRanges(std::string_view text, ByteRanges ranges) {
-  std::sort(ranges.begin(), ranges.end());
+  SortItems(ranges);
   std::string out;
   out.reserve(text.size());
   std::size_t next = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/rules/start_urls.h"
+#include "platform/text.h"
 
 const char* const kChromiumStartSettings[4] = {
     "homepage",
@@ -113,8 +114,8 @@ std::vector<HijackedSetting> JudgeChromiumStartSettings(
   });
   if (urls_hijacked) {
     for (auto* m : restores) {
-      if (m->text == std::to_string(kRestoreOpensStartupUrls) ||
-          m->text == std::to_string(kRestoreLastSessionAndStartupUrls)) {
+      if (m->text == Decimal(kRestoreOpensStartupUrls) ||
+          m->text == Decimal(kRestoreLastSessionAndStartupUrls)) {
         hijacked.push_back({"session.restore_on_startup", m->text});
       }
     }

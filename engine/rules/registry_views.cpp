@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/sorting.h"
+
 std::string ViewedContent(const RegRawValue& value) {
-  return std::to_string(value.type) + ":" + HexDigits(value.bytes);
+  return Decimal(value.type) + ":" + HexDigits(value.bytes);
 }
 
 std::string ViewedContent(const RegKeyTree& tree) {
@@ -15,7 +17,7 @@ std::string ViewedContent(const RegKeyTree& tree) {
   for (const auto& [name, subkey] : tree.subkeys) {
     parts.push_back("k" + AsciiUpper(name) + "{" + ViewedContent(subkey) + "}");
   }
-  std::sort(parts.begin(), parts.end());
+  SortItems(parts);
   // Never the same as a value's.
   std::string all = "tree:";
   for (const std::string& part : parts) all += part + ";";

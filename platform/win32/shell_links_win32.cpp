@@ -221,7 +221,7 @@ Text Win32ShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& 
     const Text path = ReadField([link, &index](char* buffer, int size) {
       return link->GetIconLocation(buffer, size, &index);
     });
-    *fields.icon_location = path + "," + std::to_string(index);
+    *fields.icon_location = path + "," + Decimal(index);
   }
   if (fields.show_command) {
     int show_command = SW_SHOWNORMAL;

@@ -8,6 +8,9 @@
 #include <filesystem>
 
 #include "engine/bundle/listing.h"
+#include "engine/plan/finding_rows.h"
+#include "engine/run_logs.h"
+#include "platform/text_utf8.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/seeded_pcs.h"
 
@@ -114,6 +117,126 @@ TEST_F(PlanAgreement, AChangeOutsideThePlacesIsRefusedBeforeAnyWrite) {
   // Refused Steps count as failures of the repair.
   RecordingHost plan_host(address_);
   EXPECT_EQ(ApplyPlan(machine_, RepairPlaces(), bundle, plan_host, {step}), 1);
+}
+
+// The check as a person's list: a row per finding, in the check's order so
+// each kind's rows lie together; a row the repair leaves says why.
+TEST_F(PlanAgreement, TheResultsListIsTheChecksFindingsGroupedByKind) {
+  seeded::SeedStartPageHijack(machine_);
+  seeded::SeedReappliersAndSettings(machine_);
+  RecordingHost host(address_);
+  const Plan plan = MakePlan(machine_, host, PlanFor::kCheck);
+  const std::vector<FindingRow> rows = FindingRows(plan);
+  std::size_t findings = 0;
+  for (const Step& step : plan) findings += IsFinding(step);
+  ASSERT_EQ(rows.size(), findings);
+  std::vector<Text> kinds_done;
+  for (std::size_t at = 0; at < rows.size(); ++at) {
+    const FindingRow& row = rows[at];
+    EXPECT_FALSE(row.what.empty()) << row.check_text;
+    EXPECT_FALSE(row.after.empty()) << row.check_text;
+    if (at > 0 && rows[at - 1].kind != row.kind) kinds_done.push_back(rows[at - 1].kind);
+    EXPECT_EQ(std::count(kinds_done.begin(), kinds_done.end(), row.kind), 0)
+        << row.kind << " comes back after another kind";
+  }
+  for (const char* kind : {"注册表", "快捷方式", "浏览器主页", "浏览器策略", "开机启动项",
+                           "浏览器调试器", "系统服务", "hosts 文件", "网络代理"}) {
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const FindingRow& row) {
+      return row.kind == kind;
+    })) << kind;
+  }
+  // The start page's value: what it holds now and what the repair leaves.
+  const auto start_page = std::find_if(rows.begin(), rows.end(), [](const FindingRow& row) {
+    return row.check_text.find("现为 \"http://hijack.example/\"") != Text::npos;
+  });
+  ASSERT_NE(start_page, rows.end());
+  EXPECT_EQ(start_page->now, "\"http://hijack.example/\"");
+
+  // Every row in the report, with its box as ticked.
+  std::vector<bool> ticked(rows.size(), true);
+  ticked[0] = false;
+  const Text report = FindingsReport(rows, ticked);
+  for (const FindingRow& row : rows) {
+    EXPECT_NE(report.find("编号 " + row.id), Text::npos) << row.what;
+  }
+  EXPECT_NE(report.find("[ ] " + rows[0].what), Text::npos);
+  EXPECT_NE(report.find("[x] " + rows[1].what), Text::npos);
+}
+
+// A repair of the ticked findings: the others get no line and stay as they
+// were; a ticked one changed since the check is left and said, one gone is
+// said.
+TEST_F(PlanAgreement, ARepairOfTheTickedLeavesTheRestAsTheCheckSawThem) {
+  seeded::SeedStartPageHijack(machine_);
+  seeded::SeedReappliersAndSettings(machine_);
+  RecordingHost check(address_);
+  const Plan seen_plan = MakePlan(machine_, check, PlanFor::kCheck);
+  const std::vector<FindingRow> rows = FindingRows(seen_plan);
+  const auto row_of = [&](const char* kind) {
+    return *std::find_if(rows.begin(), rows.end(),
+                         [&](const FindingRow& row) { return row.kind == kind && !row.left; });
+  };
+  const FindingRow unticked[] = {row_of("开机启动项"), row_of("hosts 文件")};
+  const FindingRow changed = row_of("系统服务");
+  const FindingRow gone = row_of("浏览器调试器");
+  Selection selection;
+  selection.mode = Selection::Mode::kOnly;
+  for (const FindingRow& row : rows) {
+    if (row.left || row.id == unticked[0].id || row.id == unticked[1].id) continue;
+    selection.ids.push_back(row.id);
+    selection.seen.push_back({row.id, row.what, row.check_text});
+  }
+  // Since the check: the service now starts another way, the debugger is gone.
+  seeded::Value(machine_, RegRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\PageKeeper",
+                "ImagePath",
+                seeded::Sz("\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" "
+                           "http://other.example/"));
+  ASSERT_TRUE(machine_.registry.DeleteValue(
+      RegView::kOwn, RegRoot::kLocalMachine,
+      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\chrome.exe",
+      "Debugger"));
+
+  RecordingHost repair(address_);
+  const int failed = RunRepairSequence(machine_, repair, selection);
+  EXPECT_GE(failed, 1) << repair.log();
+  EXPECT_NE(repair.log().find("已跳过：" + changed.what + "（检查之后已改变，未修改，请重新检查）"),
+            Text::npos)
+      << repair.log();
+  EXPECT_NE(repair.log().find("已跳过：" + gone.what + "（检查之后已不存在）"), Text::npos)
+      << repair.log();
+  RecordingHost after(address_);
+  const std::vector<FindingRow> left = FindingRows(MakePlan(machine_, after, PlanFor::kCheck));
+  for (const FindingRow& row : {unticked[0], unticked[1], changed}) {
+    const auto still = std::find_if(left.begin(), left.end(),
+                                    [&](const FindingRow& now) { return now.id == row.id; });
+    ASSERT_NE(still, left.end()) << row.what;
+    if (row.id != changed.id) {
+      EXPECT_EQ(still->check_text, row.check_text);
+      for (const Step& step : seen_plan) {
+        if (FindingId(step) != row.id) continue;
+        EXPECT_EQ(repair.log().find(step.done_line), Text::npos) << step.done_line;
+        EXPECT_EQ(repair.log().find(step.failed_line), Text::npos) << step.failed_line;
+      }
+    }
+  }
+  // What was ticked and unchanged is repaired: no longer found.
+  const FindingRow repaired = row_of("网络代理");
+  EXPECT_TRUE(std::none_of(left.begin(), left.end(),
+                           [&](const FindingRow& now) { return now.id == repaired.id; }));
+}
+
+// The repair's log goes into its bundle as the file a person sends.
+TEST_F(PlanAgreement, TheRepairLeavesItsLogInItsBundle) {
+  seeded::SeedStartPageHijack(machine_);
+  RecordingHost host(address_);
+  RunRepairSequence(machine_, host);
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_EQ(bundles.size(), 1u);
+  const std::optional<std::string> log =
+      machine_.files.ReadWholeFile(bundles[0] + "\\log.txt", 1 << 20);
+  ASSERT_TRUE(log);
+  EXPECT_EQ(*log, RunLogFile(machine_, host.log()));
+  EXPECT_NE(log->find(*Utf8FromText("正在修复注册表项1")), std::string::npos) << *log;
 }
 
 }  // namespace

@@ -64,4 +64,40 @@ TEST(Selection, OnlyAndSkipTakeExactlyWhatTheyName) {
   EXPECT_EQ(UnknownIds(plan, *unknown), std::vector<Text>({FindingId(plan[2]), "00000000"}));
 }
 
+// A silent Step that readies its kind's later Steps (the desktop's back-up
+// folder before its links) goes with them, and only with them.
+TEST(Selection, AStepThatReadiesItsKindGoesWithItsChosenSteps) {
+  Step folder;
+  folder.kind = "快捷方式";
+  folder.key = "C:\\Desktop\\修复前桌面图标备份";
+  const Plan plan = {Finding("hosts 文件", "hosts"), folder,
+                     Finding("快捷方式", "C:\\Desktop\\a.lnk")};
+  const auto link = ParseSelection(Selection::Mode::kOnly, FindingId(plan[2]));
+  EXPECT_EQ(Keys(Selected(plan, *link)), "C:\\Desktop\\修复前桌面图标备份;C:\\Desktop\\a.lnk;");
+  const auto hosts = ParseSelection(Selection::Mode::kOnly, FindingId(plan[0]));
+  EXPECT_EQ(Keys(Selected(plan, *hosts)), "hosts;");
+  const auto not_link = ParseSelection(Selection::Mode::kSkip, FindingId(plan[2]));
+  EXPECT_EQ(Keys(Selected(plan, *not_link)), "hosts;C:\\Desktop\\修复前桌面图标备份;");
+}
+
+// A finding a person chose that changed since they saw it is left and said,
+// counted as left; one gone is said after the rest.
+TEST(Selection, AChosenFindingChangedOrGoneSinceItWasSeenIsLeftAndSaid) {
+  const Plan plan = {Finding("注册表", "注册表项1"), Finding("hosts 文件", "hosts")};
+  Selection selection;
+  selection.mode = Selection::Mode::kOnly;
+  selection.ids = {FindingId(plan[0]), FindingId(plan[1]), "0badf00d"};
+  selection.seen = {{FindingId(plan[0]), "注册表项1", "注册表项1 现为别的"},
+                    {FindingId(plan[1]), "hosts", CheckText(plan[1])},
+                    {"0badf00d", "C:\\gone.lnk", "gone"}};
+  const Plan taken = Selected(plan, selection);
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_TRUE(taken[0].changes.empty());
+  EXPECT_EQ(taken[0].failed_line, "已跳过：注册表项1（检查之后已改变，未修改，请重新检查）");
+  EXPECT_TRUE(taken[0].reports_failure);
+  EXPECT_EQ(taken[1].done_line, plan[1].done_line);
+  EXPECT_EQ(taken[2].failed_line, "已跳过：C:\\gone.lnk（检查之后已不存在）");
+  EXPECT_FALSE(taken[2].reports_failure);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/sorting.h"
 #include "platform/text_utf8.h"
 
 namespace {
@@ -127,4 +128,24 @@ TEST(LastBackslash, StepsOverADoubleByteCharacterEndingInTheSameByte) {
   EXPECT_EQ(LastBackslash("C:\\a\\b"), 4u);
   EXPECT_EQ(LastBackslash("\x95\x5C"), Text::npos);
   EXPECT_EQ(LastBackslash(""), Text::npos);
+}
+
+// One sort for every element type: ordered, stable, whatever the count.
+TEST(SortItems, OrdersStablyAtEveryLength) {
+  for (std::size_t count = 0; count < 40; ++count) {
+    std::vector<std::pair<int, std::size_t>> items;
+    for (std::size_t at = 0; at < count; ++at) items.push_back({int((at * 7919) % 5), at});
+    SortItems(items, [](const auto& a, const auto& b) { return a.first < b.first; });
+    ASSERT_EQ(items.size(), count);
+    for (std::size_t at = 1; at < count; ++at) {
+      ASSERT_LE(items[at - 1].first, items[at].first) << count;
+      // Equal keys keep the order they came in.
+      if (items[at - 1].first == items[at].first) {
+        ASSERT_LT(items[at - 1].second, items[at].second);
+      }
+    }
+  }
+  std::vector<std::string> words = {"pear", "apple", "fig", "apple"};
+  SortItems(words);
+  EXPECT_EQ(words, (std::vector<std::string>{"apple", "apple", "fig", "pear"}));
 }
