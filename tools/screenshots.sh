@@ -36,8 +36,8 @@ shoot() {
     -crop "${width}x${height}+${left}+${top}" +repage "$2"
   return 0
 }
-shoot results docs/qinghe-results.png
 shoot check docs/qinghe-check.png
+shoot results docs/qinghe-results.png
 shoot repair-selected
 shoot undo docs/qinghe-undo.png
 echo "Written: docs/qinghe-check.png docs/qinghe-results.png docs/qinghe-undo.png"

@@ -27,6 +27,13 @@ HWND ResultsWindow() {
   return results && IsWindowVisible(results) ? results : nullptr;
 }
 
+// The results window a check opens, once it is open (null after 10 s).
+HWND WaitForResultsWindow() {
+  HWND results = nullptr;
+  for (int i = 0; i < 100 && !(results = ResultsWindow()); ++i) Sleep(100);
+  return results;
+}
+
 std::string TextOf(HWND window) {
   const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
   std::string text(length + 1, '\0');
@@ -79,18 +86,24 @@ int main(int argc, char** argv) {
 
   // The handler has run when this returns; the run is done once the log has
   // been written anew and the button is enabled again.
+  // Emptied first: a run whose log is the same as the last one's (a second
+  // check) still shows as done.
+  SendMessageA(controls.log, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   const std::string before = TextOf(controls.log);
   HWND shown = window;
   if (action == "repair") {
     SendMessageA(controls.button, BM_CLICK, 0, 0);
   } else if (action == "repair-selected") {
-    HWND results = ResultsWindow();
+    HWND results = WaitForResultsWindow();
     if (!results) {
       std::fprintf(stderr, "no results window is open\n");
       return 1;
     }
     PostMessageA(GetDlgItem(results, kRepairSelectedId), BM_CLICK, 0, 0);
-  } else if (action == "results") {
+  } else if (action == "results" || action == "check") {
+    // The window of an earlier check goes first: the one waited for below
+    // is this check's.
+    if (HWND earlier = ResultsWindow()) SendMessageA(earlier, WM_CLOSE, 0, 0);
     SendMessageA(window, WM_COMMAND, kMenuCheckId, 0);
   } else {
     SendMessageA(window, WM_COMMAND, action == "check" ? kMenuCheckId : kMenuUndoId, 0);
@@ -106,12 +119,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the repair did not finish\n");
     return 1;
   }
-  if (action == "results") {
-    for (int i = 0; i < 300 && !(shown = ResultsWindow()); ++i) Sleep(100);
-    if (!shown) {
+  if (action == "results" || action == "check") {
+    HWND results = WaitForResultsWindow();
+    if (!results) {
       std::fprintf(stderr, "the results window did not open\n");
       return 1;
     }
+    // The log's picture is of the main window alone.
+    if (action == "check") SendMessageA(results, WM_CLOSE, 0, 0);
+    if (action == "results") shown = results;
   }
   Sleep(500);  // the last paint reaches the screen before the shot is taken
 
