@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <algorithm>
-
 #include "app/main_window_layout.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/window_win32.h"
@@ -48,22 +46,6 @@ Results* ResultsOf(HWND window) {
 
 HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
-const FindingRow* RowOfItem(const Results& results, int item) {
-  LVITEMA entry = {};
-  entry.mask = LVIF_PARAM;
-  entry.iItem = item;
-  if (!SendMessageA(results.list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry)) ||
-      entry.lParam <= 0 || static_cast<std::size_t>(entry.lParam) > results.rows.size()) {
-    return nullptr;
-  }
-  return &results.rows[entry.lParam - 1];
-}
-
-bool HasBox(const Results& results, int item) {
-  const FindingRow* row = RowOfItem(results, item);
-  return row && !row->left;
-}
-
 // The state image: 0 no box, 1 an empty box, 2 a ticked one.
 void SetBox(HWND list, int item, int image) {
   LVITEMA state = {};
@@ -72,9 +54,11 @@ void SetBox(HWND list, int item, int image) {
   SendMessageA(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
 }
 
-bool IsTicked(HWND list, int item) {
-  const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK);
-  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+// The state image: a row without a box (a heading, a finding left) has 0.
+int BoxOf(HWND list, int item) {
+  return static_cast<int>(
+      (SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >>
+      12);
 }
 
 int ItemCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
@@ -120,7 +104,7 @@ void FillList(Results& results) {
 
 void TickAll(Results& results, bool ticked) {
   for (int item = 0, count = ItemCount(results.list); item < count; ++item) {
-    if (HasBox(results, item)) SetBox(results.list, item, ticked ? 2 : 1);
+    if (BoxOf(results.list, item) != 0) SetBox(results.list, item, ticked ? 2 : 1);
   }
 }
 
@@ -131,17 +115,12 @@ std::vector<bool> TickedRows(const Results& results) {
     entry.mask = LVIF_PARAM;
     entry.iItem = item;
     SendMessageA(results.list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry));
-    if (entry.lParam > 0 && IsTicked(results.list, item)) ticked[entry.lParam - 1] = true;
+    if (entry.lParam > 0 && BoxOf(results.list, item) == 2) ticked[entry.lParam - 1] = true;
   }
   return ticked;
 }
 
 void RepairSelected(HWND window, Results& results) {
-  // A run under way keeps the repair button disabled: no second one.
-  if (!IsWindowEnabled(GetDlgItem(results.owner, kRepairButtonId))) {
-    MessageBeep(MB_ICONWARNING);
-    return;
-  }
   Selection selection;
   selection.mode = Selection::Mode::kOnly;
   const std::vector<bool> ticked = TickedRows(results);
@@ -151,8 +130,10 @@ void RepairSelected(HWND window, Results& results) {
     selection.ids.push_back(row.id);
     selection.seen.push_back({row.id, row.what, row.check_text});
   }
-  if (selection.ids.empty()) {
-    ShowMessage(Text("没有选中要修复的项。"), MB_OK | MB_ICONINFORMATION, kTitle, window);
+  // Nothing ticked, or a run under way (it keeps the repair button
+  // disabled): nothing to start.
+  if (selection.ids.empty() || !IsWindowEnabled(GetDlgItem(results.owner, kRepairButtonId))) {
+    MessageBeep(MB_ICONWARNING);
     return;
   }
   HWND owner = results.owner;
@@ -226,11 +207,12 @@ bool CreateChildren(HWND window, Results& results) {
   return true;
 }
 
-// A box is ticked or cleared only on a finding the repair may take.
+// A box is ticked or cleared only on a finding the repair may take: a row
+// the window gave no box keeps none.
 bool RefusesChange(const Results& results, const NMLISTVIEW& change) {
   return !results.filling && (change.uChanged & LVIF_STATE) &&
          ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
-         !HasBox(results, change.iItem);
+         (change.uOldState & LVIS_STATEIMAGEMASK) == 0;
 }
 
 LRESULT CALLBACK ResultsWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -309,15 +291,10 @@ HWND OpenResultsWindow(HWND owner, CheckResults found) {
   results->owner = owner;
   results->rows = std::move(found.rows);
   results->run_facts = std::move(found.run_facts);
-  // Centred over the main window, as far as the screen allows.
-  RECT over;
-  GetWindowRect(owner, &over);
-  const int width = 700, height = 440;
-  const int left = std::max(0L, (over.left + over.right - width) / 2);
-  const int top = std::max(0L, (over.top + over.bottom - height) / 2);
+  // Where the system puts a new window: it remembers nothing.
   HWND window =
       CreateWindowExA(0, kResultsWindowClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                      left, top, width, height, owner, nullptr, instance, results);
+                      CW_USEDEFAULT, CW_USEDEFAULT, 700, 440, owner, nullptr, instance, results);
   if (!window) {
     delete results;
     return nullptr;

@@ -220,6 +220,7 @@ Step RewriteStep(const PlannedLink& link) {
                               : arguments.empty() ? Text("（无参数），将重写")
                                                   : "（参数：" + arguments + "），将去掉参数重写"));
   step.changes_something = !as_repaired;
+  step.shown_now = arguments;  // the results list's: the arguments it has now
   Change change = LinkChange(link);
   const LinkToRewrite source = link.source;
   change.bytes_when_applied = [source](Platform& machine, const std::string&) {
@@ -244,6 +245,8 @@ Step ArgumentsStep(const PlannedLink& link) {
       "快捷方式：" + link.name + "（参数：" + Shown(link.source.arguments) + "），将" +
       (link.kept_arguments.empty() ? Text("去掉参数") : "只保留：" + Shown(link.kept_arguments)));
   step.changes_something = true;
+  step.shown_now = Shown(link.source.arguments);
+  step.shown_after = Shown(link.kept_arguments);
   Change change = LinkChange(link);
   change.guarded = true;
   change.bytes_seen = link.original;
@@ -264,6 +267,8 @@ Step LookalikeStep(const PlannedLink& link) {
     return step;
   }
   step.check_lines.push_back(shown + "将改为指向 " + lookalike.browser_path);
+  step.shown_now = Shown(lookalike.leads_to);
+  step.shown_after = lookalike.browser_path;
   step.done_line = "修复仿冒快捷方式：" + link.name;
   step.changes_something = true;
   Change change = LinkChange(link);
