@@ -36,6 +36,7 @@ if [ "$target" = profile_editor ]; then
            "$root/engine/rules/byte_ranges.cpp" "$root/engine/rules/chromium_prefs.cpp"
            "$root/engine/rules/firefox_prefs.cpp" "$root/engine/rules/autoconfig_script.cpp"
            "$root/engine/rules/start_urls.cpp" "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
+           "$root/platform/sorting.cpp"
            "$root/platform/portable/text_utf16_portable.cpp" "$root/platform/portable/cp936.cpp")
   headers=("$root/engine/rules/json_members.h" "$root/engine/rules/byte_ranges.h"
            "$root/engine/rules/chromium_prefs.h" "$root/engine/rules/firefox_prefs.h"
