@@ -290,6 +290,7 @@ Step PlanKind(int browser, Kind kind, const std::vector<Found>& found, bool doma
   // What could not be read is a failure to remove it; the rest still goes.
   step.partly_unread = unread && !step.changes.empty();
   step.reports_failure = unread && step.changes.empty() && !domain;
+  step.listed_as_left = domain && !step.check_lines.empty();
   return step;
 }
 

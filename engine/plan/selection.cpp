@@ -14,7 +14,9 @@ Text CheckText(const Step& step) {
   return text;
 }
 
-bool IsFinding(const Step& step) { return step.changes_something || step.reports_failure; }
+bool IsFinding(const Step& step) {
+  return step.changes_something || step.reports_failure || step.listed_as_left;
+}
 
 std::optional<Selection> ParseSelection(Selection::Mode mode, const Text& list) {
   Selection selection;

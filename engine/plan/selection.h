@@ -18,7 +18,7 @@ inline Text FindingId(const Step& step) { return FindingId(step.kind, step.key);
 Text CheckText(const Step& step);
 
 // A Step a person sees in the list: it would change something, or it is
-// left and says why.
+// left and says why (a failure, or a place left to someone else).
 bool IsFinding(const Step& step);
 
 // A finding as a person saw it when choosing it: what it is and its check

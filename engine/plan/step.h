@@ -26,6 +26,10 @@ struct Step {
   // failure is counted as one. A Step with nothing to change still says its
   // failed line where it always has ("正在修复注册表项4：失败").
   bool changes_something = false;
+  // Listed with the findings, though it changes nothing and is no failure:
+  // a place the repair leaves to someone else, and says so (a domain's
+  // policies).
+  bool listed_as_left = false;
   // A failure the repair expects and does not count (a key Windows may not
   // let anyone make).
   bool failure_expected = false;

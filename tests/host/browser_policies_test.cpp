@@ -15,6 +15,7 @@
 #include "engine/bundle/writer.h"
 #include "engine/plan/apply.h"
 #include "engine/plan/check.h"
+#include "engine/plan/finding_rows.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
@@ -353,6 +354,16 @@ TEST_F(BrowserPolicies, ADomainsPoliciesAreShownAndLeft) {
   EXPECT_EQ(last_count_, 0);
   EXPECT_EQ(Snapshot(), seeded);
   EXPECT_TRUE(ListBundles(machine_).empty());
+  // In the results list each kind is a row without a box, saying why.
+  RecordingHost host(kAddress);
+  int listed = 0;
+  for (const FindingRow& row : FindingRows(MakePlan(machine_, host, PlanFor::kCheck))) {
+    if (row.kind != "浏览器策略") continue;
+    ++listed;
+    EXPECT_TRUE(row.left) << row.what;
+    EXPECT_NE(row.after.find("由域管理员设置，不会修改"), Text::npos) << row.after;
+  }
+  EXPECT_EQ(listed, 7);
   // A clean domain PC: no line either.
   registry_items_.DeleteKeyTree(RegView::kOwn, kMachine, "Software\\Policies");
   registry_items_.DeleteKeyTree(RegView::kOwn, kUser, "Software\\Policies");
