@@ -221,7 +221,9 @@ Text Win32ShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& 
     const Text path = ReadField([link, &index](char* buffer, int size) {
       return link->GetIconLocation(buffer, size, &index);
     });
-    *fields.icon_location = path + "," + Decimal(index);
+    char number[16];  // the index may be negative: a resource id
+    wsprintfA(number, "%d", index);
+    *fields.icon_location = path + "," + number;
   }
   if (fields.show_command) {
     int show_command = SW_SHOWNORMAL;
