@@ -72,3 +72,17 @@ qinghe_seed_hijacked_pc() {
   # A hosts line sending Baidu to the hijacker's server.
   printf '1.2.3.4 www.baidu.com\r\n' >>"$WINEPREFIX/drive_c/windows/system32/drivers/etc/hosts"
 }
+
+# ROOT/NAME, a fresh copy of the ready 64-bit prefix, seeded so, with Wine's
+# environment set for it and its server stopped: the window then starts
+# afresh, on a display. For the run command and the README's pictures.
+#   qinghe_hijacked_pc_prefix ROOT NAME LNK-PROBE-EXE
+qinghe_hijacked_pc_prefix() {
+  local root=$1 name=$2 probe=$3
+  qinghe_wine_create "$root/base" win64
+  qinghe_wine_clone "$root/base" "$root/$name"
+  qinghe_wine_env "$root/$name" win64
+  qinghe_seed_hijacked_pc "$probe" "$root/$name.made"
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+}

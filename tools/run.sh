@@ -21,12 +21,7 @@ cmake --build --preset win32 --target qinghe qinghe-window-driver lnk_probe >/de
 root=$PWD/build/win32/wine/win64
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 # Seeding runs Wine without a display; the window then starts afresh on one.
-qinghe_wine_create "$root/base" win64
-qinghe_wine_clone "$root/base" "$root/run"
-qinghe_wine_env "$root/run" win64
-qinghe_seed_hijacked_pc build/win32/tests/lnk_probe.exe "$root/run.made"
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+qinghe_hijacked_pc_prefix "$root" run build/win32/tests/lnk_probe.exe
 exe=build/win32/app/qinghe.exe
 
 if [ -n "${DISPLAY:-}" ]; then

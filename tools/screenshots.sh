@@ -16,12 +16,7 @@ cmake --build --preset win32 --target qinghe qinghe-window-driver lnk_probe >/de
 
 root=$PWD/build/win32/wine/win64
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
-qinghe_wine_create "$root/base" win64
-qinghe_wine_clone "$root/base" "$root/screenshots"
-qinghe_wine_env "$root/screenshots" win64
-qinghe_seed_hijacked_pc build/win32/tests/lnk_probe.exe "$root/screenshots.made"
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+qinghe_hijacked_pc_prefix "$root" screenshots build/win32/tests/lnk_probe.exe
 
 qinghe_start_xvfb
 wine reg add 'HKEY_CURRENT_USER\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null

@@ -145,18 +145,3 @@ qinghe_wine_seed_hijacked_links() {
       'icon_path=C:\hijack.ico' >/dev/null
   done
 }
-
-# Makes ROOT/NAME (ROOT holds the base prefix, ARCH win64) a fresh copy of
-# the base prefix seeded with a whole hijack and its shortcuts, for the
-# window: it is left with no Wine process running, so the next program
-# starts afresh on whatever display is set then.
-qinghe_hijacked_window_prefix() {
-  local root=$1 name=$2 probe=$3
-  qinghe_wine_create "$root/base" win64
-  qinghe_wine_clone "$root/base" "$root/$name"
-  qinghe_wine_env "$root/$name" win64
-  qinghe_wine_seed_hijack
-  qinghe_wine_seed_hijacked_links "$probe"
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w
-}
