@@ -34,6 +34,8 @@ TOOL=$1
 SCRATCH=$2
 # shellcheck source=SCRIPTDIR/firefox_lib.sh
 source "$HERE/firefox_lib.sh"
+# shellcheck source=SCRIPTDIR/firefox_search_lib.sh
+source "$HERE/firefox_search_lib.sh"
 if ! program=$(_qinghe_firefox_program 2>/dev/null) || [[ ! -x "$program" ]]; then
   echo "SKIP: no Firefox installed"
   exit 77
@@ -107,80 +109,6 @@ PY
 } >"$JUDGE"
 judge() { python3 "$JUDGE" "$@"; }
 
-# Asks a Firefox session on profile DIR: runs the script (chrome context,
-# asynchronous; its answer is what it passes to its last argument), prints
-# the answer as JSON and quits Firefox. Marionette listens on a port of its
-# choosing (marionette.port 0), which it writes into the profile.
-MARIONETTE_PY="$W/marionette.py"
-cat >"$MARIONETTE_PY" <<'PY'
-import json, os, socket, sys, time
-profile, script = sys.argv[1], sys.argv[2]
-deadline = time.time() + 90
-while True:
-    try:
-        port = int(open(os.path.join(profile, "MarionetteActivePort")).read().strip())
-        s = socket.create_connection(("127.0.0.1", port), timeout=60)
-        break
-    except (OSError, ValueError):
-        if time.time() > deadline:
-            sys.exit("Marionette did not answer")
-        time.sleep(0.2)
-buf = b""
-def recv():
-    global buf
-    while True:
-        if b":" in buf:
-            n, rest = buf.split(b":", 1)
-            if len(rest) >= int(n):
-                buf = rest[int(n):]
-                return json.loads(rest[:int(n)])
-        chunk = s.recv(65536)
-        if not chunk:
-            raise EOFError
-        buf += chunk
-mid = 0
-def cmd(name, params):
-    global mid
-    mid += 1
-    data = json.dumps([0, mid, name, params]).encode()
-    s.sendall(str(len(data)).encode() + b":" + data)
-    while True:
-        r = recv()
-        if r[0] == 1 and r[1] == mid:
-            if r[2]:
-                raise RuntimeError(r[2])
-            return r[3]
-recv()
-cmd("WebDriver:NewSession", {"capabilities": {}})
-cmd("Marionette:SetContext", {"value": "chrome"})
-wrapped = ("const done = arguments[arguments.length - 1];"
-           "const { SearchService: S } = ChromeUtils.importESModule("
-           "'moz-src:///toolkit/components/search/SearchService.sys.mjs');"
-           "(async () => { try { await S.init(); done(await (async () => {" + script +
-           "})()); } catch (e) { done({ error: String(e) }); } })();")
-answer = cmd("WebDriver:ExecuteAsyncScript", {"script": wrapped, "args": []})["value"]
-print(json.dumps(answer, ensure_ascii=False, sort_keys=True))
-try:
-    cmd("Marionette:Quit", {"flags": ["eAttemptQuit"]})
-except (EOFError, OSError):
-    pass
-PY
-ask_firefox() {
-  local dir=$1 script=$2 ff rc
-  rm -f "$dir/MarionetteActivePort"
-  _qinghe_firefox_cmd "$dir" --marionette -remote-allow-system-access --profile "$dir" || return 1
-  MOZ_HEADLESS=1 "${_QINGHE_FF_CMD[@]}" >"${dir}.home/marionette-run.log" 2>&1 &
-  ff=$!
-  python3 "$MARIONETTE_PY" "$dir" "$script"
-  rc=$?
-  # Quit asked for: Firefox ends by itself; otherwise its timeout wrapper goes.
-  for _ in $(seq 1 100); do kill -0 "$ff" 2>/dev/null || break; sleep 0.2; done
-  kill "$ff" 2>/dev/null
-  wait "$ff" 2>/dev/null
-  _qinghe_firefox_wait_gone "$dir" || rc=1
-  return "$rc"
-}
-
 # What Firefox searches with now, in both modes, and the engines it lists.
 ASK_DEFAULTS='
 const d = await S.getDefault(), p = await S.getDefaultPrivate();
@@ -198,27 +126,7 @@ if ! qinghe_firefox_make_profile "$P"; then
 fi
 printf '[General]\nStartWithLastProfile=1\nVersion=2\n\n[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/x.default\nDefault=1\n' \
   >"$ROOT/$REL_FF/profiles.ini"
-# The session's own settings: Marionette on a free port, a private default
-# of its own, and no connection leaving this machine.
-cat >"$P/user.js" <<'EOF'
-user_pref("marionette.port", 0);
-user_pref("browser.search.separatePrivateDefault", true);
-user_pref("browser.search.separatePrivateDefault.ui.enabled", true);
-user_pref("network.proxy.type", 1);
-user_pref("network.proxy.http", "127.0.0.1");
-user_pref("network.proxy.http_port", 9);
-user_pref("network.proxy.ssl", "127.0.0.1");
-user_pref("network.proxy.ssl_port", 9);
-user_pref("network.proxy.no_proxies_on", "");
-user_pref("network.dns.disabled", true);
-EOF
-
-# The hijack, as an installer with a browser session would make it.
-out=$(ask_firefox "$P" "
-const e = await S.addUserEngine({ name: '$ENGINE', url: 'http://so.hijack.test/s?q={searchTerms}' });
-await S.setDefault(e, S.CHANGE_REASON.USER);
-await S.setDefaultPrivate(e, S.CHANGE_REASON.USER);
-return (await S.getDefault()).name;")
+out=$(qinghe_firefox_search_hijack "$P" "$ENGINE" "http://so.hijack.test/s?q={searchTerms}")
 echo "      hijack session: $out"
 sel=$(judge selection "$P/search.json.mozlz4" 2>&1)
 if [[ "$out" == "\"$ENGINE\"" && "$sel" == "[\""*"\", true, \""*"\", true, \"$ENGINE\", \"[user]\"]" ]]; then
@@ -234,7 +142,7 @@ cp -a "$ROOT" "$SNAP"
 CONTROL="$W/control"
 cp -a "$ROOT" "$CONTROL"
 cp -a "${P}.home" "$CONTROL/$REL_P.home"
-out=$(ask_firefox "$CONTROL/$REL_P" "$ASK_DEFAULTS")
+out=$(qinghe_firefox_ask "$CONTROL/$REL_P" "$ASK_DEFAULTS")
 if [[ "$out" == *"\"default\": \"$ENGINE\""* && "$out" == *"\"private\": \"$ENGINE\""* ]]; then
   pass "control: restarted unrepaired, Firefox still searches with the engine"
 else
@@ -276,7 +184,7 @@ fi
 
 REPAIRED="$W/repaired"
 cp -a "$ROOT" "$REPAIRED"
-out=$(ask_firefox "$P" "$ASK_DEFAULTS")
+out=$(qinghe_firefox_ask "$P" "$ASK_DEFAULTS")
 echo "      after the repair: $out"
 if python3 - "$out" "$ENGINE" <<'PY'
 import json, sys
