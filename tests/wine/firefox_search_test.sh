@@ -82,9 +82,10 @@ check_equal "only the hijacked profile's search file changed" \
 left=$(qinghe_mozlz4_text "$hijacked/search.json.mozlz4" | python3 -c '
 import json, sys
 s = json.load(sys.stdin)
-print(" ".join(sorted(k for k in s["metaData"] if "DefaultEngineId" in k or k.startswith("defaultEngine"))),
+selecting = ("defaultEngineId", "defaultEngineIdHash", "privateDefaultEngineId", "privateDefaultEngineIdHash")
+print(sorted(k for k in s["metaData"] if k in selecting),
       [e["_name"] for e in s["engines"] if e.get("_loadPath") == "[user]"])')
-check_equal "no selection and no hijacker's engine left" " []" "$left"
+check_equal "no selection and no hijacker's engine left" "[] []" "$left"
 before_json=$(qinghe_mozlz4_text "$made/firefox/search.json.mozlz4" | python3 -c '
 import json, sys
 s = json.load(sys.stdin)
