@@ -405,7 +405,7 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
     }
     ByteRanges ranges = CallRanges(texts[at], removed);
     plan.edits.push_back(
-        {folder + "\\" + kFirefoxFiles[at], std::move(texts[at]), std::move(ranges), {}});
+        {folder + "\\" + kFirefoxFiles[at], std::move(texts[at]), std::move(ranges)});
   }
   if (search) {
     for (ShownSetting& setting : search_shown) plan.settings.push_back(std::move(setting));
@@ -488,7 +488,7 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
       }
       plan.settings.push_back({cfg + " " + removed.function + " " + removed.name, removed.value});
     }
-    plan.edits.push_back({path, std::move(bytes), std::move(ranges), {}});
+    plan.edits.push_back({path, std::move(bytes), std::move(ranges)});
     return plan;
   }
   return std::nullopt;

@@ -46,7 +46,7 @@ bool RightKind(const JsonMember& member) {
   return kind == Kind::kString;
 }
 
-const JsonMember* MemberOf(const JsonScan& scan, int object, const std::string& path) {
+const JsonMember* MemberOf(const JsonScan& scan, int object, std::string_view path) {
   for (const JsonMember& member : scan.members) {
     if (member.object == object && member.path == path) return &member;
   }
@@ -115,9 +115,12 @@ FirefoxSearchFault JudgeFirefoxSearch(std::string_view json, std::string_view us
   }
   if (!meta) return FirefoxSearchFault::kNone;
   std::vector<const JsonMember*> cut;
+  static const char* const kSelections[2][2] = {
+      {"metaData.defaultEngineId", "metaData.defaultEngineIdHash"},
+      {"metaData.privateDefaultEngineId", "metaData.privateDefaultEngineIdHash"}};
   for (const bool private_browsing : {false, true}) {
-    const std::string name = private_browsing ? "privateDefaultEngineId" : "defaultEngineId";
-    const JsonMember* id = MemberOf(scan, meta->container, "metaData." + name);
+    const char* const* names = kSelections[private_browsing];
+    const JsonMember* id = MemberOf(scan, meta->container, names[0]);
     if (!id || id->text.empty()) continue;
     bool hijacked = false;
     std::string shown = id->text;
@@ -138,7 +141,7 @@ FirefoxSearchFault JudgeFirefoxSearch(std::string_view json, std::string_view us
     if (!hijacked) continue;
     judgement->hijacked.push_back({private_browsing, shown});
     cut.push_back(id);
-    if (const JsonMember* hash = MemberOf(scan, meta->container, "metaData." + name + "Hash")) {
+    if (const JsonMember* hash = MemberOf(scan, meta->container, names[1])) {
       cut.push_back(hash);
     }
   }
