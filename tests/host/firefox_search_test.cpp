@@ -138,6 +138,21 @@ TEST(FirefoxSearch, AnEngineNotFirefoxsNorAnAddonsAsDefaultGoesWithWhatSelectsIt
   }
 }
 
+// An engine in the middle of the array, in text laid out by hand: the
+// element goes with one comma, every other byte stays.
+TEST(FirefoxSearch, AnElementGoesWithOneCommaWhateverTheLayout) {
+  const std::string json =
+      "{\n  \"engines\" : [ {\"id\":\"g\",\"_isConfigEngine\":true} ,\n"
+      "    { \"id\" : \"e\" , \"_urls\" : [ { \"template\" : \"http://x/\" } ] } ,\n"
+      "    {\"id\":\"b\",\"_isConfigEngine\":true}\n  ],\n"
+      "  \"metaData\" : { \"defaultEngineIdHash\" : \"h\" , \"defaultEngineId\" : \"e\" }\n}\n";
+  FirefoxSearchJudgement judged;
+  EXPECT_EQ(Edited(json, {}, &judged),
+            "{\n  \"engines\" : [ {\"id\":\"g\",\"_isConfigEngine\":true} ,\n"
+            "    {\"id\":\"b\",\"_isConfigEngine\":true}\n  ],\n"
+            "  \"metaData\" : {  }\n}\n");
+}
+
 TEST(FirefoxSearch, FirefoxsOwnAddonsAndTheUsersOtherEnginesStay) {
   const std::string look_alikes[][2] = {
       // The user chose another of Firefox's engines.
