@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/rules/chromium_extensions.h"
+#include "engine/rules/chromium_search.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text.h"
 
@@ -18,6 +20,15 @@ const char kMacs[] = "protection.macs";
 const char kEncryptedSuffix[] = "_encrypted_hash";
 
 std::string MacPath(const std::string& setting) { return std::string(kMacs) + "." + setting; }
+
+// An entry of a dictionary with a code per entry ("extensions.settings.<id>")
+// has its encrypted twin in a dictionary beside the codes':
+// "protection.macs.extensions.settings_encrypted_hash.<id>".
+std::string SplitEncryptedHashPath(const std::string& setting) {
+  const std::size_t dot = setting.rfind('.');
+  if (dot == std::string::npos) return std::string();
+  return MacPath(setting.substr(0, dot)) + kEncryptedSuffix + setting.substr(dot);
+}
 
 const JsonMember* Find(const ChromiumPrefsFile& file, std::string_view path) {
   for (const JsonMember& member : file.scan.members) {
@@ -52,6 +63,13 @@ const std::vector<std::string>& ChromiumScanPaths() {
       list.push_back(MacPath(setting));
       list.push_back(MacPath(setting) + kEncryptedSuffix);
     }
+    for (const char* setting : kChromiumSearchSettings) {
+      list.emplace_back(setting);
+      list.push_back(MacPath(setting));
+      list.push_back(MacPath(setting) + kEncryptedSuffix);
+    }
+    AddSearchScanPaths(list);
+    AddExtensionScanPaths(list);
     return list;
   }();
   return paths;
@@ -130,7 +148,8 @@ ByteRanges ChromiumSettingRanges(const ChromiumPrefsFile& file,
   for (const JsonMember& member : file.scan.members) {
     for (const std::string& path : paths) {
       if (member.path == path || member.path == MacPath(path) ||
-          member.path == MacPath(path) + kEncryptedSuffix) {
+          member.path == MacPath(path) + kEncryptedSuffix ||
+          member.path == SplitEncryptedHashPath(path)) {
         cut.push_back(&member);
       }
     }
