@@ -4,8 +4,11 @@
 
 #include "engine/rules/start_urls.h"
 
-const char* const kChromiumSearchSettings[2] = {
+const char* const kChromiumSearchSettings[3] = {
     "default_search_provider_data.template_url_data",
+    // The copy Chromium writes beside it, tracked by no code (observed:
+    // Debian's Chromium 156); some builds read it when the first is absent.
+    "default_search_provider_data.mirrored_template_url_data",
     "search_provider_overrides",
 };
 
@@ -58,7 +61,9 @@ const JsonMember* FindIn(const ChromiumPrefsFile& file, std::string_view path) {
 
 std::string Shown(const SearchEngineSeen& engine) {
   std::string shown = engine.name;
-  for (const std::string& url : engine.urls) shown += (shown.empty() ? "" : " ") + url;
+  for (const std::string& url : engine.urls) {
+    if (!url.empty()) shown += (shown.empty() ? "" : " ") + url;
+  }
   return shown;
 }
 
@@ -71,10 +76,11 @@ bool IsHijackedSearchEngine(const SearchEngineSeen& engine, std::string_view use
 }
 
 void AddSearchScanPaths(std::vector<std::string>& paths) {
-  const std::string dse = kChromiumSearchSettings[0];
-  const std::string overrides = kChromiumSearchSettings[1];
-  paths.push_back(dse + "." + kDefaultName);
-  for (const char* key : kDefaultUrlKeys) paths.push_back(dse + "." + key);
+  const std::string overrides = kChromiumSearchSettings[2];
+  for (const std::string dse : {kChromiumSearchSettings[0], kChromiumSearchSettings[1]}) {
+    paths.push_back(dse + "." + kDefaultName);
+    for (const char* key : kDefaultUrlKeys) paths.push_back(dse + "." + key);
+  }
   paths.push_back(overrides + kElements + kOverrideName);
   for (const char* key : kOverrideUrlKeys) paths.push_back(overrides + kElements + key);
 }
@@ -85,9 +91,9 @@ std::vector<HijackedSetting> JudgeChromiumSearchSettings(
   using Kind = JsonMember::Kind;
   *fault = ChromiumPrefsFault::kNone;
   std::vector<HijackedSetting> hijacked;
-  for (int setting = 0; setting < 2; ++setting) {
+  for (int setting = 0; setting < 3; ++setting) {
     const std::string path = kChromiumSearchSettings[setting];
-    const bool is_list = setting == 1;
+    const bool is_list = setting == 2;
     for (const ChromiumPrefsFile* file : files) {
       const JsonMember* value = FindIn(*file, path);
       if (!value) continue;

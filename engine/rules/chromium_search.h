@@ -10,8 +10,8 @@
 
 #include "engine/rules/chromium_prefs.h"
 
-// The two settings, in the order they are shown and removed.
-extern const char* const kChromiumSearchSettings[2];
+// The settings, in the order they are shown and removed.
+extern const char* const kChromiumSearchSettings[3];
 
 // One engine as a setting names it (UTF-8).
 struct SearchEngineSeen {
@@ -26,7 +26,7 @@ struct SearchEngineSeen {
 // a host is the user's, prepopulated or added by hand.
 bool IsHijackedSearchEngine(const SearchEngineSeen& engine, std::string_view user_address);
 
-// The scan paths the two settings add to a profile file's scan.
+// The scan paths the settings add to a profile file's scan.
 void AddSearchScanPaths(std::vector<std::string>& paths);
 
 // The hijacked search settings of a profile's files: each setting with what

@@ -85,6 +85,10 @@ TEST(ChromiumSearch, TheUsersChoicesStay) {
           R"("short_name":"empty","keyword":"e")",
       }) {
     EXPECT_TRUE(Search(Default(engine)).empty()) << engine;
+    EXPECT_TRUE(Search(R"({"default_search_provider_data":{"mirrored_template_url_data":{)" +
+                       std::string(engine) + "}}}")
+                    .empty())
+        << engine;
   }
   EXPECT_TRUE(
       Search(
@@ -137,7 +141,8 @@ TEST(ChromiumSearch, TheHijackGoesWithEveryCodeAndNothingElse) {
   const std::string prefs =
       R"({"default_search_provider":{"guid":"g"},)"
       R"("default_search_provider_data":{"template_url_data":{"short_name":"Hao","keyword":"hao",)"
-      R"("url":"https://s.hao.evil.cn/s?q={searchTerms}","prepopulate_id":0}},)"
+      R"("url":"https://s.hao.evil.cn/s?q={searchTerms}","prepopulate_id":0},)"
+      R"("mirrored_template_url_data":{"short_name":"Hao","url":"https://s.hao.evil.cn/s?q={searchTerms}"}},)"
       R"("protection":{"macs":{"default_search_provider_data":{"template_url_data":"AA",)"
       R"("template_url_data_encrypted_hash":"BB"},"search_provider_overrides":"CC",)"
       R"("search_provider_overrides_encrypted_hash":"DD","homepage":"EE"}},)"
@@ -146,10 +151,11 @@ TEST(ChromiumSearch, TheHijackGoesWithEveryCodeAndNothingElse) {
   const ChromiumPrefsFile file = Scanned(prefs);
   ChromiumPrefsFault fault;
   const auto found = JudgeChromiumSearchSettings({&file}, kUser, &fault);
-  ASSERT_EQ(found.size(), 2u);
+  ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].shown, "Hao https://s.hao.evil.cn/s?q={searchTerms}");
+  EXPECT_EQ(found[1].path, "default_search_provider_data.mirrored_template_url_data");
   EXPECT_TRUE(
-      SameJson(WithoutChromiumSettings(file, {found[0].path, found[1].path}),
+      SameJson(WithoutChromiumSettings(file, {found[0].path, found[1].path, found[2].path}),
                R"({"default_search_provider":{"guid":"g"},"default_search_provider_data":{},)"
                R"("protection":{"macs":{"default_search_provider_data":{},"homepage":"EE"}},)"
                R"("search_provider_overrides_version":9})"));
