@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/rules/chromium_prefs.h"
+#include "engine/rules/chromium_prefs_file.h"
 
 // What a manifest's "chrome_settings_overrides" and "chrome_url_overrides"
 // replace (UTF-8).

@@ -131,7 +131,7 @@ std::vector<HijackedSetting> JudgeChromiumSearchSettings(
       if (!bad) continue;
       std::string shown;
       for (const SearchEngineSeen& engine : engines) {
-        shown += (shown.empty() ? "" : "；") + Shown(engine);
+        shown += (shown.empty() ? "" : "; ") + Shown(engine);
       }
       hijacked.push_back({path, shown});
     }

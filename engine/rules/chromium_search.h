@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/rules/chromium_prefs.h"
+#include "engine/rules/chromium_prefs_file.h"
 
 // The settings, in the order they are shown and removed.
 extern const char* const kChromiumSearchSettings[3];

@@ -120,7 +120,7 @@ TEST(ChromiumSearch, AnotherHostIsAHijackWhateverTheIdSays) {
   ASSERT_EQ(overrides.size(), 1u);
   EXPECT_EQ(overrides[0].path, "search_provider_overrides");
   EXPECT_EQ(overrides[0].shown,
-            "Baidu https://www.baidu.com/s?wd={searchTerms}；Hao "
+            "Baidu https://www.baidu.com/s?wd={searchTerms}; Hao "
             "https://s.hao.evil.cn/s?q={searchTerms}");
 }
 
