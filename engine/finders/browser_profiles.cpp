@@ -171,48 +171,28 @@ struct UserDataFacts {
 
 constexpr std::size_t kLargestManifest = 1 << 20;
 
-// The folder an extension's entry names: below the profile's "Extensions"
-// when relative, as given when whole ("C:\\..."); empty when it is neither.
+// The folder of an entry's path, "<id>\\<version>" below the profile's
+// "Extensions" (ExtensionPrefs keeps it relative); empty for any other.
 Text ExtensionFolder(const Text& profile_folder, const std::string& utf8) {
   const std::optional<Text> path = TextFromUtf8(utf8);
-  if (!path || path->empty()) return Text();
-  const Text steps = ReplaceText(*path, "/", "\\");
-  const bool whole = steps.size() > 3 && steps[1] == ':' && steps[2] == '\\';
-  const TextArray names = SplitText(whole ? steps.substr(3) : steps, "\\");
-  if (names.empty() || !std::all_of(names.begin(), names.end(), IsPlainName)) return Text();
-  return whole ? steps : profile_folder + "\\Extensions\\" + steps;
+  if (!path) return Text();
+  const TextArray names = SplitText(ReplaceText(*path, "/", "\\"), "\\");
+  if (names.size() != 2 || !IsPlainName(names[0]) || !IsPlainName(names[1])) return Text();
+  return profile_folder + "\\Extensions\\" + names[0] + "\\" + names[1];
 }
 
-// Reads the manifest of an entry that holds none. False, with `why`, when
-// it must be left unread; an absent folder or manifest is no extension the
-// browser loads either, and reads as no overrides.
-bool ReadManifestOf(FileSystem& files, const Text& profile_folder, ChromiumExtension& extension,
-                    Text* why) {
+// Reads the manifest of an entry that holds none: false when it cannot be
+// read safely (a link on the way, too large, not JSON). An absent folder or
+// manifest is no extension the browser loads either: no overrides.
+bool ReadManifestOf(FileSystem& files, const Text& profile_folder, ChromiumExtension& extension) {
   const Text folder = ExtensionFolder(profile_folder, extension.path);
   if (folder.empty()) return true;
-  if (files.IsFolderLink(folder) || files.LeadsThroughLink(folder)) {
-    *why = "文件夹是链接";
-    return false;
-  }
+  if (files.LeadsThroughLink(folder)) return false;
   std::string json;
   const auto read = files.ReadPlainFile(folder + "\\manifest.json", kLargestManifest, &json);
-  if (read == FileSystem::PlainRead::kAbsent) return true;
-  if (read == FileSystem::PlainRead::kNotPlain) *why = "manifest.json 是链接或有多个名称";
-  if (read == FileSystem::PlainRead::kUnreadable) *why = "manifest.json 无法读取或大于 1 MiB";
-  if (why->empty() && !ReadExtensionManifest(json, &extension.overrides)) {
-    *why = "manifest.json 无法解析";
-  }
-  if (!why->empty()) return false;
-  // A localized name, when its messages are at hand.
-  const std::optional<Text> locale = TextFromUtf8(extension.overrides.default_locale);
-  if (extension.overrides.name.compare(0, 6, "__MSG_") == 0 && locale && IsPlainName(*locale)) {
-    std::string messages;
-    if (files.ReadPlainFile(folder + "\\_locales\\" + *locale + "\\messages.json", kLargestManifest,
-                            &messages) == FileSystem::PlainRead::kRead) {
-      extension.overrides.name = ResolvedExtensionName(extension.overrides.name, messages);
-    }
-  }
-  return true;
+  return read == FileSystem::PlainRead::kAbsent ||
+         (read == FileSystem::PlainRead::kRead &&
+          ReadExtensionManifest(json, &extension.overrides));
 }
 
 // What an extension's overrides replace, in words.
@@ -238,9 +218,10 @@ void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
   for (ChromiumExtension& extension : ChromiumExtensions(present)) {
     if (extension.origin == ExtensionOrigin::kComponent) continue;
     const Text id = TextShownFromUtf8(extension.id);
-    Text why;
-    if (!extension.has_manifest && !ReadManifestOf(files, profile_folder, extension, &why)) {
-      plan.notes.push_back("扩展程序 " + id + " 的" + why + "，未检查");
+    if (!extension.has_manifest && !ReadManifestOf(files, profile_folder, extension)) {
+      plan.notes.push_back(
+          "扩展程序 " + id +
+          " 的 manifest.json 无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查");
       continue;
     }
     const ExtensionOverrides& overrides = extension.overrides;

@@ -13,8 +13,7 @@
 // What a manifest's "chrome_settings_overrides" and "chrome_url_overrides"
 // replace (UTF-8).
 struct ExtensionOverrides {
-  std::string name;            // the manifest's "name", maybe "__MSG_x__"
-  std::string default_locale;  // where such a name is resolved
+  std::string name;  // the manifest's "name", shown as given (maybe "__MSG_x__")
   std::string homepage;
   std::vector<std::string> startup_pages;
   std::vector<std::string> search_urls;  // search_provider's search_url and suggest_url
@@ -57,10 +56,6 @@ std::vector<ChromiumExtension> ChromiumExtensions(
 // A manifest.json's overrides; false when it is not a JSON object the scan
 // reads, or names them with types a manifest never has.
 bool ReadExtensionManifest(std::string_view json, ExtensionOverrides* overrides);
-
-// A "__MSG_key__" name resolved from a messages.json text; the name as
-// given where it is no such name or the text has no such message.
-std::string ResolvedExtensionName(const std::string& name, std::string_view messages);
 
 // True when what the overrides point at is not the user's: a start page
 // that IsHijackedStartPage, a search address of a hijacker's host

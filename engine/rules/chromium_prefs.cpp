@@ -53,21 +53,20 @@ std::string Joined(const std::vector<std::string>& pages) {
   return joined;
 }
 
+// A setting and its two codes; once, for the program's size.
+[[gnu::noinline]] void AddWithCodes(std::vector<std::string>& list, const char* setting) {
+  list.emplace_back(setting);
+  list.push_back(MacPath(setting));
+  list.push_back(MacPath(setting) + kEncryptedSuffix);
+}
+
 }  // namespace
 
 const std::vector<std::string>& ChromiumScanPaths() {
   static const std::vector<std::string> paths = [] {
     std::vector<std::string> list = {kMacs, MacPath("session")};
-    for (const char* setting : kChromiumStartSettings) {
-      list.emplace_back(setting);
-      list.push_back(MacPath(setting));
-      list.push_back(MacPath(setting) + kEncryptedSuffix);
-    }
-    for (const char* setting : kChromiumSearchSettings) {
-      list.emplace_back(setting);
-      list.push_back(MacPath(setting));
-      list.push_back(MacPath(setting) + kEncryptedSuffix);
-    }
+    for (const char* setting : kChromiumStartSettings) AddWithCodes(list, setting);
+    for (const char* setting : kChromiumSearchSettings) AddWithCodes(list, setting);
     AddSearchScanPaths(list);
     AddExtensionScanPaths(list);
     return list;

@@ -13,18 +13,13 @@
 // The settings, in the order they are shown and removed.
 extern const char* const kChromiumSearchSettings[3];
 
-// One engine as a setting names it (UTF-8).
-struct SearchEngineSeen {
-  std::string name;
-  std::vector<std::string> urls;  // search, suggest and new-tab addresses given
-};
-
-// True when an engine's address leads to a hijacker's host: a host that is
-// neither a search engine the browsers ship (the prepopulated engines'
-// hosts, with Google's "{google:baseURL}"), nor the user's own page's host,
-// nor on this PC or its network. An engine whose every address is on such
-// a host is the user's, prepopulated or added by hand.
-bool IsHijackedSearchEngine(const SearchEngineSeen& engine, std::string_view user_address);
+// True when a search, suggest or new-tab address (UTF-8) leads to a
+// hijacker's host: a host that is neither a search engine the browsers ship
+// (the prepopulated engines' hosts, with Google's "{google:baseURL}"), nor
+// the user's own page's host, nor on this PC or its network. An engine
+// whose every address is on such a host is the user's, prepopulated or
+// added by hand.
+bool IsHijackedSearchUrl(std::string_view url, std::string_view user_address);
 
 // The scan paths the settings add to a profile file's scan.
 void AddSearchScanPaths(std::vector<std::string>& paths);

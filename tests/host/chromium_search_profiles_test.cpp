@@ -116,12 +116,13 @@ TEST_F(ChromiumSearchProfiles, OneStepTakesTheEngineAndTheExtensionAndTheUndoGiv
   const Text store_note =
       "扩展程序“Tab Page”（storestorestorestorestorestorest）改写了新标签页，"
       "请在浏览器的扩展程序页面中删除";
-  EXPECT_EQ(BrowserLines(Run(true)),
-            (TextArray{who + "default_search_provider_data.template_url_data 现为 \"Hao "
-                             "https://s.hao.evil.cn/s?q={searchTerms}\"，将删除",
-                       who + "扩展程序“Hao Start”（hijackerhijackerhijackerhijacker）改写了主页、"
-                             "搜索引擎，将删除",
-                       who + store_note}));
+  EXPECT_EQ(
+      BrowserLines(Run(true)),
+      (TextArray{who + "default_search_provider_data.template_url_data 现为 \"Hao "
+                       "https://s.hao.evil.cn/s?q={searchTerms}\"，将删除",
+                 who + "扩展程序“__MSG_name__”（hijackerhijackerhijackerhijacker）改写了主页、"
+                       "搜索引擎，将删除",
+                 who + store_note}));
   EXPECT_EQ(FilesBelowDrive(drive_), before);
 
   EXPECT_EQ(BrowserLines(Run(false)), TextArray{who + "已恢复默认；" + store_note});
@@ -202,21 +203,25 @@ TEST_F(ChromiumSearchProfiles, AnUnreadableManifestIsSaidAndLeft) {
   const std::string prefs =
       R"({"extensions":{"settings":{"hijackerhijackerhijackerhijacker":{"location":1,"path":"hijackerhijackerhijackerhijacker/1.0_0"}}}})";
   Write(Text(kProfile) + "Preferences", prefs);
-  const Text note = Text(kWho) + "扩展程序 hijackerhijackerhijackerhijacker 的";
-  for (const auto& [bytes, why] : std::vector<std::pair<std::string, Text>>{
-           {"{\"name\":", "manifest.json 无法解析"},
-           {std::string((1 << 20) + 1, ' '), "manifest.json 无法读取或大于 1 MiB"}}) {
+  const TextArray note = {Text(kWho) +
+                          "扩展程序 hijackerhijackerhijackerhijacker 的 manifest.json "
+                          "无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查"};
+  for (const std::string& bytes : {std::string("{\"name\":"), std::string((1 << 20) + 1, ' ')}) {
     Write(manifest, bytes);
-    EXPECT_EQ(BrowserLines(Run(true)), TextArray{note + why + "，未检查"});
-    EXPECT_EQ(BrowserLines(Run(false)), TextArray{note + why + "，未检查"});
+    EXPECT_EQ(BrowserLines(Run(true)), note);
+    EXPECT_EQ(BrowserLines(Run(false)), note);
     EXPECT_EQ(Read(Text(kProfile) + "Preferences"), prefs);
   }
-  // The version folder a link to another: never read through.
+  // The version folder a link to another, and the manifest a link: never read through.
   const Text version = Text(kProfile) + "Extensions\\" + kHijacker + "\\1.0_0";
+  fs::remove(Host(manifest));
+  fs::create_symlink(Host(Text(kProfile) + "Extensions\\" + kStore + "\\2.1_0\\manifest.json"),
+                     Host(manifest));
+  EXPECT_EQ(BrowserLines(Run(true)), note);
   fs::remove_all(Host(version));
   fs::create_directory_symlink(Host(Text(kProfile) + "Extensions\\" + kStore + "\\2.1_0"),
                                Host(version));
-  EXPECT_EQ(BrowserLines(Run(true)), TextArray{note + "文件夹是链接，未检查"});
+  EXPECT_EQ(BrowserLines(Run(true)), note);
   // Gone: an entry the browser cannot load either.
   fs::remove(Host(version));
   EXPECT_TRUE(BrowserLines(Run(true)).empty());

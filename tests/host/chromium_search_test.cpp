@@ -220,14 +220,9 @@ TEST(ChromiumExtensions, ManifestsAreReadAndJudged) {
       R"({"startup_pages":["https://www.user-home.cn/"]},"chrome_url_overrides":{"newtab":"tab.html"}})",
       &overrides));
   EXPECT_EQ(overrides.name, "__MSG_appName__");
-  EXPECT_EQ(overrides.default_locale, "zh_CN");
   EXPECT_EQ(overrides.new_tab, "tab.html");
   // A new tab page is always the extension's own page.
   EXPECT_TRUE(ExtensionOverridesHijack(overrides, kUser));
-  EXPECT_EQ(ResolvedExtensionName(overrides.name, R"({"appname":{"message":"Hao123"}})"), "Hao123");
-  EXPECT_EQ(ResolvedExtensionName(overrides.name, R"({"other":{"message":"x"}})"),
-            "__MSG_appName__");
-  EXPECT_EQ(ResolvedExtensionName("Plain", R"({"Plain":{"message":"x"}})"), "Plain");
 
   // The user's own page, the browsers' own pages and shipped engines are no hijack.
   ASSERT_TRUE(ReadExtensionManifest(

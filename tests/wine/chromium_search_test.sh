@@ -91,7 +91,7 @@ check=$(run check "$address")
 check_equal "the check changed nothing" "$before" "$(snapshot)"
 for browser in Chrome Edge; do
   check_true "check names $browser's engine" grep -qF "浏览器主页：$browser（Default）default_search_provider_data.template_url_data 现为 \"好搜导航 https://s.hao.hijack.test/s?q={searchTerms}\"，将删除" <<<"$check"
-  check_true "check names $browser's extension" grep -qF "浏览器主页：$browser（Default）扩展程序“好搜起始页”（$hijacker）改写了主页、搜索引擎，将删除" <<<"$check"
+  check_true "check names $browser's extension" grep -qF "浏览器主页：$browser（Default）扩展程序“__MSG_name__”（$hijacker）改写了主页、搜索引擎，将删除" <<<"$check"
 done
 store_note="浏览器主页：360安全浏览器（Default）扩展程序“Tab Page”（$store）改写了新标签页，请在浏览器的扩展程序页面中删除"
 check_true "check says the store extension" grep -qF "$store_note" <<<"$check"
