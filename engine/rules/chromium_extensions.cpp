@@ -96,8 +96,8 @@ std::vector<ChromiumExtension> ChromiumExtensions(
       bool from_webstore = false;
       for (const JsonMember& member : file->scan.members) {
         const std::string_view path = member.path;
-        if (path.size() <= entry.path.size() + 1 || !path.starts_with(entry.path) ||
-            path[entry.path.size()] != '.') {
+        if (path.size() <= entry.path.size() + 1 ||
+            path.compare(0, entry.path.size(), entry.path) != 0 || path[entry.path.size()] != '.') {
           continue;
         }
         const std::string_view key = path.substr(entry.path.size() + 1);

@@ -44,8 +44,12 @@ const char* const kShippedSearchHosts[] = {
 // ("{google:baseURL}", "{google:baseSuggestURL}"), which only it fills in.
 const char kGoogleBase[] = "{google:base";
 
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 bool IsNameKey(std::string_view path) {
-  return path.ends_with(".name") || path.ends_with(".short_name");
+  return EndsWith(path, ".name") || EndsWith(path, ".short_name");
 }
 
 }  // namespace
@@ -57,7 +61,7 @@ bool IsHijackedSearchUrl(std::string_view url, std::string_view user_address) {
   const std::string_view name = host;
   for (const char* shipped : kShippedSearchHosts) {
     const std::string_view known = shipped;
-    if (name.ends_with(known) &&
+    if (EndsWith(name, known) &&
         (name.size() == known.size() || name[name.size() - known.size() - 1] == '.')) {
       return false;
     }
