@@ -1,7 +1,8 @@
 #include "platform/win32/processes_win32.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -99,6 +100,16 @@ bool UserOf(HANDLE process, BYTE (&user)[sizeof(TOKEN_USER) + SECURITY_MAX_SID_S
 
 PSID SidOf(BYTE* user) { return reinterpret_cast<TOKEN_USER*>(user)->User.Sid; }
 
+BOOL CALLBACK AskWindowToClose(HWND window, LPARAM ids) {
+  const auto& wanted = *reinterpret_cast<const std::vector<std::uint32_t>*>(ids);
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  if (std::find(wanted.begin(), wanted.end(), id) != wanted.end()) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 std::vector<RunningProcess> Win32Processes::List() {
@@ -132,17 +143,7 @@ std::vector<RunningProcess> Win32Processes::List() {
 
 void Win32Processes::AskToClose(const std::vector<std::uint32_t>& ids) {
   // EnumWindows gives every top-level window, hidden ones too.
-  EnumWindows(
-      [](HWND window, LPARAM ids) -> BOOL {
-        const auto& wanted = *reinterpret_cast<const std::vector<std::uint32_t>*>(ids);
-        DWORD id = 0;
-        GetWindowThreadProcessId(window, &id);
-        if (std::find(wanted.begin(), wanted.end(), id) != wanted.end()) {
-          PostMessageW(window, WM_CLOSE, 0, 0);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ids));
+  EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&ids));
 }
 
 bool Win32Processes::End(std::uint32_t id, const Text& image) {
