@@ -139,12 +139,11 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
 void SeenWithoutHeldLines(const Plan& plan, const std::vector<Text>& closed, Selection& selection) {
   for (const Step& step : plan) {
     if (std::find(closed.begin(), closed.end(), step.held_by) == closed.end()) continue;
-    Step unheld = step;
-    unheld.check_lines.pop_back();  // the line saying it runs, the last
+    // The line saying it runs is the last.
+    const Text shown = CheckText(step);
+    const std::size_t cut = shown.size() - step.check_lines.back().size() - Text("；").size();
     for (SeenFinding& seen : selection.seen) {
-      if (seen.id == FindingId(step) && seen.check_text == CheckText(step)) {
-        seen.check_text = CheckText(unheld);
-      }
+      if (seen.id == FindingId(step) && seen.check_text == shown) seen.check_text.resize(cut);
     }
   }
 }

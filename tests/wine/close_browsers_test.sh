@@ -10,9 +10,11 @@
 #   naming Edge's folder, and an msedge.exe outside Edge's install folder.
 # Without --close-browsers the repair leaves both profiles as today; with it
 # each is closed (the window asked, the rest ended), said, and repaired.
-# Usage: close_browsers_test.sh ARCH PREFIX-ROOT QINGHE-CLI STAND-IN
+# Then the window program, driven by tools/window_driver.cpp: its question
+# for each, answered yes for Chrome and no for Edge.
+# Usage: close_browsers_test.sh ARCH PREFIX-ROOT QINGHE-CLI STAND-IN QINGHE-EXE WINDOW-DRIVER
 set -euo pipefail
-arch=$1 root=$2 cli=$3 standin=$4
+arch=$1 root=$2 cli=$3 standin=$4 qinghe=$5 driver=$6
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
@@ -105,4 +107,26 @@ check_equal "Edge's window closed it when asked" 0 "$(status edge_window)"
 # Wine reports 0 for a process ended while it sleeps: only its end is told.
 check_fails "Edge's windowless process was ended" running edge_boost
 check_equal "Chrome, deaf to WM_CLOSE, was ended" 1 "$(status chrome_deaf)"
+
+# The window asks, once for each, in a box it owns.
+for data in "$edge_data" "$chrome_data"; do
+  printf '%s' "$hijacked" >"$(winepath -u "$data")/Default/Preferences"
+done
+start edge_window "$edge" window
+start chrome_deaf "$chrome" deaf "--user-data-dir=$chrome_data"
+wine "$qinghe" >/dev/null 2>&1 &
+pids[qinghe]=$!
+log=$(QINGHE_ANSWERS="yes no" wine "$driver" "$(winepath -w "$prefix/rect")" repair \
+  2>"$prefix/questions" | iconv -f GBK -t UTF-8 | tr -d '\r' || true)
+asked="仍在后台运行（启动加速或后台应用），修复其设置需要先关闭它。现在关闭吗？"
+check_equal "the window asked about each once" "Chrome $asked
+Edge $asked" "$(iconv -f GBK -t UTF-8 <"$prefix/questions" | tr -d '\r' | grep -F "$asked" || true)"
+check_equal "yes closed Chrome; no left Edge as today" \
+  "浏览器主页：已关闭后台运行的 Chrome
+浏览器主页：Chrome（Default）已恢复默认
+浏览器主页：Edge（Default）已跳过，请先关闭浏览器" "$(profile_lines <<<"$log")"
+check_fails "Chrome was ended" running chrome_deaf
+check_true "Edge still runs" running edge_window
+check_equal "Edge's profile is untouched" "$hijacked" \
+  "$(cat "$(winepath -u "$edge_data")/Default/Preferences")"
 check_summary
