@@ -11,8 +11,11 @@ constexpr unsigned kPollMs = 250;
 constexpr unsigned kWindowsCloseMs = 5000;  // as long as a person would wait
 constexpr unsigned kLockFreeMs = 3000;
 
-// The log names of the profiles finder, as browsers.h knows them.
+// The log names of the profiles finder, as browsers.h knows them. Chromium
+// has none: its chrome.exe is Chrome's in App Paths, and a Chrome started
+// without --user-data-dir= would pass for it.
 const Browser* BrowserNamed(const Text& name) {
+  if (name == "Chromium") return nullptr;
   if (name == "Chrome") return BrowserOfExecutable("chrome.exe");
   if (name == "Edge") return BrowserOfExecutable("msedge.exe");
   return BrowserOfShortcutName(name);

@@ -171,6 +171,28 @@ TEST_F(CloseBrowsers, LeftAsBeforeWhenNotClosed) {
   }
 }
 
+// Chromium's chrome.exe has Chrome's App Paths entry: Chrome, started
+// without a folder, would pass for it, so Chromium is never closed.
+TEST_F(CloseBrowsers, ChromeIsNeverTakenForChromium) {
+  const Text chrome = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
+  Write(chrome, "MZ");
+  ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, RegRoot::kLocalMachine,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe",
+                            "", RegRawValue{kRegSz, *Utf16LeFromText(chrome + Text(1, '\0'))}));
+  const Text chromium = Text(kLocal) + "Chromium\\User Data\\";
+  Write(chromium + "Default\\Preferences", kHijacked);
+  Write(chromium + "lockfile", "");
+  const int held = Hold(chromium + "lockfile");
+  FakeProcesses processes;
+  const auto chrome_id = processes.Start(chrome, "chrome.exe", Kind::kClosesWithItsWindow);
+  AnsweringHost host(true);
+  const Text log = Repair(host, &processes);
+  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(processes.Running(chrome_id));
+  EXPECT_TRUE(Has(log, "浏览器主页：Chromium（Default）已跳过，请先关闭浏览器")) << log;
+  close(held);
+}
+
 TEST_F(CloseBrowsers, OneThatCannotBeClosedIsReported) {
   FakeProcesses processes;
   processes.Start(kEdge, "msedge.exe", Kind::kUnendable, Hold(Text(kEdgeData) + "lockfile"));
