@@ -19,7 +19,7 @@ bool HandleWorkMenuMessage(HWND main_window, UINT message, WPARAM wparam);
 // Sent by the worker to the main window: may the browser named by the Text
 // at `lparam` be closed? Answered with a Yes/No box the main window owns
 // (HandleCloseBrowserQuestion, on the window's thread; true when handled).
-constexpr UINT kCloseBrowserQuestion = WM_APP + 0x67;
+constexpr UINT kCloseBrowserQuestion = WM_APP + 0x68;  // 0x67 is the check's results
 bool HandleCloseBrowserQuestion(HWND main_window, UINT message, LPARAM lparam, LRESULT* yes);
 
 class ControlRepairHost : public RepairHost {
