@@ -49,6 +49,9 @@
 # (seconds per run, default 120).  The throwaway HOME of profile DIR is
 # DIR.home (created next to it).
 
+# This folder, where the Marionette client (marionette_session.py) lies.
+_QINGHE_REAL_BROWSERS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
 _qinghe_firefox_program() {
     if [[ -n "${QINGHE_FIREFOX:-}" ]]; then
         printf '%s\n' "$QINGHE_FIREFOX"
@@ -525,45 +528,10 @@ finally:
             --profile "$dir" || exit 1
         "${_QINGHE_FF_CMD[@]}" >"${dir}.home/live-run.log" 2>&1 &
         local ff=$!
-        python3 - "$@" <<'PY'
-import json, socket, sys, time
-deadline = time.time() + 90
-while True:
-    try:
-        s = socket.create_connection(("127.0.0.1", 2828), timeout=60)
-        break
-    except OSError:
-        if time.time() > deadline:
-            sys.exit("qinghe_firefox_pref_live: Marionette did not answer")
-        time.sleep(0.2)
-buf = b""
-def recv():
-    global buf
-    while True:
-        if b":" in buf:
-            n, rest = buf.split(b":", 1)
-            if len(rest) >= int(n):
-                buf = rest[int(n):]
-                return json.loads(rest[:int(n)])
-        chunk = s.recv(65536)
-        if not chunk:
-            raise EOFError
-        buf += chunk
-mid = 0
-def cmd(name, params):
-    global mid
-    mid += 1
-    data = json.dumps([0, mid, name, params]).encode()
-    s.sendall(str(len(data)).encode() + b":" + data)
-    while True:
-        r = recv()
-        if r[0] == 1 and r[1] == mid:
-            if r[2]:
-                raise RuntimeError(r[2])
-            return r[3]
-recv()  # the server's greeting
-cmd("WebDriver:NewSession", {"capabilities": {}})
-cmd("Marionette:SetContext", {"value": "chrome"})
+        PYTHONPATH="$_QINGHE_REAL_BROWSERS" python3 - "$@" <<'PY'
+import json, sys
+from marionette_session import connect, quit_firefox
+cmd = connect(2828)
 script = """
 // Put back the prefs the remote agent set for automation, so they are
 // neither reported nor saved.
@@ -585,10 +553,7 @@ return out;
 """
 result = cmd("WebDriver:ExecuteScript", {"script": script, "args": [sys.argv[1:]]})
 print(json.dumps(result["value"], ensure_ascii=False, sort_keys=True))
-try:
-    cmd("Marionette:Quit", {"flags": ["eAttemptQuit"]})
-except (EOFError, OSError):
-    pass
+quit_firefox(cmd)
 PY
         rc=$?
         if [[ $rc -ne 0 ]]; then

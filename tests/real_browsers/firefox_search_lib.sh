@@ -20,46 +20,10 @@
 # connection sent to a closed local port, so nothing leaves this machine.
 
 _QINGHE_MARIONETTE_PY='
-import json, os, socket, sys, time
+import json, sys
+from marionette_session import connect, quit_firefox
 profile, script = sys.argv[1], sys.argv[2]
-deadline = time.time() + 90
-while True:
-    try:
-        port = int(open(os.path.join(profile, "MarionetteActivePort")).read().strip())
-        s = socket.create_connection(("127.0.0.1", port), timeout=60)
-        break
-    except (OSError, ValueError):
-        if time.time() > deadline:
-            sys.exit("Marionette did not answer")
-        time.sleep(0.2)
-buf = b""
-def recv():
-    global buf
-    while True:
-        if b":" in buf:
-            n, rest = buf.split(b":", 1)
-            if len(rest) >= int(n):
-                buf = rest[int(n):]
-                return json.loads(rest[:int(n)])
-        chunk = s.recv(65536)
-        if not chunk:
-            raise EOFError
-        buf += chunk
-mid = 0
-def cmd(name, params):
-    global mid
-    mid += 1
-    data = json.dumps([0, mid, name, params]).encode()
-    s.sendall(str(len(data)).encode() + b":" + data)
-    while True:
-        r = recv()
-        if r[0] == 1 and r[1] == mid:
-            if r[2]:
-                raise RuntimeError(r[2])
-            return r[3]
-recv()
-cmd("WebDriver:NewSession", {"capabilities": {}})
-cmd("Marionette:SetContext", {"value": "chrome"})
+cmd = connect(profile)
 wrapped = ("const done = arguments[arguments.length - 1];"
            "const { SearchService: S } = ChromeUtils.importESModule("
            "\"moz-src:///toolkit/components/search/SearchService.sys.mjs\");"
@@ -67,10 +31,7 @@ wrapped = ("const done = arguments[arguments.length - 1];"
            "})()); } catch (e) { done({ error: String(e) }); } })();")
 answer = cmd("WebDriver:ExecuteAsyncScript", {"script": wrapped, "args": []})["value"]
 print(json.dumps(answer, ensure_ascii=False, sort_keys=True))
-try:
-    cmd("Marionette:Quit", {"flags": ["eAttemptQuit"]})
-except (EOFError, OSError):
-    pass
+quit_firefox(cmd)
 '
 
 _qinghe_firefox_session_prefs() {
@@ -97,7 +58,7 @@ qinghe_firefox_ask() {
   _qinghe_firefox_cmd "$dir" --marionette -remote-allow-system-access --profile "$dir" || return 1
   MOZ_HEADLESS=1 "${_QINGHE_FF_CMD[@]}" >"${dir}.home/marionette-run.log" 2>&1 &
   ff=$!
-  python3 -c "$_QINGHE_MARIONETTE_PY" "$dir" "$2"
+  PYTHONPATH="$_QINGHE_REAL_BROWSERS" python3 -c "$_QINGHE_MARIONETTE_PY" "$dir" "$2"
   rc=$?
   # Asked to quit, Firefox ends by itself; otherwise its timeout wrapper goes.
   for _ in $(seq 1 100); do kill -0 "$ff" 2>/dev/null || break; sleep 0.2; done
