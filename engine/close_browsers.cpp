@@ -141,8 +141,11 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
 
 void SeenWithoutHeldLines(const Plan& plan, const std::vector<Text>& closed, Selection& selection) {
   for (const Step& step : plan) {
-    if (std::find(closed.begin(), closed.end(), step.held_by) == closed.end()) continue;
-    // The line saying it runs is the last.
+    if (std::find(closed.begin(), closed.end(), step.held_by) == closed.end() ||
+        step.check_lines.size() < 2) {
+      continue;
+    }
+    // The line saying it runs is the last, after the lines of what it holds.
     const Text shown = CheckText(step);
     const std::size_t cut = shown.size() - step.check_lines.back().size() - Text("；").size();
     for (SeenFinding& seen : selection.seen) {

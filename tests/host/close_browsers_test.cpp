@@ -232,6 +232,28 @@ TEST_F(CloseBrowsers, ChosenFindingIsRepairedOnceClosed) {
   EXPECT_EQ(Read(Text(kEdgeData) + "Profile 1\\Preferences"), kHijacked);
 }
 
+// Only the running line of a finding is taken off what was seen; a Step
+// that says nothing else keeps what was seen whole.
+TEST(SeenWithoutHeldLines, TakesOffOnlyTheRunningLine) {
+  Step held;
+  held.key = "浏览器主页：Edge（Default）";
+  held.held_by = "Edge";
+  held.check_lines = {"homepage 现为 \"x\"，将删除", "浏览器正在运行，修复前请先关闭"};
+  Step alone = held;
+  alone.key = "浏览器主页：Edge（Profile 1）";
+  alone.check_lines.erase(alone.check_lines.begin());
+  Selection chosen;
+  chosen.mode = Selection::Mode::kOnly;
+  for (const Step* step : {&held, &alone}) {
+    chosen.seen.push_back({FindingId(*step), step->key, CheckText(*step)});
+  }
+  SeenWithoutHeldLines({held, alone}, {"Edge"}, chosen);
+  Step without = held;
+  without.check_lines.pop_back();
+  EXPECT_EQ(chosen.seen[0].check_text, CheckText(without));
+  EXPECT_EQ(chosen.seen[1].check_text, CheckText(alone));
+}
+
 TEST(UsesFolder, ReadsTheFolderAsEachBrowserTakesIt) {
   const Text data = "C:\\Users\\u\\AppData\\Local\\Google\\Chrome\\User Data";
   const Text profile = "C:\\Users\\u\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\ab.default";
