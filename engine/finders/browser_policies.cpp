@@ -433,8 +433,15 @@ bool PolicyRegistryEntryAllowed(const RegFileEntry& entry) {
     }
   }
   // Within an ExtensionSettings entry's key.
-  for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    if (PolicyRoot(key.root) && IsSettingsEntryKey(key.key_path, true)) return true;
+  for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
+    for (RegRoot root : kRoots) {
+      const Text root_name = RegFileKeyName(root, view, "Software") + "\\";
+      if (entry.key.size() > root_name.size() &&
+          SameKey(entry.key.substr(0, root_name.size()), root_name) &&
+          IsSettingsEntryKey("Software\\" + entry.key.substr(root_name.size()), true)) {
+        return true;
+      }
+    }
   }
   return false;
 }
