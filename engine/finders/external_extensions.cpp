@@ -1,5 +1,7 @@
 #include "engine/finders/external_extensions.h"
 
+#include "engine/finders/lookalike_links.h"
+#include "engine/rules/browsers.h"
 #include "engine/rules/extension_sources.h"
 #include "engine/rules/registry_views.h"
 #include "platform/reg_file.h"
@@ -96,6 +98,91 @@ Step StepOf(const Found& found) {
   return step;
 }
 
+// An old Chromium's JSON registrations (docs/extensions.md, The JSON
+// files): the folder "extensions" in each version folder beside an
+// installed Chromium-family browser's executable.
+constexpr std::size_t kLargestExtensionFile = 1 << 20;
+const char kListFile[] = "external_extensions.json";
+
+bool IsVersionName(const Text& name) {
+  if (name.empty() || name[0] < '0' || name[0] > '9') return false;
+  return name.find_first_not_of("0123456789.") == Text::npos;
+}
+
+bool IsJsonName(const Text& name) {
+  return name.size() > 5 && SameIgnoringAsciiCase(name.substr(name.size() - 5), ".json") &&
+         name.find_first_of("\\/") == Text::npos;
+}
+
+struct ExtensionFolder {
+  Text path;  // with its last backslash
+  const char* executable;
+};
+std::vector<ExtensionFolder> ExtensionFolders(Platform& machine) {
+  std::vector<ExtensionFolder> folders;
+  TextSet seen;
+  for (const Browser& browser : KnownBrowsers()) {
+    if (browser.family != BrowserFamily::kChromium) continue;
+    const Text executable = InstalledBrowserPath(machine, browser);
+    if (executable.empty()) continue;
+    const Text install = FolderOfPath(executable) + "\\";
+    for (const FolderEntry& entry : machine.files.FindEntries(install + "*")) {
+      if (!entry.is_folder || entry.is_link || !IsVersionName(entry.name)) continue;
+      const Text folder = install + entry.name + "\\extensions\\";
+      if (seen.insert(AsciiUpper(folder))) folders.push_back({folder, browser.executable});
+    }
+  }
+  return folders;
+}
+
+// A file goes only while it holds the bytes judged.
+Step FileStep(const Text& path, const char* executable, const Registration& judged, PlanFor purpose,
+              std::string bytes) {
+  const Text shown = Text("浏览器外部扩展：") + executable + " 的扩展文件 " + path;
+  const Text from = TextShownFromUtf8(judged.from);
+  Step step;
+  step.key = path;
+  if (judged.source == Registration::Source::kStore) {
+    step.check_lines.push_back(shown + " 从应用商店安装（" + from + "），不会修改");
+    step.listed_as_left = true;
+    return step;
+  }
+  const Text what = shown + " 从商店以外安装（" + from + "）";
+  step.check_lines.push_back(what + "，将删除");
+  step.done_line = what + "，已删除";
+  step.failed_line = what + "，删除失败";
+  step.changes_something = true;
+  Change change;
+  change.kind = Change::Kind::kFile;
+  change.original = path;
+  change.plain_only = true;
+  change.guarded = true;
+  if (purpose == PlanFor::kRepair) change.bytes_seen = std::move(bytes);
+  step.changes.push_back(std::move(change));
+  return step;
+}
+
+void PlanExtensionFiles(PlanContext& context, Plan& plan) {
+  FileSystem& files = context.machine.files;
+  for (const ExtensionFolder& folder : ExtensionFolders(context.machine)) {
+    for (const FolderEntry& entry : files.FindEntries(folder.path + "*")) {
+      if (entry.is_folder || entry.is_link || !IsJsonName(entry.name)) continue;
+      // The list, or one extension's file named by its id.
+      const bool list = SameIgnoringAsciiCase(entry.name, kListFile);
+      if (!list && !IsExtensionId(entry.name.substr(0, entry.name.size() - 5))) continue;
+      const Text path = folder.path + entry.name;
+      std::string bytes;
+      if (files.ReadPlainFile(path, kLargestExtensionFile, &bytes) !=
+          FileSystem::PlainRead::kRead) {
+        continue;
+      }
+      const Registration judged = JudgeExtensionFile(bytes, list);
+      if (judged.source == Registration::Source::kNone) continue;
+      plan.push_back(FileStep(path, folder.executable, judged, context.purpose, std::move(bytes)));
+    }
+  }
+}
+
 }  // namespace
 
 void PlanExternalExtensions(PlanContext& context, Plan& plan) {
@@ -125,6 +212,7 @@ void PlanExternalExtensions(PlanContext& context, Plan& plan) {
     }
     if (!twin) plan.push_back(StepOf(found[at]));
   }
+  PlanExtensionFiles(context, plan);
 }
 
 bool RepairMayRemoveExtensionRegistration(RegRoot root, const Text& key_path) {
@@ -162,9 +250,21 @@ bool RegistrationEntry(const RegFileEntry& entry, const std::vector<Change>&) {
   return false;
 }
 
+// A JSON file directly in an installed browser's extensions folder.
+bool ExtensionFile(const PlaceRoots& roots, const Text& path) {
+  const Text name = FileNameOfPath(path);
+  if (!IsJsonName(name)) return false;
+  const Text folder = path.substr(0, path.size() - name.size());
+  for (const ExtensionFolder& each : ExtensionFolders(roots.machine)) {
+    if (SameIgnoringAsciiCase(each.path, folder)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 const FinderPlaces kExternalExtensionPlaces = {
     .key_tree = RepairMayRemoveExtensionRegistration,
+    .file = ExtensionFile,
     .registry_entry = RegistrationEntry,
 };

@@ -4,7 +4,9 @@
 // Software\Microsoft\Edge\Extensions, in HKEY_LOCAL_MACHINE's views and in
 // HKEY_CURRENT_USER. One installing from a crx file or a foreign update
 // address is removed; one from the store is an installer's companion, said
-// and left (docs/extensions.md).
+// and left (docs/extensions.md). The JSON files an old Chromium reads from
+// its version folder's "extensions" folder are judged alike; one that
+// installs from outside the store is moved into the bundle.
 #pragma once
 
 #include "engine/plan/places.h"

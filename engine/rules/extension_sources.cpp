@@ -85,23 +85,95 @@ Registration JudgeRegistration(const std::optional<RegRawValue>& update_url,
   return judged;
 }
 
+namespace {
+
+// The policy's or the file's object read as the member "p" of an object
+// around it: the scanner finds members by their path from the root.
+const char kWrapped[] = "{\"p\":";
+std::string Wrapped(std::string_view json) { return kWrapped + std::string(json) + "\n}"; }
+
+// The names of the members of that object; nullopt when the text is no JSON
+// object the scanner reads whole.
+std::optional<std::vector<std::string>> MemberNames(const std::string& wrapped) {
+  JsonScan scan;
+  if (ScanJsonMembers(wrapped, {"p"}, &scan) != JsonFault::kNone || scan.members.size() != 1 ||
+      scan.members[0].kind != JsonMember::Kind::kObject) {
+    return std::nullopt;
+  }
+  return scan.members[0].keys;
+}
+
+const JsonMember* MemberAt(const JsonScan& scan, const std::string& path) {
+  for (const JsonMember& member : scan.members) {
+    if (member.path == path) return &member;
+  }
+  return nullptr;
+}
+
+const char kCrx[] = ".external_crx";
+const char kVersion[] = ".external_version";
+const char kUpdateUrl[] = ".external_update_url";
+
+}  // namespace
+
+Registration JudgeExtensionFile(std::string_view json, bool list) {
+  Registration judged;
+  const std::string wrapped = Wrapped(json);
+  std::vector<std::string> entries = {"p"};
+  if (list) {
+    const std::optional<std::vector<std::string>> names = MemberNames(wrapped);
+    if (!names) return judged;
+    entries.clear();
+    for (const std::string& name : *names) {
+      if (IsExtensionId(name)) entries.push_back("p." + name);
+    }
+  }
+  std::vector<std::string> paths;
+  for (const std::string& entry : entries) {
+    for (const char* name : {kCrx, kVersion, kUpdateUrl}) paths.push_back(entry + name);
+  }
+  JsonScan scan;
+  if (ScanJsonMembers(wrapped, paths, &scan) != JsonFault::kNone) return judged;
+  bool from_store = false;
+  for (const std::string& entry : entries) {
+    const JsonMember* crx = MemberAt(scan, entry + kCrx);
+    const JsonMember* version = MemberAt(scan, entry + kVersion);
+    const JsonMember* url = MemberAt(scan, entry + kUpdateUrl);
+    const auto is_string = [](const JsonMember* member) {
+      return member && member->kind == JsonMember::Kind::kString;
+    };
+    // As ExternalProviderImpl::RetrieveExtensionsFromPrefs takes an entry:
+    // a crx with its version, or an update address, never both.
+    // (Only a string counts as crx or address there; a version of any type.)
+    if (is_string(crx) && is_string(version) && !is_string(url)) {
+      judged.source = Registration::Source::kOutside;
+      judged.from = crx->text;
+      return judged;
+    }
+    if (is_string(url) && !is_string(crx) && !version) {
+      if (!IsStoreUpdateUrl(url->text)) {
+        judged.source = Registration::Source::kOutside;
+        judged.from = url->text;
+        return judged;
+      }
+      from_store = true;
+      judged.from = url->text;
+    }
+  }
+  if (from_store) judged.source = Registration::Source::kStore;
+  return judged;
+}
+
 bool InstallsExtension(std::string_view installation_mode) {
   return installation_mode == "force_installed" || installation_mode == "normal_installed";
 }
 
 std::optional<SettingsCut> CutInstallingEntries(std::string_view json) {
-  // The scanner finds members by path from the root: the policy's object is
-  // read as the member "p" of an object around it, and cut there.
-  const std::string prefix = "{\"p\":";
-  const std::string wrapped = prefix + std::string(json) + "\n}";
-  JsonScan ids;
-  if (ScanJsonMembers(wrapped, {"p"}, &ids) != JsonFault::kNone || ids.members.size() != 1 ||
-      ids.members[0].kind != JsonMember::Kind::kObject) {
-    return std::nullopt;
-  }
-  const std::vector<std::string>& keys = ids.members[0].keys;
+  const std::string wrapped = Wrapped(json);
+  const std::optional<std::vector<std::string>> keys = MemberNames(wrapped);
+  if (!keys) return std::nullopt;
   std::vector<std::string> paths;
-  for (const std::string& key : keys) {
+  for (const std::string& key : *keys) {
     if (key.find('.') != std::string::npos) continue;
     paths.push_back("p." + key);
     paths.push_back("p." + key + ".installation_mode");
@@ -119,8 +191,9 @@ std::optional<SettingsCut> CutInstallingEntries(std::string_view json) {
   if (cut.empty()) return std::nullopt;
   SettingsCut result;
   result.removed = static_cast<int>(cut.size());
-  result.nothing_left = cut.size() == keys.size();
+  result.nothing_left = cut.size() == keys->size();
   const std::string left = CutJsonMembers(wrapped, scan, cut);
-  result.json = left.substr(prefix.size(), left.size() - prefix.size() - 2);
+  const std::size_t prefix = sizeof kWrapped - 1;
+  result.json = left.substr(prefix, left.size() - prefix - 2);
   return result;
 }

@@ -37,6 +37,15 @@ Registration JudgeRegistration(const std::optional<RegRawValue>& update_url,
                                const std::optional<RegRawValue>& path,
                                const std::optional<RegRawValue>& version);
 
+// What a JSON file of an old Chromium's extensions folder asks for
+// (chrome/browser/extensions/external_pref_loader.cc): `external_extensions.json`
+// maps ids to entries (`list`), an `<id>.json` is one entry. An entry names
+// external_crx with external_version, or external_update_url. kOutside when
+// any entry installs from outside the store (`from` its crx or address),
+// kStore when every one installs from the store, kNone otherwise (no entry
+// the browser takes, or no JSON object the scanner reads whole).
+Registration JudgeExtensionFile(std::string_view json, bool list);
+
 // The members of an ExtensionSettings policy (a JSON object, UTF-8) that
 // install an extension (installation_mode "force_installed" or
 // "normal_installed"): the text without them, every other byte kept, and how

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "engine/bundle/listing.h"
 #include "engine/bundle/writer.h"
@@ -154,6 +155,52 @@ TEST(ExtensionJudges, OnlyTheInstallingSettingsEntriesAreCut) {
   }
 }
 
+// As external_pref_loader.cc and RetrieveExtensionsFromPrefs take a file.
+TEST(ExtensionJudges, AnExtensionFileIsReadAsTheBrowserReadsIt) {
+  using Source = Registration::Source;
+  const std::string list =
+      "{\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\": {\"external_update_url\": "
+      "\"https://clients2.google.com/service/update2/crx\"},\n"
+      " \"abcdefghijklmnopabcdefghijklmnop\": {\"external_crx\": \"page.crx\", "
+      "\"external_version\": \"1.0\"}}";
+  Registration judged = JudgeExtensionFile(list, true);
+  EXPECT_EQ(judged.source, Source::kOutside);
+  EXPECT_EQ(judged.from, "page.crx");
+  judged = JudgeExtensionFile(
+      "{\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\": {\"external_update_url\": "
+      "\"https://clients2.google.com/service/update2/crx\"}}",
+      true);
+  EXPECT_EQ(judged.source, Source::kStore);
+  EXPECT_EQ(JudgeExtensionFile("{\"external_update_url\": \"http://hijack.example/u.xml\"}", false)
+                .source,
+            Source::kOutside);
+  EXPECT_EQ(
+      JudgeExtensionFile("{\"external_crx\": \"C:\\\\k\\\\p.crx\", \"external_version\": \"2\", "
+                         "\"external_update_url\": 5}",
+                         false)
+          .source,
+      Source::kOutside)
+      << "an address that is no string is no address";
+  for (const auto& [json, is_list] : std::vector<std::pair<const char*, bool>>{
+           // Entries the browser refuses: a crx without its version, both
+           // sources, a version that is no string beside an address, an id
+           // that is none, a list's entry given as a file's.
+           {"{\"external_crx\": \"p.crx\"}", false},
+           {"{\"external_crx\": \"p.crx\", \"external_version\": \"1\", "
+            "\"external_update_url\": \"http://hijack.example/\"}",
+            false},
+           {"{\"external_update_url\": \"http://hijack.example/\", \"external_version\": 1}",
+            false},
+           {"{\"not-an-id\": {\"external_update_url\": \"http://hijack.example/\"}}", true},
+           {"{\"external_update_url\": \"http://hijack.example/\"}", true},
+           {"{}", true},
+           {"[]", false},
+           {"{\"external_update_url\": \"http://hijack.example/\",}", false},
+       }) {
+    EXPECT_EQ(JudgeExtensionFile(json, is_list).source, Source::kNone) << json;
+  }
+}
+
 class ExternalExtensions : public PortableMachineTest {
  protected:
   // The bundles' folder.
@@ -292,6 +339,57 @@ TEST_F(ExternalExtensions, EachFormIsFoundTheOutsideOnesGoAndTheUndoGivesThemBac
   RecordingHost undo;
   EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
   EXPECT_EQ(Snapshot(), seeded) << undo.log();
+}
+
+// An old Chromium's JSON files in its version folder: one from outside the
+// store goes into the bundle and comes back with the undo, byte for byte; a
+// store's stays; any other file is no concern of the browser.
+TEST_F(ExternalExtensions, AnOldChromiumsExtensionFilesAreJudgedAlike) {
+  const Text install = "C:\\Program Files\\Google\\Chrome\\Application\\";
+  const Text folder = install + "49.0.2623.112\\extensions\\";
+  const auto put = [&](const Text& path, const std::string& bytes) {
+    const std::filesystem::path host = *files_.HostPath(path);
+    std::filesystem::create_directories(host.parent_path());
+    std::ofstream(host, std::ios::binary) << bytes;
+  };
+  put(install + "chrome.exe", "MZ");
+  Seed(kMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe", "",
+       Sz("C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe"));
+  const std::string list =
+      "{\"abcdefghijklmnopabcdefghijklmnop\": {\"external_crx\": \"page.crx\",\r\n"
+      " \"external_version\": \"1.0\"}}";
+  const std::string store =
+      "{\"external_update_url\": \"https://clients2.google.com/service/update2/crx\"}";
+  put(folder + "external_extensions.json", list);
+  put(folder + "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.json", store);
+  put(folder + "notes.json", "{\"external_update_url\": \"http://hijack.example/\"}");
+  put(folder + "page.crx", "Cr24");
+  put(install + "extensions\\external_extensions.json", list);
+
+  const Text shown = "浏览器外部扩展：chrome.exe 的扩展文件 " + folder;
+  EXPECT_EQ(CheckLines(),
+            TextArray({shown + "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.json 从应用商店安装（https://"
+                               "clients2.google.com/service/update2/crx），不会修改\r\n",
+                       shown + "external_extensions.json 从商店以外安装（page.crx），将删除\r\n"}));
+  EXPECT_EQ(last_count_, 1);
+  EXPECT_EQ(RepairLines(),
+            TextArray({shown + "external_extensions.json 从商店以外安装（page.crx），已删除\r\n"}));
+  EXPECT_FALSE(files_.PathExists(folder + "external_extensions.json"));
+  for (const Text& kept : {folder + "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.json", folder + "notes.json",
+                           folder + "page.crx", install + "extensions\\external_extensions.json"}) {
+    EXPECT_TRUE(files_.PathExists(kept)) << kept;
+  }
+  // Only such files may be written, and only there.
+  const PlaceRoots roots(machine_);
+  EXPECT_TRUE(RepairPlaces().AllowsFile(roots, folder + "external_extensions.json"));
+  EXPECT_FALSE(RepairPlaces().AllowsFile(roots, folder + "page.crx"));
+  EXPECT_FALSE(RepairPlaces().AllowsFile(roots, install + "extensions\\external_extensions.json"));
+  EXPECT_FALSE(RepairPlaces().AllowsFile(roots, install + "49.0.2623.112\\chrome.dll"));
+
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
+  std::ifstream in(*files_.HostPath(folder + "external_extensions.json"), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), list);
 }
 
 TEST_F(ExternalExtensions, NothingFoundAddsNoLine) {
