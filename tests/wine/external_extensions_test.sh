@@ -7,8 +7,10 @@
 #   read, to be left;
 # - ExtensionSettings loses only its installing entries, as a string and as
 #   a key;
+# - an old Chromium's JSON file beside the installed chrome.exe that installs
+#   a crx goes into the bundle; a store's stays;
 # - the repair removes those and leaves the rest, as reg.exe sees in each
-#   view; the undo gives every key and value back exactly.
+#   view; the undo gives every key, value and file back exactly.
 # Usage: external_extensions_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
 arch=$1 root=$2 cli=$3
@@ -42,6 +44,14 @@ seed() {
     /d '{"*": {"installation_mode": "blocked"}, "abcdefghijklmnopabcdefghijklmnop": {"installation_mode": "force_installed"}}'
   put "$edge_settings\\$url_id" /v installation_mode /d normal_installed
   put "$edge_settings\\*" /v installation_mode /d blocked
+  put 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe' /ve \
+    /d 'C:\Program Files\Google\Chrome\Application\chrome.exe'
+  mkdir -p "$files"
+  printf 'MZ' >"$install/chrome.exe"
+  printf '{"%s": {"external_crx": "page.crx", "external_version": "1.0"}}\r\n' "$crx_id" \
+    >"$files/external_extensions.json"
+  printf '{"external_update_url": "https://clients2.google.com/service/update2/crx"}' \
+    >"$files/$store_id.json"
 }
 # Every key the test seeds below, in each view, as reg.exe lists it: one line
 # per value, led by its key, sorted.
@@ -67,7 +77,10 @@ our_lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^浏览器(外部扩
 run() { wine "$@" || true; }
 
 qinghe_test_prefix "$root" "$arch" external_extensions
+install="$prefix/drive_c/Program Files/Google/Chrome/Application"
+files="$install/49.0.2623.112/extensions"
 seed
+list_sum=$(sha256sum <"$files/external_extensions.json")
 before=$(listing)
 check_true "the registrations were seeded" grep -q "$crx_id" <<<"$before"
 check_true "the policy's JSON was seeded as written" grep -qF \
@@ -85,6 +98,10 @@ ${ext}Chromium 扩展 $crx_id（$first\\Chromium\\Extensions\\$crx_id）的值�
 ${ext}Edge 扩展 $store_id（$first\\Microsoft\\Edge\\Extensions\\$store_id）从应用商店安装（https://edge.microsoft.com/extensionwebstorebase/v1/crx），不会修改"
 expected_policies="浏览器策略：Chrome ExtensionSettings（$machine\\Policies\\Google\\Chrome）有 1 项安装扩展，将删除
 浏览器策略：Edge ExtensionSettings\\$url_id（$machine\\Policies\\Microsoft\\Edge）有 1 项，将删除"
+windows_files='C:\Program Files\Google\Chrome\Application\49.0.2623.112\extensions'
+expected_check="$expected_check
+${ext}chrome.exe 的扩展文件 $windows_files\\$store_id.json 从应用商店安装（https://clients2.google.com/service/update2/crx），不会修改
+${ext}chrome.exe 的扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），将删除"
 check=$(run "$cli" check "$address" | our_lines)
 check_equal "the check names each registration once, and the policy's entries" \
   "$expected_policies
@@ -95,8 +112,11 @@ repair=$(run "$cli" repair "$address" | our_lines)
 check_equal "the repair's lines" "浏览器策略：Chrome 强制安装的扩展已删除
 浏览器策略：Edge 强制安装的扩展已删除
 ${ext}Chrome 扩展 $crx_id（$first\\Google\\Chrome\\Extensions\\$crx_id）从商店以外安装（C:\\Keeper\\page.crx），已删除
-${ext}Chrome 扩展 $url_id（HKEY_CURRENT_USER\\Software\\Google\\Chrome\\Extensions\\$url_id）从商店以外安装（http://hijack.example/update.xml），已删除" \
+${ext}Chrome 扩展 $url_id（HKEY_CURRENT_USER\\Software\\Google\\Chrome\\Extensions\\$url_id）从商店以外安装（http://hijack.example/update.xml），已删除
+${ext}chrome.exe 的扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），已删除" \
   "$repair"
+check_fails "gone: the crx's JSON file" test -e "$files/external_extensions.json"
+check_true "kept: the store's JSON file" test -e "$files/$store_id.json"
 for view in "${views[@]}"; do
   check_fails "gone in $view: the crx registration" has_key "$chrome\\$crx_id" "$view"
   check_fails "gone in $view: the policy's installing key" has_key "$edge_settings\\$url_id" "$view"
@@ -112,4 +132,6 @@ check_fails "gone: the user's registration" has_key "$user_chrome\\$url_id" /reg
 undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"
 check_equal "the undo gives every key and value back" "$before" "$(listing)"
+check_equal "the undo gives the JSON file back" "$list_sum" \
+  "$(sha256sum <"$files/external_extensions.json" 2>/dev/null || true)"
 check_summary
