@@ -29,73 +29,75 @@ const RegRawValue* ValueIn(const RegKeyTree& tree, const char* name) {
   return nullptr;
 }
 
-std::optional<RegRawValue> Optional(const RegRawValue* value) {
-  return value ? std::optional<RegRawValue>(*value) : std::nullopt;
-}
-
-// One registration as read through one view.
-struct Found {
-  const RegistrationKey* key = nullptr;
-  ViewedEntry entry;  // the Extensions key, the id, what the id's key holds
-  Registration judged;
-};
-
-void FindIn(Registry& registry, RegView view, RegRoot root, const RegistrationKey& key,
-            std::vector<Found>* found) {
-  std::optional<std::vector<Text>> ids;
-  if (!registry.ReadSubkeyNames(view, root, key.key, &ids) || !ids) return;
-  for (const Text& id : *ids) {
-    // The browser passes over any other name.
-    if (!IsExtensionId(id)) continue;
-    std::optional<RegKeyTree> tree;
-    if (!registry.ReadKeyTree(view, root, Text(key.key) + "\\" + id, &tree) || !tree) continue;
-    Found each;
-    each.key = &key;
-    each.entry = {view, root, key.key, id, ViewedContent(*tree)};
-    each.judged =
-        JudgeRegistration(Optional(ValueIn(*tree, "update_url")), Optional(ValueIn(*tree, "path")),
-                          Optional(ValueIn(*tree, "version")));
-    if (each.judged.source != Registration::Source::kNone) found->push_back(std::move(each));
-  }
-}
-
-Change Removal(const Found& found) {
-  Change change;
-  change.kind = Change::Kind::kKeyTree;
-  change.view = found.entry.view;
-  change.root = found.entry.root;
-  change.key_path = found.entry.key_path + "\\" + found.entry.name;
-  return change;
-}
-
-Step StepOf(const Found& found) {
-  const ViewedEntry& entry = found.entry;
-  const Text key_name = RegFileKeyName(entry.root, entry.view, entry.key_path + "\\" + entry.name);
-  const Text shown = Text("浏览器外部扩展：") + found.key->browser + " 扩展 " + entry.name + "（" +
-                     key_name + "）";
-  const Text from = TextShownFromUtf8(found.judged.from);
+// The Step of a registration or a file: removed, or said and left.
+Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, Change removal) {
+  const Text from = "（" + TextShownFromUtf8(judged.from) + "）";
   Step step;
-  step.key = key_name;
-  switch (found.judged.source) {
-    case Registration::Source::kOutside: {
-      const Text what = shown + "从商店以外安装（" + from + "）";
-      step.check_lines.push_back(what + "，将删除");
-      step.done_line = what + "，已删除";
-      step.failed_line = what + "，删除失败";
-      step.changes_something = true;
-      step.changes.push_back(Removal(found));
-      break;
-    }
-    case Registration::Source::kStore:
-      step.check_lines.push_back(shown + "从应用商店安装（" + from + "），不会修改");
-      step.listed_as_left = true;
-      break;
-    default:
-      step.check_lines.push_back(shown + "的值类型不对，浏览器不会读取，不会修改");
-      step.listed_as_left = true;
-      break;
+  step.key = key;
+  if (judged.source == Registration::Source::kOutside) {
+    const Text what = shown + "从商店以外安装" + from;
+    step.check_lines.push_back(what + "，将删除");
+    step.done_line = what + "，已删除";
+    step.failed_line = what + "，删除失败";
+    step.changes_something = true;
+    step.changes.push_back(std::move(removal));
+  } else {
+    step.check_lines.push_back(shown +
+                               (judged.source == Registration::Source::kStore
+                                    ? "从应用商店安装" + from
+                                    : Text("的值类型不对，浏览器不会读取")) +
+                               "，不会修改");
+    step.listed_as_left = true;
   }
   return step;
+}
+
+// A key both views show alike is one registration: one Step, its second
+// removal finding it gone where the views share the key.
+void PlanRegistrations(Registry& registry, Plan& plan) {
+  std::vector<ViewedEntry> seen;
+  std::vector<std::size_t> step_of;
+  for (const RegistrationKey& key : kKeys) {
+    for (RegRoot root : {RegRoot::kLocalMachine, RegRoot::kCurrentUser}) {
+      // The user's Software is one key in both views.
+      const std::vector<RegView> views = root == RegRoot::kCurrentUser
+                                             ? std::vector<RegView>{RegView::kOwn}
+                                             : registry.ItemViews();
+      for (RegView view : views) {
+        std::optional<std::vector<Text>> ids;
+        if (!registry.ReadSubkeyNames(view, root, key.key, &ids) || !ids) continue;
+        for (const Text& id : *ids) {
+          // The browser passes over any other name.
+          if (!IsExtensionId(id)) continue;
+          Change removal;
+          removal.kind = Change::Kind::kKeyTree;
+          removal.view = view;
+          removal.root = root;
+          removal.key_path = Text(key.key) + "\\" + id;
+          std::optional<RegKeyTree> tree;
+          if (!registry.ReadKeyTree(view, root, removal.key_path, &tree) || !tree) continue;
+          const Registration judged = JudgeRegistration(
+              ValueIn(*tree, "update_url"), ValueIn(*tree, "path"), ValueIn(*tree, "version"));
+          if (judged.source == Registration::Source::kNone) continue;
+          const ViewedEntry entry = {view, root, key.key, id, ViewedContent(*tree)};
+          std::size_t twin = 0;
+          while (twin < seen.size() && !SameThroughOtherView(seen[twin], entry)) ++twin;
+          if (twin < seen.size()) {
+            Step& first = plan[step_of[twin]];
+            if (first.changes_something) first.changes.push_back(std::move(removal));
+            continue;
+          }
+          seen.push_back(entry);
+          step_of.push_back(plan.size());
+          const Text key_name = RegFileKeyName(root, view, removal.key_path);
+          plan.push_back(JudgedStep(
+              key_name,
+              Text("浏览器外部扩展：") + key.browser + " 扩展 " + id + "（" + key_name + "）",
+              judged, std::move(removal)));
+        }
+      }
+    }
+  }
 }
 
 // An old Chromium's JSON registrations (docs/extensions.md, The JSON
@@ -105,8 +107,8 @@ constexpr std::size_t kLargestExtensionFile = 1 << 20;
 const char kListFile[] = "external_extensions.json";
 
 bool IsVersionName(const Text& name) {
-  if (name.empty() || name[0] < '0' || name[0] > '9') return false;
-  return name.find_first_not_of("0123456789.") == Text::npos;
+  return !name.empty() && name[0] >= '0' && name[0] <= '9' &&
+         name.find_first_not_of("0123456789.") == Text::npos;
 }
 
 bool IsJsonName(const Text& name) {
@@ -114,71 +116,47 @@ bool IsJsonName(const Text& name) {
          name.find_first_of("\\/") == Text::npos;
 }
 
-struct ExtensionFolder {
-  Text path;  // with its last backslash
-  const char* executable;
-};
-std::vector<ExtensionFolder> ExtensionFolders(Platform& machine) {
-  std::vector<ExtensionFolder> folders;
-  TextSet seen;
+// Each with its last backslash.
+TextSet ExtensionFolders(Platform& machine) {
+  TextSet folders;
   for (const Browser& browser : KnownBrowsers()) {
     if (browser.family != BrowserFamily::kChromium) continue;
     const Text executable = InstalledBrowserPath(machine, browser);
     if (executable.empty()) continue;
     const Text install = FolderOfPath(executable) + "\\";
     for (const FolderEntry& entry : machine.files.FindEntries(install + "*")) {
-      if (!entry.is_folder || entry.is_link || !IsVersionName(entry.name)) continue;
-      const Text folder = install + entry.name + "\\extensions\\";
-      if (seen.insert(AsciiUpper(folder))) folders.push_back({folder, browser.executable});
+      if (entry.is_folder && !entry.is_link && IsVersionName(entry.name)) {
+        folders.insert(install + entry.name + "\\extensions\\");
+      }
     }
   }
   return folders;
 }
 
 // A file goes only while it holds the bytes judged.
-Step FileStep(const Text& path, const char* executable, const Registration& judged, PlanFor purpose,
-              std::string bytes) {
-  const Text shown = Text("浏览器外部扩展：") + executable + " 的扩展文件 " + path;
-  const Text from = TextShownFromUtf8(judged.from);
-  Step step;
-  step.key = path;
-  if (judged.source == Registration::Source::kStore) {
-    step.check_lines.push_back(shown + " 从应用商店安装（" + from + "），不会修改");
-    step.listed_as_left = true;
-    return step;
-  }
-  const Text what = shown + " 从商店以外安装（" + from + "）";
-  step.check_lines.push_back(what + "，将删除");
-  step.done_line = what + "，已删除";
-  step.failed_line = what + "，删除失败";
-  step.changes_something = true;
-  Change change;
-  change.kind = Change::Kind::kFile;
-  change.original = path;
-  change.plain_only = true;
-  change.guarded = true;
-  if (purpose == PlanFor::kRepair) change.bytes_seen = std::move(bytes);
-  step.changes.push_back(std::move(change));
-  return step;
-}
-
 void PlanExtensionFiles(PlanContext& context, Plan& plan) {
   FileSystem& files = context.machine.files;
-  for (const ExtensionFolder& folder : ExtensionFolders(context.machine)) {
-    for (const FolderEntry& entry : files.FindEntries(folder.path + "*")) {
+  for (const Text& folder : ExtensionFolders(context.machine)) {
+    for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
       if (entry.is_folder || entry.is_link || !IsJsonName(entry.name)) continue;
       // The list, or one extension's file named by its id.
       const bool list = SameIgnoringAsciiCase(entry.name, kListFile);
       if (!list && !IsExtensionId(entry.name.substr(0, entry.name.size() - 5))) continue;
-      const Text path = folder.path + entry.name;
+      Change removal;
+      removal.kind = Change::Kind::kFile;
+      removal.original = folder + entry.name;
+      removal.plain_only = true;
+      removal.guarded = true;
       std::string bytes;
-      if (files.ReadPlainFile(path, kLargestExtensionFile, &bytes) !=
+      if (files.ReadPlainFile(removal.original, kLargestExtensionFile, &bytes) !=
           FileSystem::PlainRead::kRead) {
         continue;
       }
       const Registration judged = JudgeExtensionFile(bytes, list);
       if (judged.source == Registration::Source::kNone) continue;
-      plan.push_back(FileStep(path, folder.executable, judged, context.purpose, std::move(bytes)));
+      if (context.purpose == PlanFor::kRepair) removal.bytes_seen = std::move(bytes);
+      const Text shown = "浏览器外部扩展：扩展文件 " + removal.original + " ";
+      plan.push_back(JudgedStep(removal.original, shown, judged, std::move(removal)));
     }
   }
 }
@@ -186,32 +164,7 @@ void PlanExtensionFiles(PlanContext& context, Plan& plan) {
 }  // namespace
 
 void PlanExternalExtensions(PlanContext& context, Plan& plan) {
-  Registry& registry = context.machine.registry;
-  std::vector<Found> found;
-  for (const RegistrationKey& key : kKeys) {
-    for (RegView view : registry.ItemViews())
-      FindIn(registry, view, RegRoot::kLocalMachine, key, &found);
-    // The user's Software is one key in both views.
-    FindIn(registry, RegView::kOwn, RegRoot::kCurrentUser, key, &found);
-  }
-  const std::size_t first = plan.size();
-  for (std::size_t at = 0; at < found.size(); ++at) {
-    // The same key read again through the other view: one Step, its
-    // removal after the first (gone with it where the views share the key).
-    bool twin = false;
-    for (std::size_t earlier = 0; earlier < at && !twin; ++earlier) {
-      if (!SameThroughOtherView(found[earlier].entry, found[at].entry)) continue;
-      twin = true;
-      if (found[at].judged.source != Registration::Source::kOutside) continue;
-      const Text earlier_key =
-          RegFileKeyName(found[earlier].entry.root, found[earlier].entry.view,
-                         found[earlier].entry.key_path + "\\" + found[earlier].entry.name);
-      for (std::size_t step = first; step < plan.size(); ++step) {
-        if (plan[step].key == earlier_key) plan[step].changes.push_back(Removal(found[at]));
-      }
-    }
-    if (!twin) plan.push_back(StepOf(found[at]));
-  }
+  PlanRegistrations(context.machine.registry, plan);
   PlanExtensionFiles(context, plan);
 }
 
@@ -234,17 +187,11 @@ namespace {
 // everything below it.
 bool RegistrationEntry(const RegFileEntry& entry, const std::vector<Change>&) {
   for (const EntryKey& key : KeysOfEntry(entry.key)) {
-    for (const RegistrationKey& registration : kKeys) {
-      const Text prefix = Text(registration.key) + "\\";
-      if (key.key_path.size() <= prefix.size() ||
-          !SameIgnoringAsciiCase(key.key_path.substr(0, prefix.size()), prefix)) {
-        continue;
-      }
-      const Text below = key.key_path.substr(prefix.size());
-      if (RepairMayRemoveExtensionRegistration(key.root,
-                                               prefix + below.substr(0, below.find('\\')))) {
-        return true;
-      }
+    for (Text path = key.key_path;;) {
+      if (RepairMayRemoveExtensionRegistration(key.root, path)) return true;
+      const std::size_t parent = path.rfind('\\');
+      if (parent == Text::npos) break;
+      path.resize(parent);
     }
   }
   return false;
@@ -253,12 +200,8 @@ bool RegistrationEntry(const RegFileEntry& entry, const std::vector<Change>&) {
 // A JSON file directly in an installed browser's extensions folder.
 bool ExtensionFile(const PlaceRoots& roots, const Text& path) {
   const Text name = FileNameOfPath(path);
-  if (!IsJsonName(name)) return false;
-  const Text folder = path.substr(0, path.size() - name.size());
-  for (const ExtensionFolder& each : ExtensionFolders(roots.machine)) {
-    if (SameIgnoringAsciiCase(each.path, folder)) return true;
-  }
-  return false;
+  return IsJsonName(name) &&
+         ExtensionFolders(roots.machine).contains(path.substr(0, path.size() - name.size()));
 }
 
 }  // namespace

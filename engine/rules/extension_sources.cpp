@@ -20,7 +20,7 @@ bool StartsLower(std::string_view text, std::string_view prefix) {
 const char* const kStoreAddresses[] = {"clients2.google.com/service/update2/crx",
                                        "edge.microsoft.com/extensionwebstorebase/v1/crx"};
 
-bool IsString(const std::optional<RegRawValue>& value) {
+bool IsString(const RegRawValue* value) {
   return value && (value->type == kRegSz || value->type == kRegExpandSz);
 }
 
@@ -67,9 +67,8 @@ bool IsStoreUpdateUrl(std::string_view url) {
   return false;
 }
 
-Registration JudgeRegistration(const std::optional<RegRawValue>& update_url,
-                               const std::optional<RegRawValue>& path,
-                               const std::optional<RegRawValue>& version) {
+Registration JudgeRegistration(const RegRawValue* update_url, const RegRawValue* path,
+                               const RegRawValue* version) {
   Registration judged;
   if (IsString(update_url)) {
     judged.from = Utf8Of(*update_url);

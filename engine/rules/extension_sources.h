@@ -33,9 +33,9 @@ struct Registration {
   Source source = Source::kNone;
   std::string from;  // UTF-8: the update address or the crx path
 };
-Registration JudgeRegistration(const std::optional<RegRawValue>& update_url,
-                               const std::optional<RegRawValue>& path,
-                               const std::optional<RegRawValue>& version);
+// Each value null when absent.
+Registration JudgeRegistration(const RegRawValue* update_url, const RegRawValue* path,
+                               const RegRawValue* version);
 
 // What a JSON file of an old Chromium's extensions folder asks for
 // (chrome/browser/extensions/external_pref_loader.cc): `external_extensions.json`

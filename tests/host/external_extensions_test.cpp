@@ -86,33 +86,34 @@ TEST(ExtensionJudges, OnlyTheStoresUpdateAddressesAreTheStore) {
 // with version only without one, only strings.
 TEST(ExtensionJudges, ARegistrationIsReadAsTheBrowserReadsIt) {
   using Source = Registration::Source;
-  const auto none = std::nullopt;
+  const RegRawValue* none = nullptr;
   const RegRawValue store = Sz("https://clients2.google.com/service/update2/crx");
   const RegRawValue foreign = Sz("http://hijack.example/update.xml");
+  const RegRawValue expand = Sz("http://hijack.example/u", kRegExpandSz);
   const RegRawValue crx = Sz("C:\\Keeper\\page.crx");
   const RegRawValue version = Sz("1.0");
+  const RegRawValue number = Dword(1);
+  const RegRawValue binary = {kRegBinary, "C:"};
 
-  Registration judged = JudgeRegistration(store, none, none);
+  Registration judged = JudgeRegistration(&store, none, none);
   EXPECT_EQ(judged.source, Source::kStore);
   EXPECT_EQ(judged.from, "https://clients2.google.com/service/update2/crx");
-  EXPECT_EQ(JudgeRegistration(store, crx, version).source, Source::kStore)
+  EXPECT_EQ(JudgeRegistration(&store, &crx, &version).source, Source::kStore)
       << "an update address wins: the path is never read";
-  EXPECT_EQ(JudgeRegistration(foreign, none, none).source, Source::kOutside);
-  EXPECT_EQ(JudgeRegistration(Sz("http://hijack.example/u", kRegExpandSz), none, none).source,
-            Source::kOutside);
-  judged = JudgeRegistration(none, crx, version);
+  EXPECT_EQ(JudgeRegistration(&foreign, none, none).source, Source::kOutside);
+  EXPECT_EQ(JudgeRegistration(&expand, none, none).source, Source::kOutside);
+  judged = JudgeRegistration(none, &crx, &version);
   EXPECT_EQ(judged.source, Source::kOutside);
   EXPECT_EQ(judged.from, "C:\\Keeper\\page.crx");
   // An update address the browser cannot read as a string: the path is.
-  EXPECT_EQ(JudgeRegistration(Dword(1), crx, version).source, Source::kOutside);
+  EXPECT_EQ(JudgeRegistration(&number, &crx, &version).source, Source::kOutside);
   // Wrong types and nothing else: the browser installs nothing; said.
-  EXPECT_EQ(JudgeRegistration(Dword(1), none, none).source, Source::kWrongType);
-  EXPECT_EQ(JudgeRegistration(none, crx, Dword(1)).source, Source::kWrongType);
-  EXPECT_EQ(JudgeRegistration(none, RegRawValue{kRegBinary, "C:"}, version).source,
-            Source::kWrongType);
+  EXPECT_EQ(JudgeRegistration(&number, none, none).source, Source::kWrongType);
+  EXPECT_EQ(JudgeRegistration(none, &crx, &number).source, Source::kWrongType);
+  EXPECT_EQ(JudgeRegistration(none, &binary, &version).source, Source::kWrongType);
   // Incomplete: a path without a version, a version alone, an empty key.
-  EXPECT_EQ(JudgeRegistration(none, crx, none).source, Source::kNone);
-  EXPECT_EQ(JudgeRegistration(none, none, version).source, Source::kNone);
+  EXPECT_EQ(JudgeRegistration(none, &crx, none).source, Source::kNone);
+  EXPECT_EQ(JudgeRegistration(none, none, &version).source, Source::kNone);
   EXPECT_EQ(JudgeRegistration(none, none, none).source, Source::kNone);
 }
 
@@ -366,7 +367,7 @@ TEST_F(ExternalExtensions, AnOldChromiumsExtensionFilesAreJudgedAlike) {
   put(folder + "page.crx", "Cr24");
   put(install + "extensions\\external_extensions.json", list);
 
-  const Text shown = "浏览器外部扩展：chrome.exe 的扩展文件 " + folder;
+  const Text shown = "浏览器外部扩展：扩展文件 " + folder;
   EXPECT_EQ(CheckLines(),
             TextArray({shown + "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.json 从应用商店安装（https://"
                                "clients2.google.com/service/update2/crx），不会修改\r\n",

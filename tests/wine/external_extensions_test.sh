@@ -100,8 +100,8 @@ expected_policies="浏览器策略：Chrome ExtensionSettings（$machine\\Polici
 浏览器策略：Edge ExtensionSettings\\$url_id（$machine\\Policies\\Microsoft\\Edge）有 1 项，将删除"
 windows_files='C:\Program Files\Google\Chrome\Application\49.0.2623.112\extensions'
 expected_check="$expected_check
-${ext}chrome.exe 的扩展文件 $windows_files\\$store_id.json 从应用商店安装（https://clients2.google.com/service/update2/crx），不会修改
-${ext}chrome.exe 的扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），将删除"
+${ext}扩展文件 $windows_files\\$store_id.json 从应用商店安装（https://clients2.google.com/service/update2/crx），不会修改
+${ext}扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），将删除"
 check=$(run "$cli" check "$address" | our_lines)
 check_equal "the check names each registration once, and the policy's entries" \
   "$expected_policies
@@ -113,7 +113,7 @@ check_equal "the repair's lines" "浏览器策略：Chrome 强制安装的扩展
 浏览器策略：Edge 强制安装的扩展已删除
 ${ext}Chrome 扩展 $crx_id（$first\\Google\\Chrome\\Extensions\\$crx_id）从商店以外安装（C:\\Keeper\\page.crx），已删除
 ${ext}Chrome 扩展 $url_id（HKEY_CURRENT_USER\\Software\\Google\\Chrome\\Extensions\\$url_id）从商店以外安装（http://hijack.example/update.xml），已删除
-${ext}chrome.exe 的扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），已删除" \
+${ext}扩展文件 $windows_files\\external_extensions.json 从商店以外安装（page.crx），已删除" \
   "$repair"
 check_fails "gone: the crx's JSON file" test -e "$files/external_extensions.json"
 check_true "kept: the store's JSON file" test -e "$files/$store_id.json"
