@@ -10,6 +10,9 @@ packages=(
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
   locales liblnk-utils fonts-wqy-microhei e2fsprogs
   rapidjson-dev libexpat1-dev
+  # LZ4: the host build links Debian's library; the Windows build compiles
+  # the same release's lib/lz4.c, fetched below with apt-get source.
+  liblz4-dev dpkg-dev
   # The real browsers whose profiles the tests repair (test dependencies).
   chromium firefox-esr
 )
@@ -48,4 +51,39 @@ if ! grep -qi '^zh_CN\.utf-\?8$' <<<"$(locale -a 2>/dev/null)"; then
   $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
+fi
+
+# The LZ4 source the Windows build compiles: Debian's own release of the
+# library the host links, fetched through a deb-src entry beside the
+# machine's deb one, into the build folder (never tracked, never committed).
+lz4_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/sources/lz4"
+if [ ! -f "$lz4_dir/lib/lz4.c" ]; then
+  src_list=/etc/apt/sources.list.d/qinghe-debian-src.sources
+  if [ ! -f "$src_list" ]; then
+    $sudo tee "$src_list" >/dev/null <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  fi
+  # The source index comes with an update; a mirror mid-sync may fail one
+  # of the others, which apt-get source does not need.
+  for wait in 0 15 30; do
+    apt-get source --print-uris lz4 2>/dev/null | grep -q "lz4_" && break
+    sleep "$wait"
+    $sudo apt-get update -qq || true
+  done
+  fetch="$(mktemp -d)"
+  chmod 755 "$fetch"  # apt fetches as its own user
+  # apt-get source checks the .dsc against the signed index, and unpacks.
+  (cd "$fetch" && apt-get source -qq lz4 >/dev/null) ||
+    { echo "install-deps: apt-get source lz4 failed; rerun: bash tools/install-deps.sh" >&2; exit 1; }
+  unpacked=("$fetch"/lz4-*/)
+  [ -f "${unpacked[0]}lib/lz4.c" ] || { echo "install-deps: apt-get source lz4 gave no lib/lz4.c" >&2; exit 1; }
+  mkdir -p "$(dirname "$lz4_dir")"
+  rm -rf "$lz4_dir"
+  mv "${unpacked[0]}" "$lz4_dir"
+  rm -rf "$fetch"
 fi

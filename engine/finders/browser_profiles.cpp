@@ -9,6 +9,9 @@
 #include "engine/rules/byte_ranges.h"
 #include "engine/rules/chromium_prefs.h"
 #include "engine/rules/firefox_prefs.h"
+#include "engine/rules/firefox_search.h"
+#include "engine/rules/mozlz4_frame.h"
+#include "engine/rules/start_urls.h"
 #include "platform/text_utf16.h"
 #include "platform/text_utf8.h"
 
@@ -20,6 +23,8 @@ struct ProfileFileEdit {
   Text path;
   std::string before;
   ByteRanges removed;
+  // A compressed file's text, which `removed` is of; empty for a plain one.
+  std::string text = {};
 };
 
 // One hijacked setting as the check shows it: its name and what it holds
@@ -27,6 +32,7 @@ struct ProfileFileEdit {
 struct ShownSetting {
   std::string name;
   std::string now;
+  Text label = {};  // shown instead of the name, when given
 };
 
 // A profile holding a hijacked start setting, or one that cannot be read.
@@ -82,6 +88,7 @@ const char kChromiumLock[] = "lockfile";
 const char kFirefoxFolder[] = "Mozilla\\Firefox\\";
 const char kFirefoxLock[] = "parent.lock";
 const char* const kFirefoxFiles[] = {"prefs.js", "user.js"};
+const char kFirefoxSearchFile[] = "search.json.mozlz4";
 
 Text FolderPath(FileSystem& files, SpecialFolder which) {
   const Text path = files.GetSpecialFolder(which);
@@ -295,6 +302,74 @@ std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base,
   return folders;
 }
 
+Text FaultText(MozLz4Fault fault) {
+  switch (fault) {
+    case MozLz4Fault::kNotMozLz4:
+      return "不是完整的 mozLz4 文件";
+    case MozLz4Fault::kTooLarge:
+      return "声明的大小超过 16 MiB";
+    case MozLz4Fault::kDamaged:
+      return "压缩数据已损坏";
+    case MozLz4Fault::kSizeLies:
+      return "解压后的大小与声明的不符";
+    case MozLz4Fault::kNone:
+      break;
+  }
+  return Text();
+}
+
+// The hosts of a profile's hijacked start pages: an engine searching there
+// is the same hijacker's.
+std::vector<std::string> HijackHosts(const std::vector<FirefoxPrefCall>* calls,
+                                     std::string_view address) {
+  std::vector<std::string> hosts;
+  for (int at = 0; at < 2; ++at) {
+    for (const FirefoxPrefCall& call : calls[at]) {
+      if (call.name != kFirefoxHomepage || !call.is_string) continue;
+      for (const Text& page : SplitText(call.value, "|")) {
+        if (IsHijackedStartPage(page, address)) hosts.push_back(HostOfPage(page));
+      }
+    }
+  }
+  return hosts;
+}
+
+// The profile's search settings, judged: their edit when the default engine
+// is a hijacker's, or why the profile is left.
+std::optional<ProfileFileEdit> PlanFirefoxSearch(FileSystem& files, const Text& folder,
+                                                 std::string_view address,
+                                                 const std::vector<std::string>& hosts,
+                                                 std::vector<ShownSetting>* shown, Text* why) {
+  const Text path = folder + "\\" + kFirefoxSearchFile;
+  ProfileFileEdit edit;
+  edit.path = path;
+  if (ReadSettingsFile(files, path, kFirefoxSearchFile, &edit.before, why) !=
+      FileSystem::PlainRead::kRead) {
+    return std::nullopt;
+  }
+  const MozLz4Fault frame = DecodeMozLz4(edit.before, &edit.text);
+  if (frame != MozLz4Fault::kNone) {
+    *why = Text(kFirefoxSearchFile) + " " + FaultText(frame);
+    return std::nullopt;
+  }
+  FirefoxSearchJudgement judged;
+  const FirefoxSearchFault fault = JudgeFirefoxSearch(edit.text, address, hosts, &judged);
+  if (fault != FirefoxSearchFault::kNone) {
+    // The same faults, told in the same words.
+    static_assert(static_cast<int>(FirefoxSearchFault::kWrongType) ==
+                  static_cast<int>(ChromiumPrefsFault::kWrongType));
+    *why = Text(kFirefoxSearchFile) + " " + FaultText(static_cast<ChromiumPrefsFault>(fault));
+    return std::nullopt;
+  }
+  if (judged.hijacked.empty()) return std::nullopt;
+  for (const HijackedSearchDefault& engine : judged.hijacked) {
+    shown->push_back({std::string(), engine.engine,
+                      engine.private_browsing ? "隐私浏览默认搜索引擎" : "默认搜索引擎"});
+  }
+  edit.removed = std::move(judged.removed);
+  return edit;
+}
+
 std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& folder,
                                               std::string_view address) {
   const Text profile = FileNameOfPath(folder);
@@ -312,7 +387,12 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
     calls[at] = std::move(*parsed);
     hijacked = hijacked || FirefoxHomepageHijacked(calls[at], address);
   }
-  if (!hijacked) return std::nullopt;
+  std::vector<ShownSetting> search_shown;
+  Text why;
+  std::optional<ProfileFileEdit> search =
+      PlanFirefoxSearch(files, folder, address, HijackHosts(calls, address), &search_shown, &why);
+  if (!why.empty()) return Left("Firefox", profile, why);
+  if (!hijacked && !search) return std::nullopt;
   ProfilePlan plan;
   plan.browser = "Firefox";
   plan.profile = profile;
@@ -326,6 +406,10 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
     ByteRanges ranges = CallRanges(texts[at], removed);
     plan.edits.push_back(
         {folder + "\\" + kFirefoxFiles[at], std::move(texts[at]), std::move(ranges)});
+  }
+  if (search) {
+    for (ShownSetting& setting : search_shown) plan.settings.push_back(std::move(setting));
+    plan.edits.push_back(std::move(*search));
   }
   if (files.IsHeldOpen(plan.lock)) plan.state = ProfilePlan::State::kRunning;
   return plan;
@@ -435,8 +519,8 @@ Step StepOf(ProfilePlan& plan) {
     return step;
   }
   for (const ShownSetting& setting : plan.settings) {
-    const Text shown =
-        TextShownFromUtf8(setting.name) + " 现为 \"" + ShownValue(setting.now) + "\"";
+    const Text shown = (setting.label.empty() ? TextShownFromUtf8(setting.name) : setting.label) +
+                       " 现为 \"" + ShownValue(setting.now) + "\"";
     step.check_lines.push_back(who + shown + "，将删除");
     step.shown_now += (step.shown_now.empty() ? Text() : Text("；")) + shown;
   }
@@ -465,7 +549,8 @@ Step StepOf(ProfilePlan& plan) {
     change.original = edit.path;
     change.plain_only = true;
     change.guarded = true;
-    change.bytes_after = WithoutRanges(edit.before, edit.removed);
+    change.bytes_after = edit.text.empty() ? WithoutRanges(edit.before, edit.removed)
+                                           : EncodeMozLz4(WithoutRanges(edit.text, edit.removed));
     change.bytes_seen = std::move(edit.before);
     change.changed_line = who + "未修改：" + FileNameOfPath(edit.path) + " 已被改动";
     step.changes.push_back(std::move(change));
@@ -600,7 +685,8 @@ bool RepairMayWriteProfileFile(Platform& machine, const Text& path) {
     return false;
   }
   const Text app_data = FolderPath(files, kAppDataFolder);
-  if ((name == kFirefoxFiles[0] || name == kFirefoxFiles[1]) && !app_data.empty()) {
+  if ((name == kFirefoxFiles[0] || name == kFirefoxFiles[1] || name == kFirefoxSearchFile) &&
+      !app_data.empty()) {
     for (const Text& known : FirefoxProfileFolders(files, app_data + kFirefoxFolder)) {
       if (SameIgnoringAsciiCase(known, profile_folder)) return true;
     }

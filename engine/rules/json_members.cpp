@@ -47,12 +47,8 @@ class MemberScanner {
   bool Key(const char* text, rapidjson::SizeType length, bool) {
     if (skipped_ > 0) return true;
     Frame& frame = frames_.back();
-    std::size_t begin = last_end_;
-    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
-    if (begin < json_.size() && json_[begin] == ',') ++begin;
-    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
     frame.key.assign(text, length);
-    frame.key_begin = begin;
+    frame.key_begin = NextBegin();
     if (frame.watched) {
       if (std::find(frame.keys.begin(), frame.keys.end(), frame.key) != frame.keys.end()) {
         fault_ = JsonFault::kDuplicateKey;
@@ -72,9 +68,20 @@ class MemberScanner {
     bool watched = false;  // on the way to a path asked for, or asked for itself
     int member = -1;       // the member this container is the value of, when asked for
     std::vector<std::string> keys;
-    std::string key;  // of the member being read
-    std::size_t key_begin = 0;
+    std::string key;            // of the member being read
+    std::size_t key_begin = 0;  // of that member, or of an array's element being read
+    bool elements = false;      // an array whose elements are on a path asked for
   };
+
+  // Where the next key or element starts: past the spaces and the comma
+  // after what was read last.
+  std::size_t NextBegin() const {
+    std::size_t begin = last_end_;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    if (begin < json_.size() && json_[begin] == ',') ++begin;
+    while (begin < json_.size() && IsJsonSpace(json_[begin])) ++begin;
+    return begin;
+  }
 
   bool Asked(const std::string& path) const {
     return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
@@ -91,16 +98,19 @@ class MemberScanner {
   // The path of the member being read, one step a name. A name holding a
   // '.' is no step of any path asked for: "session.startup_urls" as one name
   // is not the member startup_urls of session, and the browser never reads it so.
+  // An array's elements are the step "[]".
   std::optional<std::string> ChildPath(const Frame& frame) const {
+    if (!frame.object) return frame.path.empty() ? "[]" : frame.path + ".[]";
     if (frame.key.find('.') != std::string::npos) return std::nullopt;
     return frame.path.empty() ? frame.key : frame.path + "." + frame.key;
   }
 
-  // A new member of the object on top, when it is asked for: its index.
+  // A new member of the object on top, or element of the array on top, when
+  // it is asked for: its index.
   int StartMember(JsonMember::Kind kind) {
-    if (frames_.empty() || !frames_.back().object) return -1;
+    if (frames_.empty()) return -1;
     const Frame& frame = frames_.back();
-    if (!frame.watched) return -1;
+    if (frame.object ? !frame.watched : !frame.elements) return -1;
     std::optional<std::string> path = ChildPath(frame);
     if (!path || !Asked(*path)) return -1;
     JsonMember member;
@@ -112,20 +122,23 @@ class MemberScanner {
     return static_cast<int>(scan_->members.size()) - 1;
   }
 
-  // The value of the object's current member ends here.
+  // The value of the object's current member, or the array's element, ends here.
   void EndMember(int member, std::size_t end) {
     const Frame& frame = frames_.back();
     if (member >= 0) scan_->members[member].value_end = end;
-    if (frame.watched) scan_->siblings.push_back({frame.id, frame.key_begin, end});
+    if (frame.object ? frame.watched : frame.elements) {
+      scan_->siblings.push_back({frame.id, frame.key_begin, end});
+    }
   }
 
   bool Scalar(JsonMember::Kind kind, std::string_view text) {
     if (skipped_ > 0) return true;
     const std::size_t end = in_->Tell();
+    if (!frames_.empty() && frames_.back().elements) frames_.back().key_begin = NextBegin();
     last_end_ = end;
     if (frames_.empty()) return true;
     Frame& frame = frames_.back();
-    if (!frame.object) {
+    if (!frame.object && !frame.elements) {
       if (frame.member >= 0) {
         JsonMember& array = scan_->members[frame.member];
         if (kind == JsonMember::Kind::kString) {
@@ -153,20 +166,27 @@ class MemberScanner {
       ++skipped_;
       return true;
     }
+    if (!frames_.empty() && frames_.back().elements) frames_.back().key_begin = NextBegin();
     last_end_ = in_->Tell();
     Frame child;
     child.object = kind == JsonMember::Kind::kObject;
     child.id = ++objects_;
     if (frames_.empty()) {
       child.watched = true;
-    } else if (frames_.back().object) {
+    } else if (frames_.back().object || frames_.back().elements) {
       if (std::optional<std::string> path = ChildPath(frames_.back())) {
         child.path = std::move(*path);
         child.member = StartMember(kind);
         child.watched = child.member >= 0 || LeadsToAsked(child.path);
+        if (child.member >= 0) scan_->members[child.member].container = child.id;
       }
-    } else if (frames_.back().member >= 0) {
+    }
+    if (!frames_.empty() && !frames_.back().object && frames_.back().member >= 0) {
       scan_->members[frames_.back().member].only_strings = false;
+    }
+    if (!child.object && child.watched) {
+      const std::string elements = child.path.empty() ? "[]" : child.path + ".[]";
+      child.elements = Asked(elements) || LeadsToAsked(elements);
     }
     if (!child.watched) {
       skipped_ = 1;
@@ -192,7 +212,9 @@ class MemberScanner {
       if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
       member = closed.member;
     }
-    if (!frames_.empty() && frames_.back().object) EndMember(member, end);
+    if (!frames_.empty() && (frames_.back().object || frames_.back().elements)) {
+      EndMember(member, end);
+    }
     return true;
   }
 

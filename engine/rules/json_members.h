@@ -18,7 +18,9 @@ constexpr int kLargestJsonDepth = 199;
 // One member found at a path asked for.
 struct JsonMember {
   enum class Kind { kNull, kFalse, kTrue, kNumber, kString, kArray, kObject };
-  std::string path;  // the keys from the root, joined with '.' (none holds one)
+  // The keys from the root, joined with '.' (none holds one); "[]" is each
+  // element of an array: "engines.[].id".
+  std::string path;
   Kind kind = Kind::kNull;
   std::string text;                  // a string's value, a number as written
   std::vector<std::string> strings;  // an array's string elements
@@ -29,6 +31,8 @@ struct JsonMember {
   std::size_t key_begin = 0;
   std::size_t value_end = 0;
   int object = 0;  // numbers the enclosing objects in the order they open
+  // An object's or array's own number, which its members' `object` holds.
+  int container = 0;
 };
 
 struct JsonScan {
@@ -59,9 +63,9 @@ enum class JsonFault {
 JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>& paths,
                           JsonScan* scan);
 
-// The bytes of the scanned text that hold the given members (each from
-// `scan`), with the comma that separated each from its neighbours: without
-// them the text is still JSON, every other byte kept.
+// The bytes of the scanned text that hold the given members or elements
+// (each from `scan`), with the comma that separated each from its
+// neighbours: without them the text is still JSON, every other byte kept.
 ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMember*>& cut);
 
 // `json` without those members.

@@ -30,28 +30,33 @@ if ! "$clang" "${flags[@]}" "$probe" -o "$out/probe" >/dev/null 2>&1; then
 fi
 
 target=${QINGHE_FUZZ_TARGET:-lnk_reader}
+libraries=()
 binary="$out/${target}_fuzz"
 if [ "$target" = profile_editor ]; then
   sources=("$here/profile_editor_fuzz.cpp" "$root/engine/rules/json_members.cpp"
            "$root/engine/rules/byte_ranges.cpp" "$root/engine/rules/chromium_prefs.cpp"
            "$root/engine/rules/firefox_prefs.cpp" "$root/engine/rules/autoconfig_script.cpp"
-           "$root/engine/rules/start_urls.cpp" "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
+           "$root/engine/rules/start_urls.cpp" "$root/engine/rules/firefox_search.cpp"
+           "$root/engine/rules/mozlz4_frame.cpp" "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
            "$root/platform/sorting.cpp"
            "$root/platform/portable/text_utf16_portable.cpp" "$root/platform/portable/cp936.cpp")
   headers=("$root/engine/rules/json_members.h" "$root/engine/rules/byte_ranges.h"
            "$root/engine/rules/chromium_prefs.h" "$root/engine/rules/firefox_prefs.h"
-           "$root/engine/rules/autoconfig_script.h")
+           "$root/engine/rules/autoconfig_script.h" "$root/engine/rules/firefox_search.h"
+           "$root/engine/rules/mozlz4_frame.h")
   # RapidJSON from the distribution (these files hold no Chinese text).
   # RapidJSON 1.1's stack adds to its null pointer before its first push
   # (internal/stack.h, Reserve), which its later releases stopped doing.
   flags+=(-I/usr/include -fno-sanitize=pointer-overflow)
+  # LZ4 from the distribution (liblz4-dev), as the host build links it.
+  libraries=(-llz4)
 else
   sources=("$here/lnk_reader_fuzz.cpp" "$root/platform/portable/lnk_format.cpp"
            "$root/platform/portable/cp936.cpp" "$root/platform/shell_link_names.cpp")
   headers=("$root/platform/portable/lnk_format.h" "$root/platform/portable/cp936.h")
 fi
 if [ ! -x "$binary" ] || [ -n "$(find "${sources[@]}" "${headers[@]}" -newer "$binary")" ]; then
-  "$clang" "${flags[@]}" -I"$root" "${sources[@]}" -o "$binary"
+  "$clang" "${flags[@]}" -I"$root" "${sources[@]}" "${libraries[@]}" -o "$binary"
 fi
 
 # libFuzzer adds what it finds to the first folder, in the build folder;

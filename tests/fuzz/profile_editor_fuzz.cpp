@@ -3,11 +3,17 @@
 //   Chromium:   the cut text parses, and equals the input's DOM without them;
 //   Firefox:    the cut text parses, and holds the input's other calls;
 //   autoconfig: the script without every call that may go is still read
-//               for sure, and holds the other calls.
-// The first byte picks the editor: even Chromium, odd Firefox (with bit 1
+//               for sure, and holds the other calls;
+//   search:     the cut search.json parses, and equals the input's DOM
+//               without the hijacked selections, their hashes and some
+//               engines of those ids; judged again, it holds no hijack;
+//   mozLz4:     a frame read is the frame of its text, re-encoded.
+// The first byte picks the editor: even Chromium (with bit 2 set, search
+// settings; with bits 2 and 3, the mozLz4 frame), odd Firefox (with bit 1
 // set, an autoconfig script).
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +22,8 @@
 #include "engine/rules/autoconfig_script.h"
 #include "engine/rules/chromium_prefs.h"
 #include "engine/rules/firefox_prefs.h"
+#include "engine/rules/firefox_search.h"
+#include "engine/rules/mozlz4_frame.h"
 
 namespace {
 
@@ -118,6 +126,60 @@ void Autoconfig(const std::string& input) {
   }
 }
 
+void Search(const std::string& input) {
+  FirefoxSearchJudgement judged;
+  const char* const hosts[] = {"so.hijack.test"};
+  if (JudgeFirefoxSearch(input, "https://www.user-home.cn/", {hosts[0]}, &judged) !=
+      FirefoxSearchFault::kNone) {
+    Require(judged.removed.empty());
+    return;
+  }
+  const std::string out = WithoutRanges(input, judged.removed);
+  rapidjson::Document before, after;
+  before.Parse(input.c_str(), input.size());
+  after.Parse(out.c_str(), out.size());
+  Require(!before.HasParseError() && !after.HasParseError());
+  std::vector<std::string> ids;
+  for (const HijackedSearchDefault& hijacked : judged.hijacked) {
+    const std::string name =
+        hijacked.private_browsing ? "privateDefaultEngineId" : "defaultEngineId";
+    const rapidjson::Value& id = before["metaData"][name.c_str()];
+    ids.emplace_back(id.GetString(), id.GetStringLength());
+    RemovePath(&before, "metaData." + name);
+    RemovePath(&before, "metaData." + name + "Hash");
+  }
+  // The engines left are the input's in order, less some of those ids.
+  if (before.IsObject() && before.HasMember("engines")) {
+    rapidjson::Value& was = before["engines"];
+    const rapidjson::Value& now = after["engines"];
+    rapidjson::SizeType kept = 0;
+    for (rapidjson::SizeType at = 0; at < was.Size();) {
+      if (kept < now.Size() && SameJson(was[at], now[kept])) {
+        ++kept;
+        ++at;
+        continue;
+      }
+      const rapidjson::Value& id = was[at]["id"];
+      Require(std::find(ids.begin(), ids.end(),
+                        std::string(id.GetString(), id.GetStringLength())) != ids.end());
+      was.Erase(was.Begin() + at);
+    }
+    Require(kept == now.Size());
+  }
+  Require(SameJson(before, after));
+  FirefoxSearchJudgement again;
+  Require(JudgeFirefoxSearch(out, "https://www.user-home.cn/", {hosts[0]}, &again) ==
+          FirefoxSearchFault::kNone);
+  Require(again.hijacked.empty());
+}
+
+void MozLz4(const std::string& input) {
+  std::string text;
+  if (DecodeMozLz4(input, &text) != MozLz4Fault::kNone) return;
+  std::string again;
+  Require(DecodeMozLz4(EncodeMozLz4(text), &again) == MozLz4Fault::kNone && again == text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -128,6 +190,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Autoconfig(input);
     } else {
       Firefox(input);
+    }
+  } else if (data[0] & 4) {
+    if (data[0] & 8) {
+      MozLz4(input);
+    } else {
+      Search(input);
     }
   } else {
     Chromium(input);
