@@ -7,7 +7,9 @@
 #include "engine/rules/autoconfig_script.h"
 #include "engine/rules/browsers.h"
 #include "engine/rules/byte_ranges.h"
+#include "engine/rules/chromium_extensions.h"
 #include "engine/rules/chromium_prefs.h"
+#include "engine/rules/chromium_search.h"
 #include "engine/rules/firefox_prefs.h"
 #include "engine/rules/firefox_search.h"
 #include "engine/rules/mozlz4_frame.h"
@@ -33,6 +35,7 @@ struct ShownSetting {
   std::string name;
   std::string now;
   Text label = {};  // shown instead of the name, when given
+  Text line = {};   // said as it is instead (an extension's), when given
 };
 
 // A profile holding a hijacked start setting, or one that cannot be read.
@@ -48,6 +51,9 @@ struct ProfilePlan {
   Text why;
   Text lock;  // the file its running browser holds open
   std::vector<ShownSetting> settings;
+  // Lines of what the repair leaves to the user (an extension from the
+  // store), said by the check and with the repair's line.
+  std::vector<Text> notes;
   std::vector<ProfileFileEdit> edits;
   // Values under HKEY_CURRENT_USER (the registry copy of Chrome's codes) the
   // repair removes with the settings.
@@ -170,6 +176,77 @@ struct UserDataFacts {
   std::optional<bool> has_codes;
 };
 
+constexpr std::size_t kLargestManifest = 1 << 20;
+
+// The folder of an entry's path, "<id>\\<version>" below the profile's
+// "Extensions" (ExtensionPrefs keeps it relative); empty for any other.
+Text ExtensionFolder(const Text& profile_folder, const std::string& utf8) {
+  const std::optional<Text> path = TextFromUtf8(utf8);
+  if (!path) return Text();
+  const TextArray names = SplitText(ReplaceText(*path, "/", "\\"), "\\");
+  if (names.size() != 2 || !IsPlainName(names[0]) || !IsPlainName(names[1])) return Text();
+  return profile_folder + "\\Extensions\\" + names[0] + "\\" + names[1];
+}
+
+// Reads the manifest of an entry that holds none: false when it cannot be
+// read safely (a link on the way, too large, not JSON). An absent folder or
+// manifest is no extension the browser loads either: no overrides.
+bool ReadManifestOf(FileSystem& files, const Text& profile_folder, ChromiumExtension& extension) {
+  const Text folder = ExtensionFolder(profile_folder, extension.path);
+  if (folder.empty()) return true;
+  if (files.LeadsThroughLink(folder)) return false;
+  std::string json;
+  const auto read = files.ReadPlainFile(folder + "\\manifest.json", kLargestManifest, &json);
+  return read == FileSystem::PlainRead::kAbsent ||
+         (read == FileSystem::PlainRead::kRead &&
+          ReadExtensionManifest(json, &extension.overrides));
+}
+
+// What an extension's overrides replace, in words.
+Text OverriddenText(const ExtensionOverrides& overrides) {
+  Text what;
+  const auto add = [&what](bool present, const char* word) {
+    if (present) what += (what.empty() ? "" : "、") + Text(word);
+  };
+  add(!overrides.homepage.empty(), "主页");
+  add(!overrides.startup_pages.empty(), "启动页");
+  add(!overrides.search_urls.empty(), "搜索引擎");
+  add(!overrides.new_tab.empty(), "新标签页");
+  return what;
+}
+
+// The profile's extensions that replace the start page or the search
+// engine with another's: those from outside the store go with their
+// entries (`removed`), the others are said (`plan.notes`).
+void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
+                             const std::vector<const ChromiumPrefsFile*>& present,
+                             std::string_view address, ProfilePlan& plan,
+                             std::vector<std::string>& removed) {
+  for (ChromiumExtension& extension : ChromiumExtensions(present)) {
+    if (extension.origin == ExtensionOrigin::kComponent) continue;
+    const Text id = TextShownFromUtf8(extension.id);
+    if (!extension.has_manifest && !ReadManifestOf(files, profile_folder, extension)) {
+      plan.notes.push_back(
+          "扩展程序 " + id +
+          " 的 manifest.json 无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查");
+      continue;
+    }
+    const ExtensionOverrides& overrides = extension.overrides;
+    if (!overrides.Any() || !ExtensionOverridesHijack(overrides, address)) continue;
+    const Text name = "扩展程序“" +
+                      TextShownFromUtf8(overrides.name.empty() ? extension.id : overrides.name) +
+                      "”（" + id + "）改写了" + OverriddenText(overrides);
+    if (extension.origin == ExtensionOrigin::kStore) {
+      plan.notes.push_back(name + "，请在浏览器的扩展程序页面中删除");
+    } else if (extension.origin == ExtensionOrigin::kPolicy) {
+      plan.notes.push_back(name + "，由策略安装，不会修改");
+    } else {
+      plan.settings.push_back({std::string(), std::string(), name});
+      removed.push_back(ExtensionSettingPath(extension.id));
+    }
+  }
+}
+
 // A profile folder found in the user-data folder. One that Local State does
 // not list counts only when it holds Preferences.
 std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const ChromiumUserData& data,
@@ -200,10 +277,11 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
     present.push_back(&read[at]);
   }
   ChromiumPrefsFault fault;
-  const std::vector<HijackedSetting> hijacked =
-      JudgeChromiumStartSettings(present, address, &fault);
+  std::vector<HijackedSetting> hijacked = JudgeChromiumStartSettings(present, address, &fault);
   if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
-  if (hijacked.empty()) return std::nullopt;
+  const std::vector<HijackedSetting> search = JudgeChromiumSearchSettings(present, address, &fault);
+  if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
+  hijacked.insert(hijacked.end(), search.begin(), search.end());
 
   ProfilePlan plan;
   plan.browser = data.browser;
@@ -211,11 +289,13 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   plan.lock = data.folder + kChromiumLock;
   std::vector<std::string> removed;
   for (const HijackedSetting& setting : hijacked) {
-    plan.settings.push_back({setting.path, setting.shown});
+    plan.settings.push_back({setting.path, setting.shown, Text()});
     if (std::find(removed.begin(), removed.end(), setting.path) == removed.end()) {
       removed.push_back(setting.path);
     }
   }
+  JudgeChromiumExtensions(files, folder, present, address, plan, removed);
+  if (plan.settings.empty() && plan.notes.empty()) return std::nullopt;
   for (int at = 0; at < 2; ++at) {
     if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
     ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
@@ -233,6 +313,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   if (*facts.has_codes) {
     for (const std::string& path : removed) {
       std::optional<RegRawValue> value;
+      if (!RepairMayWriteProfileValue(RegRoot::kCurrentUser, key, path)) continue;
       if (machine.registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, key, path, &value) &&
           value) {
         plan.registry_values.push_back({key, path});
@@ -519,10 +600,24 @@ Step StepOf(ProfilePlan& plan) {
     return step;
   }
   for (const ShownSetting& setting : plan.settings) {
-    const Text shown = (setting.label.empty() ? TextShownFromUtf8(setting.name) : setting.label) +
-                       " 现为 \"" + ShownValue(setting.now) + "\"";
+    const Text shown =
+        !setting.line.empty()
+            ? setting.line
+            : (setting.label.empty() ? TextShownFromUtf8(setting.name) : setting.label) +
+                  " 现为 \"" + ShownValue(setting.now) + "\"";
     step.check_lines.push_back(who + shown + "，将删除");
     step.shown_now += (step.shown_now.empty() ? Text() : Text("；")) + shown;
+  }
+  Text notes;
+  for (const Text& note : plan.notes) {
+    step.check_lines.push_back(who + note);
+    notes += "；" + note;
+  }
+  if (plan.settings.empty()) {
+    // Nothing to change: the notes alone, said by the repair too.
+    step.failed_line = who + notes.substr(Text("；").size());
+    step.listed_as_left = true;
+    return step;
   }
   step.shown_after = "删除这些设置及其校验值，浏览器改用默认";
   for (const ProfilePlan::RegistryValue& value : plan.registry_values) {
@@ -537,8 +632,8 @@ Step StepOf(ProfilePlan& plan) {
     step.reports_failure = true;
     return step;
   }
-  step.done_line = who + "已恢复默认";
-  step.failed_line = who + "修复失败";
+  step.done_line = who + "已恢复默认" + notes;
+  step.failed_line = who + "修复失败" + notes;
   // The browser may have started since the plan was made.
   step.left_while_held_open = plan.lock;
   step.held_open_line = skipped;
@@ -705,6 +800,7 @@ bool RepairMayWriteProfileValue(RegRoot root, const Text& key_path, const Text& 
   if (root != RegRoot::kCurrentUser) return false;
   bool known = false;
   for (const char* setting : kChromiumStartSettings) known = known || value_name == setting;
+  for (const char* setting : kChromiumSearchSettings) known = known || value_name == setting;
   if (!known) return false;
   for (const UserDataPlace& place : kUserDataPlaces) {
     if (!place.codes_key) continue;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/rules/chromium_extensions.h"
+#include "engine/rules/chromium_search.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text.h"
 
@@ -18,6 +20,15 @@ const char kMacs[] = "protection.macs";
 const char kEncryptedSuffix[] = "_encrypted_hash";
 
 std::string MacPath(const std::string& setting) { return std::string(kMacs) + "." + setting; }
+
+// An entry of a dictionary with a code per entry ("extensions.settings.<id>")
+// has its encrypted twin in a dictionary beside the codes':
+// "protection.macs.extensions.settings_encrypted_hash.<id>".
+std::string SplitEncryptedHashPath(const std::string& setting) {
+  const std::size_t dot = setting.rfind('.');
+  if (dot == std::string::npos) return std::string();
+  return MacPath(setting.substr(0, dot)) + kEncryptedSuffix + setting.substr(dot);
+}
 
 const JsonMember* Find(const ChromiumPrefsFile& file, std::string_view path) {
   for (const JsonMember& member : file.scan.members) {
@@ -42,16 +53,22 @@ std::string Joined(const std::vector<std::string>& pages) {
   return joined;
 }
 
+// A setting and its two codes; once, for the program's size.
+[[gnu::noinline]] void AddWithCodes(std::vector<std::string>& list, const char* setting) {
+  list.emplace_back(setting);
+  list.push_back(MacPath(setting));
+  list.push_back(MacPath(setting) + kEncryptedSuffix);
+}
+
 }  // namespace
 
 const std::vector<std::string>& ChromiumScanPaths() {
   static const std::vector<std::string> paths = [] {
     std::vector<std::string> list = {kMacs, MacPath("session")};
-    for (const char* setting : kChromiumStartSettings) {
-      list.emplace_back(setting);
-      list.push_back(MacPath(setting));
-      list.push_back(MacPath(setting) + kEncryptedSuffix);
-    }
+    for (const char* setting : kChromiumStartSettings) AddWithCodes(list, setting);
+    for (const char* setting : kChromiumSearchSettings) AddWithCodes(list, setting);
+    AddSearchScanPaths(list);
+    AddExtensionScanPaths(list);
     return list;
   }();
   return paths;
@@ -130,7 +147,8 @@ ByteRanges ChromiumSettingRanges(const ChromiumPrefsFile& file,
   for (const JsonMember& member : file.scan.members) {
     for (const std::string& path : paths) {
       if (member.path == path || member.path == MacPath(path) ||
-          member.path == MacPath(path) + kEncryptedSuffix) {
+          member.path == MacPath(path) + kEncryptedSuffix ||
+          member.path == SplitEncryptedHashPath(path)) {
         cut.push_back(&member);
       }
     }

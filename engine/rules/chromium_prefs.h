@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/rules/chromium_prefs_file.h"
 #include "engine/rules/json_members.h"
 
 // The start settings, in the order they are shown and removed.
@@ -28,29 +29,8 @@ constexpr int kRestoreLastSessionAndStartupUrls = 6;
 // The members a profile file is scanned for.
 const std::vector<std::string>& ChromiumScanPaths();
 
-// One profile file, read and scanned.
-struct ChromiumPrefsFile {
-  std::string json;
-  JsonScan scan;
-};
-
-// Why a profile is left as it is.
-enum class ChromiumPrefsFault {
-  kNone,
-  kNotJson,
-  kTooDeep,
-  kDuplicateKey,
-  kWrongType,  // a start setting, or "protection.macs", of a type Chromium never writes
-};
-
 // Scans one file's text.
 ChromiumPrefsFault ScanChromiumPrefs(std::string json, ChromiumPrefsFile* file);
-
-// A hijacked start setting and what it holds now (UTF-8).
-struct HijackedSetting {
-  std::string path;
-  std::string shown;
-};
 
 // The hijacked start settings of a profile whose files are `files`
 // (Preferences and Secure Preferences, as present), judged against the

@@ -13,6 +13,29 @@ namespace {
 
 bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+const char kElementStep[] = "[]";
+
+enum class Match { kNone, kLeading, kWhole };
+
+// How `path` stands to `asked`, step by step: "*" in `asked` is any one name.
+Match StepsMatch(std::string_view asked, std::string_view path) {
+  for (;;) {
+    const std::size_t asked_dot = asked.find('.');
+    const std::size_t path_dot = path.find('.');
+    const std::string_view asked_step = asked.substr(0, asked_dot);
+    const std::string_view path_step = path.substr(0, path_dot);
+    if (asked_step != path_step && (asked_step != "*" || path_step == kElementStep)) {
+      return Match::kNone;
+    }
+    if (path_dot == std::string_view::npos) {
+      return asked_dot == std::string_view::npos ? Match::kWhole : Match::kLeading;
+    }
+    if (asked_dot == std::string_view::npos) return Match::kNone;
+    asked.remove_prefix(asked_dot + 1);
+    path.remove_prefix(path_dot + 1);
+  }
+}
+
 // The SAX handler: follows the nesting, keeps the members asked for.
 class MemberScanner {
  public:
@@ -84,14 +107,14 @@ class MemberScanner {
   }
 
   bool Asked(const std::string& path) const {
-    return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
+    for (const std::string& asked : paths_) {
+      if (StepsMatch(asked, path) == Match::kWhole) return true;
+    }
+    return false;
   }
   bool LeadsToAsked(const std::string& path) const {
     for (const std::string& asked : paths_) {
-      if (asked.size() > path.size() && asked[path.size()] == '.' &&
-          asked.compare(0, path.size(), path) == 0) {
-        return true;
-      }
+      if (StepsMatch(asked, path) == Match::kLeading) return true;
     }
     return false;
   }

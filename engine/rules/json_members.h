@@ -56,7 +56,9 @@ enum class JsonFault {
 };
 
 // Scans `json` for the members at `paths` ("a.b.c": member c of member b of
-// member a; a member whose own name holds a '.' is on no path). The objects
+// member a; "a.*.c": member c of every member of a; "a.[].c": member c of
+// every object in the array a; a member whose own name holds a '.' is on no
+// path). The objects
 // leading to a path are checked for names given twice; a text with one is
 // refused, since a reader that keeps the first and one that keeps the last
 // would see different settings.

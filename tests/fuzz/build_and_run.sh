@@ -35,13 +35,16 @@ binary="$out/${target}_fuzz"
 if [ "$target" = profile_editor ]; then
   sources=("$here/profile_editor_fuzz.cpp" "$root/engine/rules/json_members.cpp"
            "$root/engine/rules/byte_ranges.cpp" "$root/engine/rules/chromium_prefs.cpp"
+           "$root/engine/rules/chromium_search.cpp" "$root/engine/rules/chromium_extensions.cpp"
            "$root/engine/rules/firefox_prefs.cpp" "$root/engine/rules/autoconfig_script.cpp"
            "$root/engine/rules/start_urls.cpp" "$root/engine/rules/firefox_search.cpp"
            "$root/engine/rules/mozlz4_frame.cpp" "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
            "$root/platform/sorting.cpp"
            "$root/platform/portable/text_utf16_portable.cpp" "$root/platform/portable/cp936.cpp")
   headers=("$root/engine/rules/json_members.h" "$root/engine/rules/byte_ranges.h"
-           "$root/engine/rules/chromium_prefs.h" "$root/engine/rules/firefox_prefs.h"
+           "$root/engine/rules/chromium_prefs.h" "$root/engine/rules/chromium_prefs_file.h"
+           "$root/engine/rules/chromium_search.h" "$root/engine/rules/chromium_extensions.h"
+           "$root/engine/rules/firefox_prefs.h"
            "$root/engine/rules/autoconfig_script.h" "$root/engine/rules/firefox_search.h"
            "$root/engine/rules/mozlz4_frame.h")
   # RapidJSON from the distribution (these files hold no Chinese text).

@@ -248,7 +248,7 @@ TEST(ChromiumPrefs, HostileFilesAreRefused) {
   EXPECT_EQ(FaultOf(R"({"protection":{"macs":["homepage"]}})"), ChromiumPrefsFault::kWrongType);
   EXPECT_EQ(FaultOf(R"({"protection":{"macs":{"session":"x"}}})"), ChromiumPrefsFault::kWrongType);
   // Names twice where no setting lives are the browser's business.
-  EXPECT_EQ(FaultOf(R"({"extensions":{"a":1,"a":2}})"), ChromiumPrefsFault::kNone);
+  EXPECT_EQ(FaultOf(R"({"extensions":{"ui":{"a":1,"a":2}}})"), ChromiumPrefsFault::kNone);
 
   for (const char* json :
        {R"({"homepage":["http://hao.evil.cn"]})",
