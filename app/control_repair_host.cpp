@@ -21,6 +21,19 @@ void ControlRepairHost::EnableRepairButton() {
   SetControlDisabled(repair_button_, false);
 }
 
+bool ControlRepairHost::MayCloseBrowser(const Text& browser) {
+  return SendMessageA(main_window_, kCloseBrowserQuestion, 0, reinterpret_cast<LPARAM>(&browser));
+}
+
+bool HandleCloseBrowserQuestion(HWND main_window, UINT message, LPARAM lparam, LRESULT* yes) {
+  if (message != kCloseBrowserQuestion) return false;
+  const Text question = *reinterpret_cast<const Text*>(lparam) +
+                        " 仍在后台运行（启动加速或后台应用），修复其设置需要先关闭它。现在关闭吗？";
+  *yes = MessageBoxA(main_window, question.c_str(), kWindowTitle,
+                     MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
+  return true;
+}
+
 bool HandleWorkMenuMessage(HWND main_window, UINT message, WPARAM wparam) {
   if (message != kWorkMenuMessage) return false;
   SetWorkMenuDisabled(main_window, wparam != FALSE);

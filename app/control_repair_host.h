@@ -16,6 +16,12 @@ void SetWorkMenuDisabled(HWND main_window, bool disabled);
 constexpr UINT kWorkMenuMessage = WM_APP + 0x66;
 bool HandleWorkMenuMessage(HWND main_window, UINT message, WPARAM wparam);
 
+// Sent by the worker to the main window: may the browser named by the Text
+// at `lparam` be closed? Answered with a Yes/No box the main window owns
+// (HandleCloseBrowserQuestion, on the window's thread; true when handled).
+constexpr UINT kCloseBrowserQuestion = WM_APP + 0x68;  // 0x67 is the check's results
+bool HandleCloseBrowserQuestion(HWND main_window, UINT message, LPARAM lparam, LRESULT* yes);
+
 class ControlRepairHost : public RepairHost {
  public:
   explicit ControlRepairHost(HWND main_window);
@@ -24,6 +30,7 @@ class ControlRepairHost : public RepairHost {
   void AppendRepairLog(const Text& text) override;
   Text ReadHomePageAddress() override;
   void EnableRepairButton() override;
+  bool MayCloseBrowser(const Text& browser) override;
 
  private:
   HWND main_window_;

@@ -12,6 +12,7 @@
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/processes_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
@@ -135,7 +136,8 @@ void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
   Win32FileSystem files;
   Win32ShellLinks links;
   Win32ScheduledTasks tasks;
-  Platform machine{registry, files, links, &tasks};
+  Win32Processes processes;
+  Platform machine{registry, files, links, &tasks, &processes};
   job(machine, host);
 }
 

@@ -59,6 +59,7 @@ void OnCommand(HWND window, int id, int code) {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (HandleDestroyRequest(window, message)) return 0;
   if (HandleWorkMenuMessage(window, message, wparam)) return 0;
+  if (LRESULT yes; HandleCloseBrowserQuestion(window, message, lparam, &yes)) return yes;
   switch (message) {
     case WM_ERASEBKGND: {
       // The class has no background brush: the window paints button face.

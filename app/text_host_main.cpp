@@ -3,6 +3,8 @@
 // console or an administrator's script across many PCs.
 //
 //   qinghe-cli repair ADDRESS     (or just qinghe-cli ADDRESS)
+//   --close-browsers (with a repair)  a browser running in the background
+//                                 that holds its settings is closed, unasked
 //   qinghe-cli check [ADDRESS]    what a repair would change; changes nothing
 //   qinghe-cli undo [BUNDLE]      puts back the newest repair not yet undone
 //   qinghe-cli bundles            the restore bundles, newest first
@@ -14,6 +16,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -27,6 +30,7 @@
 #include "engine/undo.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/processes_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
@@ -36,6 +40,9 @@ namespace {
 class ConsoleRepairHost : public RepairHost {
  public:
   explicit ConsoleRepairHost(Text address) : address_(std::move(address)) {}
+  // --close-browsers: a browser running in the background is closed
+  // without asking; without it, left.
+  static inline bool close_browsers = false;
 
   void ClearRepairLog() override {}
   void AppendRepairLog(const Text& text) override {
@@ -44,15 +51,18 @@ class ConsoleRepairHost : public RepairHost {
   }
   Text ReadHomePageAddress() override { return address_; }
   void EnableRepairButton() override {}
+  bool MayCloseBrowser(const Text&) override { return close_browsers; }
 
  private:
   Text address_;
 };
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: qinghe-cli repair ADDRESS [--only ID,... | --skip ID,...] | ADDRESS |\n"
-               "       check [--list] [ADDRESS] | undo [BUNDLE] | bundles\n");
+  std::fprintf(
+      stderr,
+      "usage: qinghe-cli [--close-browsers] repair ADDRESS [--only ID,... | --skip ID,...] |\n"
+      "       [--close-browsers] ADDRESS |\n"
+      "       check [--list] [ADDRESS] | undo [BUNDLE] | bundles\n");
   return 2;
 }
 
@@ -68,7 +78,15 @@ int main(int argc, char** argv) {
   Win32FileSystem files;
   Win32ShellLinks links;
   Win32ScheduledTasks tasks;
-  Platform machine{registry, files, links, &tasks};
+  Win32Processes processes;
+  Platform machine{registry, files, links, &tasks, &processes};
+  for (int at = 1; at < argc; ++at) {
+    if (std::strcmp(argv[at], "--close-browsers") != 0) continue;
+    ConsoleRepairHost::close_browsers = true;
+    std::copy(argv + at + 1, argv + argc + 1, argv + at);
+    --argc;
+    break;
+  }
 
   const char* command = argc >= 2 ? argv[1] : "";
   // Another run going on: said in one line, exit 2, nothing changed.

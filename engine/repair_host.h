@@ -10,4 +10,8 @@ class RepairHost {
   virtual void AppendRepairLog(const Text& text) = 0;
   virtual Text ReadHomePageAddress() = 0;  // an empty box gives an empty text
   virtual void EnableRepairButton() = 0;
+  // Whether the browser of this log name ("Edge"), running in the
+  // background and holding its settings, may be closed for the repair;
+  // asked at most once a repair for each.
+  virtual bool MayCloseBrowser(const Text&) { return false; }
 };

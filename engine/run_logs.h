@@ -22,6 +22,7 @@ class LogCopy : public RepairHost {
   }
   Text ReadHomePageAddress() override { return host_.ReadHomePageAddress(); }
   void EnableRepairButton() override { host_.EnableRepairButton(); }
+  bool MayCloseBrowser(const Text& browser) override { return host_.MayCloseBrowser(browser); }
   const Text& text() const { return text_; }
 
  private:

@@ -1,6 +1,7 @@
 #include "engine/sequence.h"
 
 #include "engine/bundle/writer.h"
+#include "engine/close_browsers.h"
 #include "engine/finders/autostart_entries.h"
 #include "engine/finders/browser_debuggers.h"
 #include "engine/finders/browser_policies.h"
@@ -102,6 +103,13 @@ int Repair(Platform& machine, RepairHost& window, const Selection* selection) {
   int failed = ReportRefusedUserFolders(machine.files, host);
   Plan plan = MakePlan(machine, host, PlanFor::kRepair);
   if (selection) plan = Selected(plan, *selection);
+  const std::vector<Text> closed = CloseHeldBrowsers(machine, host, plan);
+  if (!closed.empty()) {
+    // Planned again: the closed browsers' profiles are free now.
+    Selection seen = selection ? *selection : Selection();
+    SeenWithoutHeldLines(plan, closed, seen);
+    plan = Selected(MakePlan(machine, host, PlanFor::kRepair), seen);
+  }
   failed += ApplyPlan(machine, RepairPlaces(), bundle, host, plan);
   // The log a person sends when asking for help, beside what it tells of.
   KeepRepairLog(machine, bundle.folder(), host.text());

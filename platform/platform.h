@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/scheduled_tasks.h"
 #include "platform/shell_links.h"
@@ -13,4 +14,6 @@ struct Platform {
   // Null where there is no scheduler to ask: its task definitions are read
   // as files instead.
   ScheduledTasks* tasks = nullptr;
+  // Null where no running browser may be closed.
+  Processes* processes = nullptr;
 };

@@ -4,13 +4,16 @@
 // (code page 936 bytes) and writes the window's screen rectangle
 // "left top width height" to the file given as the first argument. With
 // "results", the check's results window is waited for and its rectangle
-// written instead; "repair-selected" clicks its "修复选中项".
+// written instead; "repair-selected" clicks its "修复选中项". With
+// QINGHE_ANSWERS set ("yes no ..."), each question the run asks in a message
+// box is answered in turn, and its text printed to standard error.
 //   window_driver RECT-FILE [repair|check|undo|results|repair-selected]
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -41,6 +44,20 @@ std::string TextOf(HWND window) {
       SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(copied > 0 ? copied : 0);
   return text;
+}
+
+// Answers the run's question box, if one is open, with the next answer.
+void AnswerQuestion(std::string& answers, HWND& answered) {
+  HWND box = FindWindowA("#32770", "青禾V3.0");
+  if (!box || box == answered || answers.empty()) return;
+  char text[512] = "";
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  std::fprintf(stderr, "%s\n", text);
+  const bool yes = answers.compare(0, 3, "yes") == 0;
+  const std::size_t next = answers.find(' ');
+  answers = next == std::string::npos ? std::string() : answers.substr(next + 1);
+  PostMessageA(box, WM_COMMAND, yes ? IDYES : IDNO, 0);
+  answered = box;
 }
 
 struct Controls {
@@ -109,7 +126,11 @@ int main(int argc, char** argv) {
     SendMessageA(window, WM_COMMAND, action == "check" ? kMenuCheckId : kMenuUndoId, 0);
   }
   bool done = false;
+  const char* asked = std::getenv("QINGHE_ANSWERS");
+  std::string answers = asked ? asked : "";
+  HWND answered = nullptr;
   for (int i = 0; i < 3000 && !done; ++i) {
+    AnswerQuestion(answers, answered);
     const std::string now = TextOf(controls.log);
     done = IsWindowEnabled(controls.button) && now != before &&
            now.compare(0, 4, kInitialLogStart) != 0;

@@ -628,6 +628,8 @@ Step StepOf(ProfilePlan& plan) {
   const Text skipped = who + "已跳过，请先关闭浏览器";
   if (plan.state == ProfilePlan::State::kRunning) {
     step.check_lines.push_back(who + "浏览器正在运行，修复前请先关闭");
+    step.held_by = plan.browser;
+    step.held_lock = plan.lock;
     step.failed_line = skipped;
     step.reports_failure = true;
     return step;

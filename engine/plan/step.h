@@ -48,6 +48,10 @@ struct Step {
   // browser started since the plan) leaves the whole Step, with its own line.
   Text left_while_held_open;
   Text held_open_line;
+  // Left because this browser (its log name) runs and holds `held_lock`,
+  // as the check's last line says: the repair may close it and plan again.
+  Text held_by;
+  Text held_lock;
   // Every guarded kFile Change is held to its guard before the first Change
   // is made: files that only make sense together (a profile's two settings
   // files) change together or not at all. The first one found changed says
