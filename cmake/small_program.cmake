@@ -27,6 +27,23 @@ string(REGEX REPLACE "-posix$" "-win32" QINGHE_WIN32_RUNTIME_DIR ${qinghe_posix_
 # 4-byte stack alignment is the one Windows gives a 32-bit program anyway:
 # no function realigns its frame for it (260.6 KB to 258.6 KB). The objects also keep their ordinary code (-ffat-lto-objects),
 # which the tests that link the same libraries use as before.
+#
+# A call's arguments are pushed (-mno-accumulate-outgoing-args): a push is
+# 1 to 5 bytes where a store to the reserved area is 3 to 8, and a stdcall
+# (every Win32 call) then needs no "sub esp" after it. MinGW turns that
+# back on for its stack probe (-mstack-arg-probe), which touches the pages of
+# a frame of 4 KB or more in order so Windows' guard page grows the stack;
+# -fstack-clash-protection probes such frames and alloca page by page in
+# the same order, inline. No frame of the programs' own is that large today.
+# Without the frame pointer the functions save its push, move and restore
+# (-fomit-frame-pointer). 262,144 to 239,104 bytes (docs/performance.md).
+# A function called once stays a call (-fno-inline-functions-called-once):
+# inlined, its temporaries and registers made its caller's frame and code
+# larger (3 KB). No RTTI (-fno-rtti): the type names of every class with a
+# vtable and of every lambda in a std::function, and the library's type_info
+# code (3.5 KB); std::make_shared would then bring the exception runtime back
+# (engine/finders/hosts_file.cpp says why).
+#
 # Every other program that links the libraries (tests, benches) links their
 # ordinary code: mixing its own plain objects with optimized ones at the link
 # would give the linker two copies of each shared function.
@@ -40,7 +57,9 @@ function(qinghe_without_exceptions)
       -fno-declone-ctor-dtor -fno-ipa-cp-clone -fno-ipa-sra -ffunction-sections)
     if(WIN32)
       target_compile_options(${target} PRIVATE -flto -ffat-lto-objects -Oz
-                             -mpreferred-stack-boundary=2)
+                             -mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args
+                             -mno-stack-arg-probe -fstack-clash-protection -fomit-frame-pointer
+                             -fno-inline-functions-called-once -fno-rtti)
     endif()
   endforeach()
 endfunction()

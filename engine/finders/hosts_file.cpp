@@ -183,7 +183,9 @@ void PlanLines(const Text& path, std::string bytes, const std::vector<std::size_
                const TextArray& shown, PlanFor purpose, Plan& plan) {
   std::shared_ptr<const std::string> after;
   if (purpose == PlanFor::kRepair) {
-    after = std::make_shared<const std::string>(WithLinesCommentedOut(bytes, line_starts));
+    // Not make_shared: built without RTTI, its control block asks the C++
+    // library's shared_ptr.o, which brings the exception runtime (28 KB).
+    after.reset(new const std::string(WithLinesCommentedOut(bytes, line_starts)));
   }
   for (std::size_t at = 0; at < shown.size(); ++at) {
     Step step;
