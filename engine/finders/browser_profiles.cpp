@@ -32,8 +32,8 @@ struct ProfileFileEdit {
 // One hijacked setting as the check shows it: its name and what it holds
 // now (UTF-8).
 struct ShownSetting {
-  std::string name;
-  std::string now;
+  std::string name = {};
+  std::string now = {};
   Text label = {};  // shown instead of the name, when given
   Text line = {};   // said as it is instead (an extension's), when given
 };
@@ -241,7 +241,7 @@ void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
     } else if (extension.origin == ExtensionOrigin::kPolicy) {
       plan.notes.push_back(name + "，由策略安装，不会修改");
     } else {
-      plan.settings.push_back({std::string(), std::string(), name});
+      plan.settings.push_back({.line = name});
       removed.push_back(ExtensionSettingPath(extension.id));
     }
   }
@@ -289,7 +289,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   plan.lock = data.folder + kChromiumLock;
   std::vector<std::string> removed;
   for (const HijackedSetting& setting : hijacked) {
-    plan.settings.push_back({setting.path, setting.shown, Text()});
+    plan.settings.push_back({setting.path, setting.shown});
     if (std::find(removed.begin(), removed.end(), setting.path) == removed.end()) {
       removed.push_back(setting.path);
     }
@@ -444,8 +444,8 @@ std::optional<ProfileFileEdit> PlanFirefoxSearch(FileSystem& files, const Text& 
   }
   if (judged.hijacked.empty()) return std::nullopt;
   for (const HijackedSearchDefault& engine : judged.hijacked) {
-    shown->push_back({std::string(), engine.engine,
-                      engine.private_browsing ? "隐私浏览默认搜索引擎" : "默认搜索引擎"});
+    shown->push_back({.now = engine.engine,
+                      .label = engine.private_browsing ? "隐私浏览默认搜索引擎" : "默认搜索引擎"});
   }
   edit.removed = std::move(judged.removed);
   return edit;
