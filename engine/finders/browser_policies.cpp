@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "engine/rules/extension_sources.h"
 #include "engine/rules/registry_views.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text_set.h"
@@ -30,13 +31,17 @@ const char kNewTabPageLocation[] = "NewTabPageLocation";
 const char kRestoreOnStartup[] = "RestoreOnStartup";
 const char kRestoreOnStartupUrls[] = "RestoreOnStartupURLs";
 const char kExtensionInstallForcelist[] = "ExtensionInstallForcelist";
+// A JSON object as a string, or the same as a key of subkeys
+// (components/policy/core/common/registry_dict.cc): its entries that
+// install an extension go.
+const char kExtensionSettings[] = "ExtensionSettings";
 const char kFirefoxHomepage[] = "Homepage";
 // RestoreOnStartup's value that opens RestoreOnStartupURLs.
 constexpr std::uint32_t kRestoreOpensUrls = 4;
 
 // The values and key trees below a Chromium level key the repair removes.
 const char* const kChromiumValues[] = {kHomepageLocation, kHomepageIsNewTabPage,
-                                       kNewTabPageLocation, kRestoreOnStartup};
+                                       kNewTabPageLocation, kRestoreOnStartup, kExtensionSettings};
 const char* const kChromiumTrees[] = {kRestoreOnStartupUrls, kExtensionInstallForcelist};
 
 enum Kind { kHomepage, kNewTabPage, kStartupPages, kForcedExtensions, kKinds };
@@ -51,6 +56,7 @@ struct Found {
   bool unreadable = false;           // could not be read: neither judged nor removed
   Text state;                        // what it holds, as the line shows it
   std::optional<RegRawValue> value;  // a value's, as the plan saw it
+  std::optional<RegRawValue> after;  // a value edited, not removed: what it becomes
   // The same as one found through the other view: not shown again, and
   // removed after it (already gone with it where the views share the key).
   bool twin = false;
@@ -141,6 +147,39 @@ class Finder {
     if (forced && ValueCount(*forced) > 0) {
       Add(place, kForcedExtensions, kExtensionInstallForcelist, *forced);
     }
+    ExtensionSettings(place);
+  }
+
+  // Only the entries that install an extension: others (a "*" entry that
+  // blocks, an administrator's tool's) stay, every other byte kept.
+  void ExtensionSettings(const Found& place) {
+    const std::optional<RegRawValue> settings = Value(place, kForcedExtensions, kExtensionSettings);
+    if (settings && IsString(*settings)) {
+      const std::string_view units = Units(*settings);
+      const std::string json = Utf8FromUtf16Le(units);
+      const std::optional<SettingsCut> cut = CutInstallingEntries(json);
+      const std::optional<std::string> back = Utf16LeFromUtf8(json);
+      // A string the conversion would not give back exactly is left.
+      if (cut && back && *back == units) {
+        Found& found = Add(place, kForcedExtensions, kExtensionSettings);
+        found.state = "有 " + Decimal(cut->removed) + " 项安装扩展";
+        found.entry.content = ViewedContent(*settings);
+        found.value = settings;
+        if (!cut->nothing_left) {
+          found.after =
+              RegRawValue{settings->type, Utf16LeFromUtf8(cut->json).value_or(std::string(units)) +
+                                              settings->bytes.substr(units.size())};
+        }
+      }
+    }
+    const std::optional<RegKeyTree> tree = Tree(place, kForcedExtensions, kExtensionSettings);
+    if (!tree) return;
+    for (const auto& [name, entry] : tree->subkeys) {
+      const RegRawValue* mode = ValueIn(entry, "installation_mode");
+      if (mode && IsString(*mode) && InstallsExtension(Utf8FromUtf16Le(Units(*mode)))) {
+        Add(place, kForcedExtensions, Text(kExtensionSettings) + "\\" + name, entry);
+      }
+    }
   }
 
   // Firefox's start pages are one key: the page, its extra pages, and the
@@ -157,20 +196,20 @@ class Finder {
   }
 
  private:
-  Found& Add(const Found& place, Kind kind, const char* name) {
+  Found& Add(const Found& place, Kind kind, const Text& name) {
     Found found = place;
     found.kind = kind;
     found.entry.name = name;
     found_->push_back(found);
     return found_->back();
   }
-  void Add(const Found& place, Kind kind, const char* name, const RegRawValue& value) {
+  void Add(const Found& place, Kind kind, const Text& name, const RegRawValue& value) {
     Found& found = Add(place, kind, name);
     found.state = "现为 " + ShownRegValue(value);
     found.entry.content = ViewedContent(value);
     found.value = value;
   }
-  void Add(const Found& place, Kind kind, const char* name, const RegKeyTree& tree) {
+  void Add(const Found& place, Kind kind, const Text& name, const RegKeyTree& tree) {
     Found& found = Add(place, kind, name);
     found.tree = true;
     found.state = "有 " + Decimal(ValueCount(tree)) + " 项";
@@ -255,7 +294,7 @@ Change Removal(const Found& found) {
     change.key_path = entry.key_path + "\\" + entry.name;
     return change;
   }
-  Change change = ValueChange(entry.view, entry.root, entry.key_path, entry.name);
+  Change change = ValueChange(entry.view, entry.root, entry.key_path, entry.name, found.after);
   change.guarded = true;
   change.value_seen = found.value;
   return change;
@@ -355,12 +394,27 @@ bool RepairMayWritePolicyValue(RegRoot root, const Text& key_path, const Text& v
   return false;
 }
 
+// An entry of ExtensionSettings as a key (a subkey of it, one name), or with
+// `below` anything within one.
+bool IsSettingsEntryKey(const Text& key_path, bool below = false) {
+  for (const Text& level : ChromiumLevelKeys()) {
+    const Text settings = level + "\\" + kExtensionSettings + "\\";
+    if (key_path.size() > settings.size() &&
+        SameKey(key_path.substr(0, settings.size()), settings) &&
+        key_path[settings.size()] != '\\' &&
+        (below || key_path.find('\\', settings.size()) == Text::npos)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool RepairMayWritePolicyKeyTree(RegRoot root, const Text& key_path) {
   if (!PolicyRoot(root)) return false;
   for (const Text& tree : PolicyTrees()) {
     if (SameKey(key_path, tree)) return true;
   }
-  return false;
+  return IsSettingsEntryKey(key_path);
 }
 
 bool PolicyRegistryEntryAllowed(const RegFileEntry& entry) {
@@ -375,6 +429,17 @@ bool PolicyRegistryEntryAllowed(const RegFileEntry& entry) {
       }
       for (const Text& tree : PolicyTrees()) {
         if (AtOrBelow(entry.key, RegFileKeyName(root, view, tree))) return true;
+      }
+    }
+  }
+  // Within an ExtensionSettings entry's key.
+  for (RegView view : {RegView::kOwn, RegView::k64Bit, RegView::k32Bit}) {
+    for (RegRoot root : kRoots) {
+      const Text root_name = RegFileKeyName(root, view, "Software") + "\\";
+      if (entry.key.size() > root_name.size() &&
+          SameKey(entry.key.substr(0, root_name.size()), root_name) &&
+          IsSettingsEntryKey("Software\\" + entry.key.substr(root_name.size()), true)) {
+        return true;
       }
     }
   }

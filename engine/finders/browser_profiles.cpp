@@ -194,9 +194,9 @@ Text ExtensionFolder(const Text& profile_folder, const std::string& utf8) {
 bool ReadManifestOf(FileSystem& files, const Text& profile_folder, ChromiumExtension& extension) {
   const Text folder = ExtensionFolder(profile_folder, extension.path);
   if (folder.empty()) return true;
-  if (files.LeadsThroughLink(folder)) return false;
   std::string json;
-  const auto read = files.ReadPlainFile(folder + "\\manifest.json", kLargestManifest, &json);
+  const auto read =
+      files.ReadPlainFileNoLinkOnTheWay(folder + "\\manifest.json", kLargestManifest, &json);
   return read == FileSystem::PlainRead::kAbsent ||
          (read == FileSystem::PlainRead::kRead &&
           ReadExtensionManifest(json, &extension.overrides));

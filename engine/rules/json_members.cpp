@@ -15,27 +15,6 @@ bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r
 
 const char kElementStep[] = "[]";
 
-enum class Match { kNone, kLeading, kWhole };
-
-// How `path` stands to `asked`, step by step: "*" in `asked` is any one name.
-Match StepsMatch(std::string_view asked, std::string_view path) {
-  for (;;) {
-    const std::size_t asked_dot = asked.find('.');
-    const std::size_t path_dot = path.find('.');
-    const std::string_view asked_step = asked.substr(0, asked_dot);
-    const std::string_view path_step = path.substr(0, path_dot);
-    if (asked_step != path_step && (asked_step != "*" || path_step == kElementStep)) {
-      return Match::kNone;
-    }
-    if (path_dot == std::string_view::npos) {
-      return asked_dot == std::string_view::npos ? Match::kWhole : Match::kLeading;
-    }
-    if (asked_dot == std::string_view::npos) return Match::kNone;
-    asked.remove_prefix(asked_dot + 1);
-    path.remove_prefix(path_dot + 1);
-  }
-}
-
 // The SAX handler: follows the nesting, keeps the members asked for.
 class MemberScanner {
  public:
@@ -94,7 +73,37 @@ class MemberScanner {
     std::string key;            // of the member being read
     std::size_t key_begin = 0;  // of that member, or of an array's element being read
     bool elements = false;      // an array whose elements are on a path asked for
+    // The asked-for paths that lead through this container: each one's index
+    // and where its step below this container begins. A member is matched
+    // by its own step alone, not by its whole path against every path.
+    std::vector<std::pair<std::size_t, std::size_t>> leads;
   };
+
+  // Follows `frame`'s leads one step, `step` (a name or "[]"): true when a
+  // path asked for ends there; the paths that go on are put in `leads`.
+  bool Follow(const Frame& frame, std::string_view step,
+              std::vector<std::pair<std::size_t, std::size_t>>* leads) const {
+    bool whole = false;
+    for (const auto& [path, at] : frame.leads) {
+      const std::string_view rest = std::string_view(paths_[path]).substr(at);
+      const std::size_t dot = rest.find('.');
+      const std::string_view asked = rest.substr(0, dot);
+      if (asked != step && (asked != "*" || step == kElementStep)) continue;
+      if (dot == std::string_view::npos) {
+        whole = true;
+      } else if (leads) {
+        leads->emplace_back(path, at + dot + 1);
+      }
+    }
+    return whole;
+  }
+  // The step of the member being read: its name, or "[]" for an element;
+  // nothing for a name holding a '.' (see ChildPath).
+  static std::optional<std::string_view> StepOf(const Frame& frame) {
+    if (!frame.object) return std::string_view(kElementStep);
+    if (frame.key.find('.') != std::string::npos) return std::nullopt;
+    return std::string_view(frame.key);
+  }
 
   // Where the next key or element starts: past the spaces and the comma
   // after what was read last.
@@ -106,18 +115,6 @@ class MemberScanner {
     return begin;
   }
 
-  bool Asked(const std::string& path) const {
-    for (const std::string& asked : paths_) {
-      if (StepsMatch(asked, path) == Match::kWhole) return true;
-    }
-    return false;
-  }
-  bool LeadsToAsked(const std::string& path) const {
-    for (const std::string& asked : paths_) {
-      if (StepsMatch(asked, path) == Match::kLeading) return true;
-    }
-    return false;
-  }
   // The path of the member being read, one step a name. A name holding a
   // '.' is no step of any path asked for: "session.startup_urls" as one name
   // is not the member startup_urls of session, and the browser never reads it so.
@@ -130,14 +127,14 @@ class MemberScanner {
 
   // A new member of the object on top, or element of the array on top, when
   // it is asked for: its index.
-  int StartMember(JsonMember::Kind kind) {
+  int StartMember(JsonMember::Kind kind, std::vector<std::pair<std::size_t, std::size_t>>* leads) {
     if (frames_.empty()) return -1;
     const Frame& frame = frames_.back();
     if (frame.object ? !frame.watched : !frame.elements) return -1;
-    std::optional<std::string> path = ChildPath(frame);
-    if (!path || !Asked(*path)) return -1;
+    const std::optional<std::string_view> step = StepOf(frame);
+    if (!step || !Follow(frame, *step, leads)) return -1;
     JsonMember member;
-    member.path = std::move(*path);
+    member.path = *ChildPath(frame);
     member.kind = kind;
     member.key_begin = frame.key_begin;
     member.object = frame.id;
@@ -172,7 +169,7 @@ class MemberScanner {
       }
       return true;
     }
-    const int member = StartMember(kind);
+    const int member = StartMember(kind, nullptr);
     if (member >= 0) scan_->members[member].text.assign(text);
     EndMember(member, end);
     return true;
@@ -196,20 +193,19 @@ class MemberScanner {
     child.id = ++objects_;
     if (frames_.empty()) {
       child.watched = true;
+      for (std::size_t path = 0; path < paths_.size(); ++path) child.leads.emplace_back(path, 0);
     } else if (frames_.back().object || frames_.back().elements) {
-      if (std::optional<std::string> path = ChildPath(frames_.back())) {
-        child.path = std::move(*path);
-        child.member = StartMember(kind);
-        child.watched = child.member >= 0 || LeadsToAsked(child.path);
-        if (child.member >= 0) scan_->members[child.member].container = child.id;
-      }
+      child.member = StartMember(kind, &child.leads);
+      child.watched = child.member >= 0 || !child.leads.empty();
+      if (child.watched) child.path = *ChildPath(frames_.back());
+      if (child.member >= 0) scan_->members[child.member].container = child.id;
     }
     if (!frames_.empty() && !frames_.back().object && frames_.back().member >= 0) {
       scan_->members[frames_.back().member].only_strings = false;
     }
     if (!child.object && child.watched) {
-      const std::string elements = child.path.empty() ? "[]" : child.path + ".[]";
-      child.elements = Asked(elements) || LeadsToAsked(elements);
+      std::vector<std::pair<std::size_t, std::size_t>> below;
+      child.elements = Follow(child, kElementStep, &below) || !below.empty();
     }
     if (!child.watched) {
       skipped_ = 1;
@@ -232,7 +228,9 @@ class MemberScanner {
     } else {
       Frame closed = std::move(frames_.back());
       frames_.pop_back();
-      if (closed.member >= 0 && closed.object) scan_->members[closed.member].keys = closed.keys;
+      if (closed.member >= 0 && closed.object) {
+        scan_->members[closed.member].keys = std::move(closed.keys);
+      }
       member = closed.member;
     }
     if (!frames_.empty() && (frames_.back().object || frames_.back().elements)) {

@@ -308,17 +308,33 @@ std::optional<std::string> Win32FileSystem::ReadWholeFile(const Text& path, std:
 
 FileSystem::PlainRead Win32FileSystem::ReadPlainFile(const Text& path, std::size_t max_size,
                                                      std::string* bytes) {
+  return ReadPlain(path, max_size, false, bytes);
+}
+
+FileSystem::PlainRead Win32FileSystem::ReadPlainFileNoLinkOnTheWay(const Text& path,
+                                                                   std::size_t max_size,
+                                                                   std::string* bytes) {
+  return ReadPlain(path, max_size, true, bytes);
+}
+
+// With `where_named`, the opened file must lie where its path says: no
+// link on the way led elsewhere.
+FileSystem::PlainRead Win32FileSystem::ReadPlain(const Text& path, std::size_t max_size,
+                                                 bool where_named, std::string* bytes) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PlainRead::kAbsent
-                                                                          : PlainRead::kUnreadable;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      return PlainRead::kUnreadable;
+    }
+    return where_named && LinkOnTheWay(path, false) ? PlainRead::kNotPlain : PlainRead::kAbsent;
   }
   OpenFileFacts facts;
   if (!ReadOpenFileFacts(file.get(), &facts)) return PlainRead::kUnreadable;
   if (facts.links != 1 ||
-      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      (where_named && !OpenedWhereNamed(file.get(), path))) {
     return PlainRead::kNotPlain;
   }
   std::optional<std::string> read = ReadOpenFile(file.get(), facts, max_size);

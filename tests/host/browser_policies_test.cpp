@@ -371,6 +371,66 @@ TEST_F(BrowserPolicies, ADomainsPoliciesAreShownAndLeft) {
   EXPECT_EQ(RepairLines(), TextArray());
 }
 
+// ExtensionSettings, as a JSON string or as a key of subkeys
+// (registry_dict.cc): only the entries that install an extension go, every
+// other byte of the string kept; a string of nothing else left goes whole.
+TEST_F(BrowserPolicies, ExtensionSettingsLosesOnlyItsInstallingEntries) {
+  const char* const kept_json =
+      "{\"*\": {\"installation_mode\": \"blocked\"},\n"
+      " \"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\": {\"installation_mode\": \"allowed\"}}";
+  Seed(kMachine, kChrome, "ExtensionSettings",
+       Sz("{\"*\": {\"installation_mode\": \"blocked\"},\n"
+          " \"abcdefghijklmnopabcdefghijklmnop\": {\"installation_mode\": \"force_installed\", "
+          "\"update_url\": \"http://evil.cn/u.xml\"},\n"
+          " \"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\": {\"installation_mode\": \"allowed\"}}"));
+  Seed(kUser, kEdge, "ExtensionSettings",
+       Sz("{\"abcdefghijklmnopabcdefghijklmnop\": {\"installation_mode\": \"force_installed\"},"
+          "\"cccccccccccccccccccccccccccccccc\": {\"installation_mode\": \"normal_installed\"}}"));
+  const Text settings_key = Text(kEdge) + "\\ExtensionSettings";
+  Seed(kMachine, settings_key + "\\ponmlkjihgfedcbaponmlkjihgfedcba", "installation_mode",
+       Sz("normal_installed"));
+  Seed(kMachine, settings_key + "\\ponmlkjihgfedcbaponmlkjihgfedcba", "update_url",
+       Sz("http://evil.cn/u.xml"));
+  Seed(kMachine, settings_key + "\\*", "installation_mode", Sz("blocked"));
+  // Left without a line: what installs nothing, a value no reader takes.
+  Seed(kUser, kChrome, "ExtensionSettings", Sz(kept_json));
+  Seed(kMachine, kChromium, "ExtensionSettings", Dword(1));
+  Seed(kUser, kChromium, "ExtensionSettings",
+       Sz("{\"abcdefghijklmnopabcdefghijklmnop\": {\"installation_mode\": \"force_installed\"},}"));
+  const std::string seeded = Snapshot();
+
+  const TextArray expected_check = {
+      Text("浏览器策略：Chrome ExtensionSettings（") + kMachineChrome +
+          "）有 1 项安装扩展，将删除\r\n",
+      "浏览器策略：Edge ExtensionSettings\\ponmlkjihgfedcbaponmlkjihgfedcba（HKEY_LOCAL_MACHINE\\"
+      "Software\\Policies\\Microsoft\\Edge）有 2 项，将删除\r\n",
+      "浏览器策略：Edge ExtensionSettings（HKEY_CURRENT_USER\\Software\\Policies\\Microsoft\\Edge）"
+      "有 2 项安装扩展，将删除\r\n",
+  };
+  EXPECT_EQ(CheckLines(), expected_check);
+  EXPECT_EQ(last_count_, 2);
+  EXPECT_EQ(RepairLines(), TextArray({"浏览器策略：Chrome 强制安装的扩展已删除\r\n",
+                                      "浏览器策略：Edge 强制安装的扩展已删除\r\n"}));
+  EXPECT_EQ(last_count_, 0);
+  EXPECT_EQ(registry_.ReadRawValue(kMachine, kChrome, "ExtensionSettings"), Sz(kept_json));
+  EXPECT_FALSE(Has(kUser, kEdge, "ExtensionSettings"));
+  EXPECT_FALSE(registry_.KeyExists(kMachine, settings_key + "\\ponmlkjihgfedcbaponmlkjihgfedcba"));
+  EXPECT_TRUE(Has(kMachine, settings_key + "\\*", "installation_mode"));
+  EXPECT_EQ(registry_.ReadRawValue(kUser, kChrome, "ExtensionSettings"), Sz(kept_json));
+  EXPECT_EQ(CheckLines(), TextArray());
+
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
+  EXPECT_EQ(Snapshot(), seeded) << undo.log();
+
+  // A domain's: shown and left.
+  files_.SetDomainJoined(true);
+  EXPECT_EQ(RepairLines(),
+            TextArray({"浏览器策略：Chrome 强制安装的扩展由域管理员设置，未修改\r\n",
+                       "浏览器策略：Edge 强制安装的扩展由域管理员设置，未修改\r\n"}));
+  EXPECT_EQ(Snapshot(), seeded);
+}
+
 TEST_F(BrowserPolicies, UndoGivesEveryValueAndKeyBack) {
   SeedEveryKind();
   const std::string seeded = Snapshot();
@@ -632,6 +692,11 @@ TEST_F(BrowserPolicies, OnlyTheListedPoliciesMayBeWritten) {
         EXPECT_FALSE(RepairMayWritePolicyValue(root, level, ""));
         EXPECT_TRUE(RepairMayWritePolicyKeyTree(root, level + "\\RestoreOnStartupURLs"));
         EXPECT_TRUE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionInstallForcelist"));
+        EXPECT_TRUE(RepairMayWritePolicyValue(root, level, "ExtensionSettings"));
+        EXPECT_TRUE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionSettings\\abc"));
+        EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionSettings"));
+        EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionSettings\\a\\b"));
+        EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionSettings\\"));
         EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level));
         EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level + "\\ExtensionInstallAllowlist"));
         EXPECT_FALSE(RepairMayWritePolicyKeyTree(root, level + "\\RestoreOnStartupURLs\\1"));
@@ -677,7 +742,20 @@ TEST_F(BrowserPolicies, OnlyTheListedPoliciesMayBeWritten) {
         PolicyRegistryEntryAllowed(entry(Kind::kKey, key + "\\ExtensionInstallForcelistX")));
     EXPECT_FALSE(
         PolicyRegistryEntryAllowed(entry(Kind::kValue, key + "\\Other", "HomepageLocation")));
+    EXPECT_TRUE(PolicyRegistryEntryAllowed(entry(Kind::kValue, key, "ExtensionSettings")));
+    EXPECT_TRUE(PolicyRegistryEntryAllowed(
+        entry(Kind::kValue, key + "\\ExtensionSettings\\abc", "installation_mode")));
+    EXPECT_TRUE(PolicyRegistryEntryAllowed(
+        entry(Kind::kDeletedKey, key + "\\Recommended\\ExtensionSettings\\abc\\deeper")));
+    EXPECT_FALSE(PolicyRegistryEntryAllowed(entry(Kind::kKey, key + "\\ExtensionSettings")));
+    EXPECT_FALSE(PolicyRegistryEntryAllowed(
+        entry(Kind::kValue, key + "\\ExtensionSettings", "installation_mode")));
   }
+  EXPECT_FALSE(PolicyRegistryEntryAllowed(
+      entry(Kind::kValue,
+            "HKEY_CURRENT_USER\\Software\\WOW6432Node\\Policies\\Google\\Chrome\\"
+            "ExtensionSettings\\abc",
+            "installation_mode")));
   EXPECT_TRUE(PolicyRegistryEntryAllowed(
       entry(Kind::kValue, user_firefox + "\\Homepage\\Additional", "1")));
   EXPECT_FALSE(PolicyRegistryEntryAllowed(entry(Kind::kValue, user_firefox, "DisableTelemetry")));

@@ -139,8 +139,8 @@ TEST_F(PlanAgreement, TheResultsListIsTheChecksFindingsGroupedByKind) {
     EXPECT_EQ(std::count(kinds_done.begin(), kinds_done.end(), row.kind), 0)
         << row.kind << " comes back after another kind";
   }
-  for (const char* kind : {"注册表", "快捷方式", "浏览器主页", "浏览器策略", "开机启动项",
-                           "浏览器调试器", "系统服务", "hosts 文件", "网络代理"}) {
+  for (const char* kind : {"注册表", "快捷方式", "浏览器主页", "浏览器策略", "浏览器外部扩展",
+                           "开机启动项", "浏览器调试器", "系统服务", "hosts 文件", "网络代理"}) {
     EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const FindingRow& row) {
       return row.kind == kind;
     })) << kind;

@@ -66,7 +66,7 @@ inline void SeedStartPageHijack(Platform& machine) {
 
 // What puts the hijack back, and the browsers' own settings: a Run value, a
 // service, a browser's debugger, a hosts line, a proxy on this PC, a
-// Chromium profile, Firefox's prefs and a policy.
+// Chromium profile, Firefox's prefs, policies and an external extension.
 inline void SeedReappliersAndSettings(Platform& machine) {
   const Text opener = "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" " + Text(kHijack);
   Value(machine, RegRoot::kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -94,6 +94,16 @@ inline void SeedReappliersAndSettings(Platform& machine) {
        "user_pref(\"browser.startup.homepage\", \"http://hijack.example/\");\n");
   Value(machine, RegRoot::kLocalMachine, "SOFTWARE\\Policies\\Google\\Chrome", "HomepageLocation",
         Sz(kHijack));
+  // An extension forced in by the policy beside a user's block of all others,
+  // and one registered from a crx file outside the store.
+  Value(machine, RegRoot::kLocalMachine, "SOFTWARE\\Policies\\Google\\Chrome", "ExtensionSettings",
+        Sz("{\"*\": {\"installation_mode\": \"blocked\"}, \"abcdefghijklmnopabcdefghijklmnop\": "
+           "{\"installation_mode\": \"force_installed\", \"update_url\": "
+           "\"http://hijack.example/crx\"}}"));
+  const Text registration =
+      "Software\\Google\\Chrome\\Extensions\\ponmlkjihgfedcbaponmlkjihgfedcba";
+  Value(machine, RegRoot::kLocalMachine, registration, "path", Sz("C:\\Keeper\\page.crx"));
+  Value(machine, RegRoot::kLocalMachine, registration, "version", Sz("1.0"));
 }
 
 }  // namespace seeded
