@@ -71,7 +71,8 @@ function(qinghe_small_program target)
                       -fuse-linker-plugin)
   if(WIN32)
     target_link_options(${target} PRIVATE
-                        -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/drop_unwind_tables.ld)
+                        -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/drop_unwind_tables.ld
+                        -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/one_data_section.ld)
   endif()
   if(EXISTS ${QINGHE_WIN32_RUNTIME_DIR}/libstdc++.a)
     target_link_options(${target} PRIVATE -L${QINGHE_WIN32_RUNTIME_DIR})

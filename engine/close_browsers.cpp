@@ -107,7 +107,7 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
   for (const Step& held : plan) {
     const Text& name = held.held_by;
     const Browser* browser = name.empty() ? nullptr : BrowserNamed(name);
-    if (!browser || std::find(asked.begin(), asked.end(), name) != asked.end()) continue;
+    if (!browser || HasText(asked, name)) continue;
     asked.push_back(name);
     std::vector<Text> locks;
     for (const Step& step : plan) {
@@ -141,8 +141,7 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
 
 void SeenWithoutHeldLines(const Plan& plan, const std::vector<Text>& closed, Selection& selection) {
   for (const Step& step : plan) {
-    if (std::find(closed.begin(), closed.end(), step.held_by) == closed.end() ||
-        step.check_lines.size() < 2) {
+    if (!HasText(closed, step.held_by) || step.check_lines.size() < 2) {
       continue;
     }
     // The line saying it runs is the last, after the lines of what it holds.

@@ -253,8 +253,7 @@ void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
   TextSet folders;
   for (const Change& change : bundle.changes) {
     if (change.kind != Change::Kind::kFile) continue;
-    if (std::find(bundle.refused_places.begin(), bundle.refused_places.end(), change.original) !=
-        bundle.refused_places.end()) {
+    if (HasText(bundle.refused_places, change.original)) {
       continue;
     }
     folders.insert(

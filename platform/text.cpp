@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <iterator>
+
 namespace {
 
 // Byte length of the character that starts at `at`, or 0 when the scan must
@@ -150,4 +152,21 @@ Text AsciiUpper(const Text& text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return upper;
+}
+
+Text Decimal(std::uint64_t number) {
+  char digits[20];
+  char* first = std::end(digits);
+  do {
+    *--first = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  return Text(first, std::end(digits));
+}
+
+bool HasText(const std::vector<Text>& texts, std::string_view text) {
+  for (const Text& each : texts) {
+    if (each == text) return true;
+  }
+  return false;
 }

@@ -36,10 +36,14 @@ Text ReplaceText(const Text& text, const Text& find, const Text& replacement = T
 TextArray SplitText(const Text& text, const Text& delimiter = ",",
                     std::optional<int> max_count = std::nullopt);
 
+// Whether `texts` holds `text`. One body for every caller: the library's
+// find is a copy for each type it is given (bench/size.sh).
+bool HasText(const std::vector<Text>& texts, std::string_view text);
+
 // A number in decimal digits. Every number the programs write goes through
 // this one conversion: each integer type std::to_string is given adds its
-// own copy (bench/size.sh).
-inline Text Decimal(std::uint64_t number) { return std::to_string(number); }
+// own copy, and the library's brings a table of digit pairs (bench/size.sh).
+Text Decimal(std::uint64_t number);
 
 Text ToText(const Text& value);
 Text ToText(const char* value);

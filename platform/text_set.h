@@ -3,7 +3,6 @@
 // weigh more in the programs than these lookups ever cost (bench/size.sh).
 #pragma once
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/text.h"
@@ -16,9 +15,7 @@ class TextSet {
     texts_.push_back(text);
     return true;
   }
-  bool contains(const Text& text) const {
-    return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
-  }
+  bool contains(const Text& text) const { return HasText(texts_, text); }
   std::size_t size() const { return texts_.size(); }
   std::vector<Text>::const_iterator begin() const { return texts_.begin(); }
   std::vector<Text>::const_iterator end() const { return texts_.end(); }

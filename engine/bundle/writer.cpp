@@ -1,10 +1,9 @@
 #include "engine/bundle/writer.h"
 
-#include <algorithm>
-
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
 #include "platform/digest.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -151,7 +150,7 @@ Text RecordedValueName(RegView view, RegRoot root, const Text& key_path, const T
 bool BundleWriter::ValueLineRecorded(RegView view, RegRoot root, const Text& key_path,
                                      const Text& name) const {
   const Text recorded = RecordedValueName(view, root, key_path, name);
-  return std::find(values_after_.begin(), values_after_.end(), recorded) != values_after_.end();
+  return HasText(values_after_, recorded);
 }
 
 bool BundleWriter::AppendValueLine(RegView view, RegRoot root, const Text& key_path,

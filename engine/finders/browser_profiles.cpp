@@ -281,7 +281,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
   const std::vector<HijackedSetting> search = JudgeChromiumSearchSettings(present, address, &fault);
   if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
-  hijacked.insert(hijacked.end(), search.begin(), search.end());
+  for (const HijackedSetting& setting : search) hijacked.push_back(setting);
 
   ProfilePlan plan;
   plan.browser = data.browser;
@@ -290,7 +290,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   std::vector<std::string> removed;
   for (const HijackedSetting& setting : hijacked) {
     plan.settings.push_back({setting.path, setting.shown});
-    if (std::find(removed.begin(), removed.end(), setting.path) == removed.end()) {
+    if (!HasText(removed, setting.path)) {
       removed.push_back(setting.path);
     }
   }

@@ -116,12 +116,13 @@ bool IsJsonName(const Text& name) {
          name.find_first_of("\\/") == Text::npos;
 }
 
-// Each with its last backslash.
+// Each with its last backslash. Only a machine-wide install's: these files
+// are moved, and the user's App Paths could name any folder.
 TextSet ExtensionFolders(Platform& machine) {
   TextSet folders;
   for (const Browser& browser : KnownBrowsers()) {
     if (browser.family != BrowserFamily::kChromium) continue;
-    const Text executable = InstalledBrowserPath(machine, browser);
+    const Text executable = InstalledBrowserPath(machine, browser, AppPathsOf::kMachineOnly);
     if (executable.empty()) continue;
     const Text install = FolderOfPath(executable) + "\\";
     for (const FolderEntry& entry : machine.files.FindEntries(install + "*")) {

@@ -30,8 +30,9 @@ Text FolderOfPath(const Text& path) {
   return folder;
 }
 
-Text InstalledBrowserPath(Platform& machine, const Browser& browser) {
+Text InstalledBrowserPath(Platform& machine, const Browser& browser, AppPathsOf entries) {
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
+    if (root == RegRoot::kCurrentUser && entries == AppPathsOf::kMachineOnly) continue;
     for (RegView view : machine.registry.ItemViews()) {
       std::optional<RegRawValue> value;
       if (!machine.registry.ReadValue(view, root, Text(kAppPathsKey) + browser.executable, "",

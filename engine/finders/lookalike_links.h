@@ -14,10 +14,16 @@
 // otherwise.
 std::optional<Lookalike> FindLookalike(Platform& machine, const Text& path, const Text& target);
 
-// Where `browser` is installed, from its App Paths entry (the user's, then
-// the machine's, in each registry view), when that file is there; empty
-// otherwise.
-Text InstalledBrowserPath(Platform& machine, const Browser& browser);
+// Which App Paths entries name where a browser is installed: a per-user
+// install registers only the user's, which the user (and so a hijacker) can
+// point anywhere; a path that decides where files are moved from is taken
+// from the machine's alone.
+enum class AppPathsOf { kUserThenMachine, kMachineOnly };
+
+// Where `browser` is installed, from its App Paths entry (in each registry
+// view), when that file is there; empty otherwise.
+Text InstalledBrowserPath(Platform& machine, const Browser& browser,
+                          AppPathsOf entries = AppPathsOf::kUserThenMachine);
 
 // The folder of a path, without its last backslash.
 Text FolderOfPath(const Text& path);

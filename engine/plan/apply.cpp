@@ -21,7 +21,7 @@ bool RegistryValueIs(Registry& registry, const Change& change,
 bool ApplyItemValue(Platform& machine, BundleWriter& bundle, const Change& change,
                     const RegRawValue& after) {
   std::vector<RegView> views{change.view};
-  views.insert(views.end(), change.also_recorded_in.begin(), change.also_recorded_in.end());
+  for (RegView also : change.also_recorded_in) views.push_back(also);
   for (RegView view : views) {
     if (!bundle.RecordValueBefore(view, change.root, change.key_path, change.value_name))
       return false;

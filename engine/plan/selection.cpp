@@ -37,9 +37,7 @@ std::optional<Selection> ParseSelection(Selection::Mode mode, const Text& list) 
 
 namespace {
 
-bool Listed(const Selection& selection, const Text& id) {
-  return std::find(selection.ids.begin(), selection.ids.end(), id) != selection.ids.end();
-}
+bool Listed(const Selection& selection, const Text& id) { return HasText(selection.ids, id); }
 
 const SeenFinding* SeenOf(const Selection& selection, const Text& id) {
   for (const SeenFinding& seen : selection.seen) {
@@ -108,7 +106,7 @@ Plan Selected(const Plan& plan, const Selection& selection) {
                                                                 : step);
   }
   for (const SeenFinding& seen : selection.seen) {
-    if (std::find(met.begin(), met.end(), seen.id) == met.end()) {
+    if (!HasText(met, seen.id)) {
       taken.push_back(LeftSinceCheck(nullptr, seen));
     }
   }

@@ -31,13 +31,7 @@ const char* const kEntryPaths[] = {
     "extensions.settings.*.location",
     "extensions.settings.*.from_webstore",
     "extensions.settings.*.path",
-    "extensions.settings.*.manifest",
-    "extensions.settings.*.manifest.name",
-    "extensions.settings.*.manifest.chrome_settings_overrides.homepage",
-    "extensions.settings.*.manifest.chrome_settings_overrides.startup_pages",
-    "extensions.settings.*.manifest.chrome_settings_overrides.search_provider.search_url",
-    "extensions.settings.*.manifest.chrome_settings_overrides.search_provider.suggest_url",
-    "extensions.settings.*.manifest.chrome_url_overrides.newtab",
+    "extensions.settings.*.manifest",  // then each of kManifestPaths below it
     "protection.macs.extensions.settings.*",
     "protection.macs.extensions.settings_encrypted_hash.*",
 };
@@ -74,7 +68,10 @@ bool OverridesOf(const std::vector<JsonMember>& members, std::string_view prefix
 }  // namespace
 
 void AddExtensionScanPaths(std::vector<std::string>& paths) {
-  paths.insert(paths.end(), std::begin(kEntryPaths), std::end(kEntryPaths));
+  for (const char* path : kEntryPaths) paths.push_back(path);
+  for (const char* member : kManifestPaths) {
+    paths.push_back(std::string("extensions.settings.*") + kEmbedded + member);
+  }
 }
 
 std::string ExtensionSettingPath(const std::string& id) { return kEntries + id; }

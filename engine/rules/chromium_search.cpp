@@ -12,23 +12,13 @@ const char* const kChromiumSearchSettings[3] = {
 
 namespace {
 
-// The members read of each engine: the default's dictionary
-// (DefaultSearchManager's kShortName, kURL, kSuggestionsURL, kNewTabURL;
-// template_url_data_util.cc) and an override's
+// The members read of each engine, below each setting: the default's
+// dictionary (DefaultSearchManager's kShortName, kURL, kSuggestionsURL,
+// kNewTabURL; template_url_data_util.cc) and each of the overrides'
 // (TemplateURLDataFromOverrideDictionary, same file). The names come first.
-const char* const kSearchPaths[] = {
-    "default_search_provider_data.template_url_data.short_name",
-    "default_search_provider_data.template_url_data.url",
-    "default_search_provider_data.template_url_data.suggestions_url",
-    "default_search_provider_data.template_url_data.new_tab_url",
-    "default_search_provider_data.mirrored_template_url_data.short_name",
-    "default_search_provider_data.mirrored_template_url_data.url",
-    "default_search_provider_data.mirrored_template_url_data.suggestions_url",
-    "default_search_provider_data.mirrored_template_url_data.new_tab_url",
-    "search_provider_overrides.[].name",
-    "search_provider_overrides.[].search_url",
-    "search_provider_overrides.[].suggest_url",
-    "search_provider_overrides.[].new_tab_url",
+const char* const kEngineMembers[2][4] = {
+    {".short_name", ".url", ".suggestions_url", ".new_tab_url"},
+    {".[].name", ".[].search_url", ".[].suggest_url", ".[].new_tab_url"},
 };
 
 // The hosts of the engines Chromium and the Chinese browsers built on it
@@ -70,7 +60,11 @@ bool IsHijackedSearchUrl(std::string_view url, std::string_view user_address) {
 }
 
 void AddSearchScanPaths(std::vector<std::string>& paths) {
-  paths.insert(paths.end(), std::begin(kSearchPaths), std::end(kSearchPaths));
+  for (int setting = 0; setting < 3; ++setting) {
+    for (const char* member : kEngineMembers[setting == 2]) {
+      paths.push_back(std::string(kChromiumSearchSettings[setting]) + member);
+    }
+  }
 }
 
 std::vector<HijackedSetting> JudgeChromiumSearchSettings(

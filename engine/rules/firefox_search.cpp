@@ -4,6 +4,7 @@
 
 #include "engine/rules/json_members.h"
 #include "engine/rules/start_urls.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ bool SearchesOnHijackHost(const JsonScan& scan, const JsonMember& engine,
     const JsonMember* address = MemberOf(scan, url.container, "engines.[]._urls.[].template");
     if (!address) continue;
     const std::string host = HostOfPage(address->text);
-    if (!host.empty() && host != user_host &&
-        std::find(hosts.begin(), hosts.end(), host) != hosts.end()) {
+    if (!host.empty() && host != user_host && HasText(hosts, host)) {
       return true;
     }
   }

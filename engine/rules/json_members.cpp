@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/text.h"
 #include "platform/text_utf8.h"
 
 namespace {
@@ -52,7 +53,7 @@ class MemberScanner {
     frame.key.assign(text, length);
     frame.key_begin = NextBegin();
     if (frame.watched) {
-      if (std::find(frame.keys.begin(), frame.keys.end(), frame.key) != frame.keys.end()) {
+      if (HasText(frame.keys, frame.key)) {
         fault_ = JsonFault::kDuplicateKey;
         return false;
       }

@@ -393,6 +393,24 @@ TEST_F(ExternalExtensions, AnOldChromiumsExtensionFilesAreJudgedAlike) {
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), list);
 }
 
+// The files are moved, so their folder comes from the machine's App Paths
+// only: the user's entry, which a hijacker can write, names nothing.
+TEST_F(ExternalExtensions, TheUsersAppPathsEntryNamesNoFolderToMoveFrom) {
+  const Text install = "C:\\Users\\user\\AppData\\Local\\Chrome\\";
+  const Text file = install + "49.0.2623.112\\extensions\\external_extensions.json";
+  for (const Text& path : {install + "chrome.exe", file}) {
+    const std::filesystem::path host = *files_.HostPath(path);
+    std::filesystem::create_directories(host.parent_path());
+    std::ofstream(host, std::ios::binary) << "{\"abcdefghijklmnopabcdefghijklmnop\": "
+                                             "{\"external_update_url\": \"http://x.example/\"}}";
+  }
+  Seed(kUser, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe", "",
+       Sz((install + "chrome.exe").c_str()));
+  EXPECT_EQ(CheckLines(), TextArray());
+  EXPECT_FALSE(RepairPlaces().AllowsFile(PlaceRoots(machine_), file));
+  EXPECT_TRUE(files_.PathExists(file));
+}
+
 TEST_F(ExternalExtensions, NothingFoundAddsNoLine) {
   Seed(kMachine, "Software\\Google\\Chrome", "usagestats", Dword(1));
   ASSERT_TRUE(registry_items_.WriteKeyTree(RegView::kOwn, kMachine,
