@@ -75,14 +75,18 @@ qinghe_wine_clone() {
 
 # For a shell test: makes ROOT/NAME a fresh copy of the ready prefix
 # ROOT/base, sets the environment for running Wine in it and stops its
-# wineserver when the script exits (a test that traps EXIT itself stops it
-# there). Sets `prefix` to ROOT/NAME.
+# wineserver when the script exits (through qinghe_at_exit where the test
+# has it, tests/skip_guard.sh). Sets `prefix` to ROOT/NAME.
 qinghe_test_prefix() {
   local root=$1 arch=$2 name=$3
   prefix="$root/$name"
   qinghe_wine_clone "$root/base" "$prefix"
   qinghe_wine_env "$prefix" "$arch"
-  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  if declare -F qinghe_at_exit >/dev/null; then
+    qinghe_at_exit 'wineserver -k >/dev/null 2>&1'
+  else
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  fi
 }
 
 # For a bench: makes the ready prefix ROOT/base when there is none, ROOT/NAME

@@ -28,6 +28,8 @@
 
 set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=SCRIPTDIR/../skip_guard.sh
+source "$HERE/../skip_guard.sh"
 if [ $# -ne 2 ]; then
   echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
   exit 2
@@ -39,8 +41,7 @@ source "$HERE/chromium_lib.sh"
 
 bin=$(qinghe_chromium_bin 2>/dev/null)
 if [ -z "$bin" ] || [ ! -x "$bin" ]; then
-  echo "SKIP: no Chromium binary installed"
-  exit 77
+  qinghe_skip "no Chromium binary installed"
 fi
 
 JUDGES_NAME=chromium_judges

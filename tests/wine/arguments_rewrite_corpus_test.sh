@@ -11,8 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 if [ ! -d "$testdata" ]; then
-  echo "skipped: no link corpus at $testdata"
-  exit 77
+  qinghe_skip "no link corpus at $testdata"
 fi
 qinghe_test_prefix "$root" "$arch" arguments_rewrite_corpus
 work="$prefix/drive_c/rewrite"

@@ -20,8 +20,7 @@ source "$here/../real_browsers/chromium_lib.sh"
 source "$here/../real_browsers/firefox_lib.sh"
 
 if ! qinghe_chromium_bin >/dev/null 2>&1 || ! command -v firefox-esr >/dev/null; then
-  echo "skipped: Debian's chromium and firefox-esr make this test's profiles"
-  exit 77
+  qinghe_skip "Debian's chromium and firefox-esr make this test's profiles"
 fi
 
 qinghe_test_prefix "$root" "$arch" browser_profiles

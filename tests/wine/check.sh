@@ -1,5 +1,8 @@
 # Small assertion helpers for the shell tests: each prints what it got beside
-# what it wanted, and check_summary ends the test with the count.
+# what it wanted, and check_summary ends the test with the count. A test is
+# skipped through qinghe_skip and cleans up through qinghe_at_exit.
+# shellcheck source=../skip_guard.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../skip_guard.sh"
 checks_passed=0
 checks_failed=0
 

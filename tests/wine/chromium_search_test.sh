@@ -21,8 +21,7 @@ source "$here/check.sh"
 source "$here/../real_browsers/chromium_lib.sh"
 
 if ! qinghe_chromium_bin >/dev/null 2>&1; then
-  echo "skipped: Debian's chromium makes this test's profile"
-  exit 77
+  qinghe_skip "Debian's chromium makes this test's profile"
 fi
 
 qinghe_test_prefix "$root" "$arch" chromium_search

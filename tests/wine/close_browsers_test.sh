@@ -29,7 +29,7 @@ stop_all() {
   wineserver -k >/dev/null 2>&1 || true
   qinghe_stop_xvfb
 }
-trap stop_all EXIT
+qinghe_at_exit stop_all
 # The stand-ins' hidden windows need a display.
 qinghe_start_xvfb
 

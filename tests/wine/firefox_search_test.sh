@@ -19,8 +19,7 @@ source "$here/../real_browsers/firefox_lib.sh"
 source "$here/../real_browsers/firefox_search_lib.sh"
 
 if ! command -v firefox-esr >/dev/null; then
-  echo "skipped: Debian's firefox-esr makes this test's search settings"
-  exit 77
+  qinghe_skip "Debian's firefox-esr makes this test's search settings"
 fi
 
 qinghe_test_prefix "$root" "$arch" firefox_search

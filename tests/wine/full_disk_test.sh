@@ -26,7 +26,7 @@ cleanup() {
   for at in "${mounts[@]}"; do umount "$at" 2>/dev/null || umount -l "$at" 2>/dev/null || true; done
   rm -f "$image"
 }
-trap cleanup EXIT
+qinghe_at_exit cleanup
 trap 'exit 1' INT TERM
 # A run stopped by force may have left its volumes mounted.
 for at in "$prefix/drive_c/users/"*/Desktop "$prefix/drive_c/users"; do
@@ -45,8 +45,7 @@ mkfs.ext4 -q -F -b 1024 -m 0 "$image"
 staging=$(mktemp -d)
 if ! mount -o loop "$image" "$staging" 2>/dev/null; then
   rmdir "$staging"
-  echo "skipped: this machine cannot mount a loop device (mount -o loop needs root and /dev/loop*)"
-  exit 77
+  qinghe_skip "this machine cannot mount a loop device (mount -o loop needs root and /dev/loop*)"
 fi
 cp -a "$users/." "$staging/"
 umount "$staging"

@@ -28,7 +28,7 @@ cleanup() {
   for path in "${immutable[@]}"; do chattr -i "$path" 2>/dev/null || true; done
   wineserver -k >/dev/null 2>&1 || true
 }
-trap cleanup EXIT
+qinghe_at_exit cleanup
 trap 'exit 1' INT TERM
 
 drive_c="$prefix/drive_c"

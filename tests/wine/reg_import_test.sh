@@ -21,7 +21,7 @@ if [ "$arch" = win64 ]; then
   for candidate in "$(command -v wine64 || true)" /usr/lib/wine/wine64 /usr/lib64/wine/wine64; do
     if [ -n "$candidate" ] && [ -x "$candidate" ]; then wine64_loader=$candidate; break; fi
   done
-  [ -n "$wine64_loader" ] || { echo "no wine64 loader: cannot start the 64-bit reg.exe"; exit 77; }
+  [ -n "$wine64_loader" ] || qinghe_skip "no wine64 loader: cannot start the 64-bit reg.exe"
 fi
 
 reg32() { wine reg "$@"; }

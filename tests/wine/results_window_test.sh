@@ -14,7 +14,7 @@ source "$here/check.sh"
 source "$here/xvfb.sh"
 
 qinghe_test_prefix "$root" "$arch" results_window
-trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
+qinghe_at_exit qinghe_stop_xvfb
 # One server for the whole test: no session starts after the seeding, so
 # Wine runs none of the seeded Run values itself.
 wineserver -p

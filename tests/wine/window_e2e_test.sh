@@ -6,11 +6,12 @@
 set -euo pipefail
 arch=$1 root=$2 exe=$3 e2e=$4 probe=$5 shots=$6/$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../skip_guard.sh"
 source "$here/../../tools/wine-lib.sh"
 source "$here/xvfb.sh"
 
 qinghe_test_prefix "$root" "$arch" window_e2e
-trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
+qinghe_at_exit qinghe_stop_xvfb
 qinghe_start_xvfb
 
 # No window manager here: Wine draws the frames itself, to the exact size.
