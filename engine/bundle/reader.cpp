@@ -56,7 +56,7 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& pla
     bundle.registry = std::move(*entries);
   }
 
-  bundle.copies.resize(bundle.changes.size());
+  bundle.copies = std::vector<std::optional<std::string>>(bundle.changes.size());
   const PlaceRoots judged(machine);
   const bool files_folder_is_link = files.IsFolderLink(bundle.folder + "files");
   for (const Change& change : bundle.changes) {

@@ -67,6 +67,10 @@ bool BundleWriter::EnsureFolder() {
   return false;
 }
 
+void BundleWriter::DropEntriesAfter(std::size_t count) {
+  while (registry_entries_.size() > count) registry_entries_.pop_back();
+}
+
 bool BundleWriter::WriteRegistryFile() {
   FileSystem& files = machine_.files;
   const std::string bytes = WriteRegFile(registry_entries_);
@@ -92,7 +96,7 @@ bool BundleWriter::RecordValueBefore(RegView view, RegRoot root, const Text& key
     if (SameIgnoringAsciiCase(entry.key, key_name) && SameIgnoringAsciiCase(entry.name, name))
       return true;
   }
-  const std::vector<RegFileEntry> saved = registry_entries_;
+  const std::size_t saved = registry_entries_.size();
   RegFileEntry entry;
   entry.key = key_name;
   entry.name = name;
@@ -115,7 +119,7 @@ bool BundleWriter::RecordValueBefore(RegView view, RegRoot root, const Text& key
   }
   registry_entries_.push_back(entry);
   if (WriteRegistryFile()) return true;
-  registry_entries_ = saved;
+  DropEntriesAfter(saved);
   return false;
 }
 
@@ -123,7 +127,7 @@ bool BundleWriter::RecordKeyTreeBefore(RegView view, RegRoot root, const Text& k
   if (!EnsureFolder()) return false;
   std::optional<RegKeyTree> tree;
   if (!machine_.registry.ReadKeyTree(view, root, key_path, &tree)) return false;
-  const std::vector<RegFileEntry> saved = registry_entries_;
+  const std::size_t saved = registry_entries_.size();
   const Text key_name = RegFileKeyName(root, view, key_path);
   if (tree) {
     AppendTree(key_name, *tree, &registry_entries_);
@@ -134,7 +138,7 @@ bool BundleWriter::RecordKeyTreeBefore(RegView view, RegRoot root, const Text& k
     registry_entries_.push_back(deleted);
   }
   if (WriteRegistryFile()) return true;
-  registry_entries_ = saved;
+  DropEntriesAfter(saved);
   return false;
 }
 

@@ -49,6 +49,8 @@ class BundleWriter {
  private:
   bool EnsureFolder();
   bool WriteRegistryFile();
+  // Forgets the entries after the first `count`, which a failed write added.
+  void DropEntriesAfter(std::size_t count);
   bool Append(const Change& change);
   bool ValueLineRecorded(RegView view, RegRoot root, const Text& key_path, const Text& name) const;
   // The manifest line of a value and what the repair leaves there, once.

@@ -1,27 +1,32 @@
 #include "engine/rules/browsers.h"
 
+#include <iterator>
+
 #include "platform/shell_link_names.h"
 
-const std::vector<Browser>& KnownBrowsers() {
-  static const std::vector<Browser> browsers = {
-      {"iexplore.exe",
-       BrowserFamily::kInternetExplorer,
-       {"Internet Explorer", "Internet Explorer (64-bit)"}},
-      {"chrome.exe", BrowserFamily::kChromium, {"Google Chrome", "谷歌浏览器", "Chromium"}},
-      {"msedge.exe", BrowserFamily::kChromium, {"Microsoft Edge"}},
-      {"firefox.exe",
-       BrowserFamily::kFirefox,
-       {"Firefox", "Mozilla Firefox", "火狐浏览器", "Firefox 火狐浏览器"}},
-      {"360se.exe", BrowserFamily::kChromium, {"360安全浏览器"}},
-      {"360chrome.exe", BrowserFamily::kChromium, {"360极速浏览器"}},
-      {"360ChromeX.exe", BrowserFamily::kChromium, {"360极速浏览器X"}},
-      {"QQBrowser.exe", BrowserFamily::kChromium, {"QQ浏览器"}},
-      {"SogouExplorer.exe", BrowserFamily::kChromium, {"搜狗高速浏览器", "搜狗浏览器"}},
-      {"2345Explorer.exe", BrowserFamily::kChromium, {"2345加速浏览器", "2345浏览器"}},
-      {"liebao.exe", BrowserFamily::kChromium, {"猎豹安全浏览器", "猎豹浏览器"}},
-  };
-  return browsers;
-}
+namespace {
+
+const Browser kKnownBrowsers[] = {
+    {"iexplore.exe",
+     BrowserFamily::kInternetExplorer,
+     {"Internet Explorer", "Internet Explorer (64-bit)"}},
+    {"chrome.exe", BrowserFamily::kChromium, {"Google Chrome", "谷歌浏览器", "Chromium"}},
+    {"msedge.exe", BrowserFamily::kChromium, {"Microsoft Edge"}},
+    {"firefox.exe",
+     BrowserFamily::kFirefox,
+     {"Firefox", "Mozilla Firefox", "火狐浏览器", "Firefox 火狐浏览器"}},
+    {"360se.exe", BrowserFamily::kChromium, {"360安全浏览器"}},
+    {"360chrome.exe", BrowserFamily::kChromium, {"360极速浏览器"}},
+    {"360ChromeX.exe", BrowserFamily::kChromium, {"360极速浏览器X"}},
+    {"QQBrowser.exe", BrowserFamily::kChromium, {"QQ浏览器"}},
+    {"SogouExplorer.exe", BrowserFamily::kChromium, {"搜狗高速浏览器", "搜狗浏览器"}},
+    {"2345Explorer.exe", BrowserFamily::kChromium, {"2345加速浏览器", "2345浏览器"}},
+    {"liebao.exe", BrowserFamily::kChromium, {"猎豹安全浏览器", "猎豹浏览器"}},
+};
+
+}  // namespace
+
+BrowserTable KnownBrowsers() { return {std::begin(kKnownBrowsers), std::end(kKnownBrowsers)}; }
 
 Text FileNameOfPath(const Text& path) {
   // A second byte of 0x5C is no backslash: step over whole characters.
@@ -51,7 +56,7 @@ const Browser* BrowserOfShortcutName(const Text& link_name) {
   }
   for (const Browser& browser : KnownBrowsers()) {
     for (const char* name : browser.shortcut_names) {
-      if (SameIgnoringAsciiCase(stem, name)) return &browser;
+      if (name && SameIgnoringAsciiCase(stem, name)) return &browser;
     }
   }
   return nullptr;

@@ -4,8 +4,6 @@
 // docs/browsers.md.
 #pragma once
 
-#include <vector>
-
 #include "platform/text.h"
 
 enum class BrowserFamily {
@@ -17,11 +15,20 @@ enum class BrowserFamily {
 struct Browser {
   const char* executable;  // the file name, as installed
   BrowserFamily family;
-  std::vector<const char*> shortcut_names;  // without ".lnk"
+  const char* shortcut_names[4];  // without ".lnk"; the ones not used null
 };
 
-// Every browser the launch points are checked for.
-const std::vector<Browser>& KnownBrowsers();
+// The browsers of a table, to walk with a range for.
+struct BrowserTable {
+  const Browser* first;
+  const Browser* last;
+  const Browser* begin() const { return first; }
+  const Browser* end() const { return last; }
+};
+
+// Every browser the launch points are checked for: a table in the
+// program's data, built by no code.
+BrowserTable KnownBrowsers();
 
 // The browser whose executable has the file name `executable_name`, letter
 // case aside; null for any other program.

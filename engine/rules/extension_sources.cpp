@@ -92,11 +92,12 @@ const char kWrapped[] = "{\"p\":";
 std::string Wrapped(std::string_view json) { return kWrapped + std::string(json) + "\n}"; }
 
 // The names of the members of that object; nullopt when the text is no JSON
-// object the scanner reads whole.
+// object the scanner reads whole, or more than one value ("{}, \"q\": 1"
+// reads as members of the object around it).
 std::optional<std::vector<std::string>> MemberNames(const std::string& wrapped) {
   JsonScan scan;
-  if (ScanJsonMembers(wrapped, {"p"}, &scan) != JsonFault::kNone || scan.members.size() != 1 ||
-      scan.members[0].kind != JsonMember::Kind::kObject) {
+  if (ScanJsonMembers(wrapped, {"*"}, &scan) != JsonFault::kNone || scan.members.size() != 1 ||
+      scan.members[0].path != "p" || scan.members[0].kind != JsonMember::Kind::kObject) {
     return std::nullopt;
   }
   return scan.members[0].keys;
@@ -118,10 +119,10 @@ const char kUpdateUrl[] = ".external_update_url";
 Registration JudgeExtensionFile(std::string_view json, bool list) {
   Registration judged;
   const std::string wrapped = Wrapped(json);
+  const std::optional<std::vector<std::string>> names = MemberNames(wrapped);
+  if (!names) return judged;
   std::vector<std::string> entries = {"p"};
   if (list) {
-    const std::optional<std::vector<std::string>> names = MemberNames(wrapped);
-    if (!names) return judged;
     entries.clear();
     for (const std::string& name : *names) {
       if (IsExtensionId(name)) entries.push_back("p." + name);

@@ -151,6 +151,11 @@ TEST(ExtensionJudges, OnlyTheInstallingSettingsEntriesAreCut) {
            "{\"a\": {\"installation_mode\": \"force_installed\"},}",
            "not json",
            "",
+           // Text that is no one object, though it would read as one once
+           // put inside another: the browser refuses the whole value.
+           "{\"a\": {\"installation_mode\": \"force_installed\"}}, \"q\": 1",
+           "{}, \"abcdefghijklmnopabcdefghijklmnop\": {\"installation_mode\": "
+           "\"force_installed\"}",
        }) {
     EXPECT_FALSE(CutInstallingEntries(left)) << left;
   }
@@ -197,6 +202,10 @@ TEST(ExtensionJudges, AnExtensionFileIsReadAsTheBrowserReadsIt) {
            {"{}", true},
            {"[]", false},
            {"{\"external_update_url\": \"http://hijack.example/\",}", false},
+           {"{\"external_update_url\": \"http://hijack.example/\"}, \"q\": 1", false},
+           {"{}, \"abcdefghijklmnopabcdefghijklmnop\": {\"external_update_url\": "
+            "\"http://hijack.example/\"}",
+            true},
        }) {
     EXPECT_EQ(JudgeExtensionFile(json, is_list).source, Source::kNone) << json;
   }
