@@ -161,6 +161,10 @@ class TimedFiles final : public FileSystem {
     TIMED("files: IsDomainJoined");
     return inner_.IsDomainJoined();
   }
+  bool IsEnrolledInDeviceManagement() override {
+    TIMED("files: IsEnrolledInDeviceManagement");
+    return inner_.IsEnrolledInDeviceManagement();
+  }
   bool CreatePrivateFolder(const Text& path) override {
     TIMED("files: CreatePrivateFolder");
     return inner_.CreatePrivateFolder(path);

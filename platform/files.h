@@ -164,6 +164,12 @@ class FileSystem {
   // sets it.
   virtual bool IsDomainJoined() = 0;
 
+  // True when the PC is enrolled in a device-management service (an
+  // organization's MDM, Windows 8.1 and later): its policies are then the
+  // organization's. False before Windows 8.1, and on the portable backend
+  // unless a test sets it.
+  virtual bool IsEnrolledInDeviceManagement() = 0;
+
   // Creates one folder level. When the program runs elevated, the folder gets
   // an access list that lets only administrators and the system write (and
   // the user read), not inherited from the user-writable parent; otherwise an

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "engine/finders/managed_pc.h"
 #include "engine/rules/extension_sources.h"
 #include "engine/rules/registry_views.h"
 #include "engine/rules/start_urls.h"
@@ -301,13 +302,15 @@ Change Removal(const Found& found) {
 }
 
 // One browser's policies of one kind: one line of the repair, each found
-// policy one line of the check. On a domain's PC shown and left.
-Step PlanKind(int browser, Kind kind, const std::vector<Found>& found, bool domain) {
+// policy one line of the check. On a managed PC (`manager` names who
+// manages it) shown and left.
+Step PlanKind(int browser, Kind kind, const std::vector<Found>& found, const char* manager) {
   const Text prefix = Text("浏览器策略：") + kBrowsers[browser].name + " " + kKindNames[kind];
+  const Text left = manager ? Text("由") + manager + "设置" : Text();
   Step step;
   step.key = prefix;
   step.done_line = prefix + "已删除";
-  step.failed_line = prefix + (domain ? "由域管理员设置，未修改" : "删除失败");
+  step.failed_line = prefix + (manager ? left + "，未修改" : Text("删除失败"));
   bool unread = false;
   for (const Found& each : found) {
     if (each.browser != browser || each.kind != kind) continue;
@@ -316,20 +319,20 @@ Step PlanKind(int browser, Kind kind, const std::vector<Found>& found, bool doma
       const Text shown = Text("浏览器策略：") + kBrowsers[browser].name + " " + entry.name + "（" +
                          RegFileKeyName(entry.root, entry.view, entry.key_path) + "）";
       step.check_lines.push_back(shown + (each.unreadable ? Text("无法读取")
-                                          : domain ? each.state + "，由域管理员设置，不会修改"
-                                                   : each.state + "，将删除"));
+                                          : manager ? each.state + "，" + left + "，不会修改"
+                                                    : each.state + "，将删除"));
     }
     if (each.unreadable) {
       unread = true;
-    } else if (!domain) {
+    } else if (!manager) {
       step.changes.push_back(Removal(each));
       step.changes_something = step.changes_something || !each.twin;
     }
   }
   // What could not be read is a failure to remove it; the rest still goes.
   step.partly_unread = unread && !step.changes.empty();
-  step.reports_failure = unread && step.changes.empty() && !domain;
-  step.listed_as_left = domain && !step.check_lines.empty();
+  step.reports_failure = unread && step.changes.empty() && !manager;
+  step.listed_as_left = manager && !step.check_lines.empty();
   return step;
 }
 
@@ -373,11 +376,12 @@ TextArray PolicyTrees() {
 void PlanBrowserPolicies(PlanContext& context, Plan& plan) {
   const std::vector<Found> found = FindPolicies(context.machine, context.address_utf8);
   if (found.empty()) return;
-  // A domain's administrator set them, or may have: left as they are.
-  const bool domain = context.machine.files.IsDomainJoined();
+  // A domain's administrator or an organization's device management set
+  // them, or may have: left as they are.
+  const char* manager = PcManager(context.machine.files).Name();
   for (int browser = 0; browser < static_cast<int>(std::size(kBrowsers)); ++browser) {
     for (int kind = 0; kind < kKinds; ++kind) {
-      Step step = PlanKind(browser, static_cast<Kind>(kind), found, domain);
+      Step step = PlanKind(browser, static_cast<Kind>(kind), found, manager);
       if (!step.check_lines.empty()) plan.push_back(std::move(step));
     }
   }

@@ -1,6 +1,7 @@
 #include "engine/finders/external_extensions.h"
 
 #include "engine/finders/lookalike_links.h"
+#include "engine/finders/managed_pc.h"
 #include "engine/rules/browsers.h"
 #include "engine/rules/extension_sources.h"
 #include "engine/rules/registry_views.h"
@@ -29,12 +30,18 @@ const RegRawValue* ValueIn(const RegKeyTree& tree, const char* name) {
   return nullptr;
 }
 
-// The Step of a registration or a file: removed, or said and left.
-Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, Change removal) {
+// The Step of a registration or a file: removed, or said and left (on a
+// managed PC, the organization's).
+Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, Change removal,
+                PcManager& manager) {
   const Text from = "（" + TextShownFromUtf8(judged.from) + "）";
   Step step;
   step.key = key;
-  if (judged.source == Registration::Source::kOutside) {
+  if (judged.source == Registration::Source::kOutside && manager.Name()) {
+    step.check_lines.push_back(shown + "从商店以外安装" + from + "，由" + manager.Name() +
+                               "设置，不会修改");
+    step.listed_as_left = true;
+  } else if (judged.source == Registration::Source::kOutside) {
     const Text what = shown + "从商店以外安装" + from;
     step.check_lines.push_back(what + "，将删除");
     step.done_line = what + "，已删除";
@@ -54,7 +61,7 @@ Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, 
 
 // A key both views show alike is one registration: one Step, its second
 // removal finding it gone where the views share the key.
-void PlanRegistrations(Registry& registry, Plan& plan) {
+void PlanRegistrations(Registry& registry, PcManager& manager, Plan& plan) {
   std::vector<ViewedEntry> seen;
   std::vector<std::size_t> step_of;
   for (const RegistrationKey& key : kKeys) {
@@ -93,7 +100,7 @@ void PlanRegistrations(Registry& registry, Plan& plan) {
           plan.push_back(JudgedStep(
               key_name,
               Text("浏览器外部扩展：") + key.browser + " 扩展 " + id + "（" + key_name + "）",
-              judged, std::move(removal)));
+              judged, std::move(removal), manager));
         }
       }
     }
@@ -135,7 +142,7 @@ TextSet ExtensionFolders(Platform& machine) {
 }
 
 // A file goes only while it holds the bytes judged.
-void PlanExtensionFiles(PlanContext& context, Plan& plan) {
+void PlanExtensionFiles(PlanContext& context, PcManager& manager, Plan& plan) {
   FileSystem& files = context.machine.files;
   for (const Text& folder : ExtensionFolders(context.machine)) {
     for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
@@ -157,7 +164,7 @@ void PlanExtensionFiles(PlanContext& context, Plan& plan) {
       if (judged.source == Registration::Source::kNone) continue;
       if (context.purpose == PlanFor::kRepair) removal.bytes_seen = std::move(bytes);
       const Text shown = "浏览器外部扩展：扩展文件 " + removal.original + " ";
-      plan.push_back(JudgedStep(removal.original, shown, judged, std::move(removal)));
+      plan.push_back(JudgedStep(removal.original, shown, judged, std::move(removal), manager));
     }
   }
 }
@@ -165,8 +172,9 @@ void PlanExtensionFiles(PlanContext& context, Plan& plan) {
 }  // namespace
 
 void PlanExternalExtensions(PlanContext& context, Plan& plan) {
-  PlanRegistrations(context.machine.registry, plan);
-  PlanExtensionFiles(context, plan);
+  PcManager manager(context.machine.files);
+  PlanRegistrations(context.machine.registry, manager, plan);
+  PlanExtensionFiles(context, manager, plan);
 }
 
 bool RepairMayRemoveExtensionRegistration(RegRoot root, const Text& key_path) {

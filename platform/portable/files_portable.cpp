@@ -446,6 +446,8 @@ void PortableFileSystem::SetElevated(bool elevated) { elevated_ = elevated; }
 
 void PortableFileSystem::SetDomainJoined(bool joined) { domain_joined_ = joined; }
 
+void PortableFileSystem::SetEnrolledInDeviceManagement(bool enrolled) { enrolled_ = enrolled; }
+
 bool PortableFileSystem::SetOthersMayWrite(const Text& path, bool others_may_write) {
   auto host = HostPath(path);
   struct stat info;
@@ -461,6 +463,8 @@ bool PortableFileSystem::SetOthersMayWrite(const Text& path, bool others_may_wri
 bool PortableFileSystem::IsElevated() { return elevated_; }
 
 bool PortableFileSystem::IsDomainJoined() { return domain_joined_; }
+
+bool PortableFileSystem::IsEnrolledInDeviceManagement() { return enrolled_; }
 
 bool PortableFileSystem::CreatePrivateFolder(const Text& path) {
   if (!elevated_) return CreateFolder(path);

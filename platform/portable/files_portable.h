@@ -46,6 +46,8 @@ class PortableFileSystem : public FileSystem {
   void SetElevated(bool elevated);
   // What IsDomainJoined answers; false at first.
   void SetDomainJoined(bool joined);
+  // What IsEnrolledInDeviceManagement answers; false at first.
+  void SetEnrolledInDeviceManagement(bool enrolled);
   // Makes an existing file or folder private (false) or open to others
   // (true) for OthersMayWrite. False when nothing is there.
   bool SetOthersMayWrite(const Text& path, bool others_may_write);
@@ -79,6 +81,7 @@ class PortableFileSystem : public FileSystem {
   bool IsFolderLink(const Text& path) override;
   bool IsElevated() override;
   bool IsDomainJoined() override;
+  bool IsEnrolledInDeviceManagement() override;
   bool CreatePrivateFolder(const Text& path) override;
   bool OthersMayWrite(const Text& path) override;
   bool IsPlainFile(const Text& path) override;
@@ -102,6 +105,7 @@ class PortableFileSystem : public FileSystem {
   std::function<bool(const Text&)> user_may_write_;
   bool elevated_ = false;
   bool domain_joined_ = false;
+  bool enrolled_ = false;
   std::set<std::pair<dev_t, ino_t>> private_;  // made private, by identity
   std::map<char, std::string> drives_;
   std::map<SpecialFolder, Text> special_folders_;

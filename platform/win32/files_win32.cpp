@@ -502,6 +502,17 @@ bool Win32FileSystem::IsDomainJoined() {
   return status == NetSetupDomainName;
 }
 
+bool Win32FileSystem::IsEnrolledInDeviceManagement() {
+  // As Chrome asks (base/win/win_util.cc, IsDeviceRegisteredWithManagement);
+  // the DLL is Windows 8.1's and later.
+  const ScopedLibrary mdm = LoadSystemLibrary(L"mdmregistration.dll");
+  if (!mdm.valid()) return false;
+  using IsRegistered = HRESULT(WINAPI*)(BOOL*, DWORD, LPWSTR);
+  const auto is_registered = SystemFunction<IsRegistered>(mdm, "IsDeviceRegisteredWithManagement");
+  BOOL registered = FALSE;
+  return is_registered && SUCCEEDED(is_registered(&registered, 0, nullptr)) && registered;
+}
+
 bool Win32FileSystem::IsHeldOpen(const Text& path) {
   // Asks for the right to write with every kind of sharing: only a holder
   // that shares no writing (Chromium's lockfile shares reading only,

@@ -26,6 +26,7 @@ class Win32FileSystem : public FileSystem {
   bool IsFolderLink(const Text& path) override;
   bool IsElevated() override;
   bool IsDomainJoined() override;
+  bool IsEnrolledInDeviceManagement() override;
   bool IsHeldOpen(const Text& path) override;
   bool CreatePrivateFolder(const Text& path) override;
   bool OthersMayWrite(const Text& path) override;

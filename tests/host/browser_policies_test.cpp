@@ -494,14 +494,30 @@ TEST_F(BrowserPolicies, AKeyBothViewsShowIsShownOnce) {
   };
   EXPECT_EQ(CheckLines(machine), expected_check);
   EXPECT_EQ(last_count_, 3);
-  for (bool domain : {true, false}) {
-    files_.SetDomainJoined(domain);
-    const Text done = domain ? "由域管理员设置，未修改\r\n" : "已删除\r\n";
+  // A domain's PC, one enrolled in an organization's device management (as
+  // Chrome counts a managed PC), and one that is neither.
+  struct Managed {
+    bool domain;
+    bool enrolled;
+    const char* by;  // who the lines say set them
+  };
+  for (const Managed& pc :
+       {Managed{true, true, "由域管理员设置"}, Managed{false, true, "由组织的设备管理设置"},
+        Managed{false, false, ""}}) {
+    files_.SetDomainJoined(pc.domain);
+    files_.SetEnrolledInDeviceManagement(pc.enrolled);
+    const bool managed = pc.domain || pc.enrolled;
+    if (managed) {
+      EXPECT_EQ(CheckLines(machine)[0], Text("浏览器策略：Chrome HomepageLocation（") +
+                                            kMachineChrome + "）现为 \"http://hao.evil.cn/\"，" +
+                                            pc.by + "，不会修改\r\n");
+    }
+    const Text done = managed ? Text(pc.by) + "，未修改\r\n" : "已删除\r\n";
     EXPECT_EQ(RepairLines(machine), TextArray({"浏览器策略：Chrome 主页策略" + done,
                                                "浏览器策略：Chrome 强制安装的扩展" + done,
                                                "浏览器策略：Edge 强制安装的扩展" + done}));
     EXPECT_EQ(last_count_, 0);
-    EXPECT_EQ(Snapshot() == seeded, domain);
+    EXPECT_EQ(Snapshot() == seeded, managed);
   }
   EXPECT_FALSE(registry_.KeyExists(kMachine, Text(kChrome) + "\\ExtensionInstallForcelist"));
   EXPECT_FALSE(Has(kMachine, kChrome, "HomepageLocation"));

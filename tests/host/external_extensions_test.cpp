@@ -443,6 +443,32 @@ TEST_F(ExternalExtensions, TheStoresAreListedAsLeft) {
   EXPECT_EQ(taken, 3);
 }
 
+// On a managed PC (a domain's, or one enrolled in an organization's device
+// management) the registrations are the organization's: each one from
+// outside the store is shown with who manages the PC, and none goes.
+TEST_F(ExternalExtensions, AManagedPcsRegistrationsAreShownAndLeft) {
+  SeedEveryForm();
+  const std::string seeded = Snapshot();
+  for (const char* by : {"域管理员", "组织的设备管理"}) {
+    files_.SetDomainJoined(Text(by) == "域管理员");
+    files_.SetEnrolledInDeviceManagement(true);
+    const Text crx = Text("浏览器外部扩展：Chrome 扩展 ") + kId + "（" + kMachineChrome + kId +
+                     "）从商店以外安装（C:\\Keeper\\page.crx），由" + by + "设置，不会修改\r\n";
+    const TextArray check = CheckLines();
+    EXPECT_NE(std::find(check.begin(), check.end(), crx), check.end()) << by;
+    EXPECT_EQ(last_count_, 0) << by;
+    for (const Text& line : check) EXPECT_EQ(line.find("将删除"), Text::npos) << line;
+    EXPECT_EQ(RepairLines(), TextArray()) << by;
+    EXPECT_EQ(Snapshot(), seeded) << by;
+  }
+  RecordingHost host(kAddress);
+  for (const FindingRow& row : FindingRows(MakePlan(machine_, host, PlanFor::kCheck))) {
+    if (row.kind == "浏览器外部扩展") {
+      EXPECT_TRUE(row.left) << row.what;
+    }
+  }
+}
+
 TEST_F(ExternalExtensions, OnlyRegistrationKeysMayBeRemoved) {
   EXPECT_TRUE(RepairPlaces().AllowsKeyTree(kMachine, Text(kChrome) + kId));
   EXPECT_TRUE(RepairPlaces().AllowsKeyTree(kUser, Text(kEdge) + kId));

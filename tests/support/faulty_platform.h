@@ -212,6 +212,7 @@ class FaultyFileSystem : public FileSystem {
   bool IsElevated() override { return !plan_.Fails(Operation::kIsElevated) && inner_.IsElevated(); }
   // Not a fault site: no answer is the cautious one.
   bool IsDomainJoined() override { return inner_.IsDomainJoined(); }
+  bool IsEnrolledInDeviceManagement() override { return inner_.IsEnrolledInDeviceManagement(); }
   bool CreatePrivateFolder(const Text& path) override {
     return !plan_.Fails(Operation::kCreatePrivateFolder) && inner_.CreatePrivateFolder(path);
   }

@@ -8,10 +8,13 @@
 # - the undo gives every value and key back exactly;
 # - a netapi32.dll beside the program is never loaded;
 # - on a PC joined to a domain (a stand-in netapi32.dll in the system
-#   folder) the check and the repair say so and nothing changes.
+#   folder), or enrolled in an organization's device management (a stand-in
+#   mdmregistration.dll there), the check and the repair say so and nothing
+#   changes.
 # Usage: browser_policies_test.sh ARCH PREFIX-ROOT QINGHE-CLI FAKE-NETAPI32-DLL
+#        FAKE-MDMREGISTRATION-DLL
 set -euo pipefail
-arch=$1 root=$2 cli=$3 fake_netapi=$4
+arch=$1 root=$2 cli=$3 fake_netapi=$4 fake_mdm=$5
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
@@ -163,5 +166,26 @@ check_equal "the repair says it left them" "$(lines '由域管理员设置，未
 check_equal "the repair changed no policy" "$before" "$(policies)"
 check_equal "the base prefix's netapi32.dll is untouched" "$base_netapi" \
   "$(sha256sum <"$root/base/drive_c/windows/${system##*/}/netapi32.dll")"
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+
+# --- Enrolled in device management (Windows 8.1 and later), not joined to a
+# domain: the stand-in mdmregistration.dll in the system folder, where
+# Wine has none.
+qinghe_test_prefix "$root" "$arch" browser_policies_enrolled
+seed
+before=$(policies)
+system="$prefix/drive_c/windows/system32"
+[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+rm -f "$system/mdmregistration.dll"
+cp "$fake_mdm" "$system/mdmregistration.dll"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mdmregistration=n"
+check=$(run "$cli" check "$address" | policy_lines)
+check_equal "the check shows an enrolled PC's policies, to be kept" \
+  "$(lines '，由组织的设备管理设置，不会修改' "${found[@]}")" "$check"
+repair=$(run "$cli" repair "$address" | policy_lines)
+check_equal "the repair says it left them" \
+  "$(lines '由组织的设备管理设置，未修改' "${kinds[@]}")" "$repair"
+check_equal "the repair changed no policy" "$before" "$(policies)"
 
 check_summary
