@@ -26,6 +26,7 @@
 #include "tests/support/faulty_platform.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/registry_snapshot.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -163,32 +164,7 @@ class BrowserPolicies : public PortableMachineTest {
 
   // The whole of both roots' Software\Policies, names sorted: what an undo
   // must give back exactly.
-  std::string Snapshot() {
-    std::string all;
-    for (RegRoot root : {kMachine, kUser}) {
-      std::optional<RegKeyTree> tree;
-      EXPECT_TRUE(ReadRegKeyTree(registry_, RegView::kOwn, root, "Software", &tree));
-      all += "root " + std::to_string(static_cast<int>(root)) + "\n";
-      if (tree) Flatten("", *tree, &all);
-    }
-    return all;
-  }
-  static void Flatten(const Text& name, const RegKeyTree& tree, std::string* out) {
-    *out += "[" + AsciiUpper(name) + "]\n";
-    std::vector<std::string> values;
-    for (const auto& [value_name, value] : tree.values) {
-      values.push_back(AsciiUpper(value_name) + "=" + std::to_string(value.type) + ":" +
-                       HexDigits(value.bytes));
-    }
-    std::sort(values.begin(), values.end());
-    for (const std::string& value : values) *out += value + "\n";
-    std::vector<std::pair<Text, RegKeyTree>> subkeys = tree.subkeys;
-    std::sort(subkeys.begin(), subkeys.end(), [](const auto& a, const auto& b) {
-      return AsciiUpper(a.first) < AsciiUpper(b.first);
-    });
-    for (const auto& [subkey_name, subkey] : subkeys)
-      Flatten(name + "\\" + subkey_name, subkey, out);
-  }
+  std::string Snapshot() { return SoftwareSnapshot(registry_, SnapshotNames::kFolded); }
 
   static Plan PolicyPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
     PlanContext context(machine, host, purpose, kAddress);

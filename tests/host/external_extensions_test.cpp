@@ -22,6 +22,7 @@
 #include "platform/text_utf8.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/registry_snapshot.h"
 
 namespace {
 
@@ -246,28 +247,7 @@ class ExternalExtensions : public PortableMachineTest {
     Seed(kMachine, "Software\\Google\\Chrome", "usagestats", Dword(1));
   }
 
-  std::string Snapshot() {
-    std::string all;
-    for (RegRoot root : {kMachine, kUser}) {
-      std::optional<RegKeyTree> tree;
-      EXPECT_TRUE(ReadRegKeyTree(registry_, RegView::kOwn, root, "Software", &tree));
-      all += "root " + std::to_string(static_cast<int>(root)) + "\n";
-      if (tree) Flatten("", *tree, &all);
-    }
-    return all;
-  }
-  static void Flatten(const Text& name, const RegKeyTree& tree, std::string* out) {
-    *out += "[" + name + "]\n";
-    for (const auto& [value_name, value] : tree.values) {
-      *out += value_name + "=" + std::to_string(value.type) + ":" + HexDigits(value.bytes) + "\n";
-    }
-    std::vector<std::pair<Text, RegKeyTree>> subkeys = tree.subkeys;
-    std::sort(subkeys.begin(), subkeys.end(), [](const auto& a, const auto& b) {
-      return AsciiUpper(a.first) < AsciiUpper(b.first);
-    });
-    for (const auto& [subkey_name, subkey] : subkeys)
-      Flatten(name + "\\" + subkey_name, subkey, out);
-  }
+  std::string Snapshot() { return SoftwareSnapshot(registry_, SnapshotNames::kAsWritten); }
 
   static Plan ExtensionPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
     PlanContext context(machine, host, purpose, kAddress);

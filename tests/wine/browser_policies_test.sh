@@ -50,24 +50,7 @@ seed() {
 # Both roots' policies in each view as reg.exe lists them: one line per
 # value, led by its key, sorted (an undo may give a key's values back in
 # another order).
-policies() {
-  local view key
-  for view in "${views[@]}"; do
-    for key in 'HKLM\Software\Policies' 'HKCU\Software\Policies'; do
-      { reg_exe query "$key" /s "$view" || true; } | awk -v view="$view" '
-        /^HKEY_/ { key = $0; print view " " key; next }
-        /^    / { print view " " key " |" $0 }' | LC_ALL=C sort
-    done
-  done
-}
-# A value's type and data in one view, or "absent".
-value() {
-  local out
-  out=$(reg_exe query "$1" /v "$2" "$3" || true)
-  out=$(grep -E "^    $2 " <<<"$out" | sed -E "s/^    $2 +//") || true
-  echo "${out:-absent}"
-}
-has_key() { reg_exe query "$1" "$2" >/dev/null; }
+policies() { reg_listing 'HKLM\Software\Policies' 'HKCU\Software\Policies'; }
 # The lines of a log that name policies.
 policy_lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep '^浏览器策略：' || true; }
 # The program's log; its status (1: something to repair, or left) aside.
@@ -120,23 +103,23 @@ for view in "${views[@]}"; do
               "$chrome\\Recommended|RestoreOnStartup" \
               'HKCU\Software\Policies\Chromium|HomepageLocation' \
               'HKCU\Software\Policies\Chromium|NewTabPageLocation'; do
-    check_equal "gone in $view: $gone" absent "$(value "${gone%|*}" "${gone#*|}" "$view")"
+    check_equal "gone in $view: $gone" absent "$(reg_value "${gone%|*}" "${gone#*|}" "$view")"
   done
   for key in "$chrome\\Recommended\\RestoreOnStartupURLs" "$edge\\ExtensionInstallForcelist" \
              "$firefox\\Homepage"; do
-    check_fails "gone in $view: $key" has_key "$key" "$view"
+    check_fails "gone in $view: $key" reg_has_key "$key" "$view"
   done
   check_equal "kept in $view: an unrelated policy" 'REG_DWORD    0x1' \
-    "$(value "$chrome" BookmarkBarEnabled "$view")"
+    "$(reg_value "$chrome" BookmarkBarEnabled "$view")"
   check_equal "kept in $view: the user's own page" 'REG_SZ    HTTPS://WWW.User-Home.cn' \
-    "$(value 'HKCU\Software\Policies\Google\Chrome' HomepageLocation "$view")"
+    "$(reg_value 'HKCU\Software\Policies\Google\Chrome' HomepageLocation "$view")"
   check_equal "kept in $view: the browser's own new-tab page" 'REG_SZ    edge://newtab/' \
-    "$(value "$edge" NewTabPageLocation "$view")"
+    "$(reg_value "$edge" NewTabPageLocation "$view")"
   check_equal "kept in $view: Firefox's user's own page" "REG_SZ    $address" \
-    "$(value 'HKCU\Software\Policies\Mozilla\Firefox\Homepage' URL "$view")"
+    "$(reg_value 'HKCU\Software\Policies\Mozilla\Firefox\Homepage' URL "$view")"
   check_equal "kept in $view: Firefox's unrelated policy" 'REG_DWORD    0x1' \
-    "$(value "$firefox" DisableTelemetry "$view")"
-  check_true "kept in $view: the level key" has_key "$chrome\\Recommended" "$view"
+    "$(reg_value "$firefox" DisableTelemetry "$view")"
+  check_true "kept in $view: the level key" reg_has_key "$chrome\\Recommended" "$view"
 done
 check_equal "nothing left to find" "" "$(run "$cli" check "$address" | policy_lines)"
 

@@ -56,23 +56,9 @@ seed() {
 # Every key the test seeds below, in each view, as reg.exe lists it: one line
 # per value, led by its key, sorted.
 listing() {
-  local view key
-  for view in "${views[@]}"; do
-    for key in 'HKLM\Software\Google' 'HKCU\Software\Google' 'HKLM\Software\Microsoft\Edge' \
-               'HKLM\Software\Chromium' 'HKLM\Software\Policies'; do
-      { reg_exe query "$key" /s "$view" || true; } | awk -v view="$view" '
-        /^HKEY_/ { key = $0; print view " " key; next }
-        /^    / { print view " " key " |" $0 }' | LC_ALL=C sort
-    done
-  done
+  reg_listing 'HKLM\Software\Google' 'HKCU\Software\Google' 'HKLM\Software\Microsoft\Edge' \
+    'HKLM\Software\Chromium' 'HKLM\Software\Policies'
 }
-value() {
-  local out
-  out=$(reg_exe query "$1" /v "$2" "$3" || true)
-  out=$(grep -E "^    $2 " <<<"$out" | sed -E "s/^    $2 +//") || true
-  echo "${out:-absent}"
-}
-has_key() { reg_exe query "$1" "$2" >/dev/null; }
 our_lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E '^浏览器(外部扩展|策略)：' || true; }
 run() { wine "$@" || true; }
 
@@ -118,16 +104,16 @@ ${ext}扩展文件 $windows_files\\external_extensions.json 从商店以外安�
 check_fails "gone: the crx's JSON file" test -e "$files/external_extensions.json"
 check_true "kept: the store's JSON file" test -e "$files/$store_id.json"
 for view in "${views[@]}"; do
-  check_fails "gone in $view: the crx registration" has_key "$chrome\\$crx_id" "$view"
-  check_fails "gone in $view: the policy's installing key" has_key "$edge_settings\\$url_id" "$view"
-  check_true "kept in $view: the store's registration" has_key "$edge\\$store_id" "$view"
-  check_true "kept in $view: the wrong-typed registration" has_key "$chromium\\$crx_id" "$view"
-  check_true "kept in $view: a key that is no id" has_key "$chrome\\not-an-id" "$view"
-  check_true "kept in $view: the policy's blocking key" has_key "$edge_settings\\*" "$view"
+  check_fails "gone in $view: the crx registration" reg_has_key "$chrome\\$crx_id" "$view"
+  check_fails "gone in $view: the policy's installing key" reg_has_key "$edge_settings\\$url_id" "$view"
+  check_true "kept in $view: the store's registration" reg_has_key "$edge\\$store_id" "$view"
+  check_true "kept in $view: the wrong-typed registration" reg_has_key "$chromium\\$crx_id" "$view"
+  check_true "kept in $view: a key that is no id" reg_has_key "$chrome\\not-an-id" "$view"
+  check_true "kept in $view: the policy's blocking key" reg_has_key "$edge_settings\\*" "$view"
   check_equal "kept in $view: the policy's other entry, every byte" "REG_SZ    $kept_json" \
-    "$(value "$policy" ExtensionSettings "$view")"
+    "$(reg_value "$policy" ExtensionSettings "$view")"
 done
-check_fails "gone: the user's registration" has_key "$user_chrome\\$url_id" /reg:32
+check_fails "gone: the user's registration" reg_has_key "$user_chrome\\$url_id" /reg:32
 
 undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"

@@ -21,3 +21,28 @@ put() {
   local view
   for view in "${views[@]}"; do reg_exe add "$@" /f "$view" >/dev/null; done
 }
+
+# The keys given, in each view the caller's `views` array names, as reg.exe
+# lists them: one line per key and per value, led by the view and its key,
+# sorted (an undo may give a key's values back in another order).
+reg_listing() {
+  local view key
+  for view in "${views[@]}"; do
+    for key in "$@"; do
+      { reg_exe query "$key" /s "$view" || true; } | awk -v view="$view" '
+        /^HKEY_/ { key = $0; print view " " key; next }
+        /^    / { print view " " key " |" $0 }' | LC_ALL=C sort
+    done
+  done
+}
+
+# A value's type and data in one view (KEY NAME VIEW), or "absent".
+reg_value() {
+  local out
+  out=$(reg_exe query "$1" /v "$2" "$3" || true)
+  out=$(grep -E "^    $2 " <<<"$out" | sed -E "s/^    $2 +//") || true
+  echo "${out:-absent}"
+}
+
+# Whether a key is there in a view (KEY VIEW).
+reg_has_key() { reg_exe query "$1" "$2" >/dev/null; }
