@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
   // links looked for) and without the looking, then the scans over the bytes already in memory.
   std::vector<std::string> in_memory;
   for (const std::string& path : paths) in_memory.push_back(ReadFileBytes(path));
-  std::vector<double> reads, plain_reads, prefs_scans, manifest_scans, bare_parse;
+  std::vector<double> reads, plain_reads, prefs_scans, manifest_scans, bare_parse, found, firefox;
   for (int round = 0; round < rounds; ++round) {
     LARGE_INTEGER t[6];
     QueryPerformanceCounter(&t[0]);
@@ -344,6 +344,19 @@ int main(int argc, char** argv) {
       members += !reader.Parse(in, handler).IsError();
     }
     QueryPerformanceCounter(&p1);
+    // What the plan does beside the profiles: the user-data folders looked
+    // for, and Firefox (not installed here).
+    LARGE_INTEGER f0, f1, f2;
+    QueryPerformanceCounter(&f0);
+    members += FindChromiumUserData(machine.files).size();
+    QueryPerformanceCounter(&f1);
+    {
+      NullHost host;
+      PlanContext context(machine, host, PlanFor::kCheck, kAddress);
+      Plan plan;
+      PlanFirefoxProfiles(context, plan);
+    }
+    QueryPerformanceCounter(&f2);
     if (read_bytes != bytes_seeded || plain_bytes != bytes_seeded || members == 0) return 1;
     const double whole = Seconds(t[0], t[1]);
     reads.push_back(Seconds(t[1], t[2]) / whole);
@@ -351,6 +364,8 @@ int main(int argc, char** argv) {
     prefs_scans.push_back(Seconds(t[3], t[4]) / whole);
     manifest_scans.push_back(Seconds(t[4], t[5]) / whole);
     bare_parse.push_back(Seconds(p0, p1) / whole);
+    found.push_back(Seconds(f0, f1) / whole);
+    firefox.push_back(Seconds(f1, f2) / whole);
   }
   std::printf(
       "profiles %d, %d extensions each, %zu files of %zu KiB in all, %d rounds,\n"
@@ -371,5 +386,7 @@ int main(int argc, char** argv) {
   std::printf("  the same, no link looked for                 %5.2f\n", Median(plain_reads));
   std::printf("  the settings files' scan in memory           %5.2f\n", Median(prefs_scans));
   std::printf("  the manifests' scan in memory                %5.2f\n", Median(manifest_scans));
+  std::printf("  the user-data folders looked for             %5.2f\n", Median(found));
+  std::printf("  Firefox's profiles planned (none here)       %5.2f\n", Median(firefox));
   return 0;
 }

@@ -296,10 +296,11 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   }
   JudgeChromiumExtensions(files, folder, present, address, plan, removed);
   if (plan.settings.empty() && plan.notes.empty()) return std::nullopt;
-  for (int at = 0; at < 2; ++at) {
+  // A check keeps no file's bytes (AppendSteps): it needs no cuts.
+  for (int at = 0; at < 2 && use == PlanFor::kRepair; ++at) {
     if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
     ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
-    if (!ranges.empty() && use == PlanFor::kRepair) {
+    if (!ranges.empty()) {
       plan.edits.push_back({paths[at], std::move(read[at].json), std::move(ranges)});
     }
   }

@@ -129,7 +129,8 @@ std::vector<ChromiumExtension> ChromiumExtensions(
 
 bool ReadExtensionManifest(std::string_view json, ExtensionOverrides* overrides) {
   *overrides = ExtensionOverrides();
-  std::vector<std::string> paths(std::begin(kManifestPaths), std::end(kManifestPaths));
+  // Made once: a profile has dozens of manifests.
+  static const std::vector<std::string> paths(std::begin(kManifestPaths), std::end(kManifestPaths));
   JsonScan scan;
   if (json.empty() || json.find('{') == std::string_view::npos ||
       ScanJsonMembers(json, paths, &scan) != JsonFault::kNone) {

@@ -1,6 +1,5 @@
 #include "engine/rules/json_members.h"
 
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <algorithm>
@@ -16,11 +15,18 @@ bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r
 
 const char kElementStep[] = "[]";
 
+// The text read in place. Not the reader's own stream type: for that one
+// the reader works on a local copy and tells the stream where it got to
+// only after the handler's call, which asks where the stream is.
+struct InPlaceStream : rapidjson::InsituStringStream {
+  using rapidjson::InsituStringStream::GenericInsituStringStream;
+};
+
 // The SAX handler: follows the nesting, keeps the members asked for.
 class MemberScanner {
  public:
   MemberScanner(std::string_view json, const std::vector<std::string>& paths, JsonScan* scan,
-                const rapidjson::MemoryStream* in)
+                InPlaceStream* in)
       : json_(json), paths_(paths), scan_(scan), in_(in) {}
 
   JsonFault fault() const { return fault_; }
@@ -29,8 +35,10 @@ class MemberScanner {
   bool Bool(bool value) {
     return Scalar(value ? JsonMember::Kind::kTrue : JsonMember::Kind::kFalse, {});
   }
-  bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    return Scalar(JsonMember::Kind::kNumber, std::string_view(text, length));
+  // A number read in place is handed over where the reader's copy of the
+  // stream would lie (see InPlaceStream): it ends where the stream is.
+  bool RawNumber(const char*, rapidjson::SizeType length, bool) {
+    return Scalar(JsonMember::Kind::kNumber, json_.substr(in_->Tell() - length, length));
   }
   bool String(const char* text, rapidjson::SizeType length, bool) {
     return Scalar(JsonMember::Kind::kString, std::string_view(text, length));
@@ -243,7 +251,7 @@ class MemberScanner {
   std::string_view json_;
   const std::vector<std::string>& paths_;
   JsonScan* scan_;
-  const rapidjson::MemoryStream* in_;
+  InPlaceStream* in_;
   std::vector<Frame> frames_;
   std::size_t last_end_ = 0;
   int objects_ = 0;
@@ -260,12 +268,19 @@ JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>&
   // for it, and would hide what follows the zero. UTF-8 is checked here in
   // one pass, not by the reader character by character.
   if (!IsUtf8WithoutZero(json)) return JsonFault::kNotJson;
-  rapidjson::MemoryStream in(json.data(), json.size());
+  // Read in place, in a copy ending in its zero: the reader then hands over
+  // each name and string where it lies (unescaped there) instead of putting
+  // it together a character at a time, and offsets are the text's own.
+  std::string copy(json);
+  InPlaceStream in(copy.data());
   MemberScanner scanner(json, paths, scan, &in);
   rapidjson::Reader reader;
   // The recursive reader: its depth is the handler's, which stops it at
   // kLargestJsonDepth.
-  const bool parsed = !reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(in, scanner).IsError();
+  const bool parsed =
+      !reader
+           .Parse<rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag>(in, scanner)
+           .IsError();
   if (scanner.fault() != JsonFault::kNone) return scanner.fault();
   if (!parsed) return JsonFault::kNotJson;
   return JsonFault::kNone;

@@ -318,7 +318,12 @@ FileSystem::PlainRead Win32FileSystem::ReadPlainFileNoLinkOnTheWay(const Text& p
 }
 
 // With `where_named`, the opened file must lie where its path says: no
-// link on the way led elsewhere.
+// link on the way led elsewhere. Asked of the open handle, after the
+// opening: a folder swapped for a link before or while the file is opened
+// shows in the answer, and a swap after it reaches no open file. A chain of
+// handles (each level opened below the last, not following a link) would
+// hold as well on Windows, but Wine tells no link through a handle and
+// follows it, and it costs two openings more (docs/performance.md).
 FileSystem::PlainRead Win32FileSystem::ReadPlain(const Text& path, std::size_t max_size,
                                                  bool where_named, std::string* bytes) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
