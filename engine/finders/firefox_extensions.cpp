@@ -77,7 +77,6 @@ std::vector<ProfileAddons> ReadProfiles(PlanContext& context, Plan& plan) {
     if (!why.empty()) {
       Step step = Said(profile.who, profile.who + why + "，不会修改");
       step.failed_line = profile.who + "未修改：" + why;
-      step.listed_as_left = false;
       step.reports_failure = true;
       plan.push_back(std::move(step));
       continue;
@@ -196,19 +195,13 @@ void PlanSideloads(PlanContext& context, const std::vector<ProfileAddons>& profi
       if (context.purpose == PlanFor::kRepair) removal.bytes_seen = std::move(bytes);
       const Text line = what + "（" + removal.original + "）";
       Step step = Removal(key, line, std::move(removal));
-      const Text lock = profile.folder + kLock;
-      const Text skipped = profile.who + "已跳过，请先关闭浏览器";
-      if (files.IsHeldOpen(lock)) {
+      // Firefox holds the file while it runs: the repair may close it.
+      step.left_while_held_open = profile.folder + kLock;
+      step.held_open_line = profile.who + "已跳过，请先关闭浏览器";
+      if (files.IsHeldOpen(step.left_while_held_open)) {
         step.check_lines.push_back(profile.who + "浏览器正在运行，修复前请先关闭");
-        step.changes.clear();
-        step.done_line.clear();
-        step.failed_line = skipped;
         step.held_by = "Firefox";
-        step.held_lock = lock;
-        step.reports_failure = true;
-      } else {
-        step.left_while_held_open = lock;
-        step.held_open_line = skipped;
+        step.held_lock = step.left_while_held_open;
       }
       plan.push_back(std::move(step));
     }

@@ -6,27 +6,46 @@
 
 namespace {
 
-const char kAddon[] = "addons.[]";
-const char* const kAddonMembers[] = {".id",
-                                     ".location",
-                                     ".foreignInstall",
-                                     ".path",
-                                     ".defaultLocale",
-                                     ".defaultLocale.name",
-                                     ".installTelemetryInfo",
-                                     ".installTelemetryInfo.source"};
-
-// The precedence lists of the settings an add-on takes over, in the order
-// judged (ExtensionPreferencesManager's homepage_override,
+// The members read, each as a path from the root: an add-on's in
+// extensions.json, then an entry's of each precedence list in
+// extension-settings.json (ExtensionPreferencesManager's homepage_override,
 // ext-url-overrides.js' newTabURL, ext-chrome-settings-overrides.js'
 // defaultSearch).
-const char* const kSettingLists[] = {"prefs.homepage_override.precedenceList.[]",
-                                     "url_overrides.newTabURL.precedenceList.[]",
-                                     "default_search.defaultSearch.precedenceList.[]"};
+enum Read {
+  kAddon,
+  kId,
+  kLocation,
+  kForeign,
+  kPath,
+  kLocale,
+  kName,
+  kTelemetry,
+  kSource,
+  kLists,  // then id, value and enabled of each list
+};
+const char* const kPaths[] = {"addons.[]",
+                              "addons.[].id",
+                              "addons.[].location",
+                              "addons.[].foreignInstall",
+                              "addons.[].path",
+                              "addons.[].defaultLocale",
+                              "addons.[].defaultLocale.name",
+                              "addons.[].installTelemetryInfo",
+                              "addons.[].installTelemetryInfo.source",
+                              "prefs.homepage_override.precedenceList.[].id",
+                              "prefs.homepage_override.precedenceList.[].value",
+                              "prefs.homepage_override.precedenceList.[].enabled",
+                              "url_overrides.newTabURL.precedenceList.[].id",
+                              "url_overrides.newTabURL.precedenceList.[].value",
+                              "url_overrides.newTabURL.precedenceList.[].enabled",
+                              "default_search.defaultSearch.precedenceList.[].id",
+                              "default_search.defaultSearch.precedenceList.[].value",
+                              "default_search.defaultSearch.precedenceList.[].enabled"};
 
-const JsonMember* Find(const JsonScan& scan, const std::string& path, int object) {
+// The member at kPaths[read] in the object numbered `object`, or null.
+const JsonMember* Find(const JsonScan& scan, int read, int object) {
   for (const JsonMember& member : scan.members) {
-    if (member.object == object && member.path == path) return &member;
+    if (member.object == object && member.path == kPaths[read]) return &member;
   }
   return nullptr;
 }
@@ -35,9 +54,11 @@ std::string StringOf(const JsonMember* member) {
   return member && member->kind == JsonMember::Kind::kString ? member->text : std::string();
 }
 
-// The element's own object number of a member found as `path` + ".x".
-int InnerOf(const JsonScan& scan, const std::string& path, int element) {
-  const JsonMember* inner = Find(scan, path, element);
+bool IsTrue(const JsonMember* member) { return member && member->kind == JsonMember::Kind::kTrue; }
+
+// The number of the object found at kPaths[read] in `object`.
+int Inner(const JsonScan& scan, int read, int object) {
+  const JsonMember* inner = Find(scan, read, object);
   return inner && inner->kind == JsonMember::Kind::kObject ? inner->container : -1;
 }
 
@@ -46,33 +67,20 @@ int InnerOf(const JsonScan& scan, const std::string& path, int element) {
 FirefoxAddonsFault JudgeFirefoxAddons(std::string_view extensions_json,
                                       std::string_view settings_json, std::string_view user_address,
                                       std::vector<FirefoxAddon>* found) {
-  std::vector<std::string> paths = {kAddon};
-  for (const char* member : kAddonMembers) paths.push_back(kAddon + std::string(member));
-  JsonScan addons;
+  const std::vector<std::string> paths(std::begin(kPaths), std::end(kPaths));
+  JsonScan addons, settings;
   if (ScanJsonMembers(extensions_json, paths, &addons) != JsonFault::kNone) {
     return FirefoxAddonsFault::kDatabase;
   }
-  paths.clear();
-  for (const char* list : kSettingLists) {
-    for (const char* member : {".id", ".value", ".enabled"})
-      paths.push_back(list + std::string(member));
-  }
-  JsonScan settings;
   if (!settings_json.empty() &&
       ScanJsonMembers(settings_json, paths, &settings) != JsonFault::kNone) {
     return FirefoxAddonsFault::kSettings;
   }
   for (const JsonMember& element : addons.members) {
-    if (element.path != kAddon || element.kind != JsonMember::Kind::kObject) continue;
+    if (element.path != kPaths[kAddon] || element.kind != JsonMember::Kind::kObject) continue;
     const int at = element.container;
-    const auto text = [&](const char* member, int object) {
-      return StringOf(Find(addons, kAddon + std::string(member), object));
-    };
-    const auto inner = [&](const char* member) {
-      return InnerOf(addons, kAddon + std::string(member), at);
-    };
     FirefoxAddon addon;
-    const std::string location = text(".location", at);
+    const std::string location = StringOf(Find(addons, kLocation, at));
     if (location == "winreg-app-global") {
       addon.from = FirefoxAddon::From::kMachineRegistry;
     } else if (location == "winreg-app-user") {
@@ -80,28 +88,26 @@ FirefoxAddonsFault JudgeFirefoxAddons(std::string_view extensions_json,
     } else if (location != "app-profile") {
       continue;  // Firefox's own, the system's, a temporary one
     }
-    addon.id = text(".id", at);
+    addon.id = StringOf(Find(addons, kId, at));
     if (addon.id.empty()) continue;
-    const JsonMember* foreign = Find(addons, kAddon + std::string(".foreignInstall"), at);
-    addon.foreign = foreign && foreign->kind == JsonMember::Kind::kTrue;
-    addon.path = text(".path", at);
-    addon.name = text(".defaultLocale.name", inner(".defaultLocale"));
+    addon.foreign = IsTrue(Find(addons, kForeign, at));
+    addon.path = StringOf(Find(addons, kPath, at));
+    addon.name = StringOf(Find(addons, kName, Inner(addons, kLocale, at)));
     addon.by_policy =
-        text(".installTelemetryInfo.source", inner(".installTelemetryInfo")) == "enterprise-policy";
+        StringOf(Find(addons, kSource, Inner(addons, kTelemetry, at))) == "enterprise-policy";
     // Its own entry in each list, while enabled.
     for (int list = 0; list < 3 && addon.takes == FirefoxAddon::Takes::kNone; ++list) {
-      const std::string base = kSettingLists[list];
+      const int read = kLists + 3 * list;
       for (const JsonMember& id : settings.members) {
-        if (id.path != base + ".id" || id.kind != JsonMember::Kind::kString ||
-            id.text != addon.id) {
+        if (id.path != kPaths[read] || StringOf(&id) != addon.id ||
+            !IsTrue(Find(settings, read + 2, id.object))) {
           continue;
         }
-        const JsonMember* enabled = Find(settings, base + ".enabled", id.object);
-        const std::string value = StringOf(Find(settings, base + ".value", id.object));
-        if (!enabled || enabled->kind != JsonMember::Kind::kTrue || value.empty()) continue;
-        bool hijacked = list == 2 && addon.foreign;
-        // The home page may be several, split by '|' as Firefox does.
-        for (const Text& page : SplitText(value, list == 0 ? "|" : "\n")) {
+        const std::string value = StringOf(Find(settings, read + 1, id.object));
+        // A search engine a user picks on Mozilla's site too; the home
+        // page may be several, split by '|' as Firefox does.
+        bool hijacked = list == 2 && addon.foreign && !value.empty();
+        for (const Text& page : SplitText(value, "|")) {
           hijacked = hijacked || (list < 2 && IsHijackedStartPage(page, user_address));
         }
         if (!hijacked) continue;
@@ -110,8 +116,9 @@ FirefoxAddonsFault JudgeFirefoxAddons(std::string_view extensions_json,
         break;
       }
     }
-    if (addon.foreign || addon.takes != FirefoxAddon::Takes::kNone)
+    if (addon.foreign || addon.takes != FirefoxAddon::Takes::kNone) {
       found->push_back(std::move(addon));
+    }
   }
   return FirefoxAddonsFault::kNone;
 }
