@@ -20,6 +20,7 @@ const char kRemoveInBrowser[] = "，请在浏览器的附加组件页面中删�
 struct ProfileAddons {
   Text folder;
   Text who;  // "浏览器外部扩展：Firefox（profile）"
+  std::string settings = {};
   std::vector<FirefoxAddon> addons = {};
 };
 
@@ -60,16 +61,19 @@ std::vector<ProfileAddons> ReadProfiles(PlanContext& context, Plan& plan) {
     // A linked profile is left and said by the profile's own Step.
     if (files.IsFolderLink(folder) || files.LeadsThroughLink(folder)) continue;
     ProfileAddons profile{folder, "浏览器外部扩展：Firefox（" + FileNameOfPath(folder) + "）"};
-    std::string texts[2];
+    std::string database;
     Text why;
-    if (ReadSettingsFile(files, folder + "\\" + kDatabase, kDatabase, &texts[0], &why) ==
+    if (ReadSettingsFile(files, folder + "\\" + kDatabase, kDatabase, &database, &why) ==
         FileSystem::PlainRead::kAbsent) {
       continue;
     }
-    if (why.empty()) ReadSettingsFile(files, folder + "\\" + kSettings, kSettings, &texts[1], &why);
+    if (why.empty()) {
+      ReadSettingsFile(files, folder + "\\" + kSettings, kSettings, &profile.settings, &why);
+    }
     const FirefoxAddonsFault fault =
-        why.empty() ? JudgeFirefoxAddons(texts[0], texts[1], context.address_utf8, &profile.addons)
-                    : FirefoxAddonsFault::kNone;
+        why.empty()
+            ? JudgeFirefoxAddons(database, profile.settings, context.address_utf8, &profile.addons)
+            : FirefoxAddonsFault::kNone;
     if (fault != FirefoxAddonsFault::kNone) {
       why = Text(fault == FirefoxAddonsFault::kDatabase ? kDatabase : kSettings) +
             " 不是可以完整读取的 JSON";
@@ -86,23 +90,45 @@ std::vector<ProfileAddons> ReadProfiles(PlanContext& context, Plan& plan) {
   return profiles;
 }
 
-// The add-on some profile records for this registration that takes over a
-// page or the engine, or null.
+// Firefox keeps an add-on's settings after the add-on has gone (a real
+// Firefox, tests/real_browsers/firefox_extensions_judges_test.sh): its
+// entries are cut from the profile's extension-settings.json, as the file
+// holds them when the repair comes to it.
+void CutSettings(const ProfileAddons& profile, const std::string& id, Step& step) {
+  const std::optional<std::string> left = WithoutAddonSettings(profile.settings, id);
+  if (!left || *left == profile.settings) return;
+  Change cut;
+  cut.kind = Change::Kind::kFile;
+  cut.original = profile.folder + "\\" + kSettings;
+  cut.plain_only = true;
+  cut.bytes_when_applied = [id](Platform&, const std::string& now) {
+    return WithoutAddonSettings(now, id);
+  };
+  step.changes.push_back(std::move(cut));
+  step.check_lines.push_back(profile.who + kSettings + " 中扩展 " + Shown(id) + " 的设置，将删除");
+}
+
+// The add-on the profiles record for this registration that takes over a
+// page or the engine, or null; `step`, when given, gets the cut of its
+// settings in each profile.
 const FirefoxAddon* Hijacker(const std::vector<ProfileAddons>& profiles, RegRoot root,
-                             const Text& id) {
+                             const Text& id, Step* step) {
   const FirefoxAddon::From from = root == RegRoot::kCurrentUser
                                       ? FirefoxAddon::From::kUserRegistry
                                       : FirefoxAddon::From::kMachineRegistry;
   const std::optional<std::string> utf8 = Utf8FromText(id);
+  const FirefoxAddon* found = nullptr;
   for (const ProfileAddons& profile : profiles) {
     for (const FirefoxAddon& addon : profile.addons) {
-      if (addon.from == from && utf8 && SameIgnoringAsciiCase(addon.id, *utf8) &&
-          addon.takes != FirefoxAddon::Takes::kNone) {
-        return &addon;
+      if (addon.from != from || !utf8 || !SameIgnoringAsciiCase(addon.id, *utf8) ||
+          addon.takes == FirefoxAddon::Takes::kNone) {
+        continue;
       }
+      if (!found) found = &addon;
+      if (step) CutSettings(profile, addon.id, *step);
     }
   }
-  return nullptr;
+  return found;
 }
 
 // A value both views show alike is one registration: one Step.
@@ -133,9 +159,10 @@ void PlanRegistrations(Registry& registry, const std::vector<ProfileAddons>& pro
         const std::optional<Text> path = TextOfStringValue(value);
         if (!path) {
           plan.push_back(Said(key_name, shown + "）的值类型不对，Firefox 不会读取，不会修改"));
-        } else if (const FirefoxAddon* addon = Hijacker(profiles, root, id)) {
+        } else if (const FirefoxAddon* addon = Hijacker(profiles, root, id, nullptr)) {
           plan.push_back(Removal(key_name, shown + "，" + Shown(addon->name) + "）" + Takes(*addon),
                                  std::move(removal)));
+          Hijacker(profiles, root, id, &plan.back());
         } else {
           plan.push_back(Said(key_name, shown + "）指向 " + *path + "，不会修改"));
         }
@@ -195,6 +222,7 @@ void PlanSideloads(PlanContext& context, const std::vector<ProfileAddons>& profi
       if (context.purpose == PlanFor::kRepair) removal.bytes_seen = std::move(bytes);
       const Text line = what + "（" + removal.original + "）";
       Step step = Removal(key, line, std::move(removal));
+      CutSettings(profile, addon.id, step);
       // Firefox holds the file while it runs: the repair may close it.
       step.left_while_held_open = profile.folder + kLock;
       step.held_open_line = profile.who + "已跳过，请先关闭浏览器";
@@ -228,13 +256,17 @@ bool RegistrationEntry(const RegFileEntry& entry, const std::vector<Change>& cha
   return NamedValueEntry(entry, changes, RegistrationValue, "id");
 }
 
-// A file directly in a known profile's extensions folder.
+// A file directly in a known profile's extensions folder, or its
+// extension-settings.json.
 bool AddonFile(const PlaceRoots& roots, const Text& path) {
   const Text name = FileNameOfPath(path);
   if (!IsPlainAsciiName(name)) return false;
   const Text folder = path.substr(0, path.size() - name.size());
   for (const Text& profile : FindFirefoxProfiles(roots.machine.files)) {
-    if (SameIgnoringAsciiCase(profile + kAddonsFolder, folder)) return true;
+    if (SameIgnoringAsciiCase(profile + kAddonsFolder, folder) ||
+        SameIgnoringAsciiCase(profile + "\\" + kSettings, path)) {
+      return true;
+    }
   }
   return false;
 }

@@ -122,3 +122,38 @@ FirefoxAddonsFault JudgeFirefoxAddons(std::string_view extensions_json,
   }
   return FirefoxAddonsFault::kNone;
 }
+
+std::optional<std::string> WithoutAddonSettings(std::string_view settings_json,
+                                                std::string_view id) {
+  JsonScan scan;
+  if (ScanJsonMembers(settings_json, {"*.*", "*.*.precedenceList.[]", "*.*.precedenceList.[].id"},
+                      &scan) != JsonFault::kNone) {
+    return std::nullopt;
+  }
+  std::vector<const JsonMember*> cut;
+  for (const JsonMember& setting : scan.members) {
+    if (setting.kind != JsonMember::Kind::kObject || setting.path.find('[') != std::string::npos) {
+      continue;
+    }
+    // Its list's elements (no name is given twice on the way), and the
+    // add-on's.
+    std::vector<const JsonMember*> elements, its;
+    for (const JsonMember& element : scan.members) {
+      if (element.path != setting.path + ".precedenceList.[]") continue;
+      elements.push_back(&element);
+      for (const JsonMember& each : scan.members) {
+        if (each.object == element.container && each.path == element.path + ".id" &&
+            each.kind == JsonMember::Kind::kString && each.text == id) {
+          its.push_back(&element);
+        }
+      }
+    }
+    if (its.empty()) continue;
+    if (its.size() == elements.size()) {
+      cut.push_back(&setting);
+    } else {
+      cut.insert(cut.end(), its.begin(), its.end());
+    }
+  }
+  return cut.empty() ? std::string(settings_json) : CutJsonMembers(settings_json, scan, cut);
+}

@@ -6,6 +6,7 @@
 // Firefox).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,3 +38,10 @@ enum class FirefoxAddonsFault { kNone, kDatabase, kSettings };
 FirefoxAddonsFault JudgeFirefoxAddons(std::string_view extensions_json,
                                       std::string_view settings_json, std::string_view user_address,
                                       std::vector<FirefoxAddon>* found);
+
+// extension-settings.json without the add-on's entries in every precedence
+// list, as ExtensionSettingsStore's removeSetting leaves it: a list left
+// empty goes with its setting. The same text when it has none; nullopt when
+// it is no JSON the scanner reads whole.
+std::optional<std::string> WithoutAddonSettings(std::string_view settings_json,
+                                                std::string_view id);

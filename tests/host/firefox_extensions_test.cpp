@@ -145,6 +145,28 @@ TEST(FirefoxAddonJudge, ATextNotReadWholeIsNamed) {
   EXPECT_TRUE(found.empty());
 }
 
+// As Firefox 153 wrote it for a dropped-in add-on.
+TEST(FirefoxAddonJudge, AnAddonsSettingsAreCutAsFirefoxRemovesThem) {
+  const std::string written =
+      R"({"version":3,"url_overrides":{"newTabURL":{"initialValue":"about:newtab",)"
+      R"("precedenceList":[{"id":"keeper@hijack.test","installDate":1796858115420,)"
+      R"("value":"moz-extension://35fed0a8/tab.html","enabled":true}]}},"newTabNotification":{},)"
+      R"("prefs":{"homepage_override":{"initialValue":{},"precedenceList":[)"
+      R"({"id":"other@x.test","installDate":1,"value":"https://www.user-home.cn/","enabled":false},)"
+      R"({"id":"keeper@hijack.test","installDate":1796858115420,"value":"http://start.hijack.test/",)"
+      R"("enabled":true}]}},"homepageNotification":{}})";
+  EXPECT_EQ(
+      WithoutAddonSettings(written, "keeper@hijack.test"),
+      R"({"version":3,"url_overrides":{},"newTabNotification":{},)"
+      R"("prefs":{"homepage_override":{"initialValue":{},"precedenceList":[)"
+      R"({"id":"other@x.test","installDate":1,"value":"https://www.user-home.cn/","enabled":false}]}},)"
+      R"("homepageNotification":{}})");
+  EXPECT_EQ(WithoutAddonSettings(written, "none@x.test"), written);
+  EXPECT_EQ(WithoutAddonSettings(written, "KEEPER@hijack.test"), written) << "ids are exact";
+  EXPECT_EQ(WithoutAddonSettings(written.substr(1), "keeper@hijack.test"), std::nullopt);
+  EXPECT_EQ(WithoutAddonSettings("", "keeper@hijack.test"), std::nullopt);
+}
+
 RegRawValue Sz(const char* utf8) {
   return {kRegSz, Utf16LeFromUtf8(utf8).value() + std::string(2, '\0')};
 }
@@ -162,6 +184,10 @@ class FirefoxExtensions : public PortableMachineTest {
   void Write(const Text& path, const std::string& bytes) {
     fs::create_directories(fs::path(Host(path)).parent_path());
     std::ofstream(Host(path), std::ios::binary) << bytes;
+  }
+  std::string Read(const Text& path) {
+    std::ifstream in(Host(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
   void Seed(RegRoot root, const Text& name, const RegRawValue& value) {
     ASSERT_TRUE(WriteRegValue(registry_, RegView::kOwn, root, kKey, name, value)) << name;
@@ -255,8 +281,10 @@ TEST_F(FirefoxExtensions, EachFormIsFoundTheHijackersGoAndTheUndoGivesThemBack) 
   const Text tab = Text(kWho) +
                    "扩展 tab@hijack.test（Tab）把新标签页改为 \"moz-extension://5c1/tab.html\"（" +
                    kProfile + "extensions\\tab@hijack.test.xpi）";
+  const Text settings = Text(kWho) + "extension-settings.json 中扩展 ";
   const TextArray expected_check = {
       keeper + "，将删除\r\n",
+      settings + "keeper@hijack.test 的设置，将删除\r\n",
       "浏览器外部扩展：Firefox 扩展 odd@x.test（HKEY_LOCAL_MACHINE\\Software\\Mozilla\\Firefox\\"
       "Extensions\\odd@x.test）的值类型不对，Firefox 不会读取，不会修改\r\n",
       "浏览器外部扩展：Firefox 扩展 search@hijack.test（HKEY_LOCAL_MACHINE\\Software\\Mozilla\\"
@@ -264,6 +292,7 @@ TEST_F(FirefoxExtensions, EachFormIsFoundTheHijackersGoAndTheUndoGivesThemBack) 
       "浏览器外部扩展：Firefox 扩展 quiet@x.test（HKEY_CURRENT_USER\\Software\\Mozilla\\Firefox\\"
       "Extensions\\quiet@x.test）指向 C:\\Tools\\quiet，不会修改\r\n",
       tab + "，将删除\r\n",
+      settings + "tab@hijack.test 的设置，将删除\r\n",
       Text(kWho) + "扩展 plain@x.test（Plain）位于 C:\\Users\\u\\plain@x.test.xpi，不会修改\r\n",
       Text(kWho) +
           "扩展 amo@hijack.test（Amo）把主页改为 \"http://amo.hijack.test/\"，请在浏览器的附加组件"
@@ -287,6 +316,14 @@ TEST_F(FirefoxExtensions, EachFormIsFoundTheHijackersGoAndTheUndoGivesThemBack) 
                                         "keeper@hijack.test", &value));
   EXPECT_FALSE(value);
   EXPECT_FALSE(files_.PathExists(Text(kProfile) + "extensions\\tab@hijack.test.xpi"));
+  // Their entries go, the others' stay; a list left empty goes whole.
+  const std::string left =
+      Settings(Entry("amo@hijack.test", "http://amo.hijack.test/") + "," +
+                   Entry("policy@corp.test", "http://intranet.corp.test/") + "," +
+                   Entry("quiet@x.test", "https://www.user-home.cn/"),
+               "", Entry("search@hijack.test", "Hijack") + "," + Entry("search@amo.test", "S"));
+  EXPECT_EQ(Read(Text(kProfile) + "extension-settings.json"),
+            ReplaceText(left, R"("newTabURL":{"initialValue":null,"precedenceList":[]})", ""));
   for (const Text& kept :
        {Text("C:\\Keeper\\keeper.xpi"), Text(kProfile) + "extensions\\plain@x.test.xpi",
         Text(kProfile) + "extensions\\amo@hijack.test.xpi", Text(kProfile) + "extensions.json",
@@ -369,6 +406,8 @@ TEST_F(FirefoxExtensions, OnlyRegistrationsAndProfileAddonFilesMayBeWritten) {
   const PlaceRoots roots(machine_);
   EXPECT_TRUE(places.AllowsFile(roots, Text(kProfile) + "extensions\\a@b.test.xpi"));
   EXPECT_FALSE(places.AllowsFile(roots, Text(kProfile) + "extensions\\sub\\a.xpi"));
+  EXPECT_TRUE(places.AllowsFile(roots, Text(kProfile) + "extension-settings.json"));
+  EXPECT_FALSE(places.AllowsFile(roots, Text(kProfile) + "extensions.json"));
   EXPECT_FALSE(places.AllowsFile(roots, "C:\\Keeper\\extensions\\a@b.test.xpi"));
   EXPECT_FALSE(places.AllowsFile(
       roots, "C:\\Users\\u\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\other\\extensions\\a"))

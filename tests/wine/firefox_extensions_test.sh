@@ -8,8 +8,9 @@
 #   removed; a registration that takes nothing over, one of a type Firefox
 #   cannot read, and an add-on from Mozilla's site with its own engine are
 #   left (the last never named);
-# - the repair deletes the value in every view and moves the file into the
-#   bundle, every other value and byte kept;
+# - the repair deletes the value in every view, moves the file into the
+#   bundle and cuts both add-ons' entries from extension-settings.json,
+#   every other value and byte kept;
 # - the undo gives every value and byte back exactly.
 # Usage: firefox_extensions_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
@@ -90,10 +91,13 @@ windows_profile='C:\users\'"$(basename "$user_dir")"'\AppData\Roaming\Mozilla\Fi
 keeper="${ext}Firefox 扩展 keeper@hijack.test（$machine\\keeper@hijack.test，Keeper）把主页改为 \"http://start.hijack.test/\""
 tab="${ext}Firefox（ab.default-release）扩展 tab@hijack.test（Tab）把新标签页改为 \"moz-extension://5c1/tab.html\"（$windows_profile\\extensions\\tab@hijack.test.xpi）"
 check=$(run "$cli" check "$address" | our_lines)
+settings="${ext}Firefox（ab.default-release）extension-settings.json 中扩展"
 check_equal "the check names each add-on once" "$keeper，将删除
+$settings keeper@hijack.test 的设置，将删除
 ${ext}Firefox 扩展 odd@x.test（$machine\\odd@x.test）的值类型不对，Firefox 不会读取，不会修改
 ${ext}Firefox 扩展 quiet@x.test（$user\\quiet@x.test）指向 C:\\Addons\\quiet，不会修改
-$tab，将删除" "$check"
+$tab，将删除
+$settings tab@hijack.test 的设置，将删除" "$check"
 check_equal "the check changed no value" "$before" "$(listing)"
 check_equal "the check changed no file" "$files_before" "$(sums)"
 
@@ -109,7 +113,11 @@ check_true "kept: the user's registration" has_value "$user_key" quiet@x.test /r
 check_fails "gone: the dropped-in add-on" test -e "$profile/extensions/tab@hijack.test.xpi"
 check_true "kept: the add-on from Mozilla's site" test -e "$profile/extensions/search@amo.test.xpi"
 check_equal "kept: every other file of the profile" \
-  "$(grep -v tab@hijack <<<"$files_before")" "$(sums)"
+  "$(grep -v -e tab@hijack -e extension-settings <<<"$files_before")" \
+  "$(grep -v extension-settings <<<"$(sums)")"
+check_equal "extension-settings.json keeps only the others' entries" \
+  "{\"version\":2,\"prefs\":{\"homepage_override\":{\"initialValue\":{},\"precedenceList\":[$(entry quiet@x.test "$address")]}},\"url_overrides\":{},\"default_search\":{\"defaultSearch\":{\"precedenceList\":[$(entry search@amo.test Search)]}}}" \
+  "$(cat "$profile/extension-settings.json")"
 
 undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"
