@@ -4,8 +4,9 @@
 // and those dropped into a profile's "extensions" folder, as each profile's
 // extensions.json records them. One that takes over the home page, the new
 // tab page or the search engine loses its registration or its file (moved
-// into the bundle); Firefox then drops it and its settings at its next start
-// (docs/extensions.md, Firefox). Any other is said and left.
+// into the bundle) and its entries in the profile's extension-settings.json,
+// which Firefox keeps when the add-on goes (docs/extensions.md, Firefox).
+// Any other is said and left.
 #pragma once
 
 #include "engine/plan/places.h"

@@ -10,7 +10,8 @@
 //   mozLz4:     a frame read is the frame of its text, re-encoded.
 // And the judge of Firefox's add-ons (extensions.json, a zero byte, then
 // extension-settings.json): a text it reads is JSON, and each add-on it
-// finds is one of that text's, foreign or taking something over.
+// finds is one of that text's, foreign or taking something over; its
+// settings cut from extension-settings.json leave JSON holding none of them.
 // The first byte picks the editor: even Chromium (with bit 2 set, search
 // settings; with bits 2 and 3, the mozLz4 frame), odd Firefox (with bit 1
 // set, an autoconfig script; with bits 1 and 2, the add-ons' judge).
@@ -197,6 +198,19 @@ void Addons(const std::string& input) {
   rapidjson::Document before;
   before.Parse(database.c_str(), database.size());
   Require(!before.HasParseError());
+  for (const FirefoxAddon& addon : found) {
+    const std::optional<std::string> left = WithoutAddonSettings(settings, addon.id);
+    if (!left) continue;
+    rapidjson::Document after;
+    after.Parse(left->c_str(), left->size());
+    Require(!after.HasParseError() && WithoutAddonSettings(*left, addon.id) == *left);
+    std::vector<FirefoxAddon> again;
+    Require(JudgeFirefoxAddons(database, *left, "https://www.user-home.cn/", &again) ==
+            FirefoxAddonsFault::kNone);
+    for (const FirefoxAddon& other : again) {
+      Require(other.id != addon.id || other.takes == FirefoxAddon::Takes::kNone);
+    }
+  }
   for (const FirefoxAddon& addon : found) {
     Require(!addon.id.empty() && (addon.foreign || addon.takes != FirefoxAddon::Takes::kNone));
     Require((addon.takes == FirefoxAddon::Takes::kNone) == addon.value.empty());
