@@ -175,7 +175,7 @@ bool IsPlainAsciiName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80 ||
-        Text("\\/:*?\"<>|").find(c) != Text::npos) {
+        std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) {
       return false;
     }
   }

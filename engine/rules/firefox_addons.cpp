@@ -152,7 +152,7 @@ std::optional<std::string> WithoutAddonSettings(std::string_view settings_json,
     if (its.size() == elements.size()) {
       cut.push_back(&setting);
     } else {
-      cut.insert(cut.end(), its.begin(), its.end());
+      for (const JsonMember* element : its) cut.push_back(element);
     }
   }
   return cut.empty() ? std::string(settings_json) : CutJsonMembers(settings_json, scan, cut);
