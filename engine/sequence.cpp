@@ -7,6 +7,7 @@
 #include "engine/finders/browser_policies.h"
 #include "engine/finders/browser_profiles.h"
 #include "engine/finders/external_extensions.h"
+#include "engine/finders/firefox_extensions.h"
 #include "engine/finders/hosts_file.h"
 #include "engine/finders/launch_points.h"
 #include "engine/finders/proxy_settings.h"
@@ -41,6 +42,7 @@ const Finder kFinders[] = {
     {PlanBrowserProfiles, &kProfilePlaces, "浏览器主页"},
     {PlanBrowserPolicies, &kPolicyPlaces, "浏览器策略"},
     {PlanExternalExtensions, &kExternalExtensionPlaces, "浏览器外部扩展"},
+    {PlanFirefoxExtensions, &kFirefoxExtensionPlaces, "浏览器外部扩展"},
     // What puts the hijack back; hosts sees the pages the three before it
     // found opened, and the proxy whether anything before it was found.
     {PlanAutostart, &kAutostartPlaces, "开机启动项"},

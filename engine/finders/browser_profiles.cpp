@@ -17,6 +17,14 @@
 #include "platform/text_utf16.h"
 #include "platform/text_utf8.h"
 
+FileSystem::PlainRead ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
+                                       std::string* bytes, Text* why) {
+  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestProfileFile, bytes);
+  if (read == FileSystem::PlainRead::kNotPlain) *why = name + " 是链接或有多个名称";
+  if (read == FileSystem::PlainRead::kUnreadable) *why = name + " 无法读取或大于 64 MiB";
+  return read;
+}
+
 namespace {
 
 // One file of a profile: its bytes when planned and the bytes the repair
@@ -145,13 +153,6 @@ ProfilePlan Left(const Text& browser, const Text& profile, const Text& why) {
 
 // Reads a settings file for a plan, with `why` set when it must be left. An
 // absent file leaves `bytes` empty.
-FileSystem::PlainRead ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
-                                       std::string* bytes, Text* why) {
-  const FileSystem::PlainRead read = files.ReadPlainFile(path, kLargestProfileFile, bytes);
-  if (read == FileSystem::PlainRead::kNotPlain) *why = name + " 是链接或有多个名称";
-  if (read == FileSystem::PlainRead::kUnreadable) *why = name + " 无法读取或大于 64 MiB";
-  return read;
-}
 
 Text FaultText(ChromiumPrefsFault fault) {
   switch (fault) {
@@ -669,6 +670,12 @@ void AppendSteps(std::vector<ProfilePlan> plans, PlanFor use, Plan& plan) {
 }
 
 }  // namespace
+
+std::vector<Text> FindFirefoxProfiles(FileSystem& files) {
+  const Text app_data = FolderPath(files, kAppDataFolder);
+  return app_data.empty() ? std::vector<Text>()
+                          : FirefoxProfileFolders(files, app_data + kFirefoxFolder);
+}
 
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
   std::vector<ChromiumUserData> found;

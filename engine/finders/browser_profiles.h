@@ -23,6 +23,15 @@ struct ChromiumUserData {
 };
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files);
 
+// Firefox's profile folders inside its own folder (those profiles.ini
+// names and those in Profiles), each without a last backslash.
+std::vector<Text> FindFirefoxProfiles(FileSystem& files);
+
+// A profile's file read whole (up to kLargestProfileFile), plain: `why`
+// says in the log's words (`name` first) why it is not read.
+FileSystem::PlainRead ReadSettingsFile(FileSystem& files, const Text& path, const Text& name,
+                                       std::string* bytes, Text* why);
+
 // One Step per profile with something to change or report, Chromium's
 // first, then Firefox's (its profiles, then its autoconfig file); the
 // address in the box is the user's page.

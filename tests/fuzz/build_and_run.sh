@@ -38,7 +38,8 @@ if [ "$target" = profile_editor ]; then
            "$root/engine/rules/chromium_search.cpp" "$root/engine/rules/chromium_extensions.cpp"
            "$root/engine/rules/firefox_prefs.cpp" "$root/engine/rules/autoconfig_script.cpp"
            "$root/engine/rules/start_urls.cpp" "$root/engine/rules/firefox_search.cpp"
-           "$root/engine/rules/mozlz4_frame.cpp" "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
+           "$root/engine/rules/mozlz4_frame.cpp" "$root/engine/rules/firefox_addons.cpp"
+           "$root/platform/text_utf8.cpp" "$root/platform/text.cpp"
            "$root/platform/sorting.cpp"
            "$root/platform/portable/text_utf16_portable.cpp" "$root/platform/portable/cp936.cpp")
   headers=("$root/engine/rules/json_members.h" "$root/engine/rules/byte_ranges.h"
@@ -46,7 +47,7 @@ if [ "$target" = profile_editor ]; then
            "$root/engine/rules/chromium_search.h" "$root/engine/rules/chromium_extensions.h"
            "$root/engine/rules/firefox_prefs.h"
            "$root/engine/rules/autoconfig_script.h" "$root/engine/rules/firefox_search.h"
-           "$root/engine/rules/mozlz4_frame.h")
+           "$root/engine/rules/mozlz4_frame.h" "$root/engine/rules/firefox_addons.h")
   # RapidJSON from the distribution (these files hold no Chinese text).
   # RapidJSON 1.1's stack adds to its null pointer before its first push
   # (internal/stack.h, Reserve), which its later releases stopped doing.

@@ -8,9 +8,13 @@
 //               without the hijacked selections, their hashes and some
 //               engines of those ids; judged again, it holds no hijack;
 //   mozLz4:     a frame read is the frame of its text, re-encoded.
+// And the judge of Firefox's add-ons (extensions.json, a zero byte, then
+// extension-settings.json): a text it reads is JSON, and each add-on it
+// finds is one of that text's, foreign or taking something over; its
+// settings cut from extension-settings.json leave JSON holding none of them.
 // The first byte picks the editor: even Chromium (with bit 2 set, search
 // settings; with bits 2 and 3, the mozLz4 frame), odd Firefox (with bit 1
-// set, an autoconfig script).
+// set, an autoconfig script; with bits 1 and 2, the add-ons' judge).
 #include <rapidjson/document.h>
 
 #include <algorithm>
@@ -21,6 +25,7 @@
 
 #include "engine/rules/autoconfig_script.h"
 #include "engine/rules/chromium_prefs.h"
+#include "engine/rules/firefox_addons.h"
 #include "engine/rules/firefox_prefs.h"
 #include "engine/rules/firefox_search.h"
 #include "engine/rules/mozlz4_frame.h"
@@ -180,13 +185,54 @@ void MozLz4(const std::string& input) {
   Require(DecodeMozLz4(EncodeMozLz4(text), &again) == MozLz4Fault::kNone && again == text);
 }
 
+void Addons(const std::string& input) {
+  const std::size_t split = input.find('\0');
+  const std::string database = input.substr(0, split);
+  const std::string settings = split == std::string::npos ? "" : input.substr(split + 1);
+  std::vector<FirefoxAddon> found;
+  if (JudgeFirefoxAddons(database, settings, "https://www.user-home.cn/", &found) !=
+      FirefoxAddonsFault::kNone) {
+    Require(found.empty());
+    return;
+  }
+  rapidjson::Document before;
+  before.Parse(database.c_str(), database.size());
+  Require(!before.HasParseError());
+  for (const FirefoxAddon& addon : found) {
+    const std::optional<std::string> left = WithoutAddonSettings(settings, addon.id);
+    if (!left) continue;
+    rapidjson::Document after;
+    after.Parse(left->c_str(), left->size());
+    Require(!after.HasParseError() && WithoutAddonSettings(*left, addon.id) == *left);
+    std::vector<FirefoxAddon> again;
+    Require(JudgeFirefoxAddons(database, *left, "https://www.user-home.cn/", &again) ==
+            FirefoxAddonsFault::kNone);
+    for (const FirefoxAddon& other : again) {
+      Require(other.id != addon.id || other.takes == FirefoxAddon::Takes::kNone);
+    }
+  }
+  for (const FirefoxAddon& addon : found) {
+    Require(!addon.id.empty() && (addon.foreign || addon.takes != FirefoxAddon::Takes::kNone));
+    Require((addon.takes == FirefoxAddon::Takes::kNone) == addon.value.empty());
+    bool listed = false;
+    for (const rapidjson::Value& each : before["addons"].GetArray()) {
+      listed =
+          listed || (each.IsObject() && each.HasMember("id") && each["id"].IsString() &&
+                     addon.id == std::string(each["id"].GetString(), each["id"].GetStringLength()));
+    }
+    Require(listed);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   if (data[0] & 1) {
-    if (data[0] & 2) {
+    if ((data[0] & 6) == 6) {
+      Addons(input);
+    } else if (data[0] & 2) {
       Autoconfig(input);
     } else {
       Firefox(input);
