@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/engine_bench.h"
+#include "bench/file_bytes.h"
 #include "engine/finders/browser_profiles.h"
 #include "engine/plan/check.h"
 #include "engine/rules/chromium_extensions.h"
@@ -185,27 +186,6 @@ std::string Preferences() {
   json +=
       R"(}}}},"session":{"restore_on_startup":4,"startup_urls":["https://www.user-home.cn/"]}})";
   return json;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  ScopedFileHandle file(
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return file.valid() &&
-         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  ScopedFileHandle file(
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes;
-  if (!file.valid()) return bytes;
-  bytes.resize(GetFileSize(file.get(), nullptr));
-  DWORD read = 0;
-  ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  bytes.resize(read);
-  return bytes;
 }
 
 // Every file the check reads, in its order: Preferences, Secure

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/engine_bench.h"
+#include "bench/file_bytes.h"
 #include "engine/finders/browser_profiles.h"
 #include "engine/plan/check.h"
 #include "engine/rules/chromium_prefs.h"
@@ -50,27 +51,6 @@ std::string Preferences(std::size_t size, int profile) {
           R"("protection":{"macs":{"homepage":"AA","homepage_encrypted_hash":"BB"}},)"
           R"("session":{"restore_on_startup":4,"startup_urls":["http://hao.evil.cn/"]}})";
   return json;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  ScopedFileHandle file(
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return file.valid() &&
-         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  ScopedFileHandle file(
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes;
-  if (!file.valid()) return bytes;
-  bytes.resize(GetFileSize(file.get(), nullptr));
-  DWORD read = 0;
-  ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  bytes.resize(read);
-  return bytes;
 }
 
 std::size_t BareLoop(const std::string& data, int profiles) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace {
 
@@ -166,14 +167,10 @@ bool LinkOnTheWay(const Text& path, bool with_last) {
   while (!wide.empty() && wide.back() == L'\\') wide.pop_back();
   if (!with_last) wide.resize(std::min(wide.size(), wide.rfind(L'\\')));
   while (wide.size() > 2) {
-    const HANDLE opened = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened != INVALID_HANDLE_VALUE) {
-      const bool elsewhere = !LiesAt(final_path, opened, wide);
-      CloseHandle(opened);
-      return elsewhere;
-    }
+    const ScopedFileHandle opened(CreateFileW(
+        wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (opened.valid()) return !LiesAt(final_path, opened.get(), wide);
     const DWORD error = GetLastError();
     // What cannot be opened for another reason may be a link to nowhere.
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return true;
