@@ -1,7 +1,5 @@
 #include "engine/close_browsers.h"
 
-#include <algorithm>
-
 #include "engine/finders/lookalike_links.h"
 #include "engine/rules/browser_arguments.h"
 
@@ -43,17 +41,21 @@ std::vector<std::uint32_t> StillRunning(Processes& processes, const Text& image,
                                         const std::vector<std::uint32_t>& ids) {
   std::vector<std::uint32_t> left;
   for (const RunningProcess& process : processes.List()) {
-    if (std::find(ids.begin(), ids.end(), process.id) != ids.end() &&
-        SameIgnoringAsciiCase(process.image, image)) {
-      left.push_back(process.id);
+    if (!SameIgnoringAsciiCase(process.image, image)) continue;
+    for (std::uint32_t id : ids) {
+      if (id != process.id) continue;
+      left.push_back(id);
+      break;
     }
   }
   return left;
 }
 
 bool AnyHeld(FileSystem& files, const std::vector<Text>& locks) {
-  return std::any_of(locks.begin(), locks.end(),
-                     [&files](const Text& lock) { return files.IsHeldOpen(lock); });
+  for (const Text& lock : locks) {
+    if (files.IsHeldOpen(lock)) return true;
+  }
+  return false;
 }
 
 // As a person would: its windows asked to close, a few seconds' wait, then

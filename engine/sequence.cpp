@@ -1,5 +1,7 @@
 #include "engine/sequence.h"
 
+#include <utility>
+
 #include "engine/bundle/writer.h"
 #include "engine/close_browsers.h"
 #include "engine/finders/autostart_entries.h"
@@ -104,7 +106,7 @@ int Repair(Platform& machine, RepairHost& window, const Selection* selection) {
   // Their items are passed over, as those of a folder the system lacks.
   int failed = ReportRefusedUserFolders(machine.files, host);
   Plan plan = MakePlan(machine, host, PlanFor::kRepair);
-  if (selection) plan = Selected(plan, *selection);
+  if (selection) plan = Selected(std::move(plan), *selection);
   const std::vector<Text> closed = CloseHeldBrowsers(machine, host, plan);
   if (!closed.empty()) {
     // Planned again: the closed browsers' profiles are free now.

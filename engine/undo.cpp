@@ -1,7 +1,5 @@
 #include "engine/undo.h"
 
-#include <algorithm>
-
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
 #include "engine/bundle/reader.h"
@@ -117,15 +115,15 @@ std::optional<RegKeyTree> FindTreeBefore(const std::vector<RegFileEntry>& regist
     const Text relative =
         entry.key.size() > key_name.size() ? entry.key.substr(key_name.size() + 1) : Text();
     for (const Text& step : SplitText(relative, "\\")) {
-      auto found_step =
-          std::find_if(node->subkeys.begin(), node->subkeys.end(),
-                       [&](const auto& s) { return AsciiUpper(s.first) == AsciiUpper(step); });
-      if (found_step == node->subkeys.end()) {
-        node->subkeys.emplace_back(step, RegKeyTree());
-        node = &node->subkeys.back().second;
-      } else {
-        node = &found_step->second;
+      RegKeyTree* below = nullptr;
+      for (auto& [name, subkey] : node->subkeys) {
+        if (!below && SameIgnoringAsciiCase(name, step)) below = &subkey;
       }
+      if (!below) {
+        node->subkeys.emplace_back(step, RegKeyTree());
+        below = &node->subkeys.back().second;
+      }
+      node = below;
     }
     if (entry.kind == RegFileEntry::Kind::kValue)
       node->values.emplace_back(entry.name, entry.value);

@@ -225,7 +225,7 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
     } else {
       return std::nullopt;
     }
-    changes.push_back(change);
+    changes.push_back(std::move(change));
   }
   return changes;
 }

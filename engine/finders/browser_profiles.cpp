@@ -1,6 +1,5 @@
 #include "engine/finders/browser_profiles.h"
 
-#include <algorithm>
 #include <string>
 
 #include "engine/finders/lookalike_links.h"
@@ -299,7 +298,9 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   if (plan.settings.empty() && plan.notes.empty()) return std::nullopt;
   // A check keeps no file's bytes (AppendSteps): it needs no cuts.
   for (int at = 0; at < 2 && use == PlanFor::kRepair; ++at) {
-    if (std::find(present.begin(), present.end(), &read[at]) == present.end()) continue;
+    bool is_present = false;
+    for (const ChromiumPrefsFile* file : present) is_present = is_present || file == &read[at];
+    if (!is_present) continue;
     ByteRanges ranges = ChromiumSettingRanges(read[at], removed);
     if (!ranges.empty()) {
       plan.edits.push_back({paths[at], std::move(read[at].json), std::move(ranges)});
@@ -334,7 +335,10 @@ bool IsBelow(const Text& base, const Text& folder) {
     return false;
   }
   const TextArray steps = SplitText(folder.substr(base.size()), "\\");
-  return !steps.empty() && std::all_of(steps.begin(), steps.end(), IsPlainName);
+  for (const Text& step : steps) {
+    if (!IsPlainName(step)) return false;
+  }
+  return !steps.empty();
 }
 
 // The lines of profiles.ini that name profile folders: [Profile...] sections'

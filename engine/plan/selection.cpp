@@ -1,6 +1,6 @@
 #include "engine/plan/selection.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "platform/digest.h"
 
@@ -62,15 +62,14 @@ Step LeftSinceCheck(const Step* now, const SeenFinding& seen) {
 std::vector<Text> UnknownIds(const Plan& plan, const Selection& selection) {
   std::vector<Text> unknown;
   for (const Text& id : selection.ids) {
-    const bool found = std::any_of(plan.begin(), plan.end(), [&id](const Step& step) {
-      return IsFinding(step) && FindingId(step) == id;
-    });
+    bool found = false;
+    for (const Step& step : plan) found = found || (IsFinding(step) && FindingId(step) == id);
     if (!found) unknown.push_back(id);
   }
   return unknown;
 }
 
-Plan Selected(const Plan& plan, const Selection& selection) {
+Plan Selected(Plan plan, const Selection& selection) {
   if (selection.mode == Selection::Mode::kAll) return plan;
   // What a person chose, Step by Step: a finding by its id; a silent Step
   // by its place's (a second try at the same folder).
@@ -102,8 +101,11 @@ Plan Selected(const Plan& plan, const Selection& selection) {
     const Text id = FindingId(step);
     const SeenFinding* seen = IsFinding(step) ? SeenOf(selection, id) : nullptr;
     if (seen) met.push_back(id);
-    taken.push_back(seen && seen->check_text != CheckText(step) ? LeftSinceCheck(&step, *seen)
-                                                                : step);
+    if (seen && seen->check_text != CheckText(step)) {
+      taken.push_back(LeftSinceCheck(&step, *seen));
+    } else {
+      taken.push_back(std::move(plan[at]));
+    }
   }
   for (const SeenFinding& seen : selection.seen) {
     if (!HasText(met, seen.id)) {

@@ -1,7 +1,5 @@
 #include "engine/rules/chromium_prefs.h"
 
-#include <algorithm>
-
 #include "engine/rules/chromium_extensions.h"
 #include "engine/rules/chromium_search.h"
 #include "engine/rules/start_urls.h"
@@ -103,7 +101,10 @@ std::vector<HijackedSetting> JudgeChromiumStartSettings(
   const auto restores = FindAll(files, "session.restore_on_startup");
   const auto url_lists = FindAll(files, "session.startup_urls");
   const auto typed = [](const std::vector<const JsonMember*>& members, auto is_right) {
-    return std::all_of(members.begin(), members.end(), is_right);
+    for (const JsonMember* member : members) {
+      if (!is_right(member)) return false;
+    }
+    return true;
   };
   if (!typed(homepages, [](auto* m) { return m->kind == Kind::kString; }) ||
       !typed(new_tab_flags,
@@ -115,20 +116,22 @@ std::vector<HijackedSetting> JudgeChromiumStartSettings(
   }
 
   std::vector<HijackedSetting> hijacked;
-  const bool homepage_hijacked = std::any_of(homepages.begin(), homepages.end(), [&](auto* m) {
-    return IsHijackedStartPage(m->text, user_address);
-  });
+  bool homepage_hijacked = false;
+  for (auto* m : homepages) {
+    homepage_hijacked = homepage_hijacked || IsHijackedStartPage(m->text, user_address);
+  }
   if (homepage_hijacked) {
     for (auto* m : homepages) hijacked.push_back({"homepage", m->text});
     for (auto* m : new_tab_flags) {
       hijacked.push_back({"homepage_is_newtabpage", m->kind == Kind::kTrue ? "true" : "false"});
     }
   }
-  const bool urls_hijacked = std::any_of(url_lists.begin(), url_lists.end(), [&](auto* m) {
-    return std::any_of(m->strings.begin(), m->strings.end(), [&](const std::string& page) {
-      return IsHijackedStartPage(page, user_address);
-    });
-  });
+  bool urls_hijacked = false;
+  for (auto* m : url_lists) {
+    for (const std::string& page : m->strings) {
+      urls_hijacked = urls_hijacked || IsHijackedStartPage(page, user_address);
+    }
+  }
   if (urls_hijacked) {
     for (auto* m : restores) {
       if (m->text == Decimal(kRestoreOpensStartupUrls) ||

@@ -1,7 +1,5 @@
 #include "engine/rules/firefox_prefs.h"
 
-#include <algorithm>
-
 #include "engine/rules/start_urls.h"
 #include "platform/text_utf8.h"
 
@@ -124,8 +122,8 @@ class Reader {
     if (Peek() == '-' || Peek() == '+') ++at_;
     const std::string word = Word();
     if (word.empty()) return false;
-    const bool number =
-        std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+    bool number = true;
+    for (char c : word) number = number && c >= '0' && c <= '9';
     if (!number && ((word != "true" && word != "false") || at_ - start != word.size()))
       return false;
     call->value = std::string(text_.substr(start, at_ - start));

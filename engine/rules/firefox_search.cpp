@@ -1,7 +1,5 @@
 #include "engine/rules/firefox_search.h"
 
-#include <algorithm>
-
 #include "engine/rules/json_members.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text.h"
@@ -106,8 +104,8 @@ FirefoxSearchFault JudgeFirefoxSearch(std::string_view json, std::string_view us
     case JsonFault::kDuplicateKey:
       return FirefoxSearchFault::kDuplicateKey;
   }
-  if (!std::all_of(scan.members.begin(), scan.members.end(), RightKind)) {
-    return FirefoxSearchFault::kWrongType;
+  for (const JsonMember& member : scan.members) {
+    if (!RightKind(member)) return FirefoxSearchFault::kWrongType;
   }
   const JsonMember* meta = nullptr;
   for (const JsonMember& member : scan.members) {
@@ -136,7 +134,9 @@ FirefoxSearchFault JudgeFirefoxSearch(std::string_view json, std::string_view us
       if (const JsonMember* engine_name = MemberOf(scan, engine.container, "engines.[]._name")) {
         shown = engine_name->text;
       }
-      if (std::find(cut.begin(), cut.end(), &engine) == cut.end()) cut.push_back(&engine);
+      bool listed = false;
+      for (const JsonMember* each : cut) listed = listed || each == &engine;
+      if (!listed) cut.push_back(&engine);
     }
     if (!hijacked) continue;
     judgement->hijacked.push_back({private_browsing, shown});

@@ -2,7 +2,6 @@
 
 #include <rapidjson/reader.h>
 
-#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -288,9 +287,10 @@ JsonFault ScanJsonMembers(std::string_view json, const std::vector<std::string>&
 
 ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMember*>& cut) {
   const auto is_cut = [&cut](int object, std::size_t key_begin) {
-    return std::any_of(cut.begin(), cut.end(), [&](const JsonMember* member) {
-      return member->object == object && member->key_begin == key_begin;
-    });
+    for (const JsonMember* member : cut) {
+      if (member->object == object && member->key_begin == key_begin) return true;
+    }
+    return false;
   };
   ByteRanges ranges;
   for (const JsonMember* member : cut) {
@@ -298,9 +298,8 @@ ByteRanges JsonMemberRanges(const JsonScan& scan, const std::vector<const JsonMe
     for (const JsonScan::Sibling& sibling : scan.siblings) {
       if (sibling.object == member->object) siblings.push_back(sibling);
     }
-    const auto at = std::find_if(siblings.begin(), siblings.end(), [&](const auto& sibling) {
-      return sibling.key_begin == member->key_begin;
-    });
+    auto at = siblings.begin();
+    while (at != siblings.end() && at->key_begin != member->key_begin) ++at;
     if (at == siblings.end()) continue;
     if (at + 1 != siblings.end()) {
       // Up to the next member's key: this one, its comma and the spaces.

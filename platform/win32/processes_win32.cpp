@@ -5,7 +5,6 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/win32/ansi_text.h"
@@ -104,8 +103,10 @@ BOOL CALLBACK AskWindowToClose(HWND window, LPARAM ids) {
   const auto& wanted = *reinterpret_cast<const std::vector<std::uint32_t>*>(ids);
   DWORD id = 0;
   GetWindowThreadProcessId(window, &id);
-  if (std::find(wanted.begin(), wanted.end(), id) != wanted.end()) {
+  for (std::uint32_t each : wanted) {
+    if (each != id) continue;
     PostMessageW(window, WM_CLOSE, 0, 0);
+    break;
   }
   return TRUE;
 }
