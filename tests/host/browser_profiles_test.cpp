@@ -26,6 +26,7 @@
 #include "tests/support/drive_files.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/sequence_log.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -88,24 +89,7 @@ class BrowserProfiles : public PortableMachineTest {
   // Every file below the drive but the bundles.
   std::map<std::string, std::string> Files() { return FilesBelowDrive(drive_); }
 
-  Text Run(bool check) {
-    RecordingHost host(kAddress);
-    if (check) {
-      RunCheck(machine_, host);
-    } else {
-      RunRepairSequence(machine_, host);
-    }
-    return host.log();
-  }
-
-  // The log lines that name browsers' start pages.
-  static TextArray BrowserLines(const Text& log) {
-    TextArray lines;
-    for (const Text& line : SplitText(log, "\r\n")) {
-      if (line.rfind("浏览器主页：", 0) == 0) lines.push_back(line);
-    }
-    return lines;
-  }
+  Text Run(bool check) { return SequenceLog(machine_, kAddress, check); }
 };
 
 TEST_F(BrowserProfiles, EveryBrowserIsRepairedAndUndone) {

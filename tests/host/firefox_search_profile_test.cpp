@@ -16,6 +16,7 @@
 #include "tests/support/drive_files.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/sequence_log.h"
 
 namespace {
 
@@ -59,22 +60,7 @@ class FirefoxSearchProfile : public PortableMachineTest {
     std::ifstream in(Host(path), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
-  Text Run(bool check) {
-    RecordingHost host("https://www.user-home.cn/");
-    if (check) {
-      RunCheck(machine_, host);
-    } else {
-      RunRepairSequence(machine_, host);
-    }
-    return host.log();
-  }
-  static TextArray BrowserLines(const Text& log) {
-    TextArray lines;
-    for (const Text& line : SplitText(log, "\r\n")) {
-      if (line.rfind("浏览器主页：", 0) == 0) lines.push_back(line);
-    }
-    return lines;
-  }
+  Text Run(bool check) { return SequenceLog(machine_, "https://www.user-home.cn/", check); }
   const Text search_ = Text(kProfile) + "search.json.mozlz4";
 };
 
