@@ -72,7 +72,10 @@ function(qinghe_small_program target)
   if(WIN32)
     target_link_options(${target} PRIVATE
                         -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/drop_unwind_tables.ld
-                        -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/one_data_section.ld)
+                        -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/one_data_section.ld
+                        # No data imported by name alone: app/lean_startup.cpp
+                        # patches none at start.
+                        -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
   endif()
   if(EXISTS ${QINGHE_WIN32_RUNTIME_DIR}/libstdc++.a)
     target_link_options(${target} PRIVATE -L${QINGHE_WIN32_RUNTIME_DIR})

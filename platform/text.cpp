@@ -154,13 +154,25 @@ Text AsciiUpper(const Text& text) {
   return upper;
 }
 
+// Divided by ten in 16-bit pieces, so a 32-bit build needs no 64-bit
+// division routine (half a kilobyte in qinghe.exe).
 Text Decimal(std::uint64_t number) {
+  std::uint32_t pieces[4];
+  for (int at = 0; at < 4; ++at) pieces[at] = static_cast<std::uint16_t>(number >> (48 - 16 * at));
   char digits[20];
   char* first = std::end(digits);
+  bool left;
   do {
-    *--first = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number != 0);
+    std::uint32_t rest = 0;
+    left = false;
+    for (std::uint32_t& piece : pieces) {
+      rest = rest << 16 | piece;
+      piece = rest / 10;
+      rest %= 10;
+      left = left || piece != 0;
+    }
+    *--first = static_cast<char>('0' + rest);
+  } while (left);
   return Text(first, std::end(digits));
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/finders/lookalike_links.h"
 #include "engine/finders/managed_pc.h"
+#include "engine/plan/view_twins.h"
 #include "engine/rules/browsers.h"
 #include "engine/rules/extension_sources.h"
 #include "engine/rules/registry_views.h"
@@ -62,46 +63,32 @@ Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, 
 // A key both views show alike is one registration: one Step, its second
 // removal finding it gone where the views share the key.
 void PlanRegistrations(Registry& registry, PcManager& manager, Plan& plan) {
-  std::vector<ViewedEntry> seen;
-  std::vector<std::size_t> step_of;
+  ViewTwins twins;
   for (const RegistrationKey& key : kKeys) {
-    for (RegRoot root : {RegRoot::kLocalMachine, RegRoot::kCurrentUser}) {
-      // The user's Software is one key in both views.
-      const std::vector<RegView> views = root == RegRoot::kCurrentUser
-                                             ? std::vector<RegView>{RegView::kOwn}
-                                             : registry.ItemViews();
-      for (RegView view : views) {
-        std::optional<std::vector<Text>> ids;
-        if (!registry.ReadSubkeyNames(view, root, key.key, &ids) || !ids) continue;
-        for (const Text& id : *ids) {
-          // The browser passes over any other name.
-          if (!IsExtensionId(id)) continue;
-          Change removal;
-          removal.kind = Change::Kind::kKeyTree;
-          removal.view = view;
-          removal.root = root;
-          removal.key_path = Text(key.key) + "\\" + id;
-          std::optional<RegKeyTree> tree;
-          if (!registry.ReadKeyTree(view, root, removal.key_path, &tree) || !tree) continue;
-          const Registration judged = JudgeRegistration(
-              ValueIn(*tree, "update_url"), ValueIn(*tree, "path"), ValueIn(*tree, "version"));
-          if (judged.source == Registration::Source::kNone) continue;
-          const ViewedEntry entry = {view, root, key.key, id, ViewedContent(*tree)};
-          std::size_t twin = 0;
-          while (twin < seen.size() && !SameThroughOtherView(seen[twin], entry)) ++twin;
-          if (twin < seen.size()) {
-            Step& first = plan[step_of[twin]];
-            if (first.changes_something) first.changes.push_back(std::move(removal));
-            continue;
-          }
-          seen.push_back(entry);
-          step_of.push_back(plan.size());
-          const Text key_name = RegFileKeyName(root, view, removal.key_path);
-          plan.push_back(JudgedStep(
-              key_name,
-              Text("浏览器外部扩展：") + key.browser + " 扩展 " + id + "（" + key_name + "）",
-              judged, std::move(removal), manager));
-        }
+    for (const auto [root, view] : SoftwareRoots(registry)) {
+      std::optional<std::vector<Text>> ids;
+      if (!registry.ReadSubkeyNames(view, root, key.key, &ids) || !ids) continue;
+      for (const Text& id : *ids) {
+        // The browser passes over any other name.
+        if (!IsExtensionId(id)) continue;
+        Change removal;
+        removal.kind = Change::Kind::kKeyTree;
+        removal.view = view;
+        removal.root = root;
+        removal.key_path = Text(key.key) + "\\" + id;
+        std::optional<RegKeyTree> tree;
+        if (!registry.ReadKeyTree(view, root, removal.key_path, &tree) || !tree) continue;
+        const Registration judged = JudgeRegistration(
+            ValueIn(*tree, "update_url"), ValueIn(*tree, "path"), ValueIn(*tree, "version"));
+        if (judged.source == Registration::Source::kNone) continue;
+        ViewedEntry entry = {view, root, key.key, id, ViewedContent(*tree)};
+        if (twins.Joined(entry, removal, plan)) continue;
+        twins.Add(std::move(entry), plan);
+        const Text key_name = RegFileKeyName(root, view, removal.key_path);
+        plan.push_back(JudgedStep(
+            key_name,
+            Text("浏览器外部扩展：") + key.browser + " 扩展 " + id + "（" + key_name + "）", judged,
+            std::move(removal), manager));
       }
     }
   }

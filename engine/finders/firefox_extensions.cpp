@@ -2,6 +2,7 @@
 
 #include "engine/finders/browser_profiles.h"
 #include "engine/plan/value_changes.h"
+#include "engine/plan/view_twins.h"
 #include "engine/rules/browsers.h"
 #include "engine/rules/firefox_addons.h"
 #include "engine/rules/registry_views.h"
@@ -133,39 +134,27 @@ const FirefoxAddon* Hijacker(const std::vector<ProfileAddons>& profiles, RegRoot
 
 // A value both views show alike is one registration: one Step.
 void PlanRegistrations(Registry& registry, const std::vector<ProfileAddons>& profiles, Plan& plan) {
-  std::vector<ViewedEntry> seen;
-  std::vector<std::size_t> step_of;
-  for (RegRoot root : {RegRoot::kLocalMachine, RegRoot::kCurrentUser}) {
-    const std::vector<RegView> views =
-        root == RegRoot::kCurrentUser ? std::vector<RegView>{RegView::kOwn} : registry.ItemViews();
-    for (RegView view : views) {
-      std::optional<RegKeyTree> tree;
-      if (!registry.ReadKeyTree(view, root, kKey, &tree) || !tree) continue;
-      for (const auto& [id, value] : tree->values) {
-        if (id.empty()) continue;
-        Change removal = GuardedValueChange(view, root, kKey, id, value, std::nullopt);
-        const ViewedEntry entry = {view, root, kKey, id, ViewedContent(value)};
-        std::size_t twin = 0;
-        while (twin < seen.size() && !SameThroughOtherView(seen[twin], entry)) ++twin;
-        if (twin < seen.size()) {
-          Step& first = plan[step_of[twin]];
-          if (first.changes_something) first.changes.push_back(std::move(removal));
-          continue;
-        }
-        seen.push_back(entry);
-        step_of.push_back(plan.size());
-        const Text key_name = RegFileKeyName(root, view, kKey) + "\\" + id;
-        const Text shown = "浏览器外部扩展：Firefox 扩展 " + id + "（" + key_name;
-        const std::optional<Text> path = TextOfStringValue(value);
-        if (!path) {
-          plan.push_back(Said(key_name, shown + "）的值类型不对，Firefox 不会读取，不会修改"));
-        } else if (const FirefoxAddon* addon = Hijacker(profiles, root, id, nullptr)) {
-          plan.push_back(Removal(key_name, shown + "，" + Shown(addon->name) + "）" + Takes(*addon),
-                                 std::move(removal)));
-          Hijacker(profiles, root, id, &plan.back());
-        } else {
-          plan.push_back(Said(key_name, shown + "）指向 " + *path + "，不会修改"));
-        }
+  ViewTwins twins;
+  for (const auto [root, view] : SoftwareRoots(registry)) {
+    std::optional<RegKeyTree> tree;
+    if (!registry.ReadKeyTree(view, root, kKey, &tree) || !tree) continue;
+    for (const auto& [id, value] : tree->values) {
+      if (id.empty()) continue;
+      Change removal = GuardedValueChange(view, root, kKey, id, value, std::nullopt);
+      ViewedEntry entry = {view, root, kKey, id, ViewedContent(value)};
+      if (twins.Joined(entry, removal, plan)) continue;
+      twins.Add(std::move(entry), plan);
+      const Text key_name = RegFileKeyName(root, view, kKey) + "\\" + id;
+      const Text shown = "浏览器外部扩展：Firefox 扩展 " + id + "（" + key_name;
+      const std::optional<Text> path = TextOfStringValue(value);
+      if (!path) {
+        plan.push_back(Said(key_name, shown + "）的值类型不对，Firefox 不会读取，不会修改"));
+      } else if (const FirefoxAddon* addon = Hijacker(profiles, root, id, nullptr)) {
+        plan.push_back(Removal(key_name, shown + "，" + Shown(addon->name) + "）" + Takes(*addon),
+                               std::move(removal)));
+        Hijacker(profiles, root, id, &plan.back());
+      } else {
+        plan.push_back(Said(key_name, shown + "）指向 " + *path + "，不会修改"));
       }
     }
   }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+
 #include "platform/sorting.h"
 #include "platform/text_utf8.h"
 
@@ -81,6 +84,24 @@ TEST(ToText, ByType) {
   EXPECT_EQ(ToText(std::int64_t{-9000000000LL}), "-9000000000");
   EXPECT_EQ(ToText(std::vector<std::uint8_t>{'h', 'i', 0, 'x'}), "hi");
   EXPECT_EQ(ToText(std::vector<std::uint16_t>{0x6968, 0}), "hi");
+}
+
+// Each 16-bit piece's carry: the edges where one piece rolls into the next.
+TEST(Decimal, EveryWidthAndEveryPieceEdge) {
+  EXPECT_EQ(Decimal(0), "0");
+  EXPECT_EQ(Decimal(9), "9");
+  EXPECT_EQ(Decimal(10), "10");
+  EXPECT_EQ(Decimal(65535), "65535");
+  EXPECT_EQ(Decimal(65536), "65536");
+  EXPECT_EQ(Decimal(4294967295u), "4294967295");
+  EXPECT_EQ(Decimal(4294967296ull), "4294967296");
+  EXPECT_EQ(Decimal(281474976710656ull), "281474976710656");
+  EXPECT_EQ(Decimal(10000000000000000000ull), "10000000000000000000");
+  EXPECT_EQ(Decimal(18446744073709551615ull), "18446744073709551615");
+  // Against the library for a spread of values.
+  for (std::uint64_t value = 1; value < (1ull << 63); value = value * 3 + 7) {
+    EXPECT_EQ(Decimal(value), std::to_string(value));
+  }
 }
 
 TEST(ConcatTexts, JoinsInOrder) {
