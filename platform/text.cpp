@@ -103,6 +103,20 @@ Text ToText(const std::vector<std::uint8_t>& bytes) {
   return raw.substr(0, raw.find('\0'));
 }
 
+Text operator+(const Text& left, const Text& right) {
+  Text joined;
+  joined.reserve(left.size() + right.size());
+  joined.append(left).append(right);
+  return joined;
+}
+Text operator+(const Text& left, const char* right) {
+  Text joined = left;
+  joined.append(right);
+  return joined;
+}
+Text operator+(Text&& left, const Text& right) { return std::move(left.append(right)); }
+Text operator+(Text&& left, const char* right) { return std::move(left.append(right)); }
+
 Text ConcatTexts(const Text& first, const Text& second) {
   Text result;
   result.reserve(first.size() + second.size());

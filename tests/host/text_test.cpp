@@ -110,6 +110,31 @@ TEST(ConcatTexts, JoinsInOrder) {
   EXPECT_EQ(ConcatTexts("修复：", "a.lnk", "\r\n"), "修复：a.lnk\r\n");
 }
 
+// The program's own operator+ (platform/text.h), chosen over the library's
+// for every chain: each form, the pieces in order, a piece that is the text
+// itself, and the moved-from left one giving its buffer to the result.
+TEST(TextPlus, JoinsEachFormAsTheLibraryDoes) {
+  const Text who = "Chrome Default：";
+  const Text why = "文件被占用";
+  EXPECT_EQ(who + why, std::string("Chrome Default：") + std::string("文件被占用"));
+  EXPECT_EQ(who + "未修改：" + why + "，不会修改", "Chrome Default：未修改：文件被占用，不会修改");
+  EXPECT_EQ(Text() + "" + Text(), "");
+  Text twice = "ab";
+  twice = twice + twice;
+  EXPECT_EQ(twice, "abab");
+  Text grown = "x";
+  grown = std::move(grown) + grown;
+  EXPECT_EQ(grown, "xx");
+  // A long left piece, so its buffer is on the heap and moved on.
+  const Text long_left(300, 'a');
+  const Text joined = Text(long_left) + "b" + long_left;
+  EXPECT_EQ(joined.size(), 601u);
+  EXPECT_EQ(joined[300], 'b');
+  EXPECT_EQ(joined.substr(301), long_left);
+  // Bytes after a zero byte stay: the pieces are Texts, not C strings.
+  EXPECT_EQ((Text("a\0b", 3) + Text("\0", 1)).size(), 4u);
+}
+
 TEST(ExecutionCharset, LiteralsAreCodePage936) {
   const Text prefix = "正在修复注册表项1：";
   ASSERT_GE(prefix.size(), 2u);
