@@ -246,7 +246,7 @@ struct TimedMachine {
   Win32RegistryCalls registry_calls;
   RegistryOverCalls registry;
   Win32FileSystem real_files;
-  Win32ShellLinks real_links;
+  Win32ShellLinksWithCreate real_links;
   TimedFiles files;
   TimedLinks links;
   Platform platform{registry, files, links};

@@ -49,11 +49,17 @@ class ShellLinks {
   // is stored expanded and, for raw_target, as given. ".lnk" is appended when
   // the name holds no dot at all. True when the link was saved; false, and
   // nothing saved, when the completed name or the target does not fit MAX_PATH
-  // or the link object refuses a field.
-  virtual bool CreateShortcut(const Text& link_name, const Text& target,
-                              const std::optional<Text>& description = std::nullopt,
-                              const std::optional<Text>& arguments = std::nullopt,
-                              const std::optional<Text>& working_directory = std::nullopt) = 0;
+  // or the link object refuses a field. The programs never make a link this
+  // way (a repair composes a link's bytes and writes them through
+  // FileSystem): their Windows backend does not implement it and says false;
+  // the tests and tools that seed links use Win32ShellLinksWithCreate.
+  virtual bool CreateShortcut(
+      [[maybe_unused]] const Text& link_name, [[maybe_unused]] const Text& target,
+      [[maybe_unused]] const std::optional<Text>& description = std::nullopt,
+      [[maybe_unused]] const std::optional<Text>& arguments = std::nullopt,
+      [[maybe_unused]] const std::optional<Text>& working_directory = std::nullopt) {
+    return false;
+  }
 
   // What a rewrite without arguments takes from the link `link_name`, read
   // once. Nullopt when the link cannot be read, when the link object gives

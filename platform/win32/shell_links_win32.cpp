@@ -243,10 +243,10 @@ Text Win32ShellLinks::ReadShortcut(const Text& link_name, const ShortcutFields& 
   return result;
 }
 
-bool Win32ShellLinks::CreateShortcut(const Text& link_name, const Text& target,
-                                     const std::optional<Text>& description,
-                                     const std::optional<Text>& arguments,
-                                     const std::optional<Text>& working_directory) {
+bool Win32ShellLinksWithCreate::CreateShortcut(const Text& link_name, const Text& target,
+                                               const std::optional<Text>& description,
+                                               const std::optional<Text>& arguments,
+                                               const std::optional<Text>& working_directory) {
   std::vector<wchar_t> wide_name;
   if (!ToWidePath(CompleteLinkNameForCreate(link_name), &wide_name)) return false;
   // The shell keeps targets in MAX_PATH buffers; a longer one would be stored

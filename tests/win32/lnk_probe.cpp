@@ -136,7 +136,7 @@ int Write(const char* path, int count, char** arguments) {
 }
 
 int Create(char** arguments) {
-  Win32ShellLinks links;
+  Win32ShellLinksWithCreate links;
   const bool saved = links.CreateShortcut(arguments[0], arguments[1], Text(arguments[2]),
                                           std::nullopt, Text(arguments[3]));
   return saved ? 0 : 1;

@@ -19,7 +19,7 @@ class PlanAgreementWin32 : public ::testing::Test {
   Win32RegistryCalls calls_;
   RegistryOverCalls registry_{calls_};
   Win32FileSystem files_;
-  Win32ShellLinks links_;
+  Win32ShellLinksWithCreate links_;
   Win32ScheduledTasks tasks_;
   Platform machine_{registry_, files_, links_, &tasks_};
   const Text address_ = "http://www.example.com/";

@@ -218,7 +218,7 @@ class ShellLinkObjectSandbox : public ShellLinksSandbox {
  private:
   ScopedComInitializer com_;  // declared first: it outlives the link object's users
   TempFolderSandbox folder_;
-  Win32ShellLinks links_;
+  Win32ShellLinksWithCreate links_;
 };
 
 }  // namespace

@@ -56,7 +56,7 @@ class ShellLinksTest : public ::testing::Test {
     return count;
   }
 
-  Win32ShellLinks links_;
+  Win32ShellLinksWithCreate links_;
   std::unique_ptr<FilesSandbox> sandbox_ = FilesSandbox::Create();
   const Text root_ = sandbox_->root();
 };
