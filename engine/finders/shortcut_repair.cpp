@@ -1,6 +1,5 @@
 #include "engine/finders/shortcut_repair.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "engine/finders/lookalike_links.h"
@@ -83,7 +82,7 @@ bool IsForbiddenInName(unsigned char byte) {
 bool IsDeviceName(const Text& name) {
   Text base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  base = AsciiUpper(base);
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices) {
     if (base == device) return true;

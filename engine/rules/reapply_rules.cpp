@@ -1,6 +1,5 @@
 #include "engine/rules/reapply_rules.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "engine/rules/browser_arguments.h"
@@ -349,6 +348,15 @@ bool WrittenAt(const Text& text, std::size_t at, bool ampersand_joins) {
   return false;
 }
 
+namespace {
+
+// What isalnum says in the C locale, without importing it (bench/size.sh).
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
 // The profile file a script writes, or nullopt. The name is the file's
 // whole name: "Preferences.bak" is a copy of it, not it.
 std::optional<Text> ProfileFileWritten(const Text& text, bool vbscript) {
@@ -357,9 +365,8 @@ std::optional<Text> ProfileFileWritten(const Text& text, bool vbscript) {
     for (std::size_t at = upper.find(mark.upper); at != Text::npos;
          at = upper.find(mark.upper, at + 1)) {
       const std::size_t after = at + std::char_traits<char>::length(mark.upper);
-      const bool whole =
-          after == upper.size() || (!std::isalnum(static_cast<unsigned char>(upper[after])) &&
-                                    !std::strchr("._-", upper[after]));
+      const bool whole = after == upper.size() ||
+                         (!IsAsciiLetterOrDigit(upper[after]) && !std::strchr("._-", upper[after]));
       if (whole && WrittenAt(text, at, vbscript)) return Text(mark.shown);
     }
   }

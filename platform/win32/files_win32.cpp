@@ -234,10 +234,6 @@ bool Win32FileSystem::CreateFolder(const Text& path) {
          MadeWhereNamed(path);
 }
 
-bool Win32FileSystem::CopyOneFile(const Text& source, const Text& target) {
-  return !LinkOnTheWay(target, false) && CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
-}
-
 NewFile Win32FileSystem::WriteNewFile(const Text& path, const std::string& bytes) {
   // CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the name
   // counts as taken and is never followed to create or write its target.

@@ -105,7 +105,9 @@ BOOL CALLBACK AskWindowToClose(HWND window, LPARAM ids) {
   GetWindowThreadProcessId(window, &id);
   for (std::uint32_t each : wanted) {
     if (each != id) continue;
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    // WM_CLOSE carries no text, so the A form posts the same message; the
+    // window code uses it, and one import serves both (bench/size.sh).
+    PostMessageA(window, WM_CLOSE, 0, 0);
     break;
   }
   return TRUE;

@@ -197,7 +197,7 @@ class TempFolderSandbox : public FilesSandbox {
 
  private:
   Text root_;
-  Win32FileSystem files_;
+  Win32FileSystemWithCopy files_;
 };
 
 // The shell's link object over a throwaway folder; COM is readied for the
