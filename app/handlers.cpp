@@ -26,7 +26,8 @@ namespace {
 HWND repair_window = nullptr;
 Selection chosen_findings;
 
-const char kNoticeTitle[] = "版权说明";
+// The notice is titled as its menu item names it (kMenuNotice).
+const char* const kNoticeTitle = kMenuNotice;
 const char kNoticeText[] =
     "青禾V3.0 一键修复主页工具\r\n\r\n"
     "本程序免费使用。它只修复本机浏览器的起始页、相关策略项和快捷方式，"

@@ -26,11 +26,13 @@ const Browser kBrowsers[] = {
 const char kRecommended[] = "\\Recommended";
 const RegRoot kRoots[] = {RegRoot::kLocalMachine, RegRoot::kCurrentUser};
 
-const char kHomepageLocation[] = "HomepageLocation";
+// Pointers to literals, not arrays of their own: the same names in the
+// re-apply rules are then one copy in the program (bench/size.sh).
+const char* const kHomepageLocation = "HomepageLocation";
 const char kHomepageIsNewTabPage[] = "HomepageIsNewTabPage";
 const char kNewTabPageLocation[] = "NewTabPageLocation";
 const char kRestoreOnStartup[] = "RestoreOnStartup";
-const char kRestoreOnStartupUrls[] = "RestoreOnStartupURLs";
+const char* const kRestoreOnStartupUrls = "RestoreOnStartupURLs";
 const char kExtensionInstallForcelist[] = "ExtensionInstallForcelist";
 // A JSON object as a string, or the same as a key of subkeys
 // (components/policy/core/common/registry_dict.cc): its entries that

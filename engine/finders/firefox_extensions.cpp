@@ -15,7 +15,7 @@ const char kKey[] = "Software\\Mozilla\\Firefox\\Extensions";
 const char kDatabase[] = "extensions.json";
 const char kSettings[] = "extension-settings.json";
 const char kLock[] = "\\parent.lock";
-const char kAddonsFolder[] = "\\extensions\\";
+const char* const kAddonsFolder = "\\extensions\\";  // a literal: one copy with Chromium's
 const char kRemoveInBrowser[] = "，请在浏览器的附加组件页面中删除";
 
 struct ProfileAddons {

@@ -109,7 +109,7 @@ namespace {
 
 // What its records put into registry.reg: only values the manifest names.
 bool ProxyEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  return NamedValueEntry(entry, changes, RepairMayWriteProxyValue, "ProxyEnable");
+  return NamedValueEntry(entry, changes, RepairMayWriteProxyValue, kProxyEnable);
 }
 
 }  // namespace
