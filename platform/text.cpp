@@ -13,6 +13,14 @@ std::size_t CharacterLength(const Text& text, std::size_t at) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+bool SameBytesIgnoringAsciiCase(const Text& a, const char* b, std::size_t b_size) {
+  if (a.size() != b_size) return false;
+  for (std::size_t at = 0; at < a.size(); ++at) {
+    if (AsciiLower(a[at]) != AsciiLower(b[at])) return false;
+  }
+  return true;
+}
+
 bool BytesMatch(const Text& text, std::size_t at, const Text& find, bool case_sensitive) {
   if (case_sensitive) return text.compare(at, find.size(), find) == 0;
   for (std::size_t i = 0; i < find.size(); ++i) {
@@ -87,6 +95,10 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
   return parts;
 }
 
+TextArray SplitText(const Text& text, const char* delimiter) {
+  return SplitText(text, Text(delimiter));
+}
+
 Text ToText(const Text& value) { return value; }
 Text ToText(const char* value) { return value ? Text(value) : Text(); }
 Text ToText(std::uint8_t value) { return Decimal(value); }
@@ -141,11 +153,11 @@ Text HexDigits(std::string_view bytes) {
 }
 
 bool SameIgnoringAsciiCase(const Text& a, const Text& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t at = 0; at < a.size(); ++at) {
-    if (AsciiLower(a[at]) != AsciiLower(b[at])) return false;
-  }
-  return true;
+  return SameBytesIgnoringAsciiCase(a, b.data(), b.size());
+}
+
+bool SameIgnoringAsciiCase(const Text& a, const char* b) {
+  return SameBytesIgnoringAsciiCase(a, b, std::char_traits<char>::length(b));
 }
 
 std::size_t LastBackslash(const Text& path) {

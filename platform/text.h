@@ -44,6 +44,9 @@ Text ReplaceText(const Text& text, const Text& find, const Text& replacement = T
 // element. At most `max_count` elements when given (a negative one counts as 0).
 TextArray SplitText(const Text& text, const Text& delimiter = ",",
                     std::optional<int> max_count = std::nullopt);
+// The same at a zero-ended delimiter: one Text is made of it here, not at
+// each call (bench/size.sh).
+TextArray SplitText(const Text& text, const char* delimiter);
 
 // Whether `texts` holds `text`. One body for every caller: the library's
 // find is a copy for each type it is given (bench/size.sh).
@@ -84,6 +87,9 @@ Text HexDigits(std::string_view bytes);
 // Equal, or the same but for the letter case of ASCII letters (as Windows
 // compares names); and the text with its ASCII letters in upper case.
 bool SameIgnoringAsciiCase(const Text& a, const Text& b);
+// The same against a zero-ended name (a literal, a constant's array), which
+// then needs no Text of its own at each call (bench/size.sh).
+bool SameIgnoringAsciiCase(const Text& a, const char* b);
 Text AsciiUpper(const Text& text);
 
 Text ConcatTexts(const Text& first, const Text& second);

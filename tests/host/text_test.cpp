@@ -74,6 +74,21 @@ TEST(SplitText, DefaultsAndLimits) {
   EXPECT_EQ(SplitText("a,b", ""), TextArray{"a,b"});
 }
 
+// Both forms, against a Text and against a zero-ended name, as Windows
+// compares names: ASCII letters regardless of case, every other byte exactly.
+TEST(SameIgnoringAsciiCase, LettersOnlyAndBothForms) {
+  const Text name = "MSEdge.EXE";
+  EXPECT_TRUE(SameIgnoringAsciiCase(name, "msedge.exe"));
+  EXPECT_TRUE(SameIgnoringAsciiCase(name, Text("msedge.exe")));
+  EXPECT_FALSE(SameIgnoringAsciiCase(name, "msedge.ex"));
+  EXPECT_FALSE(SameIgnoringAsciiCase(name, Text("msedge.exe ")));
+  EXPECT_TRUE(SameIgnoringAsciiCase(Text(), ""));
+  EXPECT_FALSE(SameIgnoringAsciiCase(Text("["), "{"));  // 0x5B and 0x7B are not letters
+  const Text wide_letters = "浏览器";
+  EXPECT_TRUE(SameIgnoringAsciiCase(wide_letters, "浏览器"));
+  EXPECT_FALSE(SameIgnoringAsciiCase(Text("\xC4"), "\xE4"));  // no case beyond ASCII
+}
+
 TEST(ToText, ByType) {
   EXPECT_EQ(ToText(Text("成功\r\n")), "成功\r\n");
   EXPECT_EQ(ToText(Text()), "");
