@@ -1,8 +1,8 @@
 #include "engine/exclusive_run.h"
 
-std::unique_ptr<MachineLock> LockForRun(RepairHost& host, const Text& what) {
+std::unique_ptr<MachineLock> LockForRun(RepairHost& host, const char* what) {
   Text holder;
-  std::unique_ptr<MachineLock> lock = TakeMachineLock(what, kWaitForOtherRunMs, &holder);
+  std::unique_ptr<MachineLock> lock = TakeMachineLock(Text(what), kWaitForOtherRunMs, &holder);
   if (!lock) {
     host.ClearRepairLog();
     host.AppendRepairLog(Text("另一个青禾正在运行") +

@@ -11,11 +11,12 @@ constexpr unsigned kWaitForOtherRunMs = 5000;
 
 // The machine's lock for a run of `what` ("检查", "修复", "撤销"). When
 // another run holds it still, the log says which: null, and nothing may run.
-std::unique_ptr<MachineLock> LockForRun(RepairHost& host, const Text& what);
+// `what` is a literal: its Text is made here, not at each run's call.
+std::unique_ptr<MachineLock> LockForRun(RepairHost& host, const char* what);
 
 // Runs `job` while holding that lock; false when it did not run.
 template <typename Job>
-bool RunExclusively(RepairHost& host, const Text& what, Job&& job) {
+bool RunExclusively(RepairHost& host, const char* what, Job&& job) {
   const std::unique_ptr<MachineLock> lock = LockForRun(host, what);
   if (lock) job();
   return lock != nullptr;

@@ -406,3 +406,7 @@ Text RegFileKeyName(RegRoot root, RegView view, const Text& key_path) {
   }
   return name + "\\" + path;
 }
+
+Text RegFileKeyName(RegRoot root, RegView view, const char* key_path) {
+  return RegFileKeyName(root, view, Text(key_path));
+}

@@ -50,3 +50,6 @@ std::optional<std::vector<RegFileEntry>> ParseRegFile(std::string_view bytes);
 // reg.exe reads and writes that view; every other key, and the own view, is
 // named as it is.
 Text RegFileKeyName(RegRoot root, RegView view, const Text& key_path);
+// The same for a key path held in a constant's array or a literal: one Text
+// is made of it here, not at each call (bench/size.sh).
+Text RegFileKeyName(RegRoot root, RegView view, const char* key_path);

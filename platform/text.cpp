@@ -67,6 +67,10 @@ Text ReplaceText(const Text& text, const Text& find, const Text& replacement, in
   return result;
 }
 
+Text ReplaceText(const Text& text, const char* find, const char* replacement) {
+  return ReplaceText(text, Text(find), Text(replacement));
+}
+
 TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> max_count) {
   TextArray parts;
   int limit = max_count ? std::max(*max_count, 0) : -1;

@@ -38,6 +38,9 @@ Text TextRight(const Text& text, int n);
 // Without `case_sensitive`, ASCII letters compare regardless of case.
 Text ReplaceText(const Text& text, const Text& find, const Text& replacement = Text(),
                  int start_position = 1, int replace_count = -1, bool case_sensitive = false);
+// Every occurrence of `find`, ASCII letters regardless of case, for two
+// zero-ended texts: their Texts are made here, not at each call (bench/size.sh).
+Text ReplaceText(const Text& text, const char* find, const char* replacement);
 
 // Splits at every `delimiter` outside double-byte characters. A leading
 // delimiter gives an empty first element; a trailing one gives no empty last

@@ -150,6 +150,12 @@ ProfilePlan Left(const Text& browser, const Text& profile, const Text& why) {
   return plan;
 }
 
+// The same with the reason a literal: one Text is made of it here, not at
+// each call (bench/size.sh).
+ProfilePlan Left(const Text& browser, const Text& profile, const char* why) {
+  return Left(browser, profile, Text(why));
+}
+
 // Reads a settings file for a plan, with `why` set when it must be left. An
 // absent file leaves `bytes` empty.
 
