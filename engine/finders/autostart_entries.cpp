@@ -155,7 +155,7 @@ bool AutostartValue(RegRoot root, const Text& key_path, const Text&) {
 
 // What its records put into registry.reg: only values the manifest names.
 bool AutostartEntry(const RegFileEntry& entry, const std::vector<Change>& changes) {
-  return NamedValueEntry(entry, changes, AutostartValue, Text());
+  return NamedValueEntry(entry, changes, AutostartValue, "");
 }
 
 bool AutostartFile(const PlaceRoots& roots, const Text& path) {

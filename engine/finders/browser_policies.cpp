@@ -206,7 +206,8 @@ class Finder {
     found_->push_back(found);
     return found_->back();
   }
-  void Add(const Found& place, Kind kind, const Text& name, const RegRawValue& value) {
+  // `name` a policy's constant: no Text made of it at each call.
+  void Add(const Found& place, Kind kind, const char* name, const RegRawValue& value) {
     Found& found = Add(place, kind, name);
     found.state = "现为 " + ShownRegValue(value);
     found.entry.content = ViewedContent(value);

@@ -100,11 +100,13 @@ bool NamedByManifest(const RegFileEntry& entry, const std::vector<Change>& chang
 
 bool NamedValueEntry(const RegFileEntry& entry, const std::vector<Change>& changes,
                      bool (*may_write)(RegRoot root, const Text& key_path, const Text& value_name),
-                     const Text& key_line_value) {
+                     const char* key_line_value) {
   if (entry.kind == RegFileEntry::Kind::kDeletedKey || !NamedByManifest(entry, changes)) {
     return false;
   }
-  const Text& name = entry.kind == RegFileEntry::Kind::kKey ? key_line_value : entry.name;
+  // Made here once, not at each finder's call.
+  const Text line_value = key_line_value;
+  const Text& name = entry.kind == RegFileEntry::Kind::kKey ? line_value : entry.name;
   for (const EntryKey& key : KeysOfEntry(entry.key)) {
     if (may_write(key.root, key.key_path, name)) return true;
   }

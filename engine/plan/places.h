@@ -69,6 +69,6 @@ bool NamedByManifest(const RegFileEntry& entry, const std::vector<Change>& chang
 // file cannot carry a value the repair never changed.
 bool NamedValueEntry(const RegFileEntry& entry, const std::vector<Change>& changes,
                      bool (*may_write)(RegRoot root, const Text& key_path, const Text& value_name),
-                     const Text& key_line_value);
+                     const char* key_line_value);
 // `name` is `key` or lies below it, letter case aside.
 bool StartsWithKey(const Text& name, const Text& key);

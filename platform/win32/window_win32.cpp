@@ -36,9 +36,9 @@ std::uint32_t MessageBoxCodeWithModality(std::uint32_t code) {
   return (code & MB_SYSTEMMODAL) ? code : code | MB_TASKMODAL;
 }
 
-int ShowMessage(const Text& message, std::uint32_t code, const Text& title, WindowHandle owner) {
+int ShowMessage(const Text& message, std::uint32_t code, const char* title, WindowHandle owner) {
   return MessageBoxResultFromId(
-      MessageBoxA(owner, message.c_str(), title.c_str(), MessageBoxCodeWithModality(code)));
+      MessageBoxA(owner, message.c_str(), title, MessageBoxCodeWithModality(code)));
 }
 
 void AppendLogText(WindowHandle edit, const Text& text) {

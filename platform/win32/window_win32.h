@@ -24,12 +24,13 @@ std::uint32_t MessageBoxCodeWithModality(std::uint32_t code);
 
 // Shows a modal message box and gives the button pressed (0 when it cannot be
 // shown). `owner` null gives a box without owner.
-int ShowMessage(const Text& message, std::uint32_t code, const Text& title = "信息：",
+// `title` is a literal or a constant's array, given as it is to the system.
+int ShowMessage(const Text& message, std::uint32_t code, const char* title = "信息：",
                 WindowHandle owner = nullptr);
 
 // A number or a logical value is shown as ToText writes it.
 template <typename Value>
-int ShowMessage(const Value& value, std::uint32_t code, const Text& title = "信息：",
+int ShowMessage(const Value& value, std::uint32_t code, const char* title = "信息：",
                 WindowHandle owner = nullptr) {
   return ShowMessage(ToText(value), code, title, owner);
 }
