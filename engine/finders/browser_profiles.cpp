@@ -156,6 +156,14 @@ ProfilePlan Left(const Text& browser, const Text& profile, const char* why) {
   return Left(browser, profile, Text(why));
 }
 
+// A Firefox profile left: the browser's name made here, not at each call.
+ProfilePlan LeftInFirefox(const Text& profile, const Text& why) {
+  return Left("Firefox", profile, why);
+}
+ProfilePlan LeftInFirefox(const Text& profile, const char* why) {
+  return LeftInFirefox(profile, Text(why));
+}
+
 // Reads a settings file for a plan, with `why` set when it must be left. An
 // absent file leaves `bytes` empty.
 
@@ -466,17 +474,17 @@ std::optional<ProfileFileEdit> PlanFirefoxSearch(FileSystem& files, const Text& 
 std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& folder,
                                               std::string_view address) {
   const Text profile = FileNameOfPath(folder);
-  if (files.IsFolderLink(folder)) return Left("Firefox", profile, "配置文件夹是链接");
-  if (files.LeadsThroughLink(folder)) return Left("Firefox", profile, "配置文件夹的路径经过链接");
+  if (files.IsFolderLink(folder)) return LeftInFirefox(profile, "配置文件夹是链接");
+  if (files.LeadsThroughLink(folder)) return LeftInFirefox(profile, "配置文件夹的路径经过链接");
   std::string texts[2];
   std::vector<FirefoxPrefCall> calls[2];
   bool hijacked = false;
   for (int at = 0; at < 2; ++at) {
     Text why;
     ReadSettingsFile(files, folder + "\\" + kFirefoxFiles[at], kFirefoxFiles[at], &texts[at], &why);
-    if (!why.empty()) return Left("Firefox", profile, why);
+    if (!why.empty()) return LeftInFirefox(profile, why);
     auto parsed = ParseFirefoxPrefs(texts[at]);
-    if (!parsed) return Left("Firefox", profile, Text(kFirefoxFiles[at]) + " 无法解析");
+    if (!parsed) return LeftInFirefox(profile, Text(kFirefoxFiles[at]) + " 无法解析");
     calls[at] = std::move(*parsed);
     hijacked = hijacked || FirefoxHomepageHijacked(calls[at], address);
   }
@@ -484,7 +492,7 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
   Text why;
   std::optional<ProfileFileEdit> search =
       PlanFirefoxSearch(files, folder, address, HijackHosts(calls, address), &search_shown, &why);
-  if (!why.empty()) return Left("Firefox", profile, why);
+  if (!why.empty()) return LeftInFirefox(profile, why);
   if (!hijacked && !search) return std::nullopt;
   ProfilePlan plan;
   plan.browser = "Firefox";
@@ -544,22 +552,22 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
   if (install.empty()) return std::nullopt;
   FileSystem& files = machine.files;
   for (const auto& [cfg, obscured] : AutoconfigNames(files, install)) {
-    if (!IsPlainName(cfg)) return Left("Firefox", cfg, "自动配置文件的名称不是普通文件名");
+    if (!IsPlainName(cfg)) return LeftInFirefox(cfg, "自动配置文件的名称不是普通文件名");
     const Text path = install + cfg;
     std::string bytes;
     Text why;
     ReadSettingsFile(files, path, cfg, &bytes, &why);
-    if (!why.empty()) return Left("Firefox", cfg, why);
+    if (!why.empty()) return LeftInFirefox(cfg, why);
     const AutoconfigScript script = ReadAutoconfigScript(bytes);
     std::vector<FirefoxPrefCall> found;
     for (const AutoconfigCall& call : script.calls) found.push_back(call.call);
     const bool hijacked = script.understood && FirefoxHomepageHijacked(found, address);
     if (!hijacked) {
-      if (obscured && !bytes.empty()) return Left("Firefox", cfg, "自动配置文件经过混淆，无法检查");
+      if (obscured && !bytes.empty()) return LeftInFirefox(cfg, "自动配置文件经过混淆，无法检查");
       // Where the script cannot be read for sure, a home page it names may
       // be set, or not, by code that a cut would break.
       if (!script.understood && bytes.find(kFirefoxHomepage) != std::string::npos) {
-        return Left("Firefox", cfg, "自动配置文件无法可靠解析");
+        return LeftInFirefox(cfg, "自动配置文件无法可靠解析");
       }
       continue;
     }
@@ -573,9 +581,8 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
         // Cut out of an `if` or an expression, the call would leave the
         // script doing something else, or nothing at all.
         if (!call.alone) {
-          return Left(
-              "Firefox", cfg,
-              "自动配置文件第 " + Decimal(call.line) + " 行的设置不是单独成行的语句，无法安全删除");
+          return LeftInFirefox(cfg, "自动配置文件第 " + Decimal(call.line) +
+                                        " 行的设置不是单独成行的语句，无法安全删除");
         }
         ranges.emplace_back(call.cut_begin, call.cut_end);
       }
@@ -761,7 +768,7 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
       if (!machine.files.PathExists(folder)) continue;
       auto plan = PlanFirefoxProfile(machine.files, folder, address);
       if (plan && plan->state != ProfilePlan::State::kLeft) {
-        plans.push_back(Left("Firefox", plan->profile, "配置文件夹不在 Firefox 自己的文件夹内"));
+        plans.push_back(LeftInFirefox(plan->profile, "配置文件夹不在 Firefox 自己的文件夹内"));
       }
     }
   }

@@ -18,6 +18,8 @@ const char kMacs[] = "protection.macs";
 const char kEncryptedSuffix[] = "_encrypted_hash";
 
 std::string MacPath(const std::string& setting) { return std::string(kMacs) + "." + setting; }
+// A setting's name as a constant or literal: its Text made here, not at each call.
+std::string MacPath(const char* setting) { return MacPath(std::string(setting)); }
 
 // An entry of a dictionary with a code per entry ("extensions.settings.<id>")
 // has its encrypted twin in a dictionary beside the codes':
