@@ -22,9 +22,11 @@ extern "C" {
 
 void _pei386_runtime_relocator() {}
 
-// The entry keeps the filter it replaced here; nothing calls it on.
+// The filter there was before the entry set this one, handed the crash on.
 LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler = nullptr;
-LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS* crash) {
+  return __mingw_oldexcpt_handler ? __mingw_oldexcpt_handler(crash) : EXCEPTION_CONTINUE_SEARCH;
+}
 
 // 0: the C runtime's own handling of a math error.
 int _matherr(struct _exception*) { return 0; }
