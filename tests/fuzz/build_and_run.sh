@@ -55,8 +55,10 @@ if [ "$target" = profile_editor ]; then
   # LZ4 from the distribution (liblz4-dev), as the host build links it.
   libraries=(-llz4)
 else
+  # text.cpp: Text's operator+ lives there (platform/text.h).
   sources=("$here/lnk_reader_fuzz.cpp" "$root/platform/portable/lnk_format.cpp"
-           "$root/platform/portable/cp936.cpp" "$root/platform/shell_link_names.cpp")
+           "$root/platform/portable/cp936.cpp" "$root/platform/shell_link_names.cpp"
+           "$root/platform/text.cpp")
   headers=("$root/platform/portable/lnk_format.h" "$root/platform/portable/cp936.h")
 fi
 if [ ! -x "$binary" ] || [ -n "$(find "${sources[@]}" "${headers[@]}" -newer "$binary")" ]; then
