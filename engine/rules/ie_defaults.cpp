@@ -1,5 +1,6 @@
 #include "engine/rules/ie_defaults.h"
 
+#include "engine/rules/chromium_search.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text.h"
 
@@ -18,8 +19,10 @@ const char* const kMicrosoftRedirects[] = {"go.microsoft.com/fwlink/", "go.micro
                                            "www.microsoft.com/isapi/redir.dll?"};
 // The sites those redirects and IE's own search scopes lead to, with every
 // name below them: MSN (the start page, in every region), Bing and IE 6's
-// and 7's search.
-const char* const kMicrosoftSites[] = {"msn.com", "msn.cn", "bing.com", "search.live.com"};
+// and 7's search; and Wine's own start page (its ieframe.dll writes it),
+// for a PC that is Wine.
+const char* const kMicrosoftSites[] = {"msn.com", "msn.cn", "bing.com", "search.live.com",
+                                       "winehq.org"};
 // IE's own pages inside its DLLs (the blank tab, Enhanced Security's pages).
 const char* const kIeResources[] = {"ieframe.dll/", "iesetup.dll/", "shdoclc.dll/", "mshtml.dll/"};
 
@@ -86,7 +89,10 @@ bool IsHijackedIeValue(IeValue value, std::string_view text, std::string_view us
                        std::string_view windows_folder) {
   if (IsIeOwnPage(text) || !IsHijackedStartPage(text, user_address)) return false;
   if (value == IeValue::kLocalPage) return !IsWindowsBlankPage(text, windows_folder);
-  return !IsMicrosoftPage(text);
+  // A search page of an engine the browsers ship is the user's choice (Wine
+  // itself writes Google's).
+  const bool search = value == IeValue::kSearchPage || value == IeValue::kDefaultSearchUrl;
+  return !IsMicrosoftPage(text) && (!search || IsHijackedSearchUrl(text, user_address));
 }
 
 std::string WindowsIeValue(IeValue value, bool expandable, bool wow_folder,

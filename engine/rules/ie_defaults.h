@@ -18,8 +18,9 @@ extern const char kBingScope[];
 extern const char kBingScopeUrl[];
 
 // True when `value` (UTF-8) names a page other than Windows' own for it, the
-// user's address (UTF-8), IE's own pages (about:, res:// of IE's DLLs) or a
-// page on this PC or its network; empty is no page. `windows_folder` (UTF-8)
+// user's address (UTF-8), IE's own pages (about:, res:// of IE's DLLs), a
+// page on this PC or its network, or, for a search page, a search engine
+// the browsers ship; empty is no page. `windows_folder` (UTF-8)
 // is where "Local Page"'s blank.htm lies.
 bool IsHijackedIeValue(IeValue value, std::string_view text, std::string_view user_address,
                        std::string_view windows_folder);

@@ -54,7 +54,8 @@ TEST(IeDefaults, WindowsOwnValuesAndLookAlikesStay) {
          {"http://go.microsoft.com/fwlink/?LinkId=54896",  // IE 7 to 11
           "https://go.microsoft.com/fwlink/?LinkId=54896",
           "http://www.microsoft.com/isapi/redir.dll?prd=ie&ar=iesearch",  // IE 6
-          "", "about:blank", kAddress, "HTTPS://WWW.User-Home.cn", "http://10.1.2.3/search"}) {
+          "https://www.google.com", "http://www.baidu.com/s?wd=", "", "about:blank", kAddress,
+          "HTTPS://WWW.User-Home.cn", "http://10.1.2.3/search"}) {
       EXPECT_FALSE(Hijacked(value, text)) << IeValueName(value) << ": " << text;
     }
   }
@@ -64,7 +65,7 @@ TEST(IeDefaults, WindowsOwnValuesAndLookAlikesStay) {
         "HTTPS://GO.Microsoft.com/fwlink/p/?LinkId=255141",                   // written otherwise
         "http://www.microsoft.com/isapi/redir.dll?prd=ie&pver=6&ar=msnhome",  // IE 6
         "res://iesetup.dll/HardAdmin.htm",                                    // Enhanced Security
-        "about:Tabs"}) {
+        "about:Tabs", "https://www.winehq.org"}) {
     EXPECT_FALSE(Hijacked(IeValue::kDefaultPageUrl, text)) << text;
   }
   for (const char* text : {"http://www.msn.com/?ocid=iehp", "https://cn.msn.com/?ocid=iehp",
