@@ -26,9 +26,18 @@ const char* const kMicrosoftSites[] = {"msn.com", "msn.cn", "bing.com", "search.
 // IE's own pages inside its DLLs (the blank tab, Enhanced Security's pages).
 const char* const kIeResources[] = {"ieframe.dll/", "iesetup.dll/", "shdoclc.dll/", "mshtml.dll/"};
 
+// ASCII letters compared regardless of case, without a copy of either.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() &&
-         SameIgnoringAsciiCase(Text(text.substr(0, start.size())), Text(start));
+  if (text.size() < start.size()) return false;
+  for (std::size_t at = 0; at < start.size(); ++at) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(text[at]) != lower(start[at])) return false;
+  }
+  return true;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && StartsWithIgnoringCase(a, b);
 }
 
 bool IsMicrosoftPage(std::string_view page) {
@@ -68,13 +77,13 @@ bool IsIeOwnPage(std::string_view page) {
 // Windows), written with %SystemRoot% or %windir%, the setup INF's %11%,
 // or the Windows folder itself.
 bool IsWindowsBlankPage(std::string_view path, std::string_view windows_folder) {
-  if (SameIgnoringAsciiCase(Text(path), "%11%\\blank.htm")) return true;
+  if (SameIgnoringCase(path, "%11%\\blank.htm")) return true;
   for (const std::string_view folder :
        {std::string_view("%SystemRoot%"), std::string_view("%windir%"), windows_folder}) {
     if (folder.empty() || !StartsWithIgnoringCase(path, folder)) continue;
     const std::string_view file = path.substr(folder.size());
-    if (SameIgnoringAsciiCase(Text(file), "\\System32\\blank.htm") ||
-        SameIgnoringAsciiCase(Text(file), "\\SysWOW64\\blank.htm")) {
+    if (SameIgnoringCase(file, "\\System32\\blank.htm") ||
+        SameIgnoringCase(file, "\\SysWOW64\\blank.htm")) {
       return true;
     }
   }
