@@ -75,6 +75,10 @@ user_main_found=(
 user_scope_found=(
   "$hkcu\\SearchScopes\\DefaultScope 现为 \"$evil\"（搜索网址为 \"http://so.evil.cn/s?w={searchTerms}\"）|\"$bing\""
 )
+# On a managed PC the user's default: the company's intranet search.
+corp='{22222222-3333-4444-5555-666666666666}'
+corp_url='https://search.corp.example.com/?q={searchTerms}'
+
 # The check's lines: LEFT-BY (empty: repaired) for the machine's and the
 # scopes', then the user's Main values, always repaired.
 check_lines() {
@@ -153,6 +157,9 @@ system=system32
 for managed in enrolled domain; do
   qinghe_test_prefix "$root" "$arch" "ie_pages_$managed"
   seed
+  put "$scopes_u" /v DefaultScope /d "$corp"
+  put "$scopes_u\\$corp" /v URL /d "$corp_url"
+  user_scope_found=("$hkcu\\SearchScopes\\DefaultScope 现为 \"$corp\"（搜索网址为 \"$corp_url\"）|")
   before=$(ie_keys)
   if [ "$managed" = enrolled ]; then
     rm -f "$prefix/drive_c/windows/$system/mdmregistration.dll"
@@ -176,7 +183,7 @@ for managed in enrolled domain; do
     check_equal "$managed: kept in $view: the machine's Search Page" \
       'REG_SZ    http://so.evil.cn/?from=ie' "$(reg_value "$main_m" 'Search Page' "$view")"
   done
-  check_equal "$managed: kept: the user's default scope" "REG_SZ    $evil" \
+  check_equal "$managed: kept: the company's search as the user's default" "REG_SZ    $corp" \
     "$(reg_value "$scopes_u" DefaultScope "${views[0]}")"
   undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
   check_equal "$managed: the undo gives every value back" "$before" "$(ie_keys)"
