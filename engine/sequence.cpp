@@ -11,6 +11,7 @@
 #include "engine/finders/external_extensions.h"
 #include "engine/finders/firefox_extensions.h"
 #include "engine/finders/hosts_file.h"
+#include "engine/finders/ie_pages.h"
 #include "engine/finders/launch_points.h"
 #include "engine/finders/proxy_settings.h"
 #include "engine/finders/scheduled_tasks.h"
@@ -36,6 +37,8 @@ struct Finder {
 // The order of the log.
 const Finder kFinders[] = {
     {PlanStartPageItems, &kStartPagePlaces, "注册表"},
+    // IE's other pages: Steps only where something is found.
+    {PlanInternetExplorerPages, &kInternetExplorerPlaces, "IE 浏览器"},
     {PlanSystemFolders, &kSystemFolderPlaces, "系统文件"},
     {PlanShortcuts, &kShortcutPlaces, "快捷方式"},
     {PlanLaunchPoints, &kLaunchPointPlaces, "快捷方式"},

@@ -104,6 +104,15 @@ inline void SeedReappliersAndSettings(Platform& machine) {
       "Software\\Google\\Chrome\\Extensions\\ponmlkjihgfedcbaponmlkjihgfedcba";
   Value(machine, RegRoot::kLocalMachine, registration, "path", Sz("C:\\Keeper\\page.crx"));
   Value(machine, RegRoot::kLocalMachine, registration, "version", Sz("1.0"));
+  // Internet Explorer's other pages, and a search provider of the
+  // hijacker's made the default.
+  const Text ie = "Software\\Microsoft\\Internet Explorer\\";
+  const Text scope = "{11111111-2222-3333-4444-555555555555}";
+  Value(machine, RegRoot::kCurrentUser, ie + "Main", "Search Page", Sz(kHijack));
+  Value(machine, RegRoot::kLocalMachine, ie + "Main", "Default_Page_URL", Sz(kHijack));
+  Value(machine, RegRoot::kCurrentUser, ie + "SearchScopes", "DefaultScope", Sz(scope));
+  Value(machine, RegRoot::kCurrentUser, ie + "SearchScopes\\" + scope, "URL",
+        Sz(Text(kHijack) + "?q={searchTerms}"));
 }
 
 }  // namespace seeded
