@@ -23,12 +23,6 @@ const char kAssociationsPolicy[] = "DefaultAssociationsConfiguration";
 const char kUrlAssociations[] =
     "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 
-std::optional<RegRawValue> StringAfter(const RegRawValue& seen, const Text& command) {
-  std::optional<std::string> units = Utf16LeFromText(command);
-  if (!units) return std::nullopt;
-  return RegRawValue{seen.type, *units + std::string(2, '\0')};
-}
-
 class Finder {
  public:
   Finder(PlanContext& context, Plan& plan)
@@ -38,90 +32,96 @@ class Finder {
         manager_(context.machine.files) {}
 
   void Run() {
-    for (const ViewedRoot at : SoftwareRoots(registry_)) {
-      std::optional<std::vector<Text>> names;
-      // Only names: a PC has thousands of classes, and reads the few judged.
-      if (!registry_.ReadSubkeyNames(at.view, at.root, kClasses, &names) || !names) continue;
-      for (const Text& name : *names) {
-        const BrowserHandler* own = BrowserClassNamed(name);
-        if (!own && !IsSharedLinkClass(name)) continue;
-        Judge(at, Text(kClasses) + "\\" + name, name, own,
-              SameIgnoringAsciiCase(name, "InternetShortcut"));
-      }
-    }
-    for (const ViewedRoot at : SoftwareRoots(registry_)) {
-      std::optional<std::vector<Text>> names;
-      if (!registry_.ReadSubkeyNames(at.view, at.root, kStartMenu, &names) || !names) continue;
-      for (const Text& name : *names) {
-        Judge(at, Text(kStartMenu) + "\\" + name, "开始菜单的 " + name, StartMenuEntryNamed(name),
-              false);
-      }
-    }
+    Walk(kClasses);
+    Walk(kStartMenu);
     AppPaths();
     DefaultBrowser();
   }
 
  private:
+  // The classes (only names: a PC has thousands, and the few judged are
+  // read) or the StartMenuInternet entries, in each root and view.
+  void Walk(const char* parent) {
+    const bool classes = parent == kClasses;
+    for (const ViewedRoot at : SoftwareRoots(registry_)) {
+      std::optional<std::vector<Text>> names;
+      if (!registry_.ReadSubkeyNames(at.view, at.root, parent, &names) || !names) continue;
+      for (const Text& name : *names) {
+        const BrowserHandler* own = classes ? BrowserClassNamed(name) : StartMenuEntryNamed(name);
+        if (classes && !own && !IsSharedLinkClass(name)) continue;
+        Judge(at, Text(parent) + "\\" + name, classes ? name : "开始菜单的 " + name, own,
+              classes && SameIgnoringAsciiCase(name, "InternetShortcut"));
+      }
+    }
+  }
+
   void Judge(ViewedRoot at, const Text& key, const Text& label, const BrowserHandler* own,
              bool strict) {
     const Text key_path = key + kCommand;
     std::optional<RegRawValue> value;
     if (!registry_.ReadValue(at.view, at.root, key_path, "", &value) || !value) return;
-    if (value->type != kRegSz && value->type != kRegExpandSz) return;
     const std::optional<Text> command = TextOfStringValue(*value);
     if (!command) return;
     const LinkCommandVerdict verdict = JudgeLinkCommand(*command, own, strict);
     if (verdict.what == LinkCommandVerdict::What::kFine) return;
 
-    const Text key_name = RegFileKeyName(at.root, at.view, key_path);
     Text head = "网页链接：" + label + " 的打开命令";
-    std::optional<Text> after;
-    Text fixed_line;
+    Text after, how = "去掉";
     if (verdict.what == LinkCommandVerdict::What::kAppended) {
       head += "在浏览器后附加了";
       for (const Text& dropped : verdict.dropped) head += " " + dropped;
-      head += "（" + key_name + "）";
       after = verdict.without;
     } else {
-      head += "运行的不是" + (own ? Text(own->executable) : Text("浏览器")) + "：\"" + *command +
-              "\"（" + key_name + "）";
+      head += "运行的不是";
+      head += own ? own->executable : "浏览器";
+      head += "：\"" + *command + "\"";
       const Browser* browser = own ? BrowserOfExecutable(own->executable) : nullptr;
       // The machine's App Paths only: the user's can name any program.
-      const Text installed =
-          browser && own->registered
-              ? InstalledBrowserPath(context_.machine, *browser, AppPathsOf::kMachineOnly)
-              : Text();
-      if (!installed.empty()) {
-        after = "\"" + installed + "\"" + (*own->registered ? " " : "") + own->registered;
+      if (browser && own->registered) {
+        after = InstalledBrowserPath(context_.machine, *browser, AppPathsOf::kMachineOnly);
+      }
+      if (!after.empty()) {
+        after = "\"" + after + "\"" + (*own->registered ? " " : "") + own->registered;
+        how = "改回 \"" + after + "\"";
       } else {
         foreign_.push_back(label);
       }
     }
-    Change change = GuardedValueChange(at.view, at.root, key_path, "", *value,
-                                       after ? StringAfter(*value, *after) : std::nullopt);
-    ViewedEntry entry = {at.view, at.root, key, "", ViewedContent(*value)};
+    std::optional<std::string> units = Utf16LeFromText(after);
+    std::optional<RegRawValue> written;
+    if (!after.empty() && units) written = RegRawValue{value->type, *units + std::string(2, '\0')};
+    Found(at, key_path, *value, head, written, how);
+  }
+
+  // One Step for a value found: changed, or (no `after`, or a managed PC's
+  // policy handler) said and left. A value both views show alike is one.
+  void Found(ViewedRoot at, const Text& key_path, const RegRawValue& value, Text head,
+             const std::optional<RegRawValue>& after, const Text& how) {
+    Change change = GuardedValueChange(at.view, at.root, key_path, "", value, after);
+    ViewedEntry entry = {at.view, at.root, key_path, "", ViewedContent(value)};
     if (twins_.Joined(entry, change, plan_)) return;
     twins_.Add(std::move(entry), plan_);
-
     Step step;
-    step.key = key_name;
-    if (after && change.value_after && SetByPolicy()) {
-      step.check_lines.push_back(head + "，由" + manager_.Name() + "设置，不会修改");
-      step.listed_as_left = true;
-    } else if (after && change.value_after) {
-      const Text how = verdict.what == LinkCommandVerdict::What::kAppended
-                           ? Text("去掉")
-                           : "改回 \"" + *after + "\"";
+    step.key = RegFileKeyName(at.root, at.view, key_path);
+    head += "（" + step.key + "）";
+    if (!after) {
+      Left(std::move(step), head + "，不会修改");
+    } else if (SetByPolicy()) {
+      Left(std::move(step), head + "，由" + manager_.Name() + "设置，不会修改");
+    } else {
       step.check_lines.push_back(head + "，将" + how);
       step.done_line = head + "，已" + how;
       step.failed_line = head + "，" + how + "失败";
       step.changes_something = true;
       step.changes.push_back(std::move(change));
       context_.reapplier_found = true;
-    } else {
-      step.check_lines.push_back(head + "，不会修改");
-      step.listed_as_left = true;
+      plan_.push_back(std::move(step));
     }
+  }
+
+  void Left(Step step, const Text& line) {
+    step.check_lines.push_back(line);
+    step.listed_as_left = true;
     plan_.push_back(std::move(step));
   }
 
@@ -135,19 +135,12 @@ class Finder {
         if (!registry_.ReadValue(at.view, at.root, key_path, "", &value) || !value) continue;
         std::optional<Text> path = TextOfStringValue(*value);
         if (!path || path->empty()) continue;
-        if (path->size() >= 2 && path->front() == '"') *path = SplitCommand(*path).first;
+        if (path->front() == '"') *path = SplitCommand(*path).first;
         if (SameIgnoringAsciiCase(FileNameOfPath(*path), browser.executable)) continue;
-        Change none;
-        ViewedEntry entry = {at.view, at.root, key_path, "", ViewedContent(*value)};
-        if (twins_.Joined(entry, none, plan_)) continue;
-        twins_.Add(std::move(entry), plan_);
-        Step step;
-        step.key = RegFileKeyName(at.root, at.view, key_path);
-        step.check_lines.push_back(Text("网页链接：App Paths 中的 ") + browser.executable +
-                                   " 指向另一个程序 \"" + *path + "\"（" + step.key +
-                                   "），不会修改");
-        step.listed_as_left = true;
-        plan_.push_back(std::move(step));
+        Found(at, key_path, *value,
+              Text("网页链接：App Paths 中的 ") + browser.executable + " 指向另一个程序 \"" +
+                  *path + "\"",
+              std::nullopt, Text());
       }
     }
   }
@@ -155,45 +148,41 @@ class Finder {
   // UserChoice is Windows' to protect: where it names a class left running
   // another program, the person is sent to the Settings page.
   void DefaultBrowser() {
-    if (foreign_.empty()) return;
     for (const char* scheme : {"http", "https"}) {
+      if (foreign_.empty()) return;
+      const Text key = Text(kUrlAssociations) + scheme + "\\UserChoice";
       std::optional<RegRawValue> value;
-      if (!registry_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser,
-                               Text(kUrlAssociations) + scheme + "\\UserChoice", "ProgId",
-                               &value) ||
+      if (!registry_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, key, "ProgId", &value) ||
           !value) {
         continue;
       }
-      const std::optional<Text> prog_id = TextOfStringValue(*value);
-      if (!prog_id || prog_id->empty()) continue;
+      const Text prog_id = TextOfStringValue(*value).value_or(Text());
       bool foreign = false;
-      for (const Text& label : foreign_)
-        foreign = foreign || SameIgnoringAsciiCase(label, *prog_id);
+      for (const Text& label : foreign_) foreign = foreign || SameIgnoringAsciiCase(label, prog_id);
       if (!foreign) continue;
       Step step;
-      step.key = Text("HKEY_CURRENT_USER\\") + kUrlAssociations + scheme + "\\UserChoice";
-      step.check_lines.push_back(Text("网页链接：默认浏览器（") + scheme + " 链接）是 " + *prog_id +
-                                 "，它运行的不是浏览器；Windows 不许程序更改这一选择，请在“设置 > "
-                                 "默认应用”（ms-settings:defaultapps）中重新选择浏览器");
-      step.listed_as_left = true;
-      plan_.push_back(std::move(step));
+      step.key = "HKEY_CURRENT_USER\\" + key;
+      Left(std::move(step), Text("网页链接：默认浏览器（") + scheme + " 链接）是 " + prog_id +
+                                "，它运行的不是浏览器；Windows 不许程序更改这一选择，请在“设置 > "
+                                "默认应用”（ms-settings:defaultapps）中重新选择浏览器");
     }
   }
 
   // The handlers are the organization's where Windows' policy sets them on
   // a managed PC. Asked only once something is found.
   bool SetByPolicy() {
-    if (!policy_set_) {
-      bool set = false;
+    if (!policy_asked_) {
+      policy_asked_ = true;
       for (RegView view : registry_.ItemViews()) {
         std::optional<RegRawValue> value;
-        set = set || (registry_.ReadValue(view, RegRoot::kLocalMachine, kSystemPolicies,
-                                          kAssociationsPolicy, &value) &&
-                      value);
+        if (registry_.ReadValue(view, RegRoot::kLocalMachine, kSystemPolicies, kAssociationsPolicy,
+                                &value) &&
+            value) {
+          policy_set_ = manager_.Name() != nullptr;
+        }
       }
-      policy_set_ = set && manager_.Name();
     }
-    return *policy_set_;
+    return policy_set_;
   }
 
   PlanContext& context_;
@@ -201,7 +190,8 @@ class Finder {
   Plan& plan_;
   PcManager manager_;
   ViewTwins twins_;
-  std::optional<bool> policy_set_;
+  bool policy_asked_ = false;
+  bool policy_set_ = false;
   TextArray foreign_;  // the classes left running another program
 };
 

@@ -375,7 +375,8 @@ TEST_F(LinkHandlers, OnlyTheJudgedCommandsMayBeWritten) {
   }
 }
 
-// Each registry call of the check and repair failing in turn: every value is
+// Each registry call of the check and repair, and each look for a file,
+// failing in turn: every value is
 // as it was or as repaired, and the undo gives back every byte.
 TEST_F(LinkHandlers, EveryRegistryCallFailingLosesNothing) {
   SeedLookalikes();
@@ -384,21 +385,25 @@ TEST_F(LinkHandlers, EveryRegistryCallFailingLosesNothing) {
   FaultPlan counting;
   {
     FaultyRegistry faulty(registry_items_, counting);
-    Platform machine{faulty, files_, links_};
+    FaultyFileSystem faulty_files(files_, counting);
+    Platform machine{faulty, faulty_files, links_};
     RepairLines(machine);
     RecordingHost undo;
     ASSERT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
     ASSERT_EQ(Snapshot(), seeded);
   }
   int runs = 0;
-  for (Operation operation : {Operation::kReadRegistry, Operation::kWriteRegistry}) {
+  // The registry's calls, and the installed browser looked for.
+  for (Operation operation :
+       {Operation::kReadRegistry, Operation::kWriteRegistry, Operation::kPathExists}) {
     ASSERT_GT(counting.calls(operation), 0);
     for (int nth = 1; nth <= counting.calls(operation); ++nth) {
       const std::string context =
           std::to_string(static_cast<int>(operation)) + " at " + std::to_string(nth);
       FaultPlan plan(operation, nth);
       FaultyRegistry faulty(registry_items_, plan);
-      Platform machine{faulty, files_, links_};
+      FaultyFileSystem faulty_files(files_, plan);
+      Platform machine{faulty, faulty_files, links_};
       RepairLines(machine);
       for (const Text& key : {Text("Software\\Classes\\ChromeHTML")}) {
         const Text now = CommandNow(kUser, key);

@@ -11,10 +11,13 @@
 #   file are left;
 # - the repair takes out only what was appended, points the browser's own
 #   class back at the installed browser, writes no UserChoice, and the undo
-#   gives every value back as reg.exe shows it.
-# Usage: link_handlers_test.sh ARCH PREFIX-ROOT QINGHE-CLI
+#   gives every value back as reg.exe shows it;
+# - on a PC enrolled in device management (the stand-in mdmregistration.dll)
+#   whose handlers Windows' DefaultAssociationsConfiguration policy sets,
+#   the same finding is shown as the organization's and nothing changes.
+# Usage: link_handlers_test.sh ARCH PREFIX-ROOT QINGHE-CLI FAKE-MDMREGISTRATION
 set -euo pipefail
-arch=$1 root=$2 cli=$3
+arch=$1 root=$2 cli=$3 fake_mdm=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
@@ -126,4 +129,26 @@ check_equal "what is only told is told again, nothing else" "$expected_left" "$a
 undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"
 check_equal "the undo gives every value back" "$before" "$(listing)"
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+
+# --- Enrolled in device management, with Windows' association policy.
+qinghe_test_prefix "$root" "$arch" link_handlers_enrolled
+desktop="$(qinghe_wine_user_dir "$prefix")/Desktop"
+mkdir -p "$desktop"
+seed
+put 'HKLM\Software\Policies\Microsoft\Windows\System' /v DefaultAssociationsConfiguration \
+  /d '\\corp\netlogon\associations.xml'
+before=$(listing)
+system="$prefix/drive_c/windows/system32"
+[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+rm -f "$system/mdmregistration.dll"
+cp "$fake_mdm" "$system/mdmregistration.dll"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mdmregistration=n"
+check=$(run "$cli" check "$address" | our_lines)
+check_true "an enrolled PC's policy handler is shown as the organization's" \
+  grep -qxF "$chrome_head，由组织的设备管理设置，不会修改" <<<"$check"
+check_fails "nothing is to be changed" grep -qF '，将' <<<"$check"
+check_equal "the repair says nothing of them" "" "$(run "$cli" repair "$address" | our_lines)"
+check_equal "the repair changed no handler" "$before" "$(listing)"
 check_summary
