@@ -109,9 +109,10 @@ class Finder {
     } else if (SetByPolicy()) {
       Left(std::move(step), head + "，由" + manager_.Name() + "设置，不会修改");
     } else {
-      step.check_lines.push_back(head + "，将" + how);
-      step.done_line = head + "，已" + how;
-      step.failed_line = head + "，" + how + "失败";
+      head += "，";
+      step.check_lines.push_back(head + "将" + how);
+      step.done_line = head + "已" + how;
+      step.failed_line = head + how + "失败";
       step.changes_something = true;
       step.changes.push_back(std::move(change));
       context_.reapplier_found = true;

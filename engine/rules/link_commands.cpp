@@ -45,10 +45,10 @@ bool NamedAs(const Text& name, const char* entry) {
           SameIgnoringAsciiCase(name.substr(0, start.size()), start));
 }
 
-template <std::size_t N>
-const BrowserHandler* Named(const Text& name, const BrowserHandler (&table)[N]) {
-  for (const BrowserHandler& handler : table) {
-    if (NamedAs(name, handler.name)) return &handler;
+const BrowserHandler* Named(const Text& name, const BrowserHandler* first,
+                            const BrowserHandler* last) {
+  for (; first != last; ++first) {
+    if (NamedAs(name, first->name)) return first;
   }
   return nullptr;
 }
@@ -92,10 +92,12 @@ bool RunsScript(const Text& executable) {
 
 }  // namespace
 
-const BrowserHandler* BrowserClassNamed(const Text& name) { return Named(name, kBrowserClasses); }
+const BrowserHandler* BrowserClassNamed(const Text& name) {
+  return Named(name, std::begin(kBrowserClasses), std::end(kBrowserClasses));
+}
 
 const BrowserHandler* StartMenuEntryNamed(const Text& name) {
-  return Named(name, kStartMenuEntries);
+  return Named(name, std::begin(kStartMenuEntries), std::end(kStartMenuEntries));
 }
 
 bool IsSharedLinkClass(const Text& name) {
