@@ -14,6 +14,7 @@
 #include "engine/bundle/writer.h"
 #include "engine/plan/apply.h"
 #include "engine/plan/check.h"
+#include "engine/plan/finding_rows.h"
 #include "engine/rules/link_commands.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
@@ -328,6 +329,28 @@ TEST_F(LinkHandlers, EachHijackIsFoundRepairedAndTheUndoGivesItBack) {
   RecordingHost undo;
   EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
   EXPECT_EQ(Snapshot(), seeded) << undo.log();
+}
+
+// Through the whole plan: the kind the results list groups them under, the
+// changed ones with a box and what the command becomes, the told ones without.
+TEST_F(LinkHandlers, TheResultsListShowsWhatEachCommandBecomes) {
+  SeedLookalikes();
+  SeedHijacks();
+  RecordingHost host(kAddress);
+  int left = 0;
+  TextArray after;
+  for (const FindingRow& row : FindingRows(MakePlan(machine_, host, PlanFor::kCheck))) {
+    if (row.kind != "网页链接") continue;
+    if (row.left) {
+      ++left;
+    } else {
+      after.push_back(row.after);
+    }
+  }
+  EXPECT_EQ(left, 4);
+  EXPECT_EQ(after, TextArray({"\"" + Quoted(kChromeExe) + " --single-argument %1\"",
+                              "\"" + Quoted(kChromeExe) + " --single-argument %1\"",
+                              "\"" + Quoted(kIeExe) + "\""}));
 }
 
 // Windows' own policy sets the handlers at logon on a managed PC: shown
