@@ -9,26 +9,43 @@ namespace {
 
 // Chromium: chrome/installer/util/shell_util.cc (GetChromeShellOpenCmd) and
 // install_static's per-channel names; Firefox: browser/installer/windows/
-// nsis/shared.nsh; IE and 360 as Windows and their installers register them.
+// nsis/shared.nsh; IE as Windows registers it.
 const char kChromiumOpen[] = "--single-argument %1";
 const char kFirefoxOpen[] = "-osint -url \"%1\"";
 const BrowserHandler kBrowserClasses[] = {
-    {"ChromeHTML", "chrome.exe", kChromiumOpen},  {"ChromeBHTML", "chrome.exe", kChromiumOpen},
-    {"ChromeDHTML", "chrome.exe", kChromiumOpen}, {"ChromeSSHTM", "chrome.exe", kChromiumOpen},
-    {"ChromiumHTM", "chrome.exe", kChromiumOpen}, {"MSEdgeHTM", "msedge.exe", kChromiumOpen},
-    {"MSEdgeBHTML", "msedge.exe", kChromiumOpen}, {"MSEdgeDHTML", "msedge.exe", kChromiumOpen},
-    {"MSEdgeSSHTM", "msedge.exe", kChromiumOpen}, {"FirefoxURL", "firefox.exe", kFirefoxOpen},
-    {"FirefoxHTML", "firefox.exe", kFirefoxOpen}, {"IE.HTTP", "iexplore.exe", "%1"},
-    {"IE.HTTPS", "iexplore.exe", "%1"},           {"IE.FTP", "iexplore.exe", "%1"},
-    {"360SeSES", "360se.exe", nullptr},           {"360seURL", "360se.exe", nullptr},
-    {"360seHTML", "360se.exe", nullptr},
+    {"ChromeHTML", "chrome.exe", kChromiumOpen},
+    {"ChromeBHTML", "chrome.exe", kChromiumOpen},
+    {"ChromeDHTML", "chrome.exe", kChromiumOpen},
+    {"ChromeSSHTM", "chrome.exe", kChromiumOpen},
+    {"ChromiumHTM", "chrome.exe", kChromiumOpen},
+    {"MSEdgeHTM", "msedge.exe", kChromiumOpen},
+    {"MSEdgeBHTML", "msedge.exe", kChromiumOpen},
+    {"MSEdgeDHTML", "msedge.exe", kChromiumOpen},
+    {"MSEdgeSSHTM", "msedge.exe", kChromiumOpen},
+    {"FirefoxURL", "firefox.exe", kFirefoxOpen},
+    {"FirefoxHTML", "firefox.exe", kFirefoxOpen},
+    {"IE.HTTP", "iexplore.exe", "%1"},
+    {"IE.HTTPS", "iexplore.exe", "%1"},
+    {"IE.FTP", "iexplore.exe", "%1"},
+    // The Chinese browsers' http and https classes, as Windows' association
+    // toasts and a Chromium fork's importer name them (docs/link-handlers.md).
+    {"360SeSES", "360se.exe", nullptr},
+    {"360seURL", "360se.exe", nullptr},
+    {"360ChromeURL", "360chrome.exe", nullptr},
+    {"QQBrowser.Protocol", "QQBrowser.exe", nullptr},
+    {"2345ExplorerHTML", "2345Explorer.exe", nullptr},
+    {"Liebao.URL", "liebao.exe", nullptr},
 };
+// The browsers whose own registration is known: only theirs lose switches
+// too; any other browser's command loses only a page, as its own switches
+// are not known.
+const char* const kKnownRegistrations[] = {"chrome.exe", "msedge.exe", "firefox.exe",
+                                           "iexplore.exe"};
 // The StartMenuInternet entries run the browser without arguments.
 const BrowserHandler kStartMenuEntries[] = {
     {"Google Chrome", "chrome.exe", ""},  {"Chromium", "chrome.exe", ""},
     {"Microsoft Edge", "msedge.exe", ""}, {"FIREFOX.EXE", "firefox.exe", ""},
     {"Firefox", "firefox.exe", ""},       {"IEXPLORE.EXE", "iexplore.exe", ""},
-    {"360SE", "360se.exe", nullptr},
 };
 const char* const kSharedClasses[] = {"http", "https", "ftp", "htmlfile", "InternetShortcut"};
 // What runs a script or a command line given to it.
@@ -119,10 +136,18 @@ LinkCommandVerdict JudgeLinkCommand(const Text& command, const BrowserHandler* o
     if (other) verdict.what = LinkCommandVerdict::What::kOtherProgram;
     return verdict;
   }
+  bool known = false;
+  for (const char* name : kKnownRegistrations) {
+    known = known || SameIgnoringAsciiCase(executable, name);
+  }
   const std::vector<ArgumentToken> tokens = SplitArguments(arguments);
   std::vector<bool> keep = KeptArguments(browser->family, tokens);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const Text& value = tokens[i].value;
+    if (!known) {
+      keep[i] = !NamesPage(value);
+      continue;
+    }
     const bool next_is_placeholder = i + 1 < tokens.size() && IsPlaceholder(tokens[i + 1].value);
     if (browser->family == BrowserFamily::kChromium && value == "--single-argument") {
       // Chromium takes the rest of the line as the one link: only the

@@ -64,6 +64,12 @@ TEST(LinkCommandJudges, EachBrowsersOwnRegistrationStays) {
       {BrowserClassNamed("FirefoxHTML-308046B0AF4A39CB"), Quoted(kFirefoxExe) + " -url \"%1\""},
       {ie, Quoted(kIeExe) + " %1"},
       {ie, Quoted(kIeExe) + " -nohome"},  // with ddeexec, as XP registers it
+      // The Chinese browsers' own classes keep whatever switch they register.
+      {BrowserClassNamed("QQBrowser.Protocol"),
+       "\"C:\\Program Files\\Tencent\\QQBrowser\\QQBrowser.exe\" -fromdefault \"%1\""},
+      {BrowserClassNamed("360seURL"),
+       "\"C:\\Users\\u\\AppData\\Roaming\\360se6\\Application\\360se.exe\" -- \"%1\""},
+      {BrowserClassNamed("Liebao.URL"), "\"D:\\liebao\\liebao.exe\" --ico1 \"%1\""},
       // A portable browser's own class: its own folder, its own executable.
       {BrowserClassNamed("ChromeHTML.Portable"), "D:\\Tools\\Chrome\\chrome.exe -- %1"},
   };
@@ -82,6 +88,7 @@ TEST(LinkCommandJudges, EachBrowsersOwnRegistrationStays) {
            "\"C:\\Windows\\System32\\rundll32.exe\" \"C:\\Windows\\System32\\ieframe.dll\",OpenURL "
            "%l",
            "rundll32.exe shdocvw.dll,OpenURL %l",
+           "\"C:\\Program Files\\2345Soft\\2345Explorer\\2345Explorer.exe\" --from=assoc \"%1\"",
        }) {
     EXPECT_EQ(JudgeLinkCommand(shared, nullptr, false).what, What::kFine) << shared;
   }
@@ -129,6 +136,11 @@ TEST(LinkCommandJudges, OnlyWhatIsAppendedGoes) {
        Quoted(kIeExe) + " http://www.hao.example/ %1",
        Quoted(kIeExe) + " %1",
        {"http://www.hao.example/"}},
+      // A browser whose own switches are not known loses only the page.
+      {BrowserClassNamed("QQBrowser.Protocol"),
+       "\"C:\\QQBrowser\\QQBrowser.exe\" -fromdefault http://hao.example/ \"%1\"",
+       "\"C:\\QQBrowser\\QQBrowser.exe\" -fromdefault \"%1\"",
+       {"http://hao.example/"}},
       // Unquoted, the program's path with its spaces stays as written.
       {nullptr,
        "C:\\Program Files\\Internet Explorer\\iexplore.exe %1 www.hao.example",
