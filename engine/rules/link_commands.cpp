@@ -77,7 +77,9 @@ bool IsPlaceholder(const Text& value) {
 bool HandlerSwitch(BrowserFamily family, const Text& value) {
   switch (family) {
     case BrowserFamily::kChromium:
-      return value == "--";
+      // A portable install's own data folder stays with its link.
+      return value == "--" ||
+             (value.size() > 16 && SameIgnoringAsciiCase(value.substr(0, 16), "--user-data-dir="));
     case BrowserFamily::kFirefox:
       return SameIgnoringAsciiCase(value, "-osint") ||
              SameIgnoringAsciiCase(value, "-requestPending");

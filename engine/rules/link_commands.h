@@ -43,10 +43,9 @@ struct LinkCommandVerdict {
 // class's; `strict`: only a browser or rundll32 may open it (InternetShortcut).
 // A browser keeps its link's own switches (browser_arguments.h) and the
 // link's placeholder (%1, %L) with what each family registers before it:
-// Chromium's "--single-argument" (nothing after it but the placeholder) and
-// "--", Firefox's -osint, -url and -requestPending, IE's -nohome. Another
-// browser (360, QQ, 2345, 猎豹), whose own switches are not known, loses only
-// a web page. Of a shared
-// class, another program counts only when it is a script, a script host or
+// Chromium's "--single-argument" (nothing after it but the placeholder),
+// "--" and a portable install's --user-data-dir, Firefox's -osint, -url and -requestPending, IE's
+// -nohome. Another browser (360, QQ, 2345, 猎豹), whose own switches are not known, loses only a
+// web page. Of a shared class, another program counts only when it is a script, a script host or
 // cmd, or names a web page itself: another browser may hold such a class.
 LinkCommandVerdict JudgeLinkCommand(const Text& command, const BrowserHandler* own, bool strict);

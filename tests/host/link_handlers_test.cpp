@@ -72,6 +72,9 @@ TEST(LinkCommandJudges, EachBrowsersOwnRegistrationStays) {
       {BrowserClassNamed("Liebao.URL"), "\"D:\\liebao\\liebao.exe\" --ico1 \"%1\""},
       // A portable browser's own class: its own folder, its own executable.
       {BrowserClassNamed("ChromeHTML.Portable"), "D:\\Tools\\Chrome\\chrome.exe -- %1"},
+      {BrowserClassNamed("ChromiumHTM.Portable"),
+       "\"D:\\Tools\\Chromium\\chrome.exe\" --user-data-dir=\"D:\\Tools\\Data\" "
+       "--single-argument %1"},
   };
   for (const auto& [handler, command] : own) {
     ASSERT_TRUE(handler) << command;
