@@ -13,6 +13,7 @@
 #include "engine/finders/hosts_file.h"
 #include "engine/finders/ie_pages.h"
 #include "engine/finders/launch_points.h"
+#include "engine/finders/link_handlers.h"
 #include "engine/finders/proxy_settings.h"
 #include "engine/finders/scheduled_tasks.h"
 #include "engine/finders/service_entries.h"
@@ -53,6 +54,7 @@ const Finder kFinders[] = {
     {PlanAutostart, &kAutostartPlaces, "开机启动项"},
     {PlanScheduledTasks, &kTaskPlaces, "计划任务"},
     {PlanBrowserDebuggers, &kDebuggerPlaces, "浏览器调试器"},
+    {PlanLinkHandlers, &kLinkHandlerPlaces, "网页链接"},
     {PlanServices, &kServicePlaces, "系统服务"},
     {PlanHostsFile, &kHostsPlaces, "hosts 文件"},
     {PlanProxySettings, &kProxyPlaces, "网络代理"},

@@ -91,8 +91,7 @@ std::vector<ArgumentToken> SplitArguments(const Text& arguments) {
   return tokens;
 }
 
-ArgumentsVerdict JudgeArguments(BrowserFamily family, const Text& arguments) {
-  const std::vector<ArgumentToken> tokens = SplitArguments(arguments);
+std::vector<bool> KeptArguments(BrowserFamily family, const std::vector<ArgumentToken>& tokens) {
   std::vector<bool> keep(tokens.size(), false);
   bool switches_ended = false;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -121,6 +120,12 @@ ArgumentsVerdict JudgeArguments(BrowserFamily family, const Text& arguments) {
         break;
     }
   }
+  return keep;
+}
+
+ArgumentsVerdict JudgeArguments(BrowserFamily family, const Text& arguments) {
+  const std::vector<ArgumentToken> tokens = SplitArguments(arguments);
+  const std::vector<bool> keep = KeptArguments(family, tokens);
   ArgumentsVerdict verdict;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     if (keep[i]) {

@@ -34,3 +34,5 @@ struct ArgumentsVerdict {
 // for Internet Explorer -private. Everything else (a page, any other switch)
 // goes.
 ArgumentsVerdict JudgeArguments(BrowserFamily family, const Text& arguments);
+// The same rule over arguments already split: which tokens stay.
+std::vector<bool> KeptArguments(BrowserFamily family, const std::vector<ArgumentToken>& tokens);

@@ -58,9 +58,8 @@ bool EndsWithAny(const Text& upper, const char* const (&endings)[N]) {
   return false;
 }
 
-// The program a command line runs, and its arguments. Unquoted, the program
-// ends at the first ".exe" (or other program ending) that a space or the
-// end follows, as CreateProcess finds "C:\Program Files\a.exe" in it.
+}  // namespace
+
 std::pair<Text, Text> SplitCommand(const Text& command) {
   std::size_t start = command.find_first_not_of(" \t");
   if (start == Text::npos) return {};
@@ -82,6 +81,8 @@ std::pair<Text, Text> SplitCommand(const Text& command) {
   if (space == Text::npos) return {command.substr(start), Text()};
   return {command.substr(start, space - start), command.substr(space)};
 }
+
+namespace {
 
 bool IsOption(const Text& word) { return word.size() > 1 && (word[0] == '-' || word[0] == '/'); }
 

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -17,6 +18,12 @@ struct Reapplies {
   How how = How::kOpensPage;
   Text detail;  // the web address, or what names the setting
 };
+
+// The program a command line runs, and its arguments (the rest of the
+// command, as written). Unquoted, the program ends at the first ".exe" (or
+// other program ending) that a space or the end follows, as CreateProcess
+// finds "C:\Program Files\a.exe" in it.
+std::pair<Text, Text> SplitCommand(const Text& command);
 
 // Why `command` (a command line: the program, then its arguments) re-applies
 // a hijack, or nullopt. A page counts when it is not the user's address
