@@ -11,6 +11,7 @@
 #include "engine/rules/chromium_search.h"
 #include "engine/rules/firefox_prefs.h"
 #include "engine/rules/firefox_search.h"
+#include "engine/rules/ini_file.h"
 #include "engine/rules/mozlz4_frame.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text_utf16.h"
@@ -365,16 +366,22 @@ std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base,
       path.clear();
       relative = true;
     };
-    for (Text line : SplitText(*ini, "\n")) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty() && line[0] == '[') {
+    // Every [Profile...] section counts, a section that comes again too,
+    // and in each the last Path= and IsRelative=, as before the shared reader.
+    const IniFile file = ReadIniFile(*ini);
+    std::size_t section = 0;
+    for (const IniEntry& entry : file.entries) {
+      if (entry.section != section) {
         finish();
-        in_profile = line.compare(0, 8, "[Profile") == 0;
-      } else if (line.compare(0, 5, "Path=") == 0) {
+        section = entry.section;
+        in_profile = file.sections[section].compare(0, 7, "Profile") == 0;
+      }
+      if (!entry.has_value) continue;
+      if (entry.key == "Path") {
         // Firefox writes the file in UTF-8.
-        path = TextFromUtf8(line.substr(5)).value_or(Text());
-      } else if (line.compare(0, 11, "IsRelative=") == 0) {
-        relative = line.substr(11) != "0";
+        path = TextFromUtf8(entry.value).value_or(Text());
+      } else if (entry.key == "IsRelative") {
+        relative = entry.value != "0";
       }
     }
     finish();
