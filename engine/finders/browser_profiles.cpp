@@ -11,6 +11,7 @@
 #include "engine/rules/chromium_search.h"
 #include "engine/rules/firefox_prefs.h"
 #include "engine/rules/firefox_search.h"
+#include "engine/rules/hijack_hosts.h"
 #include "engine/rules/ini_file.h"
 #include "engine/rules/mozlz4_frame.h"
 #include "engine/rules/start_urls.h"
@@ -672,10 +673,13 @@ Step StepOf(ProfilePlan& plan) {
   return step;
 }
 
-void AppendSteps(std::vector<ProfilePlan> plans, PlanFor use, Plan& plan) {
+void AppendSteps(std::vector<ProfilePlan> plans, PlanContext& context, Plan& plan) {
   for (ProfilePlan& each : plans) {
+    for (const ShownSetting& setting : each.settings) {
+      AddHijackHostsIn(setting.now, context.address_utf8, context.hijack_hosts);
+    }
     // A check keeps no file's bytes.
-    if (use == PlanFor::kCheck) each.edits.clear();
+    if (context.purpose == PlanFor::kCheck) each.edits.clear();
     plan.push_back(StepOf(each));
   }
 }
@@ -773,12 +777,12 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
 }  // namespace
 
 void PlanChromiumProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose),
-              context.purpose, plan);
+  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose), context,
+              plan);
 }
 
 void PlanFirefoxProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context.purpose, plan);
+  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context, plan);
 }
 
 void PlanBrowserProfiles(PlanContext& context, Plan& plan) {

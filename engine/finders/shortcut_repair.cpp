@@ -5,6 +5,7 @@
 
 #include "engine/finders/lookalike_links.h"
 #include "engine/plan/repair_folders.h"
+#include "engine/rules/hijack_hosts.h"
 #include "platform/shell_link_names.h"
 #include "platform/text_utf16.h"
 
@@ -282,7 +283,12 @@ Step LookalikeStep(const PlannedLink& link) {
 
 }  // namespace
 
-void AppendLinkSteps(const PlannedLink& link, Plan& plan) {
+void AppendLinkSteps(const PlannedLink& link, PlanContext& context, Plan& plan) {
+  // The pages the arguments it loses open are the hijacker's.
+  if (link.action == PlannedLink::Action::kRewrite ||
+      link.action == PlannedLink::Action::kRewriteArguments) {
+    AddHijackHostsIn(link.source.arguments, context.address_utf8, context.hijack_hosts);
+  }
   bool own_step = false;
   switch (link.action) {
     case PlannedLink::Action::kNothing:
@@ -353,14 +359,16 @@ void PlanShortcuts(PlanContext& context, Plan& plan) {
   if (!places.start_menu.empty()) {
     for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
       AppendLinkSteps(PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()),
-                      plan);
+                      context, plan);
     }
     // Without the expected piece it would be the start menu itself,
     // rewritten without a back-up.
     if (!places.quick_launch.empty()) {
       TextArray list;
       ListFolderTree(machine.files, places.quick_launch, list);
-      for (const Text& path : list) AppendLinkSteps(PlanShortcutFile(machine, path, Text()), plan);
+      for (const Text& path : list) {
+        AppendLinkSteps(PlanShortcutFile(machine, path, Text()), context, plan);
+      }
     }
   }
   if (places.desktop.empty()) return;
@@ -378,7 +386,7 @@ void PlanShortcuts(PlanContext& context, Plan& plan) {
   TextArray list;
   ListFolderTree(machine.files, places.desktop, list, backup_folder + "\\");
   for (const Text& path : list) {
-    AppendLinkSteps(PlanShortcutFile(machine, path, places.desktop), plan);
+    AppendLinkSteps(PlanShortcutFile(machine, path, places.desktop), context, plan);
   }
 }
 
