@@ -5,6 +5,7 @@
 #include "engine/rules/browsers.h"
 #include "engine/rules/hijack_hosts.h"
 #include "engine/rules/ini_file.h"
+#include "platform/sorting.h"
 
 namespace {
 
@@ -157,6 +158,8 @@ void PlanAdShortcuts(PlanContext& context, Plan& plan) {
   for (const WalkedFolder& walked : WalkedFolders(context.folders)) {
     TextArray list;
     ListUrlFiles(files, walked.folder, 0, list);
+    // In one order whatever order the file system lists them in.
+    SortItems(list);
     for (const Text& path : list) {
       if (InLeftFolder(left, path) || ChangedByEarlierStep(plan, path)) continue;
       std::string bytes;
