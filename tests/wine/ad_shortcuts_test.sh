@@ -27,11 +27,13 @@ run() { wine "$@" || true; }
 lines() { iconv -f GBK -t UTF-8 | tr -d '\r' | grep -E "^$1：" || true; }
 url() { printf '[InternetShortcut]\r\nURL=%s\r\n%s' "$2" "${3:-}" >"$1"; }
 
-# Every file of the walked folders with its bytes.
+# Every file of the walked folders with its bytes, but the copies the
+# desktop links' repair keeps in its back-up folder, which stay.
 files_state() {
   local folder
   for folder in "$desktop" "$public" "$programs" "$common_programs" "$quick" "$favorites"; do
-    (cd "$folder" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha1sum)
+    (cd "$folder" && find . -path ./修复前桌面图标备份 -prune -o -type f -print0 |
+      LC_ALL=C sort -z | xargs -0 -r sha1sum)
   done
 }
 
