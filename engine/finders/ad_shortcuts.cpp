@@ -20,30 +20,21 @@ bool IsUrlFile(const Text& name) {
   return name.size() > 4 && SameIgnoringAsciiCase(name.substr(name.size() - 4), ".url");
 }
 
-// The folders walked, each ending in a backslash, the desktops first; a
-// folder given twice (all users' as the user's own) once.
-struct WalkedFolder {
-  Text folder;
-  bool desktop;
-};
+// The folders walked, each ending in a backslash, the two desktops first
+// (kDesktops); one given twice (all users' as the user's own) is walked once
+// and empty in its second place, as one the system lacks.
+constexpr std::size_t kDesktops = 2;
 
-std::vector<WalkedFolder> WalkedFolders(const RepairFolders& places) {
-  std::vector<WalkedFolder> folders;
-  const WalkedFolder all[] = {
-      {places.desktop.empty() || places.desktop.back() == '\\' ? places.desktop
-                                                               : places.desktop + "\\",
-       true},
-      {places.common_desktop, true},
-      {places.start_menu, false},
-      {places.common_programs, false},
-      {places.quick_launch, false},
-      {places.favorites, false}};
-  for (const WalkedFolder& each : all) {
-    bool known = each.folder.empty();
-    for (const WalkedFolder& earlier : folders) {
-      known = known || SameIgnoringAsciiCase(earlier.folder, each.folder);
+TextArray WalkedFolders(const RepairFolders& places) {
+  TextArray folders;
+  for (const Text* each : {&places.desktop, &places.common_desktop, &places.start_menu,
+                           &places.common_programs, &places.quick_launch, &places.favorites}) {
+    Text folder = *each;
+    if (!folder.empty() && folder.back() != '\\') folder += "\\";
+    for (const Text& earlier : folders) {
+      if (SameIgnoringAsciiCase(earlier, folder)) folder.clear();
     }
-    if (!known) folders.push_back(each);
+    folders.push_back(folder);
   }
   return folders;
 }
@@ -51,7 +42,7 @@ std::vector<WalkedFolder> WalkedFolders(const RepairFolders& places) {
 // Folders the walk leaves to other finders: the Startup folders' files
 // start with Windows (autostart_entries.h), the desktop's back-up folder is
 // never touched.
-TextArray LeftFolders(FileSystem& files, const RepairFolders& places) {
+TextArray LeftFolders(FileSystem& files, const Text& desktop) {
   TextArray left;
   for (SpecialFolder which : {kStartupFolder, kCommonStartupFolder}) {
     Text folder = files.GetSpecialFolder(which);
@@ -59,8 +50,7 @@ TextArray LeftFolders(FileSystem& files, const RepairFolders& places) {
     if (folder.back() != '\\') folder += "\\";
     left.push_back(folder);
   }
-  if (!places.desktop.empty())
-    left.push_back(WalkedFolders(places)[0].folder + kBackupFolderName + "\\");
+  if (!desktop.empty()) left.push_back(desktop + kBackupFolderName + "\\");
   return left;
 }
 
@@ -121,11 +111,13 @@ bool ChangedByEarlierStep(const Plan& plan, const Text& path) {
 }
 
 Step RemovalStep(const Text& path, const Text& reason, std::string bytes, PlanFor use) {
+  const Text who = "广告快捷方式：" + path;
+  const Text why = "（" + reason + "）";
   Step step;
   step.key = path;
-  step.check_lines.push_back("广告快捷方式：" + path + "（" + reason + "），将删除");
-  step.done_line = "广告快捷方式：" + path + " 已删除（" + reason + "）";
-  step.failed_line = "广告快捷方式：" + path + " 删除失败（" + reason + "）";
+  step.check_lines.push_back(who + why + "，将删除");
+  step.done_line = who + " 已删除" + why;
+  step.failed_line = who + " 删除失败" + why;
   step.shown_now = reason;
   step.shown_after = "移入修复备份后删除";
   step.changes_something = true;
@@ -154,10 +146,12 @@ void PlanAdShortcuts(PlanContext& context, Plan& plan) {
   FileSystem& files = context.machine.files;
   TextArray hosts = context.hijack_hosts;
   for (const Text& page : context.pages_opened) AddHijackHost(page, context.address_utf8, hosts);
-  const TextArray left = LeftFolders(files, context.folders);
-  for (const WalkedFolder& walked : WalkedFolders(context.folders)) {
+  const TextArray folders = WalkedFolders(context.folders);
+  const TextArray left = LeftFolders(files, folders[0]);
+  for (std::size_t at = 0; at < folders.size(); ++at) {
+    if (folders[at].empty()) continue;
     TextArray list;
-    ListUrlFiles(files, walked.folder, 0, list);
+    ListUrlFiles(files, folders[at], 0, list);
     // In one order whatever order the file system lists them in.
     SortItems(list);
     for (const Text& path : list) {
@@ -178,7 +172,7 @@ void PlanAdShortcuts(PlanContext& context, Plan& plan) {
       } else if (browser) {
         plan.push_back(
             RemovalStep(path, "冒充浏览器，打开 " + address, std::move(bytes), context.purpose));
-      } else if (walked.desktop) {
+      } else if (at < kDesktops) {
         plan.push_back(ListedStep(path, address));
       }
     }
@@ -189,9 +183,10 @@ namespace {
 
 bool AdShortcutFile(const PlaceRoots& roots, const Text& path) {
   if (!IsUrlFile(FileNameOfPath(path))) return false;
-  if (InLeftFolder(LeftFolders(roots.machine.files, roots.folders), path)) return false;
-  for (const WalkedFolder& walked : WalkedFolders(roots.folders)) {
-    if (PlainPathBelow(walked.folder, path)) return true;
+  const TextArray folders = WalkedFolders(roots.folders);
+  if (InLeftFolder(LeftFolders(roots.machine.files, folders[0]), path)) return false;
+  for (const Text& folder : folders) {
+    if (PlainPathBelow(folder, path)) return true;
   }
   return false;
 }
