@@ -3,7 +3,8 @@
 # written on the user's and the public desktop, in the start menus, Quick
 # Launch and Favorites, beside the pages this same run finds a hijacker's
 # (a Run value made by Wine's own reg.exe, a browser policy in each view, a
-# desktop link the shell's link object made with a page in its arguments):
+# desktop browser link the shell's link object made with a page in its
+# arguments; another program's link with a page in its arguments gives none):
 # - the check names each ad shortcut once, with why, lists the desktops'
 #   other .url files with their address, and changes nothing;
 # - the repair moves the ads into the bundle and says nothing of the rest:
@@ -51,8 +52,12 @@ seed() {
   reg_exe add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v HomeKeeper \
     /d 'C:\absent\cmd.exe /c start http://hao.evil.cn/' /f >/dev/null
   put 'HKLM\Software\Policies\Google\Chrome' /v HomepageLocation /d 'http://www.start.evil.net/'
-  wine "$lnk_probe" write "$user_win\\Desktop\\记事本.lnk" 'target=C:\windows\notepad.exe' \
+  wine "$lnk_probe" write "$user_win\\Desktop\\Internet Explorer.lnk" \
+    'target=C:\Program Files\Internet Explorer\iexplore.exe' \
     'arguments=http://lnk.evil.org/?from=desktop' >/dev/null
+  # Another program's argument is no page judged: the user's own.
+  wine "$lnk_probe" write "$user_win\\Desktop\\记事本.lnk" 'target=C:\windows\notepad.exe' \
+    'arguments=http://diary.example.cn/' >/dev/null
   # Ads in each place, and two posing as a browser.
   url "$desktop/网址导航.url" 'http://www.hao.evil.cn/?tn=desk'
   url "$public/特价.url" 'https://start.evil.net/sale'
@@ -69,13 +74,14 @@ seed() {
   url "$public/nothao.url" 'http://nothao.evil.cn/'
   url "$desktop/首页.url" "$address"
   url "$favorites/新闻.url" 'https://news.example.cn/'
+  url "$desktop/日记.url" 'http://diary.example.cn/'
 }
 
 qinghe_test_prefix "$root" "$arch" ad_shortcuts
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 || true
 seed
-check_true "the link object made the desktop link" test -s "$desktop/记事本.lnk"
+check_true "the link object made the desktop links" test -s "$desktop/记事本.lnk" -a -s "$desktop/Internet Explorer.lnk"
 before=$(files_state)
 
 d="$user_win\\Desktop" p='C:\users\Public\Desktop'
@@ -97,6 +103,7 @@ for ad in "${ads[@]}"; do
   want_repair+=("广告快捷方式：${ad%%|*} 已删除（${ad#*|}）")
 done
 want_listed=("桌面网址快捷方式：$d\\Google Chrome 帮助.url 指向 https://support.google.com/chrome/，不会修改"
+  "桌面网址快捷方式：$d\\日记.url 指向 http://diary.example.cn/，不会修改"
   "桌面网址快捷方式：$d\\首页.url 指向 $address，不会修改"
   "桌面网址快捷方式：$d\\我的博客.url 指向 https://blog.example.cn/，不会修改"
   "桌面网址快捷方式：$p\\nothao.url 指向 http://nothao.evil.cn/，不会修改")
@@ -118,7 +125,7 @@ for gone in "$desktop/上网.url" "$desktop/网址导航.url" "$public/Internet 
   check_fails "gone: $gone" test -e "$gone"
 done
 for kept in "$desktop/我的博客.url" "$desktop/Google Chrome 帮助.url" "$public/nothao.url" \
-  "$desktop/首页.url" "$favorites/新闻.url"; do
+  "$desktop/首页.url" "$favorites/新闻.url" "$desktop/日记.url"; do
   check_true "kept: $kept" test -s "$kept"
 done
 check_equal "a second repair finds no ad" "" \
