@@ -4,6 +4,7 @@
 
 #include "engine/bundle/writer.h"
 #include "engine/close_browsers.h"
+#include "engine/finders/ad_shortcuts.h"
 #include "engine/finders/autostart_entries.h"
 #include "engine/finders/browser_debuggers.h"
 #include "engine/finders/browser_policies.h"
@@ -58,6 +59,8 @@ const Finder kFinders[] = {
     {PlanServices, &kServicePlaces, "系统服务"},
     {PlanHostsFile, &kHostsPlaces, "hosts 文件"},
     {PlanProxySettings, &kProxyPlaces, "网络代理"},
+    // Last: the pages every finder before judged a hijacker's.
+    {PlanAdShortcuts, &kAdShortcutPlaces, "广告快捷方式"},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "engine/finders/lookalike_links.h"
 #include "engine/plan/value_changes.h"
 #include "engine/rules/browsers.h"
+#include "engine/rules/ini_file.h"
 #include "engine/rules/reapply_rules.h"
 #include "platform/reg_file.h"
 
@@ -13,15 +14,6 @@ namespace {
 
 const char kWhen[] = "每次开机";
 constexpr std::size_t kLargestStartupFile = 1 << 20;
-
-// The page an Internet shortcut (.url) opens: its URL= line.
-Text UrlOfInternetShortcut(const std::string& bytes) {
-  for (Text line : SplitText(bytes, "\n")) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 4 && AsciiUpper(line.substr(0, 4)) == "URL=") return line.substr(4);
-  }
-  return Text();
-}
 
 // What a file in a Startup folder runs at logon, as a command line.
 std::optional<Text> CommandOfStartupFile(Platform& machine, const Text& path) {
@@ -38,7 +30,7 @@ std::optional<Text> CommandOfStartupFile(Platform& machine, const Text& path) {
   if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".URL") == 0) {
     const auto bytes = machine.files.ReadWholeFile(path, kLargestStartupFile);
     if (!bytes) return std::nullopt;
-    const Text url = UrlOfInternetShortcut(*bytes);
+    const Text url = UrlOfInternetShortcut(*bytes).value_or(Text());
     // Opened as explorer opens it.
     return url.empty() ? std::nullopt : std::optional<Text>("explorer.exe \"" + url + "\"");
   }

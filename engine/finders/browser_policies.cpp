@@ -4,6 +4,7 @@
 
 #include "engine/finders/managed_pc.h"
 #include "engine/rules/extension_sources.h"
+#include "engine/rules/hijack_hosts.h"
 #include "engine/rules/registry_views.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text_set.h"
@@ -63,6 +64,7 @@ struct Found {
   // The same as one found through the other view: not shown again, and
   // removed after it (already gone with it where the views share the key).
   bool twin = false;
+  std::string pages;  // the strings it holds, in UTF-8, for the run's hijack hosts
 };
 
 bool IsString(const RegRawValue& value) {
@@ -210,6 +212,7 @@ class Finder {
   void Add(const Found& place, Kind kind, const char* name, const RegRawValue& value) {
     Found& found = Add(place, kind, name);
     found.state = "现为 " + ShownRegValue(value);
+    if (IsString(value)) found.pages = Utf8FromUtf16Le(Units(value));
     found.entry.content = ViewedContent(value);
     found.value = value;
   }
@@ -217,6 +220,9 @@ class Finder {
     Found& found = Add(place, kind, name);
     found.tree = true;
     found.state = "有 " + Decimal(ValueCount(tree)) + " 项";
+    for (const auto& [value_name, value] : tree.values) {
+      if (IsString(value)) found.pages += Utf8FromUtf16Le(Units(value)) + "\n";
+    }
     found.entry.content = ViewedContent(tree);
   }
 
@@ -382,6 +388,12 @@ void PlanBrowserPolicies(PlanContext& context, Plan& plan) {
   // A domain's administrator or an organization's device management set
   // them, or may have: left as they are.
   const char* manager = PcManager(context.machine.files).Name();
+  // A managed PC's policies stay: their pages are no hijacker's to this run.
+  for (const Found& each : found) {
+    if (!manager && each.kind != kForcedExtensions) {
+      AddHijackHostsIn(each.pages, context.address_utf8, context.hijack_hosts);
+    }
+  }
   for (int browser = 0; browser < static_cast<int>(std::size(kBrowsers)); ++browser) {
     for (int kind = 0; kind < kKinds; ++kind) {
       Step step = PlanKind(browser, static_cast<Kind>(kind), found, manager);

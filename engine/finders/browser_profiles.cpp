@@ -11,6 +11,8 @@
 #include "engine/rules/chromium_search.h"
 #include "engine/rules/firefox_prefs.h"
 #include "engine/rules/firefox_search.h"
+#include "engine/rules/hijack_hosts.h"
+#include "engine/rules/ini_file.h"
 #include "engine/rules/mozlz4_frame.h"
 #include "engine/rules/start_urls.h"
 #include "platform/text_utf16.h"
@@ -379,16 +381,22 @@ std::vector<Text> FirefoxProfileFolders(FileSystem& files, const Text& base,
       path.clear();
       relative = true;
     };
-    for (Text line : SplitText(*ini, "\n")) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty() && line[0] == '[') {
+    // Every [Profile...] section counts, a section that comes again too,
+    // and in each the last Path= and IsRelative=, as before the shared reader.
+    const IniFile file = ReadIniFile(*ini);
+    std::size_t section = 0;
+    for (const IniEntry& entry : file.entries) {
+      if (entry.section != section) {
         finish();
-        in_profile = line.compare(0, 8, "[Profile") == 0;
-      } else if (line.compare(0, 5, "Path=") == 0) {
+        section = entry.section;
+        in_profile = file.sections[section].compare(0, 7, "Profile") == 0;
+      }
+      if (!entry.has_value) continue;
+      if (entry.key == "Path") {
         // Firefox writes the file in UTF-8.
-        path = TextFromUtf8(line.substr(5)).value_or(Text());
-      } else if (line.compare(0, 11, "IsRelative=") == 0) {
-        relative = line.substr(11) != "0";
+        path = TextFromUtf8(entry.value).value_or(Text());
+      } else if (entry.key == "IsRelative") {
+        relative = entry.value != "0";
       }
     }
     finish();
@@ -678,10 +686,13 @@ Step StepOf(ProfilePlan& plan) {
   return step;
 }
 
-void AppendSteps(std::vector<ProfilePlan> plans, PlanFor use, Plan& plan) {
+void AppendSteps(std::vector<ProfilePlan> plans, PlanContext& context, Plan& plan) {
   for (ProfilePlan& each : plans) {
+    for (const ShownSetting& setting : each.settings) {
+      AddHijackHostsIn(setting.now, context.address_utf8, context.hijack_hosts);
+    }
     // A check keeps no file's bytes.
-    if (use == PlanFor::kCheck) each.edits.clear();
+    if (context.purpose == PlanFor::kCheck) each.edits.clear();
     plan.push_back(StepOf(each));
   }
 }
@@ -779,12 +790,12 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
 }  // namespace
 
 void PlanChromiumProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose),
-              context.purpose, plan);
+  AppendSteps(ChromiumProfiles(context.machine, context.address_utf8, context.purpose), context,
+              plan);
 }
 
 void PlanFirefoxProfiles(PlanContext& context, Plan& plan) {
-  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context.purpose, plan);
+  AppendSteps(FirefoxProfiles(context.machine, context.address_utf8), context, plan);
 }
 
 void PlanBrowserProfiles(PlanContext& context, Plan& plan) {

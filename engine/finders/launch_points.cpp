@@ -123,7 +123,7 @@ TextArray LaunchPointFiles(FileSystem& files, const RepairFolders& places) {
 
 void PlanLaunchPoints(PlanContext& context, Plan& plan) {
   for (const Text& path : LaunchPointFiles(context.machine.files, context.folders)) {
-    AppendLinkSteps(PlanLaunchPointLink(context.machine, path), plan);
+    AppendLinkSteps(PlanLaunchPointLink(context.machine, path), context, plan);
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include "engine/finders/lookalike_links.h"
 #include "engine/plan/repair_folders.h"
+#include "engine/rules/browser_arguments.h"
+#include "engine/rules/hijack_hosts.h"
 #include "platform/shell_link_names.h"
 #include "platform/text_utf16.h"
 
@@ -279,9 +281,34 @@ Step LookalikeStep(const PlannedLink& link) {
   return step;
 }
 
+// The pages of a browser link's arguments that the judgement drops are the
+// hijacker's (the run's hijack hosts); one it keeps (--app=) is not.
+void AddDroppedPageHosts(const Text& arguments, const Text& kept, PlanContext& context) {
+  TextArray kept_hosts, hosts;
+  AddHijackHostsIn(kept, context.address_utf8, kept_hosts);
+  AddHijackHostsIn(arguments, context.address_utf8, hosts);
+  for (const Text& host : hosts) {
+    if (!HasText(kept_hosts, host) && !HasText(context.hijack_hosts, host)) {
+      context.hijack_hosts.push_back(host);
+    }
+  }
+}
+
 }  // namespace
 
-void AppendLinkSteps(const PlannedLink& link, Plan& plan) {
+void AppendLinkSteps(const PlannedLink& link, PlanContext& context, Plan& plan) {
+  if (link.action == PlannedLink::Action::kRewriteArguments) {
+    AddDroppedPageHosts(link.source.arguments, link.kept_arguments, context);
+  } else if (link.action == PlannedLink::Action::kRewrite) {
+    // Every link here loses its arguments, but only a browser's pages are
+    // judged: another program's argument may well be the user's own page.
+    const Browser* browser = BrowserOfExecutable(
+        FileNameOfPath(TextFromUtf16Le(link.source.kept_target).value_or(Text())));
+    if (browser) {
+      AddDroppedPageHosts(link.source.arguments,
+                          JudgeArguments(browser->family, link.source.arguments).kept, context);
+    }
+  }
   bool own_step = false;
   switch (link.action) {
     case PlannedLink::Action::kNothing:
@@ -352,14 +379,16 @@ void PlanShortcuts(PlanContext& context, Plan& plan) {
   if (!places.start_menu.empty()) {
     for (const char* name : {"Internet Explorer.lnk", "Internet Explorer (64-bit).lnk"}) {
       AppendLinkSteps(PlanShortcutFile(machine, places.start_menu + "Programs\\" + name, Text()),
-                      plan);
+                      context, plan);
     }
     // Without the expected piece it would be the start menu itself,
     // rewritten without a back-up.
     if (!places.quick_launch.empty()) {
       TextArray list;
       ListFolderTree(machine.files, places.quick_launch, list);
-      for (const Text& path : list) AppendLinkSteps(PlanShortcutFile(machine, path, Text()), plan);
+      for (const Text& path : list) {
+        AppendLinkSteps(PlanShortcutFile(machine, path, Text()), context, plan);
+      }
     }
   }
   if (places.desktop.empty()) return;
@@ -377,7 +406,7 @@ void PlanShortcuts(PlanContext& context, Plan& plan) {
   TextArray list;
   ListFolderTree(machine.files, places.desktop, list, backup_folder + "\\");
   for (const Text& path : list) {
-    AppendLinkSteps(PlanShortcutFile(machine, path, places.desktop), plan);
+    AppendLinkSteps(PlanShortcutFile(machine, path, places.desktop), context, plan);
   }
 }
 

@@ -20,7 +20,7 @@ extern const FinderPlaces kShortcutPlaces;
 
 // The Steps of one planned link, appended in order: its own change or its
 // report, then a look-alike's, made only once the first is done.
-void AppendLinkSteps(const PlannedLink& link, Plan& plan);
+void AppendLinkSteps(const PlannedLink& link, PlanContext& context, Plan& plan);
 
 // True when `path` (whose file name is `name`) names that one shortcut to
 // every file function: no character of the name makes it a pattern, a

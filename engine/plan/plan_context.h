@@ -25,6 +25,9 @@ struct PlanContext {
   // What the finders before found: the pages re-appliers open (for the
   // hosts file), and whether anything puts the hijack back (for the proxy).
   TextArray pages_opened;
+  // The hosts of the pages the finders before judged a hijacker's and
+  // remove (engine/rules/hijack_hosts.h), for the ad shortcuts.
+  TextArray hijack_hosts;
   bool reapplier_found = false;
   bool hosts_lines_found = false;
 };

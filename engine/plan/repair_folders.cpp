@@ -57,6 +57,7 @@ RepairFolders FindRepairFolders(FileSystem& files) {
   places.programs = folder(kProgramsFolder);
   places.common_programs = folder(kCommonProgramsFolder);
   places.common_desktop = folder(kCommonDesktopFolder);
+  places.favorites = folder(kFavoritesFolder);
   return places;
 }
 

@@ -14,6 +14,7 @@ struct RepairFolders {
   Text programs;
   Text common_programs;
   Text common_desktop;
+  Text favorites;  // the user's Favorites, ending in a backslash; empty when unknown
 };
 
 // The launch-point folders of `places` that are known, in the order they

@@ -3,8 +3,8 @@
 // lost: each is exactly as it was or correctly repaired, and a repaired
 // desktop shortcut has a byte-identical copy in the back-up folder. What puts
 // the hijack back (a Run value, a Startup link, a browser's debugger, a
-// service, a hosts line, a proxy on this PC) is either still there or comes
-// back whole with an undo.
+// service, a hosts line, a proxy on this PC), and an ad shortcut, is either
+// still there or comes back whole with an undo.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,11 +12,11 @@
 #include <fstream>
 #include <tuple>
 
-#include "engine/sequence.h"
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
 #include "engine/bundle/reader.h"
 #include "engine/bundle/writer.h"
+#include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/registry_portable.h"
 #include "tests/support/fake_scheduled_tasks.h"
@@ -136,8 +136,8 @@ class RepairUnderFaults {
                    : "absent;";
     }
     state += tasks_.tasks.at("\\HomeTask").enabled ? "enabled;" : "disabled;";
-    for (const Text& path :
-         {Text(kStartup) + "\\浏览器.lnk", Text(kHosts), Text(kTasks) + "\\HomeTask"}) {
+    for (const Text& path : {Text(kStartup) + "\\浏览器.lnk", Text(kHosts),
+                             Text(kTasks) + "\\HomeTask", Text(kDesktop) + "\\导航.url"}) {
       std::ifstream in(*files_.HostPath(path), std::ios::binary);
       state += in ? std::string((std::istreambuf_iterator<char>(in)), {}) + ";" : "absent;";
     }
@@ -281,6 +281,8 @@ class RepairUnderFaults {
     Write(kHosts, "127.0.0.1 localhost\r\n1.2.3.4 www.baidu.com\r\n");
     tasks_.Add("\\HomeTask", "C:\\absent\\cmd.exe", "/c start http://hijack.example/");
     Write(Text(kTasks) + "\\HomeTask", kTaskDefinition);
+    // An ad shortcut to the page the Run value opens.
+    Write(Text(kDesktop) + "\\导航.url", "[InternetShortcut]\r\nURL=http://hijack.example/go\r\n");
     seeded_reappliers_ = Reappliers();
   }
 
@@ -339,7 +341,7 @@ TEST(FaultInjection, CleanRunRepairsEverything) {
   EXPECT_EQ(machine.Reappliers(),
             "absent;absent;04000000;00000000;absent;disabled;absent;"
             "127.0.0.1 localhost\r\n#1.2.3.4 www.baidu.com\r\n;" +
-                std::string(kTaskDefinition) + ";");
+                std::string(kTaskDefinition) + ";absent;");
   EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
                           [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
             6);
