@@ -280,15 +280,20 @@ int ApplyPlan(Platform& machine, const Places& places, BundleWriter& bundle, Rep
   const PlaceRoots roots(machine);
   int failed = 0;
   bool previous_done = false;
+  bool shell_shown = false;
   for (const Step& step : plan) {
     if (step.only_after_previous_done && !previous_done) continue;
     const Applied applied = ApplyStep(machine, places, roots, bundle, host, step);
     previous_done = applied == Applied::kDone;
+    for (const Change& change : step.changes) {
+      shell_shown = shell_shown || (applied != Applied::kRefused && places.ShellShows(change));
+    }
     if (applied == Applied::kRefused) {
       ++failed;
     } else if (applied == Applied::kFailed) {
       failed += (step.changes_something && !step.failure_expected) || step.reports_failure;
     }
   }
+  if (shell_shown) machine.links.NotifyShellItemsChanged();
   return failed;
 }

@@ -17,4 +17,5 @@ class Win32ShellLinks : public ShellLinks {
                                            const Text& icon_location,
                                            const Text& description) override;
   bool ParsesAsLink(const std::string& bytes) override;
+  void NotifyShellItemsChanged() override;
 };

@@ -261,6 +261,8 @@ class FaultyShellLinks : public ShellLinks {
   bool ParsesAsLink(const std::string& bytes) override {
     return !plan_.Fails(Operation::kParsesAsLink) && inner_.ParsesAsLink(bytes);
   }
+  // Not a fault site: the shell is told and answers nothing.
+  void NotifyShellItemsChanged() override { inner_.NotifyShellItemsChanged(); }
 
  private:
   ShellLinks& inner_;
