@@ -111,19 +111,18 @@ const Browser* BrowserOfIcon(const Text& location) {
 // its entries and class lie.
 struct Item {
   Text clsid;
+  Text entry_name;  // the namespace entry's own
   Text shown_name;
   Text why;  // empty: not the hijacker's
   bool poses_as_computer = false;
-  bool poses_as_browser = false;
   std::vector<Change> removals;  // the namespace entries, then the class keys
-  bool class_named_elsewhere = false;
 };
 
 // The names a class shows: the entry's own, the class's, its localized
 // name and its tip.
-TextArray NamesOf(const RegKeyTree& entry, const RegKeyTree& item_class) {
+TextArray NamesOf(const Text& entry_name, const RegKeyTree& item_class) {
   TextArray names;
-  for (const Text& name : {StringIn(&entry, ""), StringIn(&item_class, "LocalizedString"),
+  for (const Text& name : {entry_name, StringIn(&item_class, "LocalizedString"),
                            StringIn(&item_class, ""), StringIn(&item_class, "InfoTip")}) {
     if (!name.empty() && name[0] != '@') names.push_back(name);
   }
@@ -143,9 +142,8 @@ bool IsCloudFolder(const RegKeyTree& item_class) {
 
 // Judges the item by its class: `item.why` is left empty for one that is
 // no hijacker's.
-void Judge(PlanContext& context, const RegKeyTree& entry, const RegKeyTree& item_class,
-           Item& item) {
-  const TextArray names = NamesOf(entry, item_class);
+void Judge(PlanContext& context, const RegKeyTree& item_class, Item& item) {
+  const TextArray names = NamesOf(item.entry_name, item_class);
   if (!names.empty()) item.shown_name = "\"" + names[0] + "\"";
   const Browser* posed = BrowserOfIcon(StringIn(SubkeyOf(item_class, "DefaultIcon"), ""));
   for (const Text& name : names) {
@@ -175,7 +173,6 @@ void Judge(PlanContext& context, const RegKeyTree& entry, const RegKeyTree& item
       AddPageOpened(*why, context.pages_opened);
     }
   }
-  item.poses_as_browser = posed != nullptr;
   if (item.why.empty() && posed && !runs_posed) {
     item.why = Text("显示为浏览器 ") + posed->shortcut_names[0] + "，却不运行它";
   }
@@ -259,59 +256,53 @@ bool ClassUsedElsewhere(Registry& registry, NamedClasses& named, const Text& cls
 
 // The class the shell reads for `clsid` (the user's before the machine's, as
 // HKEY_CLASSES_ROOT merges them), and a removal of each class key found.
-std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid, Item& item) {
+std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid,
+                                    std::vector<Change>& removals) {
   std::optional<RegKeyTree> judged;
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
     for (RegView view : registry.ItemViews()) {
       const Text path = Text(kClasses) + "\\" + clsid;
       std::optional<RegKeyTree> tree;
       if (!registry.ReadKeyTree(view, root, path, &tree) || !tree) continue;
-      item.removals.push_back(KeyRemoval(view, root, path));
+      removals.push_back(KeyRemoval(view, root, path));
       if (!judged) judged = std::move(tree);
     }
   }
   return judged;
 }
 
-Step ItemStep(const Item& item) {
-  const Text what = "桌面图标：" + item.shown_name + "（" + item.clsid + "）" + item.why;
+// The Step of one finding: `what`, then what the repair does ("删除": "将删除",
+// "已删除", "删除失败").
+Step FindingStep(const Text& what, const char* act, Change change) {
   Step step;
-  step.key = "桌面图标" + item.clsid;
-  step.check_lines.push_back(what + "，将删除");
-  step.done_line = what + "，已删除";
-  step.failed_line = what + "，删除失败";
+  step.key = what;
+  step.check_lines.push_back(what + "，将" + act);
+  step.done_line = what + "，已" + act;
+  step.failed_line = what + "，" + act + "失败";
   step.changes_something = true;
-  step.changes = item.removals;
+  step.changes.push_back(std::move(change));
   return step;
 }
 
 // A value that hides the real icon beside an item posing as it: set to
 // show it (an absent value hides the computer's icon since Vista).
 void PlanHidingValues(Registry& registry, bool computer, Plan& plan) {
+  const RegRawValue shown = {kRegDword, std::string(4, '\0')};
   for (const char* view : kHideViews) {
     const Text key = Text(kHideIcons) + "\\" + view;
     for (const char* icon : {kInternetExplorer, kComputer}) {
       if (icon == kComputer && !computer) continue;
       std::optional<RegRawValue> value;
       if (!registry.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, key, icon, &value) || !value ||
-          value->type != kRegDword || value->bytes.size() != 4 ||
-          value->bytes == std::string(4, '\0')) {
+          value->type != kRegDword || value->bytes.size() != 4 || *value == shown) {
         continue;
       }
-      const Text what = Text("桌面图标：真正的") +
-                        (icon == kInternetExplorer ? "Internet Explorer 图标" : "“此电脑”图标") +
-                        "被隐藏（" + RegFileKeyName(RegRoot::kCurrentUser, RegView::kOwn, key) +
-                        "\\" + icon + "）";
-      Step step;
-      step.key = "桌面图标" + Text(view) + icon;
-      step.check_lines.push_back(what + "，将恢复显示");
-      step.done_line = what + "，已恢复显示";
-      step.failed_line = what + "，恢复显示失败";
-      step.changes_something = true;
-      step.changes.push_back(GuardedValueChange(RegView::kOwn, RegRoot::kCurrentUser, key, icon,
-                                                *value,
-                                                RegRawValue{kRegDword, std::string(4, '\0')}));
-      plan.push_back(std::move(step));
+      plan.push_back(FindingStep(
+          Text("桌面图标：真正的") +
+              (icon == kInternetExplorer ? "Internet Explorer 图标" : "“此电脑”图标") +
+              "被隐藏（HKEY_CURRENT_USER\\" + key + "\\" + icon + "）",
+          "恢复显示",
+          GuardedValueChange(RegView::kOwn, RegRoot::kCurrentUser, key, icon, *value, shown)));
     }
   }
 }
@@ -322,41 +313,42 @@ void PlanDesktopItems(PlanContext& context, Plan& plan) {
   Registry& registry = context.machine.registry;
   // Each CLSID once, with the entries of every root and view that name it.
   std::vector<Item> items;
-  std::vector<RegKeyTree> entries;
   for (const auto [root, view] : SoftwareRoots(registry)) {
     std::optional<std::vector<Text>> names;
     if (!registry.ReadSubkeyNames(view, root, kNameSpace, &names) || !names) continue;
     for (const Text& clsid : *names) {
       if (!IsClsidName(clsid) || IsSystemItem(clsid)) continue;
       const Text path = Text(kNameSpace) + "\\" + clsid;
-      std::optional<RegKeyTree> entry;
-      if (!registry.ReadKeyTree(view, root, path, &entry) || !entry) continue;
+      std::optional<RegRawValue> name;
+      if (!registry.ReadValue(view, root, path, "", &name)) continue;
       std::size_t at = 0;
       while (at < items.size() && !SameIgnoringAsciiCase(items[at].clsid, clsid)) ++at;
       if (at == items.size()) {
         items.emplace_back();
         items.back().clsid = clsid;
-        entries.push_back(std::move(*entry));
+        if (name) items.back().entry_name = TextOfStringValue(*name).value_or(Text());
       }
       items[at].removals.push_back(KeyRemoval(view, root, path));
     }
   }
   NamedClasses named(registry);
   bool found = false, computer = false;
-  for (std::size_t at = 0; at < items.size(); ++at) {
-    Item& item = items[at];
-    const std::size_t entry_count = item.removals.size();
-    const std::optional<RegKeyTree> item_class = ReadClass(registry, item.clsid, item);
+  for (Item& item : items) {
+    std::vector<Change> class_removals;
+    const std::optional<RegKeyTree> item_class = ReadClass(registry, item.clsid, class_removals);
     // No class: the shell shows nothing.
     if (!item_class) continue;
-    Judge(context, entries[at], *item_class, item);
+    Judge(context, *item_class, item);
     if (item.why.empty()) continue;
-    if (ClassUsedElsewhere(registry, named, item.clsid, *item_class, registry.ItemViews()[0])) {
-      item.removals.resize(entry_count);
+    if (!ClassUsedElsewhere(registry, named, item.clsid, *item_class, registry.ItemViews()[0])) {
+      for (Change& removal : class_removals) item.removals.push_back(std::move(removal));
     }
     found = true;
     computer = computer || item.poses_as_computer;
-    plan.push_back(ItemStep(item));
+    Step step = FindingStep("桌面图标：" + item.shown_name + "（" + item.clsid + "）" + item.why,
+                            "删除", {});
+    step.changes = std::move(item.removals);
+    plan.push_back(std::move(step));
   }
   if (found) PlanHidingValues(registry, computer, plan);
 }
