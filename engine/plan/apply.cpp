@@ -66,9 +66,18 @@ bool ApplyValue(Platform& machine, BundleWriter& bundle, const Change& change) {
 bool ApplyKeyTree(Platform& machine, BundleWriter& bundle, const Change& change) {
   Registry& registry = machine.registry;
   if (!registry.KeyExists(change.view, change.root, change.key_path)) return !change.guarded;
-  if (!bundle.RecordKeyTreeBefore(change.view, change.root, change.key_path)) return false;
+  std::optional<RegKeyTree> before;
+  if (!registry.ReadKeyTree(change.view, change.root, change.key_path, &before) || !before ||
+      !bundle.RecordKeyTreeBefore(change.view, change.root, change.key_path)) {
+    return false;
+  }
   registry.DeleteKeyTree(change.view, change.root, change.key_path);
-  bundle.RecordKeyTreeAfter(change.view, change.root, change.key_path);
+  // The manifest names the key only once it is gone: a line it cannot take
+  // leaves nothing the undo could give back, so the key is put back now.
+  if (!bundle.RecordKeyTreeAfter(change.view, change.root, change.key_path)) {
+    registry.WriteKeyTree(change.view, change.root, change.key_path, *before);
+    return false;
+  }
   return !registry.KeyExists(change.view, change.root, change.key_path);
 }
 
