@@ -226,7 +226,9 @@ class NamedClasses {
     for (const auto [root, view] : SoftwareRoots(registry_)) {
       for (const char* key : kNaming) {
         std::optional<RegKeyTree> tree;
-        if (registry_.ReadKeyTree(view, root, key, &tree) && tree) Collect(*tree);
+        if (registry_.ReadKeyTreeIfOpens(view, root, key, &tree) && tree) {
+          Collect(*tree);
+        }
       }
     }
   }
@@ -255,7 +257,9 @@ bool ClassUsedElsewhere(Registry& registry, NamedClasses& named, const Text& cls
 }
 
 // The class the shell reads for `clsid` (the user's before the machine's, as
-// HKEY_CLASSES_ROOT merges them), and a removal of each class key found.
+// HKEY_CLASSES_ROOT merges them), and a removal of each class key found. A
+// key that does not open is passed over: proving it absent would list every
+// CLSID key again for each item.
 std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid,
                                     std::vector<Change>& removals) {
   std::optional<RegKeyTree> judged;
@@ -263,7 +267,9 @@ std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid,
     for (RegView view : registry.ItemViews()) {
       const Text path = Text(kClasses) + "\\" + clsid;
       std::optional<RegKeyTree> tree;
-      if (!registry.ReadKeyTree(view, root, path, &tree) || !tree) continue;
+      if (!registry.ReadKeyTreeIfOpens(view, root, path, &tree) || !tree) {
+        continue;
+      }
       removals.push_back(KeyRemoval(view, root, path));
       if (!judged) judged = std::move(tree);
     }
