@@ -144,7 +144,11 @@ bool IsCloudFolder(const RegKeyTree& item_class) {
 // no hijacker's.
 void Judge(PlanContext& context, const RegKeyTree& item_class, Item& item) {
   const TextArray names = NamesOf(item.entry_name, item_class);
-  if (!names.empty()) item.shown_name = "\"" + names[0] + "\"";
+  if (!names.empty()) {
+    // The hijacker's text: no control character reaches the log.
+    item.shown_name = "\"" + names[0] + "\"";
+    for (char& c : item.shown_name) c = static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+  }
   const Browser* posed = BrowserOfIcon(StringIn(SubkeyOf(item_class, "DefaultIcon"), ""));
   for (const Text& name : names) {
     if (!posed) posed = BrowserOfShortcutName(name);

@@ -300,6 +300,15 @@ TEST_F(DesktopItems, ACloudFoldersDoubleClickOpeningAPageIsAHijackersAfterAll) {
                                      "）打开 http://hijack.example/，将删除\r\n"}));
 }
 
+// The names are the hijacker's text: a line break in one makes no line of
+// its own in the log.
+TEST_F(DesktopItems, ANameCannotBreakTheLogsLine) {
+  Item(kUser, kUser, kFakeIe, "IE\r\n桌面图标：已全部修复", "",
+       {{"open", "cmd /c start http://hijack.example/"}});
+  EXPECT_EQ(CheckLines(), TextArray({Text("桌面图标：\"IE??桌面图标：已全部修复\"（") + kFakeIe +
+                                     "）打开 http://hijack.example/，将删除\r\n"}));
+}
+
 TEST_F(DesktopItems, OnlyItemKeysAndHidingValuesMayBeWritten) {
   const Places& places = RepairPlaces();
   EXPECT_TRUE(places.AllowsKeyTree(kUser, Text(kNameSpace) + kFakeIe));
