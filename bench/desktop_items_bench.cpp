@@ -3,9 +3,10 @@
 // its class (a name, an icon, an open verb), among 2,000 other CLSID keys
 // of the user's (each a name and an InprocServer32), of which HIJACKED open
 // a page; timed round by round, the two in turn:
-//   bare   for each root's NameSpace key: its subkeys listed, each entry's
-//          name read, and its class's key read whole (every value and
-//          subkey, the user's and the machine's), through advapi32;
+//   bare   for each root's NameSpace key (the machine's in each view): its
+//          subkeys listed, each entry's name read, and its class's key read
+//          whole (every value and subkey, the user's and the machine's, in
+//          each view), through advapi32;
 //   ours   PlanDesktopItems for a check and ShowPlan, as RunCheck calls them.
 // Run under Wine: bench/desktop_items.sh.
 #include <windows.h>
@@ -59,9 +60,9 @@ bool SeedItem(HKEY root, const std::wstring& clsid, int n, bool hijacked) {
 
 // A key read whole, as ReadKeyTree reads one: every value's name, type and
 // data, every subkey in turn. The count of values read.
-std::size_t ReadWhole(HKEY root, const std::wstring& path) {
+std::size_t ReadWhole(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return 0;
   std::size_t values = 0;
   wchar_t name[256];
   BYTE data[4096];
@@ -83,15 +84,33 @@ std::size_t ReadWhole(HKEY root, const std::wstring& path) {
     subkeys.emplace_back(name, name_size);
   }
   RegCloseKey(key);
-  for (const std::wstring& subkey : subkeys) values += ReadWhole(root, path + L"\\" + subkey);
+  for (const std::wstring& subkey : subkeys) {
+    values += ReadWhole(root, path + L"\\" + subkey, view);
+  }
   return values;
 }
 
-std::size_t BareLoop() {
+// The views the check reads: both on 64-bit Windows, the process's own
+// otherwise.
+std::vector<REGSAM> Views() {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (wow64) return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+  return {0};
+}
+
+// The machine's NameSpace key in each view, the user's once; each entry's
+// class, the user's and the machine's, in each view.
+std::size_t BareLoop(const std::vector<REGSAM>& views) {
   std::size_t values = 0;
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+  std::vector<std::pair<HKEY, REGSAM>> roots;
+  for (REGSAM view : views) roots.emplace_back(HKEY_LOCAL_MACHINE, view);
+  roots.emplace_back(HKEY_CURRENT_USER, 0);
+  for (const auto& [root, space_view] : roots) {
     HKEY space;
-    if (RegOpenKeyExW(root, kNameSpace, 0, KEY_READ, &space) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExW(root, kNameSpace, 0, KEY_READ | space_view, &space) != ERROR_SUCCESS) {
+      continue;
+    }
     wchar_t name[256];
     for (DWORD at = 0;; ++at) {
       DWORD name_size = 256;
@@ -108,7 +127,9 @@ std::size_t BareLoop() {
         RegCloseKey(entry);
       }
       for (HKEY class_root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        values += ReadWhole(class_root, kClasses + std::wstring(name, name_size));
+        for (REGSAM view : views) {
+          values += ReadWhole(class_root, kClasses + std::wstring(name, name_size), view);
+        }
       }
     }
     RegCloseKey(space);
@@ -139,6 +160,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  const std::vector<REGSAM> views = Views();
   Win32Machine win32;
   Platform& machine = win32.platform;
   std::vector<double> bare, ours, ratios;
@@ -147,7 +169,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     LARGE_INTEGER t0, t1, t2;
     QueryPerformanceCounter(&t0);
-    values = BareLoop();
+    values = BareLoop(views);
     QueryPerformanceCounter(&t1);
     NullHost host;
     PlanContext context(machine, host, PlanFor::kCheck, "https://www.user-home.cn/");
@@ -167,7 +189,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     LARGE_INTEGER t[5];
     QueryPerformanceCounter(&t[0]);
-    BareLoop();
+    BareLoop(views);
     QueryPerformanceCounter(&t[1]);
     std::vector<std::pair<RegRoot, Text>> listed;
     for (RegRoot root : {RegRoot::kLocalMachine, RegRoot::kCurrentUser}) {
@@ -183,15 +205,17 @@ int main(int argc, char** argv) {
     TextArray commands_read;
     for (const auto& [root, name] : listed) {
       for (RegRoot class_root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
-        const Text path = "Software\\Classes\\CLSID\\" + name;
-        std::optional<RegKeyTree> tree;
-        if (!machine.registry.ReadKeyTreeIfOpens(RegView::kOwn, class_root, path, &tree) || !tree) {
-          continue;
+        for (RegView view : machine.registry.ItemViews()) {
+          const Text path = "Software\\Classes\\CLSID\\" + name;
+          std::optional<RegKeyTree> tree;
+          if (!machine.registry.ReadKeyTreeIfOpens(view, class_root, path, &tree) || !tree) {
+            continue;
+          }
+          std::optional<RegRawValue> command;
+          machine.registry.ReadValue(view, class_root, path + "\\shell\\open\\command", "",
+                                     &command);
+          if (command) commands_read.push_back(TextOfStringValue(*command).value_or(Text()));
         }
-        std::optional<RegRawValue> command;
-        machine.registry.ReadValue(RegView::kOwn, class_root, path + "\\shell\\open\\command", "",
-                                   &command);
-        if (command) commands_read.push_back(TextOfStringValue(*command).value_or(Text()));
       }
     }
     QueryPerformanceCounter(&t[3]);
