@@ -223,6 +223,7 @@ class TimedLinks final : public ShellLinks {
     TIMED("links: ParsesAsLink");
     return inner_.ParsesAsLink(bytes);
   }
+  void NotifyShellItemsChanged() override { inner_.NotifyShellItemsChanged(); }
 
  private:
   ShellLinks& inner_;

@@ -9,6 +9,7 @@
 #include "engine/finders/browser_debuggers.h"
 #include "engine/finders/browser_policies.h"
 #include "engine/finders/browser_profiles.h"
+#include "engine/finders/desktop_items.h"
 #include "engine/finders/external_extensions.h"
 #include "engine/finders/firefox_extensions.h"
 #include "engine/finders/hosts_file.h"
@@ -44,6 +45,7 @@ const Finder kFinders[] = {
     {PlanSystemFolders, &kSystemFolderPlaces, "系统文件"},
     {PlanShortcuts, &kShortcutPlaces, "快捷方式"},
     {PlanLaunchPoints, &kLaunchPointPlaces, "快捷方式"},
+    {PlanDesktopItems, &kDesktopItemPlaces, "桌面图标"},
     // The browsers' own start pages and policies: Steps only where
     // something is found.
     {PlanBrowserProfiles, &kProfilePlaces, "浏览器主页"},

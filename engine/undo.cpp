@@ -300,6 +300,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
   RemoveLeftoverReplacements(machine, *bundle);
   bool complete = true;
   bool skipped = false;
+  bool shell_shown = false;
   for (auto change = bundle->changes.rbegin(); change != bundle->changes.rend(); ++change) {
     Result result = Result::kFailed;
     Text name;
@@ -329,11 +330,13 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
         continue;  // never in a manifest (a folder tree's files are)
     }
     Line(host, result, name);
+    shell_shown = shell_shown || (result == Result::kBack && RepairPlaces().ShellShows(*change));
     complete = complete && result != Result::kFailed && result != Result::kThroughLink &&
                result != Result::kNotTheUsers;
     skipped = skipped || result == Result::kSkipped;
   }
   RemoveLeftoverReplacements(machine, *bundle);
+  if (shell_shown) machine.links.NotifyShellItemsChanged();
   if (complete && !MarkBundleUndone(machine, bundle->folder)) complete = false;
   host.AppendRepairLog(complete ? "撤销完成\r\n" : "撤销未完成，可再次撤销\r\n");
   if (!complete) return UndoOutcome::kIncomplete;

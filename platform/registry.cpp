@@ -63,6 +63,11 @@ bool RegistryOverCalls::KeyExists(RegView view, RegRoot root, const Text& key_pa
   return RegKeyExists(calls_, view, root, key_path);
 }
 
+bool RegistryOverCalls::ReadKeyTreeIfOpens(RegView view, RegRoot root, const Text& key_path,
+                                           std::optional<RegKeyTree>* tree) {
+  return ReadOpeningRegKeyTree(calls_, view, root, key_path, tree);
+}
+
 bool RegistryOverCalls::WriteValue(RegView view, RegRoot root, const Text& key_path,
                                    const Text& name, const RegRawValue& value) {
   return WriteRegValue(calls_, view, root, key_path, name, value);

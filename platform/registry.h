@@ -43,6 +43,12 @@ class Registry {
   virtual bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
                            std::optional<RegKeyTree>* tree) = 0;
   virtual bool KeyExists(RegView view, RegRoot root, const Text& key_path) = 0;
+  // As ReadKeyTree, but a key that does not open is taken as absent
+  // without the proof ReadKeyTree asks of the parent's list of subkeys: for
+  // a caller that may pass over a key it cannot open (it then reads less),
+  // where that list is long.
+  virtual bool ReadKeyTreeIfOpens(RegView view, RegRoot root, const Text& key_path,
+                                  std::optional<RegKeyTree>* tree) = 0;
   // The names of a key's subkeys, nothing below them; nullopt for a key
   // that is not there. False when it cannot be read.
   virtual bool ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
@@ -72,6 +78,8 @@ class RegistryOverCalls final : public Registry {
   bool ReadKeyTree(RegView view, RegRoot root, const Text& key_path,
                    std::optional<RegKeyTree>* tree) override;
   bool KeyExists(RegView view, RegRoot root, const Text& key_path) override;
+  bool ReadKeyTreeIfOpens(RegView view, RegRoot root, const Text& key_path,
+                          std::optional<RegKeyTree>* tree) override;
   bool ReadSubkeyNames(RegView view, RegRoot root, const Text& key_path,
                        std::optional<std::vector<Text>>* names) override;
   bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,

@@ -175,19 +175,33 @@ bool ReadRegValue(RegistryCalls& calls, RegView view, RegRoot root, const Text& 
   return true;
 }
 
-bool ReadRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
-                    std::optional<RegKeyTree>* tree) {
+namespace {
+
+bool ReadTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+              std::optional<RegKeyTree>* tree, bool proven) {
   tree->reset();
   if (!RegKeyPathWellFormed(key_path)) return false;
   ScopedKey key(calls);
   if (!key.OpenForRead(root, key_path, view)) {
-    return KeyPresence(calls, view, root, key_path) == Presence::kAbsent;
+    return !proven || KeyPresence(calls, view, root, key_path) == Presence::kAbsent;
   }
   TreeReader reader{calls, view, root};
   RegKeyTree read;
   if (!reader.Read(key.get(), key_path, 0, &read)) return false;
   *tree = std::move(read);
   return true;
+}
+
+}  // namespace
+
+bool ReadRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+                    std::optional<RegKeyTree>* tree) {
+  return ReadTree(calls, view, root, key_path, tree, true);
+}
+
+bool ReadOpeningRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+                           std::optional<RegKeyTree>* tree) {
+  return ReadTree(calls, view, root, key_path, tree, false);
 }
 
 bool WriteRegValue(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,

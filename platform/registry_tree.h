@@ -23,6 +23,11 @@ bool RegKeyPathWellFormed(const Text& key_path);
 bool ReadRegValue(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
                   const Text& name, std::optional<RegRawValue>* value);
 
+// As ReadRegKeyTree, but a key that does not open is taken as absent
+// unproven (see Registry::ReadKeyTreeIfOpens).
+bool ReadOpeningRegKeyTree(RegistryCalls& calls, RegView view, RegRoot root, const Text& key_path,
+                           std::optional<RegKeyTree>* tree);
+
 // *tree nullopt: the key is absent. False beyond kRegTreeMaxDepth or
 // kRegTreeMaxEntries, and for a name below that code page 936 cannot give. A value or key that goes
 // between being listed and being read is left out.

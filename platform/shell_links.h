@@ -85,4 +85,8 @@ class ShellLinks {
 
   // True when the link object loads `bytes` as a link.
   virtual bool ParsesAsLink(const std::string& bytes) = 0;
+
+  // Tells the shell that items it shows (the desktop's namespace items and
+  // their classes) changed, so it draws them afresh.
+  virtual void NotifyShellItemsChanged() = 0;
 };

@@ -66,9 +66,18 @@ bool ApplyValue(Platform& machine, BundleWriter& bundle, const Change& change) {
 bool ApplyKeyTree(Platform& machine, BundleWriter& bundle, const Change& change) {
   Registry& registry = machine.registry;
   if (!registry.KeyExists(change.view, change.root, change.key_path)) return !change.guarded;
-  if (!bundle.RecordKeyTreeBefore(change.view, change.root, change.key_path)) return false;
+  std::optional<RegKeyTree> before;
+  if (!registry.ReadKeyTree(change.view, change.root, change.key_path, &before) || !before ||
+      !bundle.RecordKeyTreeBefore(change.view, change.root, change.key_path)) {
+    return false;
+  }
   registry.DeleteKeyTree(change.view, change.root, change.key_path);
-  bundle.RecordKeyTreeAfter(change.view, change.root, change.key_path);
+  // The manifest names the key only once it is gone: a line it cannot take
+  // leaves nothing the undo could give back, so the key is put back now.
+  if (!bundle.RecordKeyTreeAfter(change.view, change.root, change.key_path)) {
+    registry.WriteKeyTree(change.view, change.root, change.key_path, *before);
+    return false;
+  }
   return !registry.KeyExists(change.view, change.root, change.key_path);
 }
 
@@ -280,15 +289,20 @@ int ApplyPlan(Platform& machine, const Places& places, BundleWriter& bundle, Rep
   const PlaceRoots roots(machine);
   int failed = 0;
   bool previous_done = false;
+  bool shell_shown = false;
   for (const Step& step : plan) {
     if (step.only_after_previous_done && !previous_done) continue;
     const Applied applied = ApplyStep(machine, places, roots, bundle, host, step);
     previous_done = applied == Applied::kDone;
+    for (const Change& change : step.changes) {
+      shell_shown = shell_shown || (applied != Applied::kRefused && places.ShellShows(change));
+    }
     if (applied == Applied::kRefused) {
       ++failed;
     } else if (applied == Applied::kFailed) {
       failed += (step.changes_something && !step.failure_expected) || step.reports_failure;
     }
   }
+  if (shell_shown) machine.links.NotifyShellItemsChanged();
   return failed;
 }

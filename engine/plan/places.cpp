@@ -44,6 +44,13 @@ bool Places::AllowsRegistryEntry(const RegFileEntry& entry,
   });
 }
 
+bool Places::ShellShows(const Change& change) const {
+  for (const FinderPlaces* finder : finders_) {
+    if (finder->shell_shows && finder->shell_shows(change)) return true;
+  }
+  return false;
+}
+
 bool Places::Allows(const PlaceRoots& roots, const Change& change) const {
   switch (change.kind) {
     case Change::Kind::kValue:

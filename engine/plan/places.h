@@ -30,6 +30,9 @@ struct FinderPlaces {
   // An entry of a bundle's registry.reg that this finder's records put
   // there, given the manifest's changes.
   bool (*registry_entry)(const RegFileEntry& entry, const std::vector<Change>& changes) = nullptr;
+  // A Change to something the shell shows (a desktop namespace item): once
+  // a repair or an undo made one, the shell is told.
+  bool (*shell_shows)(const Change& change) = nullptr;
 };
 
 class Places {
@@ -45,6 +48,7 @@ class Places {
   // A folder a repair adds copies to that the undo never touches.
   bool AllowsCopy(const PlaceRoots& roots, const Text& folder) const;
   bool AllowsRegistryEntry(const RegFileEntry& entry, const std::vector<Change>& changes) const;
+  bool ShellShows(const Change& change) const;
 
  private:
   std::vector<const FinderPlaces*> finders_;

@@ -23,6 +23,9 @@ class PortableShellLinks : public ShellLinks {
                                            const Text& icon_location,
                                            const Text& description) override;
   bool ParsesAsLink(const std::string& bytes) override;
+  // There is no shell: the calls are counted, for the tests.
+  void NotifyShellItemsChanged() override { ++shell_notified_; }
+  int shell_notified() const { return shell_notified_; }
 
  private:
   // The file the link object would save for these fields.
@@ -31,6 +34,7 @@ class PortableShellLinks : public ShellLinks {
                                          const std::optional<Text>& working_directory);
 
   PortableFileSystem& files_;
+  int shell_notified_ = 0;
 };
 
 // The bytes of the regular file at `host_path` when it holds at most

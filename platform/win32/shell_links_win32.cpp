@@ -269,3 +269,9 @@ bool Win32ShellLinksWithCreate::CreateShortcut(const Text& link_name, const Text
   if (!taken) return false;
   return SUCCEEDED(object.file->Save(wide_name.data(), TRUE));
 }
+
+void Win32ShellLinks::NotifyShellItemsChanged() {
+  // What a namespace extension's installer says: every class and icon may
+  // have changed.
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}

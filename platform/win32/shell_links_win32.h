@@ -13,6 +13,7 @@ class Win32ShellLinks : public ShellLinks {
                                            const Text& icon_location,
                                            const Text& description) override;
   bool ParsesAsLink(const std::string& bytes) override;
+  void NotifyShellItemsChanged() override;
 };
 
 // With CreateShortcut, for the tests and tools that make links through the

@@ -220,6 +220,27 @@ TEST_F(RegistryTreeContract, AnAbsentValueOrKeyIsNoValueAndNoFailure) {
   EXPECT_TRUE(RegKeyExists(calls(), view_, hkcu_, Below("K")));
 }
 
+// The read without the absence proof: the same tree where the key opens,
+// nothing (and no failure) where it does not, a malformed path refused.
+TEST_F(RegistryTreeContract, AKeyThatDoesNotOpenIsReadAsAbsentUnproven) {
+  const Text key = Below("Classes\\CLSID\\{A1B2C3D4-0000-4000-8000-00000000000A}");
+  sandbox_->SeedValue(hkcu_, key, "", Sz("Internet Explorer"));
+  sandbox_->SeedValue(hkcu_, key + "\\shell\\open\\command", "", Sz("cmd /c start http://x/"));
+  std::optional<RegKeyTree> proven, unproven = RegKeyTree();
+  ASSERT_TRUE(ReadRegKeyTree(calls(), view_, hkcu_, key, &proven));
+  ASSERT_TRUE(ReadOpeningRegKeyTree(calls(), view_, hkcu_, key, &unproven));
+  ASSERT_TRUE(proven && unproven);
+  EXPECT_EQ(Dump(*unproven), Dump(*proven));
+  std::optional<RegKeyTree> absent = RegKeyTree();
+  EXPECT_TRUE(ReadOpeningRegKeyTree(calls(), view_, hkcu_, Below("Classes\\CLSID\\{no}"), &absent));
+  EXPECT_FALSE(absent);
+  EXPECT_FALSE(ReadOpeningRegKeyTree(calls(), view_, hkcu_, Below("a\\\\b"), &absent));
+  // The same through the engine's registry.
+  EXPECT_TRUE(registry().ReadKeyTreeIfOpens(view_, hkcu_, key, &unproven));
+  ASSERT_TRUE(unproven);
+  EXPECT_EQ(Dump(*unproven), Dump(*proven));
+}
+
 TEST_F(RegistryTreeContract, MalformedPathsAreRefused) {
   sandbox_->SeedKey(hkcu_, Below("a\\b"));
   std::optional<RegRawValue> value;

@@ -19,10 +19,13 @@
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/registry_portable.h"
+#include "platform/registry_tree.h"
+#include "platform/text_utf16.h"
 #include "tests/support/fake_scheduled_tasks.h"
 #include "tests/support/fake_shell_links.h"
 #include "tests/support/faulty_platform.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/registry_snapshot.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -46,6 +49,14 @@ const char kTaskDefinition[] =
     "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Settings>"
     "<Hidden>true</Hidden></Settings><Actions><Exec><Command>C:\\absent\\cmd.exe</Command>"
     "<Arguments>/c start http://hijack.example/</Arguments></Exec></Actions></Task>";
+// A desktop item opening the hijacker's page, and the real icon it hides.
+const char kDesktopItem[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace\\"
+    "{A1B2C3D4-0000-4000-8000-00000000000A}";
+const char kDesktopItemClass[] = "Software\\Classes\\CLSID\\{A1B2C3D4-0000-4000-8000-00000000000A}";
+const char kHiddenIcons[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\HideDesktopIcons\\NewStartPanel";
+const char kIeIcon[] = "{871C5380-42A0-1069-A2EA-08002B30309D}";
 const char kChromeOptions[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     "Options\\chrome.exe";
@@ -144,6 +155,21 @@ class RepairUnderFaults {
     return state;
   }
   std::string seeded_reappliers() const { return seeded_reappliers_; }
+
+  // The desktop item's keys and the hiding value, as they are now.
+  std::string DesktopItem() {
+    std::string state;
+    for (const char* key : {kDesktopItem, kDesktopItemClass}) {
+      std::optional<RegKeyTree> tree;
+      EXPECT_TRUE(registry_items_.ReadKeyTree(RegView::kOwn, RegRoot::kCurrentUser, key, &tree));
+      if (tree) AppendKeySnapshot(key, *tree, SnapshotNames::kAsWritten, &state);
+    }
+    std::optional<RegRawValue> value;
+    registry_items_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, kHiddenIcons, kIeIcon, &value);
+    return state + (value ? HexDigits(value->bytes) : Text("absent"));
+  }
+  std::string seeded_desktop_item() const { return seeded_desktop_item_; }
+  int shell_notified() const { return links_.shell_notified(); }
 
   // Undoes every repair, the machine's own calls failing nowhere.
   void UndoAll() {
@@ -284,6 +310,20 @@ class RepairUnderFaults {
     // An ad shortcut to the page the Run value opens.
     Write(Text(kDesktop) + "\\导航.url", "[InternetShortcut]\r\nURL=http://hijack.example/go\r\n");
     seeded_reappliers_ = Reappliers();
+
+    const auto utf16 = [](const char* text) {
+      return RegRawValue{kRegSz, *Utf16LeFromText(text) + std::string(2, '\0')};
+    };
+    WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kDesktopItem, "",
+                  utf16("Internet Explorer"));
+    WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kDesktopItemClass, "",
+                  utf16("Internet Explorer"));
+    WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser,
+                  Text(kDesktopItemClass) + "\\shell\\open\\command", "",
+                  utf16("cmd /c start http://hijack.example/"));
+    WriteRegValue(registry_, RegView::kOwn, RegRoot::kCurrentUser, kHiddenIcons, kIeIcon,
+                  {kRegDword, std::string("\1\0\0\0", 4)});
+    seeded_desktop_item_ = DesktopItem();
   }
 
   std::vector<std::string> BackupContents() {
@@ -306,6 +346,7 @@ class RepairUnderFaults {
   FakeScheduledTasks tasks_;
   std::map<Text, Seeded> seeded_;
   std::string seeded_reappliers_;
+  std::string seeded_desktop_item_;
 };
 
 const std::pair<Operation, const char*> kOperations[] = {
@@ -345,6 +386,12 @@ TEST(FaultInjection, CleanRunRepairsEverything) {
   EXPECT_EQ(std::count_if(host.appended().begin(), host.appended().end(),
                           [](const Text& line) { return line.rfind("修复：", 0) == 0; }),
             6);
+  // The desktop item gone, the real icon shown, the shell told.
+  EXPECT_EQ(machine.DesktopItem(), "00000000");
+  EXPECT_EQ(machine.shell_notified(), 1);
+  machine.UndoAll();
+  EXPECT_EQ(machine.DesktopItem(), machine.seeded_desktop_item());
+  EXPECT_EQ(machine.shell_notified(), 2);
 }
 
 TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
@@ -373,6 +420,8 @@ TEST(FaultInjection, EveryCallSiteFailingLosesNothing) {
       }
       machine.UndoAll();
       EXPECT_EQ(machine.Reappliers(), machine.seeded_reappliers())
+          << name << " failing at call " << nth;
+      EXPECT_EQ(machine.DesktopItem(), machine.seeded_desktop_item())
           << name << " failing at call " << nth;
       ++runs;
     }

@@ -144,6 +144,8 @@ class FakeShellLinks : public ShellLinks {
   bool ParsesAsLink(const std::string& bytes) override {
     return FakeLink::Parse(bytes).has_value();
   }
+  void NotifyShellItemsChanged() override { ++shell_notified_; }
+  int shell_notified() const { return shell_notified_; }
 
   void fail_saves(bool fail) { fail_saves_ = fail; }
   int saves() const { return saves_; }
@@ -152,4 +154,5 @@ class FakeShellLinks : public ShellLinks {
   PortableFileSystem& files_;
   bool fail_saves_ = false;
   int saves_ = 0;
+  int shell_notified_ = 0;
 };

@@ -109,6 +109,11 @@ class FaultyRegistry : public Registry {
   bool KeyExists(RegView view, RegRoot root, const Text& key_path) override {
     return inner_.KeyExists(view, root, key_path);
   }
+  bool ReadKeyTreeIfOpens(RegView view, RegRoot root, const Text& key_path,
+                          std::optional<RegKeyTree>* tree) override {
+    return !plan_.Fails(Operation::kReadRegistry) &&
+           inner_.ReadKeyTreeIfOpens(view, root, key_path, tree);
+  }
   bool WriteValue(RegView view, RegRoot root, const Text& key_path, const Text& name,
                   const RegRawValue& value) override {
     return !plan_.Fails(Operation::kWriteRegistry) &&
@@ -261,6 +266,8 @@ class FaultyShellLinks : public ShellLinks {
   bool ParsesAsLink(const std::string& bytes) override {
     return !plan_.Fails(Operation::kParsesAsLink) && inner_.ParsesAsLink(bytes);
   }
+  // Not a fault site: the shell is told and answers nothing.
+  void NotifyShellItemsChanged() override { inner_.NotifyShellItemsChanged(); }
 
  private:
   ShellLinks& inner_;
