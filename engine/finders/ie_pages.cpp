@@ -4,6 +4,7 @@
 #include "engine/plan/value_changes.h"
 #include "engine/plan/view_twins.h"
 #include "engine/rules/chromium_search.h"
+#include "engine/rules/hijack_hosts.h"
 #include "engine/rules/ie_defaults.h"
 #include "platform/reg_file.h"
 #include "platform/text_utf8.h"
@@ -112,6 +113,9 @@ class Finder {
       const bool expandable = seen->type == kRegExpandSz;
       // Without the Windows folder a plain path cannot be written.
       if (value == IeValue::kLocalPage && !expandable && windows_folder.empty()) continue;
+      if (at.root == RegRoot::kCurrentUser || !manager_.Name()) {
+        AddHijackHost(*text, context_.address_utf8, context_.hijack_hosts);
+      }
       Add(at, kMainKey, IeValueName(value), *seen,
           StringLike(*seen, WindowsIeValue(value, expandable, wow_view, windows_folder)),
           at.root == RegRoot::kLocalMachine);
@@ -132,6 +136,7 @@ class Finder {
     std::optional<RegRawValue> url;
     const std::optional<std::string> address = ReadString(registry, at, scope_key, kScopeUrl, &url);
     if (!address || !IsHijackedSearchUrl(*address, context_.address_utf8)) return;
+    if (!manager_.Name()) AddHijackHost(*address, context_.address_utf8, context_.hijack_hosts);
     const Text why = "（搜索网址为 " + ShownRegValue(*url) + "）";
     // Both roots' scopes may be an organization's (Group Policy deploys the
     // user's search providers as these very keys).

@@ -4,6 +4,7 @@
 #include "engine/finders/managed_pc.h"
 #include "engine/plan/value_changes.h"
 #include "engine/plan/view_twins.h"
+#include "engine/rules/hijack_hosts.h"
 #include "engine/rules/link_commands.h"
 #include "engine/rules/reapply_rules.h"
 #include "engine/rules/registry_views.h"
@@ -69,7 +70,12 @@ class Finder {
     Text after, how = "去掉";
     if (verdict.what == LinkCommandVerdict::What::kAppended) {
       head += "在浏览器后附加了";
-      for (const Text& dropped : verdict.dropped) head += " " + dropped;
+      for (const Text& dropped : verdict.dropped) {
+        head += " " + dropped;
+        // A page appended to every link is a hijacker's (the ad shortcuts'),
+        // unless an organization's policy sets the handler.
+        if (!SetByPolicy()) AddHijackHostsIn(dropped, context_.address_utf8, context_.hijack_hosts);
+      }
       after = verdict.without;
     } else {
       head += "运行的不是";

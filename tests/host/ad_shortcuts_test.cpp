@@ -184,6 +184,26 @@ TEST_F(AdShortcuts, EachKindGoesFromEachPlaceAndItsLookAlikesStay) {
   EXPECT_EQ(Files(), before) << undo.log();
 }
 
+// A page appended to the web-link handler and Internet Explorer's hijacked
+// search page are this run's too; a page a handler keeps is not.
+TEST_F(AdShortcuts, PagesOfTheLinkHandlersAndIeCount) {
+  Set(RegRoot::kCurrentUser, "Software\\Classes\\http\\shell\\open\\command", "",
+      "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" http://www.link.evil.cn/ %1");
+  Set(RegRoot::kCurrentUser, "Software\\Microsoft\\Internet Explorer\\Main", "Search Page",
+      "http://so.evil.cn/");
+  Write(Text(kDesktop) + "链接.url", Url("http://link.evil.cn/a"));
+  Write(Text(kDesktop) + "搜索.url", Url("http://so.evil.cn/s"));
+  Write(Text(kDesktop) + "微软.url", Url("http://go.microsoft.com/fwlink/?LinkId=54896"));
+  EXPECT_EQ(Lines(RunKind::kCheck, "广告快捷方式："),
+            (TextArray{"广告快捷方式：" + Text(kDesktop) +
+                           "链接.url（打开劫持网站 http://link.evil.cn/a），将删除",
+                       "广告快捷方式：" + Text(kDesktop) +
+                           "搜索.url（打开劫持网站 http://so.evil.cn/s），将删除"}));
+  EXPECT_EQ(Lines(RunKind::kCheck, "桌面网址快捷方式："),
+            (TextArray{"桌面网址快捷方式：" + Text(kDesktop) +
+                       "微软.url 指向 http://go.microsoft.com/fwlink/?LinkId=54896，不会修改"}));
+}
+
 TEST_F(AdShortcuts, HostileEntriesAreLeftAndACleanPcSaysNothing) {
   EXPECT_TRUE(Lines(RunKind::kCheck, "广告快捷方式：").empty());
   EXPECT_TRUE(Lines(RunKind::kCheck, "桌面网址快捷方式：").empty());

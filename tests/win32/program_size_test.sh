@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# qinghe.exe stays within 256 KiB and needs nothing but Windows' own DLLs
-# (docs/performance.md, Size: the budget and what is in it).
+# qinghe.exe stays within 288 KiB and needs nothing but Windows' own DLLs
+# (docs/performance.md, Size: the budget and what is in it). Everything up to
+# the search engines and extensions fits in 256 KiB; the places in Windows
+# itself that send a user to a hijacker's page were given the rest.
 # Usage: program_size_test.sh QINGHE-EXE
 set -euo pipefail
-exe=$1 limit=262144 failed=0
+exe=$1 limit=294912 failed=0
 bytes=$(stat -c %s "$exe")
 if [ "$bytes" -gt "$limit" ]; then
   echo "$exe is $bytes bytes, more than $limit (bench/size.sh shows what grew)" >&2
