@@ -24,10 +24,12 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/two_views_registry.h"
 
 namespace {
 
@@ -50,63 +52,6 @@ RegRawValue Dword(std::uint32_t number) {
   for (int at = 0; at < 4; ++at) bytes += static_cast<char>(number >> (8 * at));
   return {kRegDword, bytes};
 }
-
-// Two views over one in-memory registry, as a 32-bit program on 64-bit
-// Windows sees them: HKEY_LOCAL_MACHINE\Software of the 32-bit view is
-// redirected to ...\Software\WOW6432Node, the rest is one key in both. Its
-// Policies key is shared too on Windows 7 and later (and in Wine), not on
-// Windows Vista.
-class TwoViews final : public RegistryCalls {
- public:
-  TwoViews(MemoryRegistry& inner, bool policies_shared)
-      : inner_(inner), policies_shared_(policies_shared) {}
-  bool HasTwoViews() override { return true; }
-  bool OpenKeyForWrite(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.OpenKeyForWrite(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool CreateKey(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.CreateKey(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool SetValue(Key key, const Text& name, RegType type,
-                const std::vector<std::uint8_t>& data) override {
-    return inner_.SetValue(key, name, type, data);
-  }
-  bool DeleteValue(Key key, const Text& name) override { return inner_.DeleteValue(key, name); }
-  bool DeleteKey(RegRoot root, const Text& path, RegView view) override {
-    return inner_.DeleteKey(root, Redirected(root, path, view), RegView::kOwn);
-  }
-  void CloseKey(Key key) override { inner_.CloseKey(key); }
-  bool OpenKeyForRead(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.OpenKeyForRead(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>* value) override {
-    return inner_.QueryRawValue(key, name, value);
-  }
-  bool ValueNames(Key key, std::vector<Text>* names) override {
-    return inner_.ValueNames(key, names);
-  }
-  bool SubkeyNames(Key key, std::vector<Text>* names) override {
-    return inner_.SubkeyNames(key, names);
-  }
-  bool SetRawValue(Key key, const Text& name, const RegRawValue& value) override {
-    return inner_.SetRawValue(key, name, value);
-  }
-
- private:
-  Text Redirected(RegRoot root, const Text& path, RegView view) const {
-    const Text policies = "Software\\Policies";
-    const bool shared = policies_shared_ &&
-                        SameIgnoringAsciiCase(path.substr(0, policies.size()), policies) &&
-                        (path.size() == policies.size() || path[policies.size()] == '\\');
-    if (view != RegView::k32Bit || root != RegRoot::kLocalMachine || shared ||
-        !SameIgnoringAsciiCase(path.substr(0, 9), "Software\\")) {
-      return path;
-    }
-    return "Software\\WOW6432Node\\" + path.substr(9);
-  }
-  MemoryRegistry& inner_;
-  bool policies_shared_;
-};
 
 class BrowserPolicies : public PortableMachineTest {
  protected:
@@ -166,24 +111,12 @@ class BrowserPolicies : public PortableMachineTest {
   // must give back exactly.
   std::string Snapshot() { return SoftwareSnapshot(registry_, SnapshotNames::kFolded); }
 
-  static Plan PolicyPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanBrowserPolicies(context, plan);
-    return plan;
-  }
   // The policies' Steps alone, shown or applied: the count is of Steps.
   TextArray CheckLines(Platform& machine) {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, PolicyPlan(machine, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanBrowserPolicies, machine, kAddress, &last_count_);
   }
   TextArray RepairLines(Platform& machine) {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine);
-    last_count_ = ApplyPlan(machine, RepairPlaces(), bundle, host,
-                            PolicyPlan(machine, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanBrowserPolicies, machine, kAddress, &last_count_);
   }
   TextArray CheckLines() { return CheckLines(machine_); }
   TextArray RepairLines() { return RepairLines(machine_); }
@@ -451,7 +384,7 @@ TEST_F(BrowserPolicies, UndoLeavesWhatWasSetSince) {
 // 64-bit Windows, where the machine's Policies key is one in both views (as
 // the user's key always is): each policy shown once, under its one name.
 TEST_F(BrowserPolicies, AKeyBothViewsShowIsShownOnce) {
-  TwoViews views(registry_, true);
+  TwoViewsRegistry views(registry_, "Software\\Policies");
   RegistryOverCalls two_views(views);
   Platform machine{two_views, files_, links_};
   Seed(kMachine, kChrome, "HomepageLocation", Sz("http://hao.evil.cn/"));
@@ -509,7 +442,7 @@ TEST_F(BrowserPolicies, AKeyBothViewsShowIsShownOnce) {
 // Windows Vista: the machine's key in each view is a key of its own. Both are
 // looked at; the same policy in both is shown once, and both go.
 TEST_F(BrowserPolicies, EveryViewIsLookedAt) {
-  TwoViews views(registry_, false);
+  TwoViewsRegistry views(registry_, "");
   RegistryOverCalls two_views(views);
   Platform machine{two_views, files_, links_};
   const Text wow_chrome = "Software\\WOW6432Node\\Policies\\Google\\Chrome";

@@ -15,6 +15,7 @@
 #include "engine/undo.h"
 #include "platform/registry_tree.h"
 #include "platform/text_utf16.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/registry_snapshot.h"
@@ -146,23 +147,11 @@ class DesktopItems : public PortableMachineTest {
     return all;
   }
 
-  static Plan ItemPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanDesktopItems(context, plan);
-    return plan;
-  }
   TextArray CheckLines() {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, ItemPlan(machine_, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanDesktopItems, machine_, kAddress, &last_count_);
   }
   TextArray RepairLines() {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine_);
-    last_count_ = ApplyPlan(machine_, RepairPlaces(), bundle, host,
-                            ItemPlan(machine_, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanDesktopItems, machine_, kAddress, &last_count_);
   }
   bool KeyThere(RegRoot root, const Text& key) {
     return registry_items_.KeyExists(RegView::kOwn, root, key);

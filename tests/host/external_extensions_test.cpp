@@ -20,6 +20,7 @@
 #include "engine/undo.h"
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/registry_snapshot.h"
@@ -249,23 +250,11 @@ class ExternalExtensions : public PortableMachineTest {
 
   std::string Snapshot() { return SoftwareSnapshot(registry_, SnapshotNames::kAsWritten); }
 
-  static Plan ExtensionPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanExternalExtensions(context, plan);
-    return plan;
-  }
   TextArray CheckLines() {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, ExtensionPlan(machine_, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanExternalExtensions, machine_, kAddress, &last_count_);
   }
   TextArray RepairLines() {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine_);
-    last_count_ = ApplyPlan(machine_, RepairPlaces(), bundle, host,
-                            ExtensionPlan(machine_, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanExternalExtensions, machine_, kAddress, &last_count_);
   }
   bool KeyThere(RegRoot root, const Text& key) { return registry_.KeyExists(root, key); }
 

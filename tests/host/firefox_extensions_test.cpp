@@ -22,6 +22,7 @@
 #include "engine/undo.h"
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 
@@ -215,23 +216,11 @@ class FirefoxExtensions : public PortableMachineTest {
     }
     return all;
   }
-  static Plan ExtensionPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanFirefoxExtensions(context, plan);
-    return plan;
-  }
   TextArray CheckLines() {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, ExtensionPlan(machine_, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanFirefoxExtensions, machine_, kAddress, &last_count_);
   }
   TextArray RepairLines() {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine_);
-    last_count_ = ApplyPlan(machine_, RepairPlaces(), bundle, host,
-                            ExtensionPlan(machine_, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanFirefoxExtensions, machine_, kAddress, &last_count_);
   }
 
   // A hijacker's add-ons in each form, and the look-alikes that stay.

@@ -21,9 +21,11 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/two_views_registry.h"
 
 namespace {
 
@@ -100,56 +102,6 @@ TEST(IeDefaults, OtherPagesAreHijacked) {
             "C:\\Windows\\SysWOW64\\blank.htm");
 }
 
-// Two views over one in-memory registry, as a 32-bit program on 64-bit
-// Windows sees them: HKEY_LOCAL_MACHINE\Software of the 32-bit view is
-// WOW6432Node (split), or one key for both (shared, as Wine keeps them).
-class TwoViews final : public RegistryCalls {
- public:
-  TwoViews(MemoryRegistry& inner, bool shared) : inner_(inner), shared_(shared) {}
-  bool HasTwoViews() override { return true; }
-  bool OpenKeyForWrite(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.OpenKeyForWrite(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool CreateKey(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.CreateKey(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool SetValue(Key key, const Text& name, RegType type,
-                const std::vector<std::uint8_t>& data) override {
-    return inner_.SetValue(key, name, type, data);
-  }
-  bool DeleteValue(Key key, const Text& name) override { return inner_.DeleteValue(key, name); }
-  bool DeleteKey(RegRoot root, const Text& path, RegView view) override {
-    return inner_.DeleteKey(root, Redirected(root, path, view), RegView::kOwn);
-  }
-  void CloseKey(Key key) override { inner_.CloseKey(key); }
-  bool OpenKeyForRead(RegRoot root, const Text& path, RegView view, Key* key) override {
-    return inner_.OpenKeyForRead(root, Redirected(root, path, view), RegView::kOwn, key);
-  }
-  bool QueryRawValue(Key key, const Text& name, std::optional<RegRawValue>* value) override {
-    return inner_.QueryRawValue(key, name, value);
-  }
-  bool ValueNames(Key key, std::vector<Text>* names) override {
-    return inner_.ValueNames(key, names);
-  }
-  bool SubkeyNames(Key key, std::vector<Text>* names) override {
-    return inner_.SubkeyNames(key, names);
-  }
-  bool SetRawValue(Key key, const Text& name, const RegRawValue& value) override {
-    return inner_.SetRawValue(key, name, value);
-  }
-
- private:
-  Text Redirected(RegRoot root, const Text& path, RegView view) const {
-    if (shared_ || view != RegView::k32Bit || root != RegRoot::kLocalMachine ||
-        !SameIgnoringAsciiCase(path.substr(0, 9), "Software\\")) {
-      return path;
-    }
-    return "Software\\WOW6432Node\\" + path.substr(9);
-  }
-  MemoryRegistry& inner_;
-  bool shared_;
-};
-
 class IePages : public PortableMachineTest {
  protected:
   void SetUp() override {
@@ -207,23 +159,11 @@ class IePages : public PortableMachineTest {
 
   std::string Snapshot() { return SoftwareSnapshot(registry_, SnapshotNames::kAsWritten); }
 
-  static Plan IePlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanInternetExplorerPages(context, plan);
-    return plan;
-  }
   TextArray CheckLines(Platform& machine) {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, IePlan(machine, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanInternetExplorerPages, machine, kAddress, &last_count_);
   }
   TextArray RepairLines(Platform& machine) {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine);
-    last_count_ =
-        ApplyPlan(machine, RepairPlaces(), bundle, host, IePlan(machine, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanInternetExplorerPages, machine, kAddress, &last_count_);
   }
   TextArray CheckLines() { return CheckLines(machine_); }
   TextArray RepairLines() { return RepairLines(machine_); }
@@ -383,7 +323,7 @@ TEST_F(IePages, BothViewsSharedOrSplit) {
   for (bool shared : {true, false}) {
     SCOPED_TRACE(shared);
     MemoryRegistry memory;
-    TwoViews views(memory, shared);
+    TwoViewsRegistry views(memory, shared ? "Software" : "");
     RegistryOverCalls two_views(views);
     Platform machine{two_views, files_, links_};
     ASSERT_TRUE(WriteRegValue(memory, RegView::kOwn, kMachine, kMain, "Local Page",

@@ -21,6 +21,7 @@
 #include "platform/registry_tree.h"
 #include "platform/text_utf8.h"
 #include "tests/support/faulty_platform.h"
+#include "tests/support/finder_run.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/registry_snapshot.h"
@@ -252,23 +253,11 @@ class LinkHandlers : public PortableMachineTest {
     return value ? TextOfStringValue(*value).value_or("?") : Text("absent");
   }
 
-  static Plan HandlerPlan(Platform& machine, RecordingHost& host, PlanFor purpose) {
-    PlanContext context(machine, host, purpose, kAddress);
-    Plan plan;
-    PlanLinkHandlers(context, plan);
-    return plan;
-  }
   TextArray CheckLines() {
-    RecordingHost host(kAddress);
-    last_count_ = ShowPlan(host, HandlerPlan(machine_, host, PlanFor::kCheck));
-    return host.appended();
+    return FinderCheckLines(PlanLinkHandlers, machine_, kAddress, &last_count_);
   }
   TextArray RepairLines(Platform& machine) {
-    RecordingHost host(kAddress);
-    BundleWriter bundle(machine);
-    last_count_ = ApplyPlan(machine, RepairPlaces(), bundle, host,
-                            HandlerPlan(machine, host, PlanFor::kRepair));
-    return host.appended();
+    return FinderRepairLines(PlanLinkHandlers, machine, kAddress, &last_count_);
   }
 
   int last_count_ = -1;
