@@ -72,6 +72,14 @@ Text ShownRegValue(const RegRawValue& value) {
   return "hex:" + HexDigits(value.bytes);
 }
 
+std::string_view StringValueUnits(const RegRawValue& value) {
+  std::string_view units(value.bytes);
+  for (std::size_t at = 0; at + 1 < units.size(); at += 2) {
+    if (units[at] == '\0' && units[at + 1] == '\0') return units.substr(0, at);
+  }
+  return units.substr(0, units.size() & ~std::size_t{1});
+}
+
 std::optional<Text> TextOfStringValue(const RegRawValue& value) {
   if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
   std::optional<Text> text = TextFromUtf16Le(value.bytes.substr(0, value.bytes.size() & ~1u));

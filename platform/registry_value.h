@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,10 @@ struct RegRawValue {
 // terminating zero; nullopt for any other value, or one code page 936
 // cannot give exactly.
 std::optional<Text> TextOfStringValue(const RegRawValue& value);
+
+// A value's UTF-16 code units up to its terminating zero (what a program
+// reading it as a string gets), whatever its type.
+std::string_view StringValueUnits(const RegRawValue& value);
 
 // A value as a person reads it in the log: a string's text in quotes (up to
 // its terminating zero, control characters as '?'), a DWORD's number, or

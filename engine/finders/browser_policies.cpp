@@ -71,18 +71,9 @@ bool IsString(const RegRawValue& value) {
   return value.type == kRegSz || value.type == kRegExpandSz;
 }
 
-// A registry string's code units up to its terminating zero: what a browser
-// reads.
-std::string_view Units(const RegRawValue& value) {
-  std::string_view units(value.bytes);
-  for (std::size_t at = 0; at + 1 < units.size(); at += 2) {
-    if (units[at] == '\0' && units[at + 1] == '\0') return units.substr(0, at);
-  }
-  return units.substr(0, units.size() & ~std::size_t{1});
-}
-
 bool HijackedPage(const RegRawValue& value, std::string_view user_address) {
-  return IsString(value) && IsHijackedStartPage(Utf8FromUtf16Le(Units(value)), user_address);
+  return IsString(value) &&
+         IsHijackedStartPage(Utf8FromUtf16Le(StringValueUnits(value)), user_address);
 }
 
 bool IsDword(const std::optional<RegRawValue>& value, std::uint32_t number) {
@@ -160,7 +151,7 @@ class Finder {
   void ExtensionSettings(const Found& place) {
     const std::optional<RegRawValue> settings = Value(place, kForcedExtensions, kExtensionSettings);
     if (settings && IsString(*settings)) {
-      const std::string_view units = Units(*settings);
+      const std::string_view units = StringValueUnits(*settings);
       const std::string json = Utf8FromUtf16Le(units);
       const std::optional<SettingsCut> cut = CutInstallingEntries(json);
       const std::optional<std::string> back = Utf16LeFromUtf8(json);
@@ -181,7 +172,7 @@ class Finder {
     if (!tree) return;
     for (const auto& [name, entry] : tree->subkeys) {
       const RegRawValue* mode = ValueIn(entry, "installation_mode");
-      if (mode && IsString(*mode) && InstallsExtension(Utf8FromUtf16Le(Units(*mode)))) {
+      if (mode && IsString(*mode) && InstallsExtension(Utf8FromUtf16Le(StringValueUnits(*mode)))) {
         Add(place, kForcedExtensions, Text(kExtensionSettings) + "\\" + name, entry);
       }
     }
@@ -212,7 +203,7 @@ class Finder {
   void Add(const Found& place, Kind kind, const char* name, const RegRawValue& value) {
     Found& found = Add(place, kind, name);
     found.state = "现为 " + ShownRegValue(value);
-    if (IsString(value)) found.pages = Utf8FromUtf16Le(Units(value));
+    if (IsString(value)) found.pages = Utf8FromUtf16Le(StringValueUnits(value));
     found.entry.content = ViewedContent(value);
     found.value = value;
   }
@@ -221,7 +212,7 @@ class Finder {
     found.tree = true;
     found.state = "有 " + Decimal(ValueCount(tree)) + " 项";
     for (const auto& [value_name, value] : tree.values) {
-      if (IsString(value)) found.pages += Utf8FromUtf16Le(Units(value)) + "\n";
+      if (IsString(value)) found.pages += Utf8FromUtf16Le(StringValueUnits(value)) + "\n";
     }
     found.entry.content = ViewedContent(tree);
   }

@@ -16,15 +16,6 @@ const char kScopesKey[] = "Software\\Microsoft\\Internet Explorer\\SearchScopes"
 const char kDefaultScope[] = "DefaultScope";
 const char kScopeUrl[] = "URL";
 
-// A string value's code units up to its terminating zero: what IE reads.
-std::string_view Units(const RegRawValue& value) {
-  std::string_view units(value.bytes);
-  for (std::size_t at = 0; at + 1 < units.size(); at += 2) {
-    if (units[at] == '\0' && units[at + 1] == '\0') return units.substr(0, at);
-  }
-  return units.substr(0, units.size() & ~std::size_t{1});
-}
-
 // A string value as UTF-8; nullopt when absent, unreadable or no string.
 std::optional<std::string> ReadString(Registry& registry, ViewedRoot at, const Text& key,
                                       const Text& name, std::optional<RegRawValue>* value) {
@@ -32,7 +23,7 @@ std::optional<std::string> ReadString(Registry& registry, ViewedRoot at, const T
       ((*value)->type != kRegSz && (*value)->type != kRegExpandSz)) {
     return std::nullopt;
   }
-  return Utf8FromUtf16Le(Units(**value));
+  return Utf8FromUtf16Le(StringValueUnits(**value));
 }
 
 // The same type, holding `text` (UTF-8, zero-ended).

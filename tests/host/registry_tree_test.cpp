@@ -100,6 +100,18 @@ std::vector<std::string> Names(const RegKeyTree& tree) {
   return names;
 }
 
+// What a program reading the value as a string gets: up to the first zero
+// unit, and never half a unit.
+TEST(RegistryValue, StringUnitsEndAtTheFirstZeroUnitAndNeverSplitOne) {
+  using std::string_literals::operator""s;
+  EXPECT_EQ(StringValueUnits({kRegSz, "a\0b\0\0\0c\0"s}), "a\0b\0"s);
+  EXPECT_EQ(StringValueUnits({kRegSz, "a\0b"s}), "a\0"s);  // odd length, unterminated
+  EXPECT_EQ(StringValueUnits({kRegSz, "\0\0a\0"s}), "");
+  // A zero byte inside a unit (U+0100) is no terminator.
+  EXPECT_EQ(StringValueUnits({kRegExpandSz, "\0\x01\0\0"s}), "\0\x01"s);
+  EXPECT_EQ(StringValueUnits({kRegSz, ""}), "");
+}
+
 TEST(RegistryTree, WriteReadDeleteRoundTripOnTheMemoryRegistry) {
   MemoryRegistry memory;
   ASSERT_TRUE(WriteRegKeyTree(memory, kOwn, kHkcu, "Software\\T", SampleTree()));

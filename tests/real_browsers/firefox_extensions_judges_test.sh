@@ -29,6 +29,8 @@
 
 set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=SCRIPTDIR/../skip_guard.sh
+source "$HERE/../skip_guard.sh"
 if [[ $# -ne 2 ]]; then
   echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
   exit 2
@@ -40,8 +42,7 @@ source "$HERE/firefox_lib.sh"
 # shellcheck source=SCRIPTDIR/firefox_search_lib.sh
 source "$HERE/firefox_search_lib.sh"
 if ! program=$(_qinghe_firefox_program 2>/dev/null) || [[ ! -x "$program" ]]; then
-  echo "SKIP: no Firefox installed"
-  exit 77
+  qinghe_skip "no Firefox installed"
 fi
 JUDGES_NAME=firefox_extensions_judges
 # shellcheck source=SCRIPTDIR/judges_lib.sh
