@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/scheduled_tasks.h"
 #include "platform/shell_links.h"
+#include "platform/wmi_subscriptions.h"
 
 struct Platform {
   Registry& registry;
@@ -16,4 +17,7 @@ struct Platform {
   ScheduledTasks* tasks = nullptr;
   // Null where no running browser may be closed.
   Processes* processes = nullptr;
+  // Null where there is no WMI to ask: its subscriptions are not looked at,
+  // and nothing says so.
+  WmiSubscriptions* wmi = nullptr;
 };
