@@ -22,6 +22,7 @@
 #include "engine/finders/shortcut_repair.h"
 #include "engine/finders/start_page_items.h"
 #include "engine/finders/system_folders.h"
+#include "engine/finders/wmi_subscriptions.h"
 #include "engine/plan/apply.h"
 #include "engine/plan/check.h"
 #include "engine/plan/selection.h"
@@ -56,6 +57,7 @@ const Finder kFinders[] = {
     // found opened, and the proxy whether anything before it was found.
     {PlanAutostart, &kAutostartPlaces, "开机启动项"},
     {PlanScheduledTasks, &kTaskPlaces, "计划任务"},
+    {PlanWmiSubscriptions, &kWmiPlaces, "WMI 事件订阅"},
     {PlanBrowserDebuggers, &kDebuggerPlaces, "浏览器调试器"},
     {PlanLinkHandlers, &kLinkHandlerPlaces, "网页链接"},
     {PlanServices, &kServicePlaces, "系统服务"},

@@ -245,6 +245,16 @@ Result UndoTask(Platform& machine, const Text& task_path) {
   return Result::kFailed;
 }
 
+// A WMI object the repair deleted, made again; one of its path made since
+// is someone else's and is left.
+Result UndoWmiObject(Platform& machine, const WmiObject& object) {
+  WmiSubscriptions* wmi = machine.wmi;
+  const std::optional<bool> there = wmi ? wmi->Exists(object.path) : std::nullopt;
+  if (there == true) return Result::kSkipped;
+  if (!there || !wmi->Create(object)) return Result::kFailed;
+  return wmi->Exists(object.path) == true ? Result::kBack : Result::kFailed;
+}
+
 // What a killed undo left beside the bundle's files: removed, as a repair
 // does. Only that exact name form is touched.
 void RemoveLeftoverReplacements(Platform& machine, const ReadBundle& bundle) {
@@ -324,6 +334,10 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
       case Change::Kind::kTask:
         name = change->task_path;
         result = UndoTask(machine, change->task_path);
+        break;
+      case Change::Kind::kWmiObject:
+        name = "WMI " + change->wmi_object.path;
+        result = UndoWmiObject(machine, change->wmi_object);
         break;
       case Change::Kind::kFolderTree:
       case Change::Kind::kFolder:

@@ -5,6 +5,7 @@
 const char kManifestName[] = "manifest.txt";
 const char kRegistryName[] = "registry.reg";
 const char kUndoneName[] = "undone.txt";
+const char kMofName[] = "subscriptions.mof";
 const char kManifestHeader[] = "qinghe restore bundle 1";
 
 namespace {
@@ -140,6 +141,15 @@ std::string FormatManifestLine(const Change& change) {
     case Change::Kind::kTask:
       line = "task\t" + Escape(change.task_path) + "\tdisabled";
       break;
+    case Change::Kind::kWmiObject:
+      line = "wmi\t" + Escape(change.wmi_object.path) + "\t" +
+             Escape(change.wmi_object.class_name) + "\tdeleted";
+      // Each property one field, "name=type:value": a name is a word, no "=".
+      for (const WmiProperty& property : change.wmi_object.properties) {
+        line +=
+            "\t" + Escape(property.name + "=" + Decimal(property.cim_type) + ":" + property.value);
+      }
+      break;
     case Change::Kind::kFolderTree:
       return std::string();  // its files are recorded, each as a file
     case Change::Kind::kFolder:
@@ -221,6 +231,25 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
         if (!size_after || !IsSha256(after[1])) return std::nullopt;
         change.size_after = *size_after;
         change.sha256_after = after[1];
+      }
+    } else if (fields.size() >= 4 && fields[0] == "wmi" && fields[3] == "deleted") {
+      change.kind = Change::Kind::kWmiObject;
+      const auto path = Unescape(fields[1]);
+      const auto class_name = Unescape(fields[2]);
+      if (!path || !class_name || path->empty() || class_name->empty()) return std::nullopt;
+      change.wmi_object.path = *path;
+      change.wmi_object.class_name = *class_name;
+      for (std::size_t field = 4; field < fields.size(); ++field) {
+        const auto property = Unescape(fields[field]);
+        if (!property) return std::nullopt;
+        const std::size_t equals = property->find('=');
+        const std::size_t colon = property->find(':', equals);
+        if (equals == 0 || equals == Text::npos || colon == Text::npos) return std::nullopt;
+        const auto type = ParseDecimal(property->substr(equals + 1, colon - equals - 1));
+        if (!type || *type > 0xFFFFu) return std::nullopt;
+        change.wmi_object.properties.push_back(WmiProperty{property->substr(0, equals),
+                                                           static_cast<std::uint32_t>(*type),
+                                                           property->substr(colon + 1)});
       }
     } else {
       return std::nullopt;

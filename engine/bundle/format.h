@@ -12,6 +12,9 @@
 extern const char kManifestName[];  // "manifest.txt"
 extern const char kRegistryName[];  // "registry.reg"
 extern const char kUndoneName[];    // "undone.txt"
+// The WMI subscriptions a repair deleted, as MOF text (UTF-16LE) for a
+// person to compile back with mofcomp; the undo reads the manifest.
+extern const char kMofName[];  // "subscriptions.mof"
 extern const char kManifestHeader[];
 
 // A manifest larger than this names more than any repair changes.

@@ -76,6 +76,11 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& pla
           return refuse("清单含有修复之外的计划任务：" + change.task_path);
         }
         break;
+      case Change::Kind::kWmiObject:
+        if (!places.AllowsWmiObject(change.wmi_object)) {
+          return refuse("清单含有修复之外的 WMI 对象：" + change.wmi_object.path);
+        }
+        break;
       case Change::Kind::kFolderTree:
       case Change::Kind::kFolder:
         return refuse("清单已损坏：" + bundle.folder + kManifestName);

@@ -4,6 +4,7 @@
 #include "engine/bundle/listing.h"
 #include "platform/digest.h"
 #include "platform/text.h"
+#include "platform/text_utf16.h"
 
 namespace {
 
@@ -225,5 +226,25 @@ bool BundleWriter::RecordTaskDisabled(const Text& task_path) {
   Change change;
   change.kind = Change::Kind::kTask;
   change.task_path = task_path;
+  return Append(change);
+}
+
+bool BundleWriter::RecordMof(const Text& mof) {
+  if (!EnsureFolder()) return false;
+  std::optional<std::string> bytes = Utf16LeFromText(mof);
+  if (!bytes) return false;
+  FileSystem& files = machine_.files;
+  const Text path = folder_ + kMofName;
+  if (files.PathExists(path)) return files.AppendToFile(path, *bytes);
+  // UTF-16LE with its mark, a form mofcomp reads whatever the code page.
+  bytes->insert(0, "\xFF\xFE");
+  return files.WriteNewFile(path, *bytes) == NewFile::kWritten && FileHolds(files, path, *bytes);
+}
+
+bool BundleWriter::RecordWmiObjectDeleted(const WmiObject& object) {
+  if (!EnsureFolder()) return false;
+  Change change;
+  change.kind = Change::Kind::kWmiObject;
+  change.wmi_object = object;
   return Append(change);
 }

@@ -43,6 +43,11 @@ class BundleWriter {
   // The manifest line of a scheduled task about to be disabled.
   bool RecordTaskDisabled(const Text& task_path);
 
+  // `mof` (MOF text) added to the bundle's subscriptions.mof.
+  bool RecordMof(const Text& mof);
+  // The manifest line of a WMI object about to be deleted.
+  bool RecordWmiObjectDeleted(const WmiObject& object);
+
   // The bundle's folder, once made.
   const Text& folder() const { return folder_; }
 

@@ -151,6 +151,18 @@ bool ApplyTask(Platform& machine, BundleWriter& bundle, const Change& change) {
          tasks->SetEnabled(change.task_path, false) && tasks->IsEnabled(change.task_path) == false;
 }
 
+// A WMI object deleted once recorded, its subscriptions' MOF text first;
+// one gone since the plan is done.
+bool ApplyWmiObject(Platform& machine, BundleWriter& bundle, const Change& change) {
+  WmiSubscriptions* wmi = machine.wmi;
+  if (!wmi) return false;
+  const std::optional<bool> there = wmi->Exists(change.wmi_object.path);
+  if (there == false) return true;
+  return there && (change.wmi_mof.empty() || bundle.RecordMof(change.wmi_mof)) &&
+         bundle.RecordWmiObjectDeleted(change.wmi_object) && wmi->Delete(change.wmi_object.path) &&
+         wmi->Exists(change.wmi_object.path) == false;
+}
+
 // Every file below `folder` (no trailing backslash), allowed and recorded
 // with what the removal leaves (nothing), and kept as recorded. False when
 // one cannot be.
@@ -204,6 +216,8 @@ bool ApplyChange(Platform& machine, const Places& places, const PlaceRoots& root
       return ApplyFile(machine, bundle, change);
     case Change::Kind::kTask:
       return ApplyTask(machine, bundle, change);
+    case Change::Kind::kWmiObject:
+      return ApplyWmiObject(machine, bundle, change);
     case Change::Kind::kFolderTree:
       return ApplyFolderTree(machine, places, roots, bundle, change);
     case Change::Kind::kFolder:
@@ -221,6 +235,8 @@ Text PlaceName(const Change& change) {
       return RegFileKeyName(change.root, change.view, change.key_path);
     case Change::Kind::kTask:
       return change.task_path;
+    case Change::Kind::kWmiObject:
+      return change.wmi_object.path;
     case Change::Kind::kFile:
     case Change::Kind::kFolderTree:
     case Change::Kind::kFolder:

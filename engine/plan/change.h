@@ -13,6 +13,7 @@
 
 #include "platform/registry_value.h"
 #include "platform/text.h"
+#include "platform/wmi_subscriptions.h"
 
 struct Platform;
 class FileSystem;
@@ -27,6 +28,9 @@ struct Change {
     // A folder made when missing, for the copies a repair adds (the desktop's
     // back-up folder): never recorded, never undone.
     kFolder,
+    // A WMI object (a subscription's binding or consumer), deleted by the
+    // repair and made again from its properties by the undo.
+    kWmiObject,
   };
   Kind kind = Kind::kFile;
 
@@ -47,8 +51,13 @@ struct Change {
   Text sha256_after;
   // kTask: "\Folder\Name".
   Text task_path;
+  // kWmiObject: its class, path and properties.
+  WmiObject wmi_object;
 
   // The plan's own parts, never written down.
+  // kWmiObject: the subscriptions it belongs to as MOF text, written into
+  // the bundle for a person before the first of them is deleted.
+  Text wmi_mof;
   // The guard: the change is made only while the place is as the plan saw
   // it (a value or its absence; a file's bytes or its absence).
   bool guarded = false;

@@ -27,6 +27,8 @@ Text ShownAfter(const Change& change) {
                                                              : Text("备份后删除");
     case Change::Kind::kTask:
       return "停用";
+    case Change::Kind::kWmiObject:
+      return "删除";
     default:
       return "连同其下各项删除";
   }

@@ -27,6 +27,11 @@ bool Places::AllowsFile(const PlaceRoots& roots, const Text& path) const {
   return AnyFinder(finders_, [&](const FinderPlaces& f) { return f.file && f.file(roots, path); });
 }
 
+bool Places::AllowsWmiObject(const WmiObject& object) const {
+  return AnyFinder(finders_,
+                   [&](const FinderPlaces& f) { return f.wmi_object && f.wmi_object(object); });
+}
+
 bool Places::AllowsTask(const Text& task_path) const {
   return AnyFinder(finders_, [&](const FinderPlaces& f) { return f.task && f.task(task_path); });
 }
@@ -62,6 +67,8 @@ bool Places::Allows(const PlaceRoots& roots, const Change& change) const {
       return AllowsFile(roots, change.original);
     case Change::Kind::kTask:
       return AllowsTask(change.task_path);
+    case Change::Kind::kWmiObject:
+      return AllowsWmiObject(change.wmi_object);
     case Change::Kind::kFolder:
       return AllowsCopy(roots, change.original);
   }

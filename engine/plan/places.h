@@ -25,6 +25,7 @@ struct FinderPlaces {
   bool (*key_tree)(RegRoot root, const Text& key_path) = nullptr;
   bool (*file)(const PlaceRoots& roots, const Text& path) = nullptr;
   bool (*task)(const Text& task_path) = nullptr;
+  bool (*wmi_object)(const WmiObject& object) = nullptr;
   // A folder the repair adds copies to, never undone (the back-up folder).
   bool (*copy_folder)(const PlaceRoots& roots, const Text& folder) = nullptr;
   // An entry of a bundle's registry.reg that this finder's records put
@@ -45,6 +46,7 @@ class Places {
   bool AllowsKeyTree(RegRoot root, const Text& key_path) const;
   bool AllowsFile(const PlaceRoots& roots, const Text& path) const;
   bool AllowsTask(const Text& task_path) const;
+  bool AllowsWmiObject(const WmiObject& object) const;
   // A folder a repair adds copies to that the undo never touches.
   bool AllowsCopy(const PlaceRoots& roots, const Text& folder) const;
   bool AllowsRegistryEntry(const RegFileEntry& entry, const std::vector<Change>& changes) const;

@@ -441,14 +441,22 @@ std::optional<Reapplies> WhyCommandReapplies(FileSystem& files, const Text& comm
   for (const Text& script : scripts) {
     const std::optional<Text> text = ReadScript(files, script);
     if (!text) continue;
-    if (MarkIn(*text, kRegistryMarks) ||
-        AsciiUpper(*text).find(kFirefoxHomepagePref) != Text::npos ||
-        ProfileFileWritten(*text, EndsWith(AsciiUpper(script), ".VBS"))) {
-      return WritesSetting(script);
+    if (auto why =
+            WhyScriptReapplies(*text, EndsWith(AsciiUpper(script), ".VBS"), script, user_address)) {
+      return why;
     }
-    if (auto page = HijackPageIn(*text, user_address, true)) {
-      return Reapplies{Reapplies::How::kOpensPage, *page};
-    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Reapplies> WhyScriptReapplies(const Text& text, bool vbscript, const Text& named,
+                                            std::string_view user_address) {
+  if (MarkIn(text, kRegistryMarks) || AsciiUpper(text).find(kFirefoxHomepagePref) != Text::npos ||
+      ProfileFileWritten(text, vbscript)) {
+    return WritesSetting(named);
+  }
+  if (auto page = HijackPageIn(text, user_address, true)) {
+    return Reapplies{Reapplies::How::kOpensPage, *page};
   }
   return std::nullopt;
 }

@@ -41,6 +41,12 @@ std::pair<Text, Text> SplitCommand(const Text& command);
 std::optional<Reapplies> WhyCommandReapplies(FileSystem& files, const Text& command,
                                              std::string_view user_address);
 
+// Why a script's text (`vbscript`: VBScript, whose strings are written
+// differently) re-applies a hijack, by the script rules above; `named` is
+// what a setting it writes is said to be written by.
+std::optional<Reapplies> WhyScriptReapplies(const Text& text, bool vbscript, const Text& named,
+                                            std::string_view user_address);
+
 // The words the check and the repair use for `why`, after `when` ("每次开机").
 Text ReapplyReason(const Text& when, const Reapplies& why);
 
