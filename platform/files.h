@@ -29,6 +29,7 @@ enum SpecialFolder : int {
   // The scheduler's task definitions, one file per task: <system>\Tasks,
   // reached through Sysnative from a 32-bit program on 64-bit Windows.
   kTaskDefinitionsFolder = 16,
+  kCommonStartMenuFolder = 17,
 };
 
 // One entry of a folder search, as FindFirstFileA/FindNextFileA give it.

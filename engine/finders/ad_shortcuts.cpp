@@ -21,18 +21,23 @@ bool IsUrlFile(const Text& name) {
 }
 
 // The folders walked, each ending in a backslash, the two desktops first
-// (kDesktops); one given twice (all users' as the user's own) is walked once
-// and empty in its second place, as one the system lacks.
+// (kDesktops); one given twice (all users' as the user's own), or lying in
+// one walked before it (all users' programs in their start menu), is walked
+// once and empty in its second place, as one the system lacks.
 constexpr std::size_t kDesktops = 2;
 
 TextArray WalkedFolders(const RepairFolders& places) {
   TextArray folders;
-  for (const Text* each : {&places.desktop, &places.common_desktop, &places.start_menu,
-                           &places.common_programs, &places.quick_launch, &places.favorites}) {
+  for (const Text* each :
+       {&places.desktop, &places.common_desktop, &places.start_menu, &places.common_start_menu,
+        &places.common_programs, &places.quick_launch, &places.favorites}) {
     Text folder = *each;
     if (!folder.empty() && folder.back() != '\\') folder += "\\";
     for (const Text& earlier : folders) {
-      if (SameIgnoringAsciiCase(earlier, folder)) folder.clear();
+      if (!earlier.empty() && folder.size() >= earlier.size() &&
+          SameIgnoringAsciiCase(folder.substr(0, earlier.size()), earlier)) {
+        folder.clear();
+      }
     }
     folders.push_back(folder);
   }

@@ -58,6 +58,7 @@ RepairFolders FindRepairFolders(FileSystem& files) {
   places.common_programs = folder(kCommonProgramsFolder);
   places.common_desktop = folder(kCommonDesktopFolder);
   places.favorites = folder(kFavoritesFolder);
+  places.common_start_menu = folder(kCommonStartMenuFolder);
   return places;
 }
 

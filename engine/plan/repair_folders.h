@@ -14,7 +14,8 @@ struct RepairFolders {
   Text programs;
   Text common_programs;
   Text common_desktop;
-  Text favorites;  // the user's Favorites, ending in a backslash; empty when unknown
+  Text favorites;          // the user's Favorites, ending in a backslash; empty when unknown
+  Text common_start_menu;  // all users' start menu, the same
 };
 
 // The launch-point folders of `places` that are known, in the order they

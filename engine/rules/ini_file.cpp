@@ -1,5 +1,7 @@
 #include "engine/rules/ini_file.h"
 
+#include "platform/text_utf16.h"
+
 namespace {
 
 bool IsIniSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -23,6 +25,12 @@ IniFile ReadIniFile(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   IniFile file;
   file.sections.emplace_back();
+  if (bytes.substr(0, 2) == "\xFF\xFE") {
+    // The text in the code page, as the ANSI profile calls give it; one
+    // with a character the code page lacks reads as nothing.
+    const std::optional<Text> text = TextFromUtf16Le(bytes.substr(2));
+    return text ? ReadIniFile(*text) : file;
+  }
   while (!bytes.empty()) {
     const std::size_t end = bytes.find('\n');
     const std::string_view line = Trimmed(bytes.substr(0, end));

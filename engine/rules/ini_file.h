@@ -35,9 +35,10 @@ struct IniFile {
 };
 
 // The file's sections and entries. A UTF-8 byte-order mark at the start is
-// skipped; lines end at "\n" (a "\r" before it is one of the spaces taken
-// off). No comment syntax: a line starting with ';' is an entry whose key
-// starts with ';', which no caller asks for, as Windows keeps it.
+// skipped; after a UTF-16LE one the file is read as UTF-16LE, in the
+// program's code page (nothing when a character is not in it); lines end at "\n" (a "\r" before it
+// is one of the spaces taken off). No comment syntax: a line starting with ';' is an entry whose
+// key starts with ';', which no caller asks for, as Windows keeps it.
 IniFile ReadIniFile(std::string_view bytes);
 
 // The value Windows gives for `key` in `section`: the first section of that

@@ -44,6 +44,8 @@ int CsidlOf(SpecialFolder folder) {
       return CSIDL_COMMON_DESKTOPDIRECTORY;
     case kCommonProgramsFolder:
       return CSIDL_COMMON_PROGRAMS;
+    case kCommonStartMenuFolder:
+      return CSIDL_COMMON_STARTMENU;
     case kCommonStartupFolder:
       return CSIDL_COMMON_STARTUP;
     default:

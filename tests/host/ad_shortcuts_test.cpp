@@ -27,6 +27,7 @@ const char kAddress[] = "https://www.user-home.cn/";
 const char kDesktop[] = "C:\\Users\\u\\Desktop\\";
 const char kPublic[] = "C:\\Users\\Public\\Desktop\\";
 const char kStartMenu[] = "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\";
+const char kCommonStartMenu[] = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\";
 const char kCommonPrograms[] = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 const char kQuickLaunch[] =
     "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\";
@@ -64,6 +65,8 @@ class AdShortcuts : public PortableMachineTest {
     files_.SetSpecialFolder(kStartMenuFolder, kStartMenu);
     files_.SetSpecialFolder(kProgramsFolder, Text(kStartMenu) + "Programs");
     files_.SetSpecialFolder(kCommonProgramsFolder, kCommonPrograms);
+    files_.SetSpecialFolder(kCommonStartMenuFolder,
+                            TextLeft(kCommonStartMenu, Text(kCommonStartMenu).size() - 1));
     files_.SetSpecialFolder(kFavoritesFolder, kFavorites);
     files_.SetSpecialFolder(kStartupFolder, kStartup);
     files_.SetSpecialFolder(kLocalAppDataFolder, "C:\\Users\\u\\AppData\\Local");
@@ -99,6 +102,10 @@ TEST_F(AdShortcuts, EachKindGoesFromEachPlaceAndItsLookAlikesStay) {
   Write(Text(kPublic) + "特价.url", Url("https://start.evil.net/sale"));
   Write(Text(kStartMenu) + "Programs\\推荐\\导航.url", Url("http://hao.evil.cn/menu"));
   Write(Text(kCommonPrograms) + "Deep\\er\\hao.url", Url("http://HAO.evil.cn/"));
+  Write(Text(kCommonStartMenu) + "zz.url", Url("http://hao.evil.cn/root"));
+  // Saved as UTF-16LE, which Windows' profile reader reads as well.
+  Write(Text(kDesktop) + "UTF16导航.url",
+        "\xFF\xFE" + *Utf16LeFromText(Url("http://hao.evil.cn/utf16")));
   Write(Text(kQuickLaunch) + "hao.url", Url("http://hao.evil.cn/ql"));
   Write(Text(kFavorites) + "Links\\hao.url", Url("http://hao.evil.cn/fav"));
   // Posing as a browser: by its name, or by a browser's icon.
@@ -124,6 +131,8 @@ TEST_F(AdShortcuts, EachKindGoesFromEachPlaceAndItsLookAlikesStay) {
 
   const TextArray removed = {
       "广告快捷方式：" + Text(kDesktop) +
+          "UTF16导航.url（打开劫持网站 http://hao.evil.cn/utf16），将删除",
+      "广告快捷方式：" + Text(kDesktop) +
           "上网.url（冒充浏览器，打开 http://ads.example.cn/2），将删除",
       "广告快捷方式：" + Text(kDesktop) +
           "网址导航.url（打开劫持网站 http://www.hao.evil.cn/?tn=desk），将删除",
@@ -135,6 +144,8 @@ TEST_F(AdShortcuts, EachKindGoesFromEachPlaceAndItsLookAlikesStay) {
           "Programs\\推荐\\导航.url（打开劫持网站 http://hao.evil.cn/menu），将删除",
       "广告快捷方式：" + Text(kCommonPrograms) +
           "Deep\\er\\hao.url（打开劫持网站 http://HAO.evil.cn/），将删除",
+      "广告快捷方式：" + Text(kCommonStartMenu) +
+          "zz.url（打开劫持网站 http://hao.evil.cn/root），将删除",
       "广告快捷方式：" + Text(kQuickLaunch) +
           "hao.url（打开劫持网站 http://hao.evil.cn/ql），将删除",
       "广告快捷方式：" + Text(kFavorites) +

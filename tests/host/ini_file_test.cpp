@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text_utf16.h"
+
 namespace {
 
 std::optional<std::string> Url(std::string_view bytes) { return UrlOfInternetShortcut(bytes); }
@@ -57,6 +59,16 @@ TEST(IniFile, ReadsLongLinesWholeAndNamesUpToANul) {
   EXPECT_EQ(Url("[InternetShortcut]\nURL=http://a/\0http://b/\n"s), "http://a/");
   EXPECT_EQ(Url("[Internet\0Shortcut]\nURL=http://a/\n"s), std::nullopt);
   EXPECT_EQ(Url("\0\0\0\0"s), std::nullopt);
+}
+
+TEST(IniFile, ReadsUtf16WithItsMarkInTheCodePage) {
+  const std::string text = "[InternetShortcut]\r\nURL=http://a.cn/?q=导航\r\n";
+  EXPECT_EQ(Url("\xFF\xFE" + *Utf16LeFromText(text)), "http://a.cn/?q=导航");
+  // Without its mark it is bytes with NULs between; a character the code
+  // page lacks (U+0E01), or a unit cut in half, makes it nothing.
+  EXPECT_EQ(Url(*Utf16LeFromText(text)), std::nullopt);
+  EXPECT_EQ(Url("\xFF\xFE" + *Utf16LeFromText(text) + std::string("\x01\x0E", 2)), std::nullopt);
+  EXPECT_EQ(Url("\xFF\xFE" + *Utf16LeFromText(text) + "x"), std::nullopt);
 }
 
 }  // namespace

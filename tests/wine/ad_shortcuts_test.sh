@@ -32,7 +32,7 @@ url() { printf '[InternetShortcut]\r\nURL=%s\r\n%s' "$2" "${3:-}" >"$1"; }
 # desktop links' repair keeps in its back-up folder, which stay.
 files_state() {
   local folder
-  for folder in "$desktop" "$public" "$programs" "$common_programs" "$quick" "$favorites"; do
+  for folder in "$desktop" "$public" "$programs" "$common_start" "$quick" "$favorites"; do
     (cd "$folder" && find . -path ./修复前桌面图标备份 -prune -o -type f -print0 |
       LC_ALL=C sort -z | xargs -0 -r sha1sum)
   done
@@ -44,7 +44,8 @@ seed() {
   user_win="C:\\users\\$win_user"
   desktop="$user_dir/Desktop" public="$prefix/drive_c/users/Public/Desktop"
   programs="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-  common_programs="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+  common_start="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu"
+  common_programs="$common_start/Programs"
   quick="$user_dir/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
   favorites="$user_dir/Favorites"
   mkdir -p "$desktop" "$public" "$programs/推荐" "$common_programs" "$quick" "$favorites/Links"
@@ -63,6 +64,11 @@ seed() {
   url "$public/特价.url" 'https://start.evil.net/sale'
   url "$programs/推荐/导航.url" 'http://lnk.evil.org/menu'
   url "$common_programs/hao.url" 'http://HAO.evil.cn/'
+  url "$common_start/zz.url" 'http://hao.evil.cn/root'
+  # Saved as UTF-16LE with its mark, which Windows reads as well.
+  url "$desktop/UTF16导航.url" 'http://hao.evil.cn/utf16'
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$desktop/UTF16导航.url"; } >"$desktop/u16.tmp"
+  mv "$desktop/u16.tmp" "$desktop/UTF16导航.url"
   url "$quick/hao.url" 'http://hao.evil.cn/ql'
   url "$favorites/Links/hao.url" 'http://hao.evil.cn/fav'
   url "$public/Internet Explorer.url" 'http://ads.example.cn/'
@@ -86,15 +92,17 @@ before=$(files_state)
 
 d="$user_win\\Desktop" p='C:\users\Public\Desktop'
 m="$user_win\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
-c='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
+s='C:\ProgramData\Microsoft\Windows\Start Menu' c="$s\\Programs"
 q="$user_win\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"
 f="$user_win\\Favorites"
-ads=("$d\\上网.url|冒充浏览器，打开 http://ads.example.cn/2"
+ads=("$d\\UTF16导航.url|打开劫持网站 http://hao.evil.cn/utf16"
+  "$d\\上网.url|冒充浏览器，打开 http://ads.example.cn/2"
   "$d\\网址导航.url|打开劫持网站 http://www.hao.evil.cn/?tn=desk"
   "$p\\Internet Explorer.url|冒充浏览器，打开 http://ads.example.cn/"
   "$p\\特价.url|打开劫持网站 https://start.evil.net/sale"
   "$m\\推荐\\导航.url|打开劫持网站 http://lnk.evil.org/menu"
   "$c\\hao.url|打开劫持网站 http://HAO.evil.cn/"
+  "$s\\zz.url|打开劫持网站 http://hao.evil.cn/root"
   "$q\\hao.url|打开劫持网站 http://hao.evil.cn/ql"
   "$f\\Links\\hao.url|打开劫持网站 http://hao.evil.cn/fav")
 want_check=() want_repair=()
@@ -121,6 +129,7 @@ check_equal "the repair removes each ad, a line each" \
 check_equal "and says nothing of the rest" "" "$(lines 桌面网址快捷方式 <<<"$repair")"
 for gone in "$desktop/上网.url" "$desktop/网址导航.url" "$public/Internet Explorer.url" \
   "$public/特价.url" "$programs/推荐/导航.url" "$common_programs/hao.url" "$quick/hao.url" \
+  "$common_start/zz.url" "$desktop/UTF16导航.url" \
   "$favorites/Links/hao.url"; do
   check_fails "gone: $gone" test -e "$gone"
 done
