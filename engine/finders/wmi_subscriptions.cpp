@@ -81,16 +81,17 @@ Step ConsumerStep(ConsumerItem& item) {
   step.failed_line = shown + "，删除失败";
   step.changes_something = true;
   // The bindings first: a consumer is deleted only once nothing names it.
-  for (const WmiSubscription& subscription : item.subscriptions) {
+  Text mof = MofOfSubscriptions(item.subscriptions);
+  for (WmiSubscription& subscription : item.subscriptions) {
     Change change;
     change.kind = Change::Kind::kWmiObject;
-    change.wmi_object = subscription.binding;
-    if (step.changes.empty()) change.wmi_mof = MofOfSubscriptions(item.subscriptions);
+    change.wmi_object = std::move(subscription.binding);
+    if (step.changes.empty()) change.wmi_mof = std::move(mof);
     step.changes.push_back(std::move(change));
   }
   Change consumer;
   consumer.kind = Change::Kind::kWmiObject;
-  consumer.wmi_object = item.subscriptions.front().consumer;
+  consumer.wmi_object = std::move(item.subscriptions.front().consumer);
   step.changes.push_back(std::move(consumer));
   return step;
 }
