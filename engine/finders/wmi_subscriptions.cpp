@@ -74,6 +74,7 @@ Step ConsumerStep(ConsumerItem& item) {
   if (!Exact(item)) {
     step.check_lines.push_back(shown + "，无法删除：其设置无法原样记录");
     step.failed_line = shown + "，未删除：其设置无法原样记录";
+    step.reports_failure = true;  // it keeps putting the hijack back
     return step;
   }
   step.check_lines.push_back(shown + "，将删除");

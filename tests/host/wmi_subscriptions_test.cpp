@@ -10,6 +10,7 @@
 
 #include "engine/bundle/format.h"
 #include "engine/bundle/listing.h"
+#include "engine/plan/finding_rows.h"
 #include "engine/rules/wmi_mof.h"
 #include "engine/undo.h"
 #include "platform/text_utf16.h"
@@ -267,6 +268,15 @@ TEST_F(WmiSubscriptionsRound, WhatCannotBeKeptAsItIsIsOnlyReported) {
             "其设置无法原样记录");
   EXPECT_TRUE(wmi_.objects.count(nav_));
   EXPECT_EQ(wmi_.deletes, 2);  // Keeper's
+  // A person's list shows it, without a box: the repair cannot take it.
+  Plan plan;
+  RecordingHost host(kAddress);
+  RunCheck(machine_, host, &plan);
+  std::vector<bool> left;
+  for (const FindingRow& row : FindingRows(plan)) {
+    if (row.kind == "WMI 事件订阅") left.push_back(row.left);
+  }
+  EXPECT_EQ(left, std::vector<bool>{true});  // Keeper is gone
 }
 
 TEST_F(WmiSubscriptionsRound, UndoLeavesWhatWasMadeSinceAndCanBeRepeated) {
