@@ -322,7 +322,7 @@ TEST_F(FilesContract, SpecialFoldersEndInOneBackslash) {
   EXPECT_EQ(desktop.back(), '\\');
   EXPECT_NE(desktop.substr(desktop.size() - 2), "\\\\");
   EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(0)), "");
-  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(17)), "");
+  EXPECT_EQ(files().GetSpecialFolder(static_cast<SpecialFolder>(18)), "");
   // The task definitions, where a backend names them: System32's Tasks,
   // through Sysnative where System32 is a 32-bit program's own.
   const Text tasks = files().GetSpecialFolder(kTaskDefinitionsFolder);
