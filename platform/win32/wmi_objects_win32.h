@@ -19,8 +19,8 @@ enum class WmiValueRead {
 // `value` of a property of CIM type `type` as text (see WmiProperty::value).
 WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text);
 
-// `object`'s class, relative path and own properties.
-WmiObject ReadWmiObject(IWbemClassObject* object);
+// `object`'s class, relative path and own properties, into the empty `read`.
+void ReadWmiObject(IWbemClassObject* object, WmiObject* read);
 
 // Fills the empty `value` with `property`'s value as WMI takes one of its
 // type; false when the text does not fit the type (the value may then need

@@ -60,15 +60,16 @@ HRESULT GetObjectAt(IWbemServices* services, const Text& path,
                              reinterpret_cast<IWbemClassObject**>(object->ReceiveVoid()), nullptr);
 }
 
-// The filter or consumer a binding names: no class when there is none.
-WmiObject NamedObject(IWbemServices* services, const Text* path) {
+// The filter or consumer a binding names, into the empty `named`: no class
+// when there is none.
+void ReadNamedObject(IWbemServices* services, const Text* path, WmiObject* named) {
   ScopedComPtr<IWbemClassObject> object;
   const HRESULT got = path ? GetObjectAt(services, *path, &object) : kNoPath;
-  if (SUCCEEDED(got)) return ReadWmiObject(object.get());
-  WmiObject none;
-  // Known to be gone, or not known at all.
-  none.exact = got == kNotFound;
-  return none;
+  if (SUCCEEDED(got)) {
+    ReadWmiObject(object.get(), named);
+  } else {
+    named->exact = got == kNotFound;  // known to be gone, or not known at all
+  }
 }
 
 }  // namespace
@@ -96,11 +97,10 @@ WmiListing Win32WmiSubscriptions::ListSubscriptions(std::vector<WmiSubscription>
     if (next != WBEM_S_NO_ERROR || returned != 1 || found.size() >= kMostBindings) {
       return WmiListing::kNotConnected;
     }
-    WmiSubscription subscription;
-    subscription.binding = ReadWmiObject(binding.get());
-    subscription.filter = NamedObject(services.get(), subscription.binding.Value("Filter"));
-    subscription.consumer = NamedObject(services.get(), subscription.binding.Value("Consumer"));
-    found.push_back(std::move(subscription));
+    WmiSubscription& subscription = found.emplace_back();
+    ReadWmiObject(binding.get(), &subscription.binding);
+    ReadNamedObject(services.get(), subscription.binding.Value("Filter"), &subscription.filter);
+    ReadNamedObject(services.get(), subscription.binding.Value("Consumer"), &subscription.consumer);
   }
   *subscriptions = std::move(found);
   return WmiListing::kListed;

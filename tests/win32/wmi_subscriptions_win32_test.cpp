@@ -130,11 +130,13 @@ TEST(WmiValuesWin32, WrittenValuesReadBackAsTheyWere) {
     EXPECT_EQ(text, one.text);
   }
   const std::pair<CIMTYPE, const char*> refused[] = {
-      {CIM_UINT8, "256"}, {CIM_UINT8, "-1"},          {CIM_UINT8, ""},
-      {CIM_UINT8, "-"},   {CIM_SINT8, "128"},         {CIM_UINT32, "4294967296"},
-      {CIM_UINT32, "-1"}, {CIM_SINT32, "2147483648"}, {CIM_UINT32, "99999999999"},
-      {CIM_SINT16, "1x"}, {CIM_UINT16, " 1"},         {CIM_BOOLEAN, "true"},
-      {CIM_REAL32, "1"},  {CIM_CHAR16, "65"},         {CIM_OBJECT, ""},
+      {CIM_UINT8, "256"},    {CIM_UINT8, "-1"},          {CIM_UINT8, ""},
+      {CIM_UINT8, "-"},      {CIM_SINT8, "128"},         {CIM_UINT32, "4294967296"},
+      {CIM_UINT32, "-1"},    {CIM_SINT32, "2147483648"}, {CIM_UINT32, "99999999999"},
+      {CIM_SINT16, "1x"},    {CIM_UINT16, " 1"},         {CIM_UINT16, "007"},
+      {CIM_SINT32, "-0"},    {CIM_SINT32, "+1"},         {CIM_UINT8, "1-2"},
+      {CIM_BOOLEAN, "true"}, {CIM_REAL32, "1"},          {CIM_CHAR16, "65"},
+      {CIM_OBJECT, ""},
   };
   for (const auto& [type, text] : refused) {
     ScopedVariant value;
@@ -177,7 +179,8 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
   ASSERT_EQ(systems->Next(WBEM_INFINITE, 1,
                           reinterpret_cast<IWbemClassObject**>(system.ReceiveVoid()), &returned),
             WBEM_S_NO_ERROR);
-  const WmiObject os = ReadWmiObject(system.get());
+  WmiObject os;
+  ReadWmiObject(system.get(), &os);
   EXPECT_EQ(os.class_name, "Win32_OperatingSystem");
   EXPECT_EQ_ON_WINDOWS(os.path, "Win32_OperatingSystem=@", "Win32_OperatingSystem",
                        "Win32_OperatingSystem has no key, its __RELPATH is the class alone");
@@ -207,7 +210,8 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
   ASSERT_TRUE(SUCCEEDED(
       services->GetObject(process_path.get(), 0, nullptr,
                           reinterpret_cast<IWbemClassObject**>(process.ReceiveVoid()), nullptr)));
-  const WmiObject own = ReadWmiObject(process.get());
+  WmiObject own;
+  ReadWmiObject(process.get(), &own);
   EXPECT_EQ(own.class_name, "Win32_Process");
   EXPECT_EQ_ON_WINDOWS(own.path, OwnProcessPath(), "",
                        "a Win32_Process has no __RELPATH: the object is not exact");
