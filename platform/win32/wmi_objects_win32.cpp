@@ -46,15 +46,17 @@ const IntegerType* IntegerTypeOf(CIMTYPE type) {
 WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
   const VARTYPE vt = value.vt;
   if (vt == VT_NULL || vt == VT_EMPTY) return WmiValueRead::kNull;
-  if ((type & CIM_FLAG_ARRAY) || (vt & VT_ARRAY)) return WmiValueRead::kInexact;
+  // An array, by its type or its VARIANT (both flags are 0x2000).
+  static_assert(int{CIM_FLAG_ARRAY} == int{VT_ARRAY});
+  if ((type | vt) & VT_ARRAY) return WmiValueRead::kInexact;
   if (IsTextType(type) && vt == VT_BSTR) {
     const BSTR bstr = value.bstrVal;
     const std::wstring_view wide(bstr ? bstr : L"");
-    std::optional<Text> exact;
     // Counted, not ended at a zero: a text with a zero inside is not given back.
-    if (wide.size() <= kLongestText && wide.size() == (bstr ? OleAutomation().length(bstr) : 0)) {
-      exact = ExactAnsiFromWide(wide);
+    if (wide.size() > kLongestText || wide.size() != OleAutomation().length(bstr)) {
+      return WmiValueRead::kInexact;
     }
+    std::optional<Text> exact = ExactAnsiFromWide(wide);
     if (!exact) return WmiValueRead::kInexact;
     *text = std::move(*exact);
     return WmiValueRead::kRead;
@@ -102,18 +104,18 @@ void ReadWmiObject(IWbemClassObject* object, WmiObject* read) {
       read->exact = false;
       break;
     }
-    WmiProperty property;
+    // Read in place, and taken off again when it is not listed.
+    WmiProperty& property = read->properties.emplace_back();
     property.cim_type = static_cast<std::uint32_t>(type);
     const WmiValueRead got = ReadWmiValue(value.get(), type, &property.value);
     std::optional<Text> property_name = ExactAnsiFromWide(name.get());
+    if (got == WmiValueRead::kInexact || !property_name) read->exact = false;
     // WMI sets the creator itself, and sets it again when the object is put back.
-    if (got == WmiValueRead::kNull || (property_name && *property_name == "CreatorSID")) continue;
-    if (got == WmiValueRead::kInexact || !property_name) {
-      read->exact = false;
+    if (got != WmiValueRead::kRead || !property_name || *property_name == "CreatorSID") {
+      read->properties.pop_back();
       continue;
     }
     property.name = std::move(*property_name);
-    read->properties.push_back(std::move(property));
   }
   object->EndEnumeration();
 }
@@ -133,7 +135,7 @@ bool WriteWmiValue(const WmiProperty& property, VARIANT* value) {
   for (char digit : text) {
     if (digit != '-') number = number * 10 + static_cast<std::uint32_t>(digit - '0');
   }
-  if (!text.empty() && text[0] == '-') number = 0 - number;
+  if (text[0] == '-') number = 0 - number;  // an empty text's [0] is its ending zero
   const IntegerType* integer = IntegerTypeOf(type);
   value->vt = type == CIM_BOOLEAN ? VARTYPE{VT_BOOL}
               : integer           ? integer->carrier

@@ -87,23 +87,22 @@ WmiListing Win32WmiSubscriptions::ListSubscriptions(std::vector<WmiSubscription>
     return WmiListing::kNotConnected;
   }
   Impersonate(bindings.get());
-  std::vector<WmiSubscription> found;
+  subscriptions->clear();
   for (;;) {
     ScopedComPtr<IWbemClassObject> binding;
     ULONG returned = 0;
     const HRESULT next = bindings->Next(
         kObjectWait, 1, reinterpret_cast<IWbemClassObject**>(binding.ReceiveVoid()), &returned);
-    if (next == WBEM_S_FALSE && returned == 0) break;  // the end
-    if (next != WBEM_S_NO_ERROR || returned != 1 || found.size() >= kMostBindings) {
-      return WmiListing::kNotConnected;
-    }
-    WmiSubscription& subscription = found.emplace_back();
+    if (next == WBEM_S_FALSE && returned == 0) return WmiListing::kListed;  // the end
+    if (next != WBEM_S_NO_ERROR || returned != 1 || subscriptions->size() >= kMostBindings) break;
+    WmiSubscription& subscription = subscriptions->emplace_back();
     ReadWmiObject(binding.get(), &subscription.binding);
     ReadNamedObject(services.get(), subscription.binding.Value("Filter"), &subscription.filter);
     ReadNamedObject(services.get(), subscription.binding.Value("Consumer"), &subscription.consumer);
   }
-  *subscriptions = std::move(found);
-  return WmiListing::kListed;
+  // Part of a list is none: nothing is left that could be taken for all of it.
+  subscriptions->clear();
+  return WmiListing::kNotConnected;
 }
 
 std::optional<bool> Win32WmiSubscriptions::Exists(const Text& path) {
@@ -111,21 +110,20 @@ std::optional<bool> Win32WmiSubscriptions::Exists(const Text& path) {
   ScopedComPtr<IWbemClassObject> object;
   if (Connect(name_space_, &services) != WmiListing::kListed) return std::nullopt;
   const HRESULT got = GetObjectAt(services.get(), path, &object);
-  if (got == kNotFound) return false;
-  if (FAILED(got)) return std::nullopt;
-  return true;
+  if (FAILED(got) && got != kNotFound) return std::nullopt;
+  return SUCCEEDED(got);
 }
 
 bool Win32WmiSubscriptions::Delete(const Text& path) {
   Services services;
-  if (path.empty() || Connect(name_space_, &services) != WmiListing::kListed) return false;
+  if (Connect(name_space_, &services) != WmiListing::kListed) return false;
   const ScopedBstr wide(WideFromAnsi(path));
   return wide.get() && SUCCEEDED(services->DeleteInstance(wide.get(), 0, nullptr, nullptr));
 }
 
 bool Win32WmiSubscriptions::Create(const WmiObject& object) {
   Services services;
-  ScopedComPtr<IWbemClassObject> made_from, instance, made;
+  ScopedComPtr<IWbemClassObject> made_from, instance;
   if (!object.exact || Connect(name_space_, &services) != WmiListing::kListed ||
       FAILED(GetObjectAt(services.get(), object.class_name, &made_from)) ||
       FAILED(made_from->SpawnInstance(
@@ -140,7 +138,6 @@ bool Win32WmiSubscriptions::Create(const WmiObject& object) {
       return false;
     }
   }
-  return SUCCEEDED(
-             services->PutInstance(instance.get(), WBEM_FLAG_CREATE_ONLY, nullptr, nullptr)) &&
-         SUCCEEDED(GetObjectAt(services.get(), object.path, &made));
+  // Its keys are the ones its path was read from: it is there by that path.
+  return SUCCEEDED(services->PutInstance(instance.get(), WBEM_FLAG_CREATE_ONLY, nullptr, nullptr));
 }
