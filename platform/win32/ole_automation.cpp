@@ -14,7 +14,6 @@ struct LoadedOleAutomation {
   OleAutomationCalls calls = {
       Call<decltype(&SysAllocString)>(library, "SysAllocString"),
       Call<decltype(&SysFreeString)>(library, "SysFreeString"),
-      Call<decltype(&SysStringLen)>(library, "SysStringLen"),
       Call<decltype(&VariantClear)>(library, "VariantClear"),
   };
 };

@@ -13,9 +13,8 @@
 struct OleAutomationCalls {
   decltype(&SysAllocString) allocate = nullptr;
   decltype(&SysFreeString) free = nullptr;
-  decltype(&SysStringLen) length = nullptr;
   decltype(&VariantClear) clear = nullptr;
-  bool valid() const { return allocate && free && length && clear; }
+  bool valid() const { return allocate && free && clear; }
 };
 
 // Loaded once; every call null when the system has no oleaut32.

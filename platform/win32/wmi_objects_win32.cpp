@@ -8,9 +8,7 @@
 
 namespace {
 
-// A text longer than this (a script of a megabyte) is not read; nor are more
-// properties than the system's consumer classes have, many times over.
-constexpr std::size_t kLongestText = 1 << 20;
+// More properties than the system's consumer classes have, many times over.
 constexpr int kMostProperties = 512;
 
 bool IsTextType(CIMTYPE type) {
@@ -41,6 +39,17 @@ const IntegerType* IntegerTypeOf(CIMTYPE type) {
   return nullptr;
 }
 
+// Whether `text` fits in what is left of a listing's text, and takes it; what
+// does not fit is not kept.
+bool Take(Text* text, std::size_t* text_left) {
+  if (text->size() > *text_left) {
+    text->clear();
+    return false;
+  }
+  *text_left -= text->size();
+  return true;
+}
+
 }  // namespace
 
 WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
@@ -52,10 +61,10 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
   if (IsTextType(type) && vt == VT_BSTR) {
     const BSTR bstr = value.bstrVal;
     const std::wstring_view wide(bstr ? bstr : L"");
-    // Counted, not ended at a zero: a text with a zero inside is not given back.
-    if (wide.size() > kLongestText || wide.size() != OleAutomation().length(bstr)) {
-      return WmiValueRead::kInexact;
-    }
+    // Counted, not ended at a zero: a text with a zero inside is not given
+    // back. A BSTR's count of bytes stands just before its first character.
+    const UINT bytes = bstr ? reinterpret_cast<const UINT*>(bstr)[-1] : 0;
+    if (wide.size() * sizeof(wchar_t) != bytes) return WmiValueRead::kInexact;
     std::optional<Text> exact = ExactAnsiFromWide(wide);
     if (!exact) return WmiValueRead::kInexact;
     *text = std::move(*exact);
@@ -81,12 +90,13 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
   return WmiValueRead::kRead;
 }
 
-void ReadWmiObject(IWbemClassObject* object, WmiObject* read) {
+void ReadWmiObject(IWbemClassObject* object, WmiObject* read, std::size_t* text_left) {
   for (Text* system : {&read->class_name, &read->path}) {
     ScopedVariant value;
     if (FAILED(object->Get(system == &read->path ? L"__RELPATH" : L"__CLASS", 0, value.Receive(),
                            nullptr, nullptr)) ||
-        ReadWmiValue(value.get(), CIM_STRING, system) != WmiValueRead::kRead) {
+        ReadWmiValue(value.get(), CIM_STRING, system) != WmiValueRead::kRead ||
+        !Take(system, text_left)) {
       read->exact = false;
     }
   }
@@ -104,14 +114,17 @@ void ReadWmiObject(IWbemClassObject* object, WmiObject* read) {
       read->exact = false;
       break;
     }
+    std::optional<Text> property_name = ExactAnsiFromWide(name.get());
+    // WMI sets the creator (an array) itself, and again when the object is put back.
+    if (property_name && *property_name == "CreatorSID") continue;
     // Read in place, and taken off again when it is not listed.
     WmiProperty& property = read->properties.emplace_back();
     property.cim_type = static_cast<std::uint32_t>(type);
     const WmiValueRead got = ReadWmiValue(value.get(), type, &property.value);
-    std::optional<Text> property_name = ExactAnsiFromWide(name.get());
-    if (got == WmiValueRead::kInexact || !property_name) read->exact = false;
-    // WMI sets the creator itself, and sets it again when the object is put back.
-    if (got != WmiValueRead::kRead || !property_name || *property_name == "CreatorSID") {
+    const bool kept =
+        got == WmiValueRead::kRead && property_name && Take(&property.value, text_left);
+    if (!kept) {
+      if (got != WmiValueRead::kNull) read->exact = false;
       read->properties.pop_back();
       continue;
     }

@@ -12,8 +12,10 @@
 namespace {
 
 // More bindings than any machine holds: a namespace filled past this is not
-// listed. And how long one object may take to come, in milliseconds.
+// listed; the bytes of text the listing may hold, a script of 64 MiB or as
+// many small ones; and how long one object may take to come, in milliseconds.
 constexpr std::size_t kMostBindings = 10000;
+constexpr std::size_t kListingText = std::size_t{1} << 26;
 constexpr long kObjectWait = 30000;
 
 // WMI's codes as the HRESULTs its calls give.
@@ -62,11 +64,12 @@ HRESULT GetObjectAt(IWbemServices* services, const Text& path,
 
 // The filter or consumer a binding names, into the empty `named`: no class
 // when there is none.
-void ReadNamedObject(IWbemServices* services, const Text* path, WmiObject* named) {
+void ReadNamedObject(IWbemServices* services, const Text* path, WmiObject* named,
+                     std::size_t* text_left) {
   ScopedComPtr<IWbemClassObject> object;
   const HRESULT got = path ? GetObjectAt(services, *path, &object) : kNoPath;
   if (SUCCEEDED(got)) {
-    ReadWmiObject(object.get(), named);
+    ReadWmiObject(object.get(), named, text_left);
   } else {
     named->exact = got == kNotFound;  // known to be gone, or not known at all
   }
@@ -88,6 +91,7 @@ WmiListing Win32WmiSubscriptions::ListSubscriptions(std::vector<WmiSubscription>
   }
   Impersonate(bindings.get());
   subscriptions->clear();
+  std::size_t text_left = kListingText;
   for (;;) {
     ScopedComPtr<IWbemClassObject> binding;
     ULONG returned = 0;
@@ -96,9 +100,11 @@ WmiListing Win32WmiSubscriptions::ListSubscriptions(std::vector<WmiSubscription>
     if (next == WBEM_S_FALSE && returned == 0) return WmiListing::kListed;  // the end
     if (next != WBEM_S_NO_ERROR || returned != 1 || subscriptions->size() >= kMostBindings) break;
     WmiSubscription& subscription = subscriptions->emplace_back();
-    ReadWmiObject(binding.get(), &subscription.binding);
-    ReadNamedObject(services.get(), subscription.binding.Value("Filter"), &subscription.filter);
-    ReadNamedObject(services.get(), subscription.binding.Value("Consumer"), &subscription.consumer);
+    ReadWmiObject(binding.get(), &subscription.binding, &text_left);
+    ReadNamedObject(services.get(), subscription.binding.Value("Filter"), &subscription.filter,
+                    &text_left);
+    ReadNamedObject(services.get(), subscription.binding.Value("Consumer"), &subscription.consumer,
+                    &text_left);
   }
   // Part of a list is none: nothing is left that could be taken for all of it.
   subscriptions->clear();

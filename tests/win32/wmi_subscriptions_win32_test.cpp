@@ -10,6 +10,8 @@
 #include <oleauto.h>
 #include <wbemcli.h>
 
+#include <vector>
+
 #include "platform/com_scope.h"
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/ole_automation.h"
@@ -145,6 +147,171 @@ TEST(WmiValuesWin32, WrittenValuesReadBackAsTheyWere) {
   }
 }
 
+// An object that gives the properties it is made with, as a consumer of
+// root\\subscription gives its own on Windows, which Wine does not have.
+class ScriptedObject : public IWbemClassObject {
+ public:
+  struct Property {
+    const wchar_t* name;
+    CIMTYPE type;
+    VARTYPE vt;
+    const wchar_t* text;  // the value for VT_BSTR
+    LONG number;          // for the others
+  };
+  explicit ScriptedObject(std::vector<Property> properties, HRESULT last = WBEM_S_NO_MORE_DATA)
+      : properties_(std::move(properties)), last_(last) {}
+
+  HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE*, LONG*) override {
+    const bool is_class = std::wstring(name) == L"__CLASS";
+    value->vt = VT_BSTR;
+    value->bstrVal = SysAllocString(is_class ? L"CommandLineEventConsumer"
+                                             : L"CommandLineEventConsumer.Name=\"Home\"");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG flags) override {
+    next_ = 0;
+    return flags == WBEM_FLAG_NONSYSTEM_ONLY ? S_OK : E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE Next(LONG, BSTR* name, VARIANT* value, CIMTYPE* type, LONG*) override {
+    if (next_ == properties_.size()) return last_;
+    const Property& property = properties_[next_++];
+    *name = SysAllocString(property.name);
+    *type = property.type;
+    value->vt = property.vt;
+    if (property.vt == VT_BSTR) {
+      value->bstrVal = SysAllocString(property.text);
+    } else if (property.vt == (VT_ARRAY | VT_UI1)) {
+      value->parray = SafeArrayCreateVector(VT_UI1, 0, 28);
+    } else {
+      value->lVal = property.number;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EndEnumeration() override { return S_OK; }
+
+  // Not asked for by the reader.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SpawnInstance(LONG, IWbemClassObject**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetPropertyOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE InheritsFrom(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMethod(LPCWSTR, LONG, IWbemClassObject**,
+                                      IWbemClassObject**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE PutMethod(LPCWSTR, LONG, IWbemClassObject*,
+                                      IWbemClassObject*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE DeleteMethod(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE BeginMethodEnumeration(LONG) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE NextMethod(LONG, BSTR*, IWbemClassObject**,
+                                       IWbemClassObject**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+
+ private:
+  std::vector<Property> properties_;
+  HRESULT last_;
+  std::size_t next_ = 0;
+};
+
+const ScriptedObject::Property kCreator = {L"CreatorSID", CIM_UINT8 | CIM_FLAG_ARRAY,
+                                           VT_ARRAY | VT_UI1, nullptr, 0};
+const ScriptedObject::Property kCommand = {L"CommandLineTemplate", CIM_STRING, VT_BSTR,
+                                           L"cmd /c start http://hijack.example/", 0};
+
+TEST(WmiObjectsWin32, ListsAConsumerAsItCanBePutBack) {
+  ScriptedObject consumer({
+      kCreator,
+      kCommand,
+      {L"KillTimeout", CIM_UINT32, VT_I4, nullptr, static_cast<LONG>(4000000000u)},
+      {L"RunInteractively", CIM_BOOLEAN, VT_BOOL, nullptr, VARIANT_TRUE},
+      {L"WorkingDirectory", CIM_STRING, VT_NULL, nullptr, 0},
+      {L"Priority", CIM_SINT32, VT_I4, nullptr, -32},
+  });
+  WmiObject read;
+  std::size_t text_left = 1000;
+  ReadWmiObject(&consumer, &read, &text_left);
+  EXPECT_EQ(read.class_name, "CommandLineEventConsumer");
+  EXPECT_EQ(read.path, "CommandLineEventConsumer.Name=\"Home\"");
+  // The creator's SID (an array WMI sets itself) is left out, and leaves it exact.
+  EXPECT_TRUE(read.exact);
+  ASSERT_EQ(read.properties.size(), 4u);  // the null one is not listed either
+  const std::pair<const char*, const char*> want[] = {
+      {"CommandLineTemplate", "cmd /c start http://hijack.example/"},
+      {"KillTimeout", "4000000000"},
+      {"RunInteractively", "TRUE"},
+      {"Priority", "-32"},
+  };
+  for (std::size_t at = 0; at < 4; ++at) {
+    EXPECT_EQ(read.properties[at].name, want[at].first);
+    EXPECT_EQ(read.properties[at].value, want[at].second);
+  }
+  EXPECT_EQ(read.properties[1].cim_type, CIM_UINT32);
+  EXPECT_EQ(text_left, 1000 - read.class_name.size() - read.path.size() - 35 - 10 - 4 - 3);
+}
+
+TEST(WmiObjectsWin32, WhatCannotBeGivenBackLeavesTheObjectNotExact) {
+  const ScriptedObject::Property thai_name = {L"\u0E01", CIM_STRING, VT_BSTR, L"x", 0};
+  const ScriptedObject::Property thai_value = {L"ScriptText", CIM_STRING, VT_BSTR, L"\u0E01", 0};
+  const ScriptedObject::Property array = {L"Names", CIM_STRING | CIM_FLAG_ARRAY, VT_ARRAY | VT_UI1,
+                                          nullptr, 0};
+  for (const ScriptedObject::Property& odd : {thai_name, thai_value, array}) {
+    ScriptedObject consumer({kCommand, odd});
+    WmiObject read;
+    std::size_t text_left = 1000;
+    ReadWmiObject(&consumer, &read, &text_left);
+    EXPECT_FALSE(read.exact);
+    ASSERT_EQ(read.properties.size(), 1u);  // shown, without what it cannot hold
+    EXPECT_EQ(read.properties[0].name, "CommandLineTemplate");
+  }
+  // A walk WMI breaks off.
+  ScriptedObject broken({kCommand}, WBEM_E_FAILED);
+  WmiObject read;
+  std::size_t text_left = 1000;
+  ReadWmiObject(&broken, &read, &text_left);
+  EXPECT_FALSE(read.exact);
+  // Once the listing's text is spent, nothing more is kept.
+  for (std::size_t left : {std::size_t{0}, std::size_t{70}}) {
+    ScriptedObject consumer({kCommand});
+    WmiObject spent;
+    text_left = left;
+    ReadWmiObject(&consumer, &spent, &text_left);
+    EXPECT_FALSE(spent.exact) << left;
+    EXPECT_TRUE(spent.properties.empty()) << left;
+    EXPECT_EQ(spent.class_name, left ? "CommandLineEventConsumer" : "") << left;
+  }
+  // More properties than any class has: the walk ends there.
+  ScriptedObject endless(std::vector<ScriptedObject::Property>(600, kCommand));
+  WmiObject many;
+  text_left = std::size_t{1} << 20;
+  ReadWmiObject(&endless, &many, &text_left);
+  EXPECT_FALSE(many.exact);
+  EXPECT_EQ(many.properties.size(), 512u);
+}
+
 // root\cimv2, connected the way the backend connects.
 bool ConnectCimv2(ScopedComPtr<IWbemServices>* services) {
   ScopedComPtr<IWbemLocator> locator;
@@ -180,7 +347,8 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
                           reinterpret_cast<IWbemClassObject**>(system.ReceiveVoid()), &returned),
             WBEM_S_NO_ERROR);
   WmiObject os;
-  ReadWmiObject(system.get(), &os);
+  std::size_t text_left = 1 << 20;
+  ReadWmiObject(system.get(), &os, &text_left);
   EXPECT_EQ(os.class_name, "Win32_OperatingSystem");
   EXPECT_EQ_ON_WINDOWS(os.path, "Win32_OperatingSystem=@", "Win32_OperatingSystem",
                        "Win32_OperatingSystem has no key, its __RELPATH is the class alone");
@@ -211,7 +379,7 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
       services->GetObject(process_path.get(), 0, nullptr,
                           reinterpret_cast<IWbemClassObject**>(process.ReceiveVoid()), nullptr)));
   WmiObject own;
-  ReadWmiObject(process.get(), &own);
+  ReadWmiObject(process.get(), &own, &text_left);
   EXPECT_EQ(own.class_name, "Win32_Process");
   EXPECT_EQ_ON_WINDOWS(own.path, OwnProcessPath(), "",
                        "a Win32_Process has no __RELPATH: the object is not exact");
