@@ -75,12 +75,11 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
     return WmiValueRead::kRead;
   }
   const IntegerType* integer = IntegerTypeOf(type);
-  // Only the carriers WMI uses: a byte, and 16 and 32 bits with a sign.
-  if (!integer || (vt != VT_UI1 && vt != VT_I2 && vt != VT_I4)) return WmiValueRead::kInexact;
+  // Only in the carrier WMI's mapping gives the type.
+  if (!integer || vt != integer->carrier) return WmiValueRead::kInexact;
   const LONG carried = vt == VT_UI1 ? value.bVal : vt == VT_I2 ? value.iVal : value.lVal;
-  std::uint32_t magnitude = static_cast<std::uint32_t>(carried);
   // An unsigned type in a signed carrier (a uint32 comes as VT_I4): its bits.
-  if (!integer->is_signed && vt == VT_I2) magnitude &= 0xFFFF;
+  std::uint32_t magnitude = static_cast<std::uint32_t>(carried);
   const bool negative = integer->is_signed && carried < 0;
   if (negative) magnitude = 0 - magnitude;
   if (magnitude > (integer->is_signed ? integer->span / 2 + negative : integer->span)) {

@@ -73,6 +73,10 @@ TEST(WmiValuesWin32, NumbersAreReadByTheirCimType) {
       {VT_I2, -128, CIM_SINT8, "-128"},
       {VT_I2, -129, CIM_SINT8, nullptr},
       {VT_UI1, 255, CIM_UINT8, "255"},
+      // Only in the carrier WMI's mapping gives the type.
+      {VT_I4, 5, CIM_UINT8, nullptr},
+      {VT_I2, 5, CIM_UINT16, nullptr},
+      {VT_I4, 5, CIM_SINT16, nullptr},
       {VT_BOOL, 1, CIM_BOOLEAN, "TRUE"},
       {VT_BOOL, 0, CIM_BOOLEAN, "FALSE"},
       {VT_BOOL, 1, CIM_UINT8, nullptr},
