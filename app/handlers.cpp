@@ -17,6 +17,7 @@
 #include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
 #include "platform/win32/window_win32.h"
+#include "platform/win32/wmi_subscriptions_win32.h"
 
 namespace {
 
@@ -138,7 +139,8 @@ void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
   Win32ShellLinks links;
   Win32ScheduledTasks tasks;
   Win32Processes processes;
-  Platform machine{registry, files, links, &tasks, &processes};
+  Win32WmiSubscriptions wmi;
+  Platform machine{registry, files, links, &tasks, &processes, &wmi};
   job(machine, host);
 }
 

@@ -34,6 +34,7 @@
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scheduled_tasks_win32.h"
 #include "platform/win32/shell_links_win32.h"
+#include "platform/win32/wmi_subscriptions_win32.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
   Win32ShellLinks links;
   Win32ScheduledTasks tasks;
   Win32Processes processes;
-  Platform machine{registry, files, links, &tasks, &processes};
+  Win32WmiSubscriptions wmi;
+  Platform machine{registry, files, links, &tasks, &processes, &wmi};
   for (int at = 1; at < argc; ++at) {
     if (std::strcmp(argv[at], "--close-browsers") != 0) continue;
     ConsoleRepairHost::close_browsers = true;

@@ -1,61 +1,19 @@
 #include "platform/win32/scheduled_tasks_win32.h"
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <oleauto.h>
+// After windows.h, which it needs.
 #include <taskschd.h>
 
 #include <string>
 
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/ole_automation.h"
 #include "platform/win32/scoped_handle.h"
-#include "platform/win32/system_library.h"
 
 namespace {
 
 // Folders nest no deeper than this; a deeper tree is not followed.
 constexpr int kDeepestFolder = 32;
-
-// The interface takes and gives its texts as BSTRs. oleaut32 is loaded for
-// them only when tasks are asked about (system_library.h): the scheduler's
-// own DLL needs it anyway, and the program's start does not.
-struct BstrCalls {
-  ScopedLibrary library = LoadSystemLibrary(L"oleaut32.dll");
-  decltype(&SysAllocString) allocate =
-      library.valid() ? SystemFunction<decltype(&SysAllocString)>(library, "SysAllocString")
-                      : nullptr;
-  decltype(&SysFreeString) free =
-      library.valid() ? SystemFunction<decltype(&SysFreeString)>(library, "SysFreeString")
-                      : nullptr;
-  bool valid() const { return allocate && free; }
-};
-
-const BstrCalls& Bstrs() {
-  static const BstrCalls calls;
-  return calls;
-}
-
-class ScopedBstr {
- public:
-  ScopedBstr() = default;
-  explicit ScopedBstr(const std::wstring& text) : value_(Bstrs().allocate(text.c_str())) {}
-  ~ScopedBstr() {
-    if (value_) Bstrs().free(value_);
-  }
-  ScopedBstr(const ScopedBstr&) = delete;
-  ScopedBstr& operator=(const ScopedBstr&) = delete;
-
-  BSTR get() const { return value_; }
-  BSTR* Receive() {
-    if (value_) Bstrs().free(value_);
-    value_ = nullptr;
-    return &value_;
-  }
-  std::wstring Wide() const { return value_ ? std::wstring(value_) : std::wstring(); }
-
- private:
-  BSTR value_ = nullptr;
-};
 
 VARIANT Index(LONG at) {
   VARIANT index = {};  // no VariantInit: that would import oleaut32
@@ -66,7 +24,7 @@ VARIANT Index(LONG at) {
 
 // The scheduler's service interface, connected to this machine.
 TaskListing Connect(ScopedComPtr<ITaskService>* service) {
-  if (!Bstrs().valid() ||
+  if (!OleAutomation().valid() ||
       FAILED(CoCreateInstance(__uuidof(TaskScheduler), nullptr, CLSCTX_INPROC_SERVER,
                               __uuidof(ITaskService), service->ReceiveVoid()))) {
     return TaskListing::kNoInterface;

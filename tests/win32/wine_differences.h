@@ -22,3 +22,11 @@ inline bool RunsOnWine() {
       EXPECT_EQ(got, windows_want);                                                               \
     }                                                                                             \
   } while (0)
+
+// Wine 8's WMI (wbemprox), as tests/win32/wmi_subscriptions_win32_test.cpp
+// checks it: root\subscription does not connect (WBEM_E_INVALID_NAMESPACE),
+// so WMI's subscriptions are "not listed" there; root\cimv2 connects, lists
+// no __FilterToConsumerBinding, answers a missing class with
+// WBEM_E_NOT_FOUND (Windows: WBEM_E_INVALID_CLASS) and a singleton's path
+// with WBEM_E_INVALID_QUERY, gives Win32_OperatingSystem the bare class as
+// its __RELPATH and a Win32_Process none, and deletes and puts nothing.
