@@ -60,11 +60,19 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
   if ((type | vt) & VT_ARRAY) return WmiValueRead::kInexact;
   if (IsTextType(type) && vt == VT_BSTR) {
     const BSTR bstr = value.bstrVal;
-    const std::wstring_view wide(bstr ? bstr : L"");
-    // Counted, not ended at a zero: a text with a zero inside is not given
-    // back. A BSTR's count of bytes stands just before its first character.
+    // Counted, not ended at a zero: a BSTR's count of bytes stands just
+    // before its first character. A text with a zero inside is not given
+    // back; zeros after it are padding (Wine pads some paths with them).
     const UINT bytes = bstr ? reinterpret_cast<const UINT*>(bstr)[-1] : 0;
-    if (wide.size() * sizeof(wchar_t) != bytes) return WmiValueRead::kInexact;
+    if (bytes % sizeof(wchar_t) != 0) return WmiValueRead::kInexact;
+    std::wstring_view wide(bstr ? bstr : L"", bytes / sizeof(wchar_t));
+    const std::size_t zero = wide.find(L'\0');
+    if (zero != std::wstring_view::npos) {
+      if (wide.find_first_not_of(L'\0', zero) != std::wstring_view::npos) {
+        return WmiValueRead::kInexact;
+      }
+      wide = wide.substr(0, zero);
+    }
     std::optional<Text> exact = ExactAnsiFromWide(wide);
     if (!exact) return WmiValueRead::kInexact;
     *text = std::move(*exact);
@@ -89,7 +97,17 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text) {
   return WmiValueRead::kRead;
 }
 
-void ReadWmiObject(IWbemClassObject* object, WmiObject* read, std::size_t* text_left) {
+void ReadWmiObject(IWbemClassObject* object, const wchar_t* name_space, WmiObject* read,
+                   std::size_t* text_left) {
+  // An object of another namespace (a binding may name one) has a path
+  // that means another object here: it is never deleted by it.
+  ScopedVariant found_in;
+  Text found_name_space;
+  if (FAILED(object->Get(L"__NAMESPACE", 0, found_in.Receive(), nullptr, nullptr)) ||
+      ReadWmiValue(found_in.get(), CIM_STRING, &found_name_space) != WmiValueRead::kRead ||
+      !SameIgnoringAsciiCase(found_name_space, AnsiFromWideMarked(name_space))) {
+    read->exact = false;
+  }
   for (Text* system : {&read->class_name, &read->path}) {
     ScopedVariant value;
     if (FAILED(object->Get(system == &read->path ? L"__RELPATH" : L"__CLASS", 0, value.Receive(),

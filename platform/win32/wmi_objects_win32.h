@@ -22,7 +22,9 @@ WmiValueRead ReadWmiValue(const VARIANT& value, CIMTYPE type, Text* text);
 // `object`'s class, relative path and own properties, into the empty `read`.
 // Their texts are taken from `text_left`: once it is spent, none is kept
 // and the object is not exact.
-void ReadWmiObject(IWbemClassObject* object, WmiObject* read, std::size_t* text_left);
+// Not exact when it lies in another namespace than `name_space`.
+void ReadWmiObject(IWbemClassObject* object, const wchar_t* name_space, WmiObject* read,
+                   std::size_t* text_left);
 
 // Fills the empty `value` with `property`'s value as WMI takes one of its
 // type; false when the text does not fit the type (the value may then need

@@ -64,12 +64,12 @@ HRESULT GetObjectAt(IWbemServices* services, const Text& path,
 
 // The filter or consumer a binding names, into the empty `named`: no class
 // when there is none.
-void ReadNamedObject(IWbemServices* services, const Text* path, WmiObject* named,
-                     std::size_t* text_left) {
+void ReadNamedObject(IWbemServices* services, const wchar_t* name_space, const Text* path,
+                     WmiObject* named, std::size_t* text_left) {
   ScopedComPtr<IWbemClassObject> object;
   const HRESULT got = path ? GetObjectAt(services, *path, &object) : kNoPath;
   if (SUCCEEDED(got)) {
-    ReadWmiObject(object.get(), named, text_left);
+    ReadWmiObject(object.get(), name_space, named, text_left);
   } else {
     named->exact = got == kNotFound;  // known to be gone, or not known at all
   }
@@ -100,11 +100,11 @@ WmiListing Win32WmiSubscriptions::ListSubscriptions(std::vector<WmiSubscription>
     if (next == WBEM_S_FALSE && returned == 0) return WmiListing::kListed;  // the end
     if (next != WBEM_S_NO_ERROR || returned != 1 || subscriptions->size() >= kMostBindings) break;
     WmiSubscription& subscription = subscriptions->emplace_back();
-    ReadWmiObject(binding.get(), &subscription.binding, &text_left);
-    ReadNamedObject(services.get(), subscription.binding.Value("Filter"), &subscription.filter,
-                    &text_left);
-    ReadNamedObject(services.get(), subscription.binding.Value("Consumer"), &subscription.consumer,
-                    &text_left);
+    ReadWmiObject(binding.get(), name_space_, &subscription.binding, &text_left);
+    ReadNamedObject(services.get(), name_space_, subscription.binding.Value("Filter"),
+                    &subscription.filter, &text_left);
+    ReadNamedObject(services.get(), name_space_, subscription.binding.Value("Consumer"),
+                    &subscription.consumer, &text_left);
   }
   // Part of a list is none: nothing is left that could be taken for all of it.
   subscriptions->clear();

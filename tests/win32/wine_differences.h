@@ -29,4 +29,5 @@ inline bool RunsOnWine() {
 // no __FilterToConsumerBinding, answers a missing class with
 // WBEM_E_NOT_FOUND (Windows: WBEM_E_INVALID_CLASS) and a singleton's path
 // with WBEM_E_INVALID_QUERY, gives Win32_OperatingSystem the bare class as
-// its __RELPATH and a Win32_Process none, and deletes and puts nothing.
+// its __RELPATH and a Win32_Process's padded with zeros past its end (the
+// BSTR's count is longer than the text), and deletes and puts nothing.

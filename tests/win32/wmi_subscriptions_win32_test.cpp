@@ -21,6 +21,8 @@
 
 namespace {
 
+const wchar_t kSubscriptions[] = L"root\\subscription";
+
 struct Case {
   VARTYPE vt;
   LONG number;
@@ -59,6 +61,9 @@ TEST(WmiValuesWin32, TextsAreExactOrNotRead) {
   // Thai, which code page 936 lacks; a zero that would cut the text short.
   EXPECT_EQ(ReadText(L"a\u0E01", 2, CIM_STRING, &text), WmiValueRead::kInexact);
   EXPECT_EQ(ReadText(L"a\0b", 3, CIM_STRING, &text), WmiValueRead::kInexact);
+  // Zeros after the text pad it, as Wine pads a __RELPATH.
+  EXPECT_EQ(ReadText(L"ab\0\0", 4, CIM_STRING, &text), WmiValueRead::kRead);
+  EXPECT_EQ(text, "ab");
   // A text where the type says a number.
   EXPECT_EQ(ReadText(L"1", 1, CIM_UINT32, &text), WmiValueRead::kInexact);
 }
@@ -166,12 +171,16 @@ class ScriptedObject : public IWbemClassObject {
       : properties_(std::move(properties)), last_(last) {}
 
   HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE*, LONG*) override {
-    const bool is_class = std::wstring(name) == L"__CLASS";
+    const std::wstring asked(name);
     value->vt = VT_BSTR;
-    value->bstrVal = SysAllocString(is_class ? L"CommandLineEventConsumer"
-                                             : L"CommandLineEventConsumer.Name=\"Home\"");
+    value->bstrVal =
+        SysAllocString(asked == L"__CLASS"       ? L"CommandLineEventConsumer"
+                       : asked == L"__NAMESPACE" ? name_space_
+                                                 : L"CommandLineEventConsumer.Name=\"Home\"");
     return S_OK;
   }
+  // As WMI writes it, in capitals; another namespace for a test.
+  const wchar_t* name_space_ = L"ROOT\\subscription";
   HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG flags) override {
     next_ = 0;
     return flags == WBEM_FLAG_NONSYSTEM_ONLY ? S_OK : E_INVALIDARG;
@@ -257,7 +266,7 @@ TEST(WmiObjectsWin32, ListsAConsumerAsItCanBePutBack) {
   });
   WmiObject read;
   std::size_t text_left = 1000;
-  ReadWmiObject(&consumer, &read, &text_left);
+  ReadWmiObject(&consumer, kSubscriptions, &read, &text_left);
   EXPECT_EQ(read.class_name, "CommandLineEventConsumer");
   EXPECT_EQ(read.path, "CommandLineEventConsumer.Name=\"Home\"");
   // The creator's SID (an array WMI sets itself) is left out, and leaves it exact.
@@ -286,23 +295,31 @@ TEST(WmiObjectsWin32, WhatCannotBeGivenBackLeavesTheObjectNotExact) {
     ScriptedObject consumer({kCommand, odd});
     WmiObject read;
     std::size_t text_left = 1000;
-    ReadWmiObject(&consumer, &read, &text_left);
+    ReadWmiObject(&consumer, kSubscriptions, &read, &text_left);
     EXPECT_FALSE(read.exact);
     ASSERT_EQ(read.properties.size(), 1u);  // shown, without what it cannot hold
     EXPECT_EQ(read.properties[0].name, "CommandLineTemplate");
   }
+  // A consumer in another namespace: its path names another object here.
+  ScriptedObject elsewhere({kCommand});
+  elsewhere.name_space_ = L"ROOT\\cimv2";
+  WmiObject other;
+  std::size_t other_left = 1000;
+  ReadWmiObject(&elsewhere, kSubscriptions, &other, &other_left);
+  EXPECT_FALSE(other.exact);
+  EXPECT_EQ(other.properties.size(), 1u);
   // A walk WMI breaks off.
   ScriptedObject broken({kCommand}, WBEM_E_FAILED);
   WmiObject read;
   std::size_t text_left = 1000;
-  ReadWmiObject(&broken, &read, &text_left);
+  ReadWmiObject(&broken, kSubscriptions, &read, &text_left);
   EXPECT_FALSE(read.exact);
   // Once the listing's text is spent, nothing more is kept.
   for (std::size_t left : {std::size_t{0}, std::size_t{70}}) {
     ScriptedObject consumer({kCommand});
     WmiObject spent;
     text_left = left;
-    ReadWmiObject(&consumer, &spent, &text_left);
+    ReadWmiObject(&consumer, kSubscriptions, &spent, &text_left);
     EXPECT_FALSE(spent.exact) << left;
     EXPECT_TRUE(spent.properties.empty()) << left;
     EXPECT_EQ(spent.class_name, left ? "CommandLineEventConsumer" : "") << left;
@@ -311,7 +328,7 @@ TEST(WmiObjectsWin32, WhatCannotBeGivenBackLeavesTheObjectNotExact) {
   ScriptedObject endless(std::vector<ScriptedObject::Property>(600, kCommand));
   WmiObject many;
   text_left = std::size_t{1} << 20;
-  ReadWmiObject(&endless, &many, &text_left);
+  ReadWmiObject(&endless, kSubscriptions, &many, &text_left);
   EXPECT_FALSE(many.exact);
   EXPECT_EQ(many.properties.size(), 512u);
 }
@@ -352,7 +369,7 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
             WBEM_S_NO_ERROR);
   WmiObject os;
   std::size_t text_left = 1 << 20;
-  ReadWmiObject(system.get(), &os, &text_left);
+  ReadWmiObject(system.get(), L"root\\cimv2", &os, &text_left);
   EXPECT_EQ(os.class_name, "Win32_OperatingSystem");
   EXPECT_EQ_ON_WINDOWS(os.path, "Win32_OperatingSystem=@", "Win32_OperatingSystem",
                        "Win32_OperatingSystem has no key, its __RELPATH is the class alone");
@@ -390,10 +407,10 @@ TEST(WmiObjectsWin32, ReadsWhatCimv2Gives) {
       services->GetObject(process_path.get(), 0, nullptr,
                           reinterpret_cast<IWbemClassObject**>(process.ReceiveVoid()), nullptr)));
   WmiObject own;
-  ReadWmiObject(process.get(), &own, &text_left);
+  ReadWmiObject(process.get(), L"root\\cimv2", &own, &text_left);
   EXPECT_EQ(own.class_name, "Win32_Process");
-  EXPECT_EQ_ON_WINDOWS(own.path, OwnProcessPath(), "",
-                       "a Win32_Process has no __RELPATH: the object is not exact");
+  EXPECT_EQ(own.path, OwnProcessPath());  // Wine pads it with zeros
+  EXPECT_TRUE(own.exact);
   ASSERT_TRUE(own.Value("ProcessId") && own.Value("Name"));
   EXPECT_EQ(*own.Value("ProcessId"), Decimal(GetCurrentProcessId()));
   EXPECT_TRUE(SameIgnoringAsciiCase(*own.Value("Name"), "platform_win32_test.exe"));
