@@ -10,52 +10,61 @@ const char kManifestHeader[] = "qinghe restore bundle 1";
 
 namespace {
 
-// Field escapes: the manifest is tab-separated lines.
-Text Escape(const Text& text) {
-  Text escaped;
+// Field escapes: the manifest is tab-separated lines. Appended to the line
+// in place, without a field's text of its own.
+void AddEscaped(Text& line, const Text& text) {
   for (char c : text) {
     switch (c) {
       case '%':
-        escaped += "%25";
+        line += "%25";
         break;
       case '\t':
-        escaped += "%09";
+        line += "%09";
         break;
       case '\r':
-        escaped += "%0D";
+        line += "%0D";
         break;
       case '\n':
-        escaped += "%0A";
+        line += "%0A";
         break;
       default:
-        escaped += c;
+        line += c;
     }
   }
-  return escaped;
 }
 
-std::optional<Text> Unescape(const Text& text) {
-  Text plain;
+void AddEscapedField(Text& line, const Text& text) {
+  line += '\t';
+  AddEscaped(line, text);
+}
+
+void AddField(Text& line, const char* text) {
+  line += '\t';
+  line += text;
+}
+
+// Into `plain` (empty): false when an escape is not one Escape writes.
+bool Unescape(const Text& text, Text* plain) {
   for (std::size_t at = 0; at < text.size(); ++at) {
     if (text[at] != '%') {
-      plain += text[at];
+      *plain += text[at];
       continue;
     }
     const Text code = text.substr(at + 1, 2);
     if (code == "25") {
-      plain += '%';
+      *plain += '%';
     } else if (code == "09") {
-      plain += '\t';
+      *plain += '\t';
     } else if (code == "0D") {
-      plain += '\r';
+      *plain += '\r';
     } else if (code == "0A") {
-      plain += '\n';
+      *plain += '\n';
     } else {
-      return std::nullopt;
+      return false;
     }
     at += 2;
   }
-  return plain;
+  return true;
 }
 
 const char* ViewName(RegView view) {
@@ -120,34 +129,62 @@ std::string FormatManifestLine(const Change& change) {
   Text line;
   switch (change.kind) {
     case Change::Kind::kValue:
-      line = Text("value\t") + ViewName(change.view) + "\t" +
-             Decimal(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
-             Escape(change.value_name) + "\t" +
-             (change.value_after
-                  ? Decimal(change.value_after->type) + " " + HexDigits(change.value_after->bytes)
-                  : Text("absent"));
+    case Change::Kind::kKeyTree: {
+      const bool value = change.kind == Change::Kind::kValue;
+      line = value ? "value" : "tree";
+      AddField(line, ViewName(change.view));
+      line += '\t';
+      line += Decimal(static_cast<int>(change.root));
+      AddEscapedField(line, change.key_path);
+      if (!value) {
+        AddField(line, change.key_after_exists ? "present" : "absent");
+      } else {
+        AddEscapedField(line, change.value_name);
+        if (!change.value_after) {
+          AddField(line, "absent");
+        } else {
+          line += '\t';
+          line += Decimal(change.value_after->type);
+          line += ' ';
+          line += HexDigits(change.value_after->bytes);
+        }
+      }
       break;
-    case Change::Kind::kKeyTree:
-      line = Text("tree\t") + ViewName(change.view) + "\t" +
-             Decimal(static_cast<int>(change.root)) + "\t" + Escape(change.key_path) + "\t" +
-             (change.key_after_exists ? "present" : "absent");
-      break;
+    }
     case Change::Kind::kFile:
-      line = "file\t" + Escape(change.copy) + "\t" + Escape(change.original) + "\t" +
-             Decimal(change.size_before) + " " + change.sha256_before + "\t" +
-             (change.size_after ? Decimal(*change.size_after) + " " + change.sha256_after
-                                : Text("absent"));
+      line = "file";
+      AddEscapedField(line, change.copy);
+      AddEscapedField(line, change.original);
+      line += '\t';
+      line += Decimal(change.size_before);
+      line += ' ';
+      line += change.sha256_before;
+      if (!change.size_after) {
+        AddField(line, "absent");
+      } else {
+        line += '\t';
+        line += Decimal(*change.size_after);
+        line += ' ';
+        line += change.sha256_after;
+      }
       break;
     case Change::Kind::kTask:
-      line = "task\t" + Escape(change.task_path) + "\tdisabled";
+      line = "task";
+      AddEscapedField(line, change.task_path);
+      AddField(line, "disabled");
       break;
     case Change::Kind::kWmiObject:
-      line = "wmi\t" + Escape(change.wmi_object.path) + "\t" +
-             Escape(change.wmi_object.class_name) + "\tdeleted";
+      line = "wmi";
+      AddEscapedField(line, change.wmi_object.path);
+      AddEscapedField(line, change.wmi_object.class_name);
+      AddField(line, "deleted");
       // Each property one field, "name=type:value": a name is a word, no "=".
       for (const WmiProperty& property : change.wmi_object.properties) {
-        line +=
-            "\t" + Escape(property.name + "=" + Decimal(property.cim_type) + ":" + property.value);
+        AddEscapedField(line, property.name);
+        line += '=';
+        line += Decimal(property.cim_type);
+        line += ':';
+        AddEscaped(line, property.value);
       }
       break;
     case Change::Kind::kFolderTree:
@@ -155,7 +192,8 @@ std::string FormatManifestLine(const Change& change) {
     case Change::Kind::kFolder:
       return std::string();  // never recorded
   }
-  return line + "\r\n";
+  line += "\r\n";
+  return line;
 }
 
 std::string FormatManifest(const std::vector<Change>& changes) {
@@ -181,13 +219,12 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
       change.kind = Change::Kind::kValue;
       const auto view = ViewFromName(fields[1]);
       const auto root = RootFromParseDecimal(fields[2]);
-      const auto key = Unescape(fields[3]);
-      const auto name = Unescape(fields[4]);
-      if (!view || !root || !key || !name) return std::nullopt;
+      if (!view || !root || !Unescape(fields[3], &change.key_path) ||
+          !Unescape(fields[4], &change.value_name)) {
+        return std::nullopt;
+      }
       change.view = *view;
       change.root = *root;
-      change.key_path = *key;
-      change.value_name = *name;
       if (fields[5] != "absent") {
         const TextArray parts = SplitText(fields[5], " ");
         if (parts.size() != 2) return std::nullopt;
@@ -200,28 +237,23 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
       change.kind = Change::Kind::kKeyTree;
       const auto view = ViewFromName(fields[1]);
       const auto root = RootFromParseDecimal(fields[2]);
-      const auto key = Unescape(fields[3]);
-      if (!view || !root || !key) return std::nullopt;
+      if (!view || !root || !Unescape(fields[3], &change.key_path)) return std::nullopt;
       if (fields[4] != "present" && fields[4] != "absent") return std::nullopt;
       change.view = *view;
       change.root = *root;
-      change.key_path = *key;
       change.key_after_exists = fields[4] == "present";
     } else if (fields.size() == 3 && fields[0] == "task" && fields[2] == "disabled") {
       change.kind = Change::Kind::kTask;
-      const auto path = Unescape(fields[1]);
-      if (!path) return std::nullopt;
-      change.task_path = *path;
+      if (!Unescape(fields[1], &change.task_path)) return std::nullopt;
     } else if (fields.size() == 5 && fields[0] == "file") {
       change.kind = Change::Kind::kFile;
-      const auto copy = Unescape(fields[1]);
-      const auto original = Unescape(fields[2]);
       const TextArray before = SplitText(fields[3], " ");
-      if (!copy || !original || before.size() != 2) return std::nullopt;
+      if (!Unescape(fields[1], &change.copy) || !Unescape(fields[2], &change.original) ||
+          before.size() != 2) {
+        return std::nullopt;
+      }
       const auto size_before = ParseDecimal(before[0]);
       if (!size_before || !IsSha256(before[1])) return std::nullopt;
-      change.copy = *copy;
-      change.original = *original;
       change.size_before = *size_before;
       change.sha256_before = before[1];
       if (fields[4] != "absent") {
@@ -234,22 +266,22 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
       }
     } else if (fields.size() >= 4 && fields[0] == "wmi" && fields[3] == "deleted") {
       change.kind = Change::Kind::kWmiObject;
-      const auto path = Unescape(fields[1]);
-      const auto class_name = Unescape(fields[2]);
-      if (!path || !class_name || path->empty() || class_name->empty()) return std::nullopt;
-      change.wmi_object.path = *path;
-      change.wmi_object.class_name = *class_name;
+      WmiObject& object = change.wmi_object;
+      if (!Unescape(fields[1], &object.path) || !Unescape(fields[2], &object.class_name) ||
+          object.path.empty() || object.class_name.empty()) {
+        return std::nullopt;
+      }
       for (std::size_t field = 4; field < fields.size(); ++field) {
-        const auto property = Unescape(fields[field]);
-        if (!property) return std::nullopt;
-        const std::size_t equals = property->find('=');
-        const std::size_t colon = property->find(':', equals);
+        Text property;
+        if (!Unescape(fields[field], &property)) return std::nullopt;
+        const std::size_t equals = property.find('=');
+        const std::size_t colon = property.find(':', equals);
         if (equals == 0 || equals == Text::npos || colon == Text::npos) return std::nullopt;
-        const auto type = ParseDecimal(property->substr(equals + 1, colon - equals - 1));
+        const auto type = ParseDecimal(property.substr(equals + 1, colon - equals - 1));
         if (!type || *type > 0xFFFFu) return std::nullopt;
-        change.wmi_object.properties.push_back(WmiProperty{property->substr(0, equals),
-                                                           static_cast<std::uint32_t>(*type),
-                                                           property->substr(colon + 1)});
+        object.properties.push_back(WmiProperty{property.substr(0, equals),
+                                                static_cast<std::uint32_t>(*type),
+                                                property.substr(colon + 1)});
       }
     } else {
       return std::nullopt;

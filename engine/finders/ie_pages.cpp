@@ -66,7 +66,7 @@ class Finder {
     if (manager) {
       // Looked for among the Steps left, by their Changes kept aside.
       if (Twin(left_, 0, change)) return;
-      left_.emplace_back().changes.push_back(change);
+      left_.emplace_back().changes.push_back(std::move(change));
     } else if (Step* twin = Twin(plan_, first_, change)) {
       twin->changes.push_back(std::move(change));
       return;
