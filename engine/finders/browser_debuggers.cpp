@@ -59,10 +59,7 @@ void PlanBrowserDebuggers(PlanContext& context, Plan& plan) {
                          command + "\"（" + key_name + "）";
       Step step;
       step.key = key_name;
-      step.check_lines.push_back(shown + "，将删除");
-      step.done_line = shown + "，已删除";
-      step.failed_line = shown + "，删除失败";
-      step.changes_something = true;
+      SayRemoval(step, shown);
       step.changes.push_back(std::move(change));
       plan.push_back(std::move(step));
     }

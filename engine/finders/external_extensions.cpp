@@ -44,10 +44,7 @@ Step JudgedStep(const Text& key, const Text& shown, const Registration& judged, 
     step.listed_as_left = true;
   } else if (judged.source == Registration::Source::kOutside) {
     const Text what = shown + "从商店以外安装" + from;
-    step.check_lines.push_back(what + "，将删除");
-    step.done_line = what + "，已删除";
-    step.failed_line = what + "，删除失败";
-    step.changes_something = true;
+    SayRemoval(step, what);
     step.changes.push_back(std::move(removal));
   } else {
     step.check_lines.push_back(shown +

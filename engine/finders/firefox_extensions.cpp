@@ -45,10 +45,7 @@ Step Said(const Text& key, const Text& line, bool in_repair_too = false) {
 Step Removal(const Text& key, const Text& what, Change removal) {
   Step step;
   step.key = key;
-  step.check_lines.push_back(what + "，将删除");
-  step.done_line = what + "，已删除";
-  step.failed_line = what + "，删除失败";
-  step.changes_something = true;
+  SayRemoval(step, what);
   step.changes.push_back(std::move(removal));
   return step;
 }

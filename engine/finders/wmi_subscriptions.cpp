@@ -77,10 +77,7 @@ Step ConsumerStep(ConsumerItem& item) {
     step.reports_failure = true;  // it keeps putting the hijack back
     return step;
   }
-  step.check_lines.push_back(shown + "，将删除");
-  step.done_line = shown + "，已删除";
-  step.failed_line = shown + "，删除失败";
-  step.changes_something = true;
+  SayRemoval(step, shown);
   // The bindings first: a consumer is deleted only once nothing names it.
   Text mof = MofOfSubscriptions(item.subscriptions);
   for (WmiSubscription& subscription : item.subscriptions) {

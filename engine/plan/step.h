@@ -64,3 +64,7 @@ struct Step {
 };
 
 using Plan = std::vector<Step>;
+
+// The lines of a Step that deletes `what`, as every finder says them
+// ("…，将删除", "…，已删除", "…，删除失败"); it changes something.
+void SayRemoval(Step& step, const Text& what);

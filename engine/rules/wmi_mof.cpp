@@ -48,45 +48,33 @@ Text Quoted(const Text& text) {
   return quoted + "\"";
 }
 
-struct Written {
-  Text path;
-  Text alias;
-};
-
-const Text* AliasOf(const std::vector<Written>& written, const Text& path) {
-  for (const Written& object : written) {
-    if (SameIgnoringAsciiCase(object.path, path)) return &object.alias;
-  }
-  return nullptr;
-}
-
-void WriteObject(const WmiObject& object, bool aliased, std::vector<Written>& written, Text& mof) {
-  if (object.class_name.empty() || AliasOf(written, object.path)) return;
-  const Text alias = "$Object" + Decimal(written.size() + 1);
-  mof += "instance of " + object.class_name + (aliased ? " as " + alias : Text()) + "\r\n{\r\n";
+// Each object once, its references by the paths they hold, which mofcomp
+// takes for an object reference as well as an alias.
+void WriteObject(const WmiObject& object, TextArray& written, Text& mof) {
+  if (object.class_name.empty() || HasText(written, object.path)) return;
+  written.push_back(object.path);
+  mof += "instance of ";
+  mof += object.class_name;
+  mof += "\r\n{\r\n";
   for (const WmiProperty& property : object.properties) {
-    Text value;
-    if (property.cim_type == 102) {  // a reference: by alias where written here
-      const Text* named = AliasOf(written, property.value);
-      value = named ? *named : Quoted(property.value);
-    } else {
-      value = IsNumberOrBoolean(property.cim_type) ? property.value : Quoted(property.value);
-    }
-    mof += "  " + property.name + " = " + value + ";\r\n";
+    mof += "  ";
+    mof += property.name;
+    mof += " = ";
+    mof += IsNumberOrBoolean(property.cim_type) ? property.value : Quoted(property.value);
+    mof += ";\r\n";
   }
   mof += "};\r\n\r\n";
-  if (aliased) written.push_back(Written{object.path, alias});
 }
 
 }  // namespace
 
 Text MofOfSubscriptions(const std::vector<WmiSubscription>& subscriptions) {
   Text mof = "#pragma namespace(\"\\\\\\\\.\\\\root\\\\subscription\")\r\n\r\n";
-  std::vector<Written> written;
+  TextArray written;
   for (const WmiSubscription& subscription : subscriptions) {
-    WriteObject(subscription.filter, true, written, mof);
-    WriteObject(subscription.consumer, true, written, mof);
-    WriteObject(subscription.binding, false, written, mof);
+    WriteObject(subscription.filter, written, mof);
+    WriteObject(subscription.consumer, written, mof);
+    WriteObject(subscription.binding, written, mof);
   }
   return mof;
 }

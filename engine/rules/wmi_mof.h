@@ -5,6 +5,6 @@
 #include "platform/wmi_subscriptions.h"
 
 // The subscriptions' filters, consumers and bindings as MOF instances in
-// root\subscription, each object once, a binding naming the objects written
-// before it by their aliases. CR LF lines.
+// root\subscription, each object once, a binding after the objects it
+// names. CR LF lines.
 Text MofOfSubscriptions(const std::vector<WmiSubscription>& subscriptions);

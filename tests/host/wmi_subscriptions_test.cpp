@@ -68,7 +68,7 @@ TEST(WmiManifest, PropertiesComeBackAsWritten) {
   }
 }
 
-TEST(WmiMof, WritesEachObjectOnceWithItsReferencesByAlias) {
+TEST(WmiMof, WritesEachObjectOnceWithItsReferencesAsPaths) {
   Fake wmi;
   const Text consumer = wmi.AddSubscription(
       "Nav", "CommandLineEventConsumer",
@@ -78,25 +78,28 @@ TEST(WmiMof, WritesEachObjectOnceWithItsReferencesByAlias) {
   std::vector<WmiSubscription> subscriptions;
   ASSERT_EQ(wmi.ListSubscriptions(&subscriptions), WmiListing::kListed);
   ASSERT_EQ(subscriptions.size(), 2u);
-  EXPECT_EQ(MofOfSubscriptions(subscriptions),
-            "#pragma namespace(\"\\\\\\\\.\\\\root\\\\subscription\")\r\n\r\n"
-            "instance of __EventFilter as $Object1\r\n{\r\n"
-            "  EventNamespace = \"root\\\\cimv2\";\r\n  Name = \"Nav-filter\";\r\n"
-            "  Query = \"SELECT * FROM __InstanceCreationEvent WITHIN 60 WHERE TargetInstance ISA "
-            "'Win32_LogonSession'\";\r\n  QueryLanguage = \"WQL\";\r\n};\r\n\r\n"
-            "instance of CommandLineEventConsumer as $Object2\r\n{\r\n  Name = \"Nav\";\r\n"
-            "  CommandLineTemplate = \"cmd /c start \\\"\\\" \\\"http://a.cn/?q=1\\\" "
-            "C:\\\\x\";\r\n  KillTimeout = 0;\r\n};\r\n\r\n"
-            "instance of __FilterToConsumerBinding\r\n{\r\n  Consumer = $Object2;\r\n"
-            "  DeliverSynchronously = FALSE;\r\n  Filter = $Object1;\r\n"
-            "  SlowDownProviders = FALSE;\r\n};\r\n\r\n"
-            "instance of __EventFilter as $Object3\r\n{\r\n"
-            "  EventNamespace = \"root\\\\cimv2\";\r\n  Name = \"Second\";\r\n"
-            "  Query = \"SELECT * FROM __InstanceCreationEvent WITHIN 60 WHERE TargetInstance ISA "
-            "'Win32_LogonSession'\";\r\n  QueryLanguage = \"WQL\";\r\n};\r\n\r\n"
-            "instance of __FilterToConsumerBinding\r\n{\r\n  Consumer = $Object2;\r\n"
-            "  DeliverSynchronously = FALSE;\r\n  Filter = $Object3;\r\n"
-            "  SlowDownProviders = FALSE;\r\n};\r\n\r\n");
+  EXPECT_EQ(
+      MofOfSubscriptions(subscriptions),
+      "#pragma namespace(\"\\\\\\\\.\\\\root\\\\subscription\")\r\n\r\n"
+      "instance of __EventFilter\r\n{\r\n"
+      "  EventNamespace = \"root\\\\cimv2\";\r\n  Name = \"Nav-filter\";\r\n"
+      "  Query = \"SELECT * FROM __InstanceCreationEvent WITHIN 60 WHERE TargetInstance ISA "
+      "'Win32_LogonSession'\";\r\n  QueryLanguage = \"WQL\";\r\n};\r\n\r\n"
+      "instance of CommandLineEventConsumer\r\n{\r\n  Name = \"Nav\";\r\n"
+      "  CommandLineTemplate = \"cmd /c start \\\"\\\" \\\"http://a.cn/?q=1\\\" "
+      "C:\\\\x\";\r\n  KillTimeout = 0;\r\n};\r\n\r\n"
+      "instance of __FilterToConsumerBinding\r\n{\r\n"
+      "  Consumer = \"CommandLineEventConsumer.Name=\\\"Nav\\\"\";\r\n"
+      "  DeliverSynchronously = FALSE;\r\n  Filter = \"__EventFilter.Name=\\\"Nav-filter\\\"\";\r\n"
+      "  SlowDownProviders = FALSE;\r\n};\r\n\r\n"
+      "instance of __EventFilter\r\n{\r\n"
+      "  EventNamespace = \"root\\\\cimv2\";\r\n  Name = \"Second\";\r\n"
+      "  Query = \"SELECT * FROM __InstanceCreationEvent WITHIN 60 WHERE TargetInstance ISA "
+      "'Win32_LogonSession'\";\r\n  QueryLanguage = \"WQL\";\r\n};\r\n\r\n"
+      "instance of __FilterToConsumerBinding\r\n{\r\n"
+      "  Consumer = \"CommandLineEventConsumer.Name=\\\"Nav\\\"\";\r\n"
+      "  DeliverSynchronously = FALSE;\r\n  Filter = \"__EventFilter.Name=\\\"Second\\\"\";\r\n"
+      "  SlowDownProviders = FALSE;\r\n};\r\n\r\n");
 }
 
 TEST(WmiPlaces, OnlyCommandAndScriptConsumersAndTheirBindings) {
@@ -228,7 +231,7 @@ TEST_F(WmiSubscriptionsRound, DeletedWithTheirBindingsAndMadeAgainByTheUndo) {
   EXPECT_EQ(mof.substr(0, 2), "\xFF\xFE");
   const auto text = TextFromUtf16Le(std::string_view(mof).substr(2));
   ASSERT_TRUE(text);
-  EXPECT_NE(text->find("instance of CommandLineEventConsumer as $Object2\r\n{\r\n"
+  EXPECT_NE(text->find("instance of CommandLineEventConsumer\r\n{\r\n"
                        "  Name = \"导航守护\";\r\n"
                        "  CommandLineTemplate = \"cmd.exe /c start http://wmi.evil.cn/?tn=1\";"),
             Text::npos)
