@@ -130,11 +130,8 @@ Text operator+(const Text& left, const char* right) {
   joined.append(right);
   return joined;
 }
-Text&& operator+(Text&& left, const Text& right) { return std::move(left.append(right)); }
-Text&& operator+(Text&& left, const char* right) { return std::move(left.append(right)); }
-Text&& operator+(Text&& left, Text&& right) { return std::move(left.append(right)); }
-Text&& operator+(const Text& left, Text&& right) { return std::move(right.insert(0, left)); }
-Text&& operator+(const char* left, Text&& right) { return std::move(right.insert(0, left)); }
+Text operator+(Text&& left, const Text& right) { return std::move(left.append(right)); }
+Text operator+(Text&& left, const char* right) { return std::move(left.append(right)); }
 
 Text ConcatTexts(const Text& first, const Text& second) {
   Text result;

@@ -17,16 +17,8 @@ using TextArray = std::vector<Text>;
 // plain functions are what overload resolution prefers to those templates.
 [[gnu::noinline]] Text operator+(const Text& left, const Text& right);
 [[gnu::noinline]] Text operator+(const Text& left, const char* right);
-// A temporary is appended to (or put after the piece before it) in place and
-// given on as itself: a chain builds one string and destroys one, where a
-// string returned by value was one more temporary, and its destructor, for
-// each piece. So a chain must not be bound to a reference beyond its
-// statement (`const Text& line = a + b;`): it is a Text or an argument.
-[[gnu::noinline]] Text&& operator+(Text&& left, const Text& right);
-[[gnu::noinline]] Text&& operator+(Text&& left, const char* right);
-[[gnu::noinline]] Text&& operator+(Text&& left, Text&& right);
-[[gnu::noinline]] Text&& operator+(const Text& left, Text&& right);
-[[gnu::noinline]] Text&& operator+(const char* left, Text&& right);
+[[gnu::noinline]] Text operator+(Text&& left, const Text& right);
+[[gnu::noinline]] Text operator+(Text&& left, const char* right);
 
 // True for the first byte of a double-byte character in code page 936.
 inline bool IsLeadByte(unsigned char byte) { return byte >= 0x80; }
