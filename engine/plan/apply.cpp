@@ -151,16 +151,16 @@ bool ApplyTask(Platform& machine, BundleWriter& bundle, const Change& change) {
          tasks->SetEnabled(change.task_path, false) && tasks->IsEnabled(change.task_path) == false;
 }
 
-// A WMI object deleted once recorded, its subscriptions' MOF text first;
-// one gone since the plan is done.
+// A WMI object deleted once recorded; one gone since the plan is done. The
+// subscriptions' MOF text goes first, even when this object is gone: the
+// objects after it in the Step are still deleted.
 bool ApplyWmiObject(Platform& machine, BundleWriter& bundle, const Change& change) {
   WmiSubscriptions* wmi = machine.wmi;
-  if (!wmi) return false;
+  if (!wmi || (!change.wmi_mof.empty() && !bundle.RecordMof(change.wmi_mof))) return false;
   const std::optional<bool> there = wmi->Exists(change.wmi_object.path);
   if (there == false) return true;
-  return there && (change.wmi_mof.empty() || bundle.RecordMof(change.wmi_mof)) &&
-         bundle.RecordWmiObjectDeleted(change.wmi_object) && wmi->Delete(change.wmi_object.path) &&
-         wmi->Exists(change.wmi_object.path) == false;
+  return there && bundle.RecordWmiObjectDeleted(change.wmi_object) &&
+         wmi->Delete(change.wmi_object.path) && wmi->Exists(change.wmi_object.path) == false;
 }
 
 // Every file below `folder` (no trailing backslash), allowed and recorded

@@ -246,6 +246,37 @@ TEST_F(WmiSubscriptionsRound, DeletedWithTheirBindingsAndMadeAgainByTheUndo) {
   EXPECT_EQ(Objects(), before);
 }
 
+TEST_F(WmiSubscriptionsRound, TheMofIsKeptWhenTheFirstBindingIsGoneAlready) {
+  // Gone between the plan and its change: the consumer still goes, and the
+  // bundle still holds it for a person.
+  class BindingGoesAtFirstAsk : public FakeWmiSubscriptions {
+   public:
+    explicit BindingGoesAtFirstAsk(FakeWmiSubscriptions& inner) : inner_(inner) {}
+    WmiListing ListSubscriptions(std::vector<WmiSubscription>* listed) override {
+      return inner_.ListSubscriptions(listed);
+    }
+    std::optional<bool> Exists(const Text& path) override {
+      if (!gone_ && path.rfind("__FilterToConsumerBinding", 0) == 0) {
+        gone_ = true;
+        inner_.objects.erase(path);
+      }
+      return inner_.Exists(path);
+    }
+    bool Delete(const Text& path) override { return inner_.Delete(path); }
+    bool Create(const WmiObject& object) override { return inner_.Create(object); }
+
+   private:
+    FakeWmiSubscriptions& inner_;
+    bool gone_ = false;
+  } racing(wmi_);
+  machine_.wmi = &racing;
+  Lines(false);
+  EXPECT_FALSE(wmi_.objects.count(script_));
+  const auto text = TextFromUtf16Le(std::string_view(BundleFile("subscriptions.mof")).substr(2));
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->find("instance of ActiveScriptEventConsumer"), Text::npos) << *text;
+}
+
 TEST_F(WmiSubscriptionsRound, AConsumerOfSeveralFiltersGoesWithAllItsBindings) {
   wmi_.Bind(wmi_.AddFilter("Hourly"), nav_);
   const std::string before = Objects();
