@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The shell tests' skip guard (skip_guard.sh): only qinghe_skip ends a test
 # as skipped; any other 77 fails it; the exit hooks run last registered
-# first, whatever the status.
+# first, whatever the status; and a Wine test on a kernel that starts no
+# 32-bit programs is skipped, saying so.
 set -uo pipefail
 guard="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/skip_guard.sh"
 failures=0
@@ -32,6 +33,35 @@ expect "hooks run last registered first, and on a skip" $'skipped:x\nsecond\nfir
   "$(run_body 'qinghe_at_exit "echo first"; qinghe_at_exit "echo second"; qinghe_skip x' | tr -d ' ')"
 expect "a failing hook keeps the status" "status=4" \
   "$(run_body 'qinghe_at_exit false; exit 4')"
+
+# Wine's 32-bit loader refused by the kernel: every Wine test is skipped,
+# saying why, through the guard where the test has it and without it where
+# it has none (tools/wine-run.sh). A loader that starts, fails otherwise or
+# is missing is no reason to skip.
+wine_lib="$(dirname "$guard")/../tools/wine-lib.sh"
+loaders=$(mktemp -d)
+trap 'rm -rf "$loaders"' EXIT
+printf '\x7fELF\x01\x01\x01\x00' >"$loaders/refused"
+printf '#!/bin/sh\necho wine-8.0\n' >"$loaders/starts"
+printf '#!/bin/sh\nexit 1\n' >"$loaders/fails"
+chmod +x "$loaders"/*
+require() {
+  QINGHE_WINE_LOADER=$loaders/$1 run_body "source '$wine_lib'; qinghe_wine_require_32bit; echo ran"
+}
+expect "a loader the kernel refuses skips the test" \
+  $'skipped: this machine\'s kernel starts no 32-bit programs' "$(require refused)"
+expect "the skip passes the guard" "status=77" "$(require refused)"
+if require refused | grep -qx ran; then
+  failures=$((failures + 1))
+  echo "FAILED: the test went on after the skip"
+fi
+expect "without the guard the skip says why too" $'32-bit programs' \
+  "$(QINGHE_WINE_LOADER=$loaders/refused bash -c "source '$wine_lib'; qinghe_wine_require_32bit; echo ran" 2>&1; echo "status=$?")"
+expect "without the guard the status is 77" "status=77" \
+  "$(QINGHE_WINE_LOADER=$loaders/refused bash -c "source '$wine_lib'; qinghe_wine_require_32bit" 2>&1; echo "status=$?")"
+for loader in starts fails missing; do
+  expect "a loader that $loader runs the test" $'ran\nstatus=0' "$(require $loader)"
+done
 
 [ "$failures" -eq 0 ] && echo "skip guard: all passed"
 [ "$failures" -eq 0 ]

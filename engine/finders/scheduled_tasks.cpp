@@ -171,14 +171,7 @@ void PlanScheduledTasks(PlanContext& context, Plan& plan) {
   }
   // Reported or left, a task found puts the hijack back.
   if (!items.empty()) context.reapplier_found = true;
-  if (!not_looked_at.empty()) {
-    Step step;
-    step.key = "计划任务";
-    step.check_lines.push_back(not_looked_at);
-    step.failed_line = not_looked_at;
-    step.said_beside_reappliers_only = true;
-    plan.push_back(std::move(step));
-  }
+  if (!not_looked_at.empty()) plan.push_back(NotLookedAtStep("计划任务", not_looked_at));
 }
 
 bool RepairMaySwitchTask(const Text& task_path) {

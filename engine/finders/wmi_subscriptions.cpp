@@ -102,15 +102,10 @@ void PlanWmiSubscriptions(PlanContext& context, Plan& plan) {
   std::vector<WmiSubscription> subscriptions;
   const WmiListing listing = wmi->ListSubscriptions(&subscriptions);
   if (listing != WmiListing::kListed) {
-    const Text not_looked_at = listing == WmiListing::kNoInterface
-                                   ? "WMI 事件订阅：本系统没有 WMI 接口，事件订阅未检查"
-                                   : "WMI 事件订阅：WMI 没有响应，事件订阅未检查";
-    Step step;
-    step.key = "WMI 事件订阅";
-    step.check_lines.push_back(not_looked_at);
-    step.failed_line = not_looked_at;
-    step.said_beside_reappliers_only = true;
-    plan.push_back(std::move(step));
+    plan.push_back(
+        NotLookedAtStep("WMI 事件订阅", listing == WmiListing::kNoInterface
+                                            ? "WMI 事件订阅：本系统没有 WMI 接口，事件订阅未检查"
+                                            : "WMI 事件订阅：WMI 没有响应，事件订阅未检查"));
     return;
   }
   std::vector<ConsumerItem> items;

@@ -6,3 +6,12 @@ void SayRemoval(Step& step, const Text& what) {
   step.failed_line = what + "，删除失败";
   step.changes_something = true;
 }
+
+Step NotLookedAtStep(const Text& key, const Text& line) {
+  Step step;
+  step.key = key;
+  step.check_lines.push_back(line);
+  step.failed_line = line;
+  step.said_beside_reappliers_only = true;
+  return step;
+}

@@ -68,3 +68,8 @@ using Plan = std::vector<Step>;
 // The lines of a Step that deletes `what`, as every finder says them
 // ("…，将删除", "…，已删除", "…，删除失败"); it changes something.
 void SayRemoval(Step& step, const Text& what);
+
+// A Step for a kind of place the check could not look at (`line` says why).
+// The repair says it only beside something else that puts the hijack back,
+// so that a clean PC's repair log stays as it is.
+Step NotLookedAtStep(const Text& key, const Text& line);

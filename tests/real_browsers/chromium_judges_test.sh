@@ -30,12 +30,10 @@ set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=SCRIPTDIR/../skip_guard.sh
 source "$HERE/../skip_guard.sh"
-if [ $# -ne 2 ]; then
-  echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
-  exit 2
-fi
-TOOL=$1
-SCRATCH=$2
+JUDGES_NAME=chromium_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
+judges_arguments "$@"
 # shellcheck source=SCRIPTDIR/chromium_lib.sh
 source "$HERE/chromium_lib.sh"
 
@@ -43,31 +41,10 @@ bin=$(qinghe_chromium_bin 2>/dev/null)
 if [ -z "$bin" ] || [ ! -x "$bin" ]; then
   qinghe_skip "no Chromium binary installed"
 fi
-
-JUDGES_NAME=chromium_judges
-# shellcheck source=SCRIPTDIR/judges_lib.sh
-source "$HERE/judges_lib.sh"
-
-case "$TOOL" in /*) ;; *) TOOL="$PWD/$TOOL" ;; esac
-if [ ! -x "$TOOL" ]; then
-  fail "no profile_repair binary at $TOOL"
-  finish
-fi
+judges_begin
 
 HIJACK_URL=http://hao.hijack.test/
 USER_URL=https://www.user-home.cn/
-mkdir -p "$SCRATCH"
-# Two runs at once (two people running ctest in one build tree) would
-# replace each other's files: the second waits for the first.
-exec 7>"$SCRATCH/chromium-judges.lock"
-if ! flock -w 540 7; then
-  fail "another run kept $SCRATCH/chromium-judges.lock for 9 minutes"
-  finish
-fi
-W="$SCRATCH/chromium-judges"
-rm -rf "$W"
-mkdir -p "$W"
-W=$(cd "$W" && pwd)
 REL_UD="Users/u/AppData/Local/Chromium/User Data"
 REL_BUNDLES="Users/u/AppData/Local/qinghe"
 WHO="浏览器主页：Chromium（Default）"

@@ -37,38 +37,19 @@ set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=SCRIPTDIR/../skip_guard.sh
 source "$HERE/../skip_guard.sh"
-if [ $# -ne 2 ]; then
-  echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
-  exit 2
-fi
-TOOL=$1
-SCRATCH=$2
+JUDGES_NAME=chromium_search_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
+judges_arguments "$@"
 # shellcheck source=SCRIPTDIR/chromium_lib.sh
 source "$HERE/chromium_lib.sh"
 bin=$(qinghe_chromium_bin 2>/dev/null)
 if [ -z "$bin" ] || [ ! -x "$bin" ]; then
   qinghe_skip "no Chromium binary installed"
 fi
-JUDGES_NAME=chromium_search_judges
-# shellcheck source=SCRIPTDIR/judges_lib.sh
-source "$HERE/judges_lib.sh"
-case "$TOOL" in /*) ;; *) TOOL="$PWD/$TOOL" ;; esac
-if [ ! -x "$TOOL" ]; then
-  fail "no profile_repair binary at $TOOL"
-  finish
-fi
+judges_begin
 
 USER_URL=https://www.user-home.cn/
-mkdir -p "$SCRATCH"
-exec 7>"$SCRATCH/chromium-search-judges.lock"
-if ! flock -w 540 7; then
-  fail "another run kept $SCRATCH/chromium-search-judges.lock for 9 minutes"
-  finish
-fi
-W="$SCRATCH/chromium-search-judges"
-rm -rf "$W"
-mkdir -p "$W"
-W=$(cd "$W" && pwd)
 REL_UD="Users/u/AppData/Local/Chromium/User Data"
 WHO="浏览器主页：Chromium（Default）"
 export PYTHONPATH="$HERE${PYTHONPATH:+:$PYTHONPATH}"

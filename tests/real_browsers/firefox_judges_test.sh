@@ -34,45 +34,22 @@ set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=SCRIPTDIR/../skip_guard.sh
 source "$HERE/../skip_guard.sh"
-if [[ $# -ne 2 ]]; then
-  echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
-  exit 2
-fi
-TOOL=$1
-SCRATCH=$2
+JUDGES_NAME=firefox_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
+judges_arguments "$@"
 # shellcheck source=SCRIPTDIR/firefox_lib.sh
 source "$HERE/firefox_lib.sh"
 
 if ! program=$(_qinghe_firefox_program 2>/dev/null) || [[ ! -x "$program" ]]; then
   qinghe_skip "no Firefox installed"
 fi
-
-JUDGES_NAME=firefox_judges
-# shellcheck source=SCRIPTDIR/judges_lib.sh
-source "$HERE/judges_lib.sh"
-
-[[ "$TOOL" == /* ]] || TOOL="$PWD/$TOOL"
-if [[ ! -x "$TOOL" ]]; then
-  fail "no profile_repair binary at $TOOL"
-  finish
-fi
+judges_begin
 
 HIJACK_URL=http://hao.hijack.test/
 USER_URL=https://www.user-home.cn/
 HOME_PREF=browser.startup.homepage
 PAGE_PREF=browser.startup.page
-mkdir -p "$SCRATCH"
-# Two runs at once (two people running ctest in one build tree) would
-# replace each other's files: the second waits for the first.
-exec 7>"$SCRATCH/firefox-judges.lock"
-if ! flock -w 540 7; then
-  fail "another run kept $SCRATCH/firefox-judges.lock for 9 minutes"
-  finish
-fi
-W="$SCRATCH/firefox-judges"
-rm -rf "$W"
-mkdir -p "$W"
-W=$(cd "$W" && pwd)
 REL_FF="Users/u/AppData/Roaming/Mozilla/Firefox"
 REL_P="$REL_FF/Profiles/x.default"
 REL_BUNDLES="Users/u/AppData/Local/qinghe"

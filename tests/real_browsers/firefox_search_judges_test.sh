@@ -28,12 +28,10 @@ set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=SCRIPTDIR/../skip_guard.sh
 source "$HERE/../skip_guard.sh"
-if [[ $# -ne 2 ]]; then
-  echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
-  exit 2
-fi
-TOOL=$1
-SCRATCH=$2
+JUDGES_NAME=firefox_search_judges
+# shellcheck source=SCRIPTDIR/judges_lib.sh
+source "$HERE/judges_lib.sh"
+judges_arguments "$@"
 # shellcheck source=SCRIPTDIR/firefox_lib.sh
 source "$HERE/firefox_lib.sh"
 # shellcheck source=SCRIPTDIR/firefox_search_lib.sh
@@ -41,21 +39,10 @@ source "$HERE/firefox_search_lib.sh"
 if ! program=$(_qinghe_firefox_program 2>/dev/null) || [[ ! -x "$program" ]]; then
   qinghe_skip "no Firefox installed"
 fi
-JUDGES_NAME=firefox_search_judges
-# shellcheck source=SCRIPTDIR/judges_lib.sh
-source "$HERE/judges_lib.sh"
-[[ "$TOOL" == /* ]] || TOOL="$PWD/$TOOL"
-[[ -x "$TOOL" ]] || { fail "no profile_repair binary at $TOOL"; finish; }
+judges_begin
 
 USER_URL=https://www.user-home.cn/
 ENGINE=搜索助手
-mkdir -p "$SCRATCH"
-exec 7>"$SCRATCH/firefox-search-judges.lock"
-flock -w 540 7 || { fail "another run kept the lock for 9 minutes"; finish; }
-W="$SCRATCH/firefox-search-judges"
-rm -rf "$W"
-mkdir -p "$W"
-W=$(cd "$W" && pwd)
 REL_FF="Users/u/AppData/Roaming/Mozilla/Firefox"
 REL_P="$REL_FF/Profiles/x.default"
 REL_BUNDLES="Users/u/AppData/Local/qinghe"

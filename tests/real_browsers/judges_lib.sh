@@ -13,6 +13,40 @@ finish() {
   exit 1
 }
 
+# The judge's two arguments: TOOL (the profile_repair binary) and SCRATCH
+# (a folder for its files).
+judges_arguments() {
+  if [[ $# -ne 2 ]]; then
+    echo "usage: bash $0 PROFILE_REPAIR_BINARY SCRATCH_DIR" >&2
+    exit 2
+  fi
+  TOOL=$1
+  SCRATCH=$2
+}
+
+# Once the browser is found: TOOL made absolute and checked, and the work
+# folder W made afresh below SCRATCH, named after JUDGES_NAME. Two runs at
+# once (two people running ctest in one build tree) would replace each
+# other's files: the second waits for the first to give up its lock.
+judges_begin() {
+  local name=${JUDGES_NAME//_/-}
+  [[ "$TOOL" == /* ]] || TOOL="$PWD/$TOOL"
+  if [[ ! -x "$TOOL" ]]; then
+    fail "no profile_repair binary at $TOOL"
+    finish
+  fi
+  mkdir -p "$SCRATCH"
+  exec 7>"$SCRATCH/$name.lock"
+  if ! flock -w 540 7; then
+    fail "another run kept $SCRATCH/$name.lock for 9 minutes"
+    finish
+  fi
+  W="$SCRATCH/$name"
+  rm -rf "$W"
+  mkdir -p "$W"
+  W=$(cd "$W" && pwd)
+}
+
 # Case 1 of both judges, after the check wrote $W/check.log: no file of the
 # hijacked profile under ROOT changed ($W/tree.hijacked.json is its tree).
 judge_check_changed_nothing() {
