@@ -64,7 +64,8 @@ function(qinghe_without_exceptions)
       target_compile_options(${target} PRIVATE -flto -ffat-lto-objects -Oz
                              -mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args
                              -mno-stack-arg-probe -fstack-clash-protection -fomit-frame-pointer
-                             -fno-inline-functions-called-once -fno-rtti -malign-data=abi -fno-devirtualize-speculatively)
+                             -fno-inline-functions-called-once -fno-rtti -malign-data=abi
+                             -fno-devirtualize-speculatively)
     endif()
   endforeach()
 endfunction()

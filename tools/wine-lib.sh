@@ -66,7 +66,8 @@ qinghe_wine_create() {
         rm -f "$link"
         mkdir -p "$link"
       done
-      qinghe_wine_check_private "$prefix"
+      # A prefix that leads out is never marked ready, with or without set -e.
+      qinghe_wine_check_private "$prefix" || exit 1
       touch "$prefix/.qinghe-ready"
     fi
   ) 9>"$prefix.lock"

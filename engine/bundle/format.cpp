@@ -43,7 +43,7 @@ void AddField(Text& line, const char* text) {
   line += text;
 }
 
-// Into `plain` (empty): false when an escape is not one Escape writes.
+// Into `plain` (empty): false when an escape is not one AddEscaped writes.
 bool Unescape(const Text& text, Text* plain) {
   for (std::size_t at = 0; at < text.size(); ++at) {
     if (text[at] != '%') {
