@@ -7,6 +7,7 @@
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
 #include "engine/exclusive_run.h"
+#include "engine/program_build.h"
 #include "engine/run_logs.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
@@ -29,10 +30,10 @@ Selection chosen_findings;
 
 // The notice is titled as its menu item names it (kMenuNotice).
 const char* const kNoticeTitle = kMenuNotice;
-const char kNoticeText[] =
-    "青禾V3.0 一键修复主页工具\r\n\r\n"
-    "本程序免费使用。它只修复本机浏览器的起始页、相关策略项和快捷方式，"
-    "修复前会把桌面快捷方式备份到桌面上的“修复前桌面图标备份”文件夹。";
+const char kNoticeText[] = "青禾V3.0 一键修复主页工具（" QINGHE_PROGRAM_BUILD
+                           "版）\r\n\r\n"
+                           "本程序免费使用。它只修复本机浏览器的起始页、相关策略项和快捷方式，"
+                           "修复前会把桌面快捷方式备份到桌面上的“修复前桌面图标备份”文件夹。";
 
 constexpr int kFlatLookScheme = 3;
 

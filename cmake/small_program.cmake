@@ -62,7 +62,7 @@ function(qinghe_without_exceptions)
       -fno-declone-ctor-dtor -fno-ipa-cp-clone -fno-ipa-sra -ffunction-sections)
     if(WIN32)
       target_compile_options(${target} PRIVATE -flto -ffat-lto-objects -Oz
-                             -mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args
+                             ${QINGHE_STACK_ALIGNMENT_FLAGS} -mno-accumulate-outgoing-args
                              -mno-stack-arg-probe -fstack-clash-protection -fomit-frame-pointer
                              -fno-inline-functions-called-once -fno-rtti -malign-data=abi
                              -fno-devirtualize-speculatively)

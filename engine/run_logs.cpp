@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/program_build.h"
 #include "platform/sorting.h"
 #include "platform/text_utf8.h"
 
@@ -91,8 +92,9 @@ Text LogsFolder(FileSystem& files) {
 }
 
 Text RunFacts(Platform& machine) {
-  return Text("青禾 ") + QINGHE_VERSION + "\r\nWindows：" + WindowsVersion(machine.registry) +
-         "\r\n以管理员身份运行：" + (machine.files.IsElevated() ? "是" : "否") + "\r\n\r\n";
+  return Text("青禾 " QINGHE_VERSION "（" QINGHE_PROGRAM_BUILD "）\r\nWindows：") +
+         WindowsVersion(machine.registry) + "\r\n以管理员身份运行：" +
+         (machine.files.IsElevated() ? "是" : "否") + "\r\n\r\n";
 }
 
 std::string LogFileBytes(const Text& facts, const Text& log) {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format libgtest-dev googletest libssl-dev
   libclang-rt-14-dev
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
   locales liblnk-utils fonts-wqy-microhei e2fsprogs
   rapidjson-dev libexpat1-dev
@@ -56,16 +56,30 @@ fi
 # The LZ4 source the Windows build compiles: Debian's own release of the
 # library the host links, fetched through a deb-src entry beside the
 # machine's deb one, into the build folder (never tracked, never committed).
+# The entry takes its address and release from the machine's own entry for
+# Debian's main archive, as apt knows it: no mirror is named here.
+debian_archive() {
+  apt-get indextargets --format '$(REPO_URI) $(CODENAME)' 'Identifier: Packages' 'Label: Debian' \
+    2>/dev/null | awk '$2 !~ /-/ { print; exit }'
+}
 lz4_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/sources/lz4"
 if [ ! -f "$lz4_dir/lib/lz4.c" ]; then
   src_list=/etc/apt/sources.list.d/qinghe-debian-src.sources
   if [ ! -f "$src_list" ]; then
-    $sudo tee "$src_list" >/dev/null <<'SOURCES'
+    archive=$(debian_archive)
+    [ -n "$archive" ] || { $sudo apt-get update -qq || true; archive=$(debian_archive); }
+    read -r archive_uri release <<<"$archive"
+    if [ -z "${archive_uri:-}" ] || [ -z "${release:-}" ]; then
+      echo "install-deps: apt knows no entry for Debian's main archive, which the deb-src entry for lz4 follows" >&2
+      exit 1
+    fi
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    $sudo tee "$src_list" >/dev/null <<SOURCES
 Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
+URIs: $archive_uri
+Suites: $release $release-updates
 Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+Signed-By: $keyring
 SOURCES
   fi
   # The source index comes with an update; a mirror mid-sync may fail one

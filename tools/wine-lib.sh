@@ -3,6 +3,39 @@
 # shell folders are real folders inside it, and HOME points at a throwaway
 # folder beside it, so nothing the program does can reach a home folder.
 
+# The lanes. A lane is the programs' build (QINGHE_WINE_PROGRAM_BITS: 32, the
+# default, or 64) and the prefix's architecture (win32 or win64, each
+# function's ARCH). The 64-bit programs run only in a 64-bit prefix, under
+# Wine's 64-bit loader, which the lane starts itself (tools/wine64-lane);
+# the 32-bit ones under Debian's `wine`, which starts the 32-bit loader.
+qinghe_wine_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+qinghe_wine_program_bits() { printf '%s' "${QINGHE_WINE_PROGRAM_BITS:-32}"; }
+
+# Puts the lane's loader first on PATH, for this shell and every program it
+# starts (wineboot, winepath and reg through Debian's wrappers too).
+qinghe_wine_lane_path() {
+  local lane_bin=$qinghe_wine_lib_dir/wine64-lane
+  [ "$(qinghe_wine_program_bits)" = 64 ] || return 0
+  case ":$PATH:" in
+    *":$lane_bin:"*) ;;
+    *) export PATH="$lane_bin:$PATH" ;;
+  esac
+}
+
+# True where Wine's 32-bit loader starts (see qinghe_wine_require_32bit).
+qinghe_wine_runs_32bit() { (export LC_ALL=C; "${QINGHE_WINE_LOADER:-/usr/lib/wine/wine}" --version) >/dev/null 2>&1; }
+
+# Runs a 32-bit program (or Windows' own 32-bit tool) through Debian's
+# `wine`, whatever the lane: for the tests that compare the two builds.
+qinghe_wine32() {
+  (
+    export PATH=${PATH//"$qinghe_wine_lib_dir/wine64-lane:"/}
+    unset WINELOADER
+    wine "$@"
+  )
+}
+
 # Sets the environment for running Wine in PREFIX of architecture ARCH
 # (win32 or win64).
 qinghe_wine_env() {
@@ -10,6 +43,11 @@ qinghe_wine_env() {
   case "$prefix" in
     "$HOME"/.wine* | /root/.wine* | "") echo "refusing Wine prefix '$prefix'" >&2; return 1 ;;
   esac
+  if [ "$(qinghe_wine_program_bits)" = 64 ] && [ "$arch" != win64 ]; then
+    echo "64-bit programs run only in a 64-bit prefix, not in '$arch'" >&2
+    return 1
+  fi
+  qinghe_wine_lane_path
   export WINEPREFIX="$prefix" WINEARCH="$arch"
   export HOME="$prefix.home"
   export LC_ALL=zh_CN.UTF-8
@@ -24,10 +62,13 @@ qinghe_wine_env() {
 # Wine runs a 32-bit Windows program through its 32-bit Linux loader, in
 # the 64-bit prefix too. A kernel that runs no 32-bit Linux programs (one
 # booted with ia32_emulation off, as some virtual machines' hosts force)
-# refuses it with ENOEXEC: the Windows tests cannot run there at all. Ends
+# refuses it with ENOEXEC: the 32-bit lanes cannot run there at all. Ends
 # the script as skipped, saying so; where the loader starts, or is not
 # installed (a fault of the set-up, which the test then shows), returns.
+# The 64-bit lane needs no 32-bit code and is never skipped: where its
+# loader cannot start, its tests fail.
 qinghe_wine_require_32bit() {
+  [ "$(qinghe_wine_program_bits)" = 64 ] && return 0
   local loader=${QINGHE_WINE_LOADER:-/usr/lib/wine/wine} said
   [ -e "$loader" ] || return 0
   said=$(export LC_ALL=C; "$loader" --version 2>&1 >/dev/null) && return 0
@@ -117,6 +158,13 @@ qinghe_bench_prefix() {
   qinghe_wine_create "$root/base" "$arch"
   qinghe_wine_clone "$root/base" "$root/$name"
   qinghe_wine_env "$root/$name" "$arch"
+}
+
+# The name of the folder the lane's programs load the system's DLLs from,
+# below C:\windows of a prefix of ARCH: syswow64 for a 32-bit program in a
+# 64-bit prefix, system32 otherwise.
+qinghe_wine_system_dir() {
+  if [ "$1" = win64 ] && [ "$(qinghe_wine_program_bits)" = 32 ]; then echo syswow64; else echo system32; fi
 }
 
 # The Unix path of a file inside PREFIX's drive C, from a path below C:\.

@@ -4,6 +4,30 @@
 #include "engine/bundle/listing.h"
 #include "platform/digest.h"
 
+namespace {
+
+// A bundle names the scheduler's definitions folder as the program that
+// made it reaches it: C:\Windows\Sysnative\Tasks from the 32-bit program on
+// 64-bit Windows, C:\Windows\System32\Tasks from the 64-bit program and on
+// 32-bit Windows. Either is read as the folder this program reaches, so a
+// bundle made by one program is undone by the other; every other path is
+// the same for both.
+Text ThroughOwnTasksFolder(FileSystem& files, const Text& path) {
+  const Text windows = files.GetSpecialFolder(kWindowsFolder);
+  const Text own = files.GetSpecialFolder(kTaskDefinitionsFolder);
+  if (windows.empty() || own.empty()) return path;
+  for (const char* alias : {"Sysnative\\Tasks\\", "System32\\Tasks\\"}) {
+    const Text folder = windows + alias;
+    if (path.size() > folder.size() &&
+        SameIgnoringAsciiCase(path.substr(0, folder.size()), folder)) {
+      return own + path.substr(folder.size());
+    }
+  }
+  return path;
+}
+
+}  // namespace
+
 std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& places,
                                             const Text& folder_path, Text* why) {
   FileSystem& files = machine.files;
@@ -37,6 +61,11 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& pla
   auto changes = ParseManifest(*manifest);
   if (!changes) return refuse("清单已损坏：" + manifest_path);
   bundle.changes = std::move(*changes);
+  for (Change& change : bundle.changes) {
+    if (change.kind == Change::Kind::kFile) {
+      change.original = ThroughOwnTasksFolder(files, change.original);
+    }
+  }
 
   bool has_registry = false;
   for (const Change& change : bundle.changes) {

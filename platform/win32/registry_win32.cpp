@@ -13,7 +13,7 @@ constexpr DWORD kMaxValueName = 16383 + 1;
 REGSAM ViewFlag(RegView view) {
   // With one view every view is it: 32-bit Windows before XP SP2 knows no
   // view flags, and RegDeleteKeyExA is not there to take one.
-  static const bool two_views = RunsUnderWow64();
+  static const bool two_views = WindowsIs64Bit();
   if (!two_views) return 0;
   switch (view) {
     case RegView::k64Bit:
@@ -61,7 +61,18 @@ HKEY RootHandle(RegRoot root) {
   return HKEY_CURRENT_USER;
 }
 
+bool WindowsIs64Bit() {
+#ifdef _WIN64
+  return true;
+#else
+  return RunsUnderWow64();
+#endif
+}
+
 bool RunsUnderWow64() {
+#ifdef _WIN64
+  return false;
+#endif
   // Looked up at run time: 32-bit Windows XP before SP2 lacks the function.
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
   auto is_wow64_process = reinterpret_cast<IsWow64ProcessFn>(
@@ -121,10 +132,17 @@ bool Win32RegistryCalls::OpenKeyForRead(RegRoot root, const Text& key_path, RegV
   const std::optional<std::wstring> path = ExactWide(key_path);
   HKEY opened = nullptr;
   // A registry link is opened as itself, not followed: what it leads to is
-  // no part of the tree being read (REG_OPTION_OPEN_LINK).
+  // no part of the tree being read (REG_OPTION_OPEN_LINK). But for one of
+  // Windows' own: the 32-bit view of the machine's classes is the link
+  // HKLM\Software\Wow6432Node\Classes, to ...\Classes\Wow6432Node, and
+  // opened as itself it holds nothing, so neither program would see a class
+  // registered there.
   const DWORD kOpenLink = 0x00000008;
-  if (!path || RegOpenKeyExW(RootHandle(root), path->c_str(), kOpenLink, KEY_READ | ViewFlag(view),
-                             &opened) != ERROR_SUCCESS) {
+  const bool wow64_classes =
+      root == RegRoot::kLocalMachine && SameIgnoringAsciiCase(key_path, "Software\\Classes") &&
+      (view == RegView::k32Bit || (view == RegView::kOwn && RunsUnderWow64()));
+  if (!path || RegOpenKeyExW(RootHandle(root), path->c_str(), wow64_classes ? 0 : kOpenLink,
+                             KEY_READ | ViewFlag(view), &opened) != ERROR_SUCCESS) {
     return false;
   }
   *key = reinterpret_cast<Key>(opened);

@@ -11,13 +11,17 @@ HKEY RootHandle(RegRoot root);
 // True when this 32-bit process runs on 64-bit Windows.
 bool RunsUnderWow64();
 
+// True on 64-bit Windows, whichever build asks: a 64-bit process is there
+// natively, a 32-bit one under WOW64. Such a Windows has two registry views.
+bool WindowsIs64Bit();
+
 // The advapi32 calls. The own view is the process's default; the other two
 // are named with KEY_WOW64_64KEY and KEY_WOW64_32KEY where there are two
 // views, and are the own view where there is one. The raw calls use the
 // UTF-16 functions, names converted exactly both ways.
 class Win32RegistryCalls final : public RegistryCalls {
  public:
-  bool HasTwoViews() override { return RunsUnderWow64(); }
+  bool HasTwoViews() override { return WindowsIs64Bit(); }
   bool OpenKeyForWrite(RegRoot root, const Text& key_path, RegView view, Key* key) override;
   bool CreateKey(RegRoot root, const Text& key_path, RegView view, Key* key) override;
   bool SetValue(Key key, const Text& name, RegType type,

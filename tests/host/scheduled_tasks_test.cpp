@@ -255,6 +255,35 @@ TEST_F(ScheduledTasksRound, FromTheDefinitionFilesWhereTheSchedulerDoesNotAnswer
   EXPECT_EQ(FilesBelowDrive(drive_), before);
 }
 
+// The 32-bit program on 64-bit Windows names the definitions folder through
+// Sysnative, the 64-bit one as System32: each undoes the other's bundle,
+// and a path elsewhere below the Windows folder stays refused.
+TEST_F(ScheduledTasksRound, EitherProgramsNameOfTheDefinitionsFolderIsUndone) {
+  files_.SetSpecialFolder(kWindowsFolder, "C:\\Windows");
+  tasks_.reach = TaskListing::kNotConnected;
+  Write(Text(kTasks) + "HomeTask", Utf16(kOpensPage));
+  const auto before = FilesBelowDrive(drive_);
+  Lines(false);
+  const Text bundle = ListBundles(machine_).front();
+  const std::string manifest_path = Host(bundle + "\\manifest.txt");
+  std::ifstream in(manifest_path, std::ios::binary);
+  const std::string manifest((std::istreambuf_iterator<char>(in)), {});
+  const std::string own = "C:\\Windows\\System32\\Tasks\\HomeTask";
+  ASSERT_NE(manifest.find(own), std::string::npos) << manifest;
+  const auto named_as = [&](const std::string& path) {
+    std::string changed = manifest;
+    changed.replace(changed.find(own), own.size(), path);
+    std::ofstream(manifest_path, std::ios::binary | std::ios::trunc) << changed;
+  };
+  named_as("C:\\Windows\\SysWOW64\\Tasks\\HomeTask");
+  RecordingHost refused;
+  EXPECT_EQ(Undo(refused), UndoOutcome::kRefused) << refused.log();
+  named_as("C:\\windows\\sysnative\\tasks\\HomeTask");
+  RecordingHost host;
+  EXPECT_EQ(Undo(host), UndoOutcome::kDone) << host.log();
+  EXPECT_EQ(FilesBelowDrive(drive_), before);
+}
+
 TEST_F(ScheduledTasksRound, NotLookedAtIsSaidInTheCheckAndWithOtherFindings) {
   tasks_.tasks.erase("\\HomeTask");
   tasks_.tasks.erase("\\Updater\\写主页");

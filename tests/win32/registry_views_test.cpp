@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +34,12 @@ bool Is64BitWindows() {
   return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
 }
 
-TEST(RegistryViews, Wow64IsDetected) { EXPECT_EQ(RunsUnderWow64(), Is64BitWindows()); }
+TEST(RegistryViews, TwoViewsAreDetectedByEitherBuild) {
+  EXPECT_EQ(WindowsIs64Bit(), Is64BitWindows());
+  // WOW64 is only a 32-bit program's: the 64-bit one runs natively.
+  EXPECT_EQ(RunsUnderWow64(), Is64BitWindows() && sizeof(void*) == 4);
+  EXPECT_EQ(Win32RegistryCalls().HasTwoViews(), Is64BitWindows());
+}
 
 TEST(RegistryViews, MachineWriteReachesEveryView) {
   const Text key = "SOFTWARE\\QingheTest\\Views" + std::to_string(GetCurrentProcessId());
@@ -42,13 +48,13 @@ TEST(RegistryViews, MachineWriteReachesEveryView) {
   ASSERT_TRUE(registry.WriteRegItem(RegRoot::kLocalMachine, key + "\\Start Page",
                                     RegValue::String("http://ok/")));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", 0), "http://ok/");
-  if (!RunsUnderWow64()) return;
+  if (!WindowsIs64Bit()) return;
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", KEY_WOW64_64KEY), "http://ok/");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, key, "Start Page", KEY_WOW64_32KEY), "http://ok/");
 }
 
 TEST(RegistryViews, ExistingValueInTheOtherViewIsReplaced) {
-  if (!RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  if (!WindowsIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
   const Text key = "SOFTWARE\\QingheTest\\Hijacked" + std::to_string(GetCurrentProcessId());
   ScopedRegKey seeded;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
@@ -78,7 +84,7 @@ bool CreateKeyIn(HKEY root, const Text& key_path, REGSAM view) {
 }
 
 TEST(RegistryViews, AnItemIsDeletedInTheViewNamedOnly) {
-  if (!RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  if (!WindowsIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
   const Text key = "SOFTWARE\\QingheTest\\Delete" + std::to_string(GetCurrentProcessId());
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     ASSERT_TRUE(CreateKeyIn(HKEY_LOCAL_MACHINE, key, view));
@@ -93,7 +99,7 @@ TEST(RegistryViews, AnItemIsDeletedInTheViewNamedOnly) {
 
 // The tree operations in a named view reach that view only.
 TEST(RegistryViews, TreesAreReadWrittenAndDeletedInTheViewNamed) {
-  if (!RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  if (!WindowsIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
   const Text key = "SOFTWARE\\QingheTest\\Tree" + std::to_string(GetCurrentProcessId());
   Win32RegistryCalls calls;
   const RegRoot hklm = RegRoot::kLocalMachine;
@@ -116,10 +122,11 @@ TEST(RegistryViews, TreesAreReadWrittenAndDeletedInTheViewNamed) {
   }
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\sub64", KEY_WOW64_64KEY));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\sub32", KEY_WOW64_32KEY));
-  // The own view of this 32-bit program is the 32-bit one.
+  // The own view is the program's: the 32-bit one under WOW64, the 64-bit
+  // one natively.
   std::optional<RegRawValue> own;
   ASSERT_TRUE(ReadRegValue(calls, RegView::kOwn, hklm, key, "view", &own));
-  EXPECT_EQ(own, (RegRawValue{kRegBinary, "32"}));
+  EXPECT_EQ(own, (RegRawValue{kRegBinary, sizeof(void*) == 8 ? "64" : "32"}));
 
   ASSERT_TRUE(DeleteRegKeyTree(calls, RegView::k32Bit, hklm, key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
@@ -199,6 +206,28 @@ std::wstring KernelNameBelowCurrentUser(const std::wstring& path) {
 // A hijacker's policy key may hold a registry link to a key worth keeping:
 // reading the tree stops there, so the repair neither records nor deletes
 // anything through it.
+// The 32-bit view of the machine's classes is Windows' own registry link
+// (Software\Wow6432Node\Classes): a class registered there is listed.
+TEST(RegistryViews, TheMachinesClassesAreListedInTheThirtyTwoBitView) {
+  if (!WindowsIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
+  const std::string name = "QingheTestClass" + std::to_string(GetCurrentProcessId());
+  const std::wstring wide = L"Software\\Classes\\" + std::wstring(name.begin(), name.end());
+  {
+    ScopedRegKey made;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, nullptr, 0,
+                              KEY_WRITE | KEY_WOW64_32KEY, nullptr, made.Receive(), nullptr),
+              ERROR_SUCCESS);
+  }
+  Win32RegistryCalls calls;
+  std::optional<std::vector<Text>> names;
+  ASSERT_TRUE(ReadRegSubkeyNames(calls, RegView::k32Bit, RegRoot::kLocalMachine,
+                                 "Software\\Classes", &names));
+  ASSERT_TRUE(names);
+  EXPECT_NE(std::find(names->begin(), names->end(), name), names->end())
+      << names->size() << " classes listed";
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), KEY_WOW64_32KEY, 0);
+}
+
 TEST(RegistryLinks, ATreeWithALinkIsNotReadAndNothingBehindItIsDeleted) {
   const std::wstring base = L"Software\\QingheTest\\Links" + std::to_wstring(GetCurrentProcessId());
   const std::wstring victim = base + L"\\Victim", tree = base + L"\\Policy";

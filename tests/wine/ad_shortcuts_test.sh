@@ -153,8 +153,7 @@ qinghe_test_prefix "$root" "$arch" ad_shortcuts_enrolled
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 || true
 seed
-system="$prefix/drive_c/windows/system32"
-[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+system="$prefix/drive_c/windows/$(qinghe_wine_system_dir "$arch")"
 rm -f "$system/mdmregistration.dll"
 cp "$fake_mdm" "$system/mdmregistration.dll"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mdmregistration=n"

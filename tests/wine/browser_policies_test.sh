@@ -135,8 +135,7 @@ wineserver -w
 qinghe_test_prefix "$root" "$arch" browser_policies_domain
 seed
 before=$(policies)
-system="$prefix/drive_c/windows/system32"
-[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+system="$prefix/drive_c/windows/$(qinghe_wine_system_dir "$arch")"
 base_netapi=$(sha256sum <"$root/base/drive_c/windows/${system##*/}/netapi32.dll")
 rm -f "$system/netapi32.dll"
 cp "$fake_netapi" "$system/netapi32.dll"
@@ -158,8 +157,7 @@ wineserver -w
 qinghe_test_prefix "$root" "$arch" browser_policies_enrolled
 seed
 before=$(policies)
-system="$prefix/drive_c/windows/system32"
-[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+system="$prefix/drive_c/windows/$(qinghe_wine_system_dir "$arch")"
 rm -f "$system/mdmregistration.dll"
 cp "$fake_mdm" "$system/mdmregistration.dll"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mdmregistration=n"

@@ -64,4 +64,7 @@ newest=$(ls "$logs"/check-* | sort | tail -1)
 check_equal "a log starts with the UTF-8 mark" "efbbbf" "$(head -c 3 "$newest" | od -An -tx1 | tr -d ' \n')"
 check_true "a log is UTF-8 and holds the check" grep -q '检查（不做修改）' "$newest"
 check_true "a log says whether it ran elevated" grep -q '以管理员身份运行：' "$newest"
+# Its first line names the program's build: which of the two wrote it.
+check_true "a log's first line names the build" grep -Eqx "青禾 [0-9.]+（$(qinghe_wine_program_bits) 位）" \
+  <(head -1 "$newest" | tail -c +4 | tr -d '\r')
 check_summary

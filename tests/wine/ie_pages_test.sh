@@ -152,8 +152,7 @@ wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 
 # --- Managed: enrolled in device management, then joined to a domain.
-system=system32
-[ "$arch" = win64 ] && system=syswow64
+system=$(qinghe_wine_system_dir "$arch")
 for managed in enrolled domain; do
   qinghe_test_prefix "$root" "$arch" "ie_pages_$managed"
   seed

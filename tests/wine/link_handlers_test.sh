@@ -140,8 +140,7 @@ seed
 put 'HKLM\Software\Policies\Microsoft\Windows\System' /v DefaultAssociationsConfiguration \
   /d '\\corp\netlogon\associations.xml'
 before=$(listing)
-system="$prefix/drive_c/windows/system32"
-[ "$arch" = win64 ] && system="$prefix/drive_c/windows/syswow64"
+system="$prefix/drive_c/windows/$(qinghe_wine_system_dir "$arch")"
 rm -f "$system/mdmregistration.dll"
 cp "$fake_mdm" "$system/mdmregistration.dll"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mdmregistration=n"

@@ -2,9 +2,10 @@
 # Registry trees that Wine's own reg.exe made go out through the tree read
 # and the registry file writer, and come back through `reg import` with every
 # value's type and bytes; "Name"=- and [-KEY] entries delete. The file is the
-# one Wine's `reg export` writes of the same keys. `wine reg` starts the
-# 32-bit reg.exe in either prefix; in the 64-bit prefix the 64-bit one
-# (C:\windows\system32\reg.exe, started by the wine64 loader) is tried too.
+# one Wine's `reg export` writes of the same keys, imported by the 32-bit
+# reg.exe where the machine starts 32-bit programs and, in the 64-bit prefix,
+# by the 64-bit one (C:\windows\system32\reg.exe, started by the wine64
+# loader).
 # Values reg.exe cannot make (unterminated strings) come back exactly through
 # the program's own restore.
 # Usage: reg_import_test.sh ARCH PREFIX-ROOT REG-PROBE
@@ -16,23 +17,38 @@ source "$here/check.sh"
 
 qinghe_test_prefix "$root" "$arch" reg_import
 
-wine64_loader=
-if [ "$arch" = win64 ]; then
-  for candidate in "$(command -v wine64 || true)" /usr/lib/wine/wine64 /usr/lib64/wine/wine64; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then wine64_loader=$candidate; break; fi
-  done
-  [ -n "$wine64_loader" ] || qinghe_skip "no wine64 loader: cannot start the 64-bit reg.exe"
+# The 32-bit reg.exe (Wine's 32-bit loader, where it runs) and, in the
+# 64-bit prefix, the 64-bit one (the 64-bit loader).
+has_reg32=yes
+if [ "$(qinghe_wine_program_bits)" = 64 ]; then
+  reg64() { wine reg "$@"; }
+  if qinghe_wine_runs_32bit; then
+    reg32() { qinghe_wine32 reg "$@"; }
+  else
+    echo "note: this machine starts no 32-bit programs: only the 64-bit reg.exe imports"
+    has_reg32=no
+    reg32() { reg64 "$@"; }  # seeds and queries, with /reg:32 where a view is named
+  fi
+else
+  reg32() { wine reg "$@"; }
+  if [ "$arch" = win64 ]; then
+    wine64_loader=
+    for candidate in "$(command -v wine64 || true)" /usr/lib/wine/wine64 /usr/lib64/wine/wine64; do
+      if [ -n "$candidate" ] && [ -x "$candidate" ]; then wine64_loader=$candidate; break; fi
+    done
+    [ -n "$wine64_loader" ] || qinghe_skip "no wine64 loader: cannot start the 64-bit reg.exe"
+    reg64() { "$wine64_loader" reg "$@"; }
+  fi
 fi
-
-reg32() { wine reg "$@"; }
-reg64() { "$wine64_loader" reg "$@"; }
 probe() { wine "$probe" "$@" | tr -d '\r'; }
 
 program_files() { "$@" query 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir |
   tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+if [ "$arch" = win64 ] && [ "$has_reg32" = yes ]; then
+  check_equal "reg32 is the 32-bit reg.exe" "C:\Program Files (x86)" "$(program_files reg32)"
+fi
 if [ "$arch" = win64 ]; then
-  check_equal "wine reg is the 32-bit reg.exe" "C:\Program Files (x86)" "$(program_files reg32)"
-  check_equal "wine64 reg is the 64-bit reg.exe" "C:\Program Files" "$(program_files reg64)"
+  check_equal "reg64 is the 64-bit reg.exe" "C:\Program Files" "$(program_files reg64)"
 fi
 
 ie='HKCU\Software\Policies\Microsoft\Internet Explorer'
@@ -158,7 +174,8 @@ delete_all() {
 }
 
 # reg import: the 32-bit reg.exe, and in the 64-bit prefix the 64-bit one.
-importers=(reg32)
+importers=()
+[ "$has_reg32" = yes ] && importers+=(reg32)
 [ "$arch" = win64 ] && importers+=(reg64)
 for importer in "${importers[@]}"; do
   delete_all

@@ -14,6 +14,7 @@ arch=$1 root=$2 cli=$3 lnk_probe=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
+source "$here/prefix_state.sh"
 
 qinghe_test_prefix "$root" "$arch" undo_round_trip
 drive_c="$prefix/drive_c"
@@ -83,25 +84,7 @@ files_state() {
      done)
 }
 state() { files_state "${1:-}"; registry_state; }
-# The whole registry as Wine keeps it, once the server has written it out:
-# every key and value of both views, without the times Wine stamps on keys
-# and the driver dates its device set-up writes at every start.
-whole_registry() {
-  wineserver -w
-  cat "$prefix"/system.reg "$prefix"/user.reg "$prefix"/userdef.reg |
-    grep -v -e '^#time=' -e '^"DriverDate' | sed -E 's/^(\[.*\]) [0-9]+$/\1/'
-}
-# Compares two states, showing at most the first differences.
-check_same_state() {
-  local what=$1 want=$2 got=$3
-  if [ "$want" == "$got" ]; then
-    checks_passed=$((checks_passed + 1))
-  else
-    checks_failed=$((checks_failed + 1))
-    echo "FAILED: $what"
-    diff <(echo "$want") <(echo "$got") | head -20 | cut -c1-200
-  fi
-}
+whole_registry() { qinghe_whole_registry "$prefix"; }
 
 original_whole_registry=$(whole_registry)
 # A new Wine server's own start touches C:\windows once: let it, before the
