@@ -285,11 +285,7 @@ int main(int argc, char** argv) {
     std::size_t read_bytes = 0;
     for (const std::string& path : paths) {
       std::string bytes;
-      if (IsManifest(path)) {
-        machine.files.ReadPlainFileNoLinkOnTheWay(path, 1 << 20, &bytes);
-      } else {
-        machine.files.ReadPlainFile(path, 64 << 20, &bytes);
-      }
+      machine.files.ReadPlainFile(path, IsManifest(path) ? 1 << 20 : 64 << 20, &bytes);
       read_bytes += bytes.size();
     }
     QueryPerformanceCounter(&t[2]);

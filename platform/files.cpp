@@ -54,16 +54,6 @@ FileSystem::PlainRead FileSystem::ReadPlainFile(const Text& path, std::size_t ma
   return PlainRead::kRead;
 }
 
-FileSystem::PlainRead FileSystem::ReadPlainFileNoLinkOnTheWay(const Text& path,
-                                                              std::size_t max_size,
-                                                              std::string* bytes) {
-  const std::size_t last = path.rfind('\\');
-  if (LeadsThroughLink(last == Text::npos ? path : path.substr(0, last))) {
-    return PlainRead::kNotPlain;
-  }
-  return ReadPlainFile(path, max_size, bytes);
-}
-
 bool IsUserFolder(SpecialFolder folder) {
   switch (folder) {
     case kDocumentsFolder:

@@ -198,11 +198,6 @@ class FileSystem {
   // them; the Windows backend tells all from one opening of the file.
   enum class PlainRead { kRead, kAbsent, kNotPlain, kUnreadable };
   virtual PlainRead ReadPlainFile(const Text& path, std::size_t max_size, std::string* bytes);
-  // The same, and kNotPlain when a link on the way to the file leads
-  // elsewhere (LeadsThroughLink of its folder); the Windows backend tells
-  // it from the file's own opening, one opening fewer.
-  virtual PlainRead ReadPlainFileNoLinkOnTheWay(const Text& path, std::size_t max_size,
-                                                std::string* bytes);
 
   // True when another program holds the file open and keeps everyone else
   // from writing it: a running browser's lock file (Chromium's "lockfile",

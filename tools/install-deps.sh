@@ -10,6 +10,8 @@ packages=(
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick
   locales liblnk-utils fonts-wqy-microhei e2fsprogs
   rapidjson-dev libexpat1-dev
+  # The release zip (tools/release.sh) and the include-graph test.
+  python3
   # LZ4: the host build links Debian's library; the Windows build compiles
   # the same release's lib/lz4.c, fetched below with apt-get source.
   liblz4-dev dpkg-dev

@@ -4,28 +4,34 @@
 # under build/ seeded with a Chrome profile hijacked by Chromium itself, the
 # Edge and Chrome policies with a forced extension, a Run entry and a
 # scheduled task, a hosts line, a look-alike browser link and the old
-# shortcut and start-page hijacks; then qinghe.exe's window. On a display the
+# shortcut and start-page hijacks; then the program's window. On a display the
 # person runs the check and the repair themselves; without one ($DISPLAY
 # empty) the window runs on a private X server: the check, its results
 # window, the repair of what it lists, with the logs and screenshots.
+# The 64-bit program (qinghe64.exe) runs, under Wine's 64-bit loader; with
+# --32 the 32-bit one, where this machine starts 32-bit programs.
+#   bash tools/run.sh [--32]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source tools/wine-lib.sh
 source tools/hijacked_pc.sh
 source tests/wine/xvfb.sh
+source tools/run_lane.sh
 
 bash tools/install-deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qinghe qinghe-window-driver lnk_probe >/dev/null
+qinghe_run_lane "${1:-}"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target qinghe qinghe-window-driver lnk_probe >/dev/null
 
-root=$PWD/build/win32/wine/win64
+root=$PWD/build/$preset/wine/win64
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 # Seeding runs Wine without a display; the window then starts afresh on one.
-qinghe_hijacked_pc_prefix "$root" run build/win32/tests/lnk_probe.exe
-exe=build/win32/app/qinghe.exe
+qinghe_hijacked_pc_prefix "$root" run "build/$preset/tests/lnk_probe.exe"
+exe=build/$preset/app/$program
+driver=build/$preset/tools/qinghe-window-driver.exe
 
 if [ -n "${DISPLAY:-}" ]; then
-  echo "Opening qinghe.exe on $DISPLAY in the private Wine prefix $root/run:"
+  echo "Opening $program on $DISPLAY in the private Wine prefix $root/run:"
   echo "choose 文件 > 检查（不做修改） to see the results window, or click 一键修复主页."
   wine "$exe"
   exit 0
@@ -42,13 +48,13 @@ shoot() {
   import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$1"
 }
 echo "Checking a hijacked PC in the private Wine prefix $root/run:"
-wine build/win32/tools/qinghe-window-driver.exe "$(winepath -w "$rect_file")" results |
+wine "$driver" "$(winepath -w "$rect_file")" results |
   iconv -f GBK -t UTF-8
-shoot "$PWD/build/win32/run-results-window.png"
-echo "Screenshot of the results window: $PWD/build/win32/run-results-window.png"
+shoot "$PWD/build/$preset/run-results-window.png"
+echo "Screenshot of the results window: $PWD/build/$preset/run-results-window.png"
 echo
 echo "Repairing what it lists:"
-wine build/win32/tools/qinghe-window-driver.exe "$(winepath -w "$rect_file")" repair-selected |
+wine "$driver" "$(winepath -w "$rect_file")" repair-selected |
   iconv -f GBK -t UTF-8
-shoot "$PWD/build/win32/run-finished-window.png"
-echo "Screenshot of the finished window: $PWD/build/win32/run-finished-window.png"
+shoot "$PWD/build/$preset/run-finished-window.png"
+echo "Screenshot of the finished window: $PWD/build/$preset/run-finished-window.png"

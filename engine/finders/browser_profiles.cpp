@@ -205,14 +205,18 @@ Text ExtensionFolder(const Text& profile_folder, const std::string& utf8) {
 }
 
 // Reads the manifest of an entry that holds none: false when it cannot be
-// read safely (a link on the way, too large, not JSON). An absent folder or
-// manifest is no extension the browser loads either: no overrides.
+// read safely (a link itself, too large, not JSON). An absent folder or
+// manifest is no extension the browser loads either: no overrides. It is
+// only read to judge the extension, and nothing is written, moved or
+// deleted on the strength of that read alone (every change still goes
+// through the safe calls when it is made), so a link to a folder on the
+// way is read through: asking each manifest where it really lies was most
+// of the check's time (docs/performance.md).
 bool ReadManifestOf(FileSystem& files, const Text& profile_folder, ChromiumExtension& extension) {
   const Text folder = ExtensionFolder(profile_folder, extension.path);
   if (folder.empty()) return true;
   std::string json;
-  const auto read =
-      files.ReadPlainFileNoLinkOnTheWay(folder + "\\manifest.json", kLargestManifest, &json);
+  const auto read = files.ReadPlainFile(folder + "\\manifest.json", kLargestManifest, &json);
   return read == FileSystem::PlainRead::kAbsent ||
          (read == FileSystem::PlainRead::kRead &&
           ReadExtensionManifest(json, &extension.overrides));

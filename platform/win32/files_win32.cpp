@@ -304,26 +304,11 @@ std::optional<std::string> Win32FileSystem::ReadWholeFile(const Text& path, std:
   return ReadOpenFile(file.get(), facts, max_size);
 }
 
+// One opening tells all: absent, a link or second name, unreadable, or the
+// bytes. A link to a folder on the way is followed, as by any read; only a
+// change is refused through one.
 FileSystem::PlainRead Win32FileSystem::ReadPlainFile(const Text& path, std::size_t max_size,
                                                      std::string* bytes) {
-  return ReadPlain(path, max_size, false, bytes);
-}
-
-FileSystem::PlainRead Win32FileSystem::ReadPlainFileNoLinkOnTheWay(const Text& path,
-                                                                   std::size_t max_size,
-                                                                   std::string* bytes) {
-  return ReadPlain(path, max_size, true, bytes);
-}
-
-// With `where_named`, the opened file must lie where its path says: no
-// link on the way led elsewhere. Asked of the open handle, after the
-// opening: a folder swapped for a link before or while the file is opened
-// shows in the answer, and a swap after it reaches no open file. A chain of
-// handles (each level opened below the last, not following a link) would
-// hold as well on Windows, but Wine tells no link through a handle and
-// follows it, and it costs two openings more (docs/performance.md).
-FileSystem::PlainRead Win32FileSystem::ReadPlain(const Text& path, std::size_t max_size,
-                                                 bool where_named, std::string* bytes) {
   ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) {
@@ -331,13 +316,12 @@ FileSystem::PlainRead Win32FileSystem::ReadPlain(const Text& path, std::size_t m
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       return PlainRead::kUnreadable;
     }
-    return where_named && LinkOnTheWay(path, false) ? PlainRead::kNotPlain : PlainRead::kAbsent;
+    return PlainRead::kAbsent;
   }
   OpenFileFacts facts;
   if (!ReadOpenFileFacts(file.get(), &facts)) return PlainRead::kUnreadable;
   if (facts.links != 1 ||
-      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-      (where_named && !OpenedWhereNamed(file.get(), path))) {
+      (facts.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return PlainRead::kNotPlain;
   }
   std::optional<std::string> read = ReadOpenFile(file.get(), facts, max_size);

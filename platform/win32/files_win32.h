@@ -31,12 +31,9 @@ class Win32FileSystem : public FileSystem {
   bool OthersMayWrite(const Text& path) override;
   bool IsPlainFile(const Text& path) override;
   PlainRead ReadPlainFile(const Text& path, std::size_t max_size, std::string* bytes) override;
-  PlainRead ReadPlainFileNoLinkOnTheWay(const Text& path, std::size_t max_size,
-                                        std::string* bytes) override;
   Text LocalTimestamp() override;
 
  private:
-  PlainRead ReadPlain(const Text& path, std::size_t max_size, bool where_named, std::string* bytes);
   // Asked once per object: neither changes while a run lasts.
   std::optional<bool> elevated_;
   std::optional<Text> profile_folder_;

@@ -198,16 +198,24 @@ TEST_F(ChromiumSearchProfiles, AnUnreadableManifestIsSaidAndLeft) {
     EXPECT_EQ(BrowserLines(Run(false)), note);
     EXPECT_EQ(Read(Text(kProfile) + "Preferences"), prefs);
   }
-  // The version folder a link to another, and the manifest a link: never read through.
+  // The manifest a link: never read through. The version folder a link to
+  // another: the manifest there is read, as it only judges the extension;
+  // the repair changes the profile's settings, nothing behind the link.
   const Text version = Text(kProfile) + "Extensions\\" + kHijacker + "\\1.0_0";
+  const Text store_manifest = Text(kProfile) + "Extensions\\" + kStore + "\\2.1_0\\manifest.json";
   fs::remove(Host(manifest));
-  fs::create_symlink(Host(Text(kProfile) + "Extensions\\" + kStore + "\\2.1_0\\manifest.json"),
-                     Host(manifest));
+  fs::create_symlink(Host(store_manifest), Host(manifest));
   EXPECT_EQ(BrowserLines(Run(true)), note);
   fs::remove_all(Host(version));
   fs::create_directory_symlink(Host(Text(kProfile) + "Extensions\\" + kStore + "\\2.1_0"),
                                Host(version));
-  EXPECT_EQ(BrowserLines(Run(true)), note);
+  const TextArray judged = BrowserLines(Run(true));
+  ASSERT_EQ(judged.size(), 1u);
+  EXPECT_NE(judged[0].find("（hijackerhijackerhijackerhijacker）改写了"), Text::npos) << judged[0];
+  const std::string behind = Read(store_manifest);
+  Run(false);
+  EXPECT_EQ(Read(store_manifest), behind);
+  EXPECT_EQ(Read(Text(kProfile) + "Preferences").find(kHijacker), std::string::npos);
   // Gone: an entry the browser cannot load either.
   fs::remove(Host(version));
   EXPECT_TRUE(BrowserLines(Run(true)).empty());

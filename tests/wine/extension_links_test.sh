@@ -6,9 +6,13 @@
 # Extensions folder, the extension's folder, its version folder, the file
 # itself), each leading to a copy of the same hijacking manifest.
 # - the check names the extension read where its path says;
-# - behind a link at any level the manifest is not read: the profile's line
-#   says it could not be read safely, and nothing the copy holds is shown;
-# - the check changes nothing.
+# - the manifest is only read to judge the extension, so a link to a folder
+#   on the way is read through: that extension is named as well;
+# - so is a manifest that is itself a Unix link, which Wine shows as a plain
+#   file (Windows shows its own file links as reparse points, which are never
+#   read: the files contract test);
+# - the check changes nothing, and the repair changes only the profiles'
+#   own settings, nothing behind a link.
 # Wine shows a Unix link to a folder as a reparse point, as Windows a junction.
 # Usage: extension_links_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
@@ -62,7 +66,18 @@ lines=$(grep '^浏览器主页：' <<<"$check" || true)
 want="浏览器主页：Chrome（Default）扩展程序“Keeper”（$id）改写了主页，将删除"
 for at in 0 1 2 3; do
   want+="
-浏览器主页：Chrome（Profile $at）扩展程序 $id 的 manifest.json 无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查"
+浏览器主页：Chrome（Profile $at）扩展程序“Keeper”（$id）改写了主页，将删除"
 done
-check_equal "read where named, refused behind a link at each level" "$want" "$lines"
+check_equal "read through a link on the way" "$want" "$lines"
+
+behind_links() {
+  (cd "$prefix/drive_c" && find away -type f -print0 | sort -z | xargs -0 sha256sum)
+}
+behind=$(behind_links)
+wine "$cli" repair "$address" >/dev/null 2>&1 || true
+check_equal "the repair changed nothing behind a link" "$behind" "$(behind_links)"
+for at in 0 1 2 3; do
+  check_fails "the repair took the extension out of Profile $at" \
+    grep -q "\"$id\"" "$chrome/Profile $at/Preferences"
+done
 check_summary
