@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 links=${1:-1000} kills=${2:-20} arch=${3:-win64}
 source tools/wine-lib.sh
-qinghe_wine_create "$PWD/build/win32/wine/$arch/base" "$arch"
+source bench/bench_lane.sh
+qinghe_wine_create "$PWD/$build/wine/$arch/base" "$arch"
 echo "command: bash bench/kill.sh $links $kills $arch"
-bash tests/wine/kill_test.sh "$arch" "$PWD/build/win32/wine/$arch" build/win32/app/qinghe-cli.exe \
-  build/win32/tests/lnk_probe.exe build/host/tools/lnkdump/lnkdump "$links" "$kills"
+bash tests/wine/kill_test.sh "$arch" "$PWD/$build/wine/$arch" $build/app/$qinghe_cli \
+  $build/tests/lnk_probe.exe build/host/tools/lnkdump/lnkdump "$links" "$kills"

@@ -2,17 +2,18 @@
 # Times the check of what puts a hijack back (Run values, scheduled tasks
 # and services)
 # against a bare loop that reads the same entries, in one private Wine
-# prefix (reapply_bench.cpp). Needs the win32 preset.
+# prefix (reapply_bench.cpp). Needs the preset bench/bench_lane.sh picks.
 # Usage: bash bench/reapply.sh [RUN-VALUES [SERVICES [ROUNDS [ARCH [TASKS]]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-win32} tasks=${5:-300}
+runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-$default_arch} tasks=${5:-300}
 source tools/wine-lib.sh
-cmake --build --preset win32 --target reapply_bench >/dev/null
-root=$PWD/build/win32/wine/$arch
+source bench/bench_lane.sh
+cmake --build --preset "$preset" --target reapply_bench >/dev/null
+root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-reapply
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # One server for the whole run: Wine runs Run values at a session's start.
 wineserver -p
 echo "command: bash bench/reapply.sh $runs $services $rounds $arch $tasks"
-wine build/win32/bench/reapply_bench.exe "$runs" "$services" "$rounds" "$tasks"
+wine $build/bench/reapply_bench.exe "$runs" "$services" "$rounds" "$tasks"

@@ -7,11 +7,12 @@
 # Usage: bash bench/results_window.sh [ROUNDS [ROWS [ARCH]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-15} count=${2:-1100} arch=${3:-win32}
+rounds=${1:-15} count=${2:-1100} arch=${3:-$default_arch}
 source tools/wine-lib.sh
+source bench/bench_lane.sh
 source tests/wine/xvfb.sh
-cmake --build --preset win32 --target results_window_bench bare_list_fill >/dev/null
-root=$PWD/build/win32/wine/$arch
+cmake --build --preset "$preset" --target results_window_bench bare_list_fill >/dev/null
+root=$PWD/$build/wine/$arch
 qinghe_wine_create "$root/base" "$arch"
 qinghe_wine_clone "$root/base" "$root/bench-results"
 qinghe_wine_env "$root/bench-results" "$arch"
@@ -20,8 +21,8 @@ qinghe_start_xvfb
 wineserver -p
 ours=() floor=()
 for round in $(seq "$rounds"); do
-  ours+=("$(wine build/win32/bench/results_window_bench.exe "$count" | tr -d '\r')")
-  floor+=("$(wine build/win32/bench/bare_list_fill.exe "$count" | tr -d '\r')")
+  ours+=("$(wine $build/bench/results_window_bench.exe "$count" | tr -d '\r')")
+  floor+=("$(wine $build/bench/bare_list_fill.exe "$count" | tr -d '\r')")
 done
 echo "command: bash bench/results_window.sh $rounds $count $arch"
 python3 - "$count" "${ours[@]}" -- "${floor[@]}" <<'PY'

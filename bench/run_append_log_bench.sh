@@ -5,14 +5,15 @@
 # Usage: bash bench/run_append_log_bench.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-7} arch=${2:-win32}
+rounds=${1:-7} arch=${2:-$default_arch}
 source tools/wine-lib.sh
+source bench/bench_lane.sh
 source tests/wine/xvfb.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target append_log_bench >/dev/null
-root=$PWD/build/win32/wine/$arch
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target append_log_bench >/dev/null
+root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-log
 trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 echo "command: bash bench/run_append_log_bench.sh $rounds $arch"
-wine build/win32/bench/append_log_bench.exe "$rounds"
+wine $build/bench/append_log_bench.exe "$rounds"

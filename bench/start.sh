@@ -8,12 +8,13 @@
 # Usage: bash bench/start.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-15} arch=${2:-win32}
+rounds=${1:-15} arch=${2:-$default_arch}
 source tools/wine-lib.sh
+source bench/bench_lane.sh
 source tests/wine/xvfb.sh
-cmake --build --preset win32 --target qinghe bare_window bare_common_controls bare_controls \
+cmake --build --preset "$preset" --target qinghe bare_window bare_common_controls bare_controls \
   bare_controls_menu start_bench >/dev/null
-root=$PWD/build/win32/wine/$arch
+root=$PWD/$build/wine/$arch
 qinghe_wine_create "$root/base" "$arch"
 qinghe_wine_clone "$root/base" "$root/bench-start"
 qinghe_wine_env "$root/bench-start" "$arch"
@@ -21,9 +22,9 @@ trap 'wineserver -k >/dev/null 2>&1 || true; qinghe_stop_xvfb' EXIT
 qinghe_start_xvfb
 win() { winepath -w "$1" 2>/dev/null; }
 echo "command: bash bench/start.sh $rounds $arch"
-wine build/win32/bench/start_bench.exe "$rounds" \
-  qinghe.exe "$(win build/win32/app/qinghe.exe)" WTWindow \
-  "floor with the menu" "$(win build/win32/bench/bare_controls_menu.exe)" QingheBareControls \
-  "bare window, common controls 6" "$(win build/win32/bench/bare_common_controls.exe)" QingheBareWindow \
-  bare_window.exe "$(win build/win32/bench/bare_window.exe)" QingheBareWindow \
-  "floor: bare window, six controls" "$(win build/win32/bench/bare_controls.exe)" QingheBareControls
+wine $build/bench/start_bench.exe "$rounds" \
+  qinghe.exe "$(win $build/app/$qinghe_exe)" WTWindow \
+  "floor with the menu" "$(win $build/bench/bare_controls_menu.exe)" QingheBareControls \
+  "bare window, common controls 6" "$(win $build/bench/bare_common_controls.exe)" QingheBareWindow \
+  bare_window.exe "$(win $build/bench/bare_window.exe)" QingheBareWindow \
+  "floor: bare window, six controls" "$(win $build/bench/bare_controls.exe)" QingheBareControls
