@@ -12,13 +12,13 @@
 #        bash bench/bundle.sh steps [DESKTOP-LINKS [QUICK-LAUNCH-LINKS [ARCH]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source tools/wine-lib.sh
+source bench/bench_lane.sh
 steps= memory=
 if [ "${1:-}" = steps ]; then steps=1; shift; fi
 if [ "${1:-}" = memory ]; then memory=memory; shift; fi
 desktop=${1:-1000} quick=${2:-100}
 if [ -n "$steps" ]; then rounds= arch=${3:-$default_arch}; else rounds=${3:-5} arch=${4:-$default_arch}; fi
-source tools/wine-lib.sh
-source bench/bench_lane.sh
 source tests/wine/xvfb.sh
 cmake --build --preset "$preset" -j2 --target qinghe qinghe-cli lnk_probe bundle_bench console_floor \
   bundle_steps >/dev/null

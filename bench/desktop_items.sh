@@ -5,9 +5,9 @@
 # Usage: bash bench/desktop_items.sh [ITEMS [ROUNDS [HIJACKED [OTHER-CLASSES [ARCH]]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-items=${1:-50} rounds=${2:-11} hijacked=${3:-2} others=${4:-2000} arch=${5:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+items=${1:-50} rounds=${2:-11} hijacked=${3:-2} others=${4:-2000} arch=${5:-$default_arch}
 cmake --build --preset "$preset" --target desktop_items_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-desktop-items

@@ -6,9 +6,9 @@
 # Usage: bash bench/extensions.sh [PROFILES [ROUNDS [HIJACKED-EACH [ARCH]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-profiles=${1:-10} rounds=${2:-11} hijacked=${3:-2} arch=${4:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+profiles=${1:-10} rounds=${2:-11} hijacked=${3:-2} arch=${4:-$default_arch}
 cmake --build --preset "$preset" --target extensions_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-extensions

@@ -8,7 +8,7 @@
 //          into a handler that does nothing;
 //   ours   PlanBrowserProfiles for a check and ShowPlan, as RunCheck calls
 //          them: both files read, scanned and judged, every extension's
-//          manifest read (no link on the way to it) and judged.
+//          manifest read (as any file read to judge it) and judged.
 // Of each profile's extensions 26 are from the store and 4 from outside;
 // four carry overrides: a store one whose search engine is Bing and a store
 // one whose home page is the user's (look-alikes, untouched), and, when
@@ -272,13 +272,13 @@ int main(int argc, char** argv) {
   }
 
   // The check's steps one by one, each as a share of the bare loop timed
-  // beside it: the reads as the check makes them (through the platform,
-  // links looked for) and without the looking, then the scans over the bytes already in memory.
+  // beside it: the reads as the check makes them (through the platform),
+  // then the scans over the bytes already in memory.
   std::vector<std::string> in_memory;
   for (const std::string& path : paths) in_memory.push_back(ReadFileBytes(path));
-  std::vector<double> reads, plain_reads, prefs_scans, manifest_scans, bare_parse, found, firefox;
+  std::vector<double> reads, prefs_scans, manifest_scans, bare_parse, found, firefox;
   for (int round = 0; round < rounds; ++round) {
-    LARGE_INTEGER t[6];
+    LARGE_INTEGER t[5];
     QueryPerformanceCounter(&t[0]);
     BareLoop(paths);
     QueryPerformanceCounter(&t[1]);
@@ -289,13 +289,6 @@ int main(int argc, char** argv) {
       read_bytes += bytes.size();
     }
     QueryPerformanceCounter(&t[2]);
-    std::size_t plain_bytes = 0;
-    for (const std::string& path : paths) {
-      std::string bytes;
-      machine.files.ReadPlainFile(path, 64 << 20, &bytes);
-      plain_bytes += bytes.size();
-    }
-    QueryPerformanceCounter(&t[3]);
     std::size_t members = 0;
     for (const std::string& bytes : in_memory) {
       if (bytes.compare(0, 14, "{\"manifest_ver") == 0) continue;
@@ -304,13 +297,13 @@ int main(int argc, char** argv) {
         members += file.scan.members.size();
       }
     }
-    QueryPerformanceCounter(&t[4]);
+    QueryPerformanceCounter(&t[3]);
     for (const std::string& bytes : in_memory) {
       if (bytes.compare(0, 14, "{\"manifest_ver") != 0) continue;
       ExtensionOverrides overrides;
       members += ReadExtensionManifest(bytes, &overrides);
     }
-    QueryPerformanceCounter(&t[5]);
+    QueryPerformanceCounter(&t[4]);
     LARGE_INTEGER p0, p1;
     QueryPerformanceCounter(&p0);
     for (const std::string& bytes : in_memory) {
@@ -333,12 +326,11 @@ int main(int argc, char** argv) {
       PlanFirefoxProfiles(context, plan);
     }
     QueryPerformanceCounter(&f2);
-    if (read_bytes != bytes_seeded || plain_bytes != bytes_seeded || members == 0) return 1;
+    if (read_bytes != bytes_seeded || members == 0) return 1;
     const double whole = Seconds(t[0], t[1]);
     reads.push_back(Seconds(t[1], t[2]) / whole);
-    plain_reads.push_back(Seconds(t[2], t[3]) / whole);
-    prefs_scans.push_back(Seconds(t[3], t[4]) / whole);
-    manifest_scans.push_back(Seconds(t[4], t[5]) / whole);
+    prefs_scans.push_back(Seconds(t[2], t[3]) / whole);
+    manifest_scans.push_back(Seconds(t[3], t[4]) / whole);
     bare_parse.push_back(Seconds(p0, p1) / whole);
     found.push_back(Seconds(f0, f1) / whole);
     firefox.push_back(Seconds(f1, f2) / whole);
@@ -355,11 +347,7 @@ int main(int argc, char** argv) {
               *std::max_element(ratios.begin(), ratios.end()));
   std::printf("steps, as a share of the bare loop (medians):\n");
   std::printf("  the bare loop's parse alone, in memory       %5.2f\n", Median(bare_parse));
-  std::printf(
-      "  every file read as the check reads it,\n"
-      "    manifests with no link on the way          %5.2f\n",
-      Median(reads));
-  std::printf("  the same, no link looked for                 %5.2f\n", Median(plain_reads));
+  std::printf("  every file read as the check reads it       %5.2f\n", Median(reads));
   std::printf("  the settings files' scan in memory           %5.2f\n", Median(prefs_scans));
   std::printf("  the manifests' scan in memory                %5.2f\n", Median(manifest_scans));
   std::printf("  the user-data folders looked for             %5.2f\n", Median(found));

@@ -5,9 +5,9 @@
 # Usage: bash bench/kill.sh [LINKS [KILLS [ARCH]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-links=${1:-1000} kills=${2:-20} arch=${3:-win64}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+links=${1:-1000} kills=${2:-20} arch=${3:-win64}
 qinghe_wine_create "$PWD/$build/wine/$arch/base" "$arch"
 echo "command: bash bench/kill.sh $links $kills $arch"
 bash tests/wine/kill_test.sh "$arch" "$PWD/$build/wine/$arch" $build/app/$qinghe_cli \

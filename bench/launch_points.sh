@@ -4,9 +4,9 @@
 # Usage: bash bench/launch_points.sh [FOLDERS [LINKS-PER-FOLDER [ROUNDS [ARCH]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-folders=${1:-200} per_folder=${2:-10} rounds=${3:-11} arch=${4:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+folders=${1:-200} per_folder=${2:-10} rounds=${3:-11} arch=${4:-$default_arch}
 cmake --build --preset "$preset" --target launch_points_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-launch-points

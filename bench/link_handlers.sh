@@ -5,9 +5,9 @@
 # Usage: bash bench/link_handlers.sh [CLASSES [ROUNDS [HIJACKED [ARCH]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-classes=${1:-2000} rounds=${2:-11} hijacked=${3:-0} arch=${4:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+classes=${1:-2000} rounds=${2:-11} hijacked=${3:-0} arch=${4:-$default_arch}
 cmake --build --preset "$preset" --target link_handlers_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-link-handlers

@@ -5,9 +5,9 @@
 # Usage: bash bench/profiles.sh [PROFILES [KIB-EACH [ROUNDS [ARCH]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-profiles=${1:-10} kib=${2:-2048} rounds=${3:-11} arch=${4:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+profiles=${1:-10} kib=${2:-2048} rounds=${3:-11} arch=${4:-$default_arch}
 cmake --build --preset "$preset" --target profiles_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-profiles

@@ -6,9 +6,9 @@
 # Usage: bash bench/reapply.sh [RUN-VALUES [SERVICES [ROUNDS [ARCH [TASKS]]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-$default_arch} tasks=${5:-300}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+runs=${1:-200} services=${2:-400} rounds=${3:-41} arch=${4:-$default_arch} tasks=${5:-300}
 cmake --build --preset "$preset" --target reapply_bench >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-reapply

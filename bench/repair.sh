@@ -6,9 +6,9 @@
 # Usage: bash bench/repair.sh [DESKTOP-LINKS [QUICK-LAUNCH-LINKS [ROUNDS [ARCH]]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-desktop=${1:-1000} quick=${2:-100} rounds=${3:-3} arch=${4:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+desktop=${1:-1000} quick=${2:-100} rounds=${3:-3} arch=${4:-$default_arch}
 source tests/wine/xvfb.sh
 cmake --build --preset "$preset" --target qinghe qinghe-cli lnk_probe repair_bench >/dev/null
 root=$PWD/$build/wine/$arch

@@ -7,9 +7,9 @@
 # Usage: bash bench/results_window.sh [ROUNDS [ROWS [ARCH]]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-15} count=${2:-1100} arch=${3:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+rounds=${1:-15} count=${2:-1100} arch=${3:-$default_arch}
 source tests/wine/xvfb.sh
 cmake --build --preset "$preset" --target results_window_bench bare_list_fill >/dev/null
 root=$PWD/$build/wine/$arch

@@ -5,9 +5,9 @@
 # Usage: bash bench/run_append_log_bench.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-7} arch=${2:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+rounds=${1:-7} arch=${2:-$default_arch}
 source tests/wine/xvfb.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target append_log_bench >/dev/null

@@ -8,9 +8,9 @@
 # Usage: bash bench/start.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-15} arch=${2:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+rounds=${1:-15} arch=${2:-$default_arch}
 source tests/wine/xvfb.sh
 cmake --build --preset "$preset" --target qinghe bare_window bare_common_controls bare_controls \
   bare_controls_menu start_bench >/dev/null

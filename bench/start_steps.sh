@@ -6,9 +6,9 @@
 # Usage: bash bench/start_steps.sh [ROUNDS [ARCH]]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-rounds=${1:-15} arch=${2:-$default_arch}
 source tools/wine-lib.sh
 source bench/bench_lane.sh
+rounds=${1:-15} arch=${2:-$default_arch}
 source tests/wine/xvfb.sh
 cmake --build --preset "$preset" --target start_probe_qinghe start_probe_floor start_probe_floor_menu \
   start_bench >/dev/null

@@ -82,13 +82,11 @@ void FindDefinitionFiles(FileSystem& files, const Text& folder, const Text& task
   }
 }
 
-// Whether a search of `folder` gives anything but "." and "..": the
-// definitions folder always holds some, unless this user may not list it.
-bool ListsAnything(FileSystem& files, const Text& folder) {
-  for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
-    if (entry.name != "." && entry.name != "..") return true;
-  }
-  return false;
+// Whether `folder` can be listed: a search of a folder this user may read
+// gives at least "." and "..", even where it holds no task (a new Wine
+// prefix's); one the user may not list gives nothing at all.
+bool Lists(FileSystem& files, const Text& folder) {
+  return !files.FindEntries(folder + "*").empty();
 }
 
 // The tasks found, in path order; `not_looked_at` says why, when the tasks
@@ -120,7 +118,7 @@ std::vector<TaskItem> FindTasks(Platform& machine, std::string_view user_address
   if (folder_exists) FindDefinitionFiles(files, folder, "\\", 0, user_address, items);
   if (listing == TaskListing::kNoInterface) {
     *not_looked_at = "计划任务：本系统没有任务计划程序 2.0 接口，其中的计划任务未检查";
-  } else if (folder_exists && !ListsAnything(files, folder)) {
+  } else if (folder_exists && !Lists(files, folder)) {
     *not_looked_at = "计划任务：任务计划程序没有响应，任务定义文件夹也无法读取，计划任务未检查";
   }
   return items;

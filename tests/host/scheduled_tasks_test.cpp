@@ -306,10 +306,14 @@ TEST_F(ScheduledTasksRound, NotLookedAtIsSaidInTheCheckAndWithOtherFindings) {
       "Nav",
       {kRegSz, *Utf16LeFromText("cmd /c start http://run.evil.cn/") + std::string(2, '\0')}));
   EXPECT_EQ(Lines(false), TextArray{said});
-  // A scheduler that does not answer, over a definitions folder that lists
-  // nothing (as one this user may not read does).
+  // A scheduler that does not answer, over an empty definitions folder: no
+  // task to know of, nothing to say. Over one that cannot be listed (as one
+  // this user may not read cannot), the check says so.
   tasks_.reach = TaskListing::kNotConnected;
   fs::create_directories(Host(kTasks));
+  EXPECT_EQ(Lines(true), TextArray{});
+  fs::remove(Host(kTasks));
+  std::ofstream(fs::path(Host(kTasks)).parent_path() / "Tasks") << "not a folder";
   EXPECT_EQ(Lines(true), TextArray{"计划任务：任务计划程序没有响应，任务定义文件夹也无法读取，"
                                    "计划任务未检查"});
 }

@@ -527,6 +527,15 @@ TEST(MainWindow, TheNoticeBoxShowsItsButtonInTheFlatLook) {
   ASSERT_TRUE(WaitFor([&] { return (box = FindOwnedDialog(app.window())) != nullptr; }));
   HWND ok = FindWindowExA(box, nullptr, "Button", nullptr);
   ASSERT_TRUE(ok);
+  // The notice names the build that runs.
+  std::string said;
+  for (HWND text = nullptr; (text = FindWindowExA(box, text, "Static", nullptr)) != nullptr;) {
+    char buffer[1024] = {};
+    GetWindowTextA(text, buffer, sizeof buffer);
+    said += buffer;
+  }
+  EXPECT_NE(said.find(sizeof(void*) == 8 ? "（64 位版）" : "（32 位版）"), std::string::npos)
+      << said;
   app.Shot(box, "notice_box");
   RECT r;
   GetWindowRect(ok, &r);
@@ -554,6 +563,8 @@ TEST(Program, CarriesItsVersionAndAManifestForCommonControlsAndHighestRights) {
   ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, block.size(), block.data()));
   EXPECT_EQ("青禾", VersionString(block, "ProductName"));
   EXPECT_EQ("3.0", VersionString(block, "ProductVersion"));
+  EXPECT_EQ(sizeof(void*) == 8 ? "qinghe64.exe" : "qinghe.exe",
+            VersionString(block, "OriginalFilename"));
   EXPECT_NE(std::string::npos, VersionString(block, "FileDescription").find("修复"));
 
   HMODULE image = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
