@@ -63,5 +63,40 @@ for loader in starts fails missing; do
   expect "a loader that $loader runs the test" $'ran\nstatus=0' "$(require $loader)"
 done
 
+# The 64-bit lane needs no 32-bit code: a refused 32-bit loader skips
+# nothing there.
+expect "the 64-bit lane runs where no 32-bit program starts" $'ran\nstatus=0' \
+  "$(QINGHE_WINE_PROGRAM_BITS=64 require refused)"
+
+# A lane's results: one that ran no test fails, and the 64-bit lane fails
+# on any skip but an absent link corpus's.
+lane_ran="$(dirname "$guard")/../tools/lane_ran.sh"
+junit() {
+  local name status reason
+  printf '<testsuite>'
+  while IFS='|' read -r name status reason; do
+    printf '<testcase name="%s" status="%s">' "$name" "$status"
+    [ -n "$reason" ] && printf '<skipped/><system-out>skipped: %s</system-out>' "$reason"
+    printf '</testcase>'
+  done
+  printf '</testsuite>'
+}
+lane() {
+  local file=$loaders/lane.xml
+  junit >"$file"
+  bash "$lane_ran" lane "$file" "$@" >/dev/null 2>&1
+  echo "status=$?"
+}
+expect "a lane whose tests ran passes" "status=0" "$(lane <<<'a|run|')"
+expect "a lane whose test failed still ran (ctest fails it)" "status=0" "$(lane <<<'a|fail|')"
+expect "a lane that ran none fails" "status=1" "$(lane <<<'a|notrun|no chromium')"
+expect "the 64-bit lane fails on a skip" "status=1" "$(printf 'a|run|\nb|notrun|no chromium\n' | lane)"
+expect "but for an absent corpus" "status=0" "$(printf 'a|run|\nb|notrun|no link corpus at /x\n' | lane)"
+expect "a 32-bit lane may skip" "status=0" "$(printf 'a|run|\nb|notrun|no chromium\n' | lane --may-skip)"
+expect "a 32-bit lane skipped whole for the kernel passes" "status=0" \
+  "$(lane --may-skip <<<"a|notrun|this machine's kernel starts no 32-bit programs")"
+expect "a 32-bit lane skipped whole for anything else fails" "status=1" \
+  "$(lane --may-skip <<<'a|notrun|no chromium')"
+
 [ "$failures" -eq 0 ] && echo "skip guard: all passed"
 [ "$failures" -eq 0 ]
