@@ -104,6 +104,10 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
   std::vector<Text> closed;
   std::vector<Text> asked;
   if (!machine.processes) return closed;
+  // Only the browsers of the user whose profile is repaired, in that
+  // user's session: an elevated run reaches other users' processes too.
+  const std::optional<ProcessOwner> own = machine.processes->Own();
+  if (!own || own->account.empty()) return closed;
   std::vector<RunningProcess> running;
   bool listed = false;
   for (const Step& held : plan) {
@@ -121,7 +125,7 @@ std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const P
     listed = true;
     std::vector<std::uint32_t> ids;
     for (const RunningProcess& process : running) {
-      if (!SameIgnoringAsciiCase(process.image, image)) continue;
+      if (!(process.owner == *own) || !SameIgnoringAsciiCase(process.image, image)) continue;
       for (const Text& lock : locks) {
         if (UsesFolder(process, browser->family, FolderOfPath(lock))) {
           ids.push_back(process.id);

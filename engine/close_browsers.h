@@ -12,8 +12,10 @@
 #include "platform/platform.h"
 
 // Asks once for each browser whose running leaves a Step of `plan` and
-// whose processes are found; closes each the host agrees to (its windows
-// asked to close, then what is left of it ended) and waits for its locks.
+// whose processes are found in this program's own session, running as its
+// own account (never another user's); closes each the host agrees to (its
+// windows asked to close, then what is left of it ended) and waits for its
+// locks.
 // Says in the log what came of each asked. Returns the log names of those
 // closed.
 std::vector<Text> CloseHeldBrowsers(Platform& machine, RepairHost& host, const Plan& plan);

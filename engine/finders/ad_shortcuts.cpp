@@ -136,10 +136,11 @@ Step RemovalStep(const Text& path, const Text& reason, std::string bytes, PlanFo
   return step;
 }
 
-Step ListedStep(const Text& path, const Text& address) {
+Step ListedStep(const Text& path, const Text& address, bool on_desktop) {
   Step step;
   step.key = path;
-  step.check_lines.push_back("桌面网址快捷方式：" + path + " 指向 " + address + "，不会修改");
+  step.check_lines.push_back((on_desktop ? "桌面网址快捷方式：" : "网址快捷方式：") + path +
+                             " 指向 " + address + "，不会修改");
   step.shown_now = address;
   step.listed_as_left = true;
   return step;
@@ -177,8 +178,10 @@ void PlanAdShortcuts(PlanContext& context, Plan& plan) {
       } else if (browser) {
         plan.push_back(
             RemovalStep(path, "冒充浏览器，打开 " + address, std::move(bytes), context.purpose));
-      } else if (at < kDesktops) {
-        plan.push_back(ListedStep(path, address));
+      } else if (at < kDesktops || (!host.empty() && HasText(context.replaced_page_hosts, host))) {
+        // Elsewhere only one to a start page the run replaces is listed:
+        // that page differed from the box's, which a user's own does too.
+        plan.push_back(ListedStep(path, address, at < kDesktops));
       }
     }
   }

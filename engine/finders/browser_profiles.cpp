@@ -41,10 +41,16 @@ struct ProfileFileEdit {
 // One hijacked setting as the check shows it: its name and what it holds
 // now (UTF-8).
 struct ShownSetting {
+  // What the addresses it holds tell of their hosts, for the ad shortcuts
+  // (AppendSteps): a start page merely other than the box's names no
+  // hijacker (it may be the user's own); an engine searching on a host no
+  // browser ships, or a page an autoconfig file forces, does.
+  enum class Evidence { kStartPage, kSearchHost, kForcedPage, kNone };
   std::string name = {};
   std::string now = {};
   Text label = {};  // shown instead of the name, when given
   Text line = {};   // said as it is instead (an extension's), when given
+  Evidence evidence = Evidence::kStartPage;
 };
 
 // A profile holding a hijacked start setting, or one that cannot be read.
@@ -261,7 +267,7 @@ void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
     } else if (extension.origin == ExtensionOrigin::kPolicy) {
       plan.notes.push_back(name + "，由策略安装，不会修改");
     } else {
-      plan.settings.push_back({.line = name});
+      plan.settings.push_back({.line = name, .evidence = ShownSetting::Evidence::kNone});
       removed.push_back(ExtensionSettingPath(extension.id));
     }
   }
@@ -299,6 +305,7 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   ChromiumPrefsFault fault;
   std::vector<HijackedSetting> hijacked = JudgeChromiumStartSettings(present, address, &fault);
   if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
+  const std::size_t start_settings = hijacked.size();
   const std::vector<HijackedSetting> search = JudgeChromiumSearchSettings(present, address, &fault);
   if (fault != ChromiumPrefsFault::kNone) return Left(data.browser, profile, FaultText(fault));
   for (const HijackedSetting& setting : search) hijacked.push_back(setting);
@@ -310,6 +317,9 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   std::vector<std::string> removed;
   for (const HijackedSetting& setting : hijacked) {
     plan.settings.push_back({setting.path, setting.shown});
+    if (plan.settings.size() > start_settings) {
+      plan.settings.back().evidence = ShownSetting::Evidence::kSearchHost;
+    }
     if (!HasText(removed, setting.path)) {
       removed.push_back(setting.path);
     }
@@ -477,7 +487,8 @@ std::optional<ProfileFileEdit> PlanFirefoxSearch(FileSystem& files, const Text& 
   if (judged.hijacked.empty()) return std::nullopt;
   for (const HijackedSearchDefault& engine : judged.hijacked) {
     shown->push_back({.now = engine.engine,
-                      .label = engine.private_browsing ? "隐私浏览默认搜索引擎" : "默认搜索引擎"});
+                      .label = engine.private_browsing ? "隐私浏览默认搜索引擎" : "默认搜索引擎",
+                      .evidence = ShownSetting::Evidence::kNone});
   }
   edit.removed = std::move(judged.removed);
   return edit;
@@ -598,7 +609,9 @@ std::optional<ProfilePlan> PlanFirefoxAutoconfig(Platform& machine, std::string_
         }
         ranges.emplace_back(call.cut_begin, call.cut_end);
       }
-      plan.settings.push_back({cfg + " " + removed.function + " " + removed.name, removed.value});
+      plan.settings.push_back({.name = cfg + " " + removed.function + " " + removed.name,
+                               .now = removed.value,
+                               .evidence = ShownSetting::Evidence::kForcedPage});
     }
     plan.edits.push_back({path, std::move(bytes), std::move(ranges)});
     return plan;
@@ -693,7 +706,19 @@ Step StepOf(ProfilePlan& plan) {
 void AppendSteps(std::vector<ProfilePlan> plans, PlanContext& context, Plan& plan) {
   for (ProfilePlan& each : plans) {
     for (const ShownSetting& setting : each.settings) {
-      AddHijackHostsIn(setting.now, context.address_utf8, context.hijack_hosts);
+      switch (setting.evidence) {
+        case ShownSetting::Evidence::kStartPage:
+          AddHijackHostsIn(setting.now, context.address_utf8, context.replaced_page_hosts);
+          break;
+        case ShownSetting::Evidence::kSearchHost:
+          AddHijackSearchHostsIn(setting.now, context.address_utf8, context.hijack_hosts);
+          break;
+        case ShownSetting::Evidence::kForcedPage:
+          AddHijackHostsIn(setting.now, context.address_utf8, context.hijack_hosts);
+          break;
+        case ShownSetting::Evidence::kNone:
+          break;
+      }
     }
     // A check keeps no file's bytes.
     if (context.purpose == PlanFor::kCheck) each.edits.clear();

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/rules/start_urls.h"
+#include "platform/sorting.h"
 #include "platform/text_set.h"
 
 namespace {
@@ -12,26 +13,29 @@ namespace {
 // docs/browsers.md: a name that is one of these or ends in "." and one.
 // `reachable` is false for the names that open here only through a hosts
 // line: no hijacker needs to send those elsewhere, and users send them to
-// the company's own addresses on purpose.
+// the company's own addresses on purpose. `company` tells whose: one
+// company's domains share its servers.
 struct GuardedDomain {
   const char* upper;
   bool reachable;
+  char company;
 };
 const GuardedDomain kGuardedDomains[] = {
-    {"BAIDU.COM", true},   {"GOOGLE.COM", false}, {"GOOGLE.COM.HK", false},
-    {"GOOGLE.CN", false},  {"BING.COM", true},    {"SOGOU.COM", true},
-    {"SO.COM", true},      {"SM.CN", true},       {"YAHOO.COM", true},
-    {"MSN.COM", true},     {"MSN.CN", true},      {"MICROSOFT.COM", true},
-    {"MOZILLA.ORG", true}, {"FIREFOX.COM", true}, {"FIREFOXCHINA.CN", true},
-    {"360.CN", true},      {"2345.COM", true},    {"LIEBAO.CN", true},
-    {"QQ.COM", true},
+    {"BAIDU.COM", true, 'b'},   {"GOOGLE.COM", false, 'g'}, {"GOOGLE.COM.HK", false, 'g'},
+    {"GOOGLE.CN", false, 'g'},  {"BING.COM", true, 'm'},    {"SOGOU.COM", true, 's'},
+    {"SO.COM", true, '3'},      {"SM.CN", true, 'a'},       {"YAHOO.COM", true, 'y'},
+    {"MSN.COM", true, 'm'},     {"MSN.CN", true, 'm'},      {"MICROSOFT.COM", true, 'm'},
+    {"MOZILLA.ORG", true, 'f'}, {"FIREFOX.COM", true, 'f'}, {"FIREFOXCHINA.CN", true, 'f'},
+    {"360.CN", true, '3'},      {"2345.COM", true, '2'},    {"LIEBAO.CN", true, 'l'},
+    {"QQ.COM", true, 't'},
 };
 
-// An install of one company's names below one of these (a Microsoft Store
-// or download fix): this many lines for them, sent to this many different
-// addresses. A hijacker sends its names to its one server.
-constexpr std::size_t kInstallLines = 20;
-constexpr std::size_t kInstallAddresses = 3;
+// A company's own block of one of these domains (a hosts project's Yahoo
+// block, a Microsoft Store or download fix): this many of its names, sent
+// to more than one address, none shared with another company's names. A
+// hijacker sends its names to its one server.
+constexpr std::size_t kBlockNames = 3;
+constexpr std::size_t kBlockAddresses = 2;
 
 // Addresses that send a name nowhere: a block, not a redirect.
 const char* const kBlockingAddresses[] = {"0.0.0.0", "127.0.0.1", "::1", "::", "0:0:0:0:0:0:0:0"};
@@ -84,13 +88,26 @@ void ForEachLine(const std::string& bytes, Visit visit) {
 constexpr std::size_t kDomains = sizeof kGuardedDomains / sizeof kGuardedDomains[0];
 
 // What the whole file tells about its lines: the addresses the hijack
-// pages are at (their own, or where this file sends their names), and the
-// domains whose names it sends to their company's many addresses (by their
-// place in kGuardedDomains).
+// pages are at (their own, or where this file sends their names), the
+// addresses it sends more than one company's names to, and the domains
+// whose names it sends to their company's own block (by their place in
+// kGuardedDomains).
 struct HostsFacts {
   TextSet hijack_addresses;
-  bool installed[kDomains] = {};
+  TextSet shared_addresses;
+  bool own_block[kDomains] = {};
 };
+
+// The companies whose guarded names a line names, one letter each.
+Text CompaniesOf(const TextArray& fields) {
+  Text companies;
+  for (std::size_t at = 1; at < fields.size(); ++at) {
+    const GuardedDomain* domain = GuardedDomainOf(fields[at]);
+    if (domain && companies.find(domain->company) == Text::npos) companies += domain->company;
+  }
+  return companies;
+}
+
 HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
   HostsFacts facts;
   TextSet page_hosts;
@@ -101,26 +118,49 @@ HostsFacts FactsOf(const std::string& bytes, const TextArray& hijack_pages) {
   for (const Text& host : page_hosts) {
     if (!GuardedDomainOf(host)) facts.hijack_addresses.insert(host);
   }
-  std::size_t lines[kDomains] = {};
+  // Each address with each company it is given to, "ADDRESS company".
+  TextArray given;
+  ForEachLine(bytes, [&](std::size_t, std::string_view line) {
+    const TextArray fields = FieldsOf(line);
+    for (std::size_t at = 1; at < fields.size(); ++at) {
+      // A page on a search engine's own name (a tracking link) is no
+      // server of the hijacker's: its lines are judged as its company's.
+      if (!GuardedDomainOf(fields[at]) && page_hosts.contains(fields[at])) {
+        facts.hijack_addresses.insert(fields[0]);
+      }
+    }
+    for (char company : CompaniesOf(fields)) given.push_back(fields[0] + ' ' + company);
+  });
+  SortItems(given);
+  for (std::size_t at = 1; at < given.size(); ++at) {
+    const Text& before = given[at - 1];
+    const Text& each = given[at];
+    if (before.size() == each.size() && before.back() != each.back() &&
+        before.compare(0, before.size() - 1, each, 0, each.size() - 1) == 0) {
+      facts.shared_addresses.insert(TextLeft(each, each.size() - 2));
+    }
+  }
+  // Each domain's names and addresses, of the lines that send its names to
+  // no hijacker's address and to no other company's.
+  TextSet names[kDomains];
   TextSet addresses[kDomains];
   ForEachLine(bytes, [&](std::size_t, std::string_view line) {
     const TextArray fields = FieldsOf(line);
-    bool named[kDomains] = {};
+    if (fields.empty() || facts.hijack_addresses.contains(fields[0]) ||
+        facts.shared_addresses.contains(fields[0])) {
+      return;
+    }
     for (std::size_t at = 1; at < fields.size(); ++at) {
       const GuardedDomain* domain = GuardedDomainOf(fields[at]);
-      // A page on a search engine's own name (a tracking link) is no
-      // server of the hijacker's: its lines are judged as its company's.
-      if (!domain && page_hosts.contains(fields[at])) facts.hijack_addresses.insert(fields[0]);
-      if (domain) named[domain - kGuardedDomains] = true;
-    }
-    for (std::size_t at = 0; at < kDomains; ++at) {
-      if (!named[at]) continue;
-      ++lines[at];
-      if (addresses[at].size() < kInstallAddresses) addresses[at].insert(fields[0]);
+      if (!domain) continue;
+      const std::size_t which = domain - kGuardedDomains;
+      if (names[which].size() < kBlockNames) names[which].insert(fields[at]);
+      if (addresses[which].size() < kBlockAddresses) addresses[which].insert(fields[0]);
     }
   });
   for (std::size_t at = 0; at < kDomains; ++at) {
-    facts.installed[at] = lines[at] >= kInstallLines && addresses[at].size() >= kInstallAddresses;
+    facts.own_block[at] =
+        names[at].size() >= kBlockNames && addresses[at].size() >= kBlockAddresses;
   }
   return facts;
 }
@@ -131,14 +171,18 @@ Verdict JudgeLine(std::string_view line, const HostsFacts& facts) {
   const TextArray fields = FieldsOf(line);
   if (fields.empty()) return Verdict::kNothing;
   if (facts.hijack_addresses.contains(fields[0])) return Verdict::kRedirect;
-  bool guarded = false;
+  const Text companies = CompaniesOf(fields);
+  if (companies.empty()) return Verdict::kNothing;
+  // Different companies' names sent to one address: one server of the
+  // hijacker's stands in for them all.
+  if (companies.size() > 1 || facts.shared_addresses.contains(fields[0])) return Verdict::kRedirect;
   for (std::size_t at = 1; at < fields.size(); ++at) {
     const GuardedDomain* domain = GuardedDomainOf(fields[at]);
-    if (!domain) continue;
-    guarded = true;
-    if (domain->reachable && !facts.installed[domain - kGuardedDomains]) return Verdict::kRedirect;
+    if (domain && domain->reachable && !facts.own_block[domain - kGuardedDomains]) {
+      return Verdict::kRedirect;
+    }
   }
-  return guarded ? Verdict::kUsersOwn : Verdict::kNothing;
+  return Verdict::kUsersOwn;
 }
 
 // The hosts file of the system folder.

@@ -105,7 +105,11 @@ class Finder {
       // Without the Windows folder a plain path cannot be written.
       if (value == IeValue::kLocalPage && !expandable && windows_folder.empty()) continue;
       if (at.root == RegRoot::kCurrentUser || !manager_.Name()) {
-        AddHijackHost(*text, context_.address_utf8, context_.hijack_hosts);
+        // A search page on a host no browser ships names a hijacker; a
+        // start page merely other than the box's may be the user's own.
+        const bool search = value == IeValue::kSearchPage || value == IeValue::kDefaultSearchUrl;
+        AddHijackHost(*text, context_.address_utf8,
+                      search ? context_.hijack_hosts : context_.replaced_page_hosts);
       }
       Add(at, kMainKey, IeValueName(value), *seen,
           StringLike(*seen, WindowsIeValue(value, expandable, wow_view, windows_folder)),

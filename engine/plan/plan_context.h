@@ -25,9 +25,12 @@ struct PlanContext {
   // What the finders before found: the pages re-appliers open (for the
   // hosts file), and whether anything puts the hijack back (for the proxy).
   TextArray pages_opened;
-  // The hosts of the pages the finders before judged a hijacker's and
-  // remove (engine/rules/hijack_hosts.h), for the ad shortcuts.
+  // The hosts of the pages the finders before judged a hijacker's on
+  // evidence that names them (engine/rules/hijack_hosts.h), for the ad
+  // shortcuts; and those of the start pages they replace only because they
+  // differ from the box's, which may be the user's own.
   TextArray hijack_hosts;
+  TextArray replaced_page_hosts;
   bool reapplier_found = false;
   bool hosts_lines_found = false;
 };

@@ -1,5 +1,6 @@
 #include "engine/rules/hijack_hosts.h"
 
+#include "engine/rules/chromium_search.h"
 #include "engine/rules/start_urls.h"
 
 std::string ComparedHost(std::string_view page) {
@@ -16,7 +17,11 @@ void AddHijackHost(std::string_view page, std::string_view user_address, TextArr
   hosts.push_back(host);
 }
 
-void AddHijackHostsIn(std::string_view text, std::string_view user_address, TextArray& hosts) {
+namespace {
+
+template <typename Judge>
+void AddHostsIn(std::string_view text, std::string_view user_address, TextArray& hosts,
+                Judge judge) {
   const Text upper = AsciiUpper(Text(text));
   for (std::size_t at = upper.find("HTTP"); at != Text::npos; at = upper.find("HTTP", at + 4)) {
     const std::size_t rest = upper.compare(at, 7, "HTTP://") == 0    ? at + 7
@@ -24,6 +29,20 @@ void AddHijackHostsIn(std::string_view text, std::string_view user_address, Text
                                                                      : Text::npos;
     if (rest == Text::npos) continue;
     const std::size_t end = upper.find_first_of(" \t\r\n\"'|,;<>[]{}", rest);
-    AddHijackHost(text.substr(at, end == Text::npos ? Text::npos : end - at), user_address, hosts);
+    const std::string_view page = text.substr(at, end == Text::npos ? Text::npos : end - at);
+    if (judge(page)) AddHijackHost(page, user_address, hosts);
   }
+}
+
+}  // namespace
+
+void AddHijackHostsIn(std::string_view text, std::string_view user_address, TextArray& hosts) {
+  AddHostsIn(text, user_address, hosts, [](std::string_view) { return true; });
+}
+
+void AddHijackSearchHostsIn(std::string_view text, std::string_view user_address,
+                            TextArray& hosts) {
+  AddHostsIn(text, user_address, hosts, [user_address](std::string_view page) {
+    return IsHijackedSearchUrl(page, user_address);
+  });
 }

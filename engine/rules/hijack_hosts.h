@@ -22,3 +22,8 @@ void AddHijackHost(std::string_view page, std::string_view user_address, TextArr
 // The same for every http:// or https:// address written in `text` (a
 // setting's value as shown: a list, a '|'-separated one, a command line).
 void AddHijackHostsIn(std::string_view text, std::string_view user_address, TextArray& hosts);
+
+// The same for the addresses of `text` that search on a hijacker's host as
+// the search engines' judge says (IsHijackedSearchUrl: none the browsers
+// ship): an engine's suggest address on Google's is no hijacker's.
+void AddHijackSearchHostsIn(std::string_view text, std::string_view user_address, TextArray& hosts);

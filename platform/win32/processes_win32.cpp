@@ -2,6 +2,7 @@
 
 #include <windows.h>
 // After windows.h, which they need.
+#include <sddl.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -89,15 +90,47 @@ std::optional<Text> CommandLineOf(HANDLE process) {
   return AnsiFromWideMarked(line);
 }
 
-// The account a process runs as, into `user` (a TOKEN_USER).
-bool UserOf(HANDLE process, BYTE (&user)[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE]) {
+struct LocalFreeTraits {
+  using Handle = wchar_t*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
+
+// The account a process runs as, its SID as a string; "" where its token
+// cannot be read.
+Text AccountOf(HANDLE process) {
   ScopedKernelHandle token;
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
-  return OpenProcessToken(process, TOKEN_QUERY, token.Receive()) &&
-         GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size);
+  ScopedHandle<LocalFreeTraits> sid;
+  if (!OpenProcessToken(process, TOKEN_QUERY, token.Receive()) ||
+      !GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, sid.Receive())) {
+    return Text();
+  }
+  // A SID string is ASCII: "S-1-5-21-...".
+  Text account;
+  for (const wchar_t* at = sid.get(); *at; ++at) account += static_cast<char>(*at);
+  return account;
 }
 
-PSID SidOf(BYTE* user) { return reinterpret_cast<TOKEN_USER*>(user)->User.Sid; }
+std::optional<ProcessOwner> OwnerOf(HANDLE process, DWORD id) {
+  ProcessOwner owner;
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(id, &session)) return std::nullopt;
+  owner.session = session;
+  owner.account = AccountOf(process);
+  if (owner.account.empty()) return std::nullopt;
+  return owner;
+}
+
+// True when process `id`, open as `process`, runs in this program's own
+// session as its own account.
+bool IsOwn(HANDLE process, DWORD id) {
+  const std::optional<ProcessOwner> own = OwnerOf(GetCurrentProcess(), GetCurrentProcessId());
+  const std::optional<ProcessOwner> owner = OwnerOf(process, id);
+  return own && owner && *own == *owner;
+}
 
 BOOL CALLBACK AskWindowToClose(HWND window, LPARAM ids) {
   const auto& wanted = *reinterpret_cast<const std::vector<std::uint32_t>*>(ids);
@@ -115,38 +148,40 @@ BOOL CALLBACK AskWindowToClose(HWND window, LPARAM ids) {
 
 }  // namespace
 
+std::optional<ProcessOwner> Win32Processes::Own() {
+  return OwnerOf(GetCurrentProcess(), GetCurrentProcessId());
+}
+
 std::vector<RunningProcess> Win32Processes::List() {
   std::vector<RunningProcess> found;
-  alignas(TOKEN_USER) BYTE own_user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD own_session = 0;
-  if (!UserOf(GetCurrentProcess(), own_user) ||
-      !ProcessIdToSessionId(GetCurrentProcessId(), &own_session)) {
-    return found;
-  }
   ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry;
   entry.dwSize = sizeof entry;
   for (BOOL more = snapshot.valid() && Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
     const DWORD id = entry.th32ProcessID;
-    DWORD session = 0;
-    if (id == GetCurrentProcessId() || !ProcessIdToSessionId(id, &session) ||
-        session != own_session) {
-      continue;
-    }
+    if (id == GetCurrentProcessId()) continue;
     ScopedKernelHandle process(OpenToRead(id, 0));
-    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    if (!process.valid() || !UserOf(process.get(), user) || !EqualSid(SidOf(user), SidOf(own_user)))
-      continue;
+    if (!process.valid()) continue;
     const std::optional<Text> image = ImageOf(process.get(), id);
-    if (image) found.push_back({id, *image, CommandLineOf(process.get())});
+    if (!image) continue;
+    // One whose session or account cannot be read is listed as no one's.
+    const std::optional<ProcessOwner> owner = OwnerOf(process.get(), id);
+    found.push_back({id, *image, CommandLineOf(process.get()), owner.value_or(ProcessOwner{})});
   }
   return found;
 }
 
 void Win32Processes::AskToClose(const std::vector<std::uint32_t>& ids) {
+  // An id may have been given to another user's process since it was
+  // listed: only this session's and account's are asked.
+  std::vector<std::uint32_t> own;
+  for (std::uint32_t id : ids) {
+    ScopedKernelHandle process(OpenToRead(id, 0));
+    if (process.valid() && IsOwn(process.get(), id)) own.push_back(id);
+  }
   // EnumWindows gives every top-level window, hidden ones too.
-  EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&ids));
+  if (!own.empty()) EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&own));
 }
 
 bool Win32Processes::End(std::uint32_t id, const Text& image) {
@@ -155,7 +190,8 @@ bool Win32Processes::End(std::uint32_t id, const Text& image) {
   if (!process.valid()) return false;
   if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
   const std::optional<Text> now = ImageOf(process.get(), id);
-  if (!now || !SameIgnoringAsciiCase(*now, image)) return false;
+  // An elevated run may end any process: never another user's.
+  if (!now || !SameIgnoringAsciiCase(*now, image) || !IsOwn(process.get(), id)) return false;
   TerminateProcess(process.get(), 1);
   return WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0;
 }

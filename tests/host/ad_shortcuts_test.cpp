@@ -215,6 +215,62 @@ TEST_F(AdShortcuts, PagesOfTheLinkHandlersAndIeCount) {
                        "微软.url 指向 http://go.microsoft.com/fwlink/?LinkId=54896，不会修改"}));
 }
 
+// The user's own start page other than the box's (bilibili in Chrome and
+// in Internet Explorer) is replaced, but names no hijacker: the user's
+// bookmarks to it stay, on the desktop and in Favorites and the start menu
+// listed by the check. Beside them an ad to the page a Run value opens
+// goes, and so does one to the host a Chrome engine searches on (no
+// browser ships it), but not one to that engine's suggest host, Google's.
+TEST_F(AdShortcuts, TheUsersOwnStartPageNamesNoHijacker) {
+  const char kBilibili[] = "https://www.bilibili.com/";
+  Write("C:\\Users\\u\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Preferences",
+        R"({"homepage":"https://www.bilibili.com/","homepage_is_newtabpage":false,)"
+        R"("default_search_provider_data":{"template_url_data":{"short_name":"S",)"
+        R"("keyword":"s","url":"http://so.evil.cn/s?q={searchTerms}",)"
+        R"("suggestions_url":"https://www.google.com/complete/search?q={searchTerms}"}}})");
+  Set(RegRoot::kCurrentUser, "Software\\Microsoft\\Internet Explorer\\Main", "Start Page",
+      kBilibili);
+  Write(Text(kDesktop) + "哔哩哔哩.url", Url(kBilibili));
+  Write(Text(kFavorites) + "收藏\\哔哩哔哩 (゜-゜)つロ.url", Url("https://bilibili.com/video"));
+  Write(Text(kStartMenu) + "Programs\\B站.url", Url("http://WWW.bilibili.com./"));
+  Write(Text(kFavorites) + "谷歌.url", Url("https://www.google.com/"));
+  Write(Text(kDesktop) + "网址导航.url", Url("http://hao.evil.cn/?tn=desk"));
+  Write(Text(kFavorites) + "搜索.url", Url("http://so.evil.cn/"));
+
+  EXPECT_EQ(Lines(RunKind::kCheck, "广告快捷方式："),
+            (TextArray{"广告快捷方式：" + Text(kDesktop) +
+                           "网址导航.url（打开劫持网站 http://hao.evil.cn/?tn=desk），将删除",
+                       "广告快捷方式：" + Text(kFavorites) +
+                           "搜索.url（打开劫持网站 http://so.evil.cn/），将删除"}));
+  EXPECT_EQ(Lines(RunKind::kCheck, "桌面网址快捷方式："),
+            TextArray{"桌面网址快捷方式：" + Text(kDesktop) + "哔哩哔哩.url 指向 " + kBilibili +
+                      "，不会修改"});
+  EXPECT_EQ(
+      Lines(RunKind::kCheck, "网址快捷方式："),
+      (TextArray{"网址快捷方式：" + Text(kStartMenu) +
+                     "Programs\\B站.url 指向 http://WWW.bilibili.com./，不会修改",
+                 "网址快捷方式：" + Text(kFavorites) +
+                     "收藏\\哔哩哔哩 (゜-゜)つロ.url 指向 https://bilibili.com/video，不会修改"}));
+  const TextArray repaired = Lines(RunKind::kRepair, "");
+  const auto said = [&](const Text& start) {
+    for (const Text& line : repaired) {
+      if (line.compare(0, start.size(), start) == 0) return true;
+    }
+    return false;
+  };
+  // The start pages are still repaired; only the ad goes.
+  EXPECT_TRUE(said("浏览器主页：Chrome（Default）已恢复默认"));
+  EXPECT_TRUE(said("广告快捷方式：" + Text(kDesktop) + "网址导航.url 已删除"));
+  EXPECT_FALSE(said("桌面网址快捷方式："));
+  EXPECT_FALSE(said("网址快捷方式："));
+  for (const Text& kept :
+       {Text(kDesktop) + "哔哩哔哩.url", Text(kFavorites) + "收藏\\哔哩哔哩 (゜-゜)つロ.url",
+        Text(kStartMenu) + "Programs\\B站.url", Text(kFavorites) + "谷歌.url"}) {
+    EXPECT_TRUE(fs::exists(Host(kept))) << kept;
+  }
+  EXPECT_FALSE(fs::exists(Host(Text(kDesktop) + "网址导航.url")));
+}
+
 TEST_F(AdShortcuts, HostileEntriesAreLeftAndACleanPcSaysNothing) {
   EXPECT_TRUE(Lines(RunKind::kCheck, "广告快捷方式：").empty());
   EXPECT_TRUE(Lines(RunKind::kCheck, "桌面网址快捷方式：").empty());

@@ -171,6 +171,58 @@ TEST_F(CloseBrowsers, LeftAsBeforeWhenNotClosed) {
   }
 }
 
+// On a PC with fast user switching or Remote Desktop the list holds other
+// users' browsers too, started without a folder as most are: only this
+// account's in this session are asked or ended, and where that is unknown
+// nothing is.
+TEST_F(CloseBrowsers, OtherUsersBrowsersAreNeverAskedNorEnded) {
+  const ProcessOwner other_user{2, "S-1-5-21-1-2-3-1002"};
+  const ProcessOwner other_account_here{1, "S-1-5-21-1-2-3-500"};  // runas
+  const ProcessOwner own_elsewhere{3, "S-1-5-21-1-2-3-1001"};      // a second logon
+  const ProcessOwner unread{1, ""};
+  const int held = Hold(Text(kEdgeData) + "lockfile");
+  {
+    FakeProcesses processes;
+    std::vector<std::uint32_t> others;
+    for (const ProcessOwner& owner : {other_user, other_account_here, own_elsewhere, unread}) {
+      others.push_back(processes.Start(kEdge, "msedge.exe", Kind::kClosesWithItsWindow, -1, owner));
+    }
+    AnsweringHost host(true);
+    const Text log = Repair(host, &processes);
+    EXPECT_TRUE(host.asked.empty()) << "none of the user's own is running";
+    EXPECT_TRUE(processes.asked.empty());
+    EXPECT_TRUE(processes.ended.empty());
+    EXPECT_TRUE(Has(log, "浏览器主页：Edge（Default）已跳过，请先关闭浏览器")) << log;
+    for (auto id : others) EXPECT_TRUE(processes.Running(id)) << id;
+  }
+  close(held);
+  {
+    FakeProcesses processes;
+    const auto other = processes.Start(kEdge, std::nullopt, Kind::kWindowless, -1, other_user);
+    const auto own = processes.Start(kEdge, "msedge.exe", Kind::kClosesWithItsWindow,
+                                     Hold(Text(kEdgeData) + "lockfile"));
+    AnsweringHost host(true);
+    const Text log = Repair(host, &processes);
+    EXPECT_EQ(host.asked, TextArray{"Edge"});
+    EXPECT_TRUE(Has(log, "浏览器主页：已关闭后台运行的 Edge")) << log;
+    EXPECT_EQ(processes.asked, std::vector<std::uint32_t>{own});
+    EXPECT_TRUE(processes.ended.empty());
+    EXPECT_TRUE(processes.Running(other));
+  }
+  {
+    // This program's own account unknown: whose a process is cannot be told.
+    Write(Text(kEdgeData) + "Default\\Preferences", kHijacked);
+    FakeProcesses processes;
+    processes.own = std::nullopt;
+    const auto edge = processes.Start(kEdge, "msedge.exe", Kind::kClosesWithItsWindow,
+                                      Hold(Text(kEdgeData) + "lockfile"), ProcessOwner{1, "S-1"});
+    AnsweringHost host(true);
+    Repair(host, &processes);
+    EXPECT_TRUE(host.asked.empty());
+    EXPECT_TRUE(processes.Running(edge));
+  }
+}
+
 // Chromium's chrome.exe has Chrome's App Paths entry: Chrome, started
 // without a folder, would pass for it, so Chromium is never closed.
 TEST_F(CloseBrowsers, ChromeIsNeverTakenForChromium) {

@@ -599,6 +599,47 @@ TEST_F(Reapply, HostsLinesFollowTheHijackPagesFound) {
   EXPECT_EQ(Lines(true, "hosts 文件："), want);
 }
 
+// A public hosts project for Chinese users (the googlehosts project's
+// hosts-files/hosts is of this shape: one "# NAME Start" ... "# NAME End"
+// block per service) sends ten of Yahoo's names to Yahoo's own addresses:
+// one company's block, which stays beside its Google block. A hijacker's
+// line beside it goes, and so do names of different companies sent to one
+// address, however many, and a Yahoo line to where a page this run found
+// is.
+TEST_F(Reapply, OneCompanysOwnHostsBlockStays) {
+  Set(RegRoot::kCurrentUser, kRun, "Nav", "cmd /c start http://hao.evil.cn/");
+  const TextArray yahoo = {
+      "106.10.218.137\tsearch.yahoo.com",    "106.10.218.137\thk.search.yahoo.com",
+      "106.10.218.150\ttw.search.yahoo.com", "106.10.218.150\tyahoo.com",
+      "74.6.143.25\twww.yahoo.com",          "74.6.143.25\tlogin.yahoo.com",
+      "74.6.231.20\tmail.yahoo.com",         "98.137.11.163\tnews.yahoo.com",
+      "98.137.11.164\tfinance.yahoo.com",    "98.137.11.164\thk.yahoo.com"};
+  std::string hosts =
+      "# Modified Hosts Start\r\n# Google Start\r\n142.250.1.1 www.google.com\r\n"
+      "142.250.1.2 google.com.hk\r\n# Google End\r\n\r\n# Yahoo Start\r\n";
+  for (const Text& line : yahoo) hosts += line + "\r\n";
+  const TextArray redirects = {
+      "1.2.3.4 www.baidu.com",                               // a hijacker's line
+      "9.9.9.9 hao.evil.cn", "9.9.9.9 us.search.yahoo.com",  // where the found page is
+      // Three engines' names on one server, Baidu's spread over two: no block.
+      "5.6.7.8 www.baidu.com", "5.6.7.8 m.baidu.com", "5.6.7.8 www.sogou.com", "5.6.7.8 www.so.com",
+      "5.6.7.9 baidu.com"};
+  hosts += "# Yahoo End\r\n";
+  for (const Text& line : redirects) hosts += line + "\r\n";
+  Write(kHosts, hosts);
+
+  TextArray want;
+  for (const Text& line : redirects) want.push_back("hosts 文件：\"" + line + "\"，将注释掉");
+  want.push_back(HostsOwnLine(12));
+  EXPECT_EQ(Lines(true, "hosts 文件："), want);
+
+  // One server for several of Yahoo's names, or two names only, is no block.
+  Write(kHosts,
+        "1.2.3.4 search.yahoo.com\r\n1.2.3.4 www.yahoo.com\r\n1.2.3.4 hk.yahoo.com\r\n"
+        "5.6.7.8 www.baidu.com\r\n5.6.7.9 baidu.com\r\n");
+  EXPECT_EQ(Lines(true, "hosts 文件：").size(), 5u);
+}
+
 // A hosts file the repair will not read is said so, in the check (counted,
 // so that the console check fails) and in the repair, and left as it is; a
 // block list of megabytes is read.
