@@ -515,12 +515,19 @@ std::optional<ProfilePlan> PlanFirefoxProfile(FileSystem& files, const Text& fol
   Text why;
   std::optional<ProfileFileEdit> search =
       PlanFirefoxSearch(files, folder, address, HijackHosts(calls, address), &search_shown, &why);
-  if (!why.empty()) return LeftInFirefox(profile, why);
-  if (!hijacked && !search) return std::nullopt;
+  if (!hijacked && !search) {
+    if (why.empty()) return std::nullopt;
+    return LeftInFirefox(profile, why);
+  }
   ProfilePlan plan;
   plan.browser = "Firefox";
   plan.profile = profile;
   plan.lock = folder + "\\" + kFirefoxLock;
+  // A search file that cannot be judged leaves only itself: the start
+  // pages are in other files. It stays as it is; one Firefox cannot read
+  // it drops and writes anew itself (SearchSettings.sys.mjs: get() starts
+  // from empty settings, a write follows the service's start).
+  if (!why.empty()) plan.notes.push_back(why + "，不会修改");
   for (int at = 0; at < 2; ++at) {
     const std::vector<FirefoxPrefCall> removed = HijackedFirefoxCalls(calls[at], true);
     if (removed.empty()) continue;

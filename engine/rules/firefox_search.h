@@ -3,7 +3,8 @@
 // and the bytes whose removal gives Firefox's own default back.
 //
 // "metaData.defaultEngineId" (and "privateDefaultEngineId") names an engine
-// of the "engines" array by its "id"; Firefox checks the hash beside it
+// of the "engines" array by its "id" (before settings version 7,
+// "metaData.current" and "private" by its "_name"); Firefox checks the hash beside it
 // only for engines not its own, and where the id, the hash or the engine
 // fails it uses the application's default (SearchService.sys.mjs,
 // _getEngineDefault; docs/search-engines.md). So the repair removes the
@@ -26,8 +27,10 @@ enum class FirefoxSearchFault {
 
 // A default engine that is a hijacker's: one neither Firefox's own (from
 // its configuration: "_isConfigEngine", or "_isAppProvided" before Firefox
-// 128) nor an add-on's ("extensionID", "[addon]" load path), or one whose
-// search address lies on a host the profile's hijacked start page names.
+// 128) nor an add-on's ("extensionID", "[addon]" load path) nor searching
+// only on a shipped engine's host or the user's own (the rule Chromium's
+// engines are judged by), or one whose search address lies on a host the
+// profile's hijacked start page names.
 struct HijackedSearchDefault {
   bool private_browsing = false;  // privateDefaultEngineId
   std::string engine;             // its "_name", or its id where it has none (UTF-8)

@@ -117,30 +117,57 @@ TEST_F(FirefoxSearchProfile, TheUsersOwnChoicesAreNeverMentioned) {
   EXPECT_EQ(FilesBelowDrive(drive_), before);
 }
 
-TEST_F(FirefoxSearchProfile, AFileFirefoxNeverWritesLeavesTheProfile) {
+// A search file that cannot be judged leaves only itself, said in the
+// profile's line: the hijacked start page in prefs.js still goes, the file
+// stays byte for byte (Firefox drops one it cannot read and writes its
+// own), and the undo gives prefs.js back. The first two as they were found:
+// an LZ4 block LZ4 refuses, and a bare header declaring 4 GiB.
+TEST_F(FirefoxSearchProfile, AnUnreadableSearchFileLeavesOnlyItself) {
   const std::string frame = EncodeMozLz4(kHijacked);
-  std::string lying = frame, huge = frame;
+  std::string lying = frame, block = frame;
   lying[8] = static_cast<char>(lying[8] + 1);
-  huge[11] = 0x10;
+  // A first match reaching back before the text's start.
+  block.replace(12, 3, std::string("\0\xff\xff", 3));
   const std::pair<std::string, const char*> files[] = {
+      {block, "压缩数据已损坏"},
+      {std::string("mozLz40\0\xff\xff\xff\xff", 12), "声明的大小超过 16 MiB"},
       {frame.substr(0, frame.size() - 3), "压缩数据已损坏"},
       {frame + "junk", "压缩数据已损坏"},
       {lying, "解压后的大小与声明的不符"},
-      {huge, "声明的大小超过 16 MiB"},
       {"mozLz40", "不是完整的 mozLz4 文件"},
       {EncodeMozLz4(kHijacked.substr(1)), "不是完整的 JSON"},
       {EncodeMozLz4(R"({"metaData":{"defaultEngineId":["x"]}})"), "设置的类型不对"},
   };
-  Write(Text(kProfile) + "user.js",
-        "user_pref(\"browser.startup.homepage\", \"http://so.hijack.test/\");\n");
+  const std::string prefs =
+      "user_pref(\"browser.zoom.full\", true);\n"
+      "user_pref(\"browser.startup.homepage\", \"http://so.hijack.test/\");\n";
+  const Text who = kWho;
   for (const auto& [bytes, why] : files) {
+    Write(Text(kProfile) + "prefs.js", prefs);
     Write(search_, bytes);
     const auto before = FilesBelowDrive(drive_);
-    const Text reason = Text("search.json.mozlz4 ") + why;
-    EXPECT_EQ(BrowserLines(Run(true)), TextArray{kWho + reason + "，不会修改"});
-    EXPECT_EQ(BrowserLines(Run(false)), TextArray{kWho + ("未修改：" + reason)});
-    EXPECT_EQ(FilesBelowDrive(drive_), before) << why;
+    const Text note = Text("search.json.mozlz4 ") + why + "，不会修改";
+    EXPECT_EQ(BrowserLines(Run(true)),
+              (TextArray{
+                  who + "prefs.js browser.startup.homepage 现为 \"http://so.hijack.test/\"，将删除",
+                  who + note}));
+    EXPECT_EQ(BrowserLines(Run(false)), TextArray{who + "已恢复默认；" + note}) << why;
+    EXPECT_EQ(Read(Text(kProfile) + "prefs.js"), "user_pref(\"browser.zoom.full\", true);\n");
+    EXPECT_EQ(Read(search_), bytes) << why;
+    RecordingHost undo;
+    for (const Text& bundle : ListBundles(machine_)) RunUndo(machine_, undo, bundle);
+    EXPECT_EQ(FilesBelowDrive(drive_), before) << undo.log();
   }
+}
+
+// With nothing else hijacked the profile is left with the reason, as before.
+TEST_F(FirefoxSearchProfile, AnUnreadableSearchFileAloneLeavesTheProfile) {
+  Write(search_, std::string("mozLz40\0\xff\xff\xff\xff", 12));
+  const auto before = FilesBelowDrive(drive_);
+  const Text reason = "search.json.mozlz4 声明的大小超过 16 MiB";
+  EXPECT_EQ(BrowserLines(Run(true)), TextArray{kWho + reason + "，不会修改"});
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{kWho + ("未修改：" + reason)});
+  EXPECT_EQ(FilesBelowDrive(drive_), before);
 }
 
 TEST_F(FirefoxSearchProfile, OnlyAProfilesOwnSearchFileMayBeWritten) {

@@ -194,6 +194,179 @@ TEST(FirefoxSearch, AnyEngineSearchingOnTheStartPagesHijackHostGoes) {
   EXPECT_EQ(Edited(json, {"other.test"}, &judged), json);
 }
 
+// The settings file as each Firefox wrote it, from version 1 (Firefox 52
+// ESR, the last for XP) to 12, with the members of its time: the engines of
+// Firefox's own (read from its folder before version 3, flagged after),
+// the user's OpenSearch engine with the nulls its class leaves, and the
+// default named by "current" before version 7 and by "defaultEngineId"
+// after. Shapes: Firefox 52's toJSON (nsSearchService.js), Firefox's own
+// v6-*.json and settings-loading.json (toolkit/components/search/tests/
+// xpcshell/settings), SearchEngine.jsm's fieldsToCopy.
+std::string OwnEngine(int version, const std::string& id, const std::string& name) {
+  if (version < 3) {
+    return u8R"({"_name":")" + name + R"(","_shortName":")" + id +
+           R"(","_loadPath":"jar:[app]/omni.ja!browser/)" + id +
+           R"(.xml","description":null,"__searchForm":null,"_iconURL":"","_iconMapObj":null,)"
+           R"("_metaData":{"order":1},"_urls":[{"template":"https://www.)" +
+           id + R"(.com/s","rels":[],"resultDomain":")" + id +
+           R"(.com","params":[{"name":"wd","value":"{searchTerms}"}]}],"queryCharset":"GB2312"})";
+  }
+  if (version < 6) {
+    return u8R"({"_name":")" + name + R"(","_shortName":")" + id +
+           R"(","_loadPath":"[other]addEngineWithDetails:)" + id +
+           R"(@search.mozilla.org","description":null,"__searchForm":null,"_iconMapObj":null,)"
+           R"("_metaData":{},"_urls":[{"template":"https://www.)" +
+           id + R"(.com/s","rels":[],"params":[]}],"_isBuiltin":true,"extensionID":")" + id +
+           R"(@search.mozilla.org"})";
+  }
+  const std::string engine_id =
+      version < 7 ? "" : (version < 10 ? id + "@search.mozilla.orgdefault" : id);
+  return (engine_id.empty() ? std::string("{") : R"({"id":")" + engine_id + R"(",)") +
+         R"("_name":")" + name + R"(","_isAppProvided":true,"_metaData":{}})";
+}
+
+// An OpenSearch engine the user added from a page, as that Firefox wrote it.
+std::string OpenSearchEngine(int version, const std::string& name, const std::string& host) {
+  const std::string urls =
+      R"("_urls":[{"params":[],"rels":[],"template":"https://)" + host + R"(/s?q={searchTerms}"}])";
+  if (version < 3) {
+    return R"({"_name":")" + name + R"(","_shortName":"x","_loadPath":"[https])" + host +
+           R"(/x.xml","description":null,"__searchForm":null,"_iconURL":"","_iconMapObj":null,)"
+           R"("_metaData":{},)" +
+           urls + R"(,"_readOnly":false})";
+  }
+  std::string engine = "{";
+  if (version >= 7) engine += R"("id":"6f8d8376-)" + name + R"(",)";
+  engine += R"("_name":")" + name + R"(","_loadPath":"[https])" + host +
+            R"(/x.xml","description":null,"__searchForm":null,)";
+  if (version < 12) engine += R"("_iconURL":"",)";
+  engine += R"("_iconMapObj":null,"_metaData":{},)" + urls +
+            R"(,"_isAppProvided":false,"_orderHint":null,"_telemetryId":null,)"
+            R"("_updateInterval":null,"_updateURL":null,"_iconUpdateURL":null,)"
+            R"("_extensionID":null,"_locale":null,"_definedAliases":[]})";
+  return engine;
+}
+
+// The file, its default the engine named `chosen`.
+std::string VersionFile(int version, const std::string& chosen, bool with_hijacker) {
+  std::string json = R"({"version":)" + std::to_string(version) +
+                     R"(,"buildID":"20170303022339","locale":"zh-CN","engines":[)" +
+                     OwnEngine(version, "baidu", u8"百度") + "," +
+                     OwnEngine(version, "bing", "Bing") + "," +
+                     OpenSearchEngine(version, "Page", "www.user-home.cn");
+  if (with_hijacker) json += "," + OpenSearchEngine(version, "Hijack", "so.hijack.test");
+  json += R"(],"metaData":{"useSavedOrder":false,)";
+  if (version < 7) {
+    json += R"("current":")" + chosen +
+            R"(","hash":"dGhlIGhhc2g=",)"
+            R"("private":")" +
+            chosen + R"(","privateHash":"dGhlIGhhc2g="})";
+  } else {
+    const std::string id = chosen == u8"百度"
+                               ? (version < 10 ? "baidu@search.mozilla.orgdefault" : "baidu")
+                               : "6f8d8376-" + chosen;
+    json += R"("defaultEngineId":")" + id +
+            R"(","defaultEngineIdHash":"dGhlIGhhc2g=",)"
+            R"("privateDefaultEngineId":")" +
+            id + R"(","privateDefaultEngineIdHash":"x="})";
+  }
+  return json + "}";
+}
+
+TEST(FirefoxSearch, EveryVersionsDefaultIsReadAsThatFirefoxReadsIt) {
+  for (int version = 1; version <= 12; ++version) {
+    FirefoxSearchJudgement judged;
+    // As written: Firefox's own engine, or the user's from a page of the
+    // user's own site, the default; every null member accepted.
+    for (const std::string& chosen : {std::string(u8"百度"), std::string("Page")}) {
+      const std::string json = VersionFile(version, chosen, true);
+      EXPECT_EQ(Edited(json, {"so.hijack.test"}, &judged), json) << json;
+      EXPECT_TRUE(judged.hijacked.empty()) << json;
+    }
+    // The hijacker's engine injected as the default, by name or by id.
+    const std::string json = VersionFile(version, "Hijack", true);
+    const std::string edited = Edited(json, {}, &judged);
+    ASSERT_EQ(judged.hijacked.size(), 2u) << json;
+    EXPECT_EQ(judged.hijacked[0].engine, "Hijack");
+    EXPECT_TRUE(judged.hijacked[1].private_browsing);
+    std::string expected = VersionFile(version, "", false);
+    const std::string selection =
+        version < 7
+            ? R"("current":"","hash":"dGhlIGhhc2g=","private":"","privateHash":"dGhlIGhhc2g=")"
+            : "";
+    if (version < 7) {
+      expected.replace(expected.find(selection) - 1, selection.size() + 1, "");
+    } else {
+      expected = expected.substr(0, expected.find(R"(,"defaultEngineId")")) + "}}";
+    }
+    EXPECT_EQ(edited, expected) << version;
+  }
+}
+
+// Each Firefox reads only its own names: before version 7 an id is written
+// over from "current" (migrateEngineIds), after it "current" is read by none.
+TEST(FirefoxSearch, ASelectionUnderTheOtherVersionsNamesIsNotRead) {
+  FirefoxSearchJudgement judged;
+  std::string old_file = VersionFile(6, u8"百度", true);
+  old_file.insert(old_file.find(R"("useSavedOrder")"),
+                  R"("defaultEngineId":"Hijack","defaultEngineIdHash":"x",)");
+  EXPECT_EQ(Edited(old_file, {}, &judged), old_file);
+  std::string new_file = VersionFile(12, u8"百度", true);
+  new_file.insert(new_file.find(R"("useSavedOrder")"), R"("current":"Hijack","hash":"x",)");
+  EXPECT_EQ(Edited(new_file, {}, &judged), new_file);
+  // No version is read as a new file, as Firefox does.
+  const std::string no_version = R"({"engines":[{"_name":"Hijack","id":"h"}],)"
+                                 R"("metaData":{"current":"Hijack","defaultEngineId":"h"}})";
+  EXPECT_EQ(Edited(no_version, {}, &judged), R"({"engines":[],"metaData":{"current":"Hijack"}})");
+}
+
+// A null is no value: "_extensionID": null is no add-on's, so a default of
+// that engine on a hijacker's host goes; nulls wherever a string or a flag
+// is read are no fault.
+TEST(FirefoxSearch, ANullMemberIsNoValue) {
+  const std::string engine =
+      R"({"id":"o","_name":"O","_loadPath":null,"_isAppProvided":null,"_isBuiltin":null,)"
+      R"("extensionID":null,"_extensionID":null,"_urls":[{"template":null},)"
+      R"({"template":"http://so.hijack.test/?q={searchTerms}"}]})";
+  FirefoxSearchJudgement judged;
+  EXPECT_EQ(
+      Edited(Settings(engine, R"("defaultEngineId":"o","defaultEngineIdHash":null)"), {}, &judged),
+      Settings("", ""));
+  EXPECT_EQ(judged.hijacked.size(), 1u);
+  const std::string nulls = Settings(engine, R"("defaultEngineId":null,"current":null)");
+  EXPECT_EQ(Edited(nulls, {}, &judged), nulls);
+  // The first add-on id set counts, as `extensionID ?? _extensionID`.
+  const std::string addon =
+      R"({"id":"a","extensionID":null,"_extensionID":"x@y","_urls":[{"template":"http://a.test/"}]})";
+  const std::string json = Settings(addon, R"("defaultEngineId":"a")");
+  EXPECT_EQ(Edited(json, {}, &judged), json);
+}
+
+// The host rule of Chromium's engines: an engine the user added as the
+// default stays when it searches only on a shipped engine's host (a real
+// profile's Brave Search, brave.com shipped) or on the user's own.
+TEST(FirefoxSearch, AUsersOwnEngineOnAShippedOrTheirOwnHostStays) {
+  const std::string brave =
+      R"({"id":"b1","_name":"Brave Search","_loadPath":"[user]","_metaData":{"order":7},)"
+      R"("_urls":[{"params":[],"rels":[],"template":"https://search.brave.com/search?q={searchTerms}"},)"
+      R"({"params":[],"rels":[],"template":"https://search.brave.com/api/suggest?q={searchTerms}",)"
+      R"("type":"application/x-suggestions+json"}]})";
+  const std::string own =
+      R"({"id":"b1","_name":"Mine","_loadPath":"[user]","_urls":[{"template":"https://www.user-home.cn/s?q={searchTerms}"}]})";
+  FirefoxSearchJudgement judged;
+  for (const std::string& engine : {brave, own}) {
+    const std::string json =
+        Settings(engine, R"("defaultEngineId":"b1","defaultEngineIdHash":"h")");
+    EXPECT_EQ(Edited(json, {}, &judged), json) << engine;
+    // Unless the profile's hijacked start page is on that host.
+    EXPECT_EQ(Edited(json, {"search.brave.com"}, &judged).size() < json.size(), engine == brave);
+  }
+  // One address elsewhere is enough to go.
+  std::string mixed = brave;
+  mixed.replace(mixed.find("search.brave.com/api"), 16, "so.hijack.test");
+  EXPECT_EQ(Edited(Settings(mixed, R"("defaultEngineId":"b1")"), {}, &judged), Settings("", ""));
+}
+
 TEST(FirefoxSearch, TextFirefoxNeverWritesIsRefused) {
   const std::pair<std::string, FirefoxSearchFault> faults[] = {
       {"", FirefoxSearchFault::kNotJson},
@@ -210,6 +383,9 @@ TEST(FirefoxSearch, TextFirefoxNeverWritesIsRefused) {
       {Settings(R"({"id":"e","_urls":{"template":"x"}})", ""), FirefoxSearchFault::kWrongType},
       {R"({"engines":{},"metaData":{}})", FirefoxSearchFault::kWrongType},
       {R"({"metaData":[]})", FirefoxSearchFault::kWrongType},
+      {R"({"version":"6","metaData":{}})", FirefoxSearchFault::kWrongType},
+      {R"({"engines":null,"metaData":null})", FirefoxSearchFault::kWrongType},
+      {Settings(R"({"id":"e","_urls":[null]})", ""), FirefoxSearchFault::kWrongType},
       {std::string(300, '[') + std::string(300, ']'), FirefoxSearchFault::kTooDeep},
   };
   for (const auto& [json, fault] : faults) {

@@ -3,11 +3,13 @@
 # qinghe-cli: a real search.json.mozlz4, written by Debian's Firefox after a
 # session made a hijacker's engine its default and private default, in a
 # Firefox profile where Firefox keeps them on Windows; beside it a profile
-# whose default is another of Firefox's own engines (the user's choice) and
-# one whose search file is cut short.
+# whose default is another of Firefox's own engines (the user's choice), one
+# whose search file is cut short, and one whose search file is a bare header
+# declaring 4 GiB beside a hijacked start page in prefs.js.
 # - the check names the engine twice and leaves the cut file's profile with
-#   its reason; the repair removes the engine and what selects it, and no
-#   other byte of any file; the user's profile is never named;
+#   its reason; the repair removes the engine and what selects it, and the
+#   start page beside the bare header, and no other byte of any file (the
+#   header stays); the user's profile is never named;
 # - the undo gives every byte back.
 # Usage: firefox_search_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
@@ -54,6 +56,11 @@ broken="$firefox/Profiles/ef.broken"
 mkdir -p "$broken"
 cp "$made/firefox/prefs.js" "$broken/"
 head -c -5 "$made/firefox/search.json.mozlz4" >"$broken/search.json.mozlz4"
+header="$firefox/Profiles/gh.header"
+mkdir -p "$header"
+{ cat "$made/firefox/prefs.js"
+  echo 'user_pref("browser.startup.homepage", "http://so.hijack.test/");'; } >"$header/prefs.js"
+printf 'mozLz40\0\xff\xff\xff\xff' >"$header/search.json.mozlz4"
 printf '[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/ab.default-release\r\n' \
   >"$firefox/profiles.ini"
 
@@ -67,17 +74,24 @@ check_equal "the check changed nothing" "$before" "$(snapshot)"
 lines=$(grep '^浏览器主页：' <<<"$check" || true)
 want="浏览器主页：Firefox（ab.default-release）默认搜索引擎 现为 \"$engine\"，将删除
 浏览器主页：Firefox（ab.default-release）隐私浏览默认搜索引擎 现为 \"$engine\"，将删除
-浏览器主页：Firefox（ef.broken）search.json.mozlz4 压缩数据已损坏，不会修改"
-check_equal "the check names the engine and the cut file" "$want" "$lines"
+浏览器主页：Firefox（ef.broken）search.json.mozlz4 压缩数据已损坏，不会修改
+浏览器主页：Firefox（gh.header）prefs.js browser.startup.homepage 现为 \"http://so.hijack.test/\"，将删除
+浏览器主页：Firefox（gh.header）search.json.mozlz4 声明的大小超过 16 MiB，不会修改"
+check_equal "the check names the engine, the cut file and the start page beside the header" \
+  "$want" "$lines"
 
 log=$(run repair "$address")
 lines=$(grep '^浏览器主页：' <<<"$log" || true)
 want="浏览器主页：Firefox（ab.default-release）已恢复默认
-浏览器主页：Firefox（ef.broken）未修改：search.json.mozlz4 压缩数据已损坏"
+浏览器主页：Firefox（ef.broken）未修改：search.json.mozlz4 压缩数据已损坏
+浏览器主页：Firefox（gh.header）已恢复默认；search.json.mozlz4 声明的大小超过 16 MiB，不会修改"
 check_equal "one line a profile" "$want" "$lines"
 changed=$(diff <(echo "$before") <(snapshot) | grep '^>' | sed 's/.*  //' || true)
-check_equal "only the hijacked profile's search file changed" \
-  "./Roaming/Mozilla/Firefox/Profiles/ab.default-release/search.json.mozlz4" "$changed"
+check_equal "only the hijacked search file and the start page changed" \
+  "./Roaming/Mozilla/Firefox/Profiles/ab.default-release/search.json.mozlz4
+./Roaming/Mozilla/Firefox/Profiles/gh.header/prefs.js" "$changed"
+check_equal "the start page went from prefs.js" "$(cat "$made/firefox/prefs.js")" \
+  "$(cat "$header/prefs.js")"
 left=$(qinghe_mozlz4_text "$hijacked/search.json.mozlz4" | python3 -c '
 import json, sys
 s = json.load(sys.stdin)
