@@ -255,8 +255,10 @@ void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
           " 的 manifest.json 无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查");
       continue;
     }
-    const ExtensionOverrides& overrides = extension.overrides;
-    if (!overrides.Any() || !ExtensionOverridesHijack(overrides, address)) continue;
+    // Named by what it takes over, not by all it sets: a store extension
+    // of Bing's own search is no hijacker's.
+    const ExtensionOverrides overrides = HijackingOverrides(extension.overrides, address);
+    if (!overrides.Any()) continue;
     const Text name = "扩展程序“" +
                       TextShownFromUtf8(overrides.name.empty() ? extension.id : overrides.name) +
                       "”（" + id + "）改写了" + OverriddenText(overrides);
