@@ -63,6 +63,10 @@ struct ProfilePlan {
   State state = State::kHijacked;
   Text browser;  // as the log names it: "Chrome", "Firefox", "QQ浏览器"
   Text profile;  // the profile's folder name, or an autoconfig file's
+  // The whole path of its folder (or of the autoconfig file): what its
+  // finding's id is made of, so that two user-data folders of one browser
+  // (an upgrade leaves 360's old one) never give their profiles one id.
+  Text place;
   Text why;
   Text lock;  // the file its running browser holds open
   std::vector<ShownSetting> settings;
@@ -257,8 +261,10 @@ void JudgeChromiumExtensions(FileSystem& files, const Text& profile_folder,
           " 的 manifest.json 无法安全读取（链接、大于 1 MiB 或不是 JSON），未检查");
       continue;
     }
-    const ExtensionOverrides& overrides = extension.overrides;
-    if (!overrides.Any() || !ExtensionOverridesHijack(overrides, address)) continue;
+    // Named by what it takes over, not by all it sets: a store extension
+    // of Bing's own search is no hijacker's.
+    const ExtensionOverrides overrides = HijackingOverrides(extension.overrides, address);
+    if (!overrides.Any()) continue;
     const Text name = "扩展程序“" +
                       TextShownFromUtf8(overrides.name.empty() ? extension.id : overrides.name) +
                       "”（" + id + "）改写了" + OverriddenText(overrides);
@@ -315,10 +321,16 @@ std::optional<ProfilePlan> PlanChromiumProfile(Platform& machine, const Chromium
   plan.profile = profile;
   plan.lock = data.folder + kChromiumLock;
   std::vector<std::string> removed;
-  for (const HijackedSetting& setting : hijacked) {
-    plan.settings.push_back({setting.path, setting.shown});
-    if (plan.settings.size() > start_settings) {
-      plan.settings.back().evidence = ShownSetting::Evidence::kSearchHost;
+  for (std::size_t at = 0; at < hijacked.size(); ++at) {
+    const HijackedSetting& setting = hijacked[at];
+    // Both files holding the same value is one setting to a person: said once.
+    bool said = false;
+    for (const ShownSetting& shown : plan.settings) {
+      said = said || (shown.name == setting.path && shown.now == setting.shown);
+    }
+    if (!said) {
+      plan.settings.push_back({setting.path, setting.shown});
+      if (at >= start_settings) plan.settings.back().evidence = ShownSetting::Evidence::kSearchHost;
     }
     if (!HasText(removed, setting.path)) {
       removed.push_back(setting.path);
@@ -643,7 +655,8 @@ Text ShownValue(const std::string& utf8) {
 Step StepOf(ProfilePlan& plan) {
   const Text who = Who(plan);
   Step step;
-  step.key = who;
+  step.key = plan.place.empty() ? who : plan.place;
+  step.shown_what = who;
   if (plan.state == ProfilePlan::State::kLeft) {
     step.check_lines.push_back(who + plan.why + "，不会修改");
     step.failed_line = who + "未修改：" + plan.why;
@@ -751,7 +764,8 @@ std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files) {
     if (base.empty()) continue;
     const Text folder = base + place.folder;
     if (!files.PathExists(folder)) continue;
-    found.push_back({place.browser, folder + "\\", place.codes_key ? place.codes_key : ""});
+    found.push_back(
+        {place.browser, folder + "\\", place.codes_key ? place.codes_key : "", place.folder});
   }
   return found;
 }
@@ -762,16 +776,32 @@ std::vector<ProfilePlan> ChromiumProfiles(Platform& machine, std::string_view ad
                                           PlanFor use) {
   std::vector<ProfilePlan> plans;
   FileSystem& files = machine.files;
-  for (const ChromiumUserData& data : FindChromiumUserData(files)) {
+  const std::vector<ChromiumUserData> found = FindChromiumUserData(files);
+  for (const ChromiumUserData& data : found) {
     Text folder = data.folder;
     folder.pop_back();
+    // A browser with two user-data folders here (360's and Sogou's old and
+    // new ones) names each profile with its folder, so the two "Default"
+    // lines tell which is which.
+    int of_browser = 0;
+    for (const ChromiumUserData& other : found) of_browser += other.browser == data.browser;
+    const Text named_below = of_browser > 1 ? data.below + "\\" : Text();
+    const auto add = [&](ProfilePlan plan, const Text& place) {
+      plan.place = place;
+      plan.profile = named_below + plan.profile;
+      plans.push_back(std::move(plan));
+    };
+    // The user-data folder itself left: named "User Data", or by its folder.
+    const Text whole = of_browser > 1 ? data.below : Text("User Data");
     if (files.IsFolderLink(folder)) {
-      plans.push_back(Left(data.browser, "User Data", "用户数据文件夹是链接"));
+      plans.push_back(Left(data.browser, whole, "用户数据文件夹是链接"));
+      plans.back().place = folder;
       continue;
     }
     // A link higher up (the maker's folder, say) may lead to another user's.
     if (files.LeadsThroughLink(folder)) {
-      plans.push_back(Left(data.browser, "User Data", "用户数据文件夹的路径经过链接"));
+      plans.push_back(Left(data.browser, whole, "用户数据文件夹的路径经过链接"));
+      plans.back().place = folder;
       continue;
     }
     // The profile folders: those Local State lists, and any other holding
@@ -791,7 +821,7 @@ std::vector<ProfilePlan> ChromiumProfiles(Platform& machine, std::string_view ad
     for (const FolderEntry& entry : folders) {
       if (auto plan = PlanChromiumProfile(machine, data, entry, IsListed(listed, entry.name), facts,
                                           address, use)) {
-        plans.push_back(std::move(*plan));
+        add(std::move(*plan), data.folder + entry.name);
       }
     }
   }
@@ -807,6 +837,7 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
          FirefoxProfileFolders(machine.files, app_data + kFirefoxFolder, &outside)) {
       if (!machine.files.PathExists(folder)) continue;
       if (auto plan = PlanFirefoxProfile(machine.files, folder, address)) {
+        plan->place = folder;
         plans.push_back(std::move(*plan));
       }
     }
@@ -816,10 +847,14 @@ std::vector<ProfilePlan> FirefoxProfiles(Platform& machine, std::string_view add
       auto plan = PlanFirefoxProfile(machine.files, folder, address);
       if (plan && plan->state != ProfilePlan::State::kLeft) {
         plans.push_back(LeftInFirefox(plan->profile, "配置文件夹不在 Firefox 自己的文件夹内"));
+        plans.back().place = folder;
       }
     }
   }
-  if (auto plan = PlanFirefoxAutoconfig(machine, address)) plans.push_back(std::move(*plan));
+  if (auto plan = PlanFirefoxAutoconfig(machine, address)) {
+    plan->place = FirefoxInstallFolder(machine) + plan->profile;
+    plans.push_back(std::move(*plan));
+  }
   return plans;
 }
 

@@ -20,6 +20,7 @@ struct ChromiumUserData {
   Text browser;
   Text folder;     // ending in a backslash
   Text codes_key;  // HKCU key of the registry copy of the codes, or empty
+  Text below;      // the folder below its base ("360se6\\User Data")
 };
 std::vector<ChromiumUserData> FindChromiumUserData(FileSystem& files);
 

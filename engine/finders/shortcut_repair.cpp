@@ -260,6 +260,10 @@ Step ArgumentsStep(const PlannedLink& link) {
 Step LookalikeStep(const PlannedLink& link) {
   const Lookalike& lookalike = *link.lookalike;
   Step step = LinkStep(link);
+  // A finding of its own beside the link's arguments: its own id, the same
+  // link shown.
+  step.key = "仿冒：" + link.path;
+  step.shown_what = link.path;
   const Text shown = "仿冒快捷方式：" + link.name + "（指向 " + Shown(lookalike.leads_to) + "），";
   if (lookalike.browser_path.empty()) {
     step.check_lines.push_back(shown + "未找到该浏览器，不会修改");

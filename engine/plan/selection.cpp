@@ -105,6 +105,9 @@ Plan Selected(Plan plan, const Selection& selection) {
       taken.push_back(LeftSinceCheck(&step, *seen));
     } else {
       taken.push_back(std::move(plan[at]));
+      // A second change to a link whose first was not chosen is the
+      // first made to it: never passed over for want of the other.
+      if (at == 0 || !chosen[at - 1]) taken.back().only_after_previous_done = false;
     }
   }
   for (const SeenFinding& seen : selection.seen) {

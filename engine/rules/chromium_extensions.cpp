@@ -110,10 +110,10 @@ std::vector<ChromiumExtension> ChromiumExtensions(
         if (key == "manifest") extension.has_manifest = true;
       }
       if (location < 0) continue;
-      extension.origin = location == 1 && from_webstore    ? ExtensionOrigin::kStore
-                         : location == 7 || location == 9  ? ExtensionOrigin::kPolicy
-                         : location == 5 || location == 10 ? ExtensionOrigin::kComponent
-                                                           : ExtensionOrigin::kOutside;
+      extension.origin = location == 5 || location == 10  ? ExtensionOrigin::kComponent
+                         : location == 7 || location == 9 ? ExtensionOrigin::kPolicy
+                         : from_webstore                  ? ExtensionOrigin::kStore
+                                                          : ExtensionOrigin::kOutside;
       // A manifest of types no manifest has: the browser cannot load it.
       if (extension.has_manifest &&
           !OverridesOf(file->scan.members, entry.path + kEmbedded, &extension.overrides)) {
@@ -139,15 +139,20 @@ bool ReadExtensionManifest(std::string_view json, ExtensionOverrides* overrides)
   return OverridesOf(scan.members, "", overrides);
 }
 
-bool ExtensionOverridesHijack(const ExtensionOverrides& overrides, std::string_view user_address) {
-  if (!overrides.new_tab.empty() || IsHijackedStartPage(overrides.homepage, user_address)) {
-    return true;
-  }
+ExtensionOverrides HijackingOverrides(const ExtensionOverrides& overrides,
+                                      std::string_view user_address) {
+  const auto hijacks = [user_address](const std::string& address) {
+    return IsHijackedStartPage(address, user_address) && IsHijackedSearchUrl(address, user_address);
+  };
+  ExtensionOverrides hijacking;
+  hijacking.name = overrides.name;
+  if (hijacks(overrides.homepage)) hijacking.homepage = overrides.homepage;
   for (const std::string& page : overrides.startup_pages) {
-    if (IsHijackedStartPage(page, user_address)) return true;
+    if (hijacks(page)) hijacking.startup_pages.push_back(page);
   }
   for (const std::string& url : overrides.search_urls) {
-    if (IsHijackedSearchUrl(url, user_address)) return true;
+    if (hijacks(url)) hijacking.search_urls.push_back(url);
   }
-  return false;
+  hijacking.new_tab = overrides.new_tab;
+  return hijacking;
 }

@@ -26,10 +26,14 @@ struct ExtensionOverrides {
 // Where an extension came from, by its "location" (ManifestLocation,
 // extensions/common/mojom/manifest.mojom) and "from_webstore".
 enum class ExtensionOrigin {
-  kStore,      // kInternal (1) from the web store
+  // "from_webstore" true, by whatever route it came: the store's own, or an
+  // external provider's entry naming the store's update address
+  // (kExternalPrefDownload, 6: how Microsoft's Bing extension comes with
+  // other programs). The user's to remove on the extensions page.
+  kStore,
   kPolicy,     // kExternalPolicyDownload (7), kExternalPolicy (9): the policy puts it back
   kComponent,  // kComponent (5), kExternalComponent (10): the browser's own
-  kOutside,    // any other: a file, a folder, an external provider's entry
+  kOutside,    // any other: a file, a folder, an external provider's crx
 };
 
 // One "extensions.settings.<id>" entry of a profile's files.
@@ -57,7 +61,11 @@ std::vector<ChromiumExtension> ChromiumExtensions(
 // reads, or names them with types a manifest never has.
 bool ReadExtensionManifest(std::string_view json, ExtensionOverrides* overrides);
 
-// True when what the overrides point at is not the user's: a start page
-// that IsHijackedStartPage, a search address of a hijacker's host
-// (IsHijackedSearchEngine), or any new tab page (always the extension's own).
-bool ExtensionOverridesHijack(const ExtensionOverrides& overrides, std::string_view user_address);
+// The overrides that point at what is not the user's, the others cleared
+// (the name kept): a start page or search address judged by its host as
+// the engines are (IsHijackedSearchUrl: a shipped engine's host, the user's
+// own page's host and this PC are no hijack; nor is a browser's own page),
+// and any new tab page (always the extension's own). None of them left
+// (Any() false): the extension hijacks nothing.
+ExtensionOverrides HijackingOverrides(const ExtensionOverrides& overrides,
+                                      std::string_view user_address);

@@ -17,6 +17,7 @@
 #include "engine/bundle/listing.h"
 #include "engine/bundle/writer.h"
 #include "engine/plan/apply.h"
+#include "engine/plan/finding_rows.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/portable/files_portable.h"
@@ -349,10 +350,14 @@ TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
   for (std::size_t at = 0; at < shown.size(); ++at) {
     EXPECT_EQ(shown[at].key, applied[at].key);
     EXPECT_EQ(shown[at].check_lines, applied[at].check_lines);
-    for (const Text& line : shown[at].check_lines) EXPECT_EQ(line.rfind(shown[at].key, 0), 0u);
+    for (const Text& line : shown[at].check_lines) {
+      EXPECT_EQ(line.rfind(shown[at].shown_what, 0), 0u);
+    }
   }
   // Chrome's: Preferences and the code, its bytes kept only for a repair.
-  EXPECT_EQ(shown[0].key, "浏览器主页：Chrome（Default）");
+  // Its place is the profile's folder; the list names it as the lines do.
+  EXPECT_EQ(shown[0].key, Text(kLocal) + "Google\\Chrome\\User Data\\Default");
+  EXPECT_EQ(shown[0].shown_what, "浏览器主页：Chrome（Default）");
   for (const Step& step : shown) {
     for (const Change& change : step.changes) EXPECT_NE(change.kind, Change::Kind::kFile);
   }
@@ -365,9 +370,64 @@ TEST_F(BrowserProfiles, EachProfileIsOneStepOfTheCheckAndTheRepair) {
   EXPECT_TRUE(applied[1].changes.empty());
   EXPECT_TRUE(applied[1].reports_failure);
   EXPECT_FALSE(applied[1].changes_something);
-  EXPECT_EQ(applied[2].key, "浏览器主页：Firefox（x.default）");
+  EXPECT_EQ(applied[2].shown_what, "浏览器主页：Firefox（x.default）");
   ASSERT_EQ(applied[2].changes.size(), 1u);
   EXPECT_EQ(applied[2].changes[0].kind, Change::Kind::kFile);
+}
+
+// 360's two user-data folders, both left by an upgrade, each with a
+// hijacked Default: two findings, named by their folders, each with an id of
+// its own that a repair of only it takes, the other left.
+TEST_F(BrowserProfiles, TwoUserDataFoldersOfOneBrowserAreTwoFindings) {
+  const Text old_default = Text(kRoaming) + "360se6\\User Data\\Default\\Preferences";
+  const Text new_default = Text(kLocal) + "360Browser\\Browser\\User Data\\Default\\Preferences";
+  Write(old_default, kHijackedPrefs);
+  Write(new_default, kHijackedPrefs);
+  const auto rows = [this] {
+    RecordingHost check(kAddress);
+    std::vector<FindingRow> found;
+    for (FindingRow& row : FindingRows(MakePlan(machine_, check, PlanFor::kCheck))) {
+      if (row.kind == "浏览器主页") found.push_back(std::move(row));
+    }
+    return found;
+  };
+  const std::vector<FindingRow> both = rows();
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_NE(both[0].id, both[1].id);
+  EXPECT_EQ(both[0].what, "浏览器主页：360安全浏览器（360se6\\User Data\\Default）");
+  EXPECT_EQ(both[1].what, "浏览器主页：360安全浏览器（360Browser\\Browser\\User Data\\Default）");
+  EXPECT_EQ(rows()[1].id, both[1].id);
+
+  RecordingHost repair(kAddress);
+  RunRepairSequence(machine_, repair, *ParseSelection(Selection::Mode::kOnly, both[1].id));
+  EXPECT_EQ(BrowserLines(repair.log()), TextArray{both[1].what + "已恢复默认"});
+  EXPECT_EQ(Read(new_default), kRepairedPrefs);
+  EXPECT_EQ(Read(old_default), kHijackedPrefs);
+  const std::vector<FindingRow> left = rows();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].id, both[0].id);
+
+  // Alone, the folder is not named: the lines are as they were.
+  fs::remove_all(Host(Text(kLocal) + "360Browser"));
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：360安全浏览器（Default）已恢复默认"});
+}
+
+// Both settings files holding one hijacked value (Preferences and Secure
+// Preferences, as a profile carried between layouts has them): one line for
+// it, not two in the same words; values that differ are each said.
+TEST_F(BrowserProfiles, AValueBothFilesHoldIsSaidOnce) {
+  const Text profile = Text(kLocal) + "Google\\Chrome\\User Data\\Default\\";
+  Write(profile + "Preferences", R"({"homepage":"http://hao.evil.cn/"})");
+  Write(profile + "Secure Preferences",
+        R"({"homepage":"http://hao.evil.cn/","protection":{"macs":{"homepage":"AA"}}})");
+  EXPECT_EQ(
+      BrowserLines(Run(true)),
+      TextArray{"浏览器主页：Chrome（Default）homepage 现为 \"http://hao.evil.cn/\"，将删除"});
+  Write(profile + "Secure Preferences", R"({"homepage":"http://nav.evil.cn/"})");
+  EXPECT_EQ(BrowserLines(Run(true)).size(), 2u);
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{"浏览器主页：Chrome（Default）已恢复默认"});
+  EXPECT_EQ(Read(profile + "Preferences"), "{}");
+  EXPECT_EQ(Read(profile + "Secure Preferences"), "{}");
 }
 
 // A top-level name "session.startup_urls" is a decoy the browser never

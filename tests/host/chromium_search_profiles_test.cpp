@@ -182,6 +182,52 @@ TEST_F(ChromiumSearchProfiles, LookAlikesLeaveTheLogAsToday) {
   }
 }
 
+// Extensions the profile marks as from the store, installed by another
+// program through an external provider's entry that names the store's
+// update address (location 6, kExternalPrefDownload), as Microsoft's Bing
+// extension comes: left whatever they take over, named with the advice when
+// they take over something; an override judged by its host as engines are,
+// and named by only what it takes over.
+TEST_F(ChromiumSearchProfiles, AStoreExtensionIsLeftWhateverRouteInstalledIt) {
+  const char kBing[] = "bingbingbingbingbingbingbingbing";
+  const std::string update = R"("update_url":"https://clients2.google.com/service/update2/crx",)";
+  Write(
+      Text(kProfile) + "Extensions\\" + kBing + "\\1.0.0_0\\manifest.json",
+      R"({"name":"Microsoft Bing","version":"1.0.0",)" + update +
+          R"("chrome_settings_overrides":{"search_provider":{"name":"Microsoft Bing",)"
+          R"("keyword":"bing.com","search_url":"https://www.bing.com/search?q={searchTerms}&PC=U531&FORM=CHROMN",)"
+          R"("suggest_url":"https://www.bing.com/osjson.aspx?query={searchTerms}&PC=U531","is_default":true}}})");
+  Write(
+      Text(kProfile) + "Extensions\\" + kHijacker + "\\1.0_0\\manifest.json",
+      R"({"name":"Hao Search","version":"1.0",)" + update +
+          R"("chrome_settings_overrides":{"search_provider":{"search_url":"https://s.hao.evil.cn/?q={searchTerms}"}}})");
+  Write(
+      Text(kProfile) + "Extensions\\" + kPlain + "\\1_0\\manifest.json",
+      R"({"name":"Hao Home","version":"1","chrome_settings_overrides":{"homepage":"http://hao.evil.cn/",)"
+      R"("search_provider":{"search_url":"https://cn.bing.com/search?q={searchTerms}"}}})");
+  const auto entry = [](const char* id, const char* path, bool store) {
+    return "\"" + std::string(id) + R"(":{"location":6,"from_webstore":)" +
+           (store ? "true" : "false") + R"(,"path":")" + id + "/" + path + "\"}";
+  };
+  const std::string prefs = R"({"extensions":{"settings":{)" + entry(kBing, "1.0.0_0", true) + "," +
+                            entry(kHijacker, "1.0_0", true) + "}}}";
+  Write(Text(kProfile) + "Preferences", "{}");
+  Write(Text(kProfile) + "Secure Preferences", prefs);
+  const auto before = FilesBelowDrive(drive_);
+  const Text note = Text(kWho) + "扩展程序“Hao Search”（" + kHijacker +
+                    "）改写了搜索引擎，请在浏览器的扩展程序页面中删除";
+  EXPECT_EQ(BrowserLines(Run(true)), TextArray{note});
+  EXPECT_EQ(BrowserLines(Run(false)), TextArray{note});
+  EXPECT_EQ(FilesBelowDrive(drive_), before);
+
+  // The same route with a crx of its own: removed, named by the start page
+  // it takes and not by the shipped engine beside it.
+  Write(Text(kProfile) + "Secure Preferences",
+        R"({"extensions":{"settings":{)" + entry(kPlain, "1_0", false) + "}}}");
+  EXPECT_EQ(BrowserLines(Run(true)),
+            TextArray{Text(kWho) + "扩展程序“Hao Home”（" + kPlain + "）改写了主页，将删除"});
+}
+
 // A manifest that cannot be read safely is said, and the rest of the
 // profile is still repaired; alone it makes a Step that changes nothing.
 TEST_F(ChromiumSearchProfiles, AnUnreadableManifestIsSaidAndLeft) {

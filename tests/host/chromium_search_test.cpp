@@ -203,7 +203,7 @@ TEST(ChromiumExtensions, EntriesTellWhereEachCameFrom) {
   EXPECT_EQ(found[0].overrides.homepage, "http://hao.evil.cn/");
   EXPECT_EQ(found[0].overrides.search_urls,
             std::vector<std::string>{"https://s.evil.cn/?q={searchTerms}"});
-  EXPECT_TRUE(ExtensionOverridesHijack(found[0].overrides, kUser));
+  EXPECT_TRUE(HijackingOverrides(found[0].overrides, kUser).Any());
   EXPECT_EQ(found[1].origin, ExtensionOrigin::kStore);
   EXPECT_EQ(found[1].path, "x/1.0_0");
   EXPECT_FALSE(found[1].has_manifest);
@@ -211,6 +211,38 @@ TEST(ChromiumExtensions, EntriesTellWhereEachCameFrom) {
   EXPECT_EQ(found[3].origin, ExtensionOrigin::kComponent);
   // Installed from a file, not the store, though its location is the store's.
   EXPECT_EQ(found[4].origin, ExtensionOrigin::kOutside);
+
+  // From the store by an external provider's entry, or by policy: the
+  // store's, and the policy's.
+  const ChromiumPrefsFile routes = Scanned(
+      R"({"extensions":{"settings":{)" +
+      Entry(kId, R"("location":6,"from_webstore":true,"path":"a/1_0")") + "," +
+      Entry(kStoreId, R"("location":7,"from_webstore":true,"path":"b/1_0")") + "," +
+      Entry("sideloadsideloadsideloadsideload", R"("location":6,"from_webstore":false)") + "}}}");
+  const auto routed = ChromiumExtensions({&routes});
+  ASSERT_EQ(routed.size(), 3u);
+  EXPECT_EQ(routed[0].origin, ExtensionOrigin::kStore);
+  EXPECT_EQ(routed[1].origin, ExtensionOrigin::kPolicy);
+  EXPECT_EQ(routed[2].origin, ExtensionOrigin::kOutside);
+}
+
+// Each address judged by its host, as an engine's is: what is left names
+// only what takes over.
+TEST(ChromiumExtensions, OnlyTheOverridesThatHijackAreKept) {
+  ExtensionOverrides overrides;
+  overrides.name = "Mixed";
+  overrides.homepage = "https://www.bing.com/?PC=U531";
+  overrides.startup_pages = {"https://www.user-home.cn/news", "http://nav.evil.cn/"};
+  overrides.search_urls = {"https://www.bing.com/search?q={searchTerms}",
+                           "https://sug.evil.cn/?q={searchTerms}"};
+  const ExtensionOverrides kept = HijackingOverrides(overrides, kUser);
+  EXPECT_EQ(kept.name, "Mixed");
+  EXPECT_EQ(kept.homepage, "");
+  EXPECT_EQ(kept.startup_pages, std::vector<std::string>{"http://nav.evil.cn/"});
+  EXPECT_EQ(kept.search_urls, std::vector<std::string>{"https://sug.evil.cn/?q={searchTerms}"});
+  overrides.startup_pages.pop_back();
+  overrides.search_urls.pop_back();
+  EXPECT_FALSE(HijackingOverrides(overrides, kUser).Any());
 }
 
 TEST(ChromiumExtensions, ManifestsAreReadAndJudged) {
@@ -222,7 +254,7 @@ TEST(ChromiumExtensions, ManifestsAreReadAndJudged) {
   EXPECT_EQ(overrides.name, "__MSG_appName__");
   EXPECT_EQ(overrides.new_tab, "tab.html");
   // A new tab page is always the extension's own page.
-  EXPECT_TRUE(ExtensionOverridesHijack(overrides, kUser));
+  EXPECT_TRUE(HijackingOverrides(overrides, kUser).Any());
 
   // The user's own page, the browsers' own pages and shipped engines are no hijack.
   ASSERT_TRUE(ReadExtensionManifest(
@@ -231,7 +263,7 @@ TEST(ChromiumExtensions, ManifestsAreReadAndJudged) {
       R"("suggest_url":"https://suggestion.baidu.com/su?wd={searchTerms}"}}})",
       &overrides));
   EXPECT_TRUE(overrides.Any());
-  EXPECT_FALSE(ExtensionOverridesHijack(overrides, kUser));
+  EXPECT_FALSE(HijackingOverrides(overrides, kUser).Any());
   ASSERT_TRUE(ReadExtensionManifest(R"({"name":"Plain","version":"1"})", &overrides));
   EXPECT_FALSE(overrides.Any());
 

@@ -271,9 +271,9 @@ TEST_F(CloseBrowsers, ChosenFindingIsRepairedOnceClosed) {
   Selection chosen;
   chosen.mode = Selection::Mode::kOnly;
   for (const Step& step : checked) {
-    if (step.key != "浏览器主页：Edge（Default）") continue;
+    if (step.shown_what != "浏览器主页：Edge（Default）") continue;
     chosen.ids.push_back(FindingId(step));
-    chosen.seen.push_back({FindingId(step), step.key, CheckText(step)});
+    chosen.seen.push_back({FindingId(step), step.shown_what, CheckText(step)});
   }
   ASSERT_EQ(chosen.ids.size(), 1u);
   host.asked.clear();

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 
+#include "engine/plan/finding_rows.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
 #include "platform/lnk_arguments.h"
@@ -297,6 +298,56 @@ TEST_F(LaunchPoints, ALookalikeIsPointedAtItsBrowserOnlyOnceItsRewriteIsDone) {
   EXPECT_EQ(RepairLinks(machine_, repair), 2);
   EXPECT_EQ(repair.log(), "修复失败：Google Chrome.lnk\r\n修复失败：QQ浏览器.lnk\r\n");
   EXPECT_EQ(Bytes(desktop_link), bytes);
+}
+
+// A look-alike with arguments is two findings of one link: each its own id,
+// the same on the next check, and choosing one changes only it.
+TEST_F(LaunchPoints, ALookalikesArgumentsAndTargetAreChosenApart) {
+  InstallChrome();
+  const Text chrome = "C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
+  const Text link = Text(kUser) + "Desktop\\Google Chrome.lnk";
+  const Text cmd = "C:\\Windows\\system32\\cmd.exe";
+  const auto seed = [&] {
+    fs::remove(Host(link));
+    ASSERT_TRUE(links_.CreateShortcut(link, cmd, Text("谷歌浏览器"),
+                                      Text("/c start http://hao.example/"), Text("C:\\")));
+  };
+  // The ids of the link's findings, the arguments' first.
+  const auto ids = [&] {
+    RecordingHost check;
+    TextArray found;
+    for (const FindingRow& row : FindingRows(MakePlan(machine_, check, PlanFor::kCheck))) {
+      if (row.what == link && !row.left) found.push_back(row.id);
+    }
+    return found;
+  };
+  const auto fields = [&] {
+    Text target, arguments;
+    ShortcutFields read;
+    read.target = &target;
+    read.arguments = &arguments;
+    links_.ReadShortcut(link, read);
+    return target + "|" + arguments;
+  };
+  const auto repair_only = [&](const Text& id) {
+    RecordingHost host;
+    RunRepairSequence(machine_, host, *ParseSelection(Selection::Mode::kOnly, id));
+    return host.log();
+  };
+  seed();
+  const TextArray both = ids();
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_NE(both[0], both[1]);
+  EXPECT_EQ(ids(), both);
+
+  EXPECT_EQ(repair_only(both[0]), "修复：Google Chrome.lnk\r\n");
+  EXPECT_EQ(fields(), cmd + "|");
+  // The look-alike is still found, under the id it had.
+  EXPECT_EQ(ids().back(), both[1]);
+
+  seed();
+  EXPECT_EQ(repair_only(both[1]), "修复仿冒快捷方式：Google Chrome.lnk\r\n");
+  EXPECT_EQ(fields().substr(0, chrome.size()), chrome);
 }
 
 // Every call of the repair failing in turn, then an undo, and every call of

@@ -80,6 +80,21 @@ TEST(Selection, AStepThatReadiesItsKindGoesWithItsChosenSteps) {
   EXPECT_EQ(Keys(Selected(plan, *not_link)), "hosts;C:\\Desktop\\修复前桌面图标备份;");
 }
 
+// The second change to one link (its look-alike target after its
+// arguments) chosen without the first is made on its own, not passed over
+// for want of the first.
+TEST(Selection, ASecondChangeChosenAloneIsNotPassedOver) {
+  Plan plan = {Finding("快捷方式", "C:\\a.lnk"), Finding("快捷方式", "仿冒：C:\\a.lnk")};
+  plan[1].only_after_previous_done = true;
+  const auto second = ParseSelection(Selection::Mode::kOnly, FindingId(plan[1]));
+  const Plan alone = Selected(plan, *second);
+  ASSERT_EQ(alone.size(), 1u);
+  EXPECT_FALSE(alone[0].only_after_previous_done);
+  const auto both =
+      ParseSelection(Selection::Mode::kOnly, FindingId(plan[0]) + "," + FindingId(plan[1]));
+  EXPECT_TRUE(Selected(plan, *both)[1].only_after_previous_done);
+}
+
 // A finding a person chose that changed since they saw it is left and said,
 // counted as left; one gone is said after the rest.
 TEST(Selection, AChosenFindingChangedOrGoneSinceItWasSeenIsLeftAndSaid) {

@@ -10,6 +10,7 @@
 
 #include "engine/bundle/writer.h"
 #include "engine/plan/apply.h"
+#include "engine/plan/selection.h"
 #include "engine/sequence.h"
 #include "tests/support/recording_host.h"
 
@@ -31,6 +32,11 @@ inline int ExpectCheckAndRepairAgree(Platform& machine, const Text& address) {
   const Plan repair = MakePlan(machine, host, PlanFor::kRepair);
   EXPECT_EQ(StepLines(check), StepLines(repair));
   EXPECT_EQ(check.size(), repair.size());
+  // Every finding has an id of its own: choosing one never takes another.
+  std::set<Text> ids;
+  for (const Step& step : check) {
+    EXPECT_TRUE(!IsFinding(step) || ids.insert(FindingId(step)).second) << step.key;
+  }
 
   BundleWriter bundle(machine);
   const PlaceRoots roots(machine);
