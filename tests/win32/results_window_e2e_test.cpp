@@ -11,7 +11,9 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -108,6 +110,20 @@ class RemoteList {
     return static_cast<int>(
         (SendMessageA(list_, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >>
         12);
+  }
+
+  // The tip the list asks its window for over `item`, as a hover asks it.
+  std::string Tip(int item) {
+    NMLVGETINFOTIPA tip = {};
+    tip.hdr.hwndFrom = list_;
+    tip.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list_));
+    tip.hdr.code = LVN_GETINFOTIPA;
+    tip.pszText = memory_ + kTextAt;
+    tip.cchTextMax = static_cast<int>(kSize - kTextAt);
+    tip.iItem = item;
+    Put(tip);
+    SendMessageA(GetParent(list_), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(memory_));
+    return TextAtRemote();
   }
 
   void SetBox(int item, int image) {
@@ -352,6 +368,28 @@ TEST_F(ResultsWindow, ChoosesWhatTheRepairChangesAndTheUndoPutsItBack) {
       EXPECT_EQ(row.box, 2) << row.what;
     }
   }
+  // Each row names its place, as its check line does, and shows it whole
+  // in its tip however the column cuts it: the policy key and both OEM8
+  // folders among them.
+  std::vector<std::string> names;
+  for (const Row& row : rows) {
+    names.push_back(row.what);
+    EXPECT_EQ(list.Tip(row.item).rfind(row.what + "\r\n当前内容：" + row.now + "\r\n修复后：", 0),
+              0u)
+        << row.what;
+  }
+  for (const char* place :
+       {"HKEY_CURRENT_USER\\Software\\Policies\\Microsoft", "C:\\OEM8", "C:\\Windows\\OEM8"}) {
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string& what) {
+      return what.size() >= std::strlen(place) &&
+             what.compare(what.size() - std::strlen(place), std::string::npos, place) == 0;
+    })) << place;
+  }
+  for (const std::string& what : names) {
+    EXPECT_NE(what.rfind("注册表项", 0), 0u) << what;
+    EXPECT_NE(what.rfind("系统文件项", 0), 0u) << what;
+  }
+
   // A heading takes no tick.
   list.SetBox(0, 2);
   EXPECT_EQ(list.Box(0), 0);
