@@ -265,14 +265,15 @@ bool ClassUsedElsewhere(Registry& registry, NamedClasses& named, const Text& cls
   return false;
 }
 
-// The file a class's server names (InprocServer32, else LocalServer32),
-// %SystemRoot% and %windir% put as the Windows folder, without quotes or
-// arguments; empty when it names none.
+// The file a class's server names (InprocServer32, a library's path, else
+// LocalServer32, a command), %SystemRoot% and %windir% put as the Windows
+// folder, without quotes or arguments; empty when it names none.
 Text ServerOf(const RegKeyTree& item_class, const Text& windows) {
-  Text server;
-  for (const char* kind : {"InprocServer32", "LocalServer32"}) {
-    if (server.empty()) server = ProgramOf(StringIn(SubkeyOf(item_class, kind), ""));
+  Text server = StringIn(SubkeyOf(item_class, "InprocServer32"), "");
+  if (server.size() >= 2 && server.front() == '"' && server.back() == '"') {
+    server = server.substr(1, server.size() - 2);
   }
+  if (server.empty()) server = ProgramOf(StringIn(SubkeyOf(item_class, "LocalServer32"), ""));
   for (const char* variable : {"%SystemRoot%\\", "%windir%\\"}) {
     const Text name = variable;
     if (!windows.empty() && server.size() > name.size() &&
