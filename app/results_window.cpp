@@ -207,6 +207,31 @@ bool CreateChildren(HWND window, Results& results) {
   return true;
 }
 
+// A row's tip: its place whole, then what it holds and what the repair
+// leaves, however narrow the columns cut them. Cut to the buffer on a
+// character's boundary; a heading keeps the list's own tip.
+void GiveTip(const Results& results, NMLVGETINFOTIPA& tip) {
+  LVITEMA entry = {};
+  entry.mask = LVIF_PARAM;
+  entry.iItem = tip.iItem;
+  if (!tip.pszText || tip.cchTextMax <= 0 ||
+      !SendMessageA(results.list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry)) ||
+      entry.lParam <= 0 || static_cast<std::size_t>(entry.lParam) > results.rows.size()) {
+    return;
+  }
+  const FindingRow& row = results.rows[entry.lParam - 1];
+  const Text text = row.what + "\r\n当前内容：" + row.now + "\r\n修复后：" +
+                    (row.left ? "不会修改：" + row.after : row.after);
+  std::size_t size = 0;
+  while (size < text.size()) {
+    const std::size_t next = size + (IsLeadByte(static_cast<unsigned char>(text[size])) ? 2 : 1);
+    if (next > text.size() || next >= static_cast<std::size_t>(tip.cchTextMax)) break;
+    size = next;
+  }
+  text.copy(tip.pszText, size);
+  tip.pszText[size] = '\0';
+}
+
 // A box is ticked or cleared only on a finding the repair may take: a row
 // the window gave no box keeps none.
 bool RefusesChange(const Results& results, const NMLISTVIEW& change) {
@@ -253,6 +278,10 @@ LRESULT CALLBACK ResultsWindowProc(HWND window, UINT message, WPARAM wparam, LPA
       const auto* header = reinterpret_cast<const NMHDR*>(lparam);
       if (results && header->idFrom == kResultsListId && header->code == LVN_ITEMCHANGING) {
         return RefusesChange(*results, *reinterpret_cast<const NMLISTVIEW*>(lparam));
+      }
+      if (results && header->idFrom == kResultsListId && header->code == LVN_GETINFOTIPA) {
+        GiveTip(*results, *reinterpret_cast<NMLVGETINFOTIPA*>(lparam));
+        return 0;
       }
       break;
     }

@@ -327,6 +327,7 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
         break;
       }
       case Change::Kind::kFile:
+        if (change->refused) continue;  // the repair left it as it was
         name = FileNameOf(change->original);
         result = UndoFile(machine, *bundle,
                           static_cast<std::size_t>(bundle->changes.rend() - change - 1));

@@ -167,6 +167,11 @@ std::string FormatManifestLine(const Change& change) {
         line += ' ';
         line += change.sha256_after;
       }
+      if (change.refused) {
+        line += "\r\n";
+        line += FormatRefusedLine(change.copy);
+        return line;
+      }
       break;
     case Change::Kind::kTask:
       line = "task";
@@ -196,6 +201,13 @@ std::string FormatManifestLine(const Change& change) {
   return line;
 }
 
+std::string FormatRefusedLine(const Text& copy) {
+  Text line = "refused";
+  AddEscapedField(line, copy);
+  line += "\r\n";
+  return line;
+}
+
 std::string FormatManifest(const std::vector<Change>& changes) {
   std::string text = std::string(kManifestHeader) + "\r\n";
   for (const Change& change : changes) text += FormatManifestLine(change);
@@ -215,6 +227,19 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
     // SplitText drops a trailing empty field; no field here may be empty but
     // a value's name, which is never the last.
     Change change;
+    if (fields.size() == 2 && fields[0] == "refused") {
+      // Names the file line before it, by its copy, once.
+      Text copy;
+      if (!Unescape(fields[1], &copy)) return std::nullopt;
+      auto refused = changes.rbegin();
+      while (refused != changes.rend() &&
+             (refused->kind != Change::Kind::kFile || refused->copy != copy)) {
+        ++refused;
+      }
+      if (refused == changes.rend() || refused->refused) return std::nullopt;
+      refused->refused = true;
+      continue;
+    }
     if (fields.size() == 6 && fields[0] == "value") {
       change.kind = Change::Kind::kValue;
       const auto view = ViewFromName(fields[1]);

@@ -28,6 +28,8 @@ constexpr std::size_t kLargestCopy = 256 << 20;
 std::string FormatManifest(const std::vector<Change>& changes);
 std::optional<std::vector<Change>> ParseManifest(std::string_view text);
 std::string FormatManifestLine(const Change& change);
+// The line saying that the file recorded with `copy` was left as it was.
+std::string FormatRefusedLine(const Text& copy);
 
 // The last step of a backslash path.
 Text FileNameOf(const Text& path);

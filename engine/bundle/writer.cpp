@@ -218,7 +218,17 @@ bool BundleWriter::RecordFile(const Text& original, const std::string& bytes,
     change.size_after = after->size();
     change.sha256_after = sha_after;
   }
-  return Append(change);
+  if (!Append(change)) return false;
+  last_file_ = original;
+  last_copy_ = copy;
+  return true;
+}
+
+bool BundleWriter::RecordFileRefused(const Text& original) {
+  if (failed_ || folder_.empty() || last_copy_.empty() || last_file_ != original) return false;
+  const Text copy = std::move(last_copy_);
+  last_copy_.clear();  // one line for one record
+  return machine_.files.AppendToFile(folder_ + kManifestName, FormatRefusedLine(copy));
 }
 
 bool BundleWriter::RecordTaskDisabled(const Text& task_path) {

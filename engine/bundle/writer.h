@@ -40,6 +40,10 @@ class BundleWriter {
   bool RecordFile(const Text& original, const std::string& bytes,
                   const std::optional<std::string>& after);
 
+  // The manifest line saying the file last recorded, at `original`, was not
+  // changed after all: the undo passes it over.
+  bool RecordFileRefused(const Text& original);
+
   // The manifest line of a scheduled task about to be disabled.
   bool RecordTaskDisabled(const Text& task_path);
 
@@ -68,4 +72,5 @@ class BundleWriter {
   std::vector<RegFileEntry> registry_entries_;
   std::vector<Text> values_after_;  // file key name and value name of each recorded
   int copies_ = 0;
+  Text last_file_, last_copy_;  // the file RecordFile recorded last, and its copy
 };

@@ -1,5 +1,6 @@
 #include "engine/finders/desktop_items.h"
 
+#include "engine/plan/repair_folders.h"
 #include "engine/plan/value_changes.h"
 #include "engine/plan/view_twins.h"
 #include "engine/rules/browsers.h"
@@ -116,6 +117,10 @@ struct Item {
   Text why;  // empty: not the hijacker's
   bool poses_as_computer = false;
   std::vector<Change> removals;  // the namespace entries, then the class keys
+  // The roots whose NameSpace names it: only their classes are its to remove
+  // (a standard user's entry never leads to the machine's class).
+  bool user_entry = false;
+  bool machine_entry = false;
 };
 
 // The names a class shows: the entry's own, the class's, its localized
@@ -260,13 +265,63 @@ bool ClassUsedElsewhere(Registry& registry, NamedClasses& named, const Text& cls
   return false;
 }
 
-// The class the shell reads for `clsid` (the user's before the machine's, as
-// HKEY_CLASSES_ROOT merges them), and a removal of each class key found. A
-// key that does not open is passed over: proving it absent would list every
-// CLSID key again for each item.
-std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid,
-                                    std::vector<Change>& removals) {
-  std::optional<RegKeyTree> judged;
+// The file a class's server names (InprocServer32, a library's path, else
+// LocalServer32, a command), %SystemRoot% and %windir% put as the Windows
+// folder, without quotes or arguments; empty when it names none.
+Text ServerOf(const RegKeyTree& item_class, const Text& windows) {
+  Text server = StringIn(SubkeyOf(item_class, "InprocServer32"), "");
+  if (server.size() >= 2 && server.front() == '"' && server.back() == '"') {
+    server = server.substr(1, server.size() - 2);
+  }
+  if (server.empty()) server = ProgramOf(StringIn(SubkeyOf(item_class, "LocalServer32"), ""));
+  for (const char* variable : {"%SystemRoot%\\", "%windir%\\"}) {
+    const Text name = variable;
+    if (!windows.empty() && server.size() > name.size() &&
+        SameIgnoringAsciiCase(server.substr(0, name.size()), name)) {
+      server = windows + server.substr(name.size());
+    }
+  }
+  return server;
+}
+
+// True when `server` is a file of Windows itself: in the Windows folder's
+// System32 or SysWOW64 (or the folder itself, as explorer.exe), or a bare
+// name the loader finds there. Such a class may be any program's (the
+// shell's own link object is one), so no item's removal takes it.
+bool IsWindowsServer(FileSystem& files, const Text& server, const Text& windows) {
+  if (server.empty()) return false;
+  if (windows.empty()) {
+    // Where the system does not say, any system folder on the way counts.
+    const Text upper = AsciiUpper(server);
+    return upper.find("\\SYSTEM32\\") != Text::npos || upper.find("\\SYSWOW64\\") != Text::npos;
+  }
+  if (server.find('\\') == Text::npos) {
+    return files.PathExists(windows + "System32\\" + server) ||
+           files.PathExists(windows + "SysWOW64\\" + server);
+  }
+  if (server.find('\\', windows.size()) == Text::npos && PlainPathBelow(windows, server)) {
+    return true;
+  }
+  for (const char* system : {"System32\\", "SysWOW64\\", "Sysnative\\"}) {
+    if (PlainPathBelow(windows + system, server)) return true;
+  }
+  return false;
+}
+
+// A class key found for an item: where it lies, and what it holds.
+struct ClassKey {
+  RegView view;
+  RegRoot root;
+  Text path;
+  RegKeyTree tree;
+};
+
+// The class keys of `clsid`, the user's before the machine's: the first is
+// the one the shell reads, as HKEY_CLASSES_ROOT merges them. A key that
+// does not open is passed over: proving it absent would list every CLSID
+// key again for each item.
+std::vector<ClassKey> ReadClass(Registry& registry, const Text& clsid) {
+  std::vector<ClassKey> found;
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
     for (RegView view : registry.ItemViews()) {
       const Text path = Text(kClasses) + "\\" + clsid;
@@ -274,11 +329,10 @@ std::optional<RegKeyTree> ReadClass(Registry& registry, const Text& clsid,
       if (!registry.ReadKeyTreeIfOpens(view, root, path, &tree) || !tree) {
         continue;
       }
-      removals.push_back(KeyRemoval(view, root, path));
-      if (!judged) judged = std::move(tree);
+      found.push_back({view, root, path, std::move(*tree)});
     }
   }
-  return judged;
+  return found;
 }
 
 // The Step of one finding: `what`, then what the repair does ("删除": "将删除",
@@ -338,25 +392,46 @@ void PlanDesktopItems(PlanContext& context, Plan& plan) {
         items.back().clsid = clsid;
         if (name) items.back().entry_name = TextOfStringValue(*name).value_or(Text());
       }
+      (root == RegRoot::kCurrentUser ? items[at].user_entry : items[at].machine_entry) = true;
       items[at].removals.push_back(KeyRemoval(view, root, path));
     }
   }
   NamedClasses named(registry);
+  const Text windows = context.machine.files.GetSpecialFolder(kWindowsFolder);
   bool found = false, computer = false;
   for (Item& item : items) {
-    std::vector<Change> class_removals;
-    const std::optional<RegKeyTree> item_class = ReadClass(registry, item.clsid, class_removals);
+    const std::vector<ClassKey> classes = ReadClass(registry, item.clsid);
     // No class: the shell shows nothing.
-    if (!item_class) continue;
-    Judge(context, *item_class, item);
+    if (classes.empty()) continue;
+    const RegKeyTree& item_class = classes.front().tree;
+    Judge(context, item_class, item);
     if (item.why.empty()) continue;
-    if (!ClassUsedElsewhere(registry, named, item.clsid, *item_class, registry.ItemViews()[0])) {
-      for (Change& removal : class_removals) item.removals.push_back(std::move(removal));
+    // Only the classes of the roots whose entries name it, and never one
+    // Windows' own file serves: the entries go, and such a class stays,
+    // the first one kept named in the line.
+    Text kept;
+    if (!ClassUsedElsewhere(registry, named, item.clsid, item_class, registry.ItemViews()[0])) {
+      for (const ClassKey& key : classes) {
+        const bool entry_root =
+            key.root == RegRoot::kCurrentUser ? item.user_entry : item.machine_entry;
+        const Text server = ServerOf(key.tree, windows);
+        const bool windows_own = IsWindowsServer(context.machine.files, server, windows);
+        if (entry_root && !windows_own) {
+          item.removals.push_back(KeyRemoval(key.view, key.root, key.path));
+        } else if (kept.empty()) {
+          kept = "（" + RegFileKeyName(key.root, key.view, key.path) +
+                 (windows_own ? " 由 Windows 自带的文件 " + server + " 提供，保留）"
+                              : " 不属于该桌面项所在的根键，保留）");
+        }
+      }
     }
     found = true;
     computer = computer || item.poses_as_computer;
     Step step = FindingStep("桌面图标：" + item.shown_name + "（" + item.clsid + "）" + item.why,
                             "删除", {});
+    for (Text* line : {&step.check_lines.back(), &step.done_line, &step.failed_line}) {
+      *line += kept;
+    }
     step.changes = std::move(item.removals);
     plan.push_back(std::move(step));
   }

@@ -89,14 +89,23 @@ Step PlanPolicy(PlanContext& context) {
   step.failed_line = "正在修复注册表项4：失败";
   std::optional<RegRawValue> value;
   const bool read = registry.ReadValue(view, root, kPoliciesKey, kPolicyName, &value);
+  // The results list names the places as the check's lines do.
+  const Text value_name = "值 " + RegFileKeyName(root, view, kPoliciesKey) + "\\" + kPolicyName;
   if (read && value) {
-    step.check_lines.push_back("注册表项4：值 " + RegFileKeyName(root, view, kPoliciesKey) + "\\" +
-                               kPolicyName + " 现为 " + ShownRegValue(*value) + "，将删除");
+    step.check_lines.push_back("注册表项4：" + value_name + " 现为 " + ShownRegValue(*value) +
+                               "，将删除");
     step.changes.push_back(ValueChange(view, root, kPoliciesKey, kPolicyName));
+    step.shown_what = value_name;
   }
   const Text key_name = RegFileKeyName(root, view, kPolicyKey);
   if (registry.KeyExists(view, root, kPolicyKey)) {
     step.check_lines.push_back("注册表项4：" + key_name + " 存在，将连同其下各项删除");
+    if (!step.shown_what.empty()) {
+      step.shown_now = ShownRegValue(*value) + "；存在";
+      step.shown_after = "删除；连同其下各项删除";
+      step.shown_what += "；";
+    }
+    step.shown_what += key_name;
     Change change;
     change.kind = Change::Kind::kKeyTree;
     change.view = view;

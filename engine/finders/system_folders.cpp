@@ -27,6 +27,7 @@ Step PlanSystemFolder(FileSystem& files, int item, const Text& drive) {
     return step;
   }
   step.changes.push_back(FolderTree(path));
+  step.shown_what = folder;  // the results list's row names the folder
   if (!files.PathExists(folder)) {
     step.check_lines.push_back(prefix + " 不存在");
   } else if (files.IsFolderLink(folder)) {

@@ -137,9 +137,20 @@ bool ApplyFile(Platform& machine, BundleWriter& bundle, const Change& change) {
   if (change.guarded && (!change.bytes_seen || *now != *change.bytes_seen)) return false;
   if (change.keep_copy && !change.keep_copy(files, *now)) return false;
   if (!bundle.RecordFile(change.original, *now, after)) return false;
-  if (!after) return files.DeleteFileHolding(change.original, *now) == HeldDelete::kDeleted;
-  return change.must_be_link ? ReplaceLinkSafely(machine, change.original, *after)
-                             : ReplaceFileSafely(files, change.original, *after);
+  // Refused (a folder on the way turned into a link, the file in use): the
+  // record says so, and the undo has nothing to put back. A rewrite is
+  // taken as refused only when the file still holds what was recorded.
+  bool made = false;
+  if (!after) {
+    made = files.DeleteFileHolding(change.original, *now) == HeldDelete::kDeleted;
+  } else {
+    made = change.must_be_link ? ReplaceLinkSafely(machine, change.original, *after)
+                               : ReplaceFileSafely(files, change.original, *after);
+  }
+  if (!made && (!after || FileHolds(files, change.original, *now))) {
+    bundle.RecordFileRefused(change.original);
+  }
+  return made;
 }
 
 bool ApplyTask(Platform& machine, BundleWriter& bundle, const Change& change) {

@@ -49,6 +49,10 @@ struct Change {
   Text sha256_before;
   std::optional<std::uint64_t> size_after;  // nullopt when absent
   Text sha256_after;
+  // kFile: recorded, then not made (the removal or rewrite refused, the file
+  // left as it was): the manifest's "refused" line, and the undo says nothing
+  // of it.
+  bool refused = false;
   // kTask: "\Folder\Name".
   Text task_path;
   // kWmiObject: its class, path and properties.

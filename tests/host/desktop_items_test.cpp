@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "engine/bundle/listing.h"
 #include "engine/bundle/writer.h"
 #include "engine/plan/apply.h"
@@ -296,6 +298,91 @@ TEST_F(DesktopItems, ANameCannotBreakTheLogsLine) {
        {{"open", "cmd /c start http://hijack.example/"}});
   EXPECT_EQ(CheckLines(), TextArray({Text("桌面图标：\"IE??桌面图标：已全部修复\"（") + kFakeIe +
                                      "）打开 http://hijack.example/，将删除\r\n"}));
+}
+
+// The shell's own link object as Windows 10 registers it (CLSID_ShellLink;
+// XP names shell32.dll bare): every shortcut on the PC is made through it.
+class WindowsClasses : public DesktopItems {
+ protected:
+  static constexpr char kShellLink[] = "{00021401-0000-0000-C000-000000000046}";
+  void SetUp() override {
+    DesktopItems::SetUp();
+    files_.SetSpecialFolder(kWindowsFolder, "C:\\Windows\\");
+    std::filesystem::create_directories(*files_.HostPath("C:\\Windows\\System32"));
+    std::ofstream(*files_.HostPath("C:\\Windows\\System32\\shell32.dll")) << "MZ";
+    const Text server = Text(kClasses) + kShellLink + "\\InprocServer32";
+    Seed(kMachine, Text(kClasses) + kShellLink, "", Sz("Shortcut"));
+    Seed(kMachine, server, "",
+         {kRegExpandSz, Utf16LeFromText("%SystemRoot%\\system32\\windows.storage.dll").value() +
+                            std::string(2, '\0')});
+    Seed(kMachine, server, "ThreadingModel", Sz("Both"));
+  }
+  std::string MachineClass() {
+    std::optional<RegKeyTree> tree;
+    EXPECT_TRUE(
+        ReadRegKeyTree(registry_, RegView::kOwn, kMachine, Text(kClasses) + kShellLink, &tree));
+    std::string text;
+    if (tree) AppendKeySnapshot("class", *tree, SnapshotNames::kAsWritten, &text);
+    return text;
+  }
+  const Text kKeptMachines = Text("（HKEY_LOCAL_MACHINE\\") + kClasses + kShellLink +
+                             " 由 Windows 自带的文件 C:\\Windows\\system32\\windows.storage.dll "
+                             "提供，保留）";
+};
+
+// A standard user's entry naming it, the name from the entry alone: the
+// entry goes, the machine's class stays, and the check says so.
+TEST_F(WindowsClasses, AUsersEntryAloneLeavesTheMachinesClass) {
+  Seed(kUser, Text(kNameSpace) + kShellLink, "", Sz("Internet Explorer"));
+  const std::string machine_class = MachineClass();
+  const Text item = Text("桌面图标：\"Internet Explorer\"（") + kShellLink +
+                    "）显示为浏览器 Internet Explorer，却不运行它";
+  EXPECT_EQ(CheckLines(), TextArray({item + "，将删除" + kKeptMachines + "\r\n"}));
+  EXPECT_EQ(RepairLines(), TextArray({item + "，已删除" + kKeptMachines + "\r\n"}));
+  EXPECT_FALSE(KeyThere(kUser, Text(kNameSpace) + kShellLink));
+  EXPECT_EQ(MachineClass(), machine_class);
+}
+
+// With a class of the user's beside it opening a page: the user's entry and
+// class go, the machine's class stays.
+TEST_F(WindowsClasses, AUsersEntryAndClassLeaveTheMachinesClass) {
+  Item(kUser, kUser, kShellLink, "Internet Explorer", "",
+       {{"open", "cmd /c start http://hijack.example/"}});
+  const std::string machine_class = MachineClass();
+  const Text item =
+      Text("桌面图标：\"Internet Explorer\"（") + kShellLink + "）打开 http://hijack.example/";
+  EXPECT_EQ(CheckLines(), TextArray({item + "，将删除" + kKeptMachines + "\r\n"}));
+  EXPECT_EQ(RepairLines(), TextArray({item + "，已删除" + kKeptMachines + "\r\n"}));
+  EXPECT_FALSE(KeyThere(kUser, Text(kNameSpace) + kShellLink));
+  EXPECT_FALSE(KeyThere(kUser, Text(kClasses) + kShellLink));
+  EXPECT_EQ(MachineClass(), machine_class);
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
+  EXPECT_TRUE(KeyThere(kUser, Text(kClasses) + kShellLink + "\\shell\\open\\command"));
+}
+
+// A class of the entry's own root that a file of Windows serves (a bare
+// name the loader finds in System32) is kept too, only the entry goes; a
+// hijacker's own class under the machine stays for a user's entry.
+TEST_F(WindowsClasses, AClassWindowsServesOrOfAnotherRootIsNeverRemoved) {
+  Item(kUser, kUser, kShellLink, "Internet Explorer", "", {});
+  Seed(kUser, Text(kClasses) + kShellLink + "\\InprocServer32", "", Sz("shell32.dll"));
+  Item(kUser, kMachine, kFakeIe, "Internet Explorer", "",
+       {{"open", "C:\\Keeper\\keeper.exe http://hijack.example/"}});
+  const Text posing = Text("桌面图标：\"Internet Explorer\"（") + kShellLink +
+                      "）显示为浏览器 Internet Explorer，却不运行它";
+  const Text keeper = Text("桌面图标：\"Internet Explorer\"（") + kFakeIe +
+                      "）显示为浏览器 Internet Explorer，却不运行它";
+  EXPECT_EQ(CheckLines(),
+            TextArray({posing + "，将删除（HKEY_CURRENT_USER\\" + kClasses + kShellLink +
+                           " 由 Windows 自带的文件 shell32.dll 提供，保留）\r\n",
+                       keeper + "，将删除（HKEY_LOCAL_MACHINE\\" + kClasses + kFakeIe +
+                           " 不属于该桌面项所在的根键，保留）\r\n"}));
+  RepairLines();
+  EXPECT_FALSE(KeyThere(kUser, Text(kNameSpace) + kShellLink));
+  EXPECT_TRUE(KeyThere(kUser, Text(kClasses) + kShellLink + "\\InprocServer32"));
+  EXPECT_FALSE(KeyThere(kUser, Text(kNameSpace) + kFakeIe));
+  EXPECT_TRUE(KeyThere(kMachine, Text(kClasses) + kFakeIe + "\\shell\\open\\command"));
 }
 
 TEST_F(DesktopItems, OnlyItemKeysAndHidingValuesMayBeWritten) {

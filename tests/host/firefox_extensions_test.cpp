@@ -325,6 +325,32 @@ TEST_F(FirefoxExtensions, EachFormIsFoundTheHijackersGoAndTheUndoGivesThemBack) 
   EXPECT_EQ(Snapshot(), seeded) << undo.log();
 }
 
+// The profile's extensions folder a link to another folder: the add-on is
+// judged through it, but no removal goes through a link. The bundle records
+// the removal as refused, and the undo says nothing of a file never changed.
+TEST_F(FirefoxExtensions, ARemovalRefusedThroughALinkedFolderIsNoUndoLine) {
+  SeedEveryForm();
+  const Text extensions = Text(kProfile) + "extensions";
+  fs::rename(Host(extensions), Host("C:\\Elsewhere"));
+  fs::create_directory_symlink(Host("C:\\Elsewhere"), Host(extensions));
+  const Text xpi = extensions + "\\tab@hijack.test.xpi";
+  const TextArray repair = RepairLines();
+  EXPECT_NE(
+      std::find_if(repair.begin(), repair.end(),
+                   [](const Text& line) { return line.find("tab@hijack.test") != Text::npos; }),
+      repair.end());
+  EXPECT_EQ(Read("C:\\Elsewhere\\tab@hijack.test.xpi"), "PK tab");
+  const std::vector<Text> bundles = ListBundles(machine_);
+  ASSERT_EQ(bundles.size(), 1u);
+  const std::string manifest = Read(bundles[0] + "\\manifest.txt");
+  EXPECT_NE(manifest.find("\r\nrefused\tfiles\\"), std::string::npos) << manifest;
+
+  RecordingHost undo;
+  EXPECT_EQ(RunUndo(machine_, undo, Text()), UndoOutcome::kDone) << undo.log();
+  EXPECT_EQ(undo.log().find("tab@hijack.test.xpi"), Text::npos) << undo.log();
+  EXPECT_EQ(Read("C:\\Elsewhere\\tab@hijack.test.xpi"), "PK tab");
+}
+
 TEST_F(FirefoxExtensions, NothingFoundAddsNoLine) {
   Write(Text(kProfile) + "extensions\\search@amo.test.xpi", "PK search");
   Write(Text(kProfile) + "extensions.json",

@@ -145,6 +145,25 @@ TEST_F(PlanAgreement, TheResultsListIsTheChecksFindingsGroupedByKind) {
       return row.kind == kind;
     })) << kind;
   }
+  // Each row names its places as its check lines do, never an item's
+  // number alone: a person ticks what they can read.
+  for (const FindingRow& row : rows) {
+    for (const char* number : {"注册表项", "系统文件项"}) {
+      EXPECT_NE(row.what.rfind(number, 0), 0u) << row.what << "\n" << row.check_text;
+    }
+  }
+  const auto what_of = [&](const char* check) {
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const FindingRow& row) {
+      return row.check_text.rfind(check, 0) == 0;
+    });
+    return row == rows.end() ? Text() : row->what;
+  };
+  EXPECT_EQ(what_of("注册表项4："),
+            "值 HKEY_CURRENT_USER\\Software\\Policies\\Microsoft；"
+            "HKEY_CURRENT_USER\\Software\\Policies\\Microsoft");
+  EXPECT_EQ(what_of("系统文件项1："), "C:\\OEM8");
+  EXPECT_EQ(what_of("系统文件项2："), "C:\\Windows\\OEM8");
+
   // The start page's value: what it holds now and what the repair leaves.
   const auto start_page = std::find_if(rows.begin(), rows.end(), [](const FindingRow& row) {
     return row.check_text.find("现为 \"http://hijack.example/\"") != Text::npos;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -361,6 +362,33 @@ TEST_F(TamperedBundle, CutManifest) {
   const std::string manifest = Read("manifest.txt");
   Write("manifest.txt", manifest.substr(0, manifest.size() - 7));
   ExpectRefused("cut manifest");
+}
+
+// A "refused" line names one file line before it, by its copy, once.
+TEST_F(TamperedBundle, RefusedLineNamingNoFileBeforeIt) {
+  const std::string manifest = Read("manifest.txt");
+  const Text first = FirstCopy();
+  ASSERT_FALSE(first.empty());
+  for (const std::string& bad : {manifest + FormatRefusedLine("files\\999\\planted.lnk"),
+                                 manifest + FormatRefusedLine(first) + FormatRefusedLine(first),
+                                 std::string(kManifestHeader) + "\r\n" + FormatRefusedLine(first) +
+                                     manifest.substr(manifest.find("\r\n") + 2)}) {
+    Write("manifest.txt", bad);
+    ExpectRefused("refused line");
+  }
+  // Anywhere after its file line; written back right after it.
+  Write("manifest.txt", manifest + FormatRefusedLine(first));
+  const auto changes = ParseManifest(Read("manifest.txt"));
+  ASSERT_TRUE(changes);
+  std::vector<Text> refused;
+  for (const Change& change : *changes) {
+    if (change.refused) refused.push_back(change.copy);
+  }
+  EXPECT_EQ(refused, std::vector<Text>{first});
+  const std::string written = FormatManifest(*changes);
+  EXPECT_NE(written.find("\r\n" + FormatRefusedLine(first) + "file\t"), std::string::npos)
+      << written;
+  EXPECT_EQ(ParseManifest(written)->size(), changes->size());
 }
 
 TEST_F(TamperedBundle, CopyWhoseHashDoesNotMatch) {

@@ -11,7 +11,9 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -352,6 +354,22 @@ TEST_F(ResultsWindow, ChoosesWhatTheRepairChangesAndTheUndoPutsItBack) {
       EXPECT_EQ(row.box, 2) << row.what;
     }
   }
+  // Each row names its place, as its check line does: the policy key and
+  // both OEM8 folders among them (the tips: results_window_tip_test.cpp).
+  std::vector<std::string> names;
+  for (const Row& row : rows) names.push_back(row.what);
+  for (const char* place :
+       {"HKEY_CURRENT_USER\\Software\\Policies\\Microsoft", "C:\\OEM8", "C:\\Windows\\OEM8"}) {
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string& what) {
+      return what.size() >= std::strlen(place) &&
+             what.compare(what.size() - std::strlen(place), std::string::npos, place) == 0;
+    })) << place;
+  }
+  for (const std::string& what : names) {
+    EXPECT_NE(what.rfind("注册表项", 0), 0u) << what;
+    EXPECT_NE(what.rfind("系统文件项", 0), 0u) << what;
+  }
+
   // A heading takes no tick.
   list.SetBox(0, 2);
   EXPECT_EQ(list.Box(0), 0);

@@ -10,7 +10,8 @@
 #   the repair says the same findings done, and nothing more;
 # - a cloud-storage folder with its website as a verb, and an item running
 #   the real Chrome, stay;
-# - the undo gives every key and value back, as reg.exe lists them.
+# - the undo gives every key and value back, as reg.exe lists them;
+# - a user's entry naming the shell's link object leaves the machine's class.
 # Usage: desktop_items_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
 arch=$1 root=$2 cli=$3
@@ -103,4 +104,30 @@ check_equal "a second check finds nothing" "" "$(run "$cli" check "$address" | o
 undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"
 check_equal "the undo gives every key and value back" "$before" "$(listing)"
+
+# A standard user's entry naming the shell's own link object, as Wine
+# registers it under the machine's classes: the name from the entry alone,
+# then with a class of the user's beside it opening a page. The entry (and
+# the user's class) go; the machine's class, which every shortcut is made
+# through, stays as Wine made it, and the line says so.
+link='{00021401-0000-0000-C000-000000000046}'
+check_true "Wine registers the shell's link object" reg_has_key "HKLM\\$classes\\$link" "${views[0]}"
+machine_link=$(reg_listing "HKLM\\$classes\\$link")
+kept="（HKEY_LOCAL_MACHINE\\\\.*$link 由 Windows 自带的文件 .* 提供，保留）"
+put "HKCU\\$space\\$link" /ve /d 'Internet Explorer'
+repair=$(run "$cli" repair "$address" | our_lines)
+check_true "the entry alone: removed, the machine's class said kept" grep -qi \
+  "^桌面图标：\"Internet Explorer\"（$link）显示为浏览器 Internet Explorer，却不运行它，已删除$kept$" \
+  <<<"$repair"
+check_fails "gone: the user's entry" reg_has_key "HKCU\\$space\\$link" /reg:32
+check_equal "the machine's class as Wine made it" "$machine_link" \
+  "$(reg_listing "HKLM\\$classes\\$link")"
+item HKCU HKCU "$link" 'Internet Explorer' '' open 'cmd /c start http://hijack.example/'
+repair=$(run "$cli" repair "$address" | our_lines)
+check_true "with the user's class: removed, the machine's class said kept" grep -qi \
+  "^桌面图标：\"Internet Explorer\"（$link）打开 http://hijack.example/，已删除$kept$" <<<"$repair"
+check_fails "gone: the user's entry again" reg_has_key "HKCU\\$space\\$link" /reg:32
+check_fails "gone: the user's class" reg_has_key "HKCU\\$classes\\$link" "${views[0]}"
+check_equal "the machine's class still as Wine made it" "$machine_link" \
+  "$(reg_listing "HKLM\\$classes\\$link")"
 check_summary

@@ -11,7 +11,9 @@
 # - the repair deletes the value in every view, moves the file into the
 #   bundle and cuts both add-ons' entries from extension-settings.json,
 #   every other value and byte kept;
-# - the undo gives every value and byte back exactly.
+# - the undo gives every value and byte back exactly;
+# - through a linked extensions folder the removal is refused, and the
+#   undo says nothing of that file.
 # Usage: firefox_extensions_test.sh ARCH PREFIX-ROOT QINGHE-CLI
 set -euo pipefail
 arch=$1 root=$2 cli=$3
@@ -123,4 +125,19 @@ undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
 check_true "the undo completes" grep -qx '撤销完成' <<<"$undo"
 check_equal "the undo gives every value back" "$before" "$(listing)"
 check_equal "the undo gives every byte back" "$files_before" "$(sums)"
+
+# The profile's extensions folder a link to a folder elsewhere (Wine shows a
+# Unix link to a folder as a reparse point): the add-on is judged through
+# it, its removal refused, and the undo says nothing of a file it never
+# changed.
+mv "$profile/extensions" "$prefix/drive_c/elsewhere"
+ln -s "$prefix/drive_c/elsewhere" "$profile/extensions"
+behind=$(cd "$prefix/drive_c/elsewhere" && sha256sum -- *)
+repair=$(run "$cli" repair "$address" | our_lines)
+check_true "the removal through the link refused" grep -qxF "$tab，删除失败" <<<"$repair"
+check_equal "nothing behind the link changed" "$behind" \
+  "$(cd "$prefix/drive_c/elsewhere" && sha256sum -- *)"
+undo=$(run "$cli" undo | iconv -f GBK -t UTF-8 | tr -d '\r')
+check_fails "the undo names no file it never changed" grep -q 'tab@hijack.test.xpi' <<<"$undo"
+check_true "and completes" grep -qx '撤销完成' <<<"$undo"
 check_summary
