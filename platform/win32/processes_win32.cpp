@@ -2,7 +2,6 @@
 
 #include <windows.h>
 // After windows.h, which they need.
-#include <sddl.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -10,6 +9,7 @@
 
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/user_account.h"
 
 namespace {
 
@@ -90,28 +90,11 @@ std::optional<Text> CommandLineOf(HANDLE process) {
   return AnsiFromWideMarked(line);
 }
 
-struct LocalFreeTraits {
-  using Handle = wchar_t*;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { LocalFree(h); }
-};
-
 // The account a process runs as, its SID as a string; "" where its token
-// cannot be read.
+// cannot be read. A SID string is ASCII: "S-1-5-21-...".
 Text AccountOf(HANDLE process) {
-  ScopedKernelHandle token;
-  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  ScopedHandle<LocalFreeTraits> sid;
-  if (!OpenProcessToken(process, TOKEN_QUERY, token.Receive()) ||
-      !GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size) ||
-      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, sid.Receive())) {
-    return Text();
-  }
-  // A SID string is ASCII: "S-1-5-21-...".
-  Text account;
-  for (const wchar_t* at = sid.get(); *at; ++at) account += static_cast<char>(*at);
-  return account;
+  const std::wstring sid = AccountSidOf(process);
+  return Text(sid.begin(), sid.end());
 }
 
 std::optional<ProcessOwner> OwnerOf(HANDLE process, DWORD id) {

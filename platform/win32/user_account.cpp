@@ -32,19 +32,24 @@ std::vector<DWORD> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) 
 
 }  // namespace
 
-Text ProfileFolderOfAccount() {
+std::wstring AccountSidOf(HANDLE process) {
   ScopedKernelHandle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return Text();
+  if (!OpenProcessToken(process, TOKEN_QUERY, token.Receive())) return std::wstring();
   const std::vector<DWORD> user = TokenInformation(token.get(), TokenUser);
-  if (user.empty()) return Text();
+  if (user.empty()) return std::wstring();
   ScopedHandle<LocalFreeTraits> sid_text;
   if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid,
                               sid_text.Receive())) {
-    return Text();
+    return std::wstring();
   }
+  return sid_text.get();
+}
+
+Text ProfileFolderOfAccount() {
+  const std::wstring sid = AccountSidOf(GetCurrentProcess());
+  if (sid.empty()) return Text();
   const std::wstring key =
-      std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") +
-      sid_text.get();
+      std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + sid;
   ScopedRegKey profile;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, profile.Receive()) !=
       ERROR_SUCCESS) {

@@ -2,7 +2,15 @@
 // program runs as: its profile folder, and what its unelevated token may do.
 #pragma once
 
+#include <windows.h>
+
+#include <string>
+
 #include "platform/text.h"
+
+// The SID of the account `process` runs as, as text ("S-1-5-21-..."); empty
+// where its token cannot be read.
+std::wstring AccountSidOf(HANDLE process);
 
 // True when the process runs with an administrator's full token.
 bool ProcessIsElevated();
