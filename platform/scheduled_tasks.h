@@ -21,6 +21,16 @@ struct ScheduledTask {
   std::vector<TaskProgram> programs;  // other kinds of action run no program
 };
 
+// A task of one user's own: started at that user's logon and once a day,
+// as that user with the least privilege (the user's own, unelevated token),
+// never while nobody is logged on.
+struct UserLogonTask {
+  Text path;     // "\\Name", in the scheduler's root folder
+  Text account;  // the user's SID, "S-1-5-21-..."
+  Text description;
+  TaskProgram program;
+};
+
 enum class TaskListing {
   kListed,
   kNoInterface,   // the system has no Task Scheduler 2.0 (Windows XP)
@@ -41,6 +51,18 @@ class ScheduledTasks {
   // True once the task is registered as `enabled`. Nothing else of it
   // changes, and a running instance is not stopped.
   virtual bool SetEnabled(const Text& path, bool enabled) = 0;
+
+  // The task at `path`; nullopt when there is none or the scheduler cannot
+  // be asked.
+  virtual std::optional<ScheduledTask> FindTask([[maybe_unused]] const Text& path) {
+    return std::nullopt;
+  }
+  // Registers `task` through the scheduler's own interface (never by
+  // writing its files or registry) where no task has its path yet; true
+  // once the scheduler holds it.
+  virtual bool RegisterUserLogonTask([[maybe_unused]] const UserLogonTask& task) { return false; }
+  // Deletes the task at `path`; true once the scheduler holds none there.
+  virtual bool DeleteTask([[maybe_unused]] const Text& path) { return false; }
 };
 
 // What a task definition (the XML the scheduler keeps one file of per task)
