@@ -8,6 +8,9 @@
 //   qinghe-cli check [ADDRESS]    what a repair would change; changes nothing
 //   qinghe-cli undo [BUNDLE]      puts back the newest repair not yet undone
 //   qinghe-cli bundles            the restore bundles, newest first
+//   qinghe-cli watch on [ADDRESS] checks at each logon whether the start page
+//                                 was changed again, and tells (docs/watch.md)
+//   qinghe-cli watch off | status
 //
 // Exit codes: 0 when everything asked succeeded (check: nothing to repair),
 // 1 when something failed or was skipped (check: something to repair), 2 for
@@ -25,11 +28,14 @@
 #include "app/main_window_layout.h"
 #include "engine/bundle/listing.h"
 #include "engine/exclusive_run.h"
+#include "engine/program_build.h"
 #include "engine/run_logs.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
+#include "engine/watch.h"
 #include "platform/com_scope.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/own_program.h"
 #include "platform/win32/processes_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/scheduled_tasks_win32.h"
@@ -58,12 +64,48 @@ class ConsoleRepairHost : public RepairHost {
   Text address_;
 };
 
+int Usage();
+
+// The window program beside this one, which the watch copies.
+Text WindowProgramBeside() {
+  const std::optional<Text> own = OwnProgramPath();
+  if (!own) return Text();
+  const std::size_t slash = own->rfind('\\');
+  return slash == Text::npos ? Text() : own->substr(0, slash + 1) + QINGHE_WINDOW_PROGRAM;
+}
+
+// watch on [ADDRESS] | watch off | watch status
+int RunWatchCommand(Platform& machine, int argc, char** argv) {
+  const char* what = argc >= 3 ? argv[2] : "";
+  int exit_code = 2;
+  if (std::strcmp(what, "status") == 0 && argc == 3) {
+    const Text status = WatchStatus(machine);
+    std::fwrite(status.data(), 1, status.size(), stdout);
+    return 0;
+  }
+  if (std::strcmp(what, "off") == 0 && argc == 3) {
+    ConsoleRepairHost host("");
+    RunExclusively(host, "登录时检查", [&] { exit_code = TurnWatchOff(machine, host) ? 0 : 1; });
+    return exit_code;
+  }
+  if (std::strcmp(what, "on") == 0 && argc <= 4) {
+    ConsoleRepairHost host(argc == 4 ? argv[3] : kDefaultStartPage);
+    RunExclusively(host, "登录时检查", [&] {
+      exit_code =
+          TurnWatchOn(machine, host, host.ReadHomePageAddress(), WindowProgramBeside()) ? 0 : 1;
+    });
+    return exit_code;
+  }
+  return Usage();
+}
+
 int Usage() {
   std::fprintf(
       stderr,
       "usage: qinghe-cli [--close-browsers] repair ADDRESS [--only ID,... | --skip ID,...] |\n"
       "       [--close-browsers] ADDRESS |\n"
-      "       check [--list] [ADDRESS] | undo [BUNDLE] | bundles\n");
+      "       check [--list] [ADDRESS] | undo [BUNDLE] | bundles |\n"
+      "       watch on [ADDRESS] | watch off | watch status\n");
   return 2;
 }
 
@@ -143,6 +185,7 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  if (std::strcmp(command, "watch") == 0) return RunWatchCommand(machine, argc, argv);
   if (std::strcmp(command, "repair") == 0 && argc == 5) {
     const bool only = std::strcmp(argv[3], "--only") == 0;
     if (!only && std::strcmp(argv[3], "--skip") != 0) return Usage();
@@ -166,7 +209,8 @@ int main(int argc, char** argv) {
   const bool repair = std::strcmp(command, "repair") == 0 && argc == 3;
   const bool bare_address =
       argc == 2 && std::strcmp(command, "check") != 0 && std::strcmp(command, "undo") != 0 &&
-      std::strcmp(command, "bundles") != 0 && std::strcmp(command, "repair") != 0;
+      std::strcmp(command, "bundles") != 0 && std::strcmp(command, "repair") != 0 &&
+      std::strcmp(command, "watch") != 0;
   if (!repair && !bare_address) return Usage();
   ConsoleRepairHost host(repair ? argv[2] : argv[1]);
   RunExclusively(host, "修复", [&] { exit_code = RunRepairSequence(machine, host) == 0 ? 0 : 1; });

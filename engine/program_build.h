@@ -13,3 +13,11 @@
 // The engine on the host, for the tests and tools there.
 #define QINGHE_PROGRAM_BUILD "主机"
 #endif
+
+// The window program's file name, which the console twin finds beside
+// itself (the watch at logon copies it).
+#if defined(_WIN64)
+#define QINGHE_WINDOW_PROGRAM "qinghe64.exe"
+#else
+#define QINGHE_WINDOW_PROGRAM "qinghe.exe"
+#endif

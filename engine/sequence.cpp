@@ -28,6 +28,7 @@
 #include "engine/plan/selection.h"
 #include "engine/run_logs.h"
 #include "engine/user_folders.h"
+#include "engine/watch.h"
 #include "platform/text_utf8.h"
 
 namespace {
@@ -73,6 +74,8 @@ const Places& RepairPlaces() {
   static const Places places = [] {
     std::vector<const FinderPlaces*> all;
     for (const Finder& finder : kFinders) all.push_back(finder.places);
+    // Turning the watch on plans nothing; its bundle is undone as a repair's.
+    all.push_back(&kWatchPlaces);
     return Places(std::move(all));
   }();
   return places;

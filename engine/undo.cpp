@@ -6,6 +6,7 @@
 #include "engine/finders/scheduled_tasks.h"
 #include "engine/finders/shortcut_repair.h"
 #include "engine/sequence.h"
+#include "engine/watch.h"
 #include "platform/digest.h"
 #include "platform/sorting.h"
 #include "platform/text_set.h"
@@ -245,6 +246,18 @@ Result UndoTask(Platform& machine, const Text& task_path) {
   return Result::kFailed;
 }
 
+Result UndoWatch(Platform& machine, const Change& made) {
+  switch (UndoWatchMade(machine, made)) {
+    case WatchUndone::kGone:
+      return Result::kBack;
+    case WatchUndone::kLeft:
+      return Result::kSkipped;
+    case WatchUndone::kFailed:
+      break;
+  }
+  return Result::kFailed;
+}
+
 // A WMI object the repair deleted, made again; one of its path made since
 // is someone else's and is left.
 Result UndoWmiObject(Platform& machine, const WmiObject& object) {
@@ -339,6 +352,11 @@ UndoOutcome RunUndo(Platform& machine, RepairHost& host, const Text& folder) {
       case Change::Kind::kWmiObject:
         name = "WMI " + change->wmi_object.path;
         result = UndoWmiObject(machine, change->wmi_object);
+        break;
+      case Change::Kind::kWatch:
+        name = "登录时检查：" + change->original +
+               (change->task_path.empty() ? Text() : "，计划任务 " + change->task_path);
+        result = UndoWatch(machine, *change);
         break;
       case Change::Kind::kFolderTree:
       case Change::Kind::kFolder:

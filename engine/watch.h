@@ -1,17 +1,19 @@
 // The watch at logon: an opt-in check, as the user and unelevated, each
 // time the user logs on and once a day, that only tells when a hijack came
 // back. Turned on, the window program is copied into a folder of the
-// user's that only administrators may write (<local application data>\
-// qinghe\bin\), with a record of the copy's hash beside it, and started by
-// a scheduled task of the user's own (a Run value on Windows XP, which has
-// no Task Scheduler 2.0). Turning it on makes a restore bundle of its own,
-// so its undo turns it off as `TurnWatchOff` does (docs/watch.md).
+// user's that only administrators may write
+// (<local application data>\qinghe\bin\), with a record of the copy's hash beside it, and started
+// by a scheduled task of the user's own (a Run value on Windows XP, which has no Task
+// Scheduler 2.0). Turning it on makes a restore bundle of its own, so its undo turns it off as
+// `TurnWatchOff` does (docs/watch.md).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/plan/change.h"
+#include "engine/plan/places.h"
 #include "engine/repair_host.h"
 #include "platform/platform.h"
 #include "platform/scheduled_tasks.h"
@@ -66,6 +68,17 @@ bool TurnWatchOn(Platform& machine, RepairHost& host, const Text& address,
 // folder once empty, each said; the restore bundle that turned it on is
 // marked undone. True when nothing of the watch is left.
 bool TurnWatchOff(Platform& machine, RepairHost& host);
+// A kWatch Change put back by the undo: the task (where its programs are
+// the copy's only), the copy (while it holds what was copied), the record
+// and the folder once empty. kLeft when something of someone else's stands
+// in their place.
+enum class WatchUndone { kGone, kLeft, kFailed };
+WatchUndone UndoWatchMade(Platform& machine, const Change& made);
+
+// The places turning the watch on reaches, for the undo's reading of its
+// bundle: the copy's exact path and the task named for this user.
+extern const FinderPlaces kWatchPlaces;
+
 // The watch's state in lines: on or off, what starts it and the address.
 Text WatchStatus(Platform& machine);
 
@@ -75,6 +88,7 @@ struct WatchFinding {
   bool found = false;
   Text notice;  // "青禾：浏览器主页又被改了（Chrome：http://…）。点此查看并修复"
 };
-// The check, read-only, for `address`; its log kept as watch-STAMP.txt
+// The check, read-only, for `address` (engine/watch_run.cpp); its log kept
+// as watch-STAMP.txt
 // beside the others (the newest 20 kept).
 WatchFinding RunWatchCheck(Platform& machine, const Text& address);

@@ -178,6 +178,19 @@ std::string FormatManifestLine(const Change& change) {
       AddEscapedField(line, change.task_path);
       AddField(line, "disabled");
       break;
+    case Change::Kind::kWatch:
+      line = "watch";
+      AddEscapedField(line, change.original);
+      line += '\t';
+      line += Decimal(change.size_after.value_or(0));
+      line += ' ';
+      line += change.sha256_after;
+      if (change.task_path.empty()) {
+        AddField(line, "-");
+      } else {
+        AddEscapedField(line, change.task_path);
+      }
+      break;
     case Change::Kind::kWmiObject:
       line = "wmi";
       AddEscapedField(line, change.wmi_object.path);
@@ -288,6 +301,18 @@ std::optional<std::vector<Change>> ParseManifest(std::string_view text) {
         if (!size_after || !IsSha256(after[1])) return std::nullopt;
         change.size_after = *size_after;
         change.sha256_after = after[1];
+      }
+    } else if (fields.size() == 4 && fields[0] == "watch") {
+      change.kind = Change::Kind::kWatch;
+      const TextArray after = SplitText(fields[2], " ");
+      if (!Unescape(fields[1], &change.original) || after.size() != 2) return std::nullopt;
+      const auto size_after = ParseDecimal(after[0]);
+      if (!size_after || !IsSha256(after[1])) return std::nullopt;
+      change.size_after = *size_after;
+      change.sha256_after = after[1];
+      if (fields[3] != "-" && (!Unescape(fields[3], &change.task_path) ||
+                               change.task_path.empty() || change.task_path[0] != '\\')) {
+        return std::nullopt;
       }
     } else if (fields.size() >= 4 && fields[0] == "wmi" && fields[3] == "deleted") {
       change.kind = Change::Kind::kWmiObject;

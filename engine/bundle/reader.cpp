@@ -110,6 +110,11 @@ std::optional<ReadBundle> ReadBundleForUndo(Platform& machine, const Places& pla
           return refuse("清单含有修复之外的 WMI 对象：" + change.wmi_object.path);
         }
         break;
+      case Change::Kind::kWatch:
+        if (!places.AllowsWatch(judged, change)) {
+          return refuse("清单含有修复之外的登录时检查：" + change.original);
+        }
+        break;
       case Change::Kind::kFolderTree:
       case Change::Kind::kFolder:
         return refuse("清单已损坏：" + bundle.folder + kManifestName);

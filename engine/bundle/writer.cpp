@@ -239,6 +239,11 @@ bool BundleWriter::RecordTaskDisabled(const Text& task_path) {
   return Append(change);
 }
 
+bool BundleWriter::RecordWatchMade(const Change& made) {
+  if (made.kind != Change::Kind::kWatch || !EnsureFolder()) return false;
+  return Append(made);
+}
+
 bool BundleWriter::RecordMof(const Text& mof) {
   if (!EnsureFolder()) return false;
   std::optional<std::string> bytes = Utf16LeFromText(mof);

@@ -47,6 +47,9 @@ class BundleWriter {
   // The manifest line of a scheduled task about to be disabled.
   bool RecordTaskDisabled(const Text& task_path);
 
+  // The manifest line of the watch at logon, before any of it is made.
+  bool RecordWatchMade(const Change& made);
+
   // `mof` (MOF text) added to the bundle's subscriptions.mof.
   bool RecordMof(const Text& mof);
   // The manifest line of a WMI object about to be deleted.

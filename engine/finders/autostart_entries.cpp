@@ -5,6 +5,7 @@
 #include "engine/rules/browsers.h"
 #include "engine/rules/ini_file.h"
 #include "engine/rules/reapply_rules.h"
+#include "engine/watch.h"
 #include "platform/reg_file.h"
 
 const char* const kRunKeys[2] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -53,6 +54,9 @@ Step RemovalStep(const Text& shown, const Reapplies& why, Change change) {
 void PlanRunValues(PlanContext& context, Plan& plan) {
   Platform& machine = context.machine;
   const std::size_t first = plan.size();
+  // The watch at logon's own Run value (Windows XP), known by its place and
+  // the copy's hash.
+  const std::optional<WatchRecord> watch = ReadWatchRecord(machine);
   for (RegRoot root : {RegRoot::kCurrentUser, RegRoot::kLocalMachine}) {
     // The user's Software is one key in both views: read once.
     const std::vector<RegView> views = root == RegRoot::kCurrentUser
@@ -65,6 +69,10 @@ void PlanRunValues(PlanContext& context, Plan& plan) {
         for (const auto& [name, value] : tree->values) {
           const std::optional<Text> command = TextOfStringValue(value);
           if (!command) continue;
+          if (watch && root == RegRoot::kCurrentUser && key == kRunKeys[0] &&
+              IsWatchRunValue(*watch, name, *command)) {
+            continue;
+          }
           const auto why = WhyCommandReapplies(machine.files, *command, context.address_utf8);
           if (!why) continue;
           AddPageOpened(*why, context.pages_opened);

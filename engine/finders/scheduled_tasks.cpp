@@ -4,6 +4,7 @@
 
 #include "engine/rules/reapply_rules.h"
 #include "engine/rules/task_definition_edit.h"
+#include "engine/watch.h"
 
 namespace {
 
@@ -58,14 +59,15 @@ void AddInPathOrder(std::vector<TaskItem>& items, TaskItem item) {
 // The definition files below `folder` (ending in a backslash), as tasks
 // named from `task_folder` ("\" or "\Folder\"). Links are not followed.
 void FindDefinitionFiles(FileSystem& files, const Text& folder, const Text& task_folder, int depth,
-                         std::string_view user_address, std::vector<TaskItem>& items) {
+                         std::string_view user_address, const std::optional<WatchRecord>& watch,
+                         std::vector<TaskItem>& items) {
   for (const FolderEntry& entry : files.FindEntries(folder + "*")) {
     if (entry.is_link || entry.name == "." || entry.name == "..") continue;
     const Text path = folder + entry.name;
     if (entry.is_folder) {
       if (depth < kDeepestFolder) {
         FindDefinitionFiles(files, path + "\\", task_folder + entry.name + "\\", depth + 1,
-                            user_address, items);
+                            user_address, watch, items);
       }
       continue;
     }
@@ -74,6 +76,7 @@ void FindDefinitionFiles(FileSystem& files, const Text& folder, const Text& task
       continue;
     const auto definition = ReadTaskDefinition(bytes);
     if (!definition || !definition->enabled) continue;
+    if (watch && IsWatchTask(*watch, task_folder + entry.name, definition->programs)) continue;
     auto why = WhyTaskReapplies(files, definition->programs, user_address);
     if (!why) continue;
     TaskItem item{task_folder + entry.name, std::move(*why), path, std::move(bytes), std::nullopt};
@@ -97,9 +100,11 @@ std::vector<TaskItem> FindTasks(Platform& machine, std::string_view user_address
   TaskListing listing = TaskListing::kNotConnected;
   std::vector<ScheduledTask> tasks;
   if (machine.tasks) listing = machine.tasks->ListTasks(&tasks);
+  // The watch at logon's own task, known by its place and the copy's hash.
+  const std::optional<WatchRecord> watch = ReadWatchRecord(machine);
   if (listing == TaskListing::kListed) {
     for (ScheduledTask& task : tasks) {
-      if (!task.enabled) continue;
+      if (!task.enabled || (watch && IsWatchTask(*watch, task.path, task.programs))) continue;
       if (auto why = WhyTaskReapplies(machine.files, task.programs, user_address)) {
         TaskItem item;
         item.path = std::move(task.path);
@@ -115,7 +120,7 @@ std::vector<TaskItem> FindTasks(Platform& machine, std::string_view user_address
   const Text folder = files.GetSpecialFolder(kTaskDefinitionsFolder);
   const bool folder_exists =
       !folder.empty() && files.PathExists(folder.substr(0, folder.size() - 1));
-  if (folder_exists) FindDefinitionFiles(files, folder, "\\", 0, user_address, items);
+  if (folder_exists) FindDefinitionFiles(files, folder, "\\", 0, user_address, watch, items);
   if (listing == TaskListing::kNoInterface) {
     *not_looked_at = "计划任务：本系统没有任务计划程序 2.0 接口，其中的计划任务未检查";
   } else if (folder_exists && !Lists(files, folder)) {

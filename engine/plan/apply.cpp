@@ -233,6 +233,8 @@ bool ApplyChange(Platform& machine, const Places& places, const PlaceRoots& root
       return ApplyFolderTree(machine, places, roots, bundle, change);
     case Change::Kind::kFolder:
       return ApplyFolder(machine, change);
+    case Change::Kind::kWatch:
+      break;  // made by turning the watch on, never by a repair
   }
   return false;
 }
@@ -251,6 +253,7 @@ Text PlaceName(const Change& change) {
     case Change::Kind::kFile:
     case Change::Kind::kFolderTree:
     case Change::Kind::kFolder:
+    case Change::Kind::kWatch:
       break;
   }
   return change.original;

@@ -31,6 +31,12 @@ struct Change {
     // A WMI object (a subscription's binding or consumer), deleted by the
     // repair and made again from its properties by the undo.
     kWmiObject,
+    // The watch at logon turned on (engine/watch.h): its copy of the
+    // program (`original`, with the bytes' size and hash after) and the
+    // record beside it, and the task that starts it (`task_path`; empty
+    // where a Run value, a kValue of its own, does). Made by turning the
+    // watch on, never by a repair; the undo turns it off.
+    kWatch,
   };
   Kind kind = Kind::kFile;
 
@@ -53,7 +59,7 @@ struct Change {
   // left as it was): the manifest's "refused" line, and the undo says nothing
   // of it.
   bool refused = false;
-  // kTask: "\Folder\Name".
+  // kTask and kWatch: "\Folder\Name".
   Text task_path;
   // kWmiObject: its class, path and properties.
   WmiObject wmi_object;

@@ -56,6 +56,13 @@ bool Places::ShellShows(const Change& change) const {
   return false;
 }
 
+bool Places::AllowsWatch(const PlaceRoots& roots, const Change& change) const {
+  for (const FinderPlaces* finder : finders_) {
+    if (finder->watch && finder->watch(roots, change)) return true;
+  }
+  return false;
+}
+
 bool Places::Allows(const PlaceRoots& roots, const Change& change) const {
   switch (change.kind) {
     case Change::Kind::kValue:
@@ -71,6 +78,8 @@ bool Places::Allows(const PlaceRoots& roots, const Change& change) const {
       return AllowsWmiObject(change.wmi_object);
     case Change::Kind::kFolder:
       return AllowsCopy(roots, change.original);
+    case Change::Kind::kWatch:
+      return AllowsWatch(roots, change);
   }
   return false;
 }

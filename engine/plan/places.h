@@ -34,6 +34,8 @@ struct FinderPlaces {
   // A Change to something the shell shows (a desktop namespace item): once
   // a repair or an undo made one, the shell is told.
   bool (*shell_shows)(const Change& change) = nullptr;
+  // The watch at logon turned on (Change::Kind::kWatch).
+  bool (*watch)(const PlaceRoots& roots, const Change& change) = nullptr;
 };
 
 class Places {
@@ -51,6 +53,7 @@ class Places {
   bool AllowsCopy(const PlaceRoots& roots, const Text& folder) const;
   bool AllowsRegistryEntry(const RegFileEntry& entry, const std::vector<Change>& changes) const;
   bool ShellShows(const Change& change) const;
+  bool AllowsWatch(const PlaceRoots& roots, const Change& change) const;
 
  private:
   std::vector<const FinderPlaces*> finders_;
