@@ -335,8 +335,8 @@ TEST(MainWindow, MatchesItsDescription) {
   }
   // A separator is greyed by its nature.
   EXPECT_EQ(
-      "菜单\n-检查（不做修改） ###\n-撤销上次修复 ###\n- # greyed\n-关闭 ###\n关于我们\n-版权说明 "
-      "###\n",
+      "菜单\n-检查（不做修改） ###\n-撤销上次修复 ###\n-登录时检查主页 ###\n- # greyed\n-关闭 "
+      "###\n关于我们\n-版权说明 ###\n",
       menu);
 
   for (int i = 0; i < 6; ++i) {
