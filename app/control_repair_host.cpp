@@ -46,4 +46,5 @@ void SetWorkMenuDisabled(HWND main_window, bool disabled) {
   const UINT state = MF_BYCOMMAND | (disabled ? MF_GRAYED : MF_ENABLED);
   EnableMenuItem(menu, kMenuCheckId, state);
   EnableMenuItem(menu, kMenuUndoId, state);
+  EnableMenuItem(menu, kMenuWatchId, state);
 }

@@ -6,7 +6,7 @@
 
 #include "engine/repair_host.h"
 
-// Greys the check and undo menu items out while a run is under way, and
+// Greys the check, undo and watch menu items out while a run is under way, and
 // gives them back after it. On the window's own thread only: a menu changed
 // from another thread keeps its old state under Wine.
 void SetWorkMenuDisabled(HWND main_window, bool disabled);

@@ -1,6 +1,8 @@
 #include "app/handlers.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/control_repair_host.h"
 #include "app/destroy_request.h"
@@ -11,7 +13,9 @@
 #include "engine/run_logs.h"
 #include "engine/sequence.h"
 #include "engine/undo.h"
+#include "engine/watch.h"
 #include "platform/com_scope.h"
+#include "platform/win32/ansi_text.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/processes_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -27,6 +31,10 @@ namespace {
 // afterwards.
 HWND repair_window = nullptr;
 Selection chosen_findings;
+// The watch job's way: on (true) or off. The watch's state as last read,
+// on the main thread.
+bool watch_turns_on = false;
+bool watch_on = false;
 
 // The notice is titled as its menu item names it (kMenuNotice).
 const char* const kNoticeTitle = kMenuNotice;
@@ -39,7 +47,35 @@ constexpr int kFlatLookScheme = 3;
 
 }  // namespace
 
-void OnMainWindowCreated(HWND) { ApplyFlatLook(kFlatLookScheme); }
+namespace {
+
+void TickWatchItem(HWND main_window, bool on) {
+  watch_on = on;
+  if (HMENU menu = GetMenu(main_window)) {
+    CheckMenuItem(menu, kMenuWatchId, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
+}  // namespace
+
+void OnMainWindowCreated(HWND main_window) {
+  ApplyFlatLook(kFlatLookScheme);
+  // The record and its copy's hash: a read of one small folder.
+  bool on = false;
+  {
+    ScopedComInitializer com;
+    Win32RegistryCalls registry_calls;
+    RegistryOverCalls registry(registry_calls);
+    Win32FileSystem files;
+    Win32ShellLinks links;
+    Win32ScheduledTasks tasks;
+    Win32Processes processes;
+    Win32WmiSubscriptions wmi;
+    Platform machine{registry, files, links, &tasks, &processes, &wmi};
+    on = ReadWatchRecord(machine).has_value();
+  }
+  TickWatchItem(main_window, on);
+}
 
 namespace {
 
@@ -55,13 +91,58 @@ void RepairJob(Platform& machine, RepairHost& host) {
   // The repair gives the button back itself when it ends.
   if (!RunExclusively(host, "修复", [&] { RunRepairSequence(machine, host); })) {
     host.EnableRepairButton();
+    return;
   }
+  PostMessageA(repair_window, kRepairEndedMessage, 0, 0);
 }
 
 void SelectedRepairJob(Platform& machine, RepairHost& host) {
   if (!RunExclusively(host, "修复", [&] { RunRepairSequence(machine, host, chosen_findings); })) {
     host.EnableRepairButton();
+    return;
   }
+  PostMessageA(repair_window, kRepairEndedMessage, 0, 0);
+}
+
+// The window program's own file, which the watch copies.
+std::optional<Text> OwnProgram() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return std::nullopt;
+  path.resize(length);
+  return ExactAnsiFromWide(path);
+}
+
+void WatchJob(Platform& machine, RepairHost& host) {
+  RunExclusively(host, watch_turns_on ? "开启登录时检查" : "关闭登录时检查", [&] {
+    if (!watch_turns_on) {
+      TurnWatchOff(machine, host);
+      return;
+    }
+    const std::optional<Text> program = OwnProgram();
+    if (!program) {
+      host.AppendRepairLog("登录时检查：本程序所在的路径无法读出，未开启\r\n");
+      return;
+    }
+    TurnWatchOn(machine, host, host.ReadHomePageAddress(), *program);
+  });
+  const bool on = ReadWatchRecord(machine).has_value();
+  host.EnableRepairButton();
+  PostMessageA(repair_window, kWatchStateMessage, on, 0);
+}
+
+// The watch job's lines follow what the log holds, after a blank line; the
+// log's first text goes.
+void StartWatchJob(HWND main_window, bool turn_on) {
+  HWND log = GetDlgItem(main_window, kRepairLogId);
+  const Text text = GetControlText(log);
+  if (text == kInitialLogText) {
+    SetControlText(log, Text());
+  } else if (!text.empty()) {
+    AppendLogText(log, "\r\n");
+  }
+  watch_turns_on = turn_on;
+  StartJob(main_window, WatchThreadMain);
 }
 
 // The check's lines in the log and its file, then its findings to the
@@ -97,6 +178,35 @@ void OnRepairButtonClick(HWND main_window) { StartJob(main_window, RepairThreadM
 void OnMenuCheck(HWND main_window) { StartJob(main_window, CheckThreadMain); }
 
 void OnMenuUndo(HWND main_window) { StartJob(main_window, UndoThreadMain); }
+
+void OnMenuWatch(HWND main_window) { StartWatchJob(main_window, !watch_on); }
+
+void OnWatchOffer(HWND main_window) {
+  ShowWatchOffer(main_window, false);
+  if (!watch_on) StartWatchJob(main_window, true);
+}
+
+void OnWatchState(HWND main_window, bool on) {
+  TickWatchItem(main_window, on);
+  if (on) ShowWatchOffer(main_window, false);
+}
+
+void OnRepairEnded(HWND main_window) {
+  if (!watch_on) ShowWatchOffer(main_window, true);
+}
+
+void ShowWatchOffer(HWND main_window, bool shown) {
+  HWND offer = GetDlgItem(main_window, kWatchOfferId);
+  HWND log = GetDlgItem(main_window, kRepairLogId);
+  const ControlSpec* spec = FindControlSpec(kRepairLogId);
+  if (!offer || !log || !spec) return;
+  // Marked on the control, so that the pages show it only when offered.
+  SetWindowLongPtrA(offer, GWLP_USERDATA, shown);
+  SetWindowPos(log, nullptr, 0, 0, spec->width, shown ? kLogHeightWithOffer : spec->height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const bool on_repair_page = IsWindowVisible(log) != FALSE;
+  ShowWindow(offer, shown && on_repair_page ? SW_SHOW : SW_HIDE);
+}
 
 void OnRepairSelected(HWND main_window, Selection selection) {
   chosen_findings = std::move(selection);
@@ -168,5 +278,11 @@ DWORD WINAPI UndoThreadMain(void*) {
 DWORD WINAPI SelectedRepairThreadMain(void*) {
   ControlRepairHost host(repair_window);
   RunRepairOnWorker(host, SelectedRepairJob);
+  return 0;
+}
+
+DWORD WINAPI WatchThreadMain(void*) {
+  ControlRepairHost host(repair_window);
+  RunRepairOnWorker(host, WatchJob);
   return 0;
 }

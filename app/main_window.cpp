@@ -51,6 +51,12 @@ void OnCommand(HWND window, int id, int code) {
     case kMenuNoticeId:
       OnMenuNotice(window);
       break;
+    case kMenuWatchId:
+      OnMenuWatch(window);
+      break;
+    case kWatchOfferId:
+      if (code == BN_CLICKED) OnWatchOffer(window);
+      break;
     default:
       break;
   }
@@ -86,6 +92,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case kCheckResultsMessage:
       OpenResultsWindow(window, TakeCheckResults(lparam));
       return 0;
+    case kWatchStateMessage:
+      OnWatchState(window, wparam != FALSE);
+      return 0;
+    case kRepairEndedMessage:
+      OnRepairEnded(window);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -111,6 +123,7 @@ ScopedMenu CreateMainMenu() {
   if (!bar.valid() || !file.valid() || !about.valid()) return ScopedMenu();
   AppendMenuA(file.get(), MF_STRING, kMenuCheckId, kMenuCheck);
   AppendMenuA(file.get(), MF_STRING, kMenuUndoId, kMenuUndo);
+  AppendMenuA(file.get(), MF_STRING, kMenuWatchId, kMenuWatch);
   AppendMenuA(file.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuA(file.get(), MF_STRING, kMenuCloseId, kMenuClose);
   AppendMenuA(about.get(), MF_STRING, kMenuNoticeId, kMenuNotice);
@@ -135,6 +148,13 @@ bool CreateControls(HWND window, HINSTANCE instance) {
     if (!control) return false;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
   }
+  // The watch's offer, hidden until a repair has finished.
+  HWND offer = CreateWindowExA(
+      0, "Button", kWatchOffer, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_CHECKBOX,
+      kWatchOfferLeft, kWatchOfferTop, kWatchOfferWidth, kWatchOfferHeight, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kWatchOfferId)), instance, nullptr);
+  if (!offer) return false;
+  SendMessageA(offer, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultGuiFont()), FALSE);
   HWND tab = GetDlgItem(window, kTabControlId);
   // The pages' controls lie over the tab control: it goes below them.
   SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -186,6 +206,10 @@ void ShowPage(HWND main_window, Page page) {
     if (entry.page == Page::kWindow) continue;
     ShowWindow(GetDlgItem(main_window, entry.id), entry.page == page ? SW_SHOW : SW_HIDE);
   }
+  // The watch's offer is on the repair page once offered.
+  HWND offer = GetDlgItem(main_window, kWatchOfferId);
+  const bool offered = offer && GetWindowLongPtrA(offer, GWLP_USERDATA) != 0;
+  if (offer) ShowWindow(offer, offered && page == Page::kRepair ? SW_SHOW : SW_HIDE);
 }
 
 bool HandleMainWindowKey(HWND main_window, const MSG& message) {

@@ -12,12 +12,14 @@ const char kMenuFile[] = "菜单";
 const char kMenuClose[] = "关闭";
 const char kMenuCheck[] = "检查（不做修改）";
 const char kMenuUndo[] = "撤销上次修复";
+const char kMenuWatch[] = "登录时检查主页";
 const char kMenuAbout[] = "关于我们";
 const char kMenuNotice[] = "版权说明";
 
 const char kInitialLogText[] =
     "\r\n\r\n程序流程：\r\n\r\n全自动\r\n删除篡改程序\r\n切修复\r\n注册表+快捷方式\r\n"
     "快捷方式批量修改\r\n";
+const char kWatchOffer[] = "以后每次登录时检查主页是否又被改";
 const char kDefaultStartPage[] = "http://www.hao123.com/";
 const char kSearchEngineHome[] = "https://www.baidu.com/";
 

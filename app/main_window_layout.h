@@ -21,7 +21,8 @@ enum MenuId : int {
   kMenuCloseId = 201,
   kMenuNoticeId = 202,
   kMenuCheckId = 203,
-  kMenuUndoId = 204
+  kMenuUndoId = 204,
+  kMenuWatchId = 205
 };
 
 struct ControlSpec {
@@ -57,8 +58,18 @@ extern const char kMenuFile[];
 extern const char kMenuClose[];
 extern const char kMenuCheck[];
 extern const char kMenuUndo[];
+extern const char kMenuWatch[];  // checked while the watch at logon is on
 extern const char kMenuAbout[];
 extern const char kMenuNotice[];
+
+// The line that offers the watch once a repair has finished and the watch
+// is off: below the log, which gives it room by being that much shorter.
+// Not one of kControls: the window starts without it.
+constexpr int kWatchOfferId = 106;
+constexpr int kWatchOfferLeft = 6, kWatchOfferTop = 226, kWatchOfferWidth = 288,
+              kWatchOfferHeight = 17;
+constexpr int kLogHeightWithOffer = 171;
+extern const char kWatchOffer[];
 
 // The repair log's text until the first repair.
 extern const char kInitialLogText[];

@@ -27,6 +27,33 @@ struct MenuTraits {
 };
 using ScopedMenu = ScopedHandle<MenuTraits>;
 
+// An icon loaded from the resources without LR_SHARED.
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyIcon(h); }
+};
+using ScopedIcon = ScopedHandle<IconTraits>;
+
+// A window the code that made it destroys on every way out, unless the
+// window went first (destroyed already, it is left).
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) {
+    if (IsWindow(h)) DestroyWindow(h);
+  }
+};
+using ScopedWindow = ScopedHandle<WindowTraits>;
+
+// The array of arguments CommandLineToArgvW gives, freed with LocalFree.
+struct ArgumentListTraits {
+  using Handle = LPWSTR*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
+using ScopedArgumentList = ScopedHandle<ArgumentListTraits>;
+
 // A window's device context from GetDC or GetWindowDC, given back on every path.
 class ScopedWindowDC {
  public:

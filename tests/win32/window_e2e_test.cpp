@@ -335,8 +335,8 @@ TEST(MainWindow, MatchesItsDescription) {
   }
   // A separator is greyed by its nature.
   EXPECT_EQ(
-      "菜单\n-检查（不做修改） ###\n-撤销上次修复 ###\n- # greyed\n-关闭 ###\n关于我们\n-版权说明 "
-      "###\n",
+      "菜单\n-检查（不做修改） ###\n-撤销上次修复 ###\n-登录时检查主页 ###\n- # greyed\n-关闭 "
+      "###\n关于我们\n-版权说明 ###\n",
       menu);
 
   for (int i = 0; i < 6; ++i) {
@@ -496,6 +496,49 @@ TEST(MainWindow, CheckAndUndoRunFromTheMenuWhileTheButtonAndTheItemsAreGreyed) {
   EXPECT_NE(std::string::npos, text.find("\r\n撤销完成\r\n")) << text;
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\OEM8")) << "the undo gave it back";
   app.Shot(window, "window_after_undo");
+}
+
+// After a repair the watch is offered in one line below the log; its click
+// turns the watch on (the menu item ticked), the line goes, and the menu
+// item turns it off again, each job's lines in the log.
+TEST(MainWindow, AfterARepairTheWatchIsOfferedAndTheMenuTurnsItOff) {
+  Qinghe app;
+  ASSERT_TRUE(app.ready());
+  HWND window = app.window(), button = Find(app, 2), log = Find(app, 3);
+  constexpr int kWatchOfferId = 106;  // app/main_window_layout.h
+  HWND offer = GetDlgItem(window, kWatchOfferId);
+  ASSERT_TRUE(offer);
+  EXPECT_FALSE(IsWindowVisible(offer)) << "nothing offered before a repair";
+  const WPARAM watch = MenuItemId(app, "登录时检查主页");
+  ASSERT_NE(watch, 0u);
+  const auto ticked = [&app, watch] {
+    return app.Probe(kProbeDescribeMenu).find(" " + std::to_string(watch) + " checked\n") !=
+           std::string::npos;
+  };
+  EXPECT_FALSE(ticked());
+  SendMessageA(Find(app, 5), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("http://www.example.com/"));
+
+  EXPECT_EQ("disabled", app.Probe(kProbeClickRepair, button));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(offer) != 0; })) << "offered after the repair";
+  EXPECT_EQ("以后每次登录时检查主页是否又被改", TextOf(offer));
+  RECT log_rect, offer_rect;
+  GetWindowRect(log, &log_rect);
+  GetWindowRect(offer, &offer_rect);
+  EXPECT_LE(log_rect.bottom, offer_rect.top) << "the log leaves the line its room";
+  app.Shot(window, "window_watch_offer");
+
+  const std::string repair_log = TextOf(log);
+  app.Click(offer, 10, 8);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(offer); }));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) && ticked(); })) << "the watch is on";
+  const std::string after_on = TextOf(log);
+  EXPECT_EQ(0u, after_on.find(repair_log)) << "the repair's lines stay: " << after_on;
+  EXPECT_GT(after_on.size(), repair_log.size() + 2) << "the watch's lines follow";
+
+  app.Probe(kProbeChooseMenu, reinterpret_cast<HWND>(static_cast<UINT_PTR>(watch)));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(button) && !ticked(); })) << "the watch is off";
+  EXPECT_GT(TextOf(log).size(), after_on.size());
+  EXPECT_FALSE(IsWindowVisible(offer)) << "offered again only after a repair";
 }
 
 struct DialogSearch {

@@ -27,6 +27,7 @@ std::string DescribeMenu(HMENU menu, int depth) {
       // Asked here, in the program's own process: a menu is no window, and
       // another process cannot read its state under Wine.
       if (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) text += " greyed";
+      if (GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) text += " checked";
       text += "\n";
     }
   }
