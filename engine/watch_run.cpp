@@ -35,8 +35,14 @@ Text NoticeOf(const std::vector<FindingRow>& rows) {
   }
   if (!page) page = reapplier;
   if (!page) return Text();
-  Text notice = "青禾：浏览器主页又被改了（" + shorter(page->what) +
-                (page->now.empty() ? Text() : "：" + shorter(page->now));
+  // Internet Explorer's start page is a registry value: named as the
+  // browser a person knows, its page without the quotes the log shows.
+  const bool ie = page->kind == Text("注册表");
+  Text now = page->now;
+  if (now.size() >= 2 && now.front() == '"' && now.back() == '"')
+    now = now.substr(1, now.size() - 2);
+  Text notice = "青禾：浏览器主页又被改了（" + (ie ? Text("IE 浏览器") : shorter(page->what)) +
+                (now.empty() ? Text() : "：" + shorter(now));
   if (reapplier && reapplier != page)
     notice += "，由" + reapplier->kind + " " + shorter(reapplier->what) + " 改回";
   return notice + "）。点此查看并修复";

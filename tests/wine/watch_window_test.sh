@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# The watch's run at logon of the real qinghe.exe (--watch ADDRESS) under
-# Wine on a private X server: with a hijack seeded, an icon in the
-# notification area whose balloon names it, and a click on the icon that
-# opens the window program on the check's results (Wine has no UAC: the
-# "runas" start is a plain one); on a clean PC no icon at all and exit 0 at
-# once. Wine with no X tray shows its stand-alone "Wine System Tray" window,
-# which the balloon points at; the screenshot of it is SHOTS/ARCH/
-# watch-notification.png.
-# Usage: watch_window_test.sh ARCH PREFIX-ROOT QINGHE-EXE TRAY-PROBE SHOTS
+# The watch at logon, the whole way under Wine on a private X server: the
+# console turns it on (the copy, and the task read back through the Task
+# Scheduler's own interface; Wine's scheduler service is started, never
+# its files written); the copy run as the task runs it, on the repaired
+# PC, shows nothing and ends at once; re-hijacked (the machine's start page
+# too), an icon in the notification area whose balloon names it, and a
+# click on the icon that opens the window program on the check's results
+# (Wine has no UAC: the "runas" start is a plain one); a planted task named
+# like ours is still reported; `watch off` and the undo each leave the PC
+# as it was. Wine with no X tray shows its stand-alone "Wine System Tray"
+# window, which the balloon points at; the screenshot of it is
+# SHOTS/ARCH/watch-notification.png.
+# Usage: watch_window_test.sh ARCH PREFIX-ROOT QINGHE-EXE QINGHE-CLI TRAY-PROBE TASK-PROBE SHOTS
 set -euo pipefail
-arch=$1 root=$2 exe=$3 probe=$4 shots=$5/$1
+arch=$1 root=$2 exe=$3 cli=$4 probe=$5 task_probe=$6 shots=$7/$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-lib.sh"
 source "$here/check.sh"
 source "$here/xvfb.sh"
+source "$here/prefix_state.sh"
 
 qinghe_test_prefix "$root" "$arch" watch_window
 qinghe_at_exit qinghe_stop_xvfb
@@ -23,19 +28,59 @@ mkdir -p "$shots"
 rm -f "$shots/watch-notification.png"
 address=http://www.example.com/
 
-# A clean PC: nothing shown, at once.
+qinghe_wine_start_scheduler
+say() { iconv -f GBK -t UTF-8 | tr -d '\r'; }
+copy_unix=$(qinghe_wine_user_dir "$prefix")/AppData/Local/qinghe/bin/qinghe-watch.exe
+# The registry, the user's files and the tasks' definitions, but for the
+# logs and bundles every run adds.
+state() {
+  qinghe_whole_registry "$prefix"
+  find "$prefix/drive_c/users" "$prefix/drive_c/windows/system32/tasks" -path '*/qinghe/logs' -prune \
+    -o -path '*/qinghe/repairs' -prune -o -print | sort
+}
+
+# The PC as a repair leaves it for this address: nothing to tell.
+wine "$cli" repair "$address" >/dev/null || true
+
+on=$(wine "$cli" watch on "$address" | say) || true
+echo "$on"
+check_true "watch on says it is on" grep -q '^登录时检查已开启' <<<"$on"
+task=$(grep -o '计划任务 \\qinghe-watch-S-[0-9-]*' <<<"$on" | sed 's/^计划任务 //')
+check_true "through a task named for this user ($task)" test -n "$task"
+shown=$(wine "$task_probe" show "$task" || true)
+echo "$shown"
+check_true "the scheduler holds the task" grep -qx 'exists' <<<"$shown"
+check_true "with its description" grep -q '^description 青禾：每次登录时' <<<"$shown"
+check_true "the copy is there" test -s "$copy_unix"
+# The copy is the window program but for its run level, in place.
+differing=$(cmp -l "$(dirname "$exe")/$(basename "$exe")" "$copy_unix" | wc -l)
+check_true "the copy differs from the program only in its run level ($differing bytes)" \
+  test "$differing" -gt 0 -a "$differing" -le 24
+check_true "its manifest asks for the caller's own rights" grep -aq 'level="asInvoker"' "$copy_unix"
+status=$(wine "$cli" watch status | say)
+check_true "watch status says on" grep -q '登录时检查：已开启' <<<"$status"
+check_true "and the task" grep -qF "计划任务 $task" <<<"$status"
+check_fails "the check does not report the watch's own task" \
+  grep -q 'qinghe-watch' <<<"$(wine "$cli" check "$address" | say || true)"
+copy=$(winepath -w "$copy_unix")
+
+# The copy as the task starts it, on the repaired PC: nothing shown, at once.
 set +e
 start=$SECONDS
-timeout 60 wine "$exe" --watch "$address"
+timeout 60 wine "$copy" --watch "$address"
 clean_status=$?
 clean_took=$((SECONDS - start))
 set -e
 check_equal "on a clean PC the watch ends with 0" 0 "$clean_status"
 check_true "and at once (${clean_took}s)" test "$clean_took" -lt 30
 check_true "showing no icon" wine "$probe" none 3
+check_true "its log is kept beside the others" \
+  test -n "$(find "$(qinghe_wine_user_dir "$prefix")/AppData/Local/qinghe/logs" -name 'watch-*.txt')"
 
 qinghe_wine_seed_hijack
-wine "$exe" --watch "$address" &
+wine reg add 'HKEY_LOCAL_MACHINE\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' \
+  /d http://machine.hijack.example/ /f >/dev/null
+wine "$copy" --watch "$address" &
 watch_pid=$!
 qinghe_at_exit "kill $watch_pid 2>/dev/null || true"
 
@@ -46,7 +91,7 @@ set -e
 echo "$balloon"
 check_equal "a balloon came" 0 "$balloon_status"
 check_true "it says the home page was changed again" grep -q '浏览器主页又被改了' <<<"$balloon"
-check_true "it names the hijacker's page" grep -q 'hijack.example' <<<"$balloon"
+check_true "it names the browser and the hijacker's page" grep -q "IE 浏览器：http://hijack.example/" <<<"$balloon"
 check_true "and what a click does" grep -q '点此查看并修复' <<<"$balloon"
 check_true "the icon's tip" grep -qx 'tip: 青禾：主页又被改了' <<<"$balloon"
 check_true "the watch keeps running while the icon is up" kill -0 "$watch_pid"
@@ -78,5 +123,29 @@ watch_status=$?
 set -e
 check_equal "with 0" 0 "$watch_status"
 check_true "its icon went with it" wine "$probe" none 2
+
+# A hijacker's task named like ours is still reported.
+tasks="$prefix/drive_c/windows/system32/tasks"
+printf '%s' '<?xml version="1.0" encoding="UTF-8"?><Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Settings><Enabled>true</Enabled></Settings><Actions><Exec><Command>C:\absent\cmd.exe</Command><Arguments>/c start http://task.evil.cn/</Arguments></Exec></Actions></Task>' \
+  >"$tasks/qinghe"
+check_true "a task named qinghe is still reported" \
+  grep -q '计划任务：\\qinghe（' <<<"$(wine "$cli" check "$address" | say || true)"
+rm -f "$tasks/qinghe"
+
+# Off, and the undo of the bundle that turned it on: nothing of it left.
+wine "$cli" repair "$address" >/dev/null || true
+after_repair=$(state)
+off=$(wine "$cli" watch off | say) || true
+echo "$off"
+check_true "watch off says it is off" grep -q '^登录时检查已关闭' <<<"$off"
+check_fails "the task is gone" wine "$task_probe" show "$task"
+check_same_state "watch off leaves the PC as it was" "$after_repair" "$(state)"
+wine "$cli" watch on "$address" >/dev/null || true
+check_true "on again" test -s "$copy_unix"
+undo=$(wine "$cli" undo | say) || true
+echo "$undo"
+check_true "the undo turns it off" grep -q '撤销完成' <<<"$undo"
+check_fails "the task is gone after the undo" wine "$task_probe" show "$task"
+check_same_state "the undo leaves the PC as it was" "$after_repair" "$(state)"
 echo "screenshot: $shots/watch-notification.png"
 check_summary
