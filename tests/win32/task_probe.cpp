@@ -8,11 +8,15 @@
 //   enabled true|false
 //   description TEXT
 //   program PATH<tab>ARGUMENTS        for every program action, in order
+//   programs unknown 0xHRESULT        instead, where the definition's actions
+//                                     cannot be read (Wine: E_NOTIMPL)
 // Exit status 0 when the task is there, 1 when the scheduler holds none at
 // PATH ("absent" printed), 2 on a bad command line, 3 when the scheduler
 // cannot be asked (said on standard error with its HRESULT).
 #include <windows.h>
 // After windows.h, which they need.
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 #include <taskschd.h>
 
@@ -98,7 +102,8 @@ int Show(const std::wstring& path) {
   LONG count = 0;
   if (FAILED(result = definition->get_Actions(Out(actions))) ||
       FAILED(result = actions->get_Count(&count))) {
-    return Failed("the actions", result);
+    std::printf("programs unknown 0x%08lX\n", static_cast<unsigned long>(result));
+    return 0;
   }
   for (LONG at = 1; at <= count; ++at) {
     ScopedComPtr<IAction> action;
@@ -129,6 +134,7 @@ int main() {
     std::fprintf(stderr, "usage: task_probe show PATH\n");
     return 2;
   }
+  _setmode(_fileno(stdout), _O_BINARY);  // lines end in \n alone
   ScopedComInitializer com;
   if (!com.succeeded()) return Failed("CoInitializeEx", E_FAIL);
   const int status = Show(arguments.get()[2]);
