@@ -160,6 +160,32 @@ qinghe_bench_prefix() {
   qinghe_wine_env "$root/$name" "$arch"
 }
 
+# Starts Wine's Task Scheduler service (schedsvc) in the running prefix
+# (after qinghe_wine_env), unless it runs already, and waits until the
+# service manager says it runs. Wine's taskschd starts it on its own when a
+# program connects; a test that asks the scheduler through other programs
+# (schtasks) starts it first. What Wine's scheduler keeps of a registered
+# task: tests/win32/scheduled_tasks_win32_test.cpp. Fails, saying so, when
+# it does not come up.
+qinghe_wine_start_scheduler() {
+  local tries
+  qinghe_wine_scheduler_runs && return 0
+  # Exit status 1 too where it was started meanwhile: the query decides.
+  wine net start schedule >/dev/null 2>&1
+  for tries in 1 2 3 4 5 6 7 8 9 10; do
+    qinghe_wine_scheduler_runs && return 0
+    sleep 0.5
+  done
+  echo "Wine's Task Scheduler service does not start in $WINEPREFIX" >&2
+  return 1
+}
+
+# True when the service manager of the running prefix says the Task
+# Scheduler service runs.
+qinghe_wine_scheduler_runs() {
+  wine sc query schedule 2>/dev/null | grep -q 'STATE *: *4 *RUNNING'
+}
+
 # The name of the folder the lane's programs load the system's DLLs from,
 # below C:\windows of a prefix of ARCH: syswow64 for a 32-bit program in a
 # 64-bit prefix, system32 otherwise.

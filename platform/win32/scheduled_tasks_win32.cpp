@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/task_definition_xml.h"
+#include "platform/text_utf8.h"
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/ole_automation.h"
 #include "platform/win32/scoped_handle.h"
@@ -102,21 +104,51 @@ bool ListFolder(ITaskFolder* folder, int depth, std::vector<ScheduledTask>* task
   return true;
 }
 
-// The task at `path` ("\Folder\Name").
-bool OpenTask(const Text& path, ScopedComPtr<IRegisteredTask>* task) {
-  ScopedComPtr<ITaskService> service;
-  const std::size_t last = path.rfind('\\');
-  if (last == Text::npos || last + 1 == path.size() || Connect(&service) != TaskListing::kListed) {
+// The folder `path` ("\Folder\Name") lies in, and the task's name in it,
+// through a connected service.
+bool OpenFolderOf(const Text& path, ScopedComPtr<ITaskService>* service,
+                  ScopedComPtr<ITaskFolder>* folder, std::wstring* name) {
+  const std::size_t last = LastBackslash(path);
+  if (last == Text::npos || last + 1 == path.size() || Connect(service) != TaskListing::kListed) {
     return false;
   }
   const ScopedBstr folder_path(WideFromAnsi(last == 0 ? Text("\\") : path.substr(0, last)));
-  const ScopedBstr name(WideFromAnsi(path.substr(last + 1)));
+  *name = WideFromAnsi(path.substr(last + 1));
+  return folder_path.get() && !name->empty() &&
+         SUCCEEDED((*service)->GetFolder(folder_path.get(),
+                                         reinterpret_cast<ITaskFolder**>(folder->ReceiveVoid())));
+}
+
+// The task at `path` ("\Folder\Name"). Where there is none, `absent` (when
+// given) says whether the scheduler said so, rather than failing to answer.
+bool OpenTask(const Text& path, ScopedComPtr<IRegisteredTask>* task, bool* absent = nullptr) {
+  ScopedComPtr<ITaskService> service;
   ScopedComPtr<ITaskFolder> folder;
-  return folder_path.get() && name.get() &&
-         SUCCEEDED(service->GetFolder(folder_path.get(),
-                                      reinterpret_cast<ITaskFolder**>(folder.ReceiveVoid()))) &&
-         SUCCEEDED(
-             folder->GetTask(name.get(), reinterpret_cast<IRegisteredTask**>(task->ReceiveVoid())));
+  std::wstring name;
+  if (absent) *absent = false;
+  if (!OpenFolderOf(path, &service, &folder, &name)) return false;
+  const ScopedBstr task_name(name);
+  if (!task_name.get()) return false;
+  const HRESULT got =
+      folder->GetTask(task_name.get(), reinterpret_cast<IRegisteredTask**>(task->ReceiveVoid()));
+  if (absent) {
+    *absent = got == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+              got == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+  }
+  return SUCCEEDED(got);
+}
+
+// `utf8` as a wide string; empty when it is not UTF-8.
+std::wstring WideFromUtf8(const std::string& utf8) {
+  const std::optional<std::string> units = Utf16LeFromUtf8(utf8);
+  std::wstring wide;
+  if (!units) return wide;
+  wide.resize(units->size() / 2);
+  for (std::size_t at = 0; at < wide.size(); ++at) {
+    wide[at] = static_cast<wchar_t>(static_cast<unsigned char>((*units)[2 * at]) |
+                                    static_cast<unsigned char>((*units)[2 * at + 1]) << 8);
+  }
+  return wide;
 }
 
 }  // namespace
@@ -151,4 +183,59 @@ bool Win32ScheduledTasks::SetEnabled(const Text& path, bool enabled) {
   return OpenTask(path, &task) &&
          SUCCEEDED(task->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE)) &&
          SUCCEEDED(task->get_Enabled(&now)) && (now != VARIANT_FALSE) == enabled;
+}
+
+std::optional<ScheduledTask> Win32ScheduledTasks::FindTask(const Text& path) {
+  ScopedComPtr<IRegisteredTask> task;
+  ScopedBstr registered_path;
+  VARIANT_BOOL enabled = VARIANT_TRUE;
+  if (!OpenTask(path, &task) || FAILED(task->get_Path(registered_path.Receive())) ||
+      FAILED(task->get_Enabled(&enabled))) {
+    return std::nullopt;
+  }
+  return ScheduledTask{AnsiFromWideMarked(registered_path.Wide()), enabled != VARIANT_FALSE,
+                       ProgramsOf(task.get())};
+}
+
+bool Win32ScheduledTasks::RegisterUserLogonTask(const UserLogonTask& task) {
+  // Only in the root folder: "\Name".
+  if (task.path.size() < 2 || task.path[0] != '\\' || LastBackslash(task.path) != 0) return false;
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  const std::optional<std::string> xml =
+      UserLogonTaskXml(task, TaskStartBoundary(now.wYear, now.wMonth, now.wDay, now.wHour));
+  if (!xml) return false;
+  ScopedComPtr<ITaskService> service;
+  ScopedComPtr<ITaskFolder> root;
+  std::wstring name;
+  if (!OpenFolderOf(task.path, &service, &root, &name)) return false;
+  const ScopedBstr task_name(name);
+  const ScopedBstr definition(WideFromUtf8(*xml));
+  const ScopedBstr account(WideFromAnsi(task.account));
+  if (!task_name.get() || !definition.get() || !account.get()) return false;
+  VARIANT user = {};  // the account's SID, or VT_EMPTY: whoever registers it
+  if (!task.account.empty()) {
+    user.vt = VT_BSTR;
+    user.bstrVal = account.get();  // still owned by `account`
+  }
+  const VARIANT none = {};
+  ScopedComPtr<IRegisteredTask> registered;
+  return SUCCEEDED(
+             root->RegisterTask(task_name.get(), definition.get(), TASK_CREATE, user, none,
+                                TASK_LOGON_INTERACTIVE_TOKEN, none,
+                                reinterpret_cast<IRegisteredTask**>(registered.ReceiveVoid()))) &&
+         registered.get();
+}
+
+bool Win32ScheduledTasks::DeleteTask(const Text& path) {
+  ScopedComPtr<ITaskService> service;
+  ScopedComPtr<ITaskFolder> folder;
+  std::wstring name;
+  if (!OpenFolderOf(path, &service, &folder, &name)) return false;
+  const ScopedBstr task_name(name);
+  if (task_name.get() && SUCCEEDED(folder->DeleteTask(task_name.get(), 0))) return true;
+  // Refused, or there was none: true only when the scheduler says it holds none.
+  ScopedComPtr<IRegisteredTask> task;
+  bool absent = false;
+  return !OpenTask(path, &task, &absent) && absent;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 
 #include "platform/scheduled_tasks.h"
 
@@ -12,6 +13,9 @@ class FakeScheduledTasks : public ScheduledTasks {
   TaskListing reach = TaskListing::kListed;
   std::map<Text, ScheduledTask> tasks;  // by path
   int switches = 0;                     // SetEnabled calls that changed a task
+  // The last task RegisterUserLogonTask registered; its definition keeps
+  // more than a ScheduledTask does.
+  std::optional<UserLogonTask> registered;
 
   void Add(const Text& path, const Text& program, const Text& arguments, bool enabled = true) {
     tasks[path] = ScheduledTask{path, enabled, {TaskProgram{program, arguments}}};
@@ -33,6 +37,22 @@ class FakeScheduledTasks : public ScheduledTasks {
     if (reach != TaskListing::kListed || found == tasks.end()) return false;
     switches += found->second.enabled != enabled;
     found->second.enabled = enabled;
+    return true;
+  }
+  std::optional<ScheduledTask> FindTask(const Text& path) override {
+    const auto found = tasks.find(path);
+    if (reach != TaskListing::kListed || found == tasks.end()) return std::nullopt;
+    return found->second;
+  }
+  bool RegisterUserLogonTask(const UserLogonTask& task) override {
+    if (reach != TaskListing::kListed || tasks.count(task.path)) return false;
+    tasks[task.path] = ScheduledTask{task.path, true, {task.program}};
+    registered = task;
+    return true;
+  }
+  bool DeleteTask(const Text& path) override {
+    if (reach != TaskListing::kListed) return false;
+    tasks.erase(path);
     return true;
   }
 };

@@ -31,3 +31,19 @@ inline bool RunsOnWine() {
 // with WBEM_E_INVALID_QUERY, gives Win32_OperatingSystem the bare class as
 // its __RELPATH and a Win32_Process's padded with zeros past its end (the
 // BSTR's count is longer than the text), and deletes and puts nothing.
+
+// Wine 8's Task Scheduler (taskschd, schedsvc), as
+// tests/win32/scheduled_tasks_win32_test.cpp and tests/wine/task_probe_test.sh
+// check it: the service is stopped in a fresh prefix and started by taskschd
+// itself when a program connects (qinghe_wine_start_scheduler, tools/
+// wine-lib.sh, starts it for the tests that need it first). ITaskFolder::
+// GetTasks lists nothing. RegisterTask with TASK_CREATE registers, refuses a
+// second task at the same path, and writes a definition file into
+// C:\windows\system32\tasks; but its writer drops the Triggers, the
+// Principal's contents and the Exec action's Command and Arguments, keeps
+// the description and the settings, and writes the description unescaped (a
+// "&" or "<" in it leaves a file GetTask then finds malformed,
+// SCHED_E_MALFORMEDXML). GetTask reads a planted definition file's state and
+// description, answers a path with no task as not found, and
+// ITaskDefinition::get_Actions is not implemented (E_NOTIMPL), so no task's
+// programs are told. DeleteTask deletes the file, a malformed one too.
