@@ -162,13 +162,24 @@ qinghe_bench_prefix() {
 
 # Starts Wine's Task Scheduler service (schedsvc) in the running prefix
 # (after qinghe_wine_env), unless it runs already, and waits until the
-# service manager says it runs. Wine's taskschd starts it on its own when a
+# service manager says it runs. The service ends with the session, when
+# the last program of the prefix has ended: the wineserver is made
+# persistent here, so it runs until the server is stopped (the exit hook of
+# qinghe_test_prefix). A server already running cannot be made persistent:
+# it is waited for to end first, so call this while no program of the
+# prefix runs. Wine's taskschd starts the service on its own when a
 # program connects; a test that asks the scheduler through other programs
-# (schtasks) starts it first. What Wine's scheduler keeps of a registered
-# task: tests/win32/scheduled_tasks_win32_test.cpp. Fails, saying so, when
-# it does not come up.
+# starts it first. What Wine's scheduler keeps of a registered task:
+# tests/win32/wine_differences.h. Fails, saying so, when it does not come up.
 qinghe_wine_start_scheduler() {
   local tries
+  if [ "${qinghe_wine_kept_server:-}" != "$WINEPREFIX" ]; then
+    if ! wineserver -p 2>/dev/null; then
+      wineserver -w
+      wineserver -p
+    fi
+    qinghe_wine_kept_server=$WINEPREFIX
+  fi
   qinghe_wine_scheduler_runs && return 0
   # Exit status 1 too where it was started meanwhile: the query decides.
   wine net start schedule >/dev/null 2>&1

@@ -34,9 +34,10 @@ inline bool RunsOnWine() {
 
 // Wine 8's Task Scheduler (taskschd, schedsvc), as
 // tests/win32/scheduled_tasks_win32_test.cpp and tests/wine/task_probe_test.sh
-// check it: the service is stopped in a fresh prefix and started by taskschd
-// itself when a program connects (qinghe_wine_start_scheduler, tools/
-// wine-lib.sh, starts it for the tests that need it first). ITaskFolder::
+// check it: the service is stopped in a fresh prefix, started by taskschd
+// itself when a program connects, and ends with the session when the last
+// program does (qinghe_wine_start_scheduler, tools/wine-lib.sh, starts it
+// and keeps the wineserver for the tests that need it first). ITaskFolder::
 // GetTasks lists nothing. RegisterTask with TASK_CREATE registers, refuses a
 // second task at the same path, and writes a definition file into
 // C:\windows\system32\tasks; but its writer drops the Triggers, the

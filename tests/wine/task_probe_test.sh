@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tasks read back through Wine's Task Scheduler, by task_probe: the
 # scheduler's service started by qinghe_wine_start_scheduler (a second call
-# finds it running); a definition file planted where the scheduler keeps
+# finds it running, and it runs on when no program does); a definition file planted where the scheduler keeps
 # them is found with its state and description (UTF-8, markup unescaped),
 # its programs unknown (Wine's ITaskDefinition::get_Actions is not
 # implemented: tests/win32/scheduled_tasks_win32_test.cpp); a path with no
@@ -18,6 +18,9 @@ check_fails "a fresh prefix's scheduler is stopped" qinghe_wine_scheduler_runs
 check_true "the scheduler starts" qinghe_wine_start_scheduler
 check_true "it runs" qinghe_wine_scheduler_runs
 check_true "starting it again is no failure" qinghe_wine_start_scheduler
+# Past the end of a session of programs: the service keeps running.
+sleep 4
+check_true "it still runs with no program running" qinghe_wine_scheduler_runs
 
 tasks="$prefix/drive_c/windows/system32/tasks"
 mkdir -p "$tasks"
