@@ -186,10 +186,21 @@ Removed RemoveTask(Platform& machine, const Text& task_path, const Text& copy,
 }
 
 // The copy, the record and the folder once empty.
+// The copy that fails to go is in use: the window a watch's click opened
+// runs from it. Nothing starts it once the record and the task are gone; it
+// goes with the next repair, or the next turning on or off
+// (RemoveWatchLeftover).
 void RemoveCopy(FileSystem& files, const Text& folder, const Text& sha256, RepairHost* host,
                 Removal& removal) {
-  removal.Say(host, RemoveFileHashed(files, folder + kWatchCopyName, sha256),
-              "本程序的副本：" + folder + kWatchCopyName, "它已不是当初复制的文件");
+  const Removed copy = RemoveFileHashed(files, folder + kWatchCopyName, sha256);
+  if (copy == Removed::kFailed) {
+    if (host) {
+      host->AppendRepairLog("本程序的副本正在运行，暂未删除：" + folder + kWatchCopyName +
+                            "（下次修复时删除）\r\n");
+    }
+  } else {
+    removal.Say(host, copy, "本程序的副本：" + folder + kWatchCopyName, "它已不是当初复制的文件");
+  }
   std::string bytes;
   Text bundle;
   if (files.ReadPlainFile(folder + kRecordName, kLargestRecord, &bytes) ==
@@ -208,6 +219,21 @@ void RemoveCopy(FileSystem& files, const Text& folder, const Text& sha256, Repai
 }
 
 }  // namespace
+
+void RemoveWatchLeftover(Platform& machine, RepairHost& host) {
+  FileSystem& files = machine.files;
+  const Text folder = WatchFolder(files);
+  if (folder.empty() || files.PathExists(folder + kRecordName) ||
+      !files.PathExists(folder + kWatchCopyName) || !FolderIsOurs(files, folder)) {
+    return;
+  }
+  // Only administrators could have put it there, and no record names it
+  // any more: the copy a turned-off watch left while it ran.
+  if (RemoveFileHashed(files, folder + kWatchCopyName, Text()) != Removed::kGone) return;
+  host.AppendRepairLog("登录时检查：已删除先前留下的本程序副本 " + folder + kWatchCopyName +
+                       "\r\n");
+  if (files.FindEntries(folder + "*").size() <= 2) files.RemoveFolder(WithoutSlash(folder));
+}
 
 Text WatchFolder(FileSystem& files) {
   const Text local = files.GetSpecialFolder(kLocalAppDataFolder);
