@@ -18,6 +18,11 @@
 //                               list's first column, a row a line (UTF-8)
 //   tray_probe address          the main window's address box (UTF-8)
 //   tray_probe shot FILE.bmp    the whole screen as a bitmap file
+//   tray_probe limited PROGRAM ARGUMENTS...
+//                               runs PROGRAM with this account's own,
+//                               unelevated token (the elevated token's
+//                               linked one, as a task with the least
+//                               privilege runs it) and exits with its code
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
@@ -267,6 +272,42 @@ int Shot(const char* path) {
 
 }  // namespace
 
+// Runs the command line with the linked (unelevated) token of this
+// process's own; its exit code, or 125 when it could not start.
+int Limited(const std::string& command_line) {
+  HANDLE own = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &own)) return 125;
+  ScopedKernelHandle own_token(own);
+  TOKEN_LINKED_TOKEN linked = {};
+  DWORD size = 0;
+  if (!GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    std::fprintf(stderr, "no linked token (%lu)\n", GetLastError());
+    return 125;
+  }
+  ScopedKernelHandle linked_token(linked.LinkedToken);
+  HANDLE primary = nullptr;
+  if (!DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
+                        TokenPrimary, &primary)) {
+    return 125;
+  }
+  ScopedKernelHandle primary_token(primary);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  if (!CreateProcessAsUserA(primary, nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process)) {
+    std::fprintf(stderr, "CreateProcessAsUser failed (%lu)\n", GetLastError());
+    return 125;
+  }
+  ScopedKernelHandle thread(process.hThread), child(process.hProcess);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 125;
+  GetExitCodeProcess(process.hProcess, &code);
+  return static_cast<int>(code);
+}
+
 int main(int argc, char** argv) {
   // Lines end in LF alone, for the shell that reads them.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -277,6 +318,13 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "results") == 0 && argc == 3) return Results(std::atoi(argv[2]));
   if (std::strcmp(command, "address") == 0 && argc == 2) return Address();
   if (std::strcmp(command, "shot") == 0 && argc == 3) return Shot(argv[2]);
+  if (std::strcmp(command, "limited") == 0 && argc >= 3) {
+    // The arguments as the command line gives them, each quoted.
+    std::string line;
+    for (int at = 2; at < argc; ++at)
+      line += (at > 2 ? " \"" : "\"") + std::string(argv[at]) + "\"";
+    return Limited(line);
+  }
   std::fprintf(stderr,
                "usage: tray_probe balloon SECONDS | none SECONDS | click | results SECONDS | "
                "address | shot FILE\n");

@@ -80,10 +80,11 @@ check_true "showing no icon" wine "$probe" none 3
 check_true "its log is kept beside the others" \
   test -n "$(find "$(qinghe_wine_user_dir "$prefix")/AppData/Local/qinghe/logs" -name 'watch-*.txt')"
 
-qinghe_wine_seed_hijack
+# Re-hijacked machine-wide only, and the copy started as the task starts
+# it: with the user's own unelevated token.
 wine reg add 'HKEY_LOCAL_MACHINE\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' \
   /d http://machine.hijack.example/ /f >/dev/null
-wine "$copy" --watch "$address" &
+wine "$probe" limited "$copy" --watch "$address" &
 watch_pid=$!
 qinghe_at_exit "kill $watch_pid 2>/dev/null || true"
 
@@ -94,7 +95,8 @@ set -e
 echo "$balloon"
 check_equal "a balloon came" 0 "$balloon_status"
 check_true "it says the home page was changed again" grep -q '浏览器主页又被改了' <<<"$balloon"
-check_true "it names the browser and the hijacker's page" grep -q "IE 浏览器：http://hijack.example/" <<<"$balloon"
+check_true "it names the browser and the hijacker's page" \
+  grep -q "IE 浏览器：http://machine.hijack.example/" <<<"$balloon"
 check_true "and what a click does" grep -q '点此查看并修复' <<<"$balloon"
 check_true "the icon's tip" grep -qx 'tip: 青禾：主页又被改了' <<<"$balloon"
 check_true "the watch keeps running while the icon is up" kill -0 "$watch_pid"
@@ -113,7 +115,10 @@ set -e
 echo "$results"
 check_equal "the click opened the check's results" 0 "$results_status"
 check_true "in their window" grep -qx 'title: 检查结果' <<<"$results"
-check_true "listing the hijacked start page" grep -q 'Internet Explorer\\Main\\Start Page' <<<"$results"
+check_true "listing the machine's hijacked start page" \
+  grep -q 'HKEY_LOCAL_MACHINE.*Internet Explorer\\Main\\Start Page' <<<"$results"
+newest_log=$(ls -t "$(qinghe_wine_user_dir "$prefix")"/AppData/Local/qinghe/logs/watch-*.txt | head -1)
+check_true "the watch ran unelevated" grep -q '以管理员身份运行：否' "$newest_log"
 main_address=$(wine "$probe" address 2>/dev/null || true)
 check_equal "the main window took the watch's address" "$address" "$main_address"
 
