@@ -14,7 +14,7 @@ source bench/bench_lane.sh
 source tools/hijacked_pc.sh
 rounds=${1:-5} arch=${2:-$default_arch}
 source tests/wine/xvfb.sh
-cmake --build --preset "$preset" -j2 --target qinghe qinghe-cli lnk_probe watch_bench console_floor \
+cmake --build --preset "$preset" -j2 --target qinghe qinghe-cli lnk_probe watch_bench console_floor bare_window \
   >/dev/null
 root=$PWD/$build/wine/$arch
 qinghe_bench_prefix "$root" "$arch" bench-watch
@@ -29,7 +29,8 @@ wine "$cli" watch on "$address" >/dev/null
 local_app=$(qinghe_wine_user_dir "$WINEPREFIX")/AppData/Local/qinghe
 measure() {
   wine $build/bench/watch_bench.exe "$rounds" "$(win "$local_app/logs")" \
-    "$(win "$local_app/bin/qinghe-watch.exe")" "$address" "$cli" "$(win $build/bench/console_floor.exe)"
+    "$(win "$local_app/bin/qinghe-watch.exe")" "$address" "$cli" "$(win $build/bench/console_floor.exe)" \
+    "$(win $build/bench/bare_window.exe)"
 }
 echo "command: bash bench/watch.sh $rounds $arch"
 echo "the hijacked PC:"

@@ -2,10 +2,12 @@
 // prefix: the copy (`--watch ADDRESS`) from its start until it has told
 // (its log written, the notice next) or ended, with its peak working set
 // and peak private bytes (GetProcessMemoryInfo from outside, before it is
-// ended); the console's check of the same address, start to end; and a
+// ended); the console's check of the same address, start to end; a
 // console program that does nothing (bench/console_floor.cpp), what any
-// program pays to start under this Windows.
-//   watch_bench ROUNDS LOGS-FOLDER WATCH-EXE ADDRESS CLI-EXE FLOOR-EXE
+// program pays to start under this Windows; and a bare window
+// (bench/bare_window.cpp) until it answers, with its memory then, what any
+// window program holds under this Windows before its own work.
+//   watch_bench ROUNDS LOGS-FOLDER WATCH-EXE ADDRESS CLI-EXE FLOOR-EXE BARE-WINDOW-EXE
 // Run under Wine with a display: bench/watch.sh.
 #include <windows.h>
 // after windows.h, which they need
@@ -76,6 +78,21 @@ bool Measure(const std::string& command_line, const std::string& logs, Run& run)
   return true;
 }
 
+bool MeasureWindow(const std::string& program, Run& run) {
+  const double start = NowMs();
+  HANDLE process = StartProgram("\"" + program + "\"");
+  if (!process) return false;
+  HWND window = WaitForAnsweringWindow(process, "QingheBareWindow", nullptr);
+  run.ms = NowMs() - start;
+  ReadMemory(process, run);
+  if (!window) {
+    CloseHandle(process);
+    return false;
+  }
+  CloseAndWait(window, process);
+  return true;
+}
+
 void PrintRow(const char* name, const std::vector<Run>& runs) {
   std::vector<double> ms, working, privately;
   for (const Run& run : runs) {
@@ -90,15 +107,16 @@ void PrintRow(const char* name, const std::vector<Run>& runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 7) {
+  if (argc != 8) {
     std::fprintf(stderr,
-                 "usage: watch_bench ROUNDS LOGS-FOLDER WATCH-EXE ADDRESS CLI-EXE FLOOR-EXE\n");
+                 "usage: watch_bench ROUNDS LOGS-FOLDER WATCH-EXE ADDRESS CLI-EXE FLOOR-EXE "
+                 "BARE-WINDOW-EXE\n");
     return 2;
   }
   const int rounds = std::atoi(argv[1]);
   const std::string logs = argv[2], watch = argv[3], address = argv[4], cli = argv[5],
-                    floor = argv[6];
-  std::vector<Run> watches, checks, floors;
+                    floor = argv[6], bare_window = argv[7];
+  std::vector<Run> watches, checks, floors, windows;
   for (int round = 0; round < rounds; ++round) {
     Run run;
     if (!Measure("\"" + watch + "\" --watch \"" + address + "\"", logs, run)) return 1;
@@ -107,10 +125,14 @@ int main(int argc, char** argv) {
     checks.push_back(run);
     if (!Measure("\"" + floor + "\"", std::string(), run)) return 1;
     floors.push_back(run);
+    if (!MeasureWindow(bare_window, run)) return 1;
+    windows.push_back(run);
   }
   std::printf("medians of %d rounds\n", rounds);
   PrintRow("watch run, start to told", watches);
   PrintRow("qinghe-cli check, start to end", checks);
   PrintRow("floor: a console program doing nothing", floors);
+  PrintRow("floor: a bare window, until it answers", windows);
+  std::puts("(a program that has ended shows no memory)");
   return 0;
 }
