@@ -32,6 +32,7 @@ Step PlanStartPage(PlanContext& context, int item, RegRoot root) {
   const Text wanted = "\"" + context.address + "\"";
   const std::vector<RegView> views = registry.ItemViews();
   TextSet shown;
+  bool shown_differs = false;
   for (RegView view : views) {
     const Text key_name = RegFileKeyName(root, view, kStartPageKey);
     if (!shown.insert(key_name)) continue;
@@ -41,11 +42,15 @@ Step PlanStartPage(PlanContext& context, int item, RegRoot root) {
       step.check_lines.push_back(prefix + " 无法读取");
       continue;
     }
-    // The results list shows the first view's value.
-    if (step.shown_what.empty()) {
+    // The results list shows the first view the repair changes (a
+    // hijacked 64-bit view behind a 32-bit one as it should be), else the
+    // first view.
+    const bool differs = !value || ShownRegValue(*value) != wanted;
+    if (step.shown_what.empty() || (differs && !shown_differs)) {
       step.shown_what = key_name + "\\" + kStartPageValue;
       step.shown_now = value ? ShownRegValue(*value) : Text("（不存在）");
       step.shown_after = wanted;
+      shown_differs = differs;
     }
     // Directly below HKEY_USERS the key may not be made (Windows lets no one
     // but a hive's loader put a key there): the repair tries, and a failure

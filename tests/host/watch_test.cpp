@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/bundle/listing.h"
+#include "engine/plan/finding_rows.h"
 #include "engine/rules/program_manifest.h"
 #include "engine/run_logs.h"
 #include "engine/sequence.h"
@@ -19,6 +20,7 @@
 #include "tests/support/fake_scheduled_tasks.h"
 #include "tests/support/portable_machine.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/two_views_registry.h"
 
 namespace {
 
@@ -294,6 +296,35 @@ TEST_F(WatchRound, TheWatchRunTellsOnlyWhatCameBackAndKeepsItsLog) {
   std::optional<RegRawValue> value;
   registry_items_.ReadValue(RegView::kOwn, RegRoot::kCurrentUser, kRunKey, "PageKeeper", &value);
   EXPECT_TRUE(value);
+}
+
+}  // namespace
+
+namespace {
+
+// A 32-bit view's start page hijacked behind a 64-bit one as it should be:
+// the results row and the notice show the hijacked one.
+TEST_F(WatchRound, TheViewTheRepairChangesIsTheOneNamed) {
+  MemoryRegistry memory;
+  TwoViewsRegistry views(memory, "");
+  RegistryOverCalls two_views(views);
+  Platform machine{two_views, files_, links_, &tasks_, &processes_};
+  RecordingHost repair(kAddress);
+  RunRepairSequence(machine, repair);
+  ASSERT_FALSE(RunWatchCheck(machine, kAddress).found);
+  ASSERT_TRUE(two_views.WriteValue(RegView::k32Bit, RegRoot::kLocalMachine,
+                                   "Software\\Microsoft\\Internet Explorer\\Main", "Start Page",
+                                   Sz("http://machine.hijack.example/")));
+  const WatchFinding finding = RunWatchCheck(machine, kAddress);
+  EXPECT_NE(finding.notice.find("（IE 浏览器：http://machine.hijack.example/）"), Text::npos)
+      << finding.notice;
+  RecordingHost host(kAddress);
+  const std::vector<FindingRow> rows = FindingRows(MakePlan(machine, host, PlanFor::kCheck));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0].what,
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Internet Explorer\\Main\\Start "
+            "Page");
+  EXPECT_EQ(rows[0].now, "\"http://machine.hijack.example/\"");
 }
 
 }  // namespace
