@@ -338,7 +338,9 @@ BOOL CALLBACK FindControls(HWND child, LPARAM context) {
   auto* controls = reinterpret_cast<Controls*>(context);
   char name[32] = "";
   GetClassNameA(child, name, sizeof name);
-  if (lstrcmpiA(name, "Button") == 0) controls->button = child;
+  // The repair button by its identifier (app/main_window_layout.h): the
+  // offer after a repair is a button too.
+  if (lstrcmpiA(name, "Button") == 0 && GetDlgCtrlID(child) == 102) controls->button = child;
   if (lstrcmpiA(name, WC_TABCONTROLA) == 0) controls->tab = child;
   return TRUE;
 }

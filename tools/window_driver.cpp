@@ -70,7 +70,9 @@ BOOL CALLBACK Collect(HWND child, LPARAM context) {
   char name[32] = "";
   GetClassNameA(child, name, sizeof name);
   const LONG style = GetWindowLongA(child, GWL_STYLE);
-  if (lstrcmpiA(name, "Button") == 0) controls->button = child;
+  // The repair button by its identifier (app/main_window_layout.h): the
+  // offer after a repair is a button too.
+  if (lstrcmpiA(name, "Button") == 0 && GetDlgCtrlID(child) == 102) controls->button = child;
   if (lstrcmpiA(name, "Edit") == 0 && (style & ES_MULTILINE)) controls->log = child;
   return TRUE;
 }
