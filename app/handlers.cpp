@@ -8,6 +8,7 @@
 #include "app/destroy_request.h"
 #include "app/flat_look.h"
 #include "app/main_window_layout.h"
+#include "app/win32_machine.h"
 #include "engine/exclusive_run.h"
 #include "engine/program_build.h"
 #include "engine/run_logs.h"
@@ -16,13 +17,8 @@
 #include "engine/watch.h"
 #include "platform/com_scope.h"
 #include "platform/win32/ansi_text.h"
-#include "platform/win32/files_win32.h"
-#include "platform/win32/processes_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/scheduled_tasks_win32.h"
-#include "platform/win32/shell_links_win32.h"
+#include "platform/win32/own_program.h"
 #include "platform/win32/window_win32.h"
-#include "platform/win32/wmi_subscriptions_win32.h"
 
 namespace {
 
@@ -64,14 +60,8 @@ void OnMainWindowCreated(HWND main_window) {
   bool on = false;
   {
     ScopedComInitializer com;
-    Win32RegistryCalls registry_calls;
-    RegistryOverCalls registry(registry_calls);
-    Win32FileSystem files;
-    Win32ShellLinks links;
-    Win32ScheduledTasks tasks;
-    Win32Processes processes;
-    Win32WmiSubscriptions wmi;
-    Platform machine{registry, files, links, &tasks, &processes, &wmi};
+    Win32Machine win32;
+    Platform& machine = win32.platform();
     on = ReadWatchRecord(machine).has_value();
   }
   TickWatchItem(main_window, on);
@@ -104,22 +94,13 @@ void SelectedRepairJob(Platform& machine, RepairHost& host) {
   PostMessageA(repair_window, kRepairEndedMessage, 0, 0);
 }
 
-// The window program's own file, which the watch copies.
-std::optional<Text> OwnProgram() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size()) return std::nullopt;
-  path.resize(length);
-  return ExactAnsiFromWide(path);
-}
-
 void WatchJob(Platform& machine, RepairHost& host) {
   RunExclusively(host, watch_turns_on ? "开启登录时检查" : "关闭登录时检查", [&] {
     if (!watch_turns_on) {
       TurnWatchOff(machine, host);
       return;
     }
-    const std::optional<Text> program = OwnProgram();
+    const std::optional<Text> program = OwnProgramPath();
     if (!program) {
       host.AppendRepairLog("登录时检查：本程序所在的路径无法读出，未开启\r\n");
       return;
@@ -198,11 +179,12 @@ void OnRepairEnded(HWND main_window) {
 void ShowWatchOffer(HWND main_window, bool shown) {
   HWND offer = GetDlgItem(main_window, kWatchOfferId);
   HWND log = GetDlgItem(main_window, kRepairLogId);
-  const ControlSpec* spec = FindControlSpec(kRepairLogId);
-  if (!offer || !log || !spec) return;
+  const ControlSpec* log_layout = FindControlSpec(kRepairLogId);
+  if (!offer || !log || !log_layout) return;
   // Marked on the control, so that the pages show it only when offered.
   SetWindowLongPtrA(offer, GWLP_USERDATA, shown);
-  SetWindowPos(log, nullptr, 0, 0, spec->width, shown ? kLogHeightWithOffer : spec->height,
+  SetWindowPos(log, nullptr, 0, 0, log_layout->width,
+               shown ? kLogHeightWithOffer : log_layout->height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   const bool on_repair_page = IsWindowVisible(log) != FALSE;
   ShowWindow(offer, shown && on_repair_page ? SW_SHOW : SW_HIDE);
@@ -244,14 +226,8 @@ void RunRepairOnWorker(RepairHost& host, void (*job)(Platform&, RepairHost&)) {
   // COM for the whole run, undone when it ends. Running out of memory ends
   // the program (app/lean_runtime.cpp), not the run.
   ScopedComInitializer com;
-  Win32RegistryCalls registry_calls;
-  RegistryOverCalls registry(registry_calls);
-  Win32FileSystem files;
-  Win32ShellLinks links;
-  Win32ScheduledTasks tasks;
-  Win32Processes processes;
-  Win32WmiSubscriptions wmi;
-  Platform machine{registry, files, links, &tasks, &processes, &wmi};
+  Win32Machine win32;
+  Platform& machine = win32.platform();
   job(machine, host);
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/main_window_layout.h"
+#include "app/win32_machine.h"
 #include "engine/bundle/listing.h"
 #include "engine/exclusive_run.h"
 #include "engine/program_build.h"
@@ -34,13 +35,7 @@
 #include "engine/undo.h"
 #include "engine/watch.h"
 #include "platform/com_scope.h"
-#include "platform/win32/files_win32.h"
 #include "platform/win32/own_program.h"
-#include "platform/win32/processes_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/scheduled_tasks_win32.h"
-#include "platform/win32/shell_links_win32.h"
-#include "platform/win32/wmi_subscriptions_win32.h"
 
 namespace {
 
@@ -116,14 +111,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   ScopedComInitializer com;
   if (!com.succeeded()) return 2;
-  Win32RegistryCalls registry_calls;
-  RegistryOverCalls registry(registry_calls);
-  Win32FileSystem files;
-  Win32ShellLinks links;
-  Win32ScheduledTasks tasks;
-  Win32Processes processes;
-  Win32WmiSubscriptions wmi;
-  Platform machine{registry, files, links, &tasks, &processes, &wmi};
+  Win32Machine win32;
+  Platform& machine = win32.platform();
   for (int at = 1; at < argc; ++at) {
     if (std::strcmp(argv[at], "--close-browsers") != 0) continue;
     ConsoleRepairHost::close_browsers = true;

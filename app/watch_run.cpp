@@ -5,16 +5,12 @@
 #include <string>
 
 #include "app/program_start.h"
+#include "app/win32_machine.h"
 #include "app/window_owners.h"
 #include "engine/watch.h"
 #include "platform/com_scope.h"
 #include "platform/win32/ansi_text.h"
-#include "platform/win32/files_win32.h"
-#include "platform/win32/processes_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/scheduled_tasks_win32.h"
-#include "platform/win32/shell_links_win32.h"
-#include "platform/win32/wmi_subscriptions_win32.h"
+#include "platform/win32/own_program.h"
 
 const char kWatchTip[] = "青禾：主页又被改了";
 const char kWatchBalloonTitle[] = "青禾";
@@ -79,26 +75,10 @@ void RemoveIcon(WatchNotice& from) {
   from.shown = false;
 }
 
-// The window program's own file, as GetModuleFileNameW gives it; empty when
-// it does not fit.
-std::wstring OwnProgram() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (length == 0) return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    if (path.size() >= 32768) return std::wstring();
-    path.resize(path.size() * 2);
-  }
-}
-
 // Starts this program on the check's results; false when it did not start
 // (its prompt refused, for one), the icon staying for another try.
 bool StartResultsWindow(const WatchNotice& from) {
-  const std::wstring program = OwnProgram();
+  const std::wstring program = OwnProgramWidePath();
   if (program.empty()) return false;
   const std::wstring parameters =
       WideFromAnsi(kResultsSwitch) + L" " + QuotedArgument(from.address);
@@ -247,14 +227,8 @@ int RunWatch(HINSTANCE instance, const Text& address) {
   {
     ScopedComInitializer com;
     if (!com.succeeded()) return 2;
-    Win32RegistryCalls registry_calls;
-    RegistryOverCalls registry(registry_calls);
-    Win32FileSystem files;
-    Win32ShellLinks links;
-    Win32ScheduledTasks tasks;
-    Win32Processes processes;
-    Win32WmiSubscriptions wmi;
-    Platform machine{registry, files, links, &tasks, &processes, &wmi};
+    Win32Machine win32;
+    Platform& machine = win32.platform();
     finding = RunWatchCheck(machine, address);
   }
   if (!finding.found) return 0;

@@ -2,21 +2,25 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "platform/win32/ansi_text.h"
 
-std::optional<Text> OwnProgramPath() {
+std::wstring OwnProgramWidePath() {
   // A path may be longer than MAX_PATH: the buffer grows until it fits.
   std::wstring path(MAX_PATH, L'\0');
-  for (int tries = 0; tries < 6; ++tries) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::nullopt;
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return std::wstring();
     if (length < path.size()) {
       path.resize(length);
-      return ExactAnsiFromWide(path);
+      return path;
     }
+    if (path.size() >= 32768) return std::wstring();
     path.resize(path.size() * 2);
   }
-  return std::nullopt;
+}
+
+std::optional<Text> OwnProgramPath() {
+  const std::wstring path = OwnProgramWidePath();
+  if (path.empty()) return std::nullopt;
+  return ExactAnsiFromWide(path);
 }

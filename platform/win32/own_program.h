@@ -2,8 +2,11 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "platform/text.h"
 
-// The program's path; nullopt when code page 936 cannot give it exactly.
+// The program's path in UTF-16; empty when the system gives none.
+std::wstring OwnProgramWidePath();
+// The same in code page 936; nullopt when it cannot give it exactly.
 std::optional<Text> OwnProgramPath();
