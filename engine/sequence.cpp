@@ -120,7 +120,6 @@ int Repair(Platform& machine, RepairHost& window, const Selection* selection) {
   BundleWriter bundle(machine);
   // Their items are passed over, as those of a folder the system lacks.
   int failed = ReportRefusedUserFolders(machine.files, host);
-  RemoveWatchLeftover(machine, host);
   Plan plan = MakePlan(machine, host, PlanFor::kRepair);
   if (selection) plan = Selected(std::move(plan), *selection);
   const std::vector<Text> closed = CloseHeldBrowsers(machine, host, plan);

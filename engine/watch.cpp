@@ -5,6 +5,7 @@
 #include "engine/bundle/writer.h"
 #include "engine/plan/places.h"
 #include "engine/plan/repair_folders.h"
+#include "engine/rules/ini_file.h"
 #include "engine/rules/program_manifest.h"
 #include "platform/digest.h"
 #include "platform/text_utf16.h"
@@ -17,7 +18,7 @@ const char kWatchSwitch[] = "--watch";
 namespace {
 
 constexpr char kRecordName[] = "watch.txt";
-constexpr char kRecordHeader[] = "qinghe watch 1";
+constexpr char kRecordSection[] = "qinghe watch";
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // The window program is a few hundred kilobytes; the record a few lines.
 constexpr std::size_t kLargestProgram = 16 << 20;
@@ -34,38 +35,33 @@ bool FolderIsOurs(FileSystem& files, const Text& folder) {
          !files.OthersMayWrite(path);
 }
 
+// The record, an INI file read as Windows reads one (engine/rules/ini_file.h):
+// every value is one line (the address holds no control character, the
+// paths none either).
 Text RecordText(const WatchRecord& record, const Text& bundle) {
-  Text text = Text(kRecordHeader) + "\r\nprogram\t" + record.program + "\r\nsha256\t" +
-              record.sha256 + "\r\naddress\t" + record.address + "\r\n";
-  text += record.task_path.empty() ? "run\t" + record.run_value : "task\t" + record.task_path;
-  return text + "\r\nbundle\t" + bundle + "\r\n";
+  Text text = Text("[") + kRecordSection + "]\r\nprogram=" + record.program +
+              "\r\nsha256=" + record.sha256 + "\r\naddress=" + record.address + "\r\n";
+  text += record.task_path.empty() ? "run=" + record.run_value : "task=" + record.task_path;
+  return text + "\r\nbundle=" + bundle + "\r\n";
 }
 
-// The record's fields and the bundle that turned the watch on; nullopt for
-// anything else.
+// The record's fields and the bundle that turned the watch on; nullopt
+// where one is missing, or both a task and a Run value are named.
 std::optional<WatchRecord> ParseRecord(const Text& text, Text* bundle) {
-  const TextArray lines = SplitText(text, "\r\n");
-  if (lines.size() != 6 || lines[0] != kRecordHeader) return std::nullopt;
+  const IniFile file = ReadIniFile(text);
+  const auto value = [&file](const char* key) {
+    return IniValue(file, kRecordSection, key).value_or(std::string());
+  };
   WatchRecord record;
-  Text* const fields[] = {&record.program, &record.sha256, &record.address, nullptr, bundle};
-  const char* const names[] = {"program", "sha256", "address", nullptr, "bundle"};
-  for (std::size_t at = 1; at < lines.size(); ++at) {
-    const std::size_t tab = lines[at].find('\t');
-    if (tab == Text::npos || tab + 1 == lines[at].size()) return std::nullopt;
-    const Text name = lines[at].substr(0, tab), value = lines[at].substr(tab + 1);
-    if (at == 4) {
-      if (name == "task") {
-        record.task_path = value;
-      } else if (name == "run") {
-        record.run_value = value;
-      } else {
-        return std::nullopt;
-      }
-    } else if (name == names[at - 1]) {
-      *fields[at - 1] = value;
-    } else {
-      return std::nullopt;
-    }
+  record.program = value("program");
+  record.sha256 = value("sha256");
+  record.address = value("address");
+  record.task_path = value("task");
+  record.run_value = value("run");
+  *bundle = value("bundle");
+  if (record.program.empty() || record.sha256.empty() || record.address.empty() ||
+      bundle->empty() || record.task_path.empty() == record.run_value.empty()) {
+    return std::nullopt;
   }
   return record;
 }
@@ -188,15 +184,15 @@ Removed RemoveTask(Platform& machine, const Text& task_path, const Text& copy,
 // The copy, the record and the folder once empty.
 // The copy that fails to go is in use: the window a watch's click opened
 // runs from it. Nothing starts it once the record and the task are gone; it
-// goes with the next repair, or the next turning on or off
-// (RemoveWatchLeftover).
+// goes the next time the watch is turned off or on, which finds it
+// without a record in the folder only administrators write.
 void RemoveCopy(FileSystem& files, const Text& folder, const Text& sha256, RepairHost* host,
                 Removal& removal) {
   const Removed copy = RemoveFileHashed(files, folder + kWatchCopyName, sha256);
   if (copy == Removed::kFailed) {
     if (host) {
       host->AppendRepairLog("本程序的副本正在运行，暂未删除：" + folder + kWatchCopyName +
-                            "（下次修复时删除）\r\n");
+                            "（再次关闭登录时检查即可删除）\r\n");
     }
   } else {
     removal.Say(host, copy, "本程序的副本：" + folder + kWatchCopyName, "它已不是当初复制的文件");
@@ -219,21 +215,6 @@ void RemoveCopy(FileSystem& files, const Text& folder, const Text& sha256, Repai
 }
 
 }  // namespace
-
-void RemoveWatchLeftover(Platform& machine, RepairHost& host) {
-  FileSystem& files = machine.files;
-  const Text folder = WatchFolder(files);
-  if (folder.empty() || files.PathExists(folder + kRecordName) ||
-      !files.PathExists(folder + kWatchCopyName) || !FolderIsOurs(files, folder)) {
-    return;
-  }
-  // Only administrators could have put it there, and no record names it
-  // any more: the copy a turned-off watch left while it ran.
-  if (RemoveFileHashed(files, folder + kWatchCopyName, Text()) != Removed::kGone) return;
-  host.AppendRepairLog("登录时检查：已删除先前留下的本程序副本 " + folder + kWatchCopyName +
-                       "\r\n");
-  if (files.FindEntries(folder + "*").size() <= 2) files.RemoveFolder(WithoutSlash(folder));
-}
 
 Text WatchFolder(FileSystem& files) {
   const Text local = files.GetSpecialFolder(kLocalAppDataFolder);

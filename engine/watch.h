@@ -79,10 +79,6 @@ WatchUndone UndoWatchMade(Platform& machine, const Change& made);
 // bundle: the copy's exact path and the task named for this user.
 extern const FinderPlaces kWatchPlaces;
 
-// The copy a watch turned off while it ran (the window its click opened)
-// left behind: removed, in one line; nothing said where there is none.
-void RemoveWatchLeftover(Platform& machine, RepairHost& host);
-
 // The watch's state in lines: on or off, what starts it and the address.
 Text WatchStatus(Platform& machine);
 
